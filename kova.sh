@@ -1,0 +1,45 @@
+#!/bin/sh
+# Installs what is missing, builds, then starts the program ("run") or runs every test ("test").
+# Meant for a Debian 12 machine where you are root; a second run installs nothing and builds
+# incrementally. Extra arguments after "run" go to the program.
+set -eu
+cd "$(dirname "$0")"
+mode=${1:-run}
+[ $# -gt 0 ] && shift
+
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
+    libzip-dev libjpeg62-turbo-dev libcurl4-openssl-dev libpugixml-dev libgtest-dev libgmock-dev
+    libbenchmark-dev locales desktop-file-utils xdg-utils shared-mime-info libjpeg-turbo-progs zip"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+fi
+
+# One test runs with a locale whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/; s/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    locale-gen >/dev/null
+fi
+
+build=build
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build"
+
+case "$mode" in
+    run)
+        exec "$build/bin/kova" "$@"
+        ;;
+    test)
+        jobs=$(nproc)
+        ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
+        ;;
+    *)
+        echo "usage: $0 [run|test] [program arguments]" >&2
+        exit 2
+        ;;
+esac

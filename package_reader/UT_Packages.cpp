@@ -1,0 +1,1 @@
+#include "UT_Packages.h"

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+
+#include <QString>
+#include <QStringList>
+
+// A failed INI write or section erase. The message names the file.
+class EIniFileException : public std::runtime_error
+{
+public:
+    EIniFileException(const QString& fileName, const QString& reason);
+    const QString& FileName() const { return FFileName; }
+
+private:
+    QString FFileName;
+};
+
+// One INI file, read and written one value at a time, the way the game's own platform does:
+// every call reads the file afresh (an unchanged file is not parsed again: parses are cached by
+// path, size and modification time), and every write rewrites the file at once.
+//
+// Reading: section and key names match without regard to letter case; the first occurrence of
+// a section or of a key in its section wins; a value is the rest of the line after the first
+// "=", with blanks around it removed and then one pair of surrounding double quotes. Lines that
+// begin with ";" are comments. A section header is "[" name "]" at the start of a line; the
+// first "]" ends the name. Texts are decoded from Windows-1252, or UTF-16LE when the file starts
+// with its byte-order mark.
+//
+// Writing changes only the line it writes: it replaces the value of the first matching key,
+// or adds "Key=Value" after the last non-blank line of the first matching section, or adds the
+// section at the end of the file. Every other byte stays as it was: comments, repeated keys,
+// blank lines, the line endings, the encoding. A new file, and lines added to a file with no
+// line ending yet, use CR LF. The file is written to a temporary file beside it and renamed over
+// the old one, so a failed write leaves the old file whole; it raises EIniFileException.
+//
+// Reading a missing or unreadable file gives no sections (it never raises).
+class TIniFile final
+{
+public:
+    explicit TIniFile(const QString& fileName);
+
+    const QString& FileName() const { return FFileName; }
+
+    // Section names in file order, each once (first spelling).
+    QStringList ReadSections() const;
+    // Key names of the first matching section in file order; a repeated key appears each time.
+    QStringList ReadSection(const QString& section) const;
+    // "Key=Value" texts of the section, in file order (values as read).
+    QStringList ReadSectionValues(const QString& section) const;
+    // A section exists when it holds at least one key.
+    bool SectionExists(const QString& section) const;
+    bool ValueExists(const QString& section, const QString& ident) const;
+
+    // The value, or nothing when the section or key is missing.
+    std::optional<QString> ReadValue(const QString& section, const QString& ident) const;
+    QString ReadString(const QString& section, const QString& ident, const QString& def) const;
+    // An integer in decimal, or "0x"/"$" hexadecimal; Def when missing or not a number.
+    int ReadInteger(const QString& section, const QString& ident, int def) const;
+    // "0" is false, any other integer is true; Def when missing or not a number.
+    bool ReadBool(const QString& section, const QString& ident, bool def) const;
+
+    // Raise EIniFileException when the file cannot be written.
+    void WriteString(const QString& section, const QString& ident, const QString& value);
+    void WriteInteger(const QString& section, const QString& ident, int value);
+    void WriteBool(const QString& section, const QString& ident, bool value); // "1" or "0"
+    // Removes the first matching key line of the section; nothing when there is none.
+    void DeleteKey(const QString& section, const QString& ident);
+    // Removes every line of the first matching section, its header included.
+    void EraseSection(const QString& section);
+
+private:
+    QString FFileName;
+};

@@ -1,0 +1,22 @@
+# Fails when the package reader includes anything of Qt or of our other folders, or when the
+# model or the platform layer includes widgets.
+file(GLOB_RECURSE reader_files ${SOURCE_DIR}/package_reader/*.h ${SOURCE_DIR}/package_reader/*.cpp)
+file(GLOB_RECURSE core_files ${SOURCE_DIR}/model/*.h ${SOURCE_DIR}/model/*.cpp
+    ${SOURCE_DIR}/platform/*.h ${SOURCE_DIR}/platform/*.cpp)
+set(bad "")
+foreach(f ${reader_files})
+    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q|q[a-z]|platform/|model/|ui/)")
+    if(lines)
+        list(APPEND bad "${f}: ${lines}")
+    endif()
+endforeach()
+foreach(f ${core_files})
+    file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QWidget|QDialog|QMessageBox|QApplication|QMainWindow|QFileDialog|QAbstractButton|QLineEdit|QAction|ui/)")
+    if(lines)
+        list(APPEND bad "${f}: ${lines}")
+    endif()
+endforeach()
+if(bad)
+    string(REPLACE ";" "\n" text "${bad}")
+    message(FATAL_ERROR "Layering broken:\n${text}")
+endif()
