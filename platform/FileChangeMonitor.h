@@ -28,10 +28,10 @@ struct TFileVersion
     qint64 Size = 0;
     qint64 ModifiedNs = 0;
     qint64 ChangedNs = 0;
-    bool Trusted = false;  // the times can tell a later change
-    int FileWatch = -1;    // reports on the file, when the system gives them
-    int FolderWatch = -1;  // reports on its folder being moved or removed
-    quint64 Epoch = 0;     // reports up to this one came before the version
+    bool Trusted = false; // the times can tell a later change
+    int FileWatch = -1;   // reports on the file, when the system gives them
+    int FolderWatch = -1; // reports on its folder being moved or removed
+    quint64 Epoch = 0;    // reports up to this one came before the version
     qint64 CheckedAtNs = 0;
 };
 

@@ -15,12 +15,11 @@
 #include <vector>
 
 EIniFileException::EIniFileException(const QString& fileName, const QString& reason)
-    : std::runtime_error(
-          QStringLiteral("Unable to write to %1: %2").arg(QDir::toNativeSeparators(fileName), reason)
-              .toStdString()),
+    : std::runtime_error(QStringLiteral("Unable to write to %1: %2")
+                             .arg(QDir::toNativeSeparators(fileName), reason)
+                             .toStdString()),
       FFileName(fileName)
-{
-}
+{}
 
 namespace {
 
@@ -95,7 +94,7 @@ struct TLine
 struct TKey
 {
     QStringView Name;
-    QStringView Value; // blanks and one pair of quotes removed
+    QStringView Value;    // blanks and one pair of quotes removed
     qsizetype ValueStart; // first character after the "="
     int Line;
 };
@@ -255,8 +254,7 @@ public:
 
     // Calls Use with the parse of the file as it is now (an empty document when the file
     // cannot be read) and returns what it returns.
-    template <class F>
-    auto Use(const QString& fileName, F&& use)
+    template <class F> auto Use(const QString& fileName, F&& use)
     {
         const QString key = KeyOf(fileName);
         TFileVersion version;
@@ -338,8 +336,7 @@ private:
     TFileChangeMonitor FMonitor;
 };
 
-template <class F>
-auto WithDocument(const QString& fileName, F&& use)
+template <class F> auto WithDocument(const QString& fileName, F&& use)
 {
     return TIniCache::Instance().Use(fileName, std::forward<F>(use));
 }
@@ -394,9 +391,7 @@ void CheckName(const QString& fileName, const QString& what, const QString& name
 
 } // namespace
 
-TIniFile::TIniFile(const QString& fileName) : FFileName(fileName)
-{
-}
+TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {}
 
 QStringList TIniFile::ReadSections() const
 {
@@ -463,8 +458,7 @@ std::optional<QString> TIniFile::ReadValue(const QString& section, const QString
     });
 }
 
-QString TIniFile::ReadString(const QString& section, const QString& ident,
-                             const QString& def) const
+QString TIniFile::ReadString(const QString& section, const QString& ident, const QString& def) const
 {
     return ReadValue(section, ident).value_or(def);
 }
@@ -522,11 +516,11 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     CheckName(FFileName, QStringLiteral("key"), ident, QStringLiteral("="));
     const QStringView name = Trimmed(ident);
     if (name.startsWith(u'[') || name.startsWith(u';'))
-        throw EIniFileException(FFileName,
-                                QStringLiteral("the key name \"%1\" would not read back").arg(ident));
+        throw EIniFileException(
+            FFileName, QStringLiteral("the key name \"%1\" would not read back").arg(ident));
     if (value.contains(u'\n') || value.contains(u'\r'))
-        throw EIniFileException(FFileName,
-                                QStringLiteral("the value of \"%1\" holds a line break").arg(ident));
+        throw EIniFileException(
+            FFileName, QStringLiteral("the value of \"%1\" holds a line break").arg(ident));
 
     const auto doc = LoadForWrite(FFileName);
     const QString& text = doc->Text();

@@ -311,8 +311,8 @@ QString FormatTemplate(const QString& pattern, const QVariantList& args)
         }
         QString text = Convert(spec, args[argIndex++]);
         if (spec.Width > text.size())
-            text = spec.LeftJustify ? text.leftJustified(spec.Width)
-                                    : text.rightJustified(spec.Width);
+            text =
+                spec.LeftJustify ? text.leftJustified(spec.Width) : text.rightJustified(spec.Width);
         out += text;
     }
     return out;

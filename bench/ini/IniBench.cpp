@@ -76,8 +76,7 @@ void BM_ParseOnce(benchmark::State& state)
     const TKeyRef& key = files.Keys().back();
     int i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            ReadIniValue(key.Key, key.Section, files.Paths()[i]));
+        benchmark::DoNotOptimize(ReadIniValue(key.Key, key.Section, files.Paths()[i]));
         i = (i + 1) % KCopies;
     }
     state.SetBytesProcessed(state.iterations() * files.Size());

@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr uint32_t KFileEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVE_SELF |
-                                 IN_DELETE_SELF | IN_DONT_FOLLOW;
+constexpr uint32_t KFileEvents =
+    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVE_SELF | IN_DELETE_SELF | IN_DONT_FOLLOW;
 constexpr uint32_t KFolderEvents = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR;
 
 // How long a watched file goes without a look at its times, and how old a modification time
@@ -90,15 +90,13 @@ void ReadIdentity(const QByteArray& path, TFileVersion& version)
 
 bool SameIdentity(const TFileVersion& a, const TFileVersion& b)
 {
-    return a.Exists == b.Exists && a.Device == b.Device && a.Inode == b.Inode &&
-           a.Size == b.Size && a.ModifiedNs == b.ModifiedNs && a.ChangedNs == b.ChangedNs;
+    return a.Exists == b.Exists && a.Device == b.Device && a.Inode == b.Inode && a.Size == b.Size &&
+           a.ModifiedNs == b.ModifiedNs && a.ChangedNs == b.ChangedNs;
 }
 
 } // namespace
 
-TFileChangeMonitor::TFileChangeMonitor() : FQueue(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
-{
-}
+TFileChangeMonitor::TFileChangeMonitor() : FQueue(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
 TFileChangeMonitor::~TFileChangeMonitor()
 {
@@ -111,8 +109,8 @@ TFileVersion TFileChangeMonitor::Watch(const QString& fileName)
     TFileVersion version;
     version.NativePath = QFile::encodeName(fileName);
     struct stat link;
-    const bool plainFile = ::lstat(version.NativePath.constData(), &link) == 0 &&
-                           S_ISREG(link.st_mode);
+    const bool plainFile =
+        ::lstat(version.NativePath.constData(), &link) == 0 && S_ISREG(link.st_mode);
     if (FQueue >= 0 && plainFile && ReportsEveryChange(version.NativePath)) {
         const int file = inotify_add_watch(FQueue, version.NativePath.constData(), KFileEvents);
         if (file >= 0) {
@@ -134,7 +132,7 @@ TFileVersion TFileChangeMonitor::Watch(const QString& fileName)
     ReadIdentity(version.NativePath, version);
     version.CheckedAtNs = MonotonicNs();
     version.Trusted = version.FileWatch >= 0 || !version.Exists ||
-                      (WallNs() - qMax(version.ModifiedNs, version.ChangedNs) > KTrustAfterNs);
+                      (WallNs() - version.ModifiedNs > KTrustAfterNs);
     return version;
 }
 
