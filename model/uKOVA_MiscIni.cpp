@@ -30,10 +30,14 @@ void IniWriteString(const QString& fileName, const QString& section, const QStri
 bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QString& newName)
 {
     const QString& fileName = iniFile.FileName();
+    if (newName.contains(u']') || newName.contains(u'\n') || newName.contains(u'\r'))
+        throw EIniFileException(
+            fileName,
+            QStringLiteral("the section name \"%1\" cannot stand in a header").arg(newName));
     QByteArray bytes;
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error))
-        throw EIniFileException(fileName, error);
+        throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
     const bool utf16 = DetectTextEncoding(bytes) == TTextEncoding::teUtf16LE;
     const QString text = DecodeText(bytes);
     if (text.isEmpty())

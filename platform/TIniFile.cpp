@@ -347,7 +347,7 @@ std::shared_ptr<TIniDocument> LoadForWrite(const QString& fileName)
     QByteArray bytes;
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error) && QFileInfo::exists(fileName))
-        throw EIniFileException(fileName, error);
+        throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
     return std::make_shared<TIniDocument>(std::move(bytes));
 }
 

@@ -20,17 +20,21 @@ QByteArray ReadBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList RealIniFiles()
+// Paths as standard strings, which the test names print readably.
+std::vector<std::string> RealIniFiles()
 {
     const QString root = RealDataDir();
     QStringList files;
-    if (root.isEmpty())
-        return files;
-    QDirIterator it(root + "/ini", QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    files.sort();
-    return files;
+    if (!root.isEmpty()) {
+        QDirIterator it(root + "/ini", QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(it.next());
+        files.sort();
+    }
+    std::vector<std::string> result;
+    for (const QString& file : files)
+        result.push_back(file.toStdString());
+    return result;
 }
 
 // A key line found by a plain scan of the text, independent of the parser under test: the first
@@ -78,13 +82,13 @@ QList<TKeyLine> FirstKeyLines(const QString& text)
     return result;
 }
 
-class TRealIni : public ::testing::TestWithParam<QString>
+class TRealIni : public ::testing::TestWithParam<std::string>
 {
 };
 
 TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 {
-    const QString source = GetParam();
+    const QString source = QString::fromStdString(GetParam());
     const QByteArray original = ReadBytes(source);
     ASSERT_FALSE(original.isEmpty());
     const bool utf16 = original.startsWith("\xff\xfe");
@@ -143,8 +147,9 @@ TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TRealIni, ::testing::ValuesIn(RealIniFiles()),
-                         [](const ::testing::TestParamInfo<QString>& info) {
-                             QString name = info.param.mid(RealDataDir().size() + 5);
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             QString name =
+                                 QString::fromStdString(info.param).mid(RealDataDir().size() + 5);
                              for (QChar& c : name) {
                                  if (!c.isLetterOrNumber())
                                      c = '_';
