@@ -52,7 +52,7 @@ bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QSt
         const qsizetype lf = text.indexOf(u'\n', start);
         const qsizetype next = lf < 0 ? text.size() : lf + 1;
         qsizetype end = lf < 0 ? text.size() : lf;
-        if (end > start && text[end - 1] == u'\r')
+        if (lf >= 0 && end > start && text[end - 1] == u'\r')
             --end;
         const QStringView line = QStringView(text).sliced(start, end - start);
         if (line.compare(newHeader, Qt::CaseInsensitive) == 0)

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 #include <memory>
@@ -119,7 +118,8 @@ struct TSection
 class TIniDocument final
 {
 public:
-    explicit TIniDocument(QByteArray bytes);
+    // A cached parse serves reads only and need not keep the bytes (KeepBytes false).
+    TIniDocument(QByteArray bytes, bool keepBytes);
     TIniDocument(const TIniDocument&) = delete;
     TIniDocument& operator=(const TIniDocument&) = delete;
 
@@ -159,9 +159,11 @@ private:
     TNameIndex FSectionIndex;
 };
 
-TIniDocument::TIniDocument(QByteArray bytes)
+TIniDocument::TIniDocument(QByteArray bytes, bool keepBytes)
     : FBytes(std::move(bytes)), FEncoding(DetectTextEncoding(FBytes)), FText(DecodeText(FBytes))
 {
+    if (!keepBytes)
+        FBytes.clear();
     Parse();
 }
 
@@ -171,10 +173,11 @@ void TIniDocument::Parse()
     const qsizetype size = text.size();
     FLines.reserve(size / 24 + 1);
     for (qsizetype start = 0; start < size;) {
-        qsizetype lf = text.indexOf(u'\n', start);
-        qsizetype next = lf < 0 ? size : lf + 1;
+        const qsizetype lf = text.indexOf(u'\n', start);
+        const qsizetype next = lf < 0 ? size : lf + 1;
         qsizetype end = lf < 0 ? size : lf;
-        if (end > start && text[end - 1] == u'\r')
+        // A CR ends a line only before LF; a lone one is text (and a blank to the reader).
+        if (lf >= 0 && end > start && text[end - 1] == u'\r')
             --end;
         FLines.push_back({start, end, next});
         start = next;
@@ -274,7 +277,7 @@ public:
         QByteArray bytes;
         if (!ReadWholeFile(key, bytes))
             bytes.clear();
-        auto document = std::make_shared<const TIniDocument>(std::move(bytes));
+        auto document = std::make_shared<const TIniDocument>(std::move(bytes), false);
         Store(key, std::move(version), document);
         return use(*document);
     }
@@ -348,7 +351,7 @@ std::shared_ptr<TIniDocument> LoadForWrite(const QString& fileName)
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error) && QFileInfo::exists(fileName))
         throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
-    return std::make_shared<TIniDocument>(std::move(bytes));
+    return std::make_shared<TIniDocument>(std::move(bytes), true);
 }
 
 void Save(const QString& fileName, const QByteArray& bytes)
