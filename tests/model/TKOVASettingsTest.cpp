@@ -1,3 +1,4 @@
+#include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TKOVASettings.h"
 #include "uKOVA_XML.h"
@@ -356,6 +357,23 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
     again.SaveToFile();
     TKOVASettings fresh(file.AppDir(), file.Path());
     EXPECT_FALSE(fresh.LoadFailed);
+}
+
+TEST(TKOVASettingsSaveTest, FailedWriteRaisesAndKeepsTheFile)
+{
+    const QByteArray original = "<kovasettings><basic><language>int</language></basic>"
+                                "</kovasettings>";
+    TSettingsFile file(original);
+    TKOVASettings settings(file.AppDir(), file.Path());
+    settings.Language = QStringLiteral("det");
+    ASSERT_TRUE(SetMode(file.AppDir(), 0555));
+    {
+        TFileProtection protection(file.AppDir());
+        EXPECT_THROW(settings.SaveToFile(), EXMLFileError);
+    }
+    SetMode(file.AppDir(), 0755);
+    EXPECT_EQ(ReadAll(file.Path()), original);
+    EXPECT_EQ(QDir(file.AppDir()).entryList(QDir::Files), QStringList{"settings.xml"});
 }
 
 TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
