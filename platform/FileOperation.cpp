@@ -345,9 +345,12 @@ TFileOpOutcome TRun::Transfer(const QString& source, const QString& target, QStr
     const bool copy = FRequest.Kind == TFileOpKind::fokCopy;
     if (SameFile(source, target)) {
         // Another spelling of the same name on a case-insensitive mount is a rename.
+        const QString sourceName = LastName(source);
+        const QString targetName = LastName(target);
         const bool caseOnly =
-            !copy && source != target &&
-            ResolvedAbsolute(source).compare(ResolvedAbsolute(target), Qt::CaseInsensitive) == 0;
+            !copy && sourceName != targetName &&
+            sourceName.compare(targetName, Qt::CaseInsensitive) == 0 &&
+            ResolvedAbsolute(ParentOf(source)) == ResolvedAbsolute(ParentOf(target));
         if (!caseOnly) {
             error = QStringLiteral("\"%1\" cannot be %2 onto itself.")
                         .arg(source, copy ? QStringLiteral("copied") : QStringLiteral("moved"));
