@@ -31,23 +31,17 @@ void FindFilesIn(const QString& folder, const TFileMask& mask, bool recursive, Q
     if (!ScanFolder(folder, entries, &id) || seen.contains(id))
         return;
     seen.append(id);
-    QStringList files;
-    QStringList folders;
-    for (const TFolderEntry& entry : entries) {
-        if (entry.IsFolder)
-            folders.append(entry.Name);
-        else if (mask.Matches(entry.Name))
-            files.append(entry.Name);
-    }
-    SortFileNames(files);
-    list.reserve(list.size() + files.size());
-    for (const QString& name : files)
-        list.append(folder + name);
+    std::sort(entries.begin(), entries.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
+        return FileNameLess(a.Name, b.Name);
+    });
+    for (const TFolderEntry& entry : entries)
+        if (!entry.IsFolder && mask.Matches(entry.Name))
+            list.append(folder + entry.Name);
     if (!recursive)
         return;
-    SortFileNames(folders);
-    for (const QString& name : folders)
-        FindFilesIn(folder + name + QLatin1Char('/'), mask, true, list, seen);
+    for (const TFolderEntry& entry : entries)
+        if (entry.IsFolder)
+            FindFilesIn(folder + entry.Name + QLatin1Char('/'), mask, true, list, seen);
 }
 
 quint16 ReadU16(const QByteArray& bytes, qsizetype offset)

@@ -24,6 +24,7 @@ bool IsHighSurrogate(char16_t c)
 
 TFileMask::TFileMask(const QString& mask) : FMask(Folded(mask))
 {
+    FMatchesAll = FMask == QLatin1String("*") || FMask == QLatin1String("*.*");
     if (FMask.endsWith(QLatin1String(".*"))) {
         // "Lang.*" also finds "Lang", and "*.*" every name.
         FDotlessMask = FMask.chopped(2);
@@ -38,6 +39,8 @@ TFileMask::TFileMask(const QString& mask) : FMask(Folded(mask))
 
 bool TFileMask::Matches(QStringView fileName) const
 {
+    if (FMatchesAll)
+        return true;
     if (MatchFolded(fileName, FMask))
         return true;
     if (!FHasDotlessMask)
@@ -87,10 +90,31 @@ bool MatchesFileMask(const QString& fileName, const QString& mask)
     return TFileMask(mask).Matches(fileName);
 }
 
+// Listings are sorted often and names are mostly ASCII: fold those by hand and leave the rest
+// to the character tables.
+inline char16_t FoldedUnit(char16_t c)
+{
+    if (c < 128)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return QChar::toCaseFolded(c);
+}
+
 bool FileNameLess(const QString& a, const QString& b)
 {
-    const int byCase = QString::compare(a, b, Qt::CaseInsensitive);
-    return byCase != 0 ? byCase < 0 : a < b;
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
+    const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (pa[i] == pb[i])
+            continue;
+        const char16_t fa = FoldedUnit(pa[i]);
+        const char16_t fb = FoldedUnit(pb[i]);
+        if (fa != fb)
+            return fa < fb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
 }
 
 void SortFileNames(QStringList& names)

@@ -21,6 +21,7 @@ private:
     QString FDotlessMask; // the second chance of "*.*", "Lang.*" and "*."
     bool FHasDotlessMask = false;
     bool FDotlessOnly = false; // the second chance is for names without a dot only
+    bool FMatchesAll = false;
 };
 
 enum class TListKind

@@ -1,5 +1,6 @@
 #include "FileOperation.h"
 
+#include "FileMask.h"
 #include "FolderScan.h"
 #include "GamePath.h"
 
@@ -105,8 +106,7 @@ QVector<TFolderEntry> SortedEntries(const QString& folder, bool* ok, TFileId* id
     QVector<TFolderEntry> entries;
     *ok = ScanFolder(folder, entries, id);
     std::sort(entries.begin(), entries.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        const int byCase = QString::compare(a.Name, b.Name, Qt::CaseInsensitive);
-        return byCase != 0 ? byCase < 0 : a.Name < b.Name;
+        return FileNameLess(a.Name, b.Name);
     });
     return entries;
 }
