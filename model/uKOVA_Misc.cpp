@@ -71,6 +71,20 @@ std::optional<qint64> DosDateTimeToUnix(quint16 date, quint16 time)
     return QDateTime(d, QTime(hour, minute, second), Qt::UTC).toSecsSinceEpoch();
 }
 
+// A new name is taken as written, so that a rename can change the letter case of a name; other
+// targets find an existing file in any letter case, as the game's platform does.
+QString ResolvedTarget(TFileOpKind kind, const QString& target)
+{
+    if (kind != TFileOpKind::fokRename)
+        return ResolveGamePath(target);
+    const QString clean = WithoutTrailingSeparator(LocalPathFromWindows(target));
+    const qsizetype slash = clean.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return clean;
+    return JoinPath(ResolveGamePath(slash == 0 ? QStringLiteral("/") : clean.left(slash)),
+                    clean.mid(slash + 1));
+}
+
 } // namespace
 
 void SetShellOperationUi(TShellOperationUi ui)
@@ -140,7 +154,7 @@ int ShellFileOperationEx(TWindowHandle wnd, int func, const QStringList& fromLis
             request.TargetFolder = ResolveGamePath(toList->first());
         else
             for (const QString& target : *toList)
-                request.Targets.append(ResolveGamePath(target));
+                request.Targets.append(ResolvedTarget(request.Kind, target));
     }
     request.ReplaceWithoutAsking = flags & FOF_NOCONFIRMATION;
     request.ConfirmDelete = !(flags & FOF_NOCONFIRMATION);

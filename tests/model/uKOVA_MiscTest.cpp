@@ -220,6 +220,15 @@ TEST_F(ShellFileOperationTest, FolderAsEveryTargetMeansIntoIt)
     EXPECT_EQ(FGame.ReadFile("Demos/Renamed.demo4"), "1");
 }
 
+TEST_F(ShellFileOperationTest, RenameCanChangeTheLetterCase)
+{
+    const QString demo = FGame.WriteFile("Demos/match.demo4", "demo");
+    EXPECT_EQ(ShellFileOperationStr(nullptr, FO_RENAME, demo, FGame.Root() + "/demos/MATCH.demo4",
+                                    FOF_ALLOWUNDO),
+              0);
+    EXPECT_EQ(QDir(FGame.Path("Demos")).entryList(QDir::Files), QStringList({"MATCH.demo4"}));
+}
+
 TEST(ShellFileOperationDefaultsTest, WithoutUiReplaceIsAnsweredNo)
 {
     TGameFolder game;
