@@ -78,8 +78,3 @@ TEST_F(ListFolderTest, SortsWithoutRegardToCaseAndSeparatesKinds)
               QStringList({"A.UT2", "a.ut2", "b.ut2", "c.Ut2", "LinkedFolder.ut2", "README", "Sub",
                            "x.ut2"}));
 }
-
-TEST_F(ListFolderTest, MissingFolderGivesNothing)
-{
-    EXPECT_TRUE(ListFolder(Dir.filePath("nowhere"), "*.*", TListKind::lkAll).isEmpty());
-}

@@ -78,13 +78,3 @@ TEST(GamePathTest, DefaultPrefixIsInHome)
     qunsetenv("WINEPREFIX");
     EXPECT_EQ(LocalPathFromWindows("C:\\UT2004"), env.Home() + "/.wine/drive_c/UT2004");
 }
-
-TEST(GamePathTest, JoinsAndTrimsSeparators)
-{
-    EXPECT_EQ(JoinPath("/games/", "/Maps"), "/games/Maps");
-    EXPECT_EQ(JoinPath("/", "Maps"), "/Maps");
-    EXPECT_EQ(JoinPath("C:\\UT2004\\", "Maps"), "C:\\UT2004/Maps");
-    EXPECT_EQ(WithTrailingSeparator("C:\\UT2004"), "C:/UT2004/");
-    EXPECT_EQ(WithoutTrailingSeparator("/games//"), "/games");
-    EXPECT_EQ(WithoutTrailingSeparator("/"), "/");
-}
