@@ -118,6 +118,11 @@ qint64 GetFileSizeOf(const QString& fileName)
     return size;
 }
 
+QString FormatFileSizeOf(const QString& fileName)
+{
+    return FormatFileSize(GetFileSizeOf(fileName));
+}
+
 int ShellFileOperationEx(TWindowHandle wnd, int func, const QStringList& fromList,
                          const QStringList* toList, quint16 flags, bool& aborted,
                          TFileOpResult* result)

@@ -79,6 +79,8 @@ TEST(FileTestsTest, SizesBeyondFourGigabytes)
     EXPECT_FALSE(TryGetFileSize(temp.path(), size));
     EXPECT_EQ(size, 0);
     EXPECT_EQ(GetFileSizeOf(temp.filePath("missing")), 0);
+    EXPECT_EQ(FormatFileSizeOf(temp.filePath("missing")), "0 Byte");
+    EXPECT_EQ(FormatFileSizeOf(temp.path()), "0 Byte");
 }
 
 TEST(FileTestsTest, FilesAndFolders)
