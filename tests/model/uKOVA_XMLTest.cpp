@@ -8,6 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable failure messages; internal so that each test file may have its own.
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
