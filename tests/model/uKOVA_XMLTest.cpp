@@ -123,14 +123,6 @@ TEST(XMLNodeWriteTest, WritesAppendAndEscapeAndCreateXMLFileMakesTheSkeleton)
     EXPECT_EQ(order, (QStringList{"a", "b", "c", "d"}));
 }
 
-TEST(XMLNodeWriteTest, CreateXMLFileIntoAMissingFolderRaises)
-{
-    QTemporaryDir dir;
-    EXPECT_THROW(CreateXMLFile(dir.filePath(QStringLiteral("no/such/x.xml")),
-                               QStringLiteral("kovasettings"), {}),
-                 EXMLFileError);
-}
-
 TEST(XMLTextFileTest, UnchangedFileIsWrittenBackByteForByte)
 {
     QTemporaryDir dir;
