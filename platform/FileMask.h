@@ -8,7 +8,12 @@
 // "*." matches names without a dot.
 bool MatchesFileMask(const QString& fileName, const QString& mask);
 
-enum class TListKind { lkFiles, lkFolders, lkAll };
+enum class TListKind
+{
+    lkFiles,
+    lkFolders,
+    lkAll
+};
 
 // The entries of a folder whose names match Mask, names only, sorted by name without regard to
 // letter case (ties by exact name). "." and ".." never appear. A symbolic link counts as what

@@ -16,11 +16,24 @@
 // trash refuses, the file stays and the failure is reported; there is no silent fallback to a
 // permanent delete.
 
-enum class TFileOpKind { fokCopy, fokMove, fokRename, fokDelete };
+enum class TFileOpKind
+{
+    fokCopy,
+    fokMove,
+    fokRename,
+    fokDelete
+};
 
-enum class TReplaceAnswer { raYes, raNo, raCancel, raYesToAll };
+enum class TReplaceAnswer
+{
+    raYes,
+    raNo,
+    raCancel,
+    raYesToAll
+};
 
-enum class TFileOpOutcome {
+enum class TFileOpOutcome
+{
     fooDone,      // copied, moved, renamed, deleted
     fooSkipped,   // the user declined (replace answered No, delete not confirmed)
     fooFailed,    // the platform refused; Error says why
