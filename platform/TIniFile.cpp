@@ -591,6 +591,53 @@ void TIniFile::DeleteKey(const QString& section, const QString& ident)
     Save(FFileName, Splice(*doc, line.Start, line.Next, {}));
 }
 
+int TIniFile::DeleteKeys(const QString& section, const QStringList& idents)
+{
+    if (idents.isEmpty())
+        return 0;
+    const auto doc = LoadForWrite(FFileName);
+    const TSection* sec = doc->FindSection(section);
+    if (!sec)
+        return 0;
+
+    // Every line of each name, in file order, and how many of them are taken: the n-th removal
+    // of a name takes its n-th line, as n single removals would.
+    struct TQueue
+    {
+        std::vector<int> Lines;
+        size_t Taken = 0;
+    };
+    std::unordered_map<QStringView, TQueue, TNoCaseHash, TNoCaseEqual> queues;
+    queues.reserve(sec->Keys.size());
+    for (const TKey& key : sec->Keys)
+        queues[key.Name].Lines.push_back(key.Line);
+    std::vector<int> removed;
+    for (const QString& ident : idents) {
+        const auto it = queues.find(Trimmed(ident));
+        if (it == queues.end() || it->second.Taken == it->second.Lines.size())
+            continue;
+        removed.push_back(it->second.Lines[it->second.Taken++]);
+    }
+    if (removed.empty())
+        return 0;
+    std::sort(removed.begin(), removed.end());
+
+    const QByteArray& bytes = doc->Bytes();
+    const auto& lines = doc->Lines();
+    QByteArray result;
+    result.reserve(bytes.size());
+    qsizetype kept = 0; // bytes before this offset are settled
+    for (const int index : removed) {
+        const TLine& line = lines[size_t(index)];
+        const qsizetype from = doc->ByteOffset(line.Start);
+        result.append(bytes.constData() + kept, from - kept);
+        kept = doc->ByteOffset(line.Next);
+    }
+    result.append(bytes.constData() + kept, bytes.size() - kept);
+    Save(FFileName, result);
+    return int(removed.size());
+}
+
 void TIniFile::EraseSection(const QString& section)
 {
     const auto doc = LoadForWrite(FFileName);

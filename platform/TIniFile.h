@@ -79,6 +79,10 @@ public:
     void WriteBool(const QString& section, const QString& ident, bool value); // "1" or "0"
     // Removes the first matching key line of the section; nothing when there is none.
     void DeleteKey(const QString& section, const QString& ident);
+    // For each name of Idents in turn, removes the first key line of that name still in the
+    // first matching section, and writes the file once: the result is the file that one
+    // DeleteKey per name would leave. Returns the number of lines removed (0: file untouched).
+    int DeleteKeys(const QString& section, const QStringList& idents);
     // Removes every line of the first matching section, its header included.
     void EraseSection(const QString& section);
 

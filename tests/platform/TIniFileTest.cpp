@@ -276,6 +276,33 @@ TEST_F(TIniWrite, DeleteKeyAndEraseSection)
     EXPECT_FALSE(QFile::exists(FDir.filePath("None.ini")));
 }
 
+// A run of removals written once gives the file that one removal at a time gives, whatever
+// the order, repeated names and names that are missing.
+TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
+{
+    const QByteArray lf = "; head\n[Cache]\nA-1=a.u\nB-1=b.u\n  b-1 = again.u\n;C-1=c.u\n"
+                          "C-1=c.u\n\n[Other]\nA-1=x\n[cache]\nA-1=y\nD-1=d.u";
+    const QByteArray utf16 =
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\nA-1=\u00e9.u\r\nB-1=b\r\n")) +
+        "\x00";
+    const QStringList idents{"D-1", "b-1", "Missing", "A-1", "B-1", "b-1", " C-1 "};
+    for (const QByteArray& original : {lf, utf16}) {
+        const QString one = Make(original, "One.ini");
+        for (const QString& ident : idents)
+            TIniFile(one).DeleteKey("Cache", ident);
+        const QString run = Make(original, "Run.ini");
+        TIniFile(run).DeleteKeys("CACHE", idents);
+        EXPECT_EQ(ReadBytes(run), ReadBytes(one));
+    }
+    EXPECT_EQ(ReadBytes(FDir.filePath("Run.ini")),
+              "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\n")) + "\x00");
+
+    const QString path = Make(lf);
+    EXPECT_EQ(TIniFile(path).DeleteKeys("Cache", {"Missing", "E-1"}), 0);
+    EXPECT_EQ(TIniFile(path).DeleteKeys("Nowhere", {"A-1"}), 0);
+    EXPECT_EQ(ReadBytes(path), lf);
+}
+
 TEST_F(TIniWrite, NamesAndValuesThatCannotBeKeptAreRefused)
 {
     const QByteArray original = "[S]\r\nK=1\r\n";

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "TDialogType.h"
+#include "TSettingsRef.h"
+
+#include <QImage>
+#include <QString>
+
+class TLanguage;
+
+// The tool's shell integration, kept in the freedesktop files of the user:
+// - the install verb ("InstallUTContent") for zip archives and for folders: one desktop entry
+//   per kind in $XDG_DATA_HOME/applications, offered in "Open With" for "application/zip" or
+//   "inode/directory", which runs this program with "/install" and the file; beside them the
+//   program's own entry, which carries the same verb as an action;
+// - the demo association: a MIME package for the demo extension (unless the desktop already
+//   knows a type for it), an entry that runs this program with "/playdemo" and the file, and
+//   the default handler in $XDG_CONFIG_HOME/mimeapps.list.
+// The desktop's caches are refreshed with update-mime-database and update-desktop-database
+// when they are installed. GUI thread only.
+class TSystemManager final
+{
+public:
+    // Language gives every text written (nullptr, or a missing text, falls back to the verb's
+    // name); it must outlive the manager. ProgramPath is the running program's full path, which
+    // every command line runs.
+    TSystemManager(TSettingsRef settingsRef, const TLanguage* language,
+                   const QString& programPath);
+    TSystemManager(const TSystemManager&) = delete;
+    TSystemManager& operator=(const TSystemManager&) = delete;
+
+    // Whether the install verb is there for Ext (".zip", "folder", or another extension with
+    // its dot): its entry for the kind and the program's own entry both. Never fails.
+    bool IsInstalled(const QString& ext) const;
+    // Mode 1 registers the verb for Ext (defining a file type named DefaultType when the
+    // desktop knows none for Ext), Mode 0 removes it; the program's own entry goes only with
+    // the last kind. Any other mode does nothing and returns false. Returns false, with the
+    // reason in Error, when Ext is no extension, the program path is unusable or a file could
+    // not be written or removed.
+    bool SetInstalled(const QString& ext, const QString& defaultType, int mode,
+                      QString* error = nullptr);
+    // Kind 0 is ".zip", kind 1 "folder"; another kind gives false and does nothing.
+    bool IsInstalledKind(int kind) const;
+    bool SetInstalledKind(int kind, int mode, QString* error = nullptr);
+
+    // Makes this program open the demo files (settings "demoExt"). Icon, when not null, is
+    // written as the demo files' icon. Returns false, with the reason in Error, when there are
+    // no settings, the extension or the program path is unusable, or a file could not be
+    // written; what was written before stays.
+    bool AssociateDemoFiles(const QImage& icon, QString* error = nullptr);
+    // The MIME type of demo files that AssociateDemoFiles works on: ours when we defined it or
+    // the desktop knows none, else the desktop's. Empty without settings or a usable extension.
+    QString GetDemoMimeType() const;
+
+    // The MIME type the install verb of Ext works on; empty when Ext is no extension.
+    QString GetVerbMimeType(const QString& ext) const;
+    // The files written, for the pages and the tests.
+    static QString ApplicationsDir(); // $XDG_DATA_HOME/applications
+    static QString MimeAppsFile();    // $XDG_CONFIG_HOME/mimeapps.list
+    static QString VerbEntryFile(const QString& ext);
+    static QString ProgramEntryFile();
+    static QString DemoEntryFile();
+    static QString DemoPackageFile();
+    // The desktop file id of the demo entry ("kova-playdemo.desktop").
+    static QString DemoEntryId();
+
+private:
+    QString Text(TDialogType type, const QString& fallback) const;
+    bool CheckProgramPath(QString* error) const;
+    QString ExecLine(const QString& switchText) const;
+    QString OwnDemoMimeType() const;
+
+    TSettingsRef FSettingsRef;
+    const TLanguage* FLanguage;
+    QString FProgramPath;
+};
