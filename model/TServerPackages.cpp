@@ -85,6 +85,8 @@ public:
     {
         return FEncoding == TTextEncoding::teUtf16LE ? 2 + 2 * charPos : charPos;
     }
+    // The bytes before the first character: the byte-order mark of a UTF-16 file.
+    QByteArray Head() const { return FBytes.left(ByteOffset(0)); }
     // The bytes of characters [From, To).
     void AppendOriginal(QByteArray& out, qsizetype from, qsizetype to) const
     {
@@ -176,7 +178,7 @@ void TServerPackages::Save()
             first = i;
     }
 
-    QByteArray out;
+    QByteArray out = file.Head();
     if (first < lines.size()) {
         file.AppendOriginal(out, 0, lines[first].Start);
         bool anyKept = false; // a line of the file follows the package lines

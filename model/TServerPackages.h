@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TIniFile.h"
 #include "TServerPackage.h"
 
 #include <QString>

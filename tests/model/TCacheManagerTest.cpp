@@ -1,0 +1,324 @@
+#include "TCacheManager.h"
+#include "TFileProtection.h"
+#include "TGameFolder.h"
+#include "TShippedSettings.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using TOutcome = TCacheExtractOutcome;
+
+// Answers the replace questions of the shell operations of one test.
+class TReplaceAnswers final
+{
+public:
+    explicit TReplaceAnswers(TReplaceAnswer answer) : Answer(answer)
+    {
+        SetShellOperationUi([this](TWindowHandle, quint16) {
+            TFileOpCallbacks callbacks;
+            callbacks.AskReplace = [this](const QString&, const QString& target) {
+                Asked.append(QFileInfo(target).fileName());
+                return Answer;
+            };
+            return callbacks;
+        });
+    }
+    ~TReplaceAnswers() { SetShellOperationUi({}); }
+    TReplaceAnswers(const TReplaceAnswers&) = delete;
+    TReplaceAnswers& operator=(const TReplaceAnswers&) = delete;
+
+    TReplaceAnswer Answer;
+    QStringList Asked;
+};
+
+class TCacheTest : public ::testing::Test
+{
+protected:
+    TCacheTest() : FSettings(FGame.Root()) {}
+
+    TSettingsRef Ref() const
+    {
+        return [this] { return FSettings.Get(); };
+    }
+    QString WriteIndex(const QByteArray& bytes) const
+    {
+        return FGame.WriteFile(QStringLiteral("Cache/cache.ini"), bytes);
+    }
+    QString WriteData(const QString& guid, const QByteArray& bytes = "data") const
+    {
+        return FGame.WriteFile(QStringLiteral("Cache/") + guid + QStringLiteral(".uxx"), bytes);
+    }
+    QByteArray Index() const { return FGame.ReadFile(QStringLiteral("Cache/cache.ini")); }
+    QStringList Guids(const TCacheManager& cache) const
+    {
+        QStringList guids;
+        for (int i = 0; i < cache.GetCount(); ++i)
+            guids.append(cache.GetItem(i)->GUID);
+        return guids;
+    }
+    // Every file below the game folder (and its parent) named Name.
+    QStringList FilesNamed(const QString& name) const
+    {
+        QStringList found;
+        QDirIterator it(QFileInfo(FGame.Root()).absolutePath(), QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (QFileInfo(path).fileName() == name)
+                found.append(path);
+        }
+        return found;
+    }
+
+    TTempEnvironment FEnvironment;
+    TGameFolder FGame;
+    TShippedSettings FSettings;
+};
+
+const QByteArray KIndex = "[Cache]\r\n"
+                          "AAAA-1=Alpha.u\r\n"
+                          "BBBB-1=Beta.utx\r\n"
+                          "; the game never writes comments, but they stay\r\n"
+                          "CCCC-2=DM-Gamma.ut2\r\n"
+                          "\r\n"
+                          "[Other]\r\n"
+                          "AAAA-1=Alpha.u\r\n";
+
+TEST_F(TCacheTest, ExtractAndPurgeRemoveOnlyTheirLinesFromTheIndex)
+{
+    WriteIndex(KIndex);
+    WriteData("AAAA-1", "alpha");
+    WriteData("cccc-2", "gamma"); // found without regard to letter case
+    TCacheManager cache(Ref());
+    ASSERT_EQ(Guids(cache), (QStringList{"AAAA-1", "BBBB-1", "CCCC-2"}));
+    EXPECT_EQ(cache.GetItem(1)->FileName, "Beta.utx");
+
+    // A copy leaves the data file without its key.
+    TCacheExtractResult result = cache.Extract(0, false);
+    ASSERT_EQ(result.Items.size(), 1);
+    EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoExtracted);
+    EXPECT_EQ(FGame.ReadFile("System/Alpha.u"), "alpha");
+    EXPECT_TRUE(QFile::exists(FGame.Path("Cache/AAAA-1.uxx")));
+    EXPECT_EQ(Index(), QByteArray(KIndex).replace("[Cache]\r\nAAAA-1=Alpha.u\r\n", "[Cache]\r\n"));
+    EXPECT_EQ(Guids(cache), (QStringList{"BBBB-1", "CCCC-2"}));
+
+    // A missing data file is skipped by Extract and dropped, key and all, by the purge.
+    EXPECT_EQ(cache.Extract(0, true).Items[0].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(cache.PurgeMissing(), 1);
+    EXPECT_EQ(Index(), "[Cache]\r\n"
+                       "; the game never writes comments, but they stay\r\n"
+                       "CCCC-2=DM-Gamma.ut2\r\n"
+                       "\r\n"
+                       "[Other]\r\n"
+                       "AAAA-1=Alpha.u\r\n");
+    EXPECT_EQ(cache.PurgeMissing(), 0);
+
+    // A move takes the data file along.
+    EXPECT_EQ(cache.Extract(0, true).Items[0].Target, FGame.Path("Maps/DM-Gamma.ut2"));
+    EXPECT_EQ(FGame.ReadFile("Maps/DM-Gamma.ut2"), "gamma");
+    EXPECT_FALSE(QFile::exists(FGame.Path("Cache/cccc-2.uxx")));
+    EXPECT_EQ(cache.GetCount(), 0);
+    EXPECT_FALSE(Index().contains("CCCC-2"));
+}
+
+TEST_F(TCacheTest, ExtractAllSkipsWhatCannotGoAndKeepsItsKeys)
+{
+    WriteIndex("[Cache]\r\nMISS-1=First.u\r\nNOIN-1=Readme.xyz\r\nGOOD-1=Good.u\r\n"
+               "TEXT-1=Good.utx\r\n");
+    for (const char* guid : {"NOIN-1", "GOOD-1", "TEXT-1"})
+        WriteData(guid);
+    FSettings->SetInstallUnknownContent(0); // ".xyz" has no folder now
+    TCacheManager cache(Ref());
+    const TCacheExtractResult result = cache.ExtractAll(true);
+    ASSERT_EQ(result.Items.size(), 4);
+    EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoNoInstall);
+    EXPECT_EQ(result.ExtractedCount(), 2);
+    EXPECT_TRUE(QFile::exists(FGame.Path("System/Good.u")));
+    EXPECT_TRUE(QFile::exists(FGame.Path("Textures/Good.utx")));
+    EXPECT_EQ(Guids(cache), (QStringList{"MISS-1", "NOIN-1"}));
+    EXPECT_EQ(Index(), "[Cache]\r\nMISS-1=First.u\r\nNOIN-1=Readme.xyz\r\n");
+    EXPECT_TRUE(QFile::exists(FGame.Path("Cache/NOIN-1.uxx")));
+}
+
+TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
+{
+    const QByteArray index = "[Cache]\n"
+                             "EVIL-1=../evil.u\n"
+                             "EVIL-2=..\\evil.u\n"
+                             "EVIL-3=Maps/evil.u\n"
+                             "EVIL-4=C:evil.u\n"
+                             "EVIL-5=..\n"
+                             "EVIL-6=\n"
+                             "EVIL-7=evil\x01.u\n"
+                             "../System/Core=Core.u\n";
+    WriteIndex(index);
+    for (int i = 1; i <= 7; ++i)
+        WriteData(QStringLiteral("EVIL-%1").arg(i), "evil");
+    FGame.WriteFile("System/Core.uxx", "not a cache file");
+    TCacheManager cache(Ref());
+    ASSERT_EQ(cache.GetCount(), 8);
+    EXPECT_FALSE(cache.GetItem(7)->CacheFileExists()); // its GUID points out of the folder
+
+    const TCacheExtractResult result = cache.ExtractAll(true);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(result.Items[i].Outcome, TOutcome::ceoBadName) << i;
+    EXPECT_EQ(result.Items[7].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(cache.GetCount(), 8);
+    EXPECT_EQ(Index(), index);
+    EXPECT_EQ(FilesNamed("evil.u"), QStringList());
+    EXPECT_EQ(FilesNamed("Core.u"), QStringList());
+    EXPECT_TRUE(QFile::exists(FGame.Path("Cache/EVIL-1.uxx")));
+}
+
+TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
+{
+    WriteIndex("[Cache]\r\nAAAA-1=Alpha.u\r\nBBBB-1=Beta.u\r\n");
+    WriteData("AAAA-1", "new alpha");
+    WriteData("BBBB-1", "new beta");
+    FGame.WriteFile("System/Alpha.u", "old alpha");
+    FGame.WriteFile("System/beta.u", "old beta"); // the same file to the game
+    const QByteArray index = Index();
+    TCacheManager cache(Ref());
+    {
+        TReplaceAnswers answers(TReplaceAnswer::raNo);
+        const TCacheExtractResult result = cache.ExtractAll(true);
+        EXPECT_EQ(answers.Asked, (QStringList{"Alpha.u", "beta.u"}));
+        EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoSkipped);
+        EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoSkipped);
+    }
+    {
+        TReplaceAnswers answers(TReplaceAnswer::raCancel);
+        const TCacheExtractResult result = cache.ExtractAll(false);
+        EXPECT_TRUE(result.Aborted);
+        EXPECT_EQ(answers.Asked, QStringList{"Alpha.u"}); // the run stops at the first question
+        EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoCancelled);
+    }
+    EXPECT_EQ(Index(), index);
+    EXPECT_EQ(cache.GetCount(), 2);
+    EXPECT_EQ(FGame.ReadFile("System/Alpha.u"), "old alpha");
+    EXPECT_EQ(FGame.ReadFile("Cache/AAAA-1.uxx"), "new alpha");
+
+    TReplaceAnswers answers(TReplaceAnswer::raYesToAll);
+    EXPECT_EQ(cache.ExtractAll(true).ExtractedCount(), 2);
+    EXPECT_EQ(answers.Asked.size(), 1);
+    EXPECT_EQ(FGame.ReadFile("System/beta.u"), "new beta");
+    EXPECT_FALSE(QFile::exists(FGame.Path("System/Beta.u")));
+    EXPECT_EQ(Index(), "[Cache]\r\n");
+}
+
+TEST_F(TCacheTest, AnIndexThatCannotBeRewrittenIsReported)
+{
+    WriteIndex("[Cache]\r\nAAAA-1=Alpha.u\r\nDEAD-1=Dead.u\r\n");
+    WriteData("AAAA-1");
+    const QByteArray index = Index();
+    TCacheManager cache(Ref());
+    ASSERT_TRUE(SetMode(FGame.Path("Cache"), 0555));
+    ASSERT_TRUE(SetMode(FGame.Path("System"), 0777));
+    {
+        TFileProtection protection(QFileInfo(FGame.Root()).absolutePath());
+        const TCacheExtractResult result = cache.Extract(0, false);
+        EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoIndexNotWritten);
+        EXPECT_FALSE(result.IndexError.isEmpty());
+        EXPECT_THROW(cache.PurgeMissing(), EIniFileException);
+    }
+    ASSERT_TRUE(SetMode(FGame.Path("Cache"), 0755));
+    EXPECT_TRUE(QFile::exists(FGame.Path("System/Alpha.u")));
+    EXPECT_EQ(Index(), index);
+    EXPECT_EQ(Guids(cache), (QStringList{"AAAA-1", "DEAD-1"}));
+}
+
+TEST_F(TCacheTest, IndexOfDeleteAndLoad)
+{
+    WriteIndex("[Cache]\nAAAA-1=Alpha.u\nBBBB-1=Beta.u\n");
+    TCacheManager cache(Ref());
+    EXPECT_EQ(cache.IndexOf("BETA.U"), 1);
+    EXPECT_EQ(cache.IndexOf("bbbb-1"), 1);
+    EXPECT_EQ(cache.IndexOf(FGame.Path("Cache/bbbb-1.UXX")), 1);
+    EXPECT_EQ(cache.IndexOf(FGame.Path("Cache\\BBBB-1.uxx")), 1);
+    EXPECT_EQ(cache.IndexOf("Gamma.u"), -1);
+    cache.Delete(0);
+    EXPECT_EQ(cache.IndexOf("Alpha.u"), -1);
+    cache.Load();
+    EXPECT_EQ(cache.IndexOf("Alpha.u"), 0);
+
+    // No index, no settings: empty lists, nothing raised.
+    QFile::remove(FGame.Path("Cache/cache.ini"));
+    cache.Load();
+    EXPECT_EQ(cache.GetCount(), 0);
+    cache.RemoveIniEntry(0);
+    EXPECT_EQ(TCacheManager([] { return nullptr; }).GetCount(), 0);
+}
+
+// A real UT2004 server's index (no data files came with it): read in place, purged on a copy.
+TEST_F(TCacheTest, RealUT2004Index)
+{
+    const QString dir = RealDataDir();
+    if (dir.isEmpty())
+        GTEST_SKIP() << "no real game files here";
+    const QString realCache = dir + "/ini/GrantSorenson-LumpysInvasionServer/Cache";
+    const TShippedSettings inPlace(FGame.Root(),
+                                   {{"%UTDIR%/Cache", realCache.toUtf8()}});
+    TCacheManager real([&] { return inPlace.Get(); });
+    ASSERT_EQ(real.GetCount(), 47);
+    EXPECT_EQ(real.GetItem(0)->GUID, "FAB1A7CB48F6C4933464C9AAF2D8339F-1");
+    EXPECT_EQ(real.GetItem(0)->FileName, "DM-sHoK-Saloon2k4-V.ut2");
+    EXPECT_EQ(real.IndexOf("weaponsofpowertextures.utx"), 21);
+    EXPECT_EQ(real.GetItem(21)->GUID, "77C5FE37436E3AA55D7AA28CF9F82818-2");
+    EXPECT_EQ(real.GetItem(46)->FileName, "DM-BertaCabins.ut2");
+    EXPECT_EQ(real.Extract(0, true).Items[0].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(real.GetCount(), 47);
+
+    QFile source(realCache + "/cache.ini");
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    WriteIndex(source.readAll());
+    TCacheManager copy(Ref());
+    ASSERT_EQ(copy.GetCount(), 47);
+    EXPECT_EQ(copy.PurgeMissing(), 47);
+    EXPECT_EQ(Index(), "[Cache]\n\n");
+}
+
+// A real Killing Floor cache (the same layout): 36 entries, 8 data files, one name twice.
+TEST_F(TCacheTest, RealKillingFloorCache)
+{
+    const QString dir = RealDataDir();
+    if (dir.isEmpty())
+        GTEST_SKIP() << "no real game files here";
+    const QDir real(dir + "/kf1-cache/Cache");
+    for (const QString& name : real.entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(real.filePath(name), FGame.Path("Cache/" + name)));
+    TCacheManager cache(Ref());
+    ASSERT_EQ(cache.GetCount(), 36);
+
+    TReplaceAnswers answers(TReplaceAnswer::raNo);
+    const TCacheExtractResult result = cache.ExtractAll(true);
+    EXPECT_EQ(result.ExtractedCount(), 7);
+    EXPECT_EQ(answers.Asked, QStringList{"ReloadOptionsSP_Meteor.u"});
+    for (const char* name : {"KFWeaponStay.u", "CleanAppIDMut.u", "KFFakedPlayers.u", "FPSpinMut.u",
+                             "WeaponPickupMessage.u", "ReloadOptionsSP_Meteor.u"})
+        EXPECT_TRUE(QFile::exists(FGame.Path(QStringLiteral("System/") + name))) << name;
+    QFile flags(FGame.Path("Textures/CountryFlagsTex.utx"));
+    ASSERT_TRUE(flags.open(QIODevice::ReadOnly));
+    EXPECT_EQ(flags.size(), 242711);
+    EXPECT_EQ(flags.read(4), QByteArray("\xC2\x83\x2A\x9E"));
+
+    // What is left: the second copy of one name, and 28 dead entries.
+    EXPECT_EQ(cache.GetCount(), 29);
+    EXPECT_EQ(cache.PurgeMissing(), 28);
+    EXPECT_EQ(Guids(cache), QStringList{"6B53FF7348257FFBEF34769B671876FF-1"});
+    EXPECT_EQ(Index(), "[Cache]\n6B53FF7348257FFBEF34769B671876FF-1=ReloadOptionsSP_Meteor.u\n\n");
+}
+
+} // namespace
