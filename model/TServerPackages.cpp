@@ -71,8 +71,8 @@ class TTextFile final
 {
 public:
     explicit TTextFile(QByteArray bytes)
-        : FBytes(std::move(bytes)), FEncoding(DetectTextEncoding(FBytes)), FText(DecodeText(FBytes)),
-          FLines(SplitLines(FText))
+        : FBytes(std::move(bytes)), FEncoding(DetectTextEncoding(FBytes)),
+          FText(DecodeText(FBytes)), FLines(SplitLines(FText))
     {}
 
     const QString& Text() const { return FText; }

@@ -36,7 +36,7 @@ public:
     // Removes and frees package Index; nothing for an index out of range.
     void Delete(int index);
     int GetCount() const;
-    TServerPackage* GetItem(int index) const; // nullptr when Index is out of range
+    TServerPackage* GetItem(int index) const;         // nullptr when Index is out of range
     int IndexOf(const TServerPackage* package) const; // -1 when absent
 
     // The game's System folder: from the settings, else the INI file's folder.

@@ -197,8 +197,8 @@ bool RemoveFile(const QString& fileName, QString* error)
         return true;
     QFile file(fileName);
     if (!file.remove()) {
-        SetError(error, QStringLiteral("%1 could not be removed: %2")
-                            .arg(fileName, file.errorString()));
+        SetError(error,
+                 QStringLiteral("%1 could not be removed: %2").arg(fileName, file.errorString()));
         return false;
     }
     return true;
@@ -212,7 +212,8 @@ QByteArray MimePackageBytes(const QString& type, const QString& comment, const Q
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
     xml.writeStartDocument();
-    xml.writeDefaultNamespace(QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info"));
+    xml.writeDefaultNamespace(
+        QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info"));
     xml.writeStartElement(QStringLiteral("mime-info"));
     xml.writeStartElement(QStringLiteral("mime-type"));
     xml.writeAttribute(QStringLiteral("type"), type);
@@ -354,8 +355,9 @@ bool TSystemManager::IsInstalled(const QString& ext) const
     if (type.isEmpty())
         return false;
     const QHash<QString, QString> verb = ReadDesktopEntry(VerbEntryFile(ext));
-    const bool verbPresent = verb.value(QStringLiteral("MimeType")).split(u';').contains(type) &&
-                             verb.value(QStringLiteral("Exec")).contains(QLatin1String(" /install "));
+    const bool verbPresent =
+        verb.value(QStringLiteral("MimeType")).split(u';').contains(type) &&
+        verb.value(QStringLiteral("Exec")).contains(QLatin1String(" /install "));
     return verbPresent && !ReadDesktopEntry(ProgramEntryFile()).isEmpty();
 }
 
@@ -395,30 +397,29 @@ bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType
 
     const QString verbText = Text(TDialogType::SysInteg_ShellExtension, KVerbName);
     const QString installCommand = ExecLine(QStringLiteral("/install"));
-    const TDesktopGroup verbEntry{
-        QStringLiteral("Desktop Entry"),
-        {{QStringLiteral("Type"), QStringLiteral("Application")},
-         {QStringLiteral("Version"), QStringLiteral("1.1")},
-         {QStringLiteral("Name"), EscapeValue(verbText)},
-         {QStringLiteral("Exec"), installCommand},
-         {QStringLiteral("MimeType"), type + u';'},
-         {QStringLiteral("NoDisplay"), QStringLiteral("true")},
-         {QStringLiteral("Terminal"), QStringLiteral("false")}}};
+    const TDesktopGroup verbEntry{QStringLiteral("Desktop Entry"),
+                                  {{QStringLiteral("Type"), QStringLiteral("Application")},
+                                   {QStringLiteral("Version"), QStringLiteral("1.1")},
+                                   {QStringLiteral("Name"), EscapeValue(verbText)},
+                                   {QStringLiteral("Exec"), installCommand},
+                                   {QStringLiteral("MimeType"), type + u';'},
+                                   {QStringLiteral("NoDisplay"), QStringLiteral("true")},
+                                   {QStringLiteral("Terminal"), QStringLiteral("false")}}};
     if (!WriteFile(VerbEntryFile(ext), DesktopFileBytes({verbEntry}), error))
         return false;
 
     const TKOVASettings* settings = FSettingsRef ? FSettingsRef() : nullptr;
-    const QString appName =
-        settings && !settings->AppName.trimmed().isEmpty() ? settings->AppName : QStringLiteral("KOVA");
-    const TDesktopGroup programEntry{
-        QStringLiteral("Desktop Entry"),
-        {{QStringLiteral("Type"), QStringLiteral("Application")},
-         {QStringLiteral("Version"), QStringLiteral("1.1")},
-         {QStringLiteral("Name"), EscapeValue(appName)},
-         {QStringLiteral("Exec"), QuotedExecArgument(FProgramPath)},
-         {QStringLiteral("NoDisplay"), QStringLiteral("true")},
-         {QStringLiteral("Terminal"), QStringLiteral("false")},
-         {QStringLiteral("Actions"), KVerbName + u';'}}};
+    const QString appName = settings && !settings->AppName.trimmed().isEmpty()
+                                ? settings->AppName
+                                : QStringLiteral("KOVA");
+    const TDesktopGroup programEntry{QStringLiteral("Desktop Entry"),
+                                     {{QStringLiteral("Type"), QStringLiteral("Application")},
+                                      {QStringLiteral("Version"), QStringLiteral("1.1")},
+                                      {QStringLiteral("Name"), EscapeValue(appName)},
+                                      {QStringLiteral("Exec"), QuotedExecArgument(FProgramPath)},
+                                      {QStringLiteral("NoDisplay"), QStringLiteral("true")},
+                                      {QStringLiteral("Terminal"), QStringLiteral("false")},
+                                      {QStringLiteral("Actions"), KVerbName + u';'}}};
     const TDesktopGroup programVerb{QStringLiteral("Desktop Action ") + KVerbName,
                                     {{QStringLiteral("Name"), EscapeValue(verbText)},
                                      {QStringLiteral("Exec"), installCommand}}};
@@ -426,7 +427,8 @@ bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType
         return false;
 
     if (newType)
-        RunDesktopTool(QStringLiteral("update-mime-database"), DataHome() + QStringLiteral("/mime"));
+        RunDesktopTool(QStringLiteral("update-mime-database"),
+                       DataHome() + QStringLiteral("/mime"));
     RunDesktopTool(QStringLiteral("update-desktop-database"), ApplicationsDir());
     return true;
 }
@@ -446,8 +448,8 @@ bool TSystemManager::SetInstalledKind(int kind, int mode, QString* error)
         return SetInstalled(KZipExt, Text(TDialogType::SysInteg_DefaultZip, QStringLiteral("zip")),
                             mode, error);
     if (kind == 1)
-        return SetInstalled(KFolderExt,
-                            Text(TDialogType::SysInteg_DefaultFolder, KFolderExt), mode, error);
+        return SetInstalled(KFolderExt, Text(TDialogType::SysInteg_DefaultFolder, KFolderExt), mode,
+                            error);
     return false;
 }
 
@@ -571,7 +573,8 @@ bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
     }
 
     if (ownType)
-        RunDesktopTool(QStringLiteral("update-mime-database"), DataHome() + QStringLiteral("/mime"));
+        RunDesktopTool(QStringLiteral("update-mime-database"),
+                       DataHome() + QStringLiteral("/mime"));
     RunDesktopTool(QStringLiteral("update-desktop-database"), ApplicationsDir());
     return true;
 }

@@ -24,8 +24,7 @@ public:
     // Language gives every text written (nullptr, or a missing text, falls back to the verb's
     // name); it must outlive the manager. ProgramPath is the running program's full path, which
     // every command line runs.
-    TSystemManager(TSettingsRef settingsRef, const TLanguage* language,
-                   const QString& programPath);
+    TSystemManager(TSettingsRef settingsRef, const TLanguage* language, const QString& programPath);
     TSystemManager(const TSystemManager&) = delete;
     TSystemManager& operator=(const TSystemManager&) = delete;
 

@@ -269,8 +269,7 @@ TEST_F(TCacheTest, RealUT2004Index)
     if (dir.isEmpty())
         GTEST_SKIP() << "no real game files here";
     const QString realCache = dir + "/ini/GrantSorenson-LumpysInvasionServer/Cache";
-    const TShippedSettings inPlace(FGame.Root(),
-                                   {{"%UTDIR%/Cache", realCache.toUtf8()}});
+    const TShippedSettings inPlace(FGame.Root(), {{"%UTDIR%/Cache", realCache.toUtf8()}});
     TCacheManager real([&] { return inPlace.Get(); });
     ASSERT_EQ(real.GetCount(), 47);
     EXPECT_EQ(real.GetItem(0)->GUID, "FAB1A7CB48F6C4933464C9AAF2D8339F-1");

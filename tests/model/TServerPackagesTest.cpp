@@ -48,9 +48,9 @@ TEST_F(TServerPackagesTest, ToggledAndAddedPackagesChangeOnlyTheirLines)
 {
     const QByteArray original = SampleGameIni();
     auto packages = Load(original);
-    ASSERT_EQ(Lines(*packages), (QStringList{"ServerPackages=Core", "ServerPackages=Engine",
-                                             ";ServerPackages=OldMutator",
-                                             "ServerPackages=XGame"}));
+    ASSERT_EQ(Lines(*packages),
+              (QStringList{"ServerPackages=Core", "ServerPackages=Engine",
+                           ";ServerPackages=OldMutator", "ServerPackages=XGame"}));
     TServerPackage* old = packages->GetItem(2);
     EXPECT_FALSE(old->IsEnabled());
     EXPECT_EQ(old->GetPackageName(), "OldMutator");
@@ -64,10 +64,11 @@ TEST_F(TServerPackagesTest, ToggledAndAddedPackagesChangeOnlyTheirLines)
     packages->Save();
 
     QByteArray expected = original;
-    expected.replace("ServerPackages=Core\r\nServerPackages=Engine\r\n;ServerPackages=OldMutator\r\n"
-                     "ServerPackages=XGame\r\n",
-                     ";ServerPackages=Engine\r\nServerPackages=OldMutator\r\nServerPackages=XGame\r\n"
-                     "ServerPackages=MyMutator\r\n");
+    expected.replace(
+        "ServerPackages=Core\r\nServerPackages=Engine\r\n;ServerPackages=OldMutator\r\n"
+        "ServerPackages=XGame\r\n",
+        ";ServerPackages=Engine\r\nServerPackages=OldMutator\r\nServerPackages=XGame\r\n"
+        "ServerPackages=MyMutator\r\n");
     EXPECT_EQ(IniBytes(), expected);
 
     // Unchanged, the file stays byte for byte.
@@ -128,16 +129,16 @@ TEST_F(TServerPackagesTest, WithoutPackageLinesNewOnesEndTheGameEngineSection)
 TEST_F(TServerPackagesTest, Utf16FilesStayUtf16)
 {
     const QByteArray original =
-        "\xff\xfe" +
-        EncodeUtf16LE(QStringLiteral("[Engine.GameEngine]\r\nName=Caf\u00e9 \u263a\r\n"
-                                     "ServerPackages=A\r\n"));
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Engine.GameEngine]\r\nName=Caf\u00e9 \u263a\r\n"
+                                                  "ServerPackages=A\r\n"));
     auto packages = Load(original);
     ASSERT_EQ(packages->GetCount(), 1);
     packages->Add(QStringLiteral("ServerPackages=\u00c9t\u00e9"));
     packages->Save();
-    EXPECT_EQ(IniBytes(), "\xff\xfe" + EncodeUtf16LE(QStringLiteral(
-                                           "[Engine.GameEngine]\r\nName=Caf\u00e9 \u263a\r\n"
-                                           "ServerPackages=A\r\nServerPackages=\u00c9t\u00e9\r\n")));
+    EXPECT_EQ(IniBytes(),
+              "\xff\xfe" + EncodeUtf16LE(QStringLiteral(
+                               "[Engine.GameEngine]\r\nName=Caf\u00e9 \u263a\r\n"
+                               "ServerPackages=A\r\nServerPackages=\u00c9t\u00e9\r\n")));
 }
 
 TEST_F(TServerPackagesTest, FailedSavesLeaveTheFileWhole)

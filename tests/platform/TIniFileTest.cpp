@@ -283,8 +283,7 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
     const QByteArray lf = "; head\n[Cache]\nA-1=a.u\nB-1=b.u\n  b-1 = again.u\n;C-1=c.u\n"
                           "C-1=c.u\n\n[Other]\nA-1=x\n[cache]\nA-1=y\nD-1=d.u";
     const QByteArray utf16 =
-        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\nA-1=\u00e9.u\r\nB-1=b\r\n")) +
-        "\x00";
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\nA-1=\u00e9.u\r\nB-1=b\r\n")) + "\x00";
     const QStringList idents{"D-1", "b-1", "Missing", "A-1", "B-1", "b-1", " C-1 "};
     for (const QByteArray& original : {lf, utf16}) {
         const QString one = Make(original, "One.ini");

@@ -1,0 +1,232 @@
+#include "TGameFolder.h"
+#include "TLanguage.h"
+#include "TShippedSettings.h"
+#include "TSystemManager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A program path that needs every kind of quoting an Exec key knows.
+const QString KProgram = QStringLiteral("/opt/K O V A/$bin`s \"100%\" \\kova");
+const QString KQuotedProgram = QStringLiteral(R"("/opt/K O V A/\\$bin\\`s \\"100%%\\" \\\\kova")");
+
+// Runs a desktop tool in the test's environment, away from any desktop session's settings.
+QString RunTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DE", "KDE_FULL_SESSION", "KDE_SESSION_VERSION",
+                             "GNOME_DESKTOP_SESSION_ID", "DESKTOP_SESSION"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = process.exitCode();
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())
+        .trimmed();
+}
+
+class TSystemManagerTest : public ::testing::Test
+{
+protected:
+    TSystemManagerTest()
+        : FSettings(FGame.Root()),
+          FLanguage(nullptr, QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"), false),
+          FManager([this] { return FSettings.Get(); }, &FLanguage, KProgram)
+    {}
+
+    // desktop-file-validate accepts the entry (when the tool is installed).
+    static void ExpectValid(const QString& entry)
+    {
+        ASSERT_TRUE(QFileInfo(entry).isFile()) << entry.toStdString();
+        const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+        if (validator.isEmpty())
+            return;
+        int code = -1;
+        const QString output = RunTool(validator, {entry}, &code);
+        EXPECT_EQ(code, 0) << output.toStdString();
+        EXPECT_EQ(output, "");
+    }
+
+    TTempEnvironment FEnvironment;
+    TGameFolder FGame;
+    TShippedSettings FSettings;
+    TLanguage FLanguage;
+    TSystemManager FManager;
+};
+
+TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
+{
+    EXPECT_FALSE(FManager.IsInstalledKind(0));
+    EXPECT_FALSE(FManager.IsInstalledKind(1));
+
+    ASSERT_TRUE(FManager.SetInstalledKind(0, 1));
+    EXPECT_TRUE(FManager.IsInstalledKind(0));
+    EXPECT_FALSE(FManager.IsInstalledKind(1));
+    const QString zip = TSystemManager::VerbEntryFile(".zip");
+    ExpectValid(zip);
+    ExpectValid(TSystemManager::ProgramEntryFile());
+    const QByteArray zipEntry = ReadAll(zip);
+    EXPECT_TRUE(zipEntry.contains("\nName=Install UT2004 content with KOVA\n"));
+    EXPECT_TRUE(zipEntry.contains("\nMimeType=application/zip;\n"));
+    EXPECT_TRUE(zipEntry.contains("\nExec=" + KQuotedProgram.toUtf8() + " /install %f\n"));
+    const QByteArray program = ReadAll(TSystemManager::ProgramEntryFile());
+    EXPECT_TRUE(program.contains("\nName=UT2004 KOVA\n"));
+    EXPECT_TRUE(program.contains("[Desktop Action InstallUTContent]\nName=Install UT2004 content "
+                                 "with KOVA\nExec=" +
+                                 KQuotedProgram.toUtf8() + " /install %f\n"));
+
+    ASSERT_TRUE(FManager.SetInstalledKind(1, 1));
+    ExpectValid(TSystemManager::VerbEntryFile("folder"));
+    EXPECT_TRUE(
+        ReadAll(TSystemManager::VerbEntryFile("folder")).contains("\nMimeType=inode/directory;\n"));
+    EXPECT_TRUE(FManager.IsInstalledKind(0));
+    EXPECT_TRUE(FManager.IsInstalledKind(1));
+
+    // Off for zip archives: folders keep their verb, and with it the program's entry.
+    ASSERT_TRUE(FManager.SetInstalledKind(0, 0));
+    EXPECT_FALSE(FManager.IsInstalledKind(0));
+    EXPECT_TRUE(FManager.IsInstalledKind(1));
+    EXPECT_TRUE(QFile::exists(TSystemManager::ProgramEntryFile()));
+    ASSERT_TRUE(FManager.SetInstalledKind(1, 0));
+    EXPECT_FALSE(FManager.IsInstalledKind(1));
+    EXPECT_FALSE(QFile::exists(TSystemManager::ProgramEntryFile()));
+
+    // One entry without the other is no verb.
+    ASSERT_TRUE(FManager.SetInstalled("folder", "Folder", 1));
+    QFile::remove(TSystemManager::ProgramEntryFile());
+    EXPECT_FALSE(FManager.IsInstalled("folder"));
+
+    // Kinds and modes outside the range do nothing.
+    EXPECT_FALSE(FManager.SetInstalledKind(2, 1));
+    EXPECT_FALSE(FManager.IsInstalledKind(2));
+    EXPECT_FALSE(FManager.SetInstalled(".zip", "ZIP", 2));
+    EXPECT_FALSE(QFile::exists(zip));
+    QString error;
+    EXPECT_FALSE(FManager.SetInstalled("../zip", "ZIP", 1, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(TSystemManagerTest, TextsNeverEmptyAndProgramPathChecked)
+{
+    const TLanguage missing(nullptr, FGame.Path("Lang.none"), false);
+    TSystemManager manager([this] { return FSettings.Get(); }, &missing, "/usr/bin/kova");
+    ASSERT_TRUE(manager.SetInstalledKind(1, 1));
+    ExpectValid(TSystemManager::VerbEntryFile("folder"));
+    EXPECT_TRUE(
+        ReadAll(TSystemManager::VerbEntryFile("folder")).contains("\nName=InstallUTContent\n"));
+    ASSERT_TRUE(manager.AssociateDemoFiles(QImage()));
+    ExpectValid(TSystemManager::DemoEntryFile());
+    EXPECT_TRUE(ReadAll(TSystemManager::DemoEntryFile()).contains("\nName=open\n"));
+    EXPECT_TRUE(
+        ReadAll(TSystemManager::DemoPackageFile()).contains("<comment>UT2004.Demo</comment>"));
+
+    QString error;
+    TSystemManager relative([this] { return FSettings.Get(); }, &FLanguage, "kova");
+    EXPECT_FALSE(relative.SetInstalledKind(0, 1, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(TSystemManager::VerbEntryFile(".zip")));
+}
+
+TEST_F(TSystemManagerTest, DemoAssociationIsWrittenAndReadBack)
+{
+    // Someone else's defaults stay as they are.
+    const QString mimeApps = TSystemManager::MimeAppsFile();
+    const QByteArray others = "[Default Applications]\n"
+                              "text/plain=editor.desktop;\n"
+                              "# caf\xc3\xa9\n";
+    QDir().mkpath(QFileInfo(mimeApps).absolutePath());
+    QFile file(mimeApps);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(others);
+    file.close();
+
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::darkRed);
+    ASSERT_TRUE(FManager.AssociateDemoFiles(icon));
+    const QString type = FManager.GetDemoMimeType();
+    EXPECT_EQ(type, "application/x-ut2004.demo");
+
+    const QByteArray package = ReadAll(TSystemManager::DemoPackageFile());
+    EXPECT_TRUE(package.contains("<mime-type type=\"application/x-ut2004.demo\">"));
+    EXPECT_TRUE(package.contains("<comment>Unreal Tournament 2004 demo</comment>"));
+    EXPECT_TRUE(package.contains("<glob pattern=\"*.demo4\"/>"));
+    EXPECT_TRUE(package.contains("<icon name=\"application-x-ut2004.demo\"/>"));
+    const QImage written(FEnvironment.DataHome() +
+                         "/icons/hicolor/48x48/mimetypes/application-x-ut2004.demo.png");
+    EXPECT_EQ(written.size(), QSize(48, 48));
+
+    ExpectValid(TSystemManager::DemoEntryFile());
+    const QByteArray entry = ReadAll(TSystemManager::DemoEntryFile());
+    EXPECT_TRUE(entry.contains("\nName=Play demo with KOVA\n"));
+    EXPECT_TRUE(entry.contains("\nExec=" + KQuotedProgram.toUtf8() + " /playdemo %f\n"));
+    EXPECT_TRUE(entry.contains("\nMimeType=application/x-ut2004.demo;\n"));
+
+    // Twice gives the same files: no second copy of our entry.
+    ASSERT_TRUE(FManager.AssociateDemoFiles(icon));
+    EXPECT_EQ(ReadAll(mimeApps), "[Default Applications]\n"
+                                 "text/plain=editor.desktop;\n"
+                                 "# caf\xc3\xa9\n"
+                                 "application/x-ut2004.demo=kova-playdemo.desktop;\n"
+                                 "\n"
+                                 "[Added Associations]\n"
+                                 "application/x-ut2004.demo=kova-playdemo.desktop;\n");
+
+    const QString xdgMime = QStandardPaths::findExecutable("xdg-mime");
+    if (!xdgMime.isEmpty()) {
+        EXPECT_EQ(RunTool(xdgMime, {"query", "default", type}), "kova-playdemo.desktop");
+        if (QFile::exists(FEnvironment.DataHome() + "/mime/mime.cache")) {
+            const QString demo = FGame.WriteFile("Demos/Match.demo4", "demo");
+            EXPECT_EQ(RunTool(xdgMime, {"query", "filetype", demo}), type);
+        }
+    }
+}
+
+TEST_F(TSystemManagerTest, AKnownDemoTypeIsTakenOverNotRewritten)
+{
+    TShippedSettings textDemos(FGame.Root(),
+                               {{"<demoExt>.demo4</demoExt>", "<demoExt>.txt</demoExt>"}});
+    TSystemManager manager([&] { return textDemos.Get(); }, &FLanguage, KProgram);
+    EXPECT_EQ(manager.GetDemoMimeType(), "text/plain");
+
+    const QString mimeApps = TSystemManager::MimeAppsFile();
+    QDir().mkpath(QFileInfo(mimeApps).absolutePath());
+    QFile file(mimeApps);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Default Applications]\ntext/plain=editor.desktop;\n"
+               "[Removed Associations]\ntext/plain=kova-playdemo.desktop;\n");
+    file.close();
+
+    ASSERT_TRUE(manager.AssociateDemoFiles(QImage()));
+    EXPECT_FALSE(QFile::exists(TSystemManager::DemoPackageFile()));
+    EXPECT_TRUE(ReadAll(TSystemManager::DemoEntryFile()).contains("\nMimeType=text/plain;\n"));
+    EXPECT_EQ(ReadAll(mimeApps), "[Default Applications]\n"
+                                 "text/plain=kova-playdemo.desktop;editor.desktop;\n"
+                                 "[Removed Associations]\n"
+                                 "\n"
+                                 "[Added Associations]\n"
+                                 "text/plain=kova-playdemo.desktop;\n");
+}
+
+} // namespace
