@@ -16,11 +16,24 @@
 // trash refuses, the file stays and the failure is reported; there is no silent fallback to a
 // permanent delete.
 
-enum class TFileOpKind { fokCopy, fokMove, fokRename, fokDelete };
+enum class TFileOpKind
+{
+    fokCopy,
+    fokMove,
+    fokRename,
+    fokDelete
+};
 
-enum class TReplaceAnswer { raYes, raNo, raCancel, raYesToAll };
+enum class TReplaceAnswer
+{
+    raYes,
+    raNo,
+    raCancel,
+    raYesToAll
+};
 
-enum class TFileOpOutcome {
+enum class TFileOpOutcome
+{
     fooDone,      // copied, moved, renamed, deleted
     fooSkipped,   // the user declined (replace answered No, delete not confirmed)
     fooFailed,    // the platform refused; Error says why
@@ -50,7 +63,7 @@ struct TFileOpCallbacks
     std::function<TReplaceAnswer(const QString& source, const QString& target)> AskReplace;
     // Confirm a delete of these paths (to the trash when ToTrash). [true]
     std::function<bool(const QStringList& paths, bool toTrash)> ConfirmDelete;
-    // Bytes done of the total; return false to abort. [true]
+    // Bytes done of the total (files, for a delete); return false to abort. [true]
     std::function<bool(qint64 done, qint64 total)> Progress;
     // An item failed; shown to the user unless the run is silent about errors. [nothing]
     std::function<void(const TFileOpItem& item)> ReportError;

@@ -19,7 +19,12 @@ struct TProcessHandle
 TProcessHandle StartProgram(const QString& program, const QStringList& arguments,
                             const QString& workingFolder = QString(), QString* error = nullptr);
 
-enum class TWaitState { wsRunning, wsExited, wsUnknown };
+enum class TWaitState
+{
+    wsRunning,
+    wsExited,
+    wsUnknown
+};
 
 // Polls once without blocking. ExitCode is set when the state is wsExited; wsUnknown means the
 // process is not ours (already reaped, or never started).

@@ -12,7 +12,12 @@ public:
     TSingleInstance(const TSingleInstance&) = delete;
     TSingleInstance& operator=(const TSingleInstance&) = delete;
 
-    enum TState { siAcquired, siAlreadyRunning, siFailed };
+    enum TState
+    {
+        siAcquired,
+        siAlreadyRunning,
+        siFailed
+    };
     TState State() const { return FState; }
 
 private:

@@ -19,23 +19,35 @@ private:
 
 // One INI file, read and written one value at a time, the way the game's own platform does:
 // every call reads the file afresh (an unchanged file is not parsed again: parses are cached by
-// path, size and modification time), and every write rewrites the file at once.
+// path and checked against the file's changes, see FileChangeMonitor.h), and every write
+// rewrites the file at once.
 //
 // Reading: section and key names match without regard to letter case; the first occurrence of
 // a section or of a key in its section wins; a value is the rest of the line after the first
 // "=", with blanks around it removed and then one pair of surrounding double quotes. Lines that
-// begin with ";" are comments. A section header is "[" name "]" at the start of a line; the
-// first "]" ends the name. Texts are decoded from Windows-1252, or UTF-16LE when the file starts
-// with its byte-order mark.
+// begin with ";" are comments. A section header is "[" name "]" at the start of a line (blanks
+// before it allowed); the first "]" ends the name, blanks around the name are dropped and text
+// after the "]" is ignored. A "[" line without "]" is no header, so the keys below it stay in
+// the section above. Lines above the first header, lines without "=" and lines with an empty
+// key name are no keys. Texts are decoded from Windows-1252, or UTF-16LE when the file starts
+// with its byte-order mark. Blanks are space, tab, CR, VT and FF; control bytes such as the
+// game's ESC colour codes are text.
 //
-// Writing changes only the line it writes: it replaces the value of the first matching key,
-// or adds "Key=Value" after the last non-blank line of the first matching section, or adds the
-// section at the end of the file. Every other byte stays as it was: comments, repeated keys,
-// blank lines, the line endings, the encoding. A new file, and lines added to a file with no
-// line ending yet, use CR LF. The file is written to a temporary file beside it and renamed over
-// the old one, so a failed write leaves the old file whole; it raises EIniFileException.
+// Writing changes only the line it writes: it replaces the value of the first matching key
+// (everything up to and including its "=" stays), or adds "Key=Value" after the last non-blank
+// line of the first matching section, or adds the section at the end of the file after a blank
+// line. Every other byte stays as it was: comments, repeated keys, blank lines, the line
+// endings, a missing last line ending, the encoding. Added lines take the file's first line
+// ending; a new file, and a file with no line ending yet, use CR LF. Characters that
+// Windows-1252 lacks are written as "?". The file is written to a temporary file beside it and
+// renamed over the old one (through a symbolic link to its target, keeping the permissions), so
+// a failed write leaves the old file whole; it raises EIniFileException, as does a read-only
+// file, and a name or value that would not read back (an empty section or key name, a "]" in a
+// section name, a "=" in a key name or one starting with "[" or ";", a line break anywhere).
+// DeleteKey and EraseSection leave the file untouched when there is nothing to remove.
 //
-// Reading a missing or unreadable file gives no sections (it never raises).
+// Reading a missing or unreadable file gives no sections (it never raises). Every member may be
+// called from any thread.
 class TIniFile final
 {
 public:

@@ -5,7 +5,11 @@
 
 // The game's text files are single-byte Windows-1252, or UTF-16LE with a byte-order mark.
 
-enum class TTextEncoding { teWindows1252, teUtf16LE };
+enum class TTextEncoding
+{
+    teWindows1252,
+    teUtf16LE
+};
 
 // Windows-1252 to Unicode. Every byte maps to one character and back, including the five bytes
 // that Windows-1252 leaves undefined (they map to U+0081, U+008D, U+008F, U+0090, U+009D), so

@@ -1,0 +1,141 @@
+#include "FileMask.h"
+
+#include "FolderScan.h"
+
+#include <algorithm>
+
+namespace {
+
+QString Folded(QStringView text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text)
+        result.append(c.toCaseFolded());
+    return result;
+}
+
+bool IsHighSurrogate(char16_t c)
+{
+    return c >= 0xD800 && c < 0xDC00;
+}
+
+} // namespace
+
+TFileMask::TFileMask(const QString& mask) : FMask(Folded(mask))
+{
+    FMatchesAll = FMask == QLatin1String("*") || FMask == QLatin1String("*.*");
+    if (FMask.endsWith(QLatin1String(".*"))) {
+        // "Lang.*" also finds "Lang", and "*.*" every name.
+        FDotlessMask = FMask.chopped(2);
+        FHasDotlessMask = true;
+    } else if (FMask.size() > 1 && FMask.endsWith(QLatin1Char('.'))) {
+        // "*." finds names without an extension.
+        FDotlessMask = FMask.chopped(1);
+        FHasDotlessMask = true;
+        FDotlessOnly = true;
+    }
+}
+
+bool TFileMask::Matches(QStringView fileName) const
+{
+    if (FMatchesAll)
+        return true;
+    if (MatchFolded(fileName, FMask))
+        return true;
+    if (!FHasDotlessMask)
+        return false;
+    if (FDotlessOnly && fileName.contains(QLatin1Char('.')))
+        return false;
+    return MatchFolded(fileName, FDotlessMask);
+}
+
+// Name is not folded yet, Mask is. Greedy matching with one backtrack point: the last "*".
+bool TFileMask::MatchFolded(QStringView name, QStringView mask)
+{
+    qsizetype n = 0, m = 0;
+    qsizetype starMask = -1, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size()) {
+            const QChar mc = mask[m];
+            if (mc == QLatin1Char('*')) {
+                starMask = m++;
+                starName = n;
+                continue;
+            }
+            if (mc == QLatin1Char('?')) {
+                // One character, even when it takes two code units.
+                n += (IsHighSurrogate(name[n].unicode()) && n + 1 < name.size()) ? 2 : 1;
+                ++m;
+                continue;
+            }
+            if (name[n].toCaseFolded() == mc) {
+                ++n;
+                ++m;
+                continue;
+            }
+        }
+        if (starMask < 0)
+            return false;
+        m = starMask + 1;
+        n = ++starName;
+    }
+    while (m < mask.size() && mask[m] == QLatin1Char('*'))
+        ++m;
+    return m == mask.size();
+}
+
+bool MatchesFileMask(const QString& fileName, const QString& mask)
+{
+    return TFileMask(mask).Matches(fileName);
+}
+
+// Listings are sorted often and names are mostly ASCII: fold those by hand and leave the rest
+// to the character tables.
+inline char16_t FoldedUnit(char16_t c)
+{
+    if (c < 128)
+        return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return QChar::toCaseFolded(c);
+}
+
+bool FileNameLess(const QString& a, const QString& b)
+{
+    const qsizetype common = std::min(a.size(), b.size());
+    const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
+    const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (pa[i] == pb[i])
+            continue;
+        const char16_t fa = FoldedUnit(pa[i]);
+        const char16_t fb = FoldedUnit(pb[i]);
+        if (fa != fb)
+            return fa < fb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+void SortFileNames(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), FileNameLess);
+}
+
+QStringList ListFolder(const QString& folder, const QString& mask, TListKind kind)
+{
+    QVector<TFolderEntry> entries;
+    QStringList names;
+    if (!ScanFolder(folder, entries))
+        return names;
+    const TFileMask fileMask(mask);
+    for (const TFolderEntry& entry : entries) {
+        if ((kind == TListKind::lkFiles && entry.IsFolder) ||
+            (kind == TListKind::lkFolders && !entry.IsFolder))
+            continue;
+        if (fileMask.Matches(entry.Name))
+            names.append(entry.Name);
+    }
+    SortFileNames(names);
+    return names;
+}

@@ -1,0 +1,162 @@
+#include "Process.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+// PATH pointed at one folder for the life of the object.
+class TTempPath final
+{
+public:
+    explicit TTempPath(const QString& folder) : FOld(qgetenv("PATH"))
+    {
+        qputenv("PATH", QFile::encodeName(folder));
+    }
+    ~TTempPath() { qputenv("PATH", FOld); }
+
+private:
+    QByteArray FOld;
+};
+
+QString WriteScript(const QString& path, const QByteArray& body)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n" + body);
+    file.close();
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+    return path;
+}
+
+QByteArray ReadWhenWritten(const QString& path)
+{
+    for (int i = 0; i < 100 && QFileInfo(path).size() == 0; ++i)
+        QThread::msleep(20);
+    QThread::msleep(20);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+TWaitState WaitForExit(const TProcessHandle& handle, int* exitCode)
+{
+    TWaitState state = TWaitState::wsRunning;
+    for (int i = 0; i < 200 && state == TWaitState::wsRunning; ++i) {
+        state = PollProgram(handle, exitCode);
+        if (state == TWaitState::wsRunning)
+            QThread::msleep(25);
+    }
+    return state;
+}
+
+// A zombie keeps its /proc entry, with state "Z", until its parent collects it.
+bool ProcessEntryGone(qint64 pid)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (!QFileInfo::exists(QString("/proc/%1").arg(pid)))
+            return true;
+        QThread::msleep(25);
+    }
+    return false;
+}
+
+TEST(ProcessTest, PollsUntilTheProgramEndsAndGivesItsExitCode)
+{
+    QString error;
+    const TProcessHandle handle = StartProgram("sh", {"-c", "sleep 0.2; exit 3"}, {}, &error);
+    ASSERT_TRUE(handle.Valid()) << qPrintable(error);
+    EXPECT_EQ(PollProgram(handle), TWaitState::wsRunning);
+    // In a session of its own.
+    EXPECT_EQ(::getsid(pid_t(handle.Pid)), pid_t(handle.Pid));
+    int exitCode = -1;
+    EXPECT_EQ(WaitForExit(handle, &exitCode), TWaitState::wsExited);
+    EXPECT_EQ(exitCode, 3);
+    EXPECT_EQ(PollProgram(handle), TWaitState::wsUnknown);
+    EXPECT_EQ(PollProgram(TProcessHandle()), TWaitState::wsUnknown);
+}
+
+TEST(ProcessTest, ReleasedProgramKeepsRunningAndLeavesNoZombie)
+{
+    const TProcessHandle handle = StartProgram("sleep", {"0.3"});
+    ASSERT_TRUE(handle.Valid());
+    ReleaseProgram(handle);
+    EXPECT_EQ(::kill(pid_t(handle.Pid), 0), 0); // not killed
+    EXPECT_TRUE(ProcessEntryGone(handle.Pid));
+}
+
+TEST(ProcessTest, RunsInItsOwnFolderUnlessToldOtherwise)
+{
+    QTemporaryDir temp;
+    const QString script = WriteScript(temp.filePath("where.sh"), "pwd > \"$1\"\n");
+    const TProcessHandle first = StartProgram(script, {temp.filePath("first.txt")});
+    ASSERT_TRUE(first.Valid());
+    EXPECT_EQ(WaitForExit(first, nullptr), TWaitState::wsExited);
+    EXPECT_EQ(ReadWhenWritten(temp.filePath("first.txt")), QFile::encodeName(temp.path()));
+
+    QDir(temp.path()).mkdir("Other");
+    const TProcessHandle second =
+        StartProgram(script, {temp.filePath("second.txt")}, temp.filePath("Other"));
+    ASSERT_TRUE(second.Valid());
+    EXPECT_EQ(WaitForExit(second, nullptr), TWaitState::wsExited);
+    EXPECT_EQ(ReadWhenWritten(temp.filePath("second.txt")),
+              QFile::encodeName(temp.filePath("Other")));
+}
+
+TEST(ProcessTest, MissingProgramFailsWithAReason)
+{
+    QString error;
+    EXPECT_FALSE(StartProgram("/nowhere/UT2004", {}, {}, &error).Valid());
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(ProcessTest, WindowsProgramsStartThroughWine)
+{
+    QTemporaryDir temp;
+    QDir(temp.path()).mkpath("bin");
+    QDir(temp.path()).mkpath("UT2004/System");
+    const QString exe = temp.filePath("UT2004/System/UT2004.exe");
+    QFile(exe).open(QIODevice::WriteOnly);
+
+    {
+        TTempPath path(temp.filePath("bin"));
+        QString error;
+        EXPECT_FALSE(StartProgram(exe, {"DM-Rankin"}, {}, &error).Valid());
+        EXPECT_TRUE(error.contains("wine"));
+    }
+
+    WriteScript(temp.filePath("bin/wine"), "{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"" +
+                                               QFile::encodeName(temp.filePath("args.txt")) +
+                                               "\"\n");
+    TTempPath path(temp.filePath("bin"));
+    const TProcessHandle handle = StartProgram(exe, {"DM-Rankin?Game=x", "-log"});
+    ASSERT_TRUE(handle.Valid());
+    EXPECT_EQ(WaitForExit(handle, nullptr), TWaitState::wsExited);
+    EXPECT_EQ(ReadWhenWritten(temp.filePath("args.txt")),
+              QFile::encodeName(temp.filePath("UT2004/System") + "\n" + exe +
+                                "\nDM-Rankin?Game=x\n-log"));
+}
+
+TEST(ProcessTest, OpensWithTheDesktopHandler)
+{
+    QTemporaryDir temp;
+    QDir(temp.path()).mkpath("bin");
+    {
+        TTempPath path(temp.filePath("bin"));
+        EXPECT_FALSE(OpenWithDefaultHandler("https://example.org/"));
+    }
+    WriteScript(temp.filePath("bin/xdg-open"),
+                "echo \"$1\" > \"" + QFile::encodeName(temp.filePath("opened.txt")) + "\"\n");
+    TTempPath path(temp.filePath("bin"));
+    EXPECT_TRUE(OpenWithDefaultHandler("https://example.org/a b"));
+    EXPECT_EQ(ReadWhenWritten(temp.filePath("opened.txt")), "https://example.org/a b");
+}
+
+} // namespace

@@ -1,0 +1,458 @@
+#include "TIniFile.h"
+
+#include "TFileProtection.h"
+#include "TGameFolder.h"
+#include "TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <utime.h>
+
+namespace {
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// A file in a fresh temporary folder.
+class TIniFixture : public ::testing::Test
+{
+protected:
+    QString Make(const QByteArray& bytes, const QString& name = QStringLiteral("Test.ini"))
+    {
+        const QString path = FDir.filePath(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    QTemporaryDir FDir;
+};
+
+// Bytes with the range [From, From + Length) replaced.
+QByteArray Replaced(QByteArray bytes, qsizetype from, qsizetype length, const QByteArray& with)
+{
+    return bytes.replace(from, length, with);
+}
+
+using TIniRead = TIniFixture;
+
+TEST_F(TIniRead, NamesMatchWithoutCaseAndTheFirstOccurrenceWins)
+{
+    const TIniFile ini(Make("[Engine.Engine]\r\nLanguage=int\r\nlanguage=det\r\n"
+                            "[engine.engine]\r\nLanguage=frt\r\nOther=1\r\n"));
+    EXPECT_EQ(ini.ReadString("ENGINE.engine", "LANGUAGE", "x"), "int");
+    EXPECT_EQ(ini.ReadSections(), QStringList{"Engine.Engine"});
+    EXPECT_EQ(ini.ReadSection("Engine.Engine"), (QStringList{"Language", "language"}));
+    EXPECT_FALSE(ini.ValueExists("Engine.Engine", "Other")); // only the first section counts
+}
+
+TEST_F(TIniRead, ValuesLoseBlanksAndOnePairOfQuotes)
+{
+    const TIniFile ini(Make("[S]\n"
+                            "Plain =  spaced value \t\n"
+                            "Quoted=\"  inner  \"\n"
+                            "Twice=\"\"x\"\"\n"
+                            "Half=\"open\n"
+                            "Single='kept'\n"
+                            "Empty=\n"
+                            "EmptyQuotes=\"\"\n"
+                            "Eq=a=b=c\n"));
+    EXPECT_EQ(ini.ReadString("S", "Plain", {}), "spaced value");
+    EXPECT_EQ(ini.ReadString("S", "Quoted", {}), "  inner  ");
+    EXPECT_EQ(ini.ReadString("S", "Twice", {}), "\"x\"");
+    EXPECT_EQ(ini.ReadString("S", "Half", {}), "\"open");
+    EXPECT_EQ(ini.ReadString("S", "Single", {}), "'kept'");
+    EXPECT_EQ(ini.ReadString("S", "Eq", {}), "a=b=c");
+    // A missing key and an empty value are told apart.
+    EXPECT_EQ(ini.ReadValue("S", "Empty"), std::optional<QString>(QString()));
+    EXPECT_EQ(ini.ReadValue("S", "EmptyQuotes"), std::optional<QString>(QString()));
+    EXPECT_EQ(ini.ReadValue("S", "Missing"), std::nullopt);
+    EXPECT_EQ(ini.ReadValue("Missing", "Plain"), std::nullopt);
+    EXPECT_EQ(ini.ReadString("S", "Missing", "def"), "def");
+}
+
+TEST_F(TIniRead, LinesThatAreNoKeys)
+{
+    const TIniFile ini(Make("Orphan=above every section\n"
+                            "[S] trailing text\n"
+                            "; Comment=1\n"
+                            "  ;Indented=2\n"
+                            "NoEqualsSign\n"
+                            "=blank key\n"
+                            "  =also blank\n"
+                            "[Unclosed=3\n"
+                            "Servers=([A]=1,Name=\"[x]\")\n"
+                            "  [ Spaced ]  ; note\n"
+                            "  Key  = v\n"
+                            "Last=no line ending"));
+    EXPECT_EQ(ini.ReadSections(), (QStringList{"S", "Spaced"}));
+    // The unclosed header is no header: the key below it stays in S.
+    EXPECT_EQ(ini.ReadSection("S"), QStringList{"Servers"});
+    EXPECT_EQ(ini.ReadString("S", "Servers", {}), "([A]=1,Name=\"[x]\")");
+    EXPECT_FALSE(ini.ValueExists("S", "NoEqualsSign"));
+    EXPECT_FALSE(ini.ValueExists("S", "; Comment"));
+    EXPECT_FALSE(ini.ValueExists("S", ""));
+    EXPECT_EQ(ini.ReadString("spaced", "key", {}), "v");
+    EXPECT_EQ(ini.ReadString("Spaced", "Last", {}), "no line ending");
+    EXPECT_EQ(ini.ReadSectionValues("Spaced"), (QStringList{"Key=v", "Last=no line ending"}));
+}
+
+TEST_F(TIniRead, SectionExistsOnlyWithKeys)
+{
+    const TIniFile ini(Make("[Empty]\n; only a comment\n\n[Full]\nA=1\n"));
+    EXPECT_FALSE(ini.SectionExists("Empty"));
+    EXPECT_TRUE(ini.SectionExists("full"));
+    EXPECT_EQ(ini.ReadSections(), (QStringList{"Empty", "Full"}));
+}
+
+TEST_F(TIniRead, EmptyMissingAndUnreadableFilesHaveNoSections)
+{
+    EXPECT_TRUE(TIniFile(Make({})).ReadSections().isEmpty());
+    EXPECT_TRUE(TIniFile(FDir.filePath("Missing.ini")).ReadSections().isEmpty());
+    EXPECT_TRUE(TIniFile(FDir.path()).ReadSections().isEmpty()); // a folder
+    EXPECT_EQ(TIniFile(FDir.filePath("Missing.ini")).ReadString("A", "B", "d"), "d");
+}
+
+TEST_F(TIniRead, IntegersAndBooleans)
+{
+    const TIniFile ini(Make("[N]\nDec=-42\nHex=0x1F\nDollar=$ff\nAll=$FFFFFFFF\nBig=99999999999\n"
+                            "Text=12abc\nTrue=True\nZero=0\nPlus=+7\n"));
+    EXPECT_EQ(ini.ReadInteger("N", "Dec", 0), -42);
+    EXPECT_EQ(ini.ReadInteger("N", "Hex", 0), 31);
+    EXPECT_EQ(ini.ReadInteger("N", "Dollar", 0), 255);
+    EXPECT_EQ(ini.ReadInteger("N", "All", 0), -1);
+    EXPECT_EQ(ini.ReadInteger("N", "Big", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("N", "Text", 5), 5);
+    EXPECT_EQ(ini.ReadInteger("N", "Plus", 0), 7);
+    EXPECT_EQ(ini.ReadInteger("N", "Missing", 9), 9);
+    EXPECT_TRUE(ini.ReadBool("N", "Dec", false));
+    EXPECT_FALSE(ini.ReadBool("N", "Zero", true));
+    EXPECT_TRUE(ini.ReadBool("N", "True", true)); // not a number: the default
+    EXPECT_FALSE(ini.ReadBool("N", "True", false));
+}
+
+TEST_F(TIniRead, Windows1252AndEscapeBytesInNamesAndValues)
+{
+    const TIniFile ini(Make(SampleGameIni(), "UT2004.ini"));
+    const QString cafe = DecodeWindows1252("Caf\xe9 Server");
+    EXPECT_TRUE(ini.ReadSections().contains(cafe));
+    EXPECT_EQ(ini.ReadString(cafe.toUpper(), "ServerName", {}),
+              DecodeWindows1252("Caf\xe9 \x1b\xff\x80\x80"
+                                "Deathmatch"));
+    EXPECT_EQ(ini.ReadString("Engine.GameEngine", "ServerPackages", {}), "Core");
+    EXPECT_EQ(ini.ReadSection("Core.System").count("Paths"), 8);
+}
+
+TEST_F(TIniRead, Utf16FileWithByteOrderMark)
+{
+    const QByteArray bytes =
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Sect]\r\nName=\u0416uk\r\n"));
+    const TIniFile ini(Make(bytes));
+    EXPECT_EQ(ini.ReadString("sect", "name", {}), QStringLiteral("\u0416uk"));
+}
+
+using TIniWrite = TIniFixture;
+
+TEST_F(TIniWrite, OneValueOfTheGameIniChangesOnlyItsLine)
+{
+    const QByteArray original = SampleGameIni();
+    const QString path = Make(original, "UT2004.ini");
+    TIniFile ini(path);
+
+    ini.WriteString("engine.engine", "LANGUAGE", "det");
+    const qsizetype at = original.indexOf("Language=int") + 9;
+    EXPECT_EQ(ReadBytes(path), Replaced(original, at, 3, "det"));
+    EXPECT_EQ(ini.ReadString("Engine.Engine", "Language", {}), "det");
+
+    // A repeated key: the first line changes, the others and the commented one stay.
+    WriteBytes(path, original);
+    ini.WriteString("Engine.GameEngine", "ServerPackages", "Caf\u00e9");
+    const qsizetype first = original.indexOf("ServerPackages=Core") + 15;
+    EXPECT_EQ(ReadBytes(path), Replaced(original, first, 4, "Caf\xe9"));
+
+    // In the section whose name holds 0xE9, beside a value full of control bytes.
+    WriteBytes(path, original);
+    ini.WriteString(DecodeWindows1252("Caf\xe9 Server"), "AdminName", "Admin");
+    const qsizetype admin = original.indexOf("AdminName=Root") + 10;
+    EXPECT_EQ(ReadBytes(path), Replaced(original, admin, 4, "Admin"));
+}
+
+TEST_F(TIniWrite, KeyPartOfTheLineStaysAsWritten)
+{
+    const QString path = Make("[S]\r\n  MixedCase = \"old\"  \r\n");
+    TIniFile(path).WriteString("s", "mixedcase", "new");
+    EXPECT_EQ(ReadBytes(path), "[S]\r\n  MixedCase =new\r\n");
+}
+
+TEST_F(TIniWrite, NewKeyGoesAfterTheLastNonBlankLineOfItsSection)
+{
+    const QString path = Make("[A]\nX=1\n;note\n\n\n[B]\nY=2\n");
+    TIniFile(path).WriteString("a", "New", "v");
+    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\n;note\nNew=v\n\n\n[B]\nY=2\n"); // LF file stays LF
+
+    const QString empty = Make("[Empty]\r\n\r\n[B]\r\n", "Empty.ini");
+    TIniFile(empty).WriteString("Empty", "K", "v");
+    EXPECT_EQ(ReadBytes(empty), "[Empty]\r\nK=v\r\n\r\n[B]\r\n");
+}
+
+TEST_F(TIniWrite, FileWithoutFinalLineEnding)
+{
+    const QString path = Make("[A]\nX=1");
+    TIniFile ini(path);
+    ini.WriteString("A", "Y", "2");
+    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\nY=2");
+    ini.WriteString("B", "Z", "3");
+    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\nY=2\n\n[B]\nZ=3\n");
+    ini.WriteString("A", "X", "one");
+    EXPECT_EQ(ReadBytes(path), "[A]\nX=one\nY=2\n\n[B]\nZ=3\n");
+}
+
+TEST_F(TIniWrite, NewSectionsAndNewFiles)
+{
+    const QString path = Make("[A]\r\nX=1\r\n\r\n");
+    TIniFile(path).WriteString("New Section", "K", "v");
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nX=1\r\n\r\n[New Section]\r\nK=v\r\n");
+
+    const QString fresh = FDir.filePath("Fresh.ini");
+    TIniFile(fresh).WriteString("S", "K", "\u20ac");
+    EXPECT_EQ(ReadBytes(fresh), "[S]\r\nK=\x80\r\n");
+
+    const QString empty = Make({}, "Empty.ini");
+    TIniFile(empty).WriteInteger("S", "N", -3);
+    TIniFile(empty).WriteBool("S", "B", true);
+    EXPECT_EQ(ReadBytes(empty), "[S]\r\nN=-3\r\nB=1\r\n");
+
+    // Keys above the first section belong to none: a write makes the section.
+    const QString orphan = Make("K=1\n", "Orphan.ini");
+    TIniFile(orphan).WriteString("S", "K", "2");
+    EXPECT_EQ(ReadBytes(orphan), "K=1\n\n[S]\nK=2\n");
+}
+
+TEST_F(TIniWrite, Utf16FileStaysUtf16)
+{
+    const QByteArray original =
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nA=\u0416\r\nB=2\r\n")) + "\x00";
+    const QString path = Make(original); // with a stray odd byte at the end, which is kept
+    TIniFile ini(path);
+    ini.WriteString("S", "A", "\u00e9t\u00e9");
+    ini.WriteString("S", "C", "3");
+    EXPECT_EQ(ReadBytes(path),
+              "\xff\xfe" +
+                  EncodeUtf16LE(QStringLiteral("[S]\r\nA=\u00e9t\u00e9\r\nB=2\r\nC=3\r\n")) +
+                  "\x00");
+}
+
+TEST_F(TIniWrite, DeleteKeyAndEraseSection)
+{
+    const QByteArray original = "[A]\r\nK=1\r\nK=2\r\n\r\n[B]\r\nX=1\r\n\r\n[a]\r\nK=3\r\n";
+    const QString path = Make(original);
+    TIniFile ini(path);
+    ini.DeleteKey("a", "k");
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nK=2\r\n\r\n[B]\r\nX=1\r\n\r\n[a]\r\nK=3\r\n");
+    ini.EraseSection("B");
+    EXPECT_EQ(ReadBytes(path), "[A]\r\nK=2\r\n\r\n[a]\r\nK=3\r\n");
+    ini.EraseSection("A");
+    EXPECT_EQ(ReadBytes(path), "[a]\r\nK=3\r\n");
+
+    // Nothing to delete: the file is not touched, a missing one not made.
+    ini.DeleteKey("a", "Missing");
+    ini.EraseSection("Missing");
+    EXPECT_EQ(ReadBytes(path), "[a]\r\nK=3\r\n");
+    TIniFile(FDir.filePath("None.ini")).EraseSection("A");
+    EXPECT_FALSE(QFile::exists(FDir.filePath("None.ini")));
+}
+
+TEST_F(TIniWrite, NamesAndValuesThatCannotBeKeptAreRefused)
+{
+    const QByteArray original = "[S]\r\nK=1\r\n";
+    const QString path = Make(original);
+    TIniFile ini(path);
+    EXPECT_THROW(ini.WriteString("S", "K", "two\r\nInjected=1"), EIniFileException);
+    EXPECT_THROW(ini.WriteString("S", "A=B", "1"), EIniFileException);
+    EXPECT_THROW(ini.WriteString("S", " ", "1"), EIniFileException);
+    EXPECT_THROW(ini.WriteString("S", ";K", "1"), EIniFileException);
+    EXPECT_THROW(ini.WriteString("S]x", "K", "1"), EIniFileException);
+    EXPECT_THROW(ini.WriteString("", "K", "1"), EIniFileException);
+    EXPECT_EQ(ReadBytes(path), original);
+}
+
+TEST_F(TIniWrite, FailedWriteRaisesNamesTheFileAndLeavesItWhole)
+{
+    const QString folder = FDir.filePath("System");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray original = SampleGameIni();
+    const QString path = folder + "/UT2004.ini";
+    WriteBytes(path, original);
+    ASSERT_TRUE(SetMode(folder, 0555));
+    {
+        TFileProtection protection(FDir.path());
+        TIniFile ini(path);
+        try {
+            ini.WriteString("Engine.Engine", "Language", "det");
+            FAIL() << "a write into a read-only folder succeeded";
+        } catch (const EIniFileException& e) {
+            EXPECT_EQ(e.FileName(), path);
+            EXPECT_TRUE(QString::fromLocal8Bit(e.what()).contains("UT2004.ini"));
+        }
+        EXPECT_EQ(ini.ReadString("Engine.Engine", "Language", {}), "int");
+        EXPECT_THROW(ini.WriteString("New", "K", "v"), EIniFileException);
+        EXPECT_THROW(ini.EraseSection("URL"), EIniFileException);
+    }
+    ASSERT_TRUE(SetMode(folder, 0755));
+    EXPECT_EQ(ReadBytes(path), original);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"UT2004.ini"});
+}
+
+TEST_F(TIniWrite, ReadOnlyFileIsNotReplaced)
+{
+    const QByteArray original = "[S]\nK=1\n";
+    const QString path = Make(original);
+    ASSERT_TRUE(SetMode(FDir.path(), 0777));
+    ASSERT_TRUE(SetMode(path, 0444));
+    {
+        TFileProtection protection(FDir.path());
+        EXPECT_THROW(TIniFile(path).WriteString("S", "K", "2"), EIniFileException);
+    }
+    ASSERT_TRUE(SetMode(FDir.path(), 0700));
+    EXPECT_EQ(ReadBytes(path), original);
+}
+
+TEST_F(TIniWrite, PermissionsAndLinksAreKept)
+{
+    const QString target = Make("[S]\nK=1\n", "Target.ini");
+    ASSERT_TRUE(SetMode(target, 0640));
+    const QString link = FDir.filePath("Link.ini");
+    ASSERT_TRUE(QFile::link(target, link));
+    TIniFile(link).WriteString("S", "K", "2");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadBytes(target), "[S]\nK=2\n");
+    EXPECT_EQ(QFile::permissions(target), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                              QFile::WriteUser | QFile::ReadGroup);
+}
+
+// The parse cache: a change on disk is seen at the next read however it was made.
+using TIniCache = TIniFixture;
+
+TEST_F(TIniCache, InPlaceChangeOfSameSizeAndTimeIsSeen)
+{
+    const QString path = Make("[S]\nK=aaaa\n");
+    const TIniFile ini(path);
+    ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
+    const QFileInfo before(path);
+    const QDateTime modified = before.lastModified();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(6);
+        file.write("bbbb");
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    EXPECT_EQ(ini.ReadString("S", "K", {}), "bbbb");
+}
+
+TEST_F(TIniCache, ReplacedDeletedAndCreatedFilesAreSeen)
+{
+    const QString path = Make("[S]\nK=1\n");
+    const TIniFile ini(path);
+    ASSERT_EQ(ini.ReadString("S", "K", {}), "1");
+    const QString other = Make("[S]\nK=2\n", "Other.ini");
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(ini.ReadValue("S", "K"), std::nullopt);
+    ASSERT_TRUE(QFile::rename(other, path));
+    EXPECT_EQ(ini.ReadString("S", "K", {}), "2");
+    // Old bytes in a new file: the renamed file is another file even with equal size and time.
+    WriteBytes(other, "[S]\nK=3\n");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(other, path));
+    EXPECT_EQ(ini.ReadString("S", "K", {}), "3");
+}
+
+// Through a symbolic link the cache compares identity, size and times instead of relying on
+// change reports; an old file's times are trusted, so this takes the cached path.
+TEST_F(TIniCache, ChangesBehindALinkAreSeen)
+{
+    const QString first = Make("[S]\nK=aaaa\n", "First.ini");
+    const QString second = Make("[S]\nK=cccc\n", "Second.ini");
+    const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString& path : {first, second}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    const QString link = FDir.filePath("Link.ini");
+    ASSERT_TRUE(QFile::link(first, link));
+    const TIniFile ini(link);
+    ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
+    ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
+    {
+        QFile file(first);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(6);
+        file.write("bbbbb\n");
+        file.flush();
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(ini.ReadString("S", "K", {}), "bbbbb");
+    ASSERT_TRUE(QFile::remove(link));
+    ASSERT_TRUE(QFile::link(second, link));
+    EXPECT_EQ(ini.ReadString("S", "K", {}), "cccc");
+}
+
+TEST_F(TIniCache, RelativePathsFollowTheCurrentFolder)
+{
+    QTemporaryDir other;
+    WriteBytes(FDir.filePath("Rel.ini"), "[S]\nK=here\n");
+    WriteBytes(QDir(other.path()).filePath("Rel.ini"), "[S]\nK=there\n");
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(FDir.path());
+    const QString here = TIniFile("Rel.ini").ReadString("S", "K", {});
+    QDir::setCurrent(other.path());
+    const QString there = TIniFile("Rel.ini").ReadString("S", "K", {});
+    QDir::setCurrent(saved);
+    EXPECT_EQ(here, "here");
+    EXPECT_EQ(there, "there");
+}
+
+TEST_F(TIniCache, ReadersOnOtherThreadsSeeWholeFiles)
+{
+    const QString path = Make("[S]\nK=0\n");
+    std::atomic<bool> stop = false;
+    std::atomic<int> bad = 0;
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                const QString v = TIniFile(path).ReadString("S", "K", "missing");
+                if (v == "missing" || v.toInt() < 0)
+                    ++bad;
+            }
+        });
+    }
+    TIniFile ini(path);
+    for (int i = 1; i <= 200; ++i)
+        ini.WriteInteger("S", "K", i);
+    stop = true;
+    for (std::thread& t : readers)
+        t.join();
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(ini.ReadInteger("S", "K", 0), 200);
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+#include "TFileProtection.h"
+
+#include <QDirIterator>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t KNobody = 65534;
+
+void OpenToAll(const QString& path, bool folder)
+{
+    struct stat st;
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &st) == 0)
+        ::chmod(native.constData(), (st.st_mode & 07777) | (folder ? 0055 : 0044));
+}
+
+} // namespace
+
+TFileProtection::TFileProtection(const QString& root)
+{
+    if (geteuid() != 0)
+        return;
+    OpenToAll(root, true);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        OpenToAll(path, it.fileInfo().isDir());
+    }
+    FDroppedRoot = seteuid(KNobody) == 0;
+}
+
+TFileProtection::~TFileProtection()
+{
+    if (FDroppedRoot && seteuid(0) != 0)
+        qFatal("TFileProtection: cannot become root again");
+}
+
+bool SetMode(const QString& path, unsigned mode)
+{
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}

@@ -1,0 +1,147 @@
+#include "TQtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolTip>
+
+namespace {
+
+struct TButtonMap
+{
+    TMsgDlgBtn Button;
+    QMessageBox::StandardButton Standard;
+    TModalResult Result;
+};
+
+const TButtonMap KButtons[] = {
+    {mbYes, QMessageBox::Yes, TModalResult::mrYes},
+    {mbNo, QMessageBox::No, TModalResult::mrNo},
+    {mbOK, QMessageBox::Ok, TModalResult::mrOk},
+    {mbCancel, QMessageBox::Cancel, TModalResult::mrCancel},
+    {mbAbort, QMessageBox::Abort, TModalResult::mrAbort},
+    {mbRetry, QMessageBox::Retry, TModalResult::mrRetry},
+    {mbIgnore, QMessageBox::Ignore, TModalResult::mrIgnore},
+    {mbYesToAll, QMessageBox::YesToAll, TModalResult::mrYesToAll},
+    {mbNoToAll, QMessageBox::NoToAll, TModalResult::mrNoToAll},
+};
+
+QMessageBox::Icon IconOf(TMsgDlgType type)
+{
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        return QMessageBox::Warning;
+    case TMsgDlgType::mtError:
+        return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation:
+        return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation:
+        return QMessageBox::Question;
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString StartPath(const TFileDialogOptions& options)
+{
+    if (options.FileName.isEmpty())
+        return options.InitialDir;
+    if (options.InitialDir.isEmpty())
+        return options.FileName;
+    return options.InitialDir + QLatin1Char('/') + options.FileName;
+}
+
+} // namespace
+
+TModalResult TQtDialogs::MessageBox(QWidget* owner, const QString& caption, const QString& text,
+                                    TMsgDlgType type, TMsgDlgButtons buttons)
+{
+    QMessageBox box(IconOf(type), caption, text, QMessageBox::NoButton, owner);
+    for (const TButtonMap& map : KButtons) {
+        if (buttons.testFlag(map.Button))
+            box.addButton(map.Standard);
+    }
+    if (box.buttons().isEmpty())
+        box.addButton(QMessageBox::Ok);
+    box.exec();
+    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    for (const TButtonMap& map : KButtons) {
+        if (map.Standard == clicked)
+            return map.Result;
+    }
+    return buttons.testFlag(mbCancel) || !buttons.testFlag(mbNo) ? TModalResult::mrCancel
+                                                                 : TModalResult::mrNo;
+}
+
+bool TQtDialogs::InputQuery(QWidget* owner, const QString& caption, const QString& prompt,
+                            QString& value)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(owner, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = text;
+    return ok;
+}
+
+QStringList TQtDialogs::OpenFiles(QWidget* owner, const TFileDialogOptions& options)
+{
+    QFileDialog dialog(owner, options.Title, StartPath(options),
+                       QtFilterFromFilter(options.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(options.MultiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(options.DefaultExt);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+QString TQtDialogs::SaveFile(QWidget* owner, const TFileDialogOptions& options)
+{
+    QFileDialog dialog(owner, options.Title, StartPath(options),
+                       QtFilterFromFilter(options.Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(options.DefaultExt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool TQtDialogs::BrowseForFolder(QWidget* owner, const QString& title, QString& path)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(owner, title, path);
+    if (chosen.isEmpty())
+        return false;
+    path = chosen;
+    return true;
+}
+
+void TQtDialogs::ShowBalloonTip(QLineEdit* edit, const QString& title, const QString& text,
+                                TBalloonIcon icon)
+{
+    if (!edit)
+        return;
+    QString html = QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(),
+                                                         text.toHtmlEscaped());
+    QStyle::StandardPixmap pixmap = QStyle::SP_CustomBase;
+    if (icon == TBalloonIcon::biError)
+        pixmap = QStyle::SP_MessageBoxCritical;
+    else if (icon == TBalloonIcon::biWarning)
+        pixmap = QStyle::SP_MessageBoxWarning;
+    else if (icon == TBalloonIcon::biInfo)
+        pixmap = QStyle::SP_MessageBoxInformation;
+    Q_UNUSED(pixmap) // tool tips take no icon; the title says what kind of tip it is
+    QToolTip::showText(edit->mapToGlobal(QPoint(edit->width() / 4, edit->height())), html, edit);
+}
+
+void TQtDialogs::ShowException(QWidget* owner, const QString& message)
+{
+    QMessageBox::critical(owner, QApplication::applicationDisplayName(), message);
+}

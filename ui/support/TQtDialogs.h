@@ -1,0 +1,19 @@
+#pragma once
+
+#include "IDialogs.h"
+
+// The dialogs a user sees: Qt's message boxes, input and file dialogs.
+class TQtDialogs final : public IDialogs
+{
+public:
+    TModalResult MessageBox(QWidget* owner, const QString& caption, const QString& text,
+                            TMsgDlgType type, TMsgDlgButtons buttons) override;
+    bool InputQuery(QWidget* owner, const QString& caption, const QString& prompt,
+                    QString& value) override;
+    QStringList OpenFiles(QWidget* owner, const TFileDialogOptions& options) override;
+    QString SaveFile(QWidget* owner, const TFileDialogOptions& options) override;
+    bool BrowseForFolder(QWidget* owner, const QString& title, QString& path) override;
+    void ShowBalloonTip(QLineEdit* edit, const QString& title, const QString& text,
+                        TBalloonIcon icon) override;
+    void ShowException(QWidget* owner, const QString& message) override;
+};
