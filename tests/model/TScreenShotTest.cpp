@@ -237,7 +237,12 @@ TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
     const QString wide =
         FGame.WriteFile(QStringLiteral("ScreenShots/Shot00010.bmp"),
                         BitmapBytes24(70000, 1, [](int, int) { return 0x808080u; }));
-    EXPECT_THROW(TScreenShot(wide).MoveTo(FTarget.path(), true, 90), EScreenShotError);
+    try {
+        TScreenShot(wide).MoveTo(FTarget.path(), true, 90);
+        ADD_FAILURE() << "no error";
+    } catch (const EScreenShotError& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("65500"))) << e.what();
+    }
     EXPECT_TRUE(QFileInfo::exists(wide));
 
     // A target folder that cannot be written.

@@ -1,6 +1,7 @@
 #include "TUT2003Profile.h"
 
 #include "ScriptedShellUi.h"
+#include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "uKOVA_Misc.h"
 
@@ -269,61 +270,44 @@ TEST_F(ProfileTest, FailedBackupLeavesUserIniUntouched)
     EXPECT_FALSE(profiles.Backup(missing));
 }
 
-TEST_F(ProfileTest, BackupIntoReadOnlyFolderFails)
+TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
 {
-    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
+    // Game and program folder under one root, so that file protection can hold for both.
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    TGameFolder game(root.path());
+    const QString program = root.filePath(QStringLiteral("Program"));
+    const QString profilesDir = program + QStringLiteral("/Profiles");
+    const QString backupsDir = profilesDir + QStringLiteral("/Backups");
+    QDir().mkpath(backupsDir);
+    const QString alpha = profilesDir + QStringLiteral("/a.ini");
+    {
+        QFile file(alpha);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(KManagedIni);
+    }
+    const QString userIni = game.Path(QStringLiteral("System/User.ini"));
     const QByteArray original = Read(userIni);
-    WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
-    const QString backupsDir = ProgramFile(QStringLiteral("Profiles/Backups"));
-    QFile::setPermissions(backupsDir, QFile::ReadOwner | QFile::ExeOwner);
-    struct TRestore
+    // "User.ini" could be replaced; only the backup cannot be written.
+    SetMode(game.Path(QStringLiteral("System")), 0777);
+    SetMode(userIni, 0666);
+    SetMode(backupsDir, 0555);
+    SetMode(profilesDir, 0555);
     {
-        QString Dir;
-        ~TRestore()
-        {
-            QFile::setPermissions(Dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-    } restore{backupsDir};
-    {
-        QFile probe(backupsDir + QStringLiteral("/probe"));
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.remove();
-            GTEST_SKIP() << "read-only folders are writable for this user";
-        }
+        TFileProtection protection(root.path());
+        TUT2003Profile profiles(game.Root(), program);
+        ASSERT_EQ(profiles.GetCount(), 2);
+        EXPECT_THROW(profiles.Activate(*profiles.GetItem(1)), EProfileError);
+        EXPECT_EQ(Read(userIni), original);
+        EXPECT_EQ(profiles.GetCount(), 2);
+
+        QString error;
+        EXPECT_FALSE(profiles.DeleteProfile(1, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(QFileInfo::exists(alpha));
+        EXPECT_EQ(profiles.IndexOf(QStringLiteral("Alpha")), 1);
     }
-
-    TUT2003Profile profiles(FGame.Root(), FProgram.path());
-    EXPECT_THROW(profiles.Activate(*profiles.GetItem(1)), EProfileError);
-    EXPECT_EQ(Read(userIni), original);
-    EXPECT_TRUE(Backups().isEmpty());
-}
-
-TEST_F(ProfileTest, FailedDeleteKeepsTheProfile)
-{
-    const QString file = WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
-    const QString profilesDir = ProgramFile(QStringLiteral("Profiles"));
-    QFile::setPermissions(profilesDir, QFile::ReadOwner | QFile::ExeOwner);
-    struct TRestore
-    {
-        QString Dir;
-        ~TRestore()
-        {
-            QFile::setPermissions(Dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-    } restore{profilesDir};
-    {
-        QFile probe(profilesDir + QStringLiteral("/probe"));
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.remove();
-            GTEST_SKIP() << "read-only folders are writable for this user";
-        }
-    }
-
-    TUT2003Profile profiles(FGame.Root(), FProgram.path());
-    const int index = profiles.IndexOf(QStringLiteral("Alpha"));
-    QString error;
-    EXPECT_FALSE(profiles.DeleteProfile(index, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(file));
-    EXPECT_EQ(profiles.IndexOf(QStringLiteral("Alpha")), index);
+    SetMode(backupsDir, 0755);
+    SetMode(profilesDir, 0755);
+    EXPECT_TRUE(QDir(backupsDir).isEmpty());
 }
