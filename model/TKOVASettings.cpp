@@ -1,0 +1,429 @@
+#include "TKOVASettings.h"
+
+#include "AtomicFile.h"
+#include "GamePath.h"
+#include "TXMLTextFile.h"
+#include "TextCodec.h"
+#include "WineRegistry.h"
+#include "uKOVA_Misc.h"
+#include "uKOVA_Strings.h"
+#include "uKOVA_XML.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+const char* const KMapPathNames[KMapPathCount] = {
+    "system",     "maps",  "help", "sounds",      "music", "textures", "staticmeshes",
+    "animations", "demos", "save", "screenshots", "cache", "speech",   "forcefeedback"};
+
+const QStringList KFolderInstallModeNames = {
+    QStringLiteral("fimRecursive"), QStringLiteral("fimNonRecursive"), QStringLiteral("fimAsk")};
+
+const char* const KRootName = "kovasettings";
+const QString KHelpPlaceholder = QStringLiteral("%help%");
+
+bool IsSeparator(QChar c)
+{
+    return c == u'/' || c == u'\\';
+}
+
+QString ChopOneSeparator(const QString& path)
+{
+    return !path.isEmpty() && IsSeparator(path.back()) ? path.chopped(1) : path;
+}
+
+// The folder part ends after the last "/", "\" or ":".
+qsizetype NameStart(const QString& fileName)
+{
+    for (qsizetype i = fileName.size() - 1; i >= 0; --i) {
+        if (IsSeparator(fileName[i]) || fileName[i] == u':')
+            return i + 1;
+    }
+    return 0;
+}
+
+QString ExtensionOf(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    return dot >= NameStart(fileName) ? fileName.mid(dot) : QString();
+}
+
+// The stored game folder as the program keeps it: local, with a trailing "/".
+QString UTDirFromText(const QString& text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("/");
+    return WithTrailingSeparator(ResolveGamePath(text));
+}
+
+bool IsUnknownContentMask(const QString& mask)
+{
+    return mask.compare(KUnknownContent, Qt::CaseInsensitive) == 0;
+}
+
+QString AttributeText(pugi::xml_node node, const char* name)
+{
+    return QString::fromUtf8(node.attribute(name).value());
+}
+
+// Only a value the file does not already hold is written, so that a save changes no more of
+// a hand-edited file than it must.
+void WriteChild(TXMLTextFile& file, pugi::xml_node parent, const QString& name,
+                const QString& value, bool fileHoldsValue)
+{
+    const pugi::xml_node child = FindXMLChild(parent, name);
+    if (!child)
+        file.AppendChild(parent, name, value);
+    else if (!fileHoldsValue)
+        file.SetText(child, value);
+}
+
+// Def is the value the loader takes for a missing or unreadable text.
+void WriteBoolChild(TXMLTextFile& file, pugi::xml_node parent, const QString& name, bool value,
+                    bool def)
+{
+    WriteChild(file, parent, name, value ? QStringLiteral("True") : QStringLiteral("False"),
+               ReadXMLNodeBool(parent, name, def) == value);
+}
+
+// A text naming no member would leave the installer without a mode: it means the default.
+TFolderInstallMode ReadFolderInstallMode(pugi::xml_node basic)
+{
+    const int mode =
+        ReadXMLNodeEnum(basic, QStringLiteral("folderinstallmode"), KFolderInstallModeNames,
+                        static_cast<int>(TFolderInstallMode::fimAsk));
+    return mode >= 0 ? static_cast<TFolderInstallMode>(mode) : TFolderInstallMode::fimAsk;
+}
+
+} // namespace
+
+QString MapPathName(TMapPaths index)
+{
+    const int i = static_cast<int>(index);
+    return i >= 0 && i < KMapPathCount ? QString::fromLatin1(KMapPathNames[i]) : QString();
+}
+
+QString FolderInstallModeName(TFolderInstallMode mode)
+{
+    return KFolderInstallModeNames.value(static_cast<int>(mode));
+}
+
+TKOVASettings::TKOVASettings(const QString& appDir, const QString& fileName,
+                             TSettingsErrorHandler onLoadError)
+    : OnLoadError(std::move(onLoadError)), AppDir(appDir), FileName(fileName)
+{
+    LoadFromFile();
+}
+
+void TKOVASettings::LoadFromFile()
+{
+    Destinations.clear();
+    Renames.clear();
+    SPCharacters.clear();
+    try {
+        const TXMLTextFile file(FileName);
+        const pugi::xml_node root = file.Root();
+        if (std::strcmp(root.name(), KRootName) == 0) {
+            const pugi::xml_node basic = FindXMLChild(root, QStringLiteral("basic"));
+            FirstRun = ReadXMLNodeBool(basic, QStringLiteral("firstrun"), false);
+            EnableMapManagerCache =
+                ReadXMLNodeBool(basic, QStringLiteral("enablemapmanagercache"), false);
+            UTDir = UTDirFromText(ReadXMLNodeText(basic, QStringLiteral("utdir"), QString()));
+            AppName = ReadXMLNodeText(basic, QStringLiteral("appname"), QStringLiteral("UT2004")) +
+                      QStringLiteral(" KOVA");
+            Language = ReadXMLNodeText(basic, QStringLiteral("language"), QStringLiteral("int"));
+            DemoID = ReadXMLNodeText(basic, QStringLiteral("demoID"), QString());
+            DemoExt = ReadXMLNodeText(basic, QStringLiteral("demoExt"), QStringLiteral(".demo4"));
+            MaxGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("maxgorelevel"), 2);
+            MinGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("mingorelevel"), 0);
+            ProjectID = ReadXMLNodeInt(basic, QStringLiteral("kovaprojectid"), 10);
+            Registry = ReadXMLNodeText(basic, QStringLiteral("registry"), QString());
+            IsWindowSizeable = ReadXMLNodeBool(basic, QStringLiteral("iswindowsizeable"), false);
+            FolderInstallMode = ReadFolderInstallMode(basic);
+
+            // A missing "paths" element means the default of every folder, as a missing child
+            // does; otherwise a file without it would leave every folder empty.
+            const pugi::xml_node paths = FindXMLChild(root, QStringLiteral("paths"));
+            ExeName = ReadXMLNodeText(paths, QStringLiteral("exename"), QString());
+            IniFile = ReadXMLNodeText(paths, QStringLiteral("inifile"), QString());
+            const QString utDirText = ChopOneSeparator(UTDir);
+            for (TMapPaths index : KAllMapPaths) {
+                const QString name = MapPathName(index);
+                const pugi::xml_node child = FindXMLChild(paths, name);
+                Paths[static_cast<int>(index)] =
+                    child ? LocalPathFromWindows(
+                                XMLNodeText(child).replace(QStringLiteral("%UTDIR%"), utDirText))
+                          : UTDir + name;
+            }
+
+            const pugi::xml_node destinations = FindXMLChild(root, QStringLiteral("destinations"));
+            for (pugi::xml_node child : destinations.children()) {
+                if (child.type() != pugi::node_element)
+                    continue;
+                // A group without a "mask" attribute holds no rule.
+                const QString destination = ExpandPath(XMLNodeText(child));
+                for (const QString& mask :
+                     SplitString(QStringLiteral(";"), AttributeText(child, "mask"), 0))
+                    SetDestination(static_cast<int>(Destinations.size()), {mask, destination});
+            }
+
+            const pugi::xml_node renames = FindXMLChild(root, QStringLiteral("renames"));
+            for (pugi::xml_node child : renames.children()) {
+                if (child.type() == pugi::node_element)
+                    SetRename(static_cast<int>(Renames.size()),
+                              {AttributeText(child, "mask"), XMLNodeText(child)});
+            }
+        }
+        LoadSPCharacters();
+        LoadFailed = false;
+    } catch (const EXMLFileError& error) {
+        ReportLoadError(QStringLiteral("EXMLFileError"), QString::fromUtf8(error.what()));
+        LoadFailed = true;
+    } catch (const std::exception& error) {
+        ReportLoadError(QStringLiteral("std::exception"), QString::fromUtf8(error.what()));
+        LoadFailed = true;
+    }
+}
+
+void TKOVASettings::LoadSPCharacters()
+{
+    if (!IsValidUTDir(UTDir))
+        return;
+    // The file is optional: without it the list stays empty.
+    QByteArray bytes;
+    if (!ReadWholeFile(
+            ResolveGamePath(GetPath(TMapPaths::mpSystem) + QStringLiteral("/xplayersL1.upl")),
+            bytes))
+        return;
+    QString text = DecodeText(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    const QString playerKey = QStringLiteral("Player=");
+    const QString menuKey = QStringLiteral("Menu=\"SP\"");
+    // Kept lines start with a fixed 21-character prefix (Player=(DefaultName=") before the name.
+    constexpr qsizetype KNameStart = 21;
+    for (const QString& line : text.split(u'\n')) {
+        if (!line.contains(playerKey) || !line.contains(menuKey))
+            continue;
+        const qsizetype quote = line.size() > KNameStart ? line.indexOf(u'"', KNameStart) : -1;
+        SPCharacters.append(quote < 0 ? QString() : line.mid(KNameStart, quote - KNameStart));
+    }
+}
+
+void TKOVASettings::ReportLoadError(const QString& className, const QString& message) const
+{
+    const QString text =
+        QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an XML DOM "
+                       "implementation, like Microsoft XML 4, installed. See readme file for "
+                       "additional information.\r\n\r\nDetails: Exception class %2 with "
+                       "message: \r\n%3")
+            .arg(FileName, className, message);
+    const QString caption = QStringLiteral("Fatal Error");
+    if (OnLoadError)
+        OnLoadError(caption, text);
+    else
+        std::cerr << qPrintable(caption) << ": " << qPrintable(text) << std::endl;
+}
+
+void TKOVASettings::SaveToFile()
+{
+    if (!QFileInfo::exists(FileName))
+        CreateXMLFile(FileName, QString::fromLatin1(KRootName), {});
+    TXMLTextFile file(FileName);
+    const pugi::xml_node root = file.Root();
+    if (std::strcmp(root.name(), KRootName) != 0)
+        return;
+
+    const pugi::xml_node basic = FindXMLChild(root, QStringLiteral("basic"));
+    if (basic) {
+        const QString utDirName = QStringLiteral("utdir");
+        const pugi::xml_node utDir = FindXMLChild(basic, utDirName);
+        WriteChild(file, basic, utDirName, UTDir, UTDirFromText(XMLNodeText(utDir)) == UTDir);
+        const QString languageName = QStringLiteral("language");
+        WriteChild(file, basic, languageName, Language,
+                   XMLNodeText(FindXMLChild(basic, languageName)) == Language);
+        WriteBoolChild(file, basic, QStringLiteral("firstrun"), FirstRun, false);
+        WriteBoolChild(file, basic, QStringLiteral("enablemapmanagercache"), EnableMapManagerCache,
+                       false);
+        WriteBoolChild(file, basic, QStringLiteral("iswindowsizeable"), IsWindowSizeable, false);
+        WriteChild(file, basic, QStringLiteral("folderinstallmode"),
+                   FolderInstallModeName(FolderInstallMode),
+                   ReadFolderInstallMode(basic) == FolderInstallMode);
+    }
+
+    // A folder the user set by hand stays while the rule's on/off state is unchanged.
+    const pugi::xml_node destinations = FindXMLChild(root, QStringLiteral("destinations"));
+    for (pugi::xml_node child : destinations.children()) {
+        if (child.type() == pugi::node_element && AttributeText(child, "mask") == KUnknownContent) {
+            const bool install = GetInstallUnknownContent();
+            if ((XMLNodeText(child) != KNoInstall) != install)
+                file.SetText(child, install ? KHelpPlaceholder : KNoInstall);
+            break;
+        }
+    }
+
+    if (file.Modified())
+        file.Save();
+}
+
+bool TKOVASettings::IsValidUTDir(const QString& dir) const
+{
+    if (dir.isEmpty() || ExeName.isEmpty() || IniFile.isEmpty() || !GameFolderExists(dir))
+        return false;
+    const QString system = ChopOneSeparator(LocalPathFromWindows(dir)) + QStringLiteral("/System/");
+    return GameFileExists(system + ExeName) &&
+           GameFileExists(system + QStringLiteral("Core.dll")) && GameFileExists(system + IniFile);
+}
+
+void TKOVASettings::SetUTDir(const QString& dir)
+{
+    if (IsValidUTDir(dir))
+        UTDir = WithTrailingSeparator(ResolveGamePath(dir));
+}
+
+bool TKOVASettings::GetUTDirFromRegistry(QString& dir) const
+{
+    dir = UTDir;
+    if (Registry.isEmpty())
+        return false;
+    const std::optional<QString> folder =
+        ReadLocalMachineString(Registry, QStringLiteral("Folder"));
+    if (!folder)
+        return false;
+    dir = LocalPathFromWindows(*folder);
+    return true;
+}
+
+QString TKOVASettings::GetPath(TMapPaths index) const
+{
+    const int i = static_cast<int>(index);
+    if (i < 0 || i >= KMapPathCount)
+        return QString();
+    const QString path = ChopOneSeparator(Paths[i]);
+    return path.isEmpty() ? path : ResolveGamePath(path);
+}
+
+QString TKOVASettings::GetMapsDir() const
+{
+    return WithTrailingSeparator(GetPath(TMapPaths::mpMaps));
+}
+
+QString TKOVASettings::GetGameIniFile() const
+{
+    return ResolveGamePath(GetPath(TMapPaths::mpSystem) + u'/' + IniFile);
+}
+
+QString TKOVASettings::GetGameLanguage() const
+{
+    return ReadIniValue(QStringLiteral("Language"), QStringLiteral("Engine.Engine"),
+                        GetGameIniFile());
+}
+
+void TKOVASettings::GetSPCharacters(QStringList& list) const
+{
+    list.append(SPCharacters);
+}
+
+QString TKOVASettings::GetDestination(const QString& fileName) const
+{
+    // Without rules, or with a rule that names no absolute folder, a file would land in a
+    // folder relative to wherever the program runs: it is not installed instead.
+    const QString extension = ExtensionOf(fileName).toLower();
+    const TInstallType* rule = nullptr;
+    for (const TInstallType& candidate : Destinations) {
+        if (candidate.Mask.compare(extension, Qt::CaseInsensitive) == 0)
+            rule = &candidate;
+    }
+    if (!rule) {
+        for (const TInstallType& candidate : Destinations) {
+            if (IsUnknownContentMask(candidate.Mask))
+                rule = &candidate;
+        }
+    }
+    if (!rule || rule->Destination == KNoInstall)
+        return KNoInstall;
+    const QString expanded = ExpandPath(rule->Destination);
+    if (expanded.isEmpty())
+        return KNoInstall;
+    const QString folder = ResolveGamePath(expanded);
+    return QDir::isAbsolutePath(folder) ? WithTrailingSeparator(folder) : KNoInstall;
+}
+
+QString TKOVASettings::ApplyRenames(const QString& fileName) const
+{
+    const qsizetype nameStart = NameStart(fileName);
+    const QString name = fileName.mid(nameStart);
+    QString result = fileName;
+    for (const TInstallType& rule : Renames) {
+        if (rule.Mask.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString expanded = ExpandPath(rule.Destination);
+        // A new name with a folder placeholder names its whole path; put behind the old folder
+        // it would give a path inside a path.
+        if (expanded != rule.Destination)
+            result = ResolveGamePath(expanded);
+        else
+            result = fileName.left(nameStart) + QString(rule.Destination).replace(u'\\', u'/');
+    }
+    return result;
+}
+
+bool TKOVASettings::GetInstallUnknownContent() const
+{
+    for (const TInstallType& rule : Destinations) {
+        if (IsUnknownContentMask(rule.Mask) && rule.Destination != KNoInstall)
+            return true;
+    }
+    return false;
+}
+
+void TKOVASettings::SetInstallUnknownContent(int mode)
+{
+    if (mode != 0 && mode != 1)
+        return;
+    for (TInstallType& rule : Destinations) {
+        if (IsUnknownContentMask(rule.Mask))
+            rule.Destination = mode == 1 ? KHelpPlaceholder : KNoInstall;
+    }
+}
+
+void TKOVASettings::SetDestination(int index, const TInstallType& rule)
+{
+    if (index < 0) {
+        qWarning("TKOVASettings::SetDestination: negative index %d", index);
+        return;
+    }
+    if (index >= Destinations.size())
+        Destinations.append(rule);
+    else
+        Destinations[index] = rule;
+}
+
+void TKOVASettings::SetRename(int index, const TInstallType& rule)
+{
+    if (index < 0) {
+        qWarning("TKOVASettings::SetRename: negative index %d", index);
+        return;
+    }
+    if (index >= Renames.size())
+        Renames.append(rule);
+    else
+        Renames[index] = rule;
+}
+
+QString TKOVASettings::ExpandPath(const QString& text) const
+{
+    if (text == KNoInstall)
+        return text;
+    for (TMapPaths index : KAllMapPaths) {
+        const QString placeholder = u'%' + MapPathName(index) + u'%';
+        if (text.contains(placeholder))
+            return QString(text).replace(placeholder, GetPath(index));
+    }
+    return text;
+}

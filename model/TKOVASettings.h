@@ -1,0 +1,161 @@
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The kinds of game folder. Each member's name without "mp", in lower case, is its element
+// name in the settings file and, between two "%", its placeholder ("%maps%").
+enum class TMapPaths
+{
+    mpSystem,
+    mpMaps,
+    mpHelp,
+    mpSounds,
+    mpMusic,
+    mpTextures,
+    mpStaticMeshes,
+    mpAnimations,
+    mpDemos,
+    mpSave,
+    mpScreenShots,
+    mpCache,
+    mpSpeech,
+    mpForceFeedback
+};
+constexpr int KMapPathCount = 14;
+// Every member, in order.
+constexpr std::array<TMapPaths, KMapPathCount> KAllMapPaths = {
+    TMapPaths::mpSystem,       TMapPaths::mpMaps,         TMapPaths::mpHelp,
+    TMapPaths::mpSounds,       TMapPaths::mpMusic,        TMapPaths::mpTextures,
+    TMapPaths::mpStaticMeshes, TMapPaths::mpAnimations,   TMapPaths::mpDemos,
+    TMapPaths::mpSave,         TMapPaths::mpScreenShots,  TMapPaths::mpCache,
+    TMapPaths::mpSpeech,       TMapPaths::mpForceFeedback};
+// "system", "maps", ... "forcefeedback".
+QString MapPathName(TMapPaths index);
+
+// How a folder given to the installer is walked; stored by member name, ordinals 0 to 2.
+enum class TFolderInstallMode
+{
+    fimRecursive,
+    fimNonRecursive,
+    fimAsk
+};
+// "fimRecursive", "fimNonRecursive" or "fimAsk".
+QString FolderInstallModeName(TFolderInstallMode mode);
+
+// One install rule (Mask: an extension with its dot, or "*unknown_content"; Destination: a
+// folder, or "%no_install%") or one rename rule (Mask: a file name; Destination: the new name).
+struct TInstallType
+{
+    QString Mask;
+    QString Destination;
+};
+
+// The destination of a file that is not to be installed.
+inline const QString KNoInstall = QStringLiteral("%no_install%");
+// The install-rule mask for every extension without a rule of its own.
+inline const QString KUnknownContent = QStringLiteral("*unknown_content");
+
+// Shows a failure to the user: a caption and a text. The user interface sets it; the model
+// shows no window.
+using TSettingsErrorHandler = std::function<void(const QString& caption, const QString& text)>;
+
+// The tool's settings file ("settings.xml" beside the program): the game served, its folders,
+// the install and rename rules and the options the user changes. The pages read and change the
+// fields; folders, rules and characters are computed when the file is loaded.
+//
+// Folders use "/" and are found without regard to letter case as the game's platform would;
+// "\" in stored texts is a separator too. UTDir, GetMapsDir and GetDestination end in "/",
+// GetPath does not.
+class TKOVASettings final
+{
+public:
+    // Stores both and loads FileName. A failed load is shown through OnLoadError (standard error
+    // without one) and leaves LoadFailed set; the caller tests it.
+    TKOVASettings(const QString& appDir, const QString& fileName,
+                  TSettingsErrorHandler onLoadError = nullptr);
+    TKOVASettings(const TKOVASettings&) = delete;
+    TKOVASettings& operator=(const TKOVASettings&) = delete;
+
+    // (Re)reads the whole file. Never raises: a failure is shown through OnLoadError and sets
+    // LoadFailed; the fields then keep what the load had reached. A root element other than
+    // "kovasettings" is no failure: nothing of the file is read.
+    void LoadFromFile();
+    // Writes "utdir", "language", "firstrun", "enablemapmanagercache", "iswindowsizeable",
+    // "folderinstallmode" and the unknown-content rule back into FileName (created when
+    // missing), changing only the values that differ; every other byte of the file stays.
+    // Raises EXMLFileError when the file cannot be read, parsed or written (the old file then
+    // stays whole).
+    void SaveToFile();
+
+    // True for an existing folder holding System/<ExeName>, System/Core.dll and
+    // System/<IniFile>; False otherwise (always for an empty ExeName or IniFile).
+    bool IsValidUTDir(const QString& dir) const;
+    // Takes Dir as UTDir when it is valid, else changes nothing. Folders and rules follow only
+    // after a reload.
+    void SetUTDir(const QString& dir);
+    // Dir := UTDir, then the value "Folder" under HKEY_LOCAL_MACHINE\<Registry> of the Wine
+    // prefix, as a local path. False (Dir left at UTDir) when the key or value is missing.
+    bool GetUTDirFromRegistry(QString& dir) const;
+
+    // The folder of one kind of game file, without a trailing "/".
+    QString GetPath(TMapPaths index) const;
+    QString GetMapsDir() const;     // with a trailing "/"
+    QString GetGameIniFile() const; // the game's main INI file
+    // "Language" of section "Engine.Engine" of the main INI file; empty when missing.
+    QString GetGameLanguage() const;
+    // Appends the single-player character names to List.
+    void GetSPCharacters(QStringList& list) const;
+
+    // The folder, with a trailing "/", into which a file of that name is installed (by its
+    // extension, the last matching rule winning, else the last unknown-content rule); exactly
+    // KNoInstall when the file is not to be installed, or when no rule gives an absolute folder.
+    QString GetDestination(const QString& fileName) const;
+    // FileName with its name replaced by the last rename rule that matches it (without regard to
+    // letter case); unchanged when none matches.
+    QString ApplyRenames(const QString& fileName) const;
+    // True when an unknown-content rule installs somewhere.
+    bool GetInstallUnknownContent() const;
+    // Every unknown-content rule gets KNoInstall (Mode 0) or "%help%" (Mode 1); other modes
+    // change nothing. Nothing is saved here.
+    void SetInstallUnknownContent(int mode);
+    // Stores Rule at Index, appending it when Index is at or past the end.
+    void SetDestination(int index, const TInstallType& rule);
+    void SetRename(int index, const TInstallType& rule);
+    // Text with every occurrence of its first folder placeholder (in TMapPaths order, letter
+    // case counting) replaced by that folder; KNoInstall and texts without one unchanged.
+    QString ExpandPath(const QString& text) const;
+
+    TSettingsErrorHandler OnLoadError;
+
+    bool LoadFailed = false;
+    bool FirstRun = false;
+    bool EnableMapManagerCache = false;
+    bool IsWindowSizeable = false;
+    QString AppName;  // the title: "appname" followed by " KOVA"
+    QString IniFile;  // the game's main INI file name, in the System folder
+    QString Registry; // subkey of HKEY_LOCAL_MACHINE holding the install folder
+    QString ExeName;  // the game's executable name, in the System folder
+    QString AppDir;   // the program folder
+    QString FileName; // the settings file
+    QString UTDir;    // the game folder, with a trailing "/"
+    QString DemoID;
+    QString DemoExt;
+    int MaxGoreLevel = 0;
+    int MinGoreLevel = 0;
+    int ProjectID = 0;
+    QString Language;
+    QList<TInstallType> Destinations; // install rules, destinations expanded, in file order
+    QList<TInstallType> Renames;      // rename rules, new names as written, in file order
+    QStringList SPCharacters;
+    std::array<QString, KMapPathCount> Paths; // as computed at load; read them through GetPath
+    TFolderInstallMode FolderInstallMode = TFolderInstallMode::fimRecursive;
+
+private:
+    void LoadSPCharacters();
+    void ReportLoadError(const QString& className, const QString& message) const;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The parts of S between occurrences of Delimiter (matched with letter case), in order, not
+// trimmed. Adjacent delimiters give an empty part; a delimiter at the very end gives no empty
+// last part. An empty S gives no parts, an empty Delimiter gives S alone. With Limit 1 or more
+// the last part takes the rest of S once Limit - 1 parts are made; Limit 0 means no limit; a
+// negative Limit gives no parts. Never fails.
+QStringList SplitString(const QString& delimiter, const QString& s, int limit = 0);

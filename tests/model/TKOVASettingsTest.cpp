@@ -1,0 +1,433 @@
+#include "TFileProtection.h"
+#include "TGameFolder.h"
+#include "TKOVASettings.h"
+#include "uKOVA_XML.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable failure messages; internal so that each test file may have its own.
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+// A settings file in a folder of its own; "@UTDIR@" in the text stands for Game's root.
+class TSettingsFile final
+{
+public:
+    explicit TSettingsFile(QByteArray bytes, const QString& gameRoot = QString())
+    {
+        bytes.replace("@UTDIR@", gameRoot.toUtf8());
+        FPath = FDir.filePath(QStringLiteral("settings.xml"));
+        WriteAll(FPath, bytes);
+    }
+    QString Path() const { return FPath; }
+    QString AppDir() const { return FDir.path(); }
+
+private:
+    QTemporaryDir FDir;
+    QString FPath;
+};
+
+QByteArray ShippedSettings(const QString& gameRoot)
+{
+    QByteArray bytes = ReadAll(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
+    bytes.replace("<utdir></utdir>", "<utdir>" + gameRoot.toUtf8() + "</utdir>");
+    return bytes;
+}
+
+// Records what the settings would show the user.
+struct TErrorLog
+{
+    TSettingsErrorHandler Handler()
+    {
+        return [this](const QString& caption, const QString& text) {
+            Captions << caption;
+            Texts << text;
+        };
+    }
+    QStringList Captions;
+    QStringList Texts;
+};
+
+const QByteArray KRulesFile = "<kovasettings><basic><utdir>@UTDIR@</utdir></basic>"
+                              "<paths><exename>UT2004.exe</exename><inifile>UT2004.ini</inifile>"
+                              "</paths><destinations>"
+                              "<d mask=\".ut2;.ut2;.U\">%system%</d>"
+                              "<!-- a later group wins -->"
+                              "<d mask=\".ut2\">%maps%</d>"
+                              "<d mask=\"*unknown_content\">%no_install%</d>"
+                              "<d>%help%</d>"
+                              "<d mask=\".both\">%system%/%maps%</d>"
+                              "<d mask=\".cap\">%Maps%</d>"
+                              "<d mask=\".rel\">Relative</d>"
+                              "<d mask=\".none\"></d>"
+                              "</destinations><renames>"
+                              "<r mask=\"old.u\">First.u</r>"
+                              "<r mask=\"old.u\">New.u</r>"
+                              "<r mask=\"readme.txt\">%help%\\Foo.txt</r>"
+                              "</renames></kovasettings>";
+
+} // namespace
+
+TEST(TKOVASettingsLoadTest, RootOnlyFileGivesEveryDefault)
+{
+    TSettingsFile file("<kovasettings/>");
+    TErrorLog log;
+    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
+    EXPECT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(log.Texts.isEmpty());
+    EXPECT_FALSE(settings.FirstRun);
+    EXPECT_EQ(settings.AppName, "UT2004 KOVA");
+    EXPECT_EQ(settings.Language, "int");
+    EXPECT_EQ(settings.DemoExt, ".demo4");
+    EXPECT_EQ(settings.MaxGoreLevel, 2);
+    EXPECT_EQ(settings.MinGoreLevel, 0);
+    EXPECT_EQ(settings.ProjectID, 10);
+    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimAsk);
+    EXPECT_EQ(settings.UTDir, "/");
+    // Without a "paths" element every folder still has its default.
+    EXPECT_EQ(settings.Paths[static_cast<int>(TMapPaths::mpStaticMeshes)], "/staticmeshes");
+    EXPECT_TRUE(settings.Destinations.isEmpty());
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.ut2")), KNoInstall);
+    EXPECT_FALSE(settings.GetInstallUnknownContent());
+}
+
+TEST(TKOVASettingsLoadTest, ValueEncodings)
+{
+    TSettingsFile file("<kovasettings><basic><appname></appname><firstrun>1</firstrun>"
+                       "<maxgorelevel>two</maxgorelevel><language> de </language>"
+                       "<folderinstallmode>sideways</folderinstallmode></basic></kovasettings>");
+    TKOVASettings settings(file.AppDir(), file.Path());
+    EXPECT_EQ(settings.AppName, " KOVA");
+    EXPECT_TRUE(settings.FirstRun);
+    EXPECT_EQ(settings.MaxGoreLevel, 2);
+    EXPECT_EQ(settings.Language, " de ");
+    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimAsk);
+}
+
+TEST(TKOVASettingsLoadTest, AnotherRootReadsNothingAndSaveWritesNothing)
+{
+    const QByteArray bytes = "<settings><basic><firstrun>True</firstrun></basic></settings>";
+    TSettingsFile file(bytes);
+    TErrorLog log;
+    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
+    EXPECT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(log.Texts.isEmpty());
+    EXPECT_FALSE(settings.FirstRun);
+    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimRecursive);
+    settings.Language = QStringLiteral("det");
+    settings.SaveToFile();
+    EXPECT_EQ(ReadAll(file.Path()), bytes);
+}
+
+TEST(TKOVASettingsLoadTest, BrokenOrMissingFileFailsThroughTheCallback)
+{
+    TSettingsFile file("<kovasettings><basic></kovasettings>");
+    TErrorLog log;
+    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
+    EXPECT_TRUE(settings.LoadFailed);
+    ASSERT_EQ(log.Texts.size(), 1);
+    EXPECT_EQ(log.Captions[0], "Fatal Error");
+    const QString expectedStart =
+        QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an "
+                       "XML DOM implementation, like Microsoft XML 4, installed. "
+                       "See readme file for additional information.\r\n\r\n"
+                       "Details: Exception class EXMLFileError with message: \r\n")
+            .arg(file.Path());
+    EXPECT_TRUE(log.Texts[0].startsWith(expectedStart)) << log.Texts[0].toStdString();
+
+    // A repaired file loads again.
+    WriteAll(file.Path(), "<kovasettings/>");
+    settings.LoadFromFile();
+    EXPECT_FALSE(settings.LoadFailed);
+
+    QFile::remove(file.Path());
+    settings.LoadFromFile();
+    EXPECT_TRUE(settings.LoadFailed);
+    EXPECT_EQ(log.Texts.size(), 2);
+    // Saving a malformed file raises and leaves it as it was.
+    WriteAll(file.Path(), "<kovasettings>");
+    EXPECT_THROW(settings.SaveToFile(), EXMLFileError);
+    EXPECT_EQ(ReadAll(file.Path()), "<kovasettings>");
+}
+
+TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
+{
+    TGameFolder game;
+    TSettingsFile file("<kovasettings><basic><utdir>@UTDIR@</utdir></basic><paths>"
+                       "<exename>ut2004.EXE</exename><inifile>ut2004.ini</inifile>"
+                       "<maps>%UTDIR%\\Maps</maps></paths></kovasettings>",
+                       game.Root());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    EXPECT_EQ(settings.UTDir, game.Root() + "/");
+    EXPECT_EQ(settings.GetPath(TMapPaths::mpMaps), game.Path("Maps"));
+    EXPECT_EQ(settings.GetMapsDir(), game.Path("Maps/"));
+    // The default folder names are lower case; the game's own letter case is found on disk.
+    EXPECT_EQ(settings.GetPath(TMapPaths::mpSystem), game.Path("System"));
+    EXPECT_EQ(settings.GetPath(TMapPaths::mpScreenShots), game.Path("ScreenShots"));
+    EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
+    EXPECT_EQ(settings.GetGameIniFile(), game.Path("System/UT2004.ini"));
+    EXPECT_EQ(settings.GetGameLanguage(), "int");
+
+    // Only the first placeholder kind is expanded; a capital letter is no placeholder.
+    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%maps%/a/%maps%")),
+              game.Path("Maps/a/") + game.Path("Maps"));
+    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%system%/%maps%")),
+              game.Path("System") + "/%maps%");
+    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%Maps%")), "%Maps%");
+    EXPECT_EQ(settings.ExpandPath(KNoInstall), KNoInstall);
+}
+
+TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
+{
+    TGameFolder game;
+    TSettingsFile file(ShippedSettings(game.Root()));
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(settings.FirstRun);
+    EXPECT_EQ(settings.AppName, "UT2004 KOVA");
+    EXPECT_EQ(settings.ExeName, "UT2004.exe");
+    EXPECT_EQ(settings.Registry, "SOFTWARE\\Unreal Technology\\Installed Apps\\UT2004");
+    EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
+    for (TMapPaths index : KAllMapPaths)
+        EXPECT_TRUE(QDir(settings.GetPath(index)).exists()) << MapPathName(index).toStdString();
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.ut2")), game.Path("Maps/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.u")), game.Path("System/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.int")), game.Path("System/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.utx")), game.Path("Textures/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), game.Path("Help/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.demo4")), game.Path("Demos/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("Some/Folder/Song.OGG")), game.Path("Music/"));
+    EXPECT_TRUE(settings.GetInstallUnknownContent());
+
+    // The game-folder test needs all three files, and a name for each.
+    const QString old = settings.UTDir;
+    EXPECT_FALSE(settings.IsValidUTDir(game.Path("System")));
+    settings.SetUTDir(game.Path("System"));
+    EXPECT_EQ(settings.UTDir, old);
+    QFile::remove(game.Path("System/Core.dll"));
+    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
+    game.WriteFile(QStringLiteral("System/Core.dll"), "MZ");
+    settings.ExeName.clear();
+    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
+}
+
+TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)
+{
+    TGameFolder game;
+    TSettingsFile file(KRulesFile, game.Root());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_FALSE(settings.LoadFailed);
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.UT2")), game.Path("Maps/"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.u")), game.Path("System/"));
+    // Loading expands only the first placeholder kind of a destination.
+    EXPECT_EQ(settings.Destinations[5].Mask, ".both");
+    EXPECT_EQ(settings.Destinations[5].Destination, game.Path("System/%maps%"));
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("README")), KNoInstall);
+    // A destination that names no absolute folder installs nothing.
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.cap")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.rel")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.none")), KNoInstall);
+    EXPECT_FALSE(settings.GetInstallUnknownContent());
+
+    settings.SetInstallUnknownContent(7);
+    EXPECT_FALSE(settings.GetInstallUnknownContent());
+    settings.SetInstallUnknownContent(1);
+    EXPECT_TRUE(settings.GetInstallUnknownContent());
+    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), game.Path("Help/"));
+
+    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/y/OLD.U")), "/x/y/New.u");
+    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("Old.u")), "New.u");
+    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/other.u")), "/x/other.u");
+    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/ReadMe.txt")), game.Path("Help/Foo.txt"));
+
+    // A reload gives the same rules, not twice as many.
+    const qsizetype rules = settings.Destinations.size();
+    settings.LoadFromFile();
+    settings.LoadFromFile();
+    EXPECT_EQ(settings.Destinations.size(), rules);
+    EXPECT_EQ(settings.Renames.size(), 3);
+}
+
+TEST(TKOVASettingsSaveTest, HandWrittenFileKeepsEverythingButTheChangedValue)
+{
+    TGameFolder game;
+    const QByteArray original =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone='yes'?>\r\n"
+        "<!-- my own settings -->\r\n"
+        "<kovasettings version=\"2\">\r\n"
+        "  <basic>\r\n"
+        "    <firstrun>0</firstrun> <!-- seen it -->\r\n"
+        "    <enablemapmanagercache>false</enablemapmanagercache>\r\n"
+        "    <utdir>@UTDIR@</utdir>\r\n"
+        "    <language>int</language>\r\n"
+        "    <iswindowsizeable/>\r\n"
+        "    <folderinstallmode>FIMASK</folderinstallmode>\r\n"
+        "    <mystery flag='on'>42</mystery>\r\n"
+        "  </basic>\r\n"
+        "  <paths><exename>UT2004.exe</exename><inifile>UT2004.ini</inifile></paths>\r\n"
+        "  <destinations>\r\n"
+        "    <rule mask=\".ut2\">%maps%</rule>\r\n"
+        "    <rule mask=\"*unknown_content\">%help%\\Unsorted</rule>\r\n"
+        "  </destinations>\r\n"
+        "</kovasettings>\r\n";
+    TSettingsFile file(original, game.Root());
+    const QByteArray before = ReadAll(file.Path());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_FALSE(settings.LoadFailed);
+
+    settings.Language = QStringLiteral("det");
+    settings.SaveToFile();
+    QByteArray expected = before;
+    expected.replace("<language>int</language>", "<language>det</language>");
+    EXPECT_EQ(ReadAll(file.Path()), expected);
+
+    // Turning unknown content off and on again ends with "%help%" in place of the hand-set folder.
+    settings.SetInstallUnknownContent(0);
+    settings.SaveToFile();
+    EXPECT_TRUE(ReadAll(file.Path()).contains("<rule mask=\"*unknown_content\">%no_install%<"));
+    settings.SetInstallUnknownContent(1);
+    settings.IsWindowSizeable = true;
+    settings.SaveToFile();
+    expected.replace("%help%\\Unsorted", "%help%");
+    expected.replace("<iswindowsizeable/>", "<iswindowsizeable>True</iswindowsizeable>");
+    EXPECT_EQ(ReadAll(file.Path()), expected);
+}
+
+TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
+{
+    TGameFolder game;
+    TSettingsFile file("<kovasettings>\n  <basic>\n    <language>int</language>\n  </basic>\n"
+                       "  <paths><exename>UT2004.exe</exename><inifile>UT2004.ini</inifile>"
+                       "</paths>\n"
+                       "  <destinations>\n"
+                       "    <d mask=\"*unknown_content\">%no_install%</d>\n"
+                       "    <d mask=\"*unknown_content\">%help%</d>\n"
+                       "  </destinations>\n</kovasettings>\n");
+    TKOVASettings settings(file.AppDir(), file.Path());
+    EXPECT_TRUE(settings.GetInstallUnknownContent());
+    settings.SetUTDir(game.Root());
+    settings.FirstRun = true;
+    settings.FolderInstallMode = TFolderInstallMode::fimNonRecursive;
+    settings.SaveToFile();
+    const QByteArray saved = ReadAll(file.Path());
+    EXPECT_TRUE(saved.contains("    <language>int</language>\n    <utdir>")) << saved.data();
+    EXPECT_TRUE(
+        saved.contains("<folderinstallmode>fimNonRecursive</folderinstallmode>\n  </basic>"));
+    EXPECT_TRUE(saved.contains("<d mask=\"*unknown_content\">%help%</d>\n    <d mask"));
+
+    TKOVASettings again(file.AppDir(), file.Path());
+    EXPECT_EQ(again.UTDir, game.Root() + "/");
+    EXPECT_TRUE(again.FirstRun);
+    EXPECT_FALSE(again.EnableMapManagerCache);
+    EXPECT_EQ(again.FolderInstallMode, TFolderInstallMode::fimNonRecursive);
+
+    // A settings file that went missing is created again with its bare root.
+    QFile::remove(file.Path());
+    again.SaveToFile();
+    TKOVASettings fresh(file.AppDir(), file.Path());
+    EXPECT_FALSE(fresh.LoadFailed);
+}
+
+TEST(TKOVASettingsSaveTest, FailedWriteRaisesAndKeepsTheFile)
+{
+    const QByteArray original = "<kovasettings><basic><language>int</language></basic>"
+                                "</kovasettings>";
+    TSettingsFile file(original);
+    TKOVASettings settings(file.AppDir(), file.Path());
+    settings.Language = QStringLiteral("det");
+    ASSERT_TRUE(SetMode(file.AppDir(), 0555));
+    {
+        TFileProtection protection(file.AppDir());
+        EXPECT_THROW(settings.SaveToFile(), EXMLFileError);
+    }
+    SetMode(file.AppDir(), 0755);
+    EXPECT_EQ(ReadAll(file.Path()), original);
+    EXPECT_EQ(QDir(file.AppDir()).entryList(QDir::Files), QStringList{"settings.xml"});
+}
+
+TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
+{
+    TGameFolder game;
+    TSettingsFile file(ShippedSettings(game.Root()));
+    const QByteArray list = "[Public]\r\n"
+                            "Player=(DefaultName=\"Jakob\",Race=\"Human\",Menu=\"SP\",Sex=Male)\r\n"
+                            "Player=(DefaultName=\"Gorge\",Menu=\"DUP\")\r\n"
+                            "Player=(DefaultName=\"Caf\xe9\",Menu=\"SP\")\n"
+                            "Bot=(DefaultName=\"Nobody\",Menu=\"SP\")\r\n"
+                            "Player=Menu=\"SP\"\r\n"
+                            "Player=(DefaultName=\"Open,Menu=\"SP\"";
+    game.WriteFile(QStringLiteral("System/xplayersL1.upl"), list);
+    TKOVASettings settings(file.AppDir(), file.Path());
+    const QStringList expected{"Jakob", QStringLiteral("Caf\u00e9"), "", "Open,Menu="};
+    EXPECT_EQ(settings.SPCharacters, expected);
+    settings.LoadFromFile();
+    QStringList names{"first"};
+    settings.GetSPCharacters(names);
+    EXPECT_EQ(names, QStringList{"first"} + expected);
+
+    const QString text = QString::fromLatin1(list);
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    game.WriteFile(QStringLiteral("System/xplayersL1.upl"), utf16);
+    settings.LoadFromFile();
+    EXPECT_EQ(settings.SPCharacters, expected);
+
+    // The list is optional: without it the settings still load.
+    QFile::remove(game.Path("System/xplayersL1.upl"));
+    settings.LoadFromFile();
+    EXPECT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(settings.SPCharacters.isEmpty());
+}
+
+TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
+{
+    TTempEnvironment env;
+    const QByteArray reg =
+        "WINE REGISTRY Version 2\n"
+        ";; All keys relative to \\\\Machine\n\n"
+        "#arch=win32\n\n"
+        "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
+        "#time=1da2b3c4d5e6f70\n"
+        "\"Folder\"=\"C:\\\\UT2004\"\n"
+        "\"Version\"=\"3369\"\n";
+    WriteAll(env.WinePrefix() + "/system.reg", reg);
+    TGameFolder game(env.WinePrefix() + "/drive_c", QStringLiteral("UT2004"));
+
+    TSettingsFile file(ShippedSettings(QString()));
+    TKOVASettings settings(file.AppDir(), file.Path());
+    EXPECT_FALSE(settings.IsValidUTDir(settings.UTDir));
+    QString dir;
+    ASSERT_TRUE(settings.GetUTDirFromRegistry(dir));
+    EXPECT_EQ(dir, env.WinePrefix() + "/drive_c/UT2004");
+    settings.SetUTDir(dir);
+    EXPECT_EQ(settings.UTDir, game.Root() + "/");
+
+    settings.Registry = QStringLiteral("SOFTWARE\\No Such Game");
+    QString other = QStringLiteral("unchanged?");
+    EXPECT_FALSE(settings.GetUTDirFromRegistry(other));
+    EXPECT_EQ(other, settings.UTDir);
+}

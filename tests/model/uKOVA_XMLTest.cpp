@@ -1,0 +1,222 @@
+#include "TXMLTextFile.h"
+#include "uKOVA_Strings.h"
+#include "uKOVA_XML.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable failure messages; internal so that each test file may have its own.
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return path;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(SplitStringTest, PartsLimitsAndEdges)
+{
+    const QString semi = QStringLiteral(";");
+    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;.int;.ucl")),
+              (QStringList{".u", ".int", ".ucl"}));
+    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;;.int")), (QStringList{".u", "", ".int"}));
+    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;")), (QStringList{".u"}));
+    EXPECT_EQ(SplitString(semi, QStringLiteral(";.u")), (QStringList{"", ".u"}));
+    EXPECT_TRUE(SplitString(semi, QString()).isEmpty());
+    EXPECT_EQ(SplitString(QString(), QStringLiteral("a;b")), (QStringList{"a;b"}));
+    EXPECT_EQ(SplitString(semi, QStringLiteral("a;b;c"), 2), (QStringList{"a", "b;c"}));
+    EXPECT_EQ(SplitString(semi, QStringLiteral("a;b;c"), 1), (QStringList{"a;b;c"}));
+    EXPECT_TRUE(SplitString(semi, QStringLiteral("a;b"), -1).isEmpty());
+    // The delimiter is matched with letter case and may be longer than one character.
+    EXPECT_EQ(SplitString(QStringLiteral("Ab"), QStringLiteral("xAbyabz")),
+              (QStringList{"x", "yabz"}));
+}
+
+TEST(XMLNodeReadTest, ValuesAreParsedStrictly)
+{
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string("<r><i>12</i><bad>12abc</bad><blank> 12</blank><neg>-3</neg>"
+                                "<t>TRUE</t><one>1</one><zero>0</zero><yes>yes</yes><e></e>"
+                                "<mode>FIMRECURSIVE</mode><other>fimSideways</other>"
+                                "<text> a &amp; b </text><big>99999999999</big></r>",
+                                pugi::parse_default | pugi::parse_ws_pcdata));
+    const pugi::xml_node r = doc.child("r");
+    EXPECT_EQ(ReadXMLNodeInt(r, "i", 7), 12);
+    EXPECT_EQ(ReadXMLNodeInt(r, "bad", 7), 7);
+    EXPECT_EQ(ReadXMLNodeInt(r, "blank", 7), 7);
+    EXPECT_EQ(ReadXMLNodeInt(r, "neg", 7), -3);
+    EXPECT_EQ(ReadXMLNodeInt(r, "big", 7), 7);
+    EXPECT_EQ(ReadXMLNodeInt(r, "e", 7), 7);
+    EXPECT_EQ(ReadXMLNodeInt(r, "missing", 7), 7);
+    EXPECT_EQ(ReadXMLNodeInt(pugi::xml_node(), "i", 7), 7);
+
+    EXPECT_TRUE(ReadXMLNodeBool(r, "t", false));
+    EXPECT_TRUE(ReadXMLNodeBool(r, "one", false));
+    EXPECT_TRUE(ReadXMLNodeBool(r, "big", false));
+    EXPECT_FALSE(ReadXMLNodeBool(r, "zero", true));
+    EXPECT_TRUE(ReadXMLNodeBool(r, "yes", true));
+    EXPECT_FALSE(ReadXMLNodeBool(r, "yes", false));
+    EXPECT_TRUE(ReadXMLNodeBool(r, "e", true));
+    EXPECT_FALSE(ReadXMLNodeBool(r, "bad", false));
+
+    const QStringList modes{"fimRecursive", "fimNonRecursive", "fimAsk"};
+    EXPECT_EQ(ReadXMLNodeEnum(r, "mode", modes, 2), 0);
+    EXPECT_EQ(ReadXMLNodeEnum(r, "other", modes, 2), -1);
+    EXPECT_EQ(ReadXMLNodeEnum(r, "e", modes, 2), 2);
+    EXPECT_EQ(ReadXMLNodeEnum(r, "missing", modes, 2), 2);
+
+    EXPECT_EQ(ReadXMLNodeText(r, "text", "d"), " a & b ");
+    EXPECT_EQ(ReadXMLNodeText(r, "e", "d"), "");
+    EXPECT_EQ(ReadXMLNodeText(r, "missing", "d"), "d");
+}
+
+TEST(XMLNodeWriteTest, WritesAppendAndEscapeAndCreateXMLFileMakesTheSkeleton)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cache.xml"));
+    CreateXMLFile(path, QStringLiteral("kovacache"), {QStringLiteral("a"), QStringLiteral("b")});
+
+    pugi::xml_document doc;
+    LoadXMLDocument(path, doc);
+    pugi::xml_node root = doc.document_element();
+    ASSERT_STREQ(root.name(), "kovacache");
+    EXPECT_TRUE(FindXMLChild(root, "a"));
+    EXPECT_TRUE(FindXMLChild(root, "b"));
+
+    WriteXMLNodeText(root, "a", QStringLiteral("x < y & \"z\""));
+    WriteXMLNodeText(root, "c", QStringLiteral("Caf\u00e9"));
+    WriteXMLNodeBool(root, "d", true);
+    WriteXMLNodeText(pugi::xml_node(), "e", QStringLiteral("ignored"));
+    SaveXMLDocument(doc, path);
+
+    pugi::xml_document again;
+    LoadXMLDocument(path, again);
+    root = again.document_element();
+    EXPECT_EQ(ReadXMLNodeText(root, "a", QString()), "x < y & \"z\"");
+    EXPECT_EQ(ReadXMLNodeText(root, "c", QString()), QStringLiteral("Caf\u00e9"));
+    EXPECT_EQ(ReadXMLNodeText(root, "d", QString()), "True");
+    // "b" stays where it was, the new children come after it.
+    QStringList order;
+    for (pugi::xml_node child : root.children())
+        order << QString::fromUtf8(child.name());
+    EXPECT_EQ(order, (QStringList{"a", "b", "c", "d"}));
+}
+
+TEST(XMLTextFileTest, UnchangedFileIsWrittenBackByteForByte)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes =
+        "\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!-- hand made -->\r\n<root  a='1' >\r\n"
+        "\t<x></x><y  /><z>a&#65;&apos;<![CDATA[<raw>]]></z>\r\n</root>\r\n";
+    const QString path = WriteTemp(dir, QStringLiteral("a.xml"), bytes);
+    TXMLTextFile file(path);
+    EXPECT_FALSE(file.Modified());
+    EXPECT_EQ(file.Bytes(), bytes);
+    EXPECT_EQ(XMLNodeText(FindXMLChild(file.Root(), "z")), "aA'<raw>");
+}
+
+TEST(XMLTextFileTest, SetTextChangesOnlyThatElement)
+{
+    QTemporaryDir dir;
+    const QString path = WriteTemp(dir, QStringLiteral("a.xml"),
+                                   "<root>\n  <x>old<!-- c --></x>\n  <y/>\n  <z  ></z>\n"
+                                   "  <w><x>inner</x></w>\n</root>\n");
+    TXMLTextFile file(path);
+    const pugi::xml_node root = file.Root();
+    file.SetText(FindXMLChild(root, "x"), QStringLiteral("a<b"));
+    file.SetText(FindXMLChild(root, "y"), QStringLiteral("new"));
+    file.SetText(FindXMLChild(root, "z"), QStringLiteral("zz"));
+    file.SetText(FindXMLChild(FindXMLChild(root, "w"), "x"), QStringLiteral("in"));
+    EXPECT_EQ(file.Bytes(), QByteArray("<root>\n  <x>a&lt;b</x>\n  <y>new</y>\n  <z  >zz</z>\n"
+                                       "  <w><x>in</x></w>\n</root>\n"));
+    file.Save();
+    EXPECT_EQ(ReadAll(path), file.Bytes());
+    EXPECT_THROW(file.SetText(FindXMLChild(root, "x"), QStringLiteral("bell\a")), EXMLFileError);
+}
+
+TEST(XMLTextFileTest, AppendedChildrenFollowTheLayout)
+{
+    QTemporaryDir dir;
+    const QString crlf = WriteTemp(dir, QStringLiteral("crlf.xml"),
+                                   "<root>\r\n  <basic>\r\n    <a>1</a>\r\n  </basic>\r\n"
+                                   "  <empty/>\r\n  <flat><a>1</a></flat>\r\n</root>");
+    TXMLTextFile file(crlf);
+    const pugi::xml_node root = file.Root();
+    file.AppendChild(FindXMLChild(root, "basic"), QStringLiteral("b"), QStringLiteral("2"));
+    file.AppendChild(FindXMLChild(root, "basic"), QStringLiteral("c"), QStringLiteral("3"));
+    file.AppendChild(FindXMLChild(root, "empty"), QStringLiteral("d"), QStringLiteral("4"));
+    file.AppendChild(FindXMLChild(root, "flat"), QStringLiteral("e"), QStringLiteral("5"));
+    EXPECT_EQ(file.Bytes(),
+              QByteArray("<root>\r\n  <basic>\r\n    <a>1</a>\r\n    <b>2</b>\r\n    <c>3</c>\r\n"
+                         "  </basic>\r\n  <empty><d>4</d></empty>\r\n"
+                         "  <flat><a>1</a><e>5</e></flat>\r\n</root>"));
+}
+
+TEST(XMLTextFileTest, KeepsTheFileEncoding)
+{
+    QTemporaryDir dir;
+    // UTF-16LE with its byte-order mark.
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                                        "<root><name>Caf\u00e9</name></root>\r\n");
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    const QString path16 = WriteTemp(dir, QStringLiteral("u16.xml"), utf16);
+    {
+        TXMLTextFile file(path16);
+        const pugi::xml_node name = FindXMLChild(file.Root(), "name");
+        EXPECT_EQ(XMLNodeText(name), QStringLiteral("Caf\u00e9"));
+        EXPECT_EQ(file.Bytes(), utf16);
+        file.SetText(name, QStringLiteral("Na\u00efve"));
+        QString changed = text;
+        changed.replace(QStringLiteral("Caf\u00e9"), QStringLiteral("Na\u00efve"));
+        QByteArray expected("\xFF\xFE");
+        expected.append(reinterpret_cast<const char*>(changed.utf16()), changed.size() * 2);
+        EXPECT_EQ(file.Bytes(), expected);
+    }
+    // A single-byte encoding keeps its bytes; what it cannot hold becomes a reference.
+    const QString pathLatin =
+        WriteTemp(dir, QStringLiteral("latin.xml"),
+                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><root><n>Caf\xE9</n><m/></root>");
+    TXMLTextFile latin(pathLatin);
+    EXPECT_EQ(XMLNodeText(FindXMLChild(latin.Root(), "n")), QStringLiteral("Caf\u00e9"));
+    latin.SetText(FindXMLChild(latin.Root(), "m"), QStringLiteral("\u00e9\u20ac"));
+    EXPECT_EQ(latin.Bytes(), QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><root>"
+                                        "<n>Caf\xE9</n><m>&#233;&#8364;</m></root>"));
+}
+
+TEST(XMLTextFileTest, BrokenOrMissingFilesRaise)
+{
+    QTemporaryDir dir;
+    try {
+        TXMLTextFile file(WriteTemp(dir, QStringLiteral("bad.xml"), "<a>\n<b></c>\n</a>"));
+        FAIL() << "a file that is not well-formed was accepted";
+    } catch (const EXMLFileError& error) {
+        EXPECT_NE(std::string(error.what()).find("line 2"), std::string::npos) << error.what();
+    }
+    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, QStringLiteral("empty.xml"), "")), EXMLFileError);
+    EXPECT_THROW(TXMLTextFile(dir.filePath(QStringLiteral("missing.xml"))), EXMLFileError);
+    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, QStringLiteral("enc.xml"),
+                                        "<?xml version=\"1.0\" encoding=\"x-no-such\"?><a/>")),
+                 EXMLFileError);
+}
