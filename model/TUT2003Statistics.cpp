@@ -11,9 +11,11 @@
 
 namespace {
 
+// An unset folder stays empty, which the file search takes as nothing to search; a bare "/"
+// would be the whole file system.
 QString SearchFolder(const QString& folder)
 {
-    return WithTrailingSeparator(ResolveGamePath(folder));
+    return folder.isEmpty() ? QString() : WithTrailingSeparator(ResolveGamePath(folder));
 }
 
 // A file reached twice (a link to it, or a second hard link) is one file.
