@@ -172,12 +172,6 @@ TEST_F(ScreenShotTest, CopyAndMoveKeepTheBitmap)
               TFileOpOutcome::fooDone);
     EXPECT_EQ(Read(Target(QStringLiteral("named.bmp"))), bytes);
 
-    // Replacing asks first.
-    Write(Target(QStringLiteral("named.bmp")), "old");
-    EXPECT_EQ(OutcomeOf(shot.CopyTo(Target(QStringLiteral("named.bmp")), false, 50)),
-              TFileOpOutcome::fooSkipped);
-    EXPECT_EQ(Read(Target(QStringLiteral("named.bmp"))), QByteArray("old"));
-
     EXPECT_EQ(OutcomeOf(shot.MoveTo(Target(QStringLiteral("moved.bmp")), false, 50)),
               TFileOpOutcome::fooDone);
     EXPECT_FALSE(QFileInfo::exists(Shot1));

@@ -113,27 +113,12 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
     EXPECT_EQ(profiles.IndexOf(QStringLiteral("nobody")), -1);
     EXPECT_EQ(profiles.IndexOfID(created->ID), 4);
     EXPECT_EQ(profiles.IndexOfID(QUuid::createUuid()), -1);
-}
 
-TEST_F(ProfileTest, ActiveUserIniIsListedOnlyWhenItExistsUnmanaged)
-{
-    WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
-    {
-        FGame.WriteFile(QStringLiteral("System/User.ini"), KManagedIni);
-        TUT2003Profile profiles(FGame.Root(), FProgram.path());
-        EXPECT_EQ(profiles.GetCount(), 1);
-        EXPECT_FALSE(profiles.GetActive()->IsDefault);
-        EXPECT_EQ(profiles.IndexOfID(profiles.GetActive()->ID), 0);
-    }
-    {
-        QFile::remove(FGame.Path(QStringLiteral("System/User.ini")));
-        TUT2003Profile profiles(FGame.Root(), FProgram.path());
-        EXPECT_EQ(profiles.GetCount(), 1);
-        const auto active = profiles.GetActive();
-        EXPECT_FALSE(active->Exists);
-        EXPECT_TRUE(active->Name.isEmpty());
-        EXPECT_FALSE(active->IsDefault);
-    }
+    // A missing "User.ini" adds no entry.
+    QFile::remove(FGame.Path(QStringLiteral("System/User.ini")));
+    profiles.Refresh();
+    EXPECT_EQ(profiles.GetCount(), 5);
+    EXPECT_FALSE(profiles.GetActive()->IsDefault);
 }
 
 TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
@@ -216,6 +201,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
     EXPECT_EQ(profiles.GetCount(), count - 1);
     EXPECT_TRUE(QDir(FEnvironment.DataHome() + QStringLiteral("/Trash/files")).isEmpty());
     EXPECT_FALSE(profiles.DeleteProfile(profiles.GetCount()));
+    EXPECT_FALSE(profiles.Backup(TUTProfile(mineFile))); // a missing file is no backup
 }
 
 TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
@@ -242,32 +228,6 @@ TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
     ASSERT_NE(again, nullptr);
     EXPECT_NE(again->ID, id);
     EXPECT_EQ(profiles.GetCount(), 2); // the default entry and the new "Mine"
-}
-
-TEST_F(ProfileTest, FailedBackupLeavesUserIniUntouched)
-{
-    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
-    const QByteArray original = Read(userIni);
-    WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
-    TUT2003Profile profiles(FGame.Root(), FProgram.path());
-    ASSERT_EQ(profiles.GetCount(), 2);
-
-    // Backups cannot be written: a file stands where the folder should be (this fails for root
-    // too, unlike a read-only folder).
-    const QString backupsDir = ProgramFile(QStringLiteral("Profiles/Backups"));
-    ASSERT_TRUE(QDir(backupsDir).removeRecursively());
-    WriteProgramFile(QStringLiteral("Profiles/Backups"), "not a folder");
-
-    QString error;
-    EXPECT_FALSE(profiles.Backup(*profiles.GetItem(0), &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_THROW(profiles.Activate(*profiles.GetItem(1)), EProfileError);
-    EXPECT_EQ(Read(userIni), original);
-    EXPECT_EQ(profiles.GetCount(), 2);
-
-    // A missing profile file is no backup either.
-    TUTProfile missing(ProgramFile(QStringLiteral("Profiles/missing.ini")));
-    EXPECT_FALSE(profiles.Backup(missing));
 }
 
 TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
