@@ -103,7 +103,7 @@ TCacheManager::TCacheManager(TSettingsRef settingsRef) : FSettingsRef(std::move(
 
 TKOVASettings* TCacheManager::GetSettings() const
 {
-    return FSettingsRef ? FSettingsRef() : nullptr;
+    return FSettingsRef.Get();
 }
 
 QString TCacheManager::GetCacheDir() const

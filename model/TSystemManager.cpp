@@ -408,7 +408,7 @@ bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType
     if (!WriteFile(VerbEntryFile(ext), DesktopFileBytes({verbEntry}), error))
         return false;
 
-    const TKOVASettings* settings = FSettingsRef ? FSettingsRef() : nullptr;
+    const TKOVASettings* settings = FSettingsRef.Get();
     const QString appName = settings && !settings->AppName.trimmed().isEmpty()
                                 ? settings->AppName
                                 : QStringLiteral("KOVA");
@@ -455,7 +455,7 @@ bool TSystemManager::SetInstalledKind(int kind, int mode, QString* error)
 
 QString TSystemManager::OwnDemoMimeType() const
 {
-    const TKOVASettings* settings = FSettingsRef ? FSettingsRef() : nullptr;
+    const TKOVASettings* settings = FSettingsRef.Get();
     if (!settings)
         return QString();
     QString id = settings->DemoID.trimmed().toLower();
@@ -471,7 +471,7 @@ QString TSystemManager::OwnDemoMimeType() const
 
 QString TSystemManager::GetDemoMimeType() const
 {
-    const TKOVASettings* settings = FSettingsRef ? FSettingsRef() : nullptr;
+    const TKOVASettings* settings = FSettingsRef.Get();
     if (!settings || settings->DemoExt == KFolderExt || !IsUsableExt(settings->DemoExt))
         return QString();
     // A type we defined earlier stays ours; a type the desktop knows is taken as it is.
@@ -483,7 +483,7 @@ QString TSystemManager::GetDemoMimeType() const
 
 bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
 {
-    const TKOVASettings* settings = FSettingsRef ? FSettingsRef() : nullptr;
+    const TKOVASettings* settings = FSettingsRef.Get();
     if (!settings) {
         SetError(error, QStringLiteral("There are no settings to take the demo file type from."));
         return false;
