@@ -14,11 +14,27 @@ namespace {
 constexpr std::uint32_t PackageSignature = 0x9E2A83C1;
 constexpr std::uint32_t HeaderMarker = 0x0FF0ADDE;
 
-// Field names for the read notification, built only when someone listens.
-std::string EntryField(const char* Table, std::int64_t Entry, const char* Field)
+// Field names of table entries for the read notification, built only when someone listens.
+class TEntryField
 {
-    return std::string(Table) + "[" + std::to_string(Entry) + "]." + Field;
-}
+public:
+    TEntryField(const char* Table, bool Named) : FTable(Table), FNamed(Named) {}
+    std::string_view operator()(std::int64_t Entry, const char* Field)
+    {
+        return FNamed ? Build(Entry, Field) : std::string_view();
+    }
+
+private:
+    std::string_view Build(std::int64_t Entry, const char* Field)
+    {
+        FText = std::string(FTable) + "[" + std::to_string(Entry) + "]." + Field;
+        return FText;
+    }
+
+    const char* FTable;
+    bool FNamed;
+    std::string FText;
+};
 
 std::uint16_t LoadWord(const std::uint8_t* B)
 {
@@ -218,6 +234,7 @@ void TUTPackage::ClearTables()
     FImportTable.clear();
     FNames.clear();
     FNameChars.clear();
+    FNameUsed = 0;
     FHeritageTable.clear();
     FGenerationInfo.clear();
 }
@@ -296,6 +313,7 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     DetectGameByVersion();
     FNames.clear();
     FNameChars.clear();
+    FNameUsed = 0;
     FExportTable.clear();
     FImportTable.clear();
     const std::uint64_t NameCount = ReadDWord(nullptr, 1, "NameTableCount");
@@ -335,13 +353,11 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
         CheckTable(GenerationCount, static_cast<std::uint64_t>(S.GetPosition()), 8,
                    "Generation table");
         FGenerationInfo.resize(GenerationCount);
-        const bool Named = NotifyReads && OnReadField;
+        TEntryField Field("GenerationInfo", NotifyReads && OnReadField);
         for (std::uint64_t I = 0; I < GenerationCount; ++I) {
             const auto Entry = static_cast<std::int64_t>(I);
-            FGenerationInfo[I].ExportCount = ReadInt(
-                nullptr, 1, Named ? EntryField("GenerationInfo", Entry, "ExportCount") : "");
-            FGenerationInfo[I].NameCount =
-                ReadInt(nullptr, 1, Named ? EntryField("GenerationInfo", Entry, "NameCount") : "");
+            FGenerationInfo[I].ExportCount = ReadInt(nullptr, 1, Field(Entry, "ExportCount"));
+            FGenerationInfo[I].NameCount = ReadInt(nullptr, 1, Field(Entry, "NameCount"));
         }
     }
     Total = static_cast<std::int64_t>(NameCount + ExportCount + ImportCount + HeritageCount);
@@ -351,59 +367,58 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     CheckTable(NameCount, NameOffset, 5, "Name table");
     S.Seek(static_cast<std::int64_t>(NameOffset));
     FNames.reserve(NameCount);
+    FNameChars.resize(NameCount * 16 + 64);
+    TEntryField NameField("NameTable", NotifyReads && OnReadField);
     for (std::uint64_t I = 1; I <= NameCount; ++I) {
-        const bool Named = NotifyReads && OnReadField;
-        TNameEntry Entry{FNameChars.size(), 0, 0};
-        if (Named) {
-            FNameChars +=
-                ReadName(nullptr, EntryField("NameTable", static_cast<std::int64_t>(I), "Name"));
+        const auto Entry = static_cast<std::int64_t>(I);
+        TNameEntry Name{FNameUsed, 0, 0};
+        if (NotifyReads) {
+            const std::string Text = ReadName(nullptr, NameField(Entry, "Name"));
+            AppendNameChars(Text.data(), Text.size(), Text.size());
         } else {
-            ReadNameInto(S, FNameChars);
+            ReadTableName(S);
         }
-        Entry.Length = static_cast<std::uint32_t>(FNameChars.size() - Entry.Offset);
-        Entry.Flags =
-            ReadDWord(nullptr, 4,
-                      Named ? EntryField("NameTable", static_cast<std::int64_t>(I), "Flags") : "");
-        FNames.push_back(Entry);
+        Name.Length = static_cast<std::uint32_t>(FNameUsed - Name.Offset);
+        Name.Flags = ReadDWord(nullptr, 4, NameField(Entry, "Flags"));
+        FNames.push_back(Name);
         DoProgress(++Done, Total);
     }
     MarkRegionRead(NameOffset, static_cast<std::uint64_t>(S.GetPosition()) - NameOffset);
 
-    // Exports; their data ranges are taken out of the unread regions in one pass.
+    // Exports; their data ranges are taken out of the unread regions in one pass. An entry
+    // that fails half-way is dropped again.
     CheckTable(ExportCount, ExportOffset, 12, "Export table");
     S.Seek(static_cast<std::int64_t>(ExportOffset));
     FExportTable.reserve(ExportCount);
     std::vector<TUTRegion> DataRanges;
     DataRanges.reserve(ExportCount);
+    TEntryField ExportField("ExportTable", NotifyReads && OnReadField);
+    std::size_t Complete = 0;
     try {
         for (std::uint64_t I = 1; I <= ExportCount; ++I) {
-            const bool Named = NotifyReads && OnReadField;
             const auto Entry = static_cast<std::int64_t>(I);
-            TUTExportTableObjectData Export(this, static_cast<std::int32_t>(I - 1));
-            Export.FClass =
-                ReadIndex(nullptr, 2, Named ? EntryField("ExportTable", Entry, "Class") : "");
-            Export.FSuper =
-                ReadIndex(nullptr, 2, Named ? EntryField("ExportTable", Entry, "Super") : "");
-            Export.FGroup =
-                ReadInt(nullptr, 2, Named ? EntryField("ExportTable", Entry, "Group") : "");
-            Export.FObject =
-                ReadIndex(nullptr, 2, Named ? EntryField("ExportTable", Entry, "Object") : "");
-            Export.FFlags =
-                ReadDWord(nullptr, 4, Named ? EntryField("ExportTable", Entry, "Flags") : "");
-            Export.FSerialSize =
-                ReadIndex(nullptr, 1, Named ? EntryField("ExportTable", Entry, "SerialSize") : "");
+            TUTExportTableObjectData& Export =
+                FExportTable.emplace_back(this, static_cast<std::int32_t>(I - 1));
+            Export.FClass = ReadIndex(nullptr, 2, ExportField(Entry, "Class"));
+            Export.FSuper = ReadIndex(nullptr, 2, ExportField(Entry, "Super"));
+            Export.FGroup = ReadInt(nullptr, 2, ExportField(Entry, "Group"));
+            Export.FObject = ReadIndex(nullptr, 2, ExportField(Entry, "Object"));
+            Export.FFlags = ReadDWord(nullptr, 4, ExportField(Entry, "Flags"));
+            Export.FSerialSize = ReadIndex(nullptr, 1, ExportField(Entry, "SerialSize"));
             if (Export.FSerialSize > 0) {
-                Export.FSerialOffset = ReadIndex(
-                    nullptr, 1, Named ? EntryField("ExportTable", Entry, "SerialOffset") : "");
+                Export.FSerialOffset = ReadIndex(nullptr, 1, ExportField(Entry, "SerialOffset"));
                 if (Export.FSerialOffset >= 0) {
                     DataRanges.push_back({static_cast<std::uint64_t>(Export.FSerialOffset),
                                           static_cast<std::uint64_t>(Export.FSerialSize)});
                 }
             }
-            FExportTable.push_back(std::move(Export));
+            ++Complete;
             DoProgress(++Done, Total);
         }
     } catch (...) {
+        if (FExportTable.size() > Complete) {
+            FExportTable.pop_back();
+        }
         MarkRegionsRead(DataRanges);
         throw;
     }
@@ -414,18 +429,14 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     CheckTable(ImportCount, ImportOffset, 7, "Import table");
     S.Seek(static_cast<std::int64_t>(ImportOffset));
     FImportTable.reserve(ImportCount);
+    TEntryField ImportField("ImportTable", NotifyReads && OnReadField);
     for (std::uint64_t I = 1; I <= ImportCount; ++I) {
-        const bool Named = NotifyReads && OnReadField;
         const auto Entry = static_cast<std::int64_t>(I);
         TUTImportTableObjectData Import(this);
-        Import.FClassPackage =
-            ReadIndex(nullptr, 2, Named ? EntryField("ImportTable", Entry, "ClassPackage") : "");
-        Import.FClass =
-            ReadIndex(nullptr, 2, Named ? EntryField("ImportTable", Entry, "Class") : "");
-        Import.FPackageRef =
-            ReadInt(nullptr, 2, Named ? EntryField("ImportTable", Entry, "Package") : "");
-        Import.FObject =
-            ReadIndex(nullptr, 2, Named ? EntryField("ImportTable", Entry, "Object") : "");
+        Import.FClassPackage = ReadIndex(nullptr, 2, ImportField(Entry, "ClassPackage"));
+        Import.FClass = ReadIndex(nullptr, 2, ImportField(Entry, "Class"));
+        Import.FPackageRef = ReadInt(nullptr, 2, ImportField(Entry, "Package"));
+        Import.FObject = ReadIndex(nullptr, 2, ImportField(Entry, "Object"));
         FImportTable.push_back(Import);
         DoProgress(++Done, Total);
     }
@@ -435,11 +446,9 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     CheckTable(HeritageCount, HeritageOffset, 16, "Heritage table");
     S.Seek(static_cast<std::int64_t>(HeritageOffset));
     FHeritageTable.resize(HeritageCount);
+    TEntryField HeritageField("HeritageTable", NotifyReads && OnReadField);
     for (std::uint64_t I = 0; I < HeritageCount; ++I) {
-        const bool Named = NotifyReads && OnReadField;
-        ReadGUID(nullptr,
-                 Named ? EntryField("HeritageTable", static_cast<std::int64_t>(I), "GUID") : "",
-                 FHeritageTable[I]);
+        ReadGUID(nullptr, HeritageField(static_cast<std::int64_t>(I), "GUID"), FHeritageTable[I]);
         DoProgress(++Done, Total);
     }
     MarkRegionRead(HeritageOffset, static_cast<std::uint64_t>(S.GetPosition()) - HeritageOffset);
@@ -453,7 +462,7 @@ std::string_view TUTPackage::GetNameView(int Index) const
         return {};
     }
     const TNameEntry& Entry = FNames[static_cast<std::size_t>(Index)];
-    return std::string_view(FNameChars).substr(Entry.Offset, Entry.Length);
+    return std::string_view(FNameChars.data() + Entry.Offset, Entry.Length);
 }
 
 std::uint32_t TUTPackage::GetNameFlags(int Index) const
@@ -835,12 +844,14 @@ std::int64_t TUTPackage::CopyObjectData(TUTMemoryStream& Dest, std::int64_t Posi
     if (Size <= 0) {
         return 0;
     }
-    TUTStream& S = Source(nullptr);
-    if (Position < 0 || Position > S.GetSize() || Size > S.GetSize() - Position) {
+    if (!FStream) {
+        throw EReadError("The package file is not open");
+    }
+    if (Position < 0 || Position > FStream->GetSize() || Size > FStream->GetSize() - Position) {
         throw EReadError();
     }
-    S.Seek(Position);
-    S.ReadExact(Dest.Append(static_cast<std::size_t>(Size)), static_cast<std::size_t>(Size));
+    FStream->ReadDirect(Position, Dest.Append(static_cast<std::size_t>(Size)),
+                        static_cast<std::size_t>(Size));
     return Size;
 }
 
@@ -857,6 +868,30 @@ TUTStream& TUTPackage::Source(TUTStream* Stream)
 
 std::int32_t TUTPackage::ReadIndexRaw(TUTStream& S)
 {
+    // Decoded in place when the window holds the longest form.
+    if (S.WindowLeft() >= 5) {
+        const std::uint8_t* P = S.WindowData();
+        std::uint32_t Value = P[0] & 0x3F;
+        std::size_t Used = 1;
+        if (P[0] & 0x40) {
+            Value |= static_cast<std::uint32_t>(P[1] & 0x7F) << 6;
+            Used = 2;
+            if (P[1] & 0x80) {
+                Value |= static_cast<std::uint32_t>(P[2] & 0x7F) << 13;
+                Used = 3;
+                if (P[2] & 0x80) {
+                    Value |= static_cast<std::uint32_t>(P[3] & 0x7F) << 20;
+                    Used = 4;
+                    if (P[3] & 0x80) {
+                        Value |= static_cast<std::uint32_t>(P[4]) << 27;
+                        Used = 5;
+                    }
+                }
+            }
+        }
+        S.TakeFromWindow(Used);
+        return static_cast<std::int32_t>((P[0] & 0x80) ? 0u - Value : Value);
+    }
     const std::uint8_t B0 = S.ReadUInt8();
     std::uint32_t Value = B0 & 0x3F;
     if (B0 & 0x40) {
@@ -897,11 +932,54 @@ void TUTPackage::ReadNameInto(TUTStream& S, std::string& Dest)
     if (Length == 0) {
         return;
     }
+    // The last byte is the terminating zero.
+    if (const std::uint8_t* Bytes = S.TakeFromWindow(Length)) {
+        Dest.append(reinterpret_cast<const char*>(Bytes), Length - 1);
+        return;
+    }
     const std::size_t Old = Dest.size();
     Dest.resize(Old + Length);
     S.ReadExact(Dest.data() + Old, Length);
-    // The last byte is the terminating zero.
     Dest.pop_back();
+}
+
+void TUTPackage::ReadTableName(TUTStream& S)
+{
+    if (FVersion >= 64 && FGame != 19) {
+        const std::size_t Length = S.ReadUInt8();
+        if (Length > 0) {
+            if (const std::size_t Readable = S.WindowLeft(); Readable >= Length) {
+                AppendNameChars(reinterpret_cast<const char*>(S.WindowData()), Length - 1,
+                                Readable);
+                S.TakeFromWindow(Length);
+                return;
+            }
+            std::string Text(Length, '\0');
+            S.ReadExact(Text.data(), Length);
+            AppendNameChars(Text.data(), Length - 1, Length);
+        }
+        return;
+    }
+    std::string Text;
+    ReadNameInto(S, Text);
+    AppendNameChars(Text.data(), Text.size(), Text.size());
+}
+
+void TUTPackage::AppendNameChars(const char* Chars, std::size_t Count, std::size_t Readable)
+{
+    constexpr std::size_t Chunk = 32;
+    if (FNameChars.size() - FNameUsed < Count + Chunk) {
+        FNameChars.resize(std::max(FNameChars.size() * 2, FNameUsed + Count + Chunk));
+    }
+    char* Out = FNameChars.data() + FNameUsed;
+    // Most names are short: one fixed-size copy, whose excess lands in the slack, is cheaper
+    // than a copy of a variable length.
+    if (Count <= Chunk && Readable >= Chunk) {
+        std::memcpy(Out, Chars, Chunk);
+    } else if (Count > 0) {
+        std::memcpy(Out, Chars, Count);
+    }
+    FNameUsed += Count;
 }
 
 void TUTPackage::ReadBuffer(void* Buffer, std::size_t Count, TUTStream* Stream,

@@ -245,6 +245,8 @@ private:
     TUTStream& Source(TUTStream* Stream);
     std::int32_t ReadIndexRaw(TUTStream& S);
     void ReadNameInto(TUTStream& S, std::string& Dest);
+    void ReadTableName(TUTStream& S);
+    void AppendNameChars(const char* Chars, std::size_t Count, std::size_t Readable);
     void FindObjectInPackagesImpl(std::uint8_t Fields, std::string_view PackagePath,
                                   std::string_view ObjectName, std::string_view ClassName,
                                   std::string_view OwnerClass, TUTFoundObject& Found,
@@ -254,13 +256,14 @@ private:
                       TUTFoundObject& Found, std::vector<std::string>& Visited);
     std::string SiblingFileName(int ImportIndex) const;
 
-    std::unique_ptr<TUTStream> FStream;
+    std::unique_ptr<TUTFileStream> FStream;
     std::string FFileName;
     std::uint16_t FVersion = 0;
     std::uint16_t FLicenseeMode = 0;
     std::uint32_t FFlags = 0;
     int FStreamCount = 0;
-    std::string FNameChars; // every name's bytes, back to back
+    std::vector<char> FNameChars; // every name's bytes, back to back, with slack at the end
+    std::size_t FNameUsed = 0;
     std::vector<TNameEntry> FNames;
     std::vector<TUTImportTableObjectData> FImportTable;
     std::vector<TUTExportTableObjectData> FExportTable;

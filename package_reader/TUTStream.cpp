@@ -132,6 +132,29 @@ TUTFileStream::~TUTFileStream()
     std::fclose(FFile);
 }
 
+void TUTFileStream::ReadDirect(std::int64_t Position, void* Buffer, std::size_t Count)
+{
+    if (Position < 0 || Position > FSize || static_cast<std::uint64_t>(FSize - Position) < Count) {
+        throw EReadError();
+    }
+    Seek(Position);
+    if (static_cast<std::size_t>(FEnd - FCur) >= Count) {
+        ReadExact(Buffer, Count);
+        return;
+    }
+    if (FFilePos != Position && std::fseek(FFile, static_cast<long>(Position), SEEK_SET) != 0) {
+        FFilePos = -1;
+        throw EReadError();
+    }
+    const std::size_t Got = std::fread(Buffer, 1, Count, FFile);
+    FFilePos = Position + static_cast<std::int64_t>(Got);
+    if (Got != Count) {
+        throw EReadError();
+    }
+    FWindow = FCur = FEnd = nullptr;
+    FWindowPos = FFilePos;
+}
+
 void TUTFileStream::FillWindow(std::int64_t Position)
 {
     FWindow = FCur = FEnd = nullptr;

@@ -53,6 +53,22 @@ public:
         return B;
     }
 
+    // Bytes readable at the position without a refill, and where they are.
+    std::size_t WindowLeft() const { return static_cast<std::size_t>(FEnd - FCur); }
+    const std::uint8_t* WindowData() const { return FCur; }
+
+    // The next Count bytes when the window holds them all (the position then moves past
+    // them), else none and nothing moves.
+    const std::uint8_t* TakeFromWindow(std::size_t Count)
+    {
+        if (static_cast<std::size_t>(FEnd - FCur) < Count) {
+            return nullptr;
+        }
+        const std::uint8_t* Bytes = FCur;
+        FCur += Count;
+        return Bytes;
+    }
+
 protected:
     TUTStream() = default;
     // Makes the window start at Position (an empty window at or past the end).
@@ -97,6 +113,10 @@ public:
     // EFOpenError when the file cannot be opened or is not a regular file.
     explicit TUTFileStream(const std::string& FileName);
     ~TUTFileStream() override;
+
+    // Reads Count bytes at Position straight into Buffer, past the window, and leaves the
+    // position after them; EReadError when they are not all in the file.
+    void ReadDirect(std::int64_t Position, void* Buffer, std::size_t Count);
 
 protected:
     void FillWindow(std::int64_t Position) override;
