@@ -134,8 +134,7 @@ void TUTMap::LoadInfo()
         // The package lives for this read only, so a map holds no tables or object data
         // between reads.
         TUTPackage package;
-        package.LoadFromFile(QFile::encodeName(ResolveGamePath(FFileName)).toStdString(),
-                             0);
+        package.LoadFromFile(QFile::encodeName(ResolveGamePath(FFileName)).toStdString(), 0);
         const int index = package.FindObject(1, 1, "", "LevelSummary", "", 0);
         if (index < 0)
             return;

@@ -43,8 +43,8 @@ bool NeedsReference(char16_t c, bool attribute)
 void AppendEscaped(QString& out, QStringView text, bool attribute)
 {
     // A text of blanks alone would be dropped as layout by the reader.
-    const bool allBlank =
-        !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return IsBlank(c); });
+    const bool allBlank = !text.isEmpty() &&
+                          std::all_of(text.begin(), text.end(), [](QChar c) { return IsBlank(c); });
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u == u'&')
@@ -152,8 +152,7 @@ QString DocumentText(const pugi::xml_document& doc, const QString& encodingName)
 }
 
 bool WriteDocument(const QString& fileName, const pugi::xml_document& doc,
-                   const QByteArray& encodingName, const QByteArray& byteOrderMark,
-                   QString* error)
+                   const QByteArray& encodingName, const QByteArray& byteOrderMark, QString* error)
 {
     QByteArray bytes;
     const bool unicode = encodingName.startsWith("UTF-16") || encodingName.startsWith("UTF-32");
@@ -252,9 +251,8 @@ bool UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item, QStr
         if (child.type() != pugi::node_element)
             continue;
         ++count;
-        if (!target &&
-            SameCachedFile(ReadXMLNodeText(child, QStringLiteral("filename"), QString()),
-                           item.FileName))
+        if (!target && SameCachedFile(ReadXMLNodeText(child, QStringLiteral("filename"), QString()),
+                                      item.FileName))
             target = child;
     }
     if (!target)
