@@ -1,0 +1,204 @@
+#include "TScreenShot.h"
+
+#include "uKOVA_Misc.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+
+namespace {
+
+// libjpeg ends the process in its default error handler; ours jumps back into EncodeJpeg.
+struct TJpegErrorManager
+{
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void JpegErrorExit(j_common_ptr info)
+{
+    auto* manager = reinterpret_cast<TJpegErrorManager*>(info->err);
+    info->err->format_message(info, manager->Message);
+    std::longjmp(manager->Jump, 1);
+}
+
+// Warnings would go to stderr; the encoder carries on after them.
+void JpegOutputMessage(j_common_ptr) {}
+
+// Encodes 32-bit pixels (QImage::Format_RGB32) into Out. Only C objects live in this frame, so
+// the jump back from the error handler skips no destructor. Message receives the error text.
+bool EncodeJpeg(const unsigned char* bits, int width, int height, qsizetype bytesPerLine,
+                int quality, std::FILE* out, char* message)
+{
+    jpeg_compress_struct info;
+    std::memset(&info, 0, sizeof(info)); // so that destroying after an early error is safe
+    TJpegErrorManager error;
+    info.err = jpeg_std_error(&error.Pub);
+    error.Pub.error_exit = JpegErrorExit;
+    error.Pub.output_message = JpegOutputMessage;
+    error.Message[0] = '\0';
+    if (setjmp(error.Jump)) {
+        std::memcpy(message, error.Message, JMSG_LENGTH_MAX);
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, out);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 4;
+    // Format_RGB32 is 0xffRRGGBB per pixel in native byte order.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    info.in_color_space = JCS_EXT_BGRX;
+#else
+    info.in_color_space = JCS_EXT_XRGB;
+#endif
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(bits + info.next_scanline * bytesPerLine);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info); // flushes Out and reports a failed write
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+QString ChangeFileExt(const QString& path, const QString& ext)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (dot > slash)
+        return path.left(dot) + ext;
+    return path + ext;
+}
+
+bool OneFileDone(int code, const TFileOpResult& result)
+{
+    return code == 0 && !result.Aborted && result.Items.size() == 1 &&
+           result.Items.front().Outcome == TFileOpOutcome::fooDone;
+}
+
+} // namespace
+
+EScreenShotError::EScreenShotError(const QString& message)
+    : std::runtime_error(message.toStdString())
+{}
+
+TScreenShot::TScreenShot(const QString& fileName) : FileName(fileName) {}
+
+bool TScreenShot::Delete(TFileOpResult* result)
+{
+    TFileOpResult local;
+    TFileOpResult& outcome = result ? *result : local;
+    outcome = TFileOpResult();
+    if (!QFileInfo(FileName).isFile())
+        return true;
+    const int code =
+        ShellFileOperationStr(nullptr, FO_DELETE, FileName, QString(), FOF_ALLOWUNDO, &outcome);
+    return OneFileDone(code, outcome);
+}
+
+TFileOpResult TScreenShot::CopyTo(const QString& dest, bool asJpeg, int quality)
+{
+    return Transfer(dest, asJpeg, quality, false);
+}
+
+TFileOpResult TScreenShot::MoveTo(const QString& dest, bool asJpeg, int quality)
+{
+    return Transfer(dest, asJpeg, quality, true);
+}
+
+QString TScreenShot::TargetFor(const QString& dest, bool asJpeg) const
+{
+    QString folder = dest;
+    if (folder.size() > 1 &&
+        (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
+        folder.chop(1);
+    QString target = dest;
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        target = (folder == QLatin1String("/") ? QString() : folder) + QLatin1Char('/') +
+                 QFileInfo(FileName).fileName();
+    return asJpeg ? ChangeFileExt(target, QStringLiteral(".jpg")) : target;
+}
+
+TFileOpResult TScreenShot::Transfer(const QString& dest, bool asJpeg, int quality, bool move)
+{
+    const QString target = TargetFor(dest, asJpeg);
+    if (asJpeg)
+        return TransferAsJpeg(target, quality, move);
+    TFileOpResult result;
+    ShellFileOperationStr(nullptr, move ? FO_MOVE : FO_COPY, FileName, target, FOF_ALLOWUNDO,
+                          &result);
+    return result;
+}
+
+TFileOpResult TScreenShot::TransferAsJpeg(const QString& target, int quality, bool move)
+{
+    if (quality < 1 || quality > 100)
+        throw EScreenShotError(
+            QStringLiteral("The JPEG quality %1 is not from 1 to 100.").arg(quality));
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() &&
+        targetInfo.canonicalFilePath() == QFileInfo(FileName).canonicalFilePath())
+        throw EScreenShotError(QStringLiteral("%1 cannot be converted onto itself.").arg(FileName));
+
+    QImageReader reader(FileName);
+    QImage image;
+    if (!reader.read(&image))
+        throw EScreenShotError(
+            QStringLiteral("%1 could not be read: %2").arg(FileName, reader.errorString()));
+    if (image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+
+    // The JPEG is made complete beside the target, then moved into place by the shell, which
+    // asks the same replace question as a plain copy.
+    QTemporaryDir work(targetInfo.absolutePath() + QLatin1String("/.kova-jpeg-XXXXXX"));
+    if (!work.isValid())
+        throw EScreenShotError(
+            QStringLiteral("%1 could not be written: %2").arg(target, work.errorString()));
+    const QString temporary = work.filePath(targetInfo.fileName());
+    std::FILE* out = std::fopen(QFile::encodeName(temporary).constData(), "wb");
+    if (!out)
+        throw EScreenShotError(QStringLiteral("%1 could not be written: %2")
+                                   .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    char message[JMSG_LENGTH_MAX] = {};
+    const bool encoded = EncodeJpeg(image.constBits(), image.width(), image.height(),
+                                    image.bytesPerLine(), quality, out, message);
+    const bool closed = std::fclose(out) == 0;
+    if (!encoded)
+        throw EScreenShotError(QStringLiteral("%1 could not be converted to JPEG: %2")
+                                   .arg(FileName, QString::fromLocal8Bit(message)));
+    if (!closed)
+        throw EScreenShotError(QStringLiteral("%1 could not be written: %2")
+                                   .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+
+    TFileOpResult result;
+    const int code =
+        ShellFileOperationStr(nullptr, FO_MOVE, temporary, target, FOF_ALLOWUNDO, &result);
+    for (TFileOpItem& item : result.Items)
+        item.Source = FileName; // the user knows the bitmap, not our temporary file
+    if (move && OneFileDone(code, result)) {
+        TFileOpResult deleted;
+        Delete(&deleted);
+        if (deleted.Items.isEmpty()) {
+            TFileOpItem gone;
+            gone.Source = FileName;
+            gone.Outcome = TFileOpOutcome::fooDone;
+            deleted.Items.append(gone);
+        }
+        result.Items += deleted.Items;
+        result.Aborted = result.Aborted || deleted.Aborted;
+    }
+    return result;
+}

@@ -1,0 +1,78 @@
+#include "TScreenShotManager.h"
+
+#include "GamePath.h"
+#include "uKOVA_Misc.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+bool SameTextAscii(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        char16_t x = a.at(i).unicode();
+        char16_t y = b.at(i).unicode();
+        if (x >= u'a' && x <= u'z')
+            x -= u'a' - u'A';
+        if (y >= u'a' && y <= u'z')
+            y -= u'a' - u'A';
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TScreenShotManager::TScreenShotManager(const QString& dir, const QString& mask)
+{
+    QStringList files;
+    FindFiles(WithTrailingSeparator(ResolveGamePath(dir)), mask, false, files);
+    for (const QString& file : files)
+        FItems.push_back(std::make_unique<TScreenShot>(file));
+}
+
+TScreenShot* TScreenShotManager::GetItem(int index) const
+{
+    if (index < 0 || index >= GetCount())
+        return nullptr;
+    return FItems[static_cast<size_t>(index)].get();
+}
+
+int TScreenShotManager::GetCount() const
+{
+    return static_cast<int>(FItems.size());
+}
+
+void TScreenShotManager::Add(std::unique_ptr<TScreenShot> shot)
+{
+    if (shot)
+        FItems.push_back(std::move(shot));
+}
+
+bool TScreenShotManager::Delete(int index, bool deleteFile, TFileOpResult* result)
+{
+    if (result)
+        *result = TFileOpResult();
+    TScreenShot* shot = GetItem(index);
+    if (!shot)
+        return false;
+    // A file that stays must stay listed, or the user could not try again.
+    if (deleteFile && !shot->Delete(result))
+        return false;
+    FItems.erase(FItems.begin() + index);
+    return true;
+}
+
+int TScreenShotManager::IndexOf(const QString& s) const
+{
+    for (int i = 0; i < GetCount(); ++i) {
+        const QString& path = FItems[static_cast<size_t>(i)]->FileName;
+        if (SameTextAscii(path, s) || SameTextAscii(QFileInfo(path).fileName(), s))
+            return i;
+    }
+    return -1;
+}

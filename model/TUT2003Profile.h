@@ -1,0 +1,90 @@
+#pragma once
+
+#include "FileOperation.h"
+#include "TUTProfile.h"
+
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+// A profile operation that did not happen: a failed copy onto "User.ini", or a backup of the
+// current "User.ini" that failed before it would have been replaced. The message says why.
+class EProfileError : public std::runtime_error
+{
+public:
+    explicit EProfileError(const QString& message);
+};
+
+// The profiles: every "*.ini" of the program folder's "Profiles" folder, preceded by the game's
+// "User.ini" when that exists and is unmanaged. Owns its profile objects.
+class TUT2003Profile final
+{
+public:
+    // Stores both folders without one trailing separator and builds the list.
+    TUT2003Profile(const QString& gameDir, const QString& programDir);
+    TUT2003Profile(const TUT2003Profile&) = delete;
+    TUT2003Profile& operator=(const TUT2003Profile&) = delete;
+
+    // Rebuilds the list from the folder; every profile object handed out before is freed.
+    void Refresh();
+
+    TUTProfile* GetItem(int index) const; // nullptr when Index is out of range
+    int GetCount() const;
+
+    // A new profile object for the game's "User.ini", owned by the caller.
+    std::unique_ptr<TUTProfile> GetActive() const;
+    // The game's "User.ini" (letter case resolved as the game would find it).
+    QString ActiveFileName() const;
+    QString ProfilesDir() const; // program folder + "/Profiles/"
+    QString BackupsDir() const;  // program folder + "/Profiles/Backups/"
+
+    // Backs an unmanaged "User.ini" up, copies the profile's file over "User.ini" and rebuilds
+    // the list (so Profile, when it is one of the list's objects, is freed). A missing profile
+    // file is not copied; the list is only rebuilt. Raises EProfileError, leaving "User.ini" and
+    // the list untouched, when the backup or the copy failed.
+    void Activate(const TUTProfile& profile);
+    // Copies the profile's file to a new "Profiles/Backups/User.ini.<stamp>.backup". False, with
+    // the reason in Error, when the file is missing or the copy failed.
+    bool Backup(const TUTProfile& profile, QString* error = nullptr);
+    // The name a backup made now would get (the stamp of the local time, then "_0", "_1", ...
+    // while a file of that name exists).
+    QString NextBackupFileName() const;
+    // Deletes the profile's file for good (when it exists) and removes the profile. False, with
+    // the profile kept, when Index is out of range or the file could not be deleted.
+    bool DeleteProfile(int index, QString* error = nullptr);
+
+    // A new profile: SourceFile copied to "Profiles/<Name>.ini" (asking before replacing a
+    // profile file of that name), named Name with a new identifier, and appended. Returns the new
+    // profile, or nullptr when nothing was created: Result then says whether the copy was
+    // declined or failed (a name that is not a plain file name fails). Raises EIniFileException
+    // when the name cannot be written into the copy, which is then removed again.
+    TUTProfile* CreateProfile(const QString& name, const QString& sourceFile,
+                              TFileOpResult* result = nullptr);
+    // Copies a backup over the game's "User.ini", asking before replacing it. True when the file
+    // was copied; Result says what happened otherwise (declined, failed).
+    bool RestoreBackup(const QString& backupFile, TFileOpResult* result = nullptr);
+
+    // Appends every profile's name in list order; nothing without a list.
+    void ListNames(QStringList* list) const;
+    // The list takes ownership. Insert clamps Index into the list.
+    void Add(std::unique_ptr<TUTProfile> profile);
+    void Insert(int index, std::unique_ptr<TUTProfile> profile);
+    // Removes and frees the entry; touches no file. Nothing when Index is out of range.
+    void Remove(int index);
+
+    // The first profile whose file name equals S (letter case ignored) or whose name equals S
+    // (ASCII letter case ignored); -1 when none does.
+    int IndexOf(const QString& s) const;
+    // The first profile with that identifier; -1 when none has it.
+    int IndexOfID(const QUuid& id) const;
+
+    QString GameDir;    // without a trailing separator
+    QString ProgramDir; // without a trailing separator
+
+private:
+    std::vector<std::unique_ptr<TUTProfile>> FItems;
+};

@@ -1,0 +1,247 @@
+#include "TScreenShotManager.h"
+
+#include "BitmapWriter.h"
+#include "ScriptedShellUi.h"
+#include "TGameFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int KWidth = 64;
+constexpr int KHeight = 48;
+
+QByteArray Bitmap24()
+{
+    return BitmapBytes24(KWidth, KHeight,
+                         [](int x, int y) { return QuadrantColour(x, y, KWidth, KHeight); });
+}
+
+QByteArray Bitmap8()
+{
+    const QList<quint32> palette{0xff0000, 0x00ff00, 0x0000ff, 0xffffff};
+    return BitmapBytes8(KWidth, KHeight, palette, [&](int x, int y) {
+        return static_cast<int>(palette.indexOf(QuadrantColour(x, y, KWidth, KHeight)));
+    });
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// The JPEG decodes to the bitmap's size and shows its four quadrants in roughly their colours.
+void ExpectQuadrantJpeg(const QString& path)
+{
+    QImageReader reader(path);
+    EXPECT_EQ(reader.format(), QByteArray("jpeg")) << path.toStdString();
+    const QImage image = reader.read();
+    ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
+    EXPECT_EQ(image.size(), QSize(KWidth, KHeight));
+    for (const QPoint at : {QPoint(10, 10), QPoint(50, 10), QPoint(10, 40), QPoint(50, 40)}) {
+        const quint32 expected = QuadrantColour(at.x(), at.y(), KWidth, KHeight);
+        const QRgb got = image.pixel(at);
+        EXPECT_NEAR(qRed(got), int(expected >> 16), 24);
+        EXPECT_NEAR(qGreen(got), int((expected >> 8) & 0xff), 24);
+        EXPECT_NEAR(qBlue(got), int(expected & 0xff), 24);
+    }
+}
+
+TFileOpOutcome OutcomeOf(const TFileOpResult& result, qsizetype index = 0)
+{
+    return index < result.Items.size() ? result.Items[index].Outcome : TFileOpOutcome::fooCancelled;
+}
+
+class ScreenShotTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FTarget.isValid());
+        Shot1 = FGame.WriteFile(QStringLiteral("ScreenShots/Shot00001.bmp"), Bitmap24());
+        Shot2 = FGame.WriteFile(QStringLiteral("ScreenShots/Shot00002.bmp"), Bitmap8());
+        Shot3 = FGame.WriteFile(QStringLiteral("ScreenShots/shot00003.BMP"), Bitmap24());
+        FGame.WriteFile(QStringLiteral("ScreenShots/Shot0004.bmp"), Bitmap24());
+        FGame.WriteFile(QStringLiteral("ScreenShots/Other.bmp"), Bitmap24());
+    }
+
+    QString Target(const QString& name) const { return FTarget.filePath(name); }
+    QString TrashFile(const QString& name) const
+    {
+        return FEnvironment.DataHome() + QStringLiteral("/Trash/files/") + name;
+    }
+    // Nothing but the expected files: no temporary JPEG work folder left behind.
+    QStringList TargetEntries() const
+    {
+        return QDir(FTarget.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    TTempEnvironment FEnvironment;
+    TGameFolder FGame;
+    QTemporaryDir FTarget;
+    TScriptedShellUi FUi;
+    QString Shot1, Shot2, Shot3;
+};
+
+} // namespace
+
+TEST_F(ScreenShotTest, ManagerListsAndFindsTheScreenshots)
+{
+    // The settings may give the folder in another letter case, with Windows separators.
+    TScreenShotManager shots(FGame.Root() + QStringLiteral("\\screenshots"),
+                             QStringLiteral("Shot?????.bmp"));
+    ASSERT_EQ(shots.GetCount(), 3);
+    EXPECT_EQ(shots.GetItem(0)->FileName, Shot1);
+    EXPECT_EQ(shots.GetItem(1)->FileName, Shot2);
+    EXPECT_EQ(shots.GetItem(2)->FileName, Shot3);
+    EXPECT_EQ(shots.GetItem(3), nullptr);
+
+    EXPECT_EQ(shots.IndexOf(QStringLiteral("SHOT00002.bmp")), 1);
+    EXPECT_EQ(shots.IndexOf(Shot3), 2);
+    EXPECT_EQ(shots.IndexOf(Shot3.toUpper()), 2);
+    EXPECT_EQ(shots.IndexOf(QStringLiteral("Other.bmp")), -1);
+
+    // Dropping an entry keeps its file.
+    EXPECT_TRUE(shots.Delete(0, false));
+    EXPECT_TRUE(QFileInfo::exists(Shot1));
+    EXPECT_EQ(shots.IndexOf(QStringLiteral("Shot00001.bmp")), -1);
+    EXPECT_FALSE(shots.Delete(5, false));
+
+    TScreenShotManager none(FGame.Path(QStringLiteral("NoSuchFolder")),
+                            QStringLiteral("Shot?????.bmp"));
+    EXPECT_EQ(none.GetCount(), 0);
+}
+
+TEST_F(ScreenShotTest, DeleteGoesToTheTrashOrKeepsTheEntry)
+{
+    TScreenShotManager shots(FGame.Path(QStringLiteral("ScreenShots")),
+                             QStringLiteral("Shot?????.bmp"));
+    const QByteArray bytes = Read(Shot1);
+
+    FUi.ConfirmDelete = false;
+    TFileOpResult result;
+    EXPECT_FALSE(shots.Delete(0, true, &result));
+    EXPECT_EQ(OutcomeOf(result), TFileOpOutcome::fooSkipped);
+    EXPECT_TRUE(QFileInfo::exists(Shot1));
+    EXPECT_EQ(shots.GetCount(), 3);
+
+    FUi.ConfirmDelete = true;
+    EXPECT_TRUE(shots.Delete(0, true));
+    EXPECT_FALSE(QFileInfo::exists(Shot1));
+    EXPECT_EQ(Read(TrashFile(QStringLiteral("Shot00001.bmp"))), bytes);
+    EXPECT_EQ(shots.GetCount(), 2);
+
+    // A file that is already gone only leaves the list.
+    QFile::remove(Shot2);
+    EXPECT_TRUE(shots.Delete(0, true));
+    EXPECT_EQ(shots.GetCount(), 1);
+}
+
+TEST_F(ScreenShotTest, CopyAndMoveKeepTheBitmap)
+{
+    const QByteArray bytes = Read(Shot1);
+    TScreenShot shot(Shot1);
+
+    // Into an existing folder, given with or without a trailing separator.
+    EXPECT_EQ(OutcomeOf(shot.CopyTo(FTarget.path(), false, 50)), TFileOpOutcome::fooDone);
+    EXPECT_EQ(Read(Target(QStringLiteral("Shot00001.bmp"))), bytes);
+    QDir sub(FTarget.path());
+    sub.mkdir(QStringLiteral("sub"));
+    EXPECT_EQ(OutcomeOf(shot.CopyTo(Target(QStringLiteral("sub/")), false, 50)),
+              TFileOpOutcome::fooDone);
+    EXPECT_EQ(Read(Target(QStringLiteral("sub/Shot00001.bmp"))), bytes);
+
+    // Any other path is the target file itself.
+    EXPECT_EQ(OutcomeOf(shot.CopyTo(Target(QStringLiteral("named.bmp")), false, 50)),
+              TFileOpOutcome::fooDone);
+    EXPECT_EQ(Read(Target(QStringLiteral("named.bmp"))), bytes);
+
+    EXPECT_EQ(OutcomeOf(shot.MoveTo(Target(QStringLiteral("moved.bmp")), false, 50)),
+              TFileOpOutcome::fooDone);
+    EXPECT_FALSE(QFileInfo::exists(Shot1));
+    EXPECT_EQ(Read(Target(QStringLiteral("moved.bmp"))), bytes);
+}
+
+TEST_F(ScreenShotTest, ConvertsToJpeg)
+{
+    // 24-bit and 8-bit bitmaps, into a folder and to a name without extension.
+    EXPECT_EQ(OutcomeOf(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 90)),
+              TFileOpOutcome::fooDone);
+    ExpectQuadrantJpeg(Target(QStringLiteral("Shot00001.jpg")));
+    EXPECT_EQ(OutcomeOf(TScreenShot(Shot2).CopyTo(Target(QStringLiteral("palette")), true, 75)),
+              TFileOpOutcome::fooDone);
+    ExpectQuadrantJpeg(Target(QStringLiteral("palette.jpg")));
+    EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
+
+    // A lower quality makes a smaller file.
+    TScreenShot(Shot1).CopyTo(Target(QStringLiteral("low.bmp")), true, 5);
+    EXPECT_LT(QFileInfo(Target(QStringLiteral("low.jpg"))).size(),
+              QFileInfo(Target(QStringLiteral("Shot00001.jpg"))).size());
+
+    // An existing JPEG is replaced only when the user says so.
+    const QString jpeg = Target(QStringLiteral("Shot00001.jpg"));
+    Write(jpeg, "old");
+    FUi.ReplaceAnswer = TReplaceAnswer::raNo;
+    TFileOpResult result = TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90);
+    EXPECT_EQ(OutcomeOf(result), TFileOpOutcome::fooSkipped);
+    EXPECT_EQ(result.Items.size(), 1);
+    EXPECT_EQ(Read(jpeg), QByteArray("old"));
+    EXPECT_TRUE(QFileInfo::exists(Shot1)); // not moved: the bitmap stays
+    EXPECT_EQ(FUi.ReplaceQuestions, QStringList{jpeg});
+
+    // Accepted, the move leaves the JPEG and sends the bitmap to the trash.
+    const QByteArray bitmap = Read(Shot1);
+    FUi.ReplaceAnswer = TReplaceAnswer::raYes;
+    result = TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90);
+    EXPECT_EQ(OutcomeOf(result, 0), TFileOpOutcome::fooDone);
+    EXPECT_EQ(OutcomeOf(result, 1), TFileOpOutcome::fooDone);
+    ExpectQuadrantJpeg(jpeg);
+    EXPECT_FALSE(QFileInfo::exists(Shot1));
+    EXPECT_EQ(Read(TrashFile(QStringLiteral("Shot00001.bmp"))), bitmap);
+    EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "low.jpg", "palette.jpg"}));
+}
+
+TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
+{
+    const QString broken =
+        FGame.WriteFile(QStringLiteral("ScreenShots/Shot00009.bmp"), "BM not really a bitmap");
+    EXPECT_THROW(TScreenShot(broken).MoveTo(FTarget.path(), true, 90), EScreenShotError);
+    EXPECT_TRUE(QFileInfo::exists(broken));
+
+    EXPECT_THROW(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 0), EScreenShotError);
+    EXPECT_THROW(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 101), EScreenShotError);
+
+    // Wider than JPEG allows: the encoder's own error comes back as ours.
+    const QString wide =
+        FGame.WriteFile(QStringLiteral("ScreenShots/Shot00010.bmp"),
+                        BitmapBytes24(70000, 1, [](int, int) { return 0x808080u; }));
+    try {
+        TScreenShot(wide).MoveTo(FTarget.path(), true, 90);
+        ADD_FAILURE() << "no error";
+    } catch (const EScreenShotError& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("65500"))) << e.what();
+    }
+    EXPECT_TRUE(QFileInfo::exists(wide));
+
+    // A target folder that cannot be written.
+    EXPECT_THROW(TScreenShot(Shot1).MoveTo(Target(QStringLiteral("missing/dir/x.bmp")), true, 90),
+                 EScreenShotError);
+    EXPECT_TRUE(QFileInfo::exists(Shot1));
+    EXPECT_TRUE(TargetEntries().isEmpty());
+}

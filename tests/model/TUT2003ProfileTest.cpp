@@ -1,0 +1,273 @@
+#include "TUT2003Profile.h"
+
+#include "ScriptedShellUi.h"
+#include "TFileProtection.h"
+#include "TGameFolder.h"
+#include "uKOVA_Misc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray KManagedIni("[DefaultPlayer]\r\n"
+                             "Name=Alpha\r\n"
+                             "\r\n"
+                             "[UT2004KOVA]\r\n"
+                             "ProfileName=Alpha\r\n"
+                             "ID={6B29FC40-CA47-1067-B31D-00DD010662DA}\r\n");
+
+class ProfileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FProgram.isValid());
+        QDir().mkpath(ProgramFile(QStringLiteral("Profiles/Backups")));
+    }
+
+    QString ProgramFile(const QString& relative) const { return FProgram.filePath(relative); }
+
+    QString WriteProgramFile(const QString& relative, const QByteArray& bytes) const
+    {
+        const QString path = ProgramFile(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        return path;
+    }
+
+    static QByteArray Read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QStringList Backups() const
+    {
+        return QDir(ProgramFile(QStringLiteral("Profiles/Backups")))
+            .entryList(QDir::Files, QDir::Name);
+    }
+
+    TTempEnvironment FEnvironment;
+    TGameFolder FGame;
+    QTemporaryDir FProgram;
+    TScriptedShellUi FUi;
+};
+
+} // namespace
+
+TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
+{
+    WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
+    WriteProgramFile(QStringLiteral("Profiles/b.ini"), "[UT2004KOVA]\r\nProfileName=NoID\r\n");
+    WriteProgramFile(QStringLiteral("Profiles/c.ini"),
+                     "[UT2004KOVA]\r\nProfileName=(DEFAULT)\r\nID={6B29FC40-CA47-1067-B31D-"
+                     "00DD010662DB}\r\n");
+    WriteProgramFile(QStringLiteral("Profiles/d.ini"),
+                     "[UT2004KOVA]\r\nProfileName=(default)\r\nID=CREATE\r\n");
+    const QByteArray badId("[UT2004KOVA]\r\nProfileName=Bad\r\nID=not a guid\r\n");
+    const QString bad = WriteProgramFile(QStringLiteral("Profiles/e.ini"), badId);
+    WriteProgramFile(QStringLiteral("Profiles/Deeper/f.ini"), KManagedIni);
+
+    TUT2003Profile profiles(FGame.Root() + QLatin1Char('/'), FProgram.path() + QLatin1Char('/'));
+    EXPECT_EQ(profiles.GameDir, FGame.Root());
+    EXPECT_EQ(profiles.ProgramDir, FProgram.path());
+
+    QStringList names;
+    profiles.ListNames(&names);
+    // The unmanaged "User.ini" comes first; deeper folders are not searched.
+    EXPECT_EQ(names, (QStringList{"(DEFAULT)", "Alpha", "(DEFAULT)", "Unnamed Profile", "(default)",
+                                  "Bad"}));
+    EXPECT_TRUE(profiles.GetItem(0)->IsDefault);
+    EXPECT_EQ(profiles.GetItem(0)->FileName, FGame.Path(QStringLiteral("System/User.ini")));
+    EXPECT_FALSE(profiles.GetItem(1)->IsDefault);
+    EXPECT_EQ(profiles.GetItem(1)->ID,
+              QUuid(QStringLiteral("{6B29FC40-CA47-1067-B31D-00DD010662DA}")));
+    EXPECT_TRUE(profiles.GetItem(2)->IsDefault);
+    EXPECT_TRUE(profiles.GetItem(2)->ID.isNull());
+
+    // "create" was replaced by a new identifier, written upper case with braces.
+    const TUTProfile* created = profiles.GetItem(4);
+    EXPECT_FALSE(created->ID.isNull());
+    const QString written =
+        ReadIniValue(QStringLiteral("ID"), QStringLiteral("UT2004KOVA"), created->FileName);
+    EXPECT_EQ(written, TUTProfile::GuidToString(created->ID));
+    EXPECT_EQ(written, written.toUpper());
+    EXPECT_TRUE(written.startsWith(QLatin1Char('{')) && written.endsWith(QLatin1Char('}')));
+
+    // A text that is no identifier reads as the zero GUID and stays in the file.
+    EXPECT_TRUE(profiles.GetItem(5)->ID.isNull());
+    EXPECT_EQ(Read(bad), badId);
+
+    // Found by path in any letter case or by name in any ASCII case; the earlier one wins.
+    EXPECT_EQ(profiles.IndexOf(ProgramFile(QStringLiteral("PROFILES/A.INI"))), 1);
+    EXPECT_EQ(profiles.IndexOf(QStringLiteral("aLPHA")), 1);
+    EXPECT_EQ(profiles.IndexOf(QStringLiteral("(default)")), 0);
+    EXPECT_EQ(profiles.IndexOf(QStringLiteral("nobody")), -1);
+    EXPECT_EQ(profiles.IndexOfID(created->ID), 4);
+    EXPECT_EQ(profiles.IndexOfID(QUuid::createUuid()), -1);
+
+    // A missing "User.ini" adds no entry.
+    QFile::remove(FGame.Path(QStringLiteral("System/User.ini")));
+    profiles.Refresh();
+    EXPECT_EQ(profiles.GetCount(), 5);
+    EXPECT_FALSE(profiles.GetActive()->IsDefault);
+}
+
+TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
+{
+    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
+    const QByteArray original = Read(userIni);
+    TUT2003Profile profiles(FGame.Root(), FProgram.path());
+    ASSERT_EQ(profiles.GetCount(), 1);
+
+    // Create: a copy of "User.ini" with the profile's section added.
+    TFileOpResult result;
+    TUTProfile* mine = profiles.CreateProfile(QStringLiteral("Mine"), userIni, &result);
+    ASSERT_NE(mine, nullptr);
+    const QString mineFile = ProgramFile(QStringLiteral("Profiles/Mine.ini"));
+    EXPECT_EQ(mine->FileName, mineFile);
+    EXPECT_EQ(mine->Name, QStringLiteral("Mine"));
+    EXPECT_FALSE(mine->IsDefault);
+    EXPECT_TRUE(mine->IsManaged());
+    EXPECT_FALSE(mine->ID.isNull());
+    const QByteArray mineBytes = Read(mineFile);
+    EXPECT_TRUE(mineBytes.startsWith(original));
+    EXPECT_TRUE(mineBytes.contains("ID=" + TUTProfile::GuidToString(mine->ID).toLatin1() + "\r\n"));
+    EXPECT_EQ(profiles.GetCount(), 2);
+    EXPECT_EQ(Read(userIni), original);
+    const QUuid mineId = mine->ID;
+
+    // Names that would leave the Profiles folder are refused.
+    EXPECT_EQ(profiles.CreateProfile(QStringLiteral("../Escape"), userIni, &result), nullptr);
+    ASSERT_EQ(result.Items.size(), 1);
+    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooFailed);
+    EXPECT_FALSE(QFileInfo::exists(ProgramFile(QStringLiteral("Escape.ini"))));
+
+    // Activate: the unmanaged "User.ini" is backed up first, then replaced by the profile.
+    profiles.Activate(*mine);
+    EXPECT_EQ(Read(userIni), mineBytes);
+    ASSERT_EQ(Backups().size(), 1);
+    const QString firstBackup =
+        ProgramFile(QStringLiteral("Profiles/Backups/") + Backups().front());
+    EXPECT_EQ(Read(firstBackup), original);
+    EXPECT_EQ(profiles.GetCount(), 1); // the default entry is gone: "User.ini" is managed now
+    EXPECT_EQ(profiles.IndexOfID(profiles.GetActive()->ID), 0);
+    EXPECT_EQ(profiles.GetItem(0)->ID, mineId);
+
+    // Activating again backs nothing up: the managed "User.ini" lives on in its profile.
+    profiles.Activate(*profiles.GetItem(0));
+    EXPECT_EQ(Backups().size(), 1);
+
+    // Back up: three in a row get distinct names in the stamp's pattern.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(profiles.Backup(*profiles.GetItem(0)));
+    const QStringList backups = Backups();
+    ASSERT_EQ(backups.size(), 4);
+    const QRegularExpression pattern(
+        QStringLiteral(R"(^User\.ini\.([A-Za-z]{3}_\d\d_\d{4}_\d\d_\d\d_\d\d)(_\d+)?\.backup$)"));
+    for (const QString& name : backups)
+        EXPECT_TRUE(pattern.match(name).hasMatch()) << name.toStdString();
+    for (const QString& name : backups) {
+        if (name != QFileInfo(firstBackup).fileName()) {
+            EXPECT_EQ(Read(ProgramFile(QStringLiteral("Profiles/Backups/") + name)), mineBytes);
+        }
+    }
+
+    // Restore: the shell asks before replacing "User.ini"; No keeps it, Yes restores.
+    FUi.ReplaceAnswer = TReplaceAnswer::raNo;
+    EXPECT_FALSE(profiles.RestoreBackup(firstBackup, &result));
+    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooSkipped);
+    EXPECT_EQ(Read(userIni), mineBytes);
+    FUi.ReplaceAnswer = TReplaceAnswer::raYes;
+    EXPECT_TRUE(profiles.RestoreBackup(firstBackup));
+    EXPECT_EQ(Read(userIni), original);
+    EXPECT_EQ(FUi.ReplaceQuestions, (QStringList{userIni, userIni}));
+
+    // Delete: the file goes for good and the entry with it.
+    profiles.Refresh();
+    const int index = profiles.IndexOf(QStringLiteral("Mine"));
+    ASSERT_GE(index, 0);
+    const int count = profiles.GetCount();
+    EXPECT_TRUE(profiles.DeleteProfile(index));
+    EXPECT_FALSE(QFileInfo::exists(mineFile));
+    EXPECT_EQ(profiles.GetCount(), count - 1);
+    EXPECT_TRUE(QDir(FEnvironment.DataHome() + QStringLiteral("/Trash/files")).isEmpty());
+    EXPECT_FALSE(profiles.DeleteProfile(profiles.GetCount()));
+    EXPECT_FALSE(profiles.Backup(TUTProfile(mineFile))); // a missing file is no backup
+}
+
+TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
+{
+    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
+    TUT2003Profile profiles(FGame.Root(), FProgram.path());
+    TUTProfile* mine = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_NE(mine, nullptr);
+    const QUuid id = mine->ID;
+
+    mine->SetName(QStringLiteral("Renamed"));
+    TUTProfile reread(mine->FileName);
+    EXPECT_EQ(reread.Name, QStringLiteral("Renamed"));
+    EXPECT_EQ(reread.ID, id);
+
+    // A second profile of the same name: declined, nothing changes; accepted, listed once.
+    FUi.ReplaceAnswer = TReplaceAnswer::raNo;
+    TFileOpResult result;
+    EXPECT_EQ(profiles.CreateProfile(QStringLiteral("Mine"), userIni, &result), nullptr);
+    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooSkipped);
+    EXPECT_EQ(TUTProfile(ProgramFile(QStringLiteral("Profiles/Mine.ini"))).ID, id);
+    FUi.ReplaceAnswer = TReplaceAnswer::raYes;
+    TUTProfile* again = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again->ID, id);
+    EXPECT_EQ(profiles.GetCount(), 2); // the default entry and the new "Mine"
+}
+
+TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
+{
+    // Game and program folder under one root, so that file protection can hold for both.
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    TGameFolder game(root.path());
+    const QString program = root.filePath(QStringLiteral("Program"));
+    const QString profilesDir = program + QStringLiteral("/Profiles");
+    const QString backupsDir = profilesDir + QStringLiteral("/Backups");
+    QDir().mkpath(backupsDir);
+    const QString alpha = profilesDir + QStringLiteral("/a.ini");
+    {
+        QFile file(alpha);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(KManagedIni);
+    }
+    const QString userIni = game.Path(QStringLiteral("System/User.ini"));
+    const QByteArray original = Read(userIni);
+    // "User.ini" could be replaced; only the backup cannot be written.
+    SetMode(game.Path(QStringLiteral("System")), 0777);
+    SetMode(userIni, 0666);
+    SetMode(backupsDir, 0555);
+    SetMode(profilesDir, 0555);
+    {
+        TFileProtection protection(root.path());
+        TUT2003Profile profiles(game.Root(), program);
+        ASSERT_EQ(profiles.GetCount(), 2);
+        EXPECT_THROW(profiles.Activate(*profiles.GetItem(1)), EProfileError);
+        EXPECT_EQ(Read(userIni), original);
+        EXPECT_EQ(profiles.GetCount(), 2);
+
+        QString error;
+        EXPECT_FALSE(profiles.DeleteProfile(1, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_TRUE(QFileInfo::exists(alpha));
+        EXPECT_EQ(profiles.IndexOf(QStringLiteral("Alpha")), 1);
+    }
+    SetMode(backupsDir, 0755);
+    SetMode(profilesDir, 0755);
+    EXPECT_TRUE(QDir(backupsDir).isEmpty());
+}
