@@ -1,0 +1,106 @@
+// Loading a package's header and tables, against reading the same bytes with plain reads from
+// a warm page cache.
+#include "BenchFiles.h"
+#include "TPackageWriter.h"
+#include "UT_Packages.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+namespace {
+
+// Header, name table and the import and export tables, as the game lays them out: the names
+// right after the header, both other tables at the end of the file.
+TByteRanges TableRanges(const std::string& File)
+{
+    TUTPackage Package;
+    Package.LoadFromFile(File, 0);
+    std::int64_t FirstData = Package.FileSize();
+    for (int I = 0; I < Package.GetExportCount(); ++I) {
+        const TUTExportTableObjectData* Export = Package.GetExport(I);
+        if (Export->SerialSize() > 0) {
+            FirstData = std::min<std::int64_t>(FirstData, Export->SerialOffset());
+        }
+    }
+    std::FILE* In = std::fopen(File.c_str(), "rb");
+    std::uint32_t Header[9] = {};
+    if (In != nullptr) {
+        if (std::fread(Header, 4, 9, In) != 9) {
+            Header[6] = Header[8] = 0;
+        }
+        std::fclose(In);
+    }
+    const std::int64_t Tables = std::min<std::int64_t>(Header[6], Header[8]);
+    return {{0, FirstData}, {Tables, Package.FileSize() - Tables}};
+}
+
+const std::string& GeneratedFile()
+{
+    static TBenchFolder Folder;
+    static const std::string File = [] {
+        const std::string Name = Folder.Path("Tables50k.u");
+        WritePackageFile(Name, MakeTablePackage(50000));
+        return Name;
+    }();
+    return File;
+}
+
+std::string LargestRealFile()
+{
+    return std::string(KOVA_REALDATA_DIR) + "/Maps/CTF-Magma.ut2";
+}
+
+void LoadTables(benchmark::State& State, const std::string& File)
+{
+    if (!std::filesystem::exists(File)) {
+        State.SkipWithError("file missing");
+        return;
+    }
+    for (auto _ : State) {
+        TUTPackage Package;
+        Package.LoadFromFile(File, 0);
+        benchmark::DoNotOptimize(Package.GetExportCount());
+    }
+}
+
+void ReadTableBytes(benchmark::State& State, const std::string& File)
+{
+    if (!std::filesystem::exists(File)) {
+        State.SkipWithError("file missing");
+        return;
+    }
+    const TByteRanges Ranges = TableRanges(File);
+    std::vector<char> Buffer;
+    std::int64_t Bytes = 0;
+    for (auto _ : State) {
+        Bytes = PlainRead(File, Ranges, Buffer);
+        benchmark::DoNotOptimize(Buffer.data());
+    }
+    State.counters["table_bytes"] = static_cast<double>(Bytes);
+}
+
+void BM_LoadTables_Real(benchmark::State& State)
+{
+    LoadTables(State, LargestRealFile());
+}
+void BM_PlainRead_Real(benchmark::State& State)
+{
+    ReadTableBytes(State, LargestRealFile());
+}
+void BM_LoadTables_50k(benchmark::State& State)
+{
+    LoadTables(State, GeneratedFile());
+}
+void BM_PlainRead_50k(benchmark::State& State)
+{
+    ReadTableBytes(State, GeneratedFile());
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadTables_Real)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainRead_Real)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadTables_50k)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainRead_50k)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

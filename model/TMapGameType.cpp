@@ -1,0 +1,5 @@
+#include "TMapGameType.h"
+
+TMapGameType::TMapGameType(const QString& name, const QString& mask)
+    : FName(name), FMask(mask), FMatcher(mask)
+{}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "TGameTypes.h"
+#include "TSettingsRef.h"
+#include "TUTMap.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Progress of building the map cache: Done of Total maps. The user interface keeps its window
+// alive and shows a progress bar from it; the model processes no events itself.
+using TMapCacheProgress = std::function<void(int done, int total)>;
+
+// The maps of the installation: built by scanning the maps folder, or, with the map cache on,
+// from the cache file, which spares reading any package at start-up.
+//
+// The maps folder is always the settings' folder of maps (GetPath(mpMaps)), found without
+// regard to letter case.
+class TMapManager final
+{
+public:
+    // Creates the game types, then, with the settings' map cache off, scans the maps folder;
+    // with it on, loads CacheFile (LoadCache), building it when it is missing or damaged, with
+    // progress through OnProgress. Fails only as TGameTypes::Load.
+    TMapManager(TSettingsRef settingsRef, const QString& cacheFile,
+                TMapCacheProgress onProgress = nullptr);
+    TMapManager(const TMapManager&) = delete;
+    TMapManager& operator=(const TMapManager&) = delete;
+
+    // Replaces the list with one map per "*.ut2" file of Path (any letter case), sorted by
+    // name. A missing folder gives an empty list.
+    void ScanFolder(const QString& path);
+    // Replaces the list with the maps of the cache file, with their cached texts; reads no
+    // package. A cache that is missing or cannot be parsed (cut short, empty, not XML) is
+    // rebuilt: the maps folder is scanned and SaveCache writes the file; when that write fails
+    // the scanned list stays. A document whose root is not "kovacache" leaves the list as it
+    // was and the file untouched. Never raises.
+    void LoadCache(const QString& fileName);
+    // Writes the whole cache file from the list, reading first the texts of every map that
+    // lacks one and has not been read (texts a package does not give are stored empty). Reports
+    // progress after each map. Returns false, with the reason in Error, when the file cannot be
+    // written; the old file then stays whole. Never raises.
+    bool SaveCache(const QString& fileName, QString* error = nullptr);
+
+    int GetCount() const { return static_cast<int>(FMaps.size()); }
+    // None outside the list.
+    TUTMap* GetItem(int index) const;
+    // Appends Map; the list owns it.
+    void Add(std::unique_ptr<TUTMap> map);
+
+    // The first map whose file name equals the file name of FileName (without folder, letter
+    // case not counting); none when there is none.
+    TUTMap* FindByFileName(QStringView fileName) const;
+    // Appends every map's full path in list order.
+    void ListFileNames(QStringList& list) const;
+    // Replaces List with the full path of every map, in list order, whose game type is one of
+    // GameTypes (a map is listed once for each time its game type is given).
+    void ListMapsOfGameTypes(QStringList& list, const QList<const TMapGameType*>& gameTypes) const;
+    // Replaces List with the full path of every map, in list order, whose file name no
+    // game-type mask matches now.
+    void ListMapsWithoutGameType(QStringList& list) const;
+
+    const TGameTypes& GameTypes() const { return FGameTypes; }
+    TGameTypes& GameTypes() { return FGameTypes; }
+    // The settings object the window holds now; none without one.
+    TKOVASettings* Settings() const { return FSettingsRef.Get(); }
+    // The cache file; empty unless the manager was created with the map cache on.
+    const QString& CacheFile() const { return FCacheFile; }
+    // The settings' maps folder, resolved; empty without settings.
+    QString MapsFolder() const;
+
+    TMapCacheProgress OnProgress;
+
+private:
+    void Clear();
+
+    TSettingsRef FSettingsRef;
+    TGameTypes FGameTypes;
+    QString FCacheFile;
+    std::vector<std::unique_ptr<TUTMap>> FMaps;
+    QHash<QString, TUTMap*> FByShortName; // case-folded short name to the first such map
+};

@@ -1,1 +1,0 @@
-#include "UT_Packages.h"

@@ -1,0 +1,470 @@
+#include "TFileProtection.h"
+#include "TGameFolder.h"
+#include "TMapManager.h"
+#include "TPackageWriter.h"
+#include "uKOVA_MapCache.h"
+#include "uKOVA_XML.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Windows-1252 bytes of a title with a colour code (escape, then red, green, blue), the euro
+// sign, an e with acute, a line break and one of the five bytes the code page leaves undefined.
+const char KColourTitle[] = "\x1B\xFF\x01\x01Red \x80 \xE9\r\nnext \x81";
+const QString KColourTitleText = QString::fromUtf8("\x1B\xC3\xBF\x01\x01Red € é\r\nnext \xC2\x81");
+
+const QByteArray KGameTypes = R"(<gametypes>
+    <gametype mask="TDM-*">Team Deathmatch</gametype>
+    <gametype mask="DM-*">Deathmatch</gametype>
+    <!-- any element name counts -->
+    <type mask="CTF-*">Capture the Flag</type>
+    <gametype>Without mask</gametype>
+    <gametype mask="ctf-*">Second CTF</gametype>
+  </gametypes>)";
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+QByteArray Bytes(const TBytes& bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+// A game folder inside a Wine prefix (so that "C:\UT2004\..." names it), a program folder with
+// its settings file, and the maps every test starts from.
+class TMapsSetup
+{
+public:
+    explicit TMapsSetup(bool cacheOn, const QByteArray& gameTypes = KGameTypes)
+        : FGame(FEnvironment.WinePrefix() + QStringLiteral("/drive_c")),
+          FApp(FEnvironment.Root() + QStringLiteral("/KOVA"))
+    {
+        QDir().mkpath(FApp);
+        SetCache(cacheOn, gameTypes);
+        TMapTexts colour;
+        colour.Title = KColourTitle;
+        colour.Author = "Author \xAB\xBB";
+        colour.Description = "A plain description";
+        WriteMap(QStringLiteral("DM-Alpha.ut2"), colour);
+        TMapTexts unicode;
+        unicode.Utf16 = true;
+        unicode.Title = "\xCE\xA9mega \xE6\x97\xA5\xE6\x9C\xAC";
+        unicode.Author = "Zo\xC3\xAB";
+        unicode.Description = "\x1B\x01\xC3\xBF\x01Green";
+        WriteMap(QStringLiteral("dm-beta.UT2"), unicode);
+        TMapTexts untitled;
+        untitled.Author = "Nobody";
+        WriteMap(QStringLiteral("CTF-Gamma.ut2"), untitled);
+        TMapTexts noSummary;
+        noSummary.WithLevelSummary = false;
+        WriteMap(QStringLiteral("TDM-Delta.ut2"), noSummary);
+        FGame.WriteFile(QStringLiteral("Maps/Other.ut2"), "not a package at all");
+        FGame.WriteFile(QStringLiteral("Maps/readme.txt"), "not a map");
+        QDir(FGame.Path(QStringLiteral("Maps"))).mkdir(QStringLiteral("DM-Folder.ut2"));
+    }
+
+    // Settings whose maps folder is written in another letter case than on disk.
+    void SetCache(bool cacheOn, const QByteArray& gameTypes = KGameTypes)
+    {
+        WriteAll(SettingsFile(), "<kovasettings><basic><enablemapmanagercache>" +
+                                     QByteArray(cacheOn ? "True" : "False") +
+                                     "</enablemapmanagercache><utdir>" + FGame.Root().toUtf8() +
+                                     "</utdir></basic><paths><exename>UT2004.exe</exename>"
+                                     "<inifile>UT2004.ini</inifile><maps>%UTDIR%/MAPS</maps>"
+                                     "</paths>" +
+                                     gameTypes + "</kovasettings>");
+        Settings = std::make_unique<TKOVASettings>(FApp, SettingsFile());
+        EXPECT_FALSE(Settings->LoadFailed);
+    }
+
+    QString WriteMap(const QString& name, const TMapTexts& texts)
+    {
+        return FGame.WriteFile(QStringLiteral("Maps/") + name, Bytes(MakeMapPackage(texts)));
+    }
+
+    QString MapPath(const QString& name) const
+    {
+        return FGame.Path(QStringLiteral("Maps/") + name);
+    }
+    QString SettingsFile() const { return FApp + QStringLiteral("/settings.xml"); }
+    QString CacheFile() const { return FApp + QStringLiteral("/cache.xml"); }
+    QString AppDir() const { return FApp; }
+    QString Root() const { return FEnvironment.Root(); }
+    const TGameFolder& Game() const { return FGame; }
+
+    std::unique_ptr<TMapManager> Manager(TMapCacheProgress progress = nullptr)
+    {
+        return std::make_unique<TMapManager>(TSettingsRef(&Settings), CacheFile(), progress);
+    }
+
+    std::unique_ptr<TKOVASettings> Settings;
+
+private:
+    TTempEnvironment FEnvironment;
+    TGameFolder FGame;
+    QString FApp;
+};
+
+struct TMapValues
+{
+    QString ShortName;
+    QString GameType;
+    qint64 Size;
+    QString Title;
+    QString Author;
+    QString Description;
+    bool operator==(const TMapValues&) const = default;
+};
+
+void PrintTo(const TMapValues& v, std::ostream* out)
+{
+    *out << v.ShortName.toStdString() << " [" << v.GameType.toStdString() << "] " << v.Size << " \""
+         << v.Title.toStdString() << "\" \"" << v.Author.toStdString() << "\" \""
+         << v.Description.toStdString() << '"';
+}
+
+std::vector<TMapValues> Values(TMapManager& manager)
+{
+    std::vector<TMapValues> result;
+    for (int i = 0; i < manager.GetCount(); ++i) {
+        TUTMap& map = *manager.GetItem(i);
+        result.push_back({map.ShortName(), map.GameType() ? map.GameType()->Name() : QString(),
+                          map.Size(), map.GetTitle(), map.GetAuthor(), map.GetDescription()});
+    }
+    return result;
+}
+
+QStringList ShortNames(const QStringList& paths)
+{
+    QStringList result;
+    for (const QString& path : paths)
+        result.append(BareFileName(path).toString());
+    return result;
+}
+
+} // namespace
+
+TEST(GameTypesTest, ReadInFileOrderAndFound)
+{
+    TMapsSetup setup(false);
+    TGameTypes types(TSettingsRef(&setup.Settings));
+    QStringList names;
+    types.ListNames(names);
+    EXPECT_EQ(names, QStringList({"Team Deathmatch", "Deathmatch", "Capture the Flag",
+                                  "Without mask", "Second CTF"}));
+    EXPECT_EQ(types.GetItem(2)->Mask(), "CTF-*");
+    EXPECT_EQ(types.GetItem(3)->Mask(), "");
+    EXPECT_EQ(types.GetItem(5), nullptr);
+
+    // The bare name is matched, in any letter case; the first matching mask wins.
+    EXPECT_EQ(types.FindForFile(u"/games/CTF-x/dm-a.UT2"), types.GetItem(1));
+    EXPECT_EQ(types.FindForFile(u"C:\\Maps\\ctf-Face.ut2"), types.GetItem(2));
+    EXPECT_EQ(types.FindForFile(u"/games/DM-folder/Other.ut2"), nullptr);
+
+    EXPECT_EQ(types.FindByText("Deathmatch"), types.GetItem(1));
+    EXPECT_EQ(types.FindByText("Death"), types.GetItem(0));
+    EXPECT_EQ(types.FindByText("CTF-"), types.GetItem(2));
+    EXPECT_EQ(types.FindByText("deathmatch"), nullptr);
+    EXPECT_EQ(types.FindByText(""), nullptr);
+}
+
+TEST(GameTypesTest, MissingSectionAndBrokenSettingsFile)
+{
+    TMapsSetup setup(false, "");
+    TGameTypes types(TSettingsRef(&setup.Settings));
+    EXPECT_EQ(types.GetCount(), 0);
+    TGameTypes none{TSettingsRef()};
+    EXPECT_EQ(none.GetCount(), 0);
+
+    WriteAll(setup.SettingsFile(), "<kovasettings><gametypes>");
+    EXPECT_THROW(types.Load(), EXMLFileError);
+    EXPECT_EQ(types.GetCount(), 0);
+}
+
+TEST(MapTextsTest, ReadFromGeneratedPackages)
+{
+    TMapsSetup setup(false);
+    auto manager = setup.Manager();
+    const qint64 alphaSize = QFileInfo(setup.MapPath("DM-Alpha.ut2")).size();
+    const std::vector<TMapValues> expected = {
+        {"CTF-Gamma.ut2", "Capture the Flag", QFileInfo(setup.MapPath("CTF-Gamma.ut2")).size(),
+         "CTF-Gamma", "Nobody", "?"},
+        {"DM-Alpha.ut2", "Deathmatch", alphaSize, KColourTitleText, QString::fromUtf8("Author «»"),
+         "A plain description"},
+        {"dm-beta.UT2", "Deathmatch", QFileInfo(setup.MapPath("dm-beta.UT2")).size(),
+         QString::fromUtf8("Ωmega 日本"), QString::fromUtf8("Zoë"),
+         QString::fromUtf8("\x1B\x01\xC3\xBF\x01Green")},
+        // Not a package: the reader's failure gives the defaults.
+        {"Other.ut2", "", 20, "Other", "?", "?"},
+        // No "LevelSummary": every text is "?", the title too.
+        {"TDM-Delta.ut2", "Team Deathmatch", QFileInfo(setup.MapPath("TDM-Delta.ut2")).size(), "?",
+         "?", "?"},
+    };
+    EXPECT_EQ(Values(*manager), expected);
+    EXPECT_TRUE(manager->CacheFile().isEmpty());
+    EXPECT_EQ(manager->GetItem(0)->FileName(), setup.MapPath("CTF-Gamma.ut2"));
+
+    // A package cut short fails in the reader, and a map whose file is gone keeps its name.
+    const QByteArray whole = ReadAll(setup.MapPath("DM-Alpha.ut2"));
+    WriteAll(setup.MapPath("DM-Alpha.ut2"), whole.left(whole.size() * 2 / 3));
+    TUTMap cut(manager.get(), &manager->GameTypes(), setup.MapPath("DM-Alpha.ut2"));
+    EXPECT_EQ(cut.GetTitle(), "DM-Alpha");
+    EXPECT_EQ(cut.GetAuthor(), "?");
+    TUTMap gone(manager.get(), &manager->GameTypes(), setup.MapPath("DM-Gone.ut2"));
+    EXPECT_EQ(gone.Size(), 0);
+    EXPECT_EQ(gone.Title(), "DM-Gone.ut2");
+    EXPECT_EQ(gone.GameType(), manager->GameTypes().GetItem(1));
+}
+
+TEST(MapCacheTest, BuiltCacheGivesTheScannedMapsAndTexts)
+{
+    TMapsSetup setup(true);
+    QList<std::pair<int, int>> progress;
+    auto built = setup.Manager([&](int done, int total) { progress.append({done, total}); });
+    EXPECT_EQ(built->CacheFile(), setup.CacheFile());
+    EXPECT_EQ(built->GetCount(), 5);
+    EXPECT_EQ(progress,
+              (QList<std::pair<int, int>>{{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}));
+
+    // One item per map from item0 in list order; colour codes as XML 1.1 references.
+    const QByteArray file = ReadAll(setup.CacheFile());
+    EXPECT_TRUE(file.startsWith("<?xml version=\"1.1\" encoding=\"UTF-8\"?>\n<kovacache>"));
+    EXPECT_TRUE(file.contains("<item0>\n    <filename>" + setup.MapPath("CTF-Gamma.ut2").toUtf8()));
+    EXPECT_TRUE(file.contains("<item4>"));
+    EXPECT_TRUE(file.contains("<title>&#x1B;\xC3\xBF&#x1;&#x1;Red"));
+    QList<TMapCacheItem> items;
+    ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
+    EXPECT_EQ(items[1].Title, KColourTitleText);
+    EXPECT_EQ(items[4].Title, ""); // no "?" is stored for a map without texts
+
+    auto cached = setup.Manager();
+    setup.SetCache(false);
+    auto scanned = setup.Manager();
+    EXPECT_EQ(Values(*cached), Values(*scanned));
+
+    // The cache alone gives the texts: a map whose file is gone stays, with size 0.
+    setup.SetCache(true);
+    WriteAll(setup.MapPath("DM-Alpha.ut2"), "garbage");
+    QFile::remove(setup.MapPath("CTF-Gamma.ut2"));
+    auto again = setup.Manager();
+    EXPECT_EQ(again->FindByFileName(u"DM-ALPHA.ut2")->GetTitle(), KColourTitleText);
+    EXPECT_EQ(again->GetItem(0)->Size(), 0);
+    EXPECT_EQ(again->GetItem(0)->GetAuthor(), "Nobody");
+}
+
+TEST(MapCacheTest, DamagedCacheIsRebuiltForeignOneLeftAlone)
+{
+    TMapsSetup setup(true);
+    setup.Manager();
+    const QByteArray good = ReadAll(setup.CacheFile());
+    for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray(),
+                                      QByteArray("not XML"), QByteArray("<kovacache><item0>")}) {
+        WriteAll(setup.CacheFile(), damaged);
+        auto manager = setup.Manager();
+        EXPECT_EQ(manager->GetCount(), 5);
+        EXPECT_EQ(ReadAll(setup.CacheFile()), good);
+    }
+
+    const QByteArray foreign = "<?xml version=\"1.0\"?>\n<settings><item0/></settings>\n";
+    WriteAll(setup.CacheFile(), foreign);
+    auto manager = setup.Manager();
+    EXPECT_EQ(manager->GetCount(), 0);
+    EXPECT_EQ(ReadAll(setup.CacheFile()), foreign);
+}
+
+TEST(MapCacheTest, UnwritableCacheKeepsTheScannedList)
+{
+    TMapsSetup setup(true);
+    ASSERT_TRUE(SetMode(setup.AppDir(), 0555));
+    {
+        TFileProtection protection(setup.Root());
+        auto manager = setup.Manager();
+        EXPECT_EQ(manager->GetCount(), 5);
+        EXPECT_EQ(manager->GetItem(1)->GetTitle(), KColourTitleText);
+        QString error;
+        EXPECT_FALSE(manager->SaveCache(setup.CacheFile(), &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    SetMode(setup.AppDir(), 0755);
+    EXPECT_FALSE(QFile::exists(setup.CacheFile()));
+}
+
+TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
+{
+    TMapsSetup setup(true);
+    // A cache as another tool left it: Windows paths in other letter case, one map with no
+    // texts yet, and not every map listed.
+    WriteAll(setup.CacheFile(), "<?xml version=\"1.0\"?>\r\n<kovacache>\r\n"
+                                "  <item0><filename>C:\\UT2004\\MAPS\\dm-alpha.ut2</filename>"
+                                "<author/><title></title><description/></item0>\r\n"
+                                "</kovacache>\r\n");
+    auto manager = setup.Manager();
+    ASSERT_EQ(manager->GetCount(), 1);
+    TUTMap* alpha = manager->GetItem(0);
+    EXPECT_EQ(alpha->FileName(), setup.MapPath("DM-Alpha.ut2"));
+    EXPECT_EQ(alpha->GameType()->Name(), "Deathmatch");
+
+    EXPECT_EQ(alpha->GetAuthor(), QString::fromUtf8("Author «»"));
+    const QByteArray written = ReadAll(setup.CacheFile());
+    QList<TMapCacheItem> items;
+    ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].FileName, setup.MapPath("DM-Alpha.ut2"));
+    EXPECT_EQ(items[0].Title, KColourTitleText);
+    EXPECT_EQ(items[0].Description, "A plain description");
+
+    // The other two texts come from that one read: the package is no longer needed, and the
+    // cache is not written again.
+    WriteAll(setup.MapPath("DM-Alpha.ut2"), "garbage");
+    EXPECT_EQ(alpha->GetTitle(), KColourTitleText);
+    EXPECT_EQ(alpha->GetDescription(), "A plain description");
+    EXPECT_EQ(ReadAll(setup.CacheFile()), written);
+
+    // A map the file does not list is appended under the next number, with "?" for every text
+    // a package without "LevelSummary" leaves empty.
+    TUTMap delta(manager.get(), &manager->GameTypes(), setup.MapPath("TDM-Delta.ut2"));
+    EXPECT_EQ(delta.GetDescription(), "?");
+    ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[1].FileName, setup.MapPath("TDM-Delta.ut2"));
+    EXPECT_EQ(items[1].Title, "?");
+    EXPECT_TRUE(ReadAll(setup.CacheFile()).contains("<item1>"));
+
+    // With the cache off nothing is written.
+    const QByteArray before = ReadAll(setup.CacheFile());
+    setup.Settings->EnableMapManagerCache = false;
+    TUTMap gamma(manager.get(), &manager->GameTypes(), setup.MapPath("CTF-Gamma.ut2"));
+    EXPECT_EQ(gamma.GetAuthor(), "Nobody");
+    EXPECT_EQ(ReadAll(setup.CacheFile()), before);
+}
+
+TEST(MapManagerTest, FindAndListByGameType)
+{
+    TMapsSetup setup(false);
+    auto manager = setup.Manager();
+    EXPECT_EQ(manager->FindByFileName(u"/elsewhere/DM-BETA.ut2"), manager->GetItem(2));
+    EXPECT_EQ(manager->FindByFileName(u"C:\\Maps\\other.UT2"), manager->GetItem(3));
+    EXPECT_EQ(manager->FindByFileName(u"DM-Missing.ut2"), nullptr);
+    // The first of two maps with one file name is found.
+    manager->Add(std::make_unique<TUTMap>(manager.get(), &manager->GameTypes(),
+                                          QStringLiteral("/other/Other.ut2")));
+    EXPECT_EQ(manager->FindByFileName(u"Other.ut2"), manager->GetItem(3));
+
+    const TGameTypes& types = manager->GameTypes();
+    QStringList list = {QStringLiteral("stale")};
+    manager->ListMapsOfGameTypes(list, {types.GetItem(1), types.GetItem(1), types.GetItem(0)});
+    EXPECT_EQ(ShortNames(list), QStringList({"DM-Alpha.ut2", "DM-Alpha.ut2", "dm-beta.UT2",
+                                             "dm-beta.UT2", "TDM-Delta.ut2"}));
+    manager->ListMapsWithoutGameType(list);
+    EXPECT_EQ(ShortNames(list), QStringList({"Other.ut2", "Other.ut2"}));
+    list = QStringList{QStringLiteral("kept")};
+    manager->ListFileNames(list);
+    EXPECT_EQ(list.size(), 7);
+    EXPECT_EQ(list.first(), "kept");
+}
+
+TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("cache.xml"));
+    QString controls;
+    for (char16_t c = 1; c < 0xA0; ++c)
+        controls += QChar(c);
+    controls += QString::fromUtf8("\xE2\x80\xA8 &lt; \"quoted\" ]]> \xF0\x9F\x98\x80");
+    const QList<TMapCacheItem> items = {
+        {QStringLiteral("/maps/a\x1B.ut2"), controls, QStringLiteral("  "), QStringLiteral("\r\n")},
+        {QStringLiteral("/maps/b.ut2"), QStringLiteral(" lead and trail\t"), QString(),
+         QStringLiteral("x")}};
+    ASSERT_TRUE(WriteMapCache(file, items));
+    QList<TMapCacheItem> read;
+    ASSERT_EQ(ReadMapCache(file, read), TMapCacheRead::mcrLoaded);
+    ASSERT_EQ(read.size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        EXPECT_EQ(read[i].FileName, items[i].FileName);
+        EXPECT_EQ(read[i].Author, items[i].Author);
+        EXPECT_EQ(read[i].Title, items[i].Title);
+        EXPECT_EQ(read[i].Description, items[i].Description);
+    }
+
+    // A file in UTF-16 stays in UTF-16 when one item is updated.
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<kovacache>"
+                                        "<item0><filename>/maps/b.ut2</filename></item0>"
+                                        "</kovacache>\n");
+    QByteArray utf16("\xFF\xFE");
+    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    WriteAll(file, utf16);
+    ASSERT_TRUE(UpdateMapCacheItem(file, {"/MAPS/B.ut2",
+                                          "\x1B"
+                                          "a",
+                                          "t", "d"}));
+    EXPECT_TRUE(ReadAll(file).startsWith(QByteArray("\xFF\xFE<\0?\0x\0m\0l\0", 12)));
+    ASSERT_EQ(ReadMapCache(file, read), TMapCacheRead::mcrLoaded);
+    ASSERT_EQ(read.size(), 1);
+    EXPECT_EQ(read[0].Author, "\x1B"
+                              "a");
+    EXPECT_EQ(read[0].FileName, "/MAPS/B.ut2");
+}
+
+TEST(RealMapsTest, CacheBuildGivesTheTextsOfTheManifest)
+{
+    const QString maps = RealDataDir().isEmpty() ? QString() : RealDataDir() + "/Maps";
+    if (maps.isEmpty() || !QFileInfo(maps).isDir())
+        GTEST_SKIP() << "no real game files here";
+    QTemporaryDir app;
+    const QString settingsFile = app.filePath(QStringLiteral("settings.xml"));
+    WriteAll(settingsFile, "<kovasettings><basic><enablemapmanagercache>True"
+                           "</enablemapmanagercache></basic><paths><maps>" +
+                               maps.toUtf8() + "</maps></paths>" + KGameTypes + "</kovasettings>");
+    auto settings = std::make_unique<TKOVASettings>(app.path(), settingsFile);
+    const QString cacheFile = app.filePath(QStringLiteral("cache.xml"));
+    TMapManager built(TSettingsRef(&settings), cacheFile);
+    ASSERT_EQ(built.GetCount(), 10);
+    QList<TMapCacheItem> items;
+    ASSERT_EQ(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QMap<QString, QStringList> texts;
+    for (const TMapCacheItem& item : items)
+        texts[BareFileName(item.FileName).toString()] = {item.Title, item.Author, item.Description};
+
+    const QStringList untitled = {"Untitled", "Anonymous", "?"};
+    const QMap<QString, QStringList> expected = {
+        {"AS-LevelConfigManagerExample.ut2",
+         {"[TOP SECRET]", "Haydon ' Billa ' Jamieson",
+          "A top secret map containing all new level config actor assets. Visit "
+          "http://elitetrial.clanservers.com for more downloads and updates."}},
+        {"Auto0.ut2", untitled},
+        {"Auto5.ut2", untitled},
+        {"CTF-Magma.ut2", {"Magma", "ShaneCaudle", "?"}},
+        {"DM-shadow.ut2", {"Untitled", "KrowNET", "?"}},
+        {"Entry.ut2", untitled},
+        {"NoIntro.ut2", untitled},
+        {"NvidiaLogo.ut2", untitled},
+        {"ParticleExamples.ut2", untitled},
+        {"endgame.ut2", {"End Game", "Epic Games", "?"}},
+    };
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(built.FindByFileName(u"dm-shadow.ut2")->GameType()->Name(), "Deathmatch");
+    EXPECT_EQ(built.FindByFileName(u"CTF-Magma.ut2")->Size(), 2425687);
+}

@@ -1,0 +1,146 @@
+#include "ReaderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+struct TManifestPackage
+{
+    std::string File;
+    int Names = 0;
+    int Imports = 0;
+    int Exports = 0;
+    std::map<std::string, std::string> Summary; // the peer readers' LevelSummary values
+};
+
+// The package rows of the folder's MANIFEST.md.
+std::vector<TManifestPackage> ManifestPackages(const std::string& Folder)
+{
+    std::ifstream In(Folder + "/MANIFEST.md");
+    std::vector<TManifestPackage> Packages;
+    for (std::string Line; std::getline(In, Line);) {
+        const auto Counts = Line.find("n/i/e=");
+        if (Line.rfind("| ", 0) != 0 || Counts == std::string::npos) {
+            continue;
+        }
+        TManifestPackage Package;
+        Package.File = Line.substr(2, Line.find(" |", 2) - 2);
+        char Slash = 0;
+        std::istringstream Numbers(Line.substr(Counts + 6));
+        Numbers >> Package.Names >> Slash >> Package.Imports >> Slash >> Package.Exports;
+        const std::string Rest = Line.substr(Counts);
+        const std::string Marker = "LevelSummary (peer): ";
+        if (const auto At = Rest.find(Marker); At != std::string::npos) {
+            std::string Values = Rest.substr(At + Marker.size());
+            Values = Values.substr(0, Values.rfind(" |"));
+            std::size_t Start = 0;
+            while (Start < Values.size()) {
+                std::size_t End = Values.find("; ", Start);
+                if (End == std::string::npos) {
+                    End = Values.size();
+                }
+                const std::string Pair = Values.substr(Start, End - Start);
+                if (const auto Equal = Pair.find('='); Equal != std::string::npos) {
+                    Package.Summary[Pair.substr(0, Equal)] = Pair.substr(Equal + 1);
+                }
+                Start = End + 2;
+            }
+        }
+        Packages.push_back(Package);
+    }
+    return Packages;
+}
+
+std::string AsText(const TUTValue& Value)
+{
+    if (const auto* S = std::get_if<std::string>(&Value)) {
+        return *S;
+    }
+    return "<not an 8-bit string>";
+}
+
+} // namespace
+
+TEST(RealPackages, LoadWithTheManifestCountsAndReadEveryObject)
+{
+    const std::string Folder = RealDataFolder();
+    if (Folder.empty()) {
+        GTEST_SKIP() << "no real game files on this machine";
+    }
+    const std::vector<TManifestPackage> Packages = ManifestPackages(Folder);
+    ASSERT_EQ(Packages.size(), 57u);
+    for (const TManifestPackage& Expected : Packages) {
+        SCOPED_TRACE(Expected.File);
+        TUTPackage Package;
+        ASSERT_NO_THROW(Package.LoadFromFile(Folder + "/" + Expected.File, 0));
+        EXPECT_EQ(Package.GetNameCount(), Expected.Names);
+        EXPECT_EQ(Package.GetImportCount(), Expected.Imports);
+        EXPECT_EQ(Package.GetExportCount(), Expected.Exports);
+        EXPECT_EQ(Package.StreamCount(), 0);
+        for (int I = 0; I < Package.GetExportCount(); ++I) {
+            TUTObject& Object = Package.GetExport(I)->GetUTObject();
+            EXPECT_NO_THROW(Object.ReadObject(true)) << Package.GetExport(I)->GetObjectName();
+            Object.ReleaseObject();
+        }
+    }
+}
+
+TEST(RealPackages, CacheFilesOfAnotherGameAreRefused)
+{
+    const std::string Folder = RealDataFolder();
+    if (Folder.empty()) {
+        GTEST_SKIP() << "no real game files on this machine";
+    }
+    int Refused = 0;
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder + "/kf1-cache/Cache")) {
+        if (Entry.path().extension() != ".uxx") {
+            continue;
+        }
+        TUTPackage Package;
+        EXPECT_THROW(Package.LoadFromFile(Entry.path().string(), 0), EInvalidUTPackage);
+        ++Refused;
+    }
+    EXPECT_EQ(Refused, 8);
+}
+
+TEST(RealPackages, MapsGiveTheManifestTexts)
+{
+    const std::string Folder = RealDataFolder();
+    if (Folder.empty()) {
+        GTEST_SKIP() << "no real game files on this machine";
+    }
+    int Maps = 0;
+    for (const TManifestPackage& Expected : ManifestPackages(Folder)) {
+        if (Expected.Summary.empty()) {
+            continue;
+        }
+        SCOPED_TRACE(Expected.File);
+        ++Maps;
+        TUTPackage Package;
+        Package.LoadFromFile(Folder + "/" + Expected.File, 0);
+        const int Index = Package.FindObject(1, 1, "", "levelsummary", "", 0);
+        ASSERT_GE(Index, 0);
+        TUTObject& Summary = Package.GetExport(Index)->GetUTObject();
+        Summary.ReadObject(true);
+        const TUTPropertyList& Props = Summary.GetProperties();
+        for (const char* Name : {"Title", "Author", "Description"}) {
+            const TUTProperty* Prop = Props.GetPropertyByName(Name);
+            const auto Want = Expected.Summary.find(Name);
+            if (Want == Expected.Summary.end()) {
+                EXPECT_EQ(Prop, nullptr) << Name;
+            } else {
+                ASSERT_NE(Prop, nullptr) << Name;
+                EXPECT_EQ(AsText(Prop->GetValue()), Want->second);
+            }
+        }
+        for (const auto& Prop : Props.Items()) {
+            EXPECT_NO_THROW(Prop->GetDescription());
+        }
+        Summary.ReleaseObject();
+    }
+    EXPECT_EQ(Maps, 10);
+}
