@@ -1,5 +1,7 @@
 #include "TGameTypes.h"
 
+#include "TKOVASettings.h"
+
 #include "uKOVA_XML.h"
 
 TGameTypes::TGameTypes(TSettingsRef settingsRef) : FSettingsRef(std::move(settingsRef))

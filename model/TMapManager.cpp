@@ -1,5 +1,7 @@
 #include "TMapManager.h"
 
+#include "TKOVASettings.h"
+
 #include "GamePath.h"
 #include "uKOVA_MapCache.h"
 #include "uKOVA_Misc.h"

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-class TKOVASettings;
+#include "TKOVASettings.h"
 
 // Where a manager finds the main window's settings object: read at each use, so the manager
 // always sees the object the window holds at that moment, and never owns it. An empty reference

@@ -1,5 +1,7 @@
 #include "TUTMap.h"
 
+#include "TKOVASettings.h"
+
 #include "TGameTypes.h"
 #include "TMapManager.h"
 #include "GamePath.h"

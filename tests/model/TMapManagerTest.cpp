@@ -1,4 +1,5 @@
 #include "TFileProtection.h"
+#include "TKOVASettings.h"
 #include "TGameFolder.h"
 #include "TMapManager.h"
 #include "TPackageWriter.h"
