@@ -61,8 +61,9 @@ void FormNamesTest::everyObjectNameMatchesItsClass()
                 if (element == top)
                     continue;
                 const QString objectName = element.attribute(QStringLiteral("name"));
-                const QString cls = tag == QLatin1String("action") ? QStringLiteral("QAction")
-                                                                   : element.attribute(QStringLiteral("class"));
+                const QString cls = tag == QLatin1String("action")
+                                        ? QStringLiteral("QAction")
+                                        : element.attribute(QStringLiteral("class"));
                 bool matched = false;
                 bool allowed = true;
                 for (const auto& [prefix, classes] : KPrefixes) {

@@ -36,7 +36,7 @@ private slots:
     void refusesClickKeyboardAndWheel()
     {
         QTabBar* bar = FControl->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, FControl->TabRect(2).center());
         QCOMPARE(FControl->currentIndex(), 0);
 
         FControl->widget(0)->findChild<QLineEdit*>()->setFocus();
@@ -48,9 +48,9 @@ private slots:
         QTest::keyClick(bar, Qt::Key_Right);
         QCOMPARE(FControl->currentIndex(), 0);
 
-        QWheelEvent wheel(bar->tabRect(0).center(), bar->mapToGlobal(bar->tabRect(0).center()),
-                          QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent wheel(FControl->TabRect(0).center(),
+                          bar->mapToGlobal(FControl->TabRect(0).center()), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(bar, &wheel);
         QCOMPARE(FControl->currentIndex(), 0);
         QVERIFY(FAsked >= 3);
@@ -59,7 +59,7 @@ private slots:
     void clickOnTheCurrentTabIsNoChange()
     {
         QTabBar* bar = FControl->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, FControl->TabRect(0).center());
         QCOMPARE(FAsked, 0);
     }
 
@@ -74,7 +74,7 @@ private slots:
     {
         FAllow = true;
         QTabBar* bar = FControl->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, FControl->TabRect(1).center());
         QCOMPARE(FControl->currentIndex(), 1);
         QTest::keyClick(FControl, Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(FControl->currentIndex(), 2);

@@ -11,8 +11,7 @@
 // Runs an event handler. An error nobody handled ends the handler there and is shown in the
 // exception box, the way the window system's own loop shows one; the program goes on. Qt's event
 // loop must never see an exception.
-template <class TAction>
-void RunGuarded(QWidget* owner, TAction&& action)
+template <class TAction> void RunGuarded(QWidget* owner, TAction&& action)
 {
     try {
         action();

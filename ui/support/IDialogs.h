@@ -11,9 +11,17 @@ class QWidget;
 // program goes through this one interface: the Qt implementation for users, a scripted one for
 // tests.
 
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum class TMsgDlgType
+{
+    mtWarning,
+    mtError,
+    mtInformation,
+    mtConfirmation,
+    mtCustom
+};
 
-enum TMsgDlgBtn {
+enum TMsgDlgBtn
+{
     mbYes = 0x01,
     mbNo = 0x02,
     mbOK = 0x04,
@@ -27,9 +35,27 @@ enum TMsgDlgBtn {
 Q_DECLARE_FLAGS(TMsgDlgButtons, TMsgDlgBtn)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TMsgDlgButtons)
 
-enum class TModalResult { mrNone, mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrYes, mrNo, mrYesToAll, mrNoToAll };
+enum class TModalResult
+{
+    mrNone,
+    mrOk,
+    mrCancel,
+    mrAbort,
+    mrRetry,
+    mrIgnore,
+    mrYes,
+    mrNo,
+    mrYesToAll,
+    mrNoToAll
+};
 
-enum class TBalloonIcon { biNone, biInfo, biWarning, biError };
+enum class TBalloonIcon
+{
+    biNone,
+    biInfo,
+    biWarning,
+    biError
+};
 
 struct TFileDialogOptions
 {

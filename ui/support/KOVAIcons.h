@@ -4,7 +4,8 @@
 
 // The program's own icons, drawn in code (no image files from elsewhere). Indices are those of
 // the main window's image list: tabs, menus and popup items refer to them by number.
-enum TKOVAImage {
+enum TKOVAImage
+{
     kiOpen = 0,
     kiSave = 1,
     kiConfiguration = 2,

@@ -128,8 +128,8 @@ void TQtDialogs::ShowBalloonTip(QLineEdit* edit, const QString& title, const QSt
 {
     if (!edit)
         return;
-    QString html = QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(),
-                                                         text.toHtmlEscaped());
+    QString html =
+        QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
     QStyle::StandardPixmap pixmap = QStyle::SP_CustomBase;
     if (icon == TBalloonIcon::biError)
         pixmap = QStyle::SP_MessageBoxCritical;

@@ -13,7 +13,16 @@
 class TScriptedDialogs final : public IDialogs
 {
 public:
-    enum TKind { dkMessage, dkInput, dkOpen, dkSave, dkFolder, dkBalloon, dkException };
+    enum TKind
+    {
+        dkMessage,
+        dkInput,
+        dkOpen,
+        dkSave,
+        dkFolder,
+        dkBalloon,
+        dkException
+    };
 
     struct TCall
     {

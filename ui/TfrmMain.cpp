@@ -1,0 +1,740 @@
+#include "TfrmMain.h"
+#include "ui_TfrmMain.h"
+
+#include "AtomicFile.h"
+#include "GamePath.h"
+#include "Guard.h"
+#include "IDialogs.h"
+#include "KOVABuildInfo.h"
+#include "KOVAIcons.h"
+#include "Process.h"
+#include "TAddonDeletionProposal.h"
+#include "TCacheManager.h"
+#include "TConfigurationPage.h"
+#include "TEventManager.h"
+#include "TKOVALanguage.h"
+#include "TKOVASettings.h"
+#include "TListView.h"
+#include "TMapManager.h"
+#include "TQtLanguageForm.h"
+#include "TScreenShotManager.h"
+#include "TSelectLanguage.h"
+#include "TServerPackageEditor.h"
+#include "TServerPackages.h"
+#include "TShellExecThread.h"
+#include "TShellOperationDialogs.h"
+#include "TSystemManager.h"
+#include "TUT2003Profile.h"
+#include "TUpdateCache.h"
+#include "uKOVA_Misc.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+// Image-list index of each page's tab, in page order.
+const int KPageImages[] = {kiConfiguration, kiStatistics, kiIniEditor, kiSystemIntegration,
+                           kiGameSettings,  kiProfiles,   kiMaps,      kiScreenshots,
+                           kiAddSection,    kiDemos,      kiCache,     kiAbout};
+
+const QString KNoLanguageFile =
+    QStringLiteral("Fatal Error: No language file was found. KOVA cannot be started.\r\n"
+                   "Please reconfigure the settings.xml file or re-install KOVA.");
+const QString KLanguageMissing = QStringLiteral(
+    "Fatal Error: KOVA was not able to locate the selected language file. GUI cannot be "
+    "initialized.\r\nPlease reconfigure the settings.xml file or re-install KOVA.");
+
+// A Windows-style message text shows its line breaks as CR LF; Qt wants LF.
+QString DisplayText(QString text)
+{
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+int CompareText(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive);
+}
+
+int CompareSize(qint64 a, qint64 b)
+{
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const QString& appDir, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), FUi(std::make_unique<Ui::TfrmMain>()),
+      FAppDir(WithoutTrailingSeparator(appDir)), FForms(std::make_shared<QList<ILanguageForm*>>())
+{
+    FUi->setupUi(this);
+    FormCreate(arguments);
+}
+
+TfrmMain::~TfrmMain()
+{
+    // The demo wait must not outlive the window; the game it started keeps running.
+    if (FDemoThread) {
+        FDemoThread->SetAbort(true);
+        FDemoThread->wait();
+    }
+    SetShellOperationUi(nullptr);
+    FreeManagers();
+    FEventManager.reset();
+    FLanguageManager.reset();
+    FSettings = nullptr;
+    FSettingsOwner.reset();
+    FSystemManager.reset();
+}
+
+void TfrmMain::FormCreate(const QStringList& arguments)
+{
+    FArguments = arguments;
+    FFirstShow = true;
+    FUpdateCacheOnShow = false;
+
+    // Settings: "/external <name>" names a file of the program folder.
+    QString settingsFile = FAppDir + QStringLiteral("/settings.xml");
+    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("/external")) {
+        const QString external = FAppDir + QLatin1Char('/') + arguments.at(2);
+        if (QFileInfo(external).isFile())
+            settingsFile = external;
+    }
+    FSettingsOwner = std::make_unique<TKOVASettings>(
+        FAppDir, settingsFile, [this](const QString& caption, const QString& text) {
+            Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
+        });
+    FSettings = FSettingsOwner.get();
+    if (FSettings->LoadFailed) {
+        FStartupState = TStartupState::ssSettingsFailed;
+        return;
+    }
+
+    if (FSettings->IsWindowSizeable)
+        setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
+    else
+        setFixedSize(size().expandedTo(minimumSize()));
+    QApplication::setApplicationDisplayName(FSettings->AppName);
+    setWindowTitle(
+        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+
+    FFormAdapters << std::make_shared<TQtLanguageForm>(this);
+    FForms->append(FFormAdapters.last().get());
+    FLanguageManager = std::make_unique<TKOVALanguage>(FForms, FAppDir, QStringLiteral("Lang"));
+    if (FLanguageManager->GetCount() == 0) {
+        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KNoLanguageFile),
+                             TMsgDlgType::mtError, mbOK);
+        FStartupState = TStartupState::ssNoLanguageFile;
+        return;
+    }
+    FLanguageManager->SetOnLanguageLoaded([this](TLanguage* sender) { OnLanguageLoaded(sender); });
+
+    int languageIndex = -1;
+    if (FSettings->FirstRun)
+        languageIndex = TSelectLanguage::Execute(FLanguageManager.get());
+    else
+        languageIndex = FLanguageManager->IndexOfCode(FSettings->Language);
+    if (languageIndex < 0) {
+        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KLanguageMissing),
+                             TMsgDlgType::mtError, mbOK);
+        FStartupState = TStartupState::ssLanguageMissing;
+        return;
+    }
+    FLanguageManager->SetItemIndex(languageIndex);
+
+    if (FSettings->FirstRun) {
+        FSettings->Language = FLanguageManager->GetLanguageCode(languageIndex);
+        FSettings->FirstRun = false;
+        const bool useCache =
+            Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
+                                 GetLangText(TDialogType::Common_Use_Cache),
+                                 TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
+        FUpdateCacheOnShow = useCache;
+        FSettings->EnableMapManagerCache = useCache;
+        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+    }
+
+    InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
+
+    QDir().mkpath(FAppDir + QStringLiteral("/Profiles/Backups"));
+    FSystemManager = std::make_unique<TSystemManager>(&FSettings, CurrentLanguage(),
+                                                      QCoreApplication::applicationFilePath());
+    DetectGameFolder();
+
+    // The pages, in their tab sheets.
+    FConfigurationPage = new TConfigurationPage(*this, FUi->tbConfiguration);
+    FUi->tbConfiguration->layout()->addWidget(FConfigurationPage);
+    for (int i = 0; i < FUi->pgMain->count(); ++i)
+        FUi->pgMain->setTabIcon(i, KOVAIcon(KPageImages[i]));
+    FUi->pgMain->setCurrentWidget(FUi->tbConfiguration);
+
+    // The dialogs the language dresses with the main window.
+    FAddonDeletionProposal = new TAddonDeletionProposal(this);
+    FUpdateCache = new TUpdateCache(this);
+    FServerPackageEditor = new TServerPackageEditor(this);
+    for (QWidget* form :
+         {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
+          static_cast<QWidget*>(FServerPackageEditor)}) {
+        FFormAdapters << std::make_shared<TQtLanguageForm>(form);
+        FForms->append(FFormAdapters.last().get());
+    }
+
+    RegisterPages();
+    CreateManagers();
+    ConnectMenus();
+
+    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
+    FUi->MenuCacheUpdate->setEnabled(FSettings->EnableMapManagerCache);
+    FUi->pgMain->SetChanging([this] {
+        if (FSettings->IsValidUTDir(FSettings->UTDir))
+            return true;
+        ShowConfigurationPage();
+        return false;
+    });
+    connect(FUi->pgMain, &QTabWidget::currentChanged, this,
+            [this] { RunGuarded(this, [this] { pgMainChange(); }); });
+}
+
+QString TfrmMain::LongTitle()
+{
+    return QStringLiteral("Configuration and Maintenance Tool");
+}
+
+bool TfrmMain::DetectGameFolder()
+{
+    if (FSettings->IsValidUTDir(FSettings->UTDir))
+        return true;
+    QString folder;
+    if (FSettings->GetUTDirFromRegistry(folder) && FSettings->IsValidUTDir(folder)) {
+        FSettings->SetUTDir(folder);
+        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+        FSettings->LoadFromFile();
+        return true;
+    }
+    FSettings->SetUTDir(QStringLiteral("C:\\UT2004"));
+    const bool found = FSettings->IsValidUTDir(FSettings->UTDir);
+    if (found) {
+        // A fallback folder that is taken is kept like one from the registry, so every folder
+        // and rule follows it.
+        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+        FSettings->LoadFromFile();
+    }
+    Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Warning),
+                         GetLangText(TDialogType::Common_UnableToLocateDirectory),
+                         TMsgDlgType::mtWarning, mbOK);
+    return found;
+}
+
+void TfrmMain::RegisterPages()
+{
+    FEventManager = std::make_unique<TEventManager>();
+    const auto nothingYet = [] {};
+    FEventManager->Register(FUi->tbConfiguration, [this] { ShowConfigurationPage(); });
+    FEventManager->Register(FUi->tbStatistics, nothingYet);
+    FEventManager->Register(FUi->tbSystemIntegration, nothingYet);
+    FEventManager->Register(FUi->tbUTSettings, nothingYet);
+    FEventManager->Register(FUi->tbMapManager, nothingYet);
+    FEventManager->Register(FUi->tbProfiles, nothingYet);
+    FEventManager->Register(FUi->tbScreenshotManager, nothingYet);
+    FEventManager->Register(FUi->tbAbout, nothingYet);
+    FEventManager->Register(FUi->tbMutatorManager, nothingYet);
+    FEventManager->Register(FUi->tbDemoManager, nothingYet);
+    FEventManager->Register(FUi->tbCacheManager, nothingYet);
+}
+
+void TfrmMain::CreateManagers()
+{
+    FProfiles = std::make_unique<TUT2003Profile>(FSettings->UTDir, FAppDir);
+    FMapManager = std::make_unique<TMapManager>(&FSettings, FAppDir + QStringLiteral("/cache.xml"));
+    FScreenShotManager = std::make_unique<TScreenShotManager>(
+        FSettings->GetPath(TMapPaths::mpScreenShots), QStringLiteral("Shot?????.bmp"));
+    FCacheManager = std::make_unique<TCacheManager>(&FSettings);
+    FServerPackages = std::make_unique<TServerPackages>(FSettings->GetGameIniFile(), FSettings);
+}
+
+void TfrmMain::FreeManagers()
+{
+    FProfiles.reset();
+    FMapManager.reset();
+    FScreenShotManager.reset();
+    FCacheManager.reset();
+    FServerPackages.reset();
+}
+
+bool TfrmMain::ReloadSettings()
+{
+    // Objects that keep the settings object itself must not lose it, so the file is tried in a
+    // fresh object first and read into the one in use only when it loads.
+    const TKOVASettings probe(FSettings->AppDir, FSettings->FileName, FSettings->OnLoadError);
+    if (probe.LoadFailed)
+        return false;
+    FSettings->LoadFromFile();
+    return !FSettings->LoadFailed;
+}
+
+void TfrmMain::RecreateManagers()
+{
+    FreeManagers();
+    CreateManagers();
+}
+
+void TfrmMain::ConnectMenus()
+{
+    ConnectGuarded(FUi->MenuPlayUT2003, &QAction::triggered, this, &TfrmMain::MenuPlayUT2003Click);
+    ConnectGuarded(FUi->MenuServerPackageEditor, &QAction::triggered, this,
+                   &TfrmMain::MenuServerPackageEditorClick);
+    ConnectGuarded(FUi->MenuExit, &QAction::triggered, this, &TfrmMain::MenuExitClick);
+    ConnectGuarded(FUi->MenuHelpFile, &QAction::triggered, this, &TfrmMain::MenuHelpFileClick);
+    ConnectGuarded(FUi->MenuChangeLog, &QAction::triggered, this, &TfrmMain::MenuChangeLogClick);
+    ConnectGuarded(FUi->MenuAbout, &QAction::triggered, this, &TfrmMain::MenuAboutClick);
+    ConnectGuarded(FUi->MenuCache, &QMenu::aboutToShow, this, &TfrmMain::MenuCacheClick);
+    ConnectGuarded(FUi->MenuCacheEnabled, &QAction::triggered, this,
+                   &TfrmMain::MenuCacheEnabledClick);
+    ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
+                   &TfrmMain::MenuCacheUpdateClick);
+    // What the add-on installation, the demo page, the archive window and the update check do
+    // is not part of this program yet.
+    for (QAction* action :
+         {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
+          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+        action->setEnabled(false);
+    FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
+    FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
+    FUi->MenuExit->setIcon(KOVAIcon(kiDelete));
+}
+
+TLanguage* TfrmMain::CurrentLanguage() const
+{
+    if (!FLanguageManager || FLanguageManager->ItemIndex() < 0 ||
+        FLanguageManager->ItemIndex() >= FLanguageManager->GetCount())
+        return nullptr;
+    return FLanguageManager->GetCurrentLanguage();
+}
+
+QString TfrmMain::GetLangText(TDialogType index) const
+{
+    const TLanguage* language = CurrentLanguage();
+    return language ? DisplayText(language->GetDialogString(index)) : QString();
+}
+
+QLineEdit* TfrmMain::GamePathEdit() const
+{
+    return findChild<QLineEdit*>(QStringLiteral("edConfigure_UT2003Path"));
+}
+
+bool TfrmMain::CheckGamePath()
+{
+    if (FSettings->IsValidUTDir(FSettings->UTDir))
+        return true;
+    Dialogs().ShowBalloonTip(GamePathEdit(), GetLangText(TDialogType::Common_PathInvalid),
+                             GetLangText(TDialogType::Common_UnableToLocateDirectory),
+                             TBalloonIcon::biError);
+    return false;
+}
+
+void TfrmMain::pgMainChange()
+{
+    if (!FEventManager)
+        return;
+    if (const TEventMethod handler = FEventManager->Find(FUi->pgMain->currentWidget()))
+        handler();
+}
+
+void TfrmMain::ShowPage(QWidget* page)
+{
+    if (FUi->pgMain->currentWidget() == page)
+        pgMainChange();
+    else
+        FUi->pgMain->setCurrentWidget(page); // the change event runs the handler
+}
+
+void TfrmMain::ShowConfigurationPage()
+{
+    if (FConfigurationPage)
+        FConfigurationPage->ShowConfigurationPage();
+}
+
+void TfrmMain::GetSelectedFiles(QStringList* list, QTreeWidget* listView, const QString& folder)
+{
+    if (!list || !listView)
+        return;
+    const QString prefix = WithTrailingSeparator(folder);
+    for (int i = 0; i < listView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = listView->topLevelItem(i);
+        if (item->isSelected())
+            list->append(prefix + item->text(0));
+    }
+}
+
+void TfrmMain::RunGame(const TUTMap* map, const QString& options)
+{
+    if (!map)
+        return;
+    const QString exe =
+        FSettings->GetPath(TMapPaths::mpSystem) + QLatin1Char('/') + FSettings->ExeName;
+    StartProgram(ResolveGamePath(exe), {QFileInfo(map->FileName()).fileName() + options});
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (FStartupState == TStartupState::ssRunning)
+        FormShow();
+}
+
+void TfrmMain::FormShow()
+{
+    if (FFirstShow) {
+        if (TLanguage* language = CurrentLanguage())
+            language->Apply();
+        ApplyLanguageToDialogs();
+        BuildWindowMenu(FUi->MenuWindow);
+        HandleCommandLine();
+        ShowConfigurationPage();
+        if (FUpdateCacheOnShow) {
+            raise();
+            activateWindow();
+            QCoreApplication::processEvents();
+            RunGuarded(this, [this] { UpdateMapCache(); });
+            FUpdateCacheOnShow = false;
+        }
+        FFirstShow = false;
+    }
+    FitConfigurationPage();
+}
+
+void TfrmMain::FitConfigurationPage()
+{
+    const int missing = 332 - FUi->tbConfiguration->height();
+    if (missing > 0 && FUi->tbConfiguration->isVisible()) {
+        if (!FSettings->IsWindowSizeable)
+            setFixedHeight(height() + missing);
+        else
+            resize(width(), height() + missing);
+        QCoreApplication::processEvents();
+    }
+}
+
+void TfrmMain::ApplyLanguageToDialogs()
+{
+    if (FAddonDeletionProposal)
+        FAddonDeletionProposal->SetLanguage(CurrentLanguage());
+}
+
+void TfrmMain::OnLanguageLoaded(TLanguage*)
+{
+    BuildToolTips();
+}
+
+void TfrmMain::BuildToolTips()
+{
+    // A windowed control with a hint shows it in a tip titled with the program's name; tool
+    // buttons and labels keep their plain hints.
+    const QString title = FSettings->AppName.left(255).toHtmlEscaped();
+    const QList<QWidget*> widgets = findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        const QString hint = TQtLanguageForm::HintOf(widget);
+        if (hint.isEmpty() || widget->inherits("QLabel") || widget->inherits("QToolButton"))
+            continue;
+        widget->setToolTip(QStringLiteral("<b>%1</b><br>%2").arg(title, hint.toHtmlEscaped()));
+    }
+}
+
+QStringList TfrmMain::GetPageList() const
+{
+    QStringList captions;
+    for (int i = 0; i < FUi->pgMain->count(); ++i) {
+        if (FUi->pgMain->widget(i) != FUi->tbAbout)
+            captions << FUi->pgMain->tabText(i);
+    }
+    return captions;
+}
+
+void TfrmMain::BuildWindowMenu(QMenu* menu)
+{
+    if (!menu)
+        return;
+    const QStringList pages = GetPageList();
+    // Items of an earlier build are found by name, so a rebuild never duplicates them.
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions) {
+        if (action->objectName().startsWith(menu->objectName() + QStringLiteral("_Wnd"))) {
+            menu->removeAction(action);
+            delete action;
+        }
+    }
+    for (int i = 0; i < pages.size(); ++i) {
+        auto* item = new QAction(pages.at(i), menu);
+        item->setObjectName(QStringLiteral("%1_Wnd%2").arg(menu->objectName()).arg(i));
+        item->setData(i);
+        item->setIcon(KOVAIcon(KPageImages[i]));
+        connect(item, &QAction::triggered, this,
+                [this, i] { RunGuarded(this, [this, i] { WindowMenuItemClick(i); }); });
+        menu->addAction(item);
+    }
+}
+
+void TfrmMain::WindowMenuItemClick(int tag)
+{
+    ShowPage(FUi->pgMain->widget(tag));
+}
+
+void TfrmMain::HandleCommandLine()
+{
+    if (FArguments.size() < 2)
+        return;
+    const QString command = FArguments.at(1);
+    const auto argument = [this](int index) {
+        return index < FArguments.size() ? FArguments.at(index) : QString();
+    };
+    const QStringList switches = {QStringLiteral("/install"), QStringLiteral("/installfolder"),
+                                  QStringLiteral("/playdemo"), QStringLiteral("/installcache")};
+    if (!switches.contains(command))
+        return;
+    // A switch that installs, moves or plays needs a valid game folder.
+    if (!FSettings->IsValidUTDir(FSettings->UTDir)) {
+        RequestEnd(2);
+        return;
+    }
+    bool done = false;
+    RunGuarded(this, [&] {
+        if (command == QLatin1String("/install")) {
+            const bool silent = argument(3).toLower() == QLatin1String("-s");
+            const QString target = argument(2);
+            if (QFileInfo(target).isDir()) {
+                bool recursive = true;
+                switch (FSettings->FolderInstallMode) {
+                case TFolderInstallMode::fimRecursive:
+                    break;
+                case TFolderInstallMode::fimNonRecursive:
+                    recursive = false;
+                    break;
+                case TFolderInstallMode::fimAsk: {
+                    const TModalResult answer =
+                        Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
+                                             GetLangText(TDialogType::Common_IncludeSubFolders),
+                                             TMsgDlgType::mtInformation, mbYes | mbNo | mbCancel);
+                    if (answer == TModalResult::mrCancel) {
+                        done = true; // the user chose to install nothing
+                        return;
+                    }
+                    recursive = answer == TModalResult::mrYes;
+                    break;
+                }
+                }
+                done = InstallFromFolder(target, recursive, silent);
+            } else {
+                done = InstallFromArchive(target, silent, true);
+            }
+        } else if (command == QLatin1String("/installfolder")) {
+            const bool recursive = argument(2) == QLatin1String("-r");
+            const bool overwrite =
+                argument(2) == QLatin1String("-o") || argument(3) == QLatin1String("-o");
+            QStringList files;
+            FindFiles(WithTrailingSeparator(QDir::currentPath()), QStringLiteral("*.*"), recursive,
+                      files);
+            done = InstallFiles(files, true, overwrite);
+        } else if (command == QLatin1String("/playdemo")) {
+            done = PlayDemo(argument(2));
+        } else if (command == QLatin1String("/installcache")) {
+            FCacheManager->ExtractAll(true);
+            done = true;
+        }
+    });
+    RequestEnd(done ? 0 : 1);
+}
+
+void TfrmMain::RequestEnd(int status)
+{
+    FExitStatus = status;
+    // The end comes at the loop's next turn, after the rest of the first showing.
+    QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
+}
+
+bool TfrmMain::InstallFromFolder(const QString&, bool, bool)
+{
+    return false; // the add-on installation is not part of this program yet
+}
+
+bool TfrmMain::InstallFromArchive(const QString&, bool, bool)
+{
+    return false; // the add-on installation is not part of this program yet
+}
+
+bool TfrmMain::InstallFiles(const QStringList&, bool, bool)
+{
+    return false; // the add-on installation is not part of this program yet
+}
+
+bool TfrmMain::PlayDemo(const QString&)
+{
+    return false; // demo playback is not part of this program yet
+}
+
+void TfrmMain::MenuPlayUT2003Click()
+{
+    if (!CheckGamePath())
+        return;
+    StartProgram(ResolveGamePath(FSettings->UTDir + QStringLiteral("System/") + FSettings->ExeName),
+                 {});
+}
+
+void TfrmMain::MenuServerPackageEditorClick()
+{
+    if (!CheckGamePath())
+        return;
+    FServerPackages->Load();
+    FServerPackageEditor->Execute(FSettings, FServerPackages.get(), CurrentLanguage());
+}
+
+void TfrmMain::MenuExitClick()
+{
+    close();
+}
+
+void TfrmMain::MenuHelpFileClick()
+{
+    if (const TLanguage* language = CurrentLanguage())
+        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Readme());
+}
+
+void TfrmMain::MenuChangeLogClick()
+{
+    if (const TLanguage* language = CurrentLanguage())
+        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Changelog());
+}
+
+void TfrmMain::MenuAboutClick()
+{
+    ShowPage(FUi->tbAbout);
+}
+
+void TfrmMain::MenuCacheClick()
+{
+    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
+}
+
+void TfrmMain::MenuCacheEnabledClick()
+{
+    FSettings->EnableMapManagerCache = !FSettings->EnableMapManagerCache;
+    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
+    FSettings->SaveToFile();
+    if (FConfigurationPage && FUi->pgMain->currentWidget() == FUi->tbConfiguration)
+        FConfigurationPage->RefreshAdvancedIfVisible();
+    if (FSettings->EnableMapManagerCache &&
+        Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
+                             GetLangText(TDialogType::Common_Update_Cache),
+                             TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes)
+        UpdateMapCache();
+}
+
+void TfrmMain::MenuCacheUpdateClick()
+{
+    UpdateMapCache();
+}
+
+void TfrmMain::UpdateMapCache()
+{
+    FBusy = true;
+    setEnabled(false);
+    FUpdateCache->ShowBusy();
+    const auto restore = qScopeGuard([this] {
+        FUpdateCache->hide();
+        setEnabled(true);
+        FBusy = false;
+    });
+    // The new cache is written beside the old one and renamed over it, so a rebuild that fails
+    // leaves the old cache as it was.
+    FMapManager->OnProgress = [this](int done, int total) {
+        FUpdateCache->SetProgress(done, total);
+        QCoreApplication::processEvents();
+    };
+    const auto dropProgress = qScopeGuard([this] { FMapManager->OnProgress = nullptr; });
+    FMapManager->ScanFolder(FMapManager->MapsFolder());
+    QString error;
+    if (!FMapManager->SaveCache(FAppDir + QStringLiteral("/cache.xml"), &error))
+        throw std::runtime_error(error.toStdString());
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing while disabled for a long task would free what the task works on.
+    if (FBusy) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TfrmMain::AttachSortableList(TListView* listView)
+{
+    listView->SetCompare([this, listView](const QTreeWidgetItem* a, const QTreeWidgetItem* b, int) {
+        return LV_SortProc(listView, a, b);
+    });
+    connect(listView, &TListView::ColumnClicked, this, [this, listView](int column) {
+        RunGuarded(this, [&] { LV_ColClick(listView, column); });
+    });
+}
+
+void TfrmMain::LV_ColClick(QTreeWidget* listView, int column)
+{
+    if (!listView)
+        return;
+    FSortColumn = column;
+    listView->sortItems(column, Qt::AscendingOrder);
+}
+
+int TfrmMain::LV_SortProc(const QTreeWidget* listView, const QTreeWidgetItem* item1,
+                          const QTreeWidgetItem* item2) const
+{
+    const QString list = listView->objectName();
+    const QString caption1 = item1->text(0);
+    const QString caption2 = item2->text(0);
+    const auto sizeIn = [](TMapPaths folder, const TKOVASettings& settings,
+                           const QString& caption) {
+        return GetFileSizeOf(settings.GetPath(folder) + QLatin1Char('/') + caption);
+    };
+    if (FSortColumn == 0)
+        return CompareText(caption1, caption2);
+    if (list == QLatin1String("lbMapManager_MapList")) {
+        if (FSortColumn == 1)
+            return CompareText(item1->text(1), item2->text(1));
+        if (FSortColumn == 2) {
+            const TUTMap* map1 = FMapManager ? FMapManager->FindByFileName(caption1) : nullptr;
+            const TUTMap* map2 = FMapManager ? FMapManager->FindByFileName(caption2) : nullptr;
+            if (map1 && map2)
+                return CompareSize(map1->Size(), map2->Size());
+            return CompareSize(sizeIn(TMapPaths::mpMaps, *FSettings, caption1),
+                               sizeIn(TMapPaths::mpMaps, *FSettings, caption2));
+        }
+    } else if (list == QLatin1String("lwScreenShotManager_List")) {
+        if (FSortColumn == 1)
+            return CompareSize(sizeIn(TMapPaths::mpScreenShots, *FSettings, caption1),
+                               sizeIn(TMapPaths::mpScreenShots, *FSettings, caption2));
+        if (FSortColumn == 2)
+            return CompareText(item1->text(2), item2->text(2));
+    } else if (list == QLatin1String("lwAddons_List")) {
+        if (FSortColumn == 1)
+            return CompareSize(sizeIn(TMapPaths::mpSystem, *FSettings, caption1),
+                               sizeIn(TMapPaths::mpSystem, *FSettings, caption2));
+    } else if (list == QLatin1String("lwDemos_List")) {
+        if (FSortColumn == 1)
+            return CompareSize(sizeIn(TMapPaths::mpDemos, *FSettings, caption1),
+                               sizeIn(TMapPaths::mpDemos, *FSettings, caption2));
+    } else if (list == QLatin1String("lwCache_List")) {
+        if (FSortColumn == 1)
+            return CompareSize(item1->data(1, Qt::UserRole).toLongLong(),
+                               item2->data(1, Qt::UserRole).toLongLong());
+        if (FSortColumn == 2)
+            return CompareText(item1->text(2), item2->text(2));
+    }
+    return 0;
+}

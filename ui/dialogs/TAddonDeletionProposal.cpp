@@ -1,0 +1,75 @@
+#include "TAddonDeletionProposal.h"
+#include "ui_TAddonDeletionProposal.h"
+
+#include "TLanguage.h"
+#include "uKOVA_Misc.h"
+
+#include <QFileInfo>
+
+TAddonDeletionProposal::TAddonDeletionProposal(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FUi(std::make_unique<Ui::TAddonDeletionProposal>())
+{
+    FUi->setupUi(this);
+    connect(FUi->btnSelectAll, &QPushButton::clicked, this,
+            &TAddonDeletionProposal::btnSelectAllClick);
+    connect(FUi->btnContinue, &QPushButton::clicked, this, &QDialog::accept);
+    connect(FUi->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TAddonDeletionProposal::~TAddonDeletionProposal() = default;
+
+QListWidget* TAddonDeletionProposal::Files() const
+{
+    return FUi->clbFiles;
+}
+
+void TAddonDeletionProposal::Prepare(const QString& folder, const QStringList& names,
+                                     bool deleteMode)
+{
+    FUi->lbDeleteHint->setVisible(deleteMode);
+    FUi->lbInstallHint->setVisible(!deleteMode);
+    if (FLanguage)
+        setWindowTitle(FLanguage->GetDialogString(
+            deleteMode ? TDialogType::Common_AddonDeletionProposal_Delete
+                       : TDialogType::Common_AddonDeletionProposal_Install));
+    FUi->clbFiles->clear();
+    QStringList found;
+    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    for (const QString& name : names)
+        FindFiles(dir, name + QStringLiteral(".*"), false, found);
+    for (const QString& path : found) {
+        auto* row = new QListWidgetItem(QFileInfo(path).fileName(), FUi->clbFiles);
+        row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+        row->setCheckState(Qt::Checked);
+    }
+}
+
+int TAddonDeletionProposal::Execute(const QString& folder, const QStringList& names,
+                                    bool deleteMode)
+{
+    Prepare(folder, names, deleteMode);
+    return exec();
+}
+
+int TAddonDeletionProposal::ExecuteForAddon(const QString& folder, const QString& name,
+                                            bool deleteMode)
+{
+    return Execute(folder, {name}, deleteMode);
+}
+
+void TAddonDeletionProposal::btnSelectAllClick()
+{
+    for (int i = 0; i < FUi->clbFiles->count(); ++i)
+        FUi->clbFiles->item(i)->setCheckState(Qt::Checked);
+}
+
+QStringList TAddonDeletionProposal::CheckedFiles() const
+{
+    QStringList files;
+    for (int i = 0; i < FUi->clbFiles->count(); ++i) {
+        if (FUi->clbFiles->item(i)->checkState() == Qt::Checked)
+            files << FUi->clbFiles->item(i)->text();
+    }
+    return files;
+}

@@ -1,0 +1,33 @@
+#include "TSelectLanguage.h"
+#include "ui_TSelectLanguage.h"
+
+#include "TKOVALanguage.h"
+
+TSelectLanguage::TSelectLanguage(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FUi(std::make_unique<Ui::TSelectLanguage>())
+{
+    FUi->setupUi(this);
+    connect(FUi->lbLanguages, &QListWidget::itemSelectionChanged, this,
+            &TSelectLanguage::lbLanguagesClick);
+    connect(FUi->lbLanguages, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(FUi->btnOk, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TSelectLanguage::~TSelectLanguage() = default;
+
+void TSelectLanguage::lbLanguagesClick()
+{
+    FUi->btnOk->setEnabled(!FUi->lbLanguages->selectedItems().isEmpty());
+}
+
+int TSelectLanguage::Execute(TKOVALanguage* languages)
+{
+    if (!languages)
+        return -1;
+    TSelectLanguage dialog;
+    dialog.FUi->lbLanguages->addItems(languages->GetNames());
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return dialog.FUi->lbLanguages->currentRow();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+
+class TKOVALanguage;
+
+namespace Ui {
+class TSelectLanguage;
+}
+
+// The first-run choice of the interface language. It is shown before any language is loaded,
+// so it shows its own texts.
+class TSelectLanguage final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TSelectLanguage)
+
+public:
+    // The index of the chosen language in the manager's order; -1 for no manager or when no
+    // language was chosen.
+    static int Execute(TKOVALanguage* languages);
+
+    explicit TSelectLanguage(QWidget* parent = nullptr);
+    ~TSelectLanguage() override;
+
+    void lbLanguagesClick();
+
+private:
+    std::unique_ptr<Ui::TSelectLanguage> FUi;
+};
