@@ -1,31 +1,13 @@
 #include "TScreenShotManager.h"
 
+#include "uKOVA_Strings.h"
+
 #include "GamePath.h"
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
 #include <QStringList>
 
-namespace {
-
-bool SameTextAscii(const QString& a, const QString& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        char16_t x = a.at(i).unicode();
-        char16_t y = b.at(i).unicode();
-        if (x >= u'a' && x <= u'z')
-            x -= u'a' - u'A';
-        if (y >= u'a' && y <= u'z')
-            y -= u'a' - u'A';
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 TScreenShotManager::TScreenShotManager(const QString& dir, const QString& mask)
 {

@@ -1,5 +1,7 @@
 #include "TServerPackages.h"
 
+#include "TextLines.h"
+
 #include "AtomicFile.h"
 #include "GamePath.h"
 #include "TIniFile.h"
@@ -15,28 +17,6 @@ namespace {
 
 const QLatin1String KServerPackagesKey("ServerPackages=");
 const QLatin1String KEngineSection("Engine.GameEngine");
-
-struct TTextLine
-{
-    qsizetype Start; // first character
-    qsizetype End;   // end of the text, before the line ending
-    qsizetype Next;  // start of the next line
-};
-
-std::vector<TTextLine> SplitLines(QStringView text)
-{
-    std::vector<TTextLine> lines;
-    for (qsizetype start = 0; start < text.size();) {
-        const qsizetype lf = text.indexOf(u'\n', start);
-        const qsizetype next = lf < 0 ? text.size() : lf + 1;
-        qsizetype end = lf < 0 ? text.size() : lf;
-        if (lf >= 0 && end > start && text[end - 1] == u'\r')
-            --end;
-        lines.push_back({start, end, next});
-        start = next;
-    }
-    return lines;
-}
 
 bool IsBlank(QChar c)
 {

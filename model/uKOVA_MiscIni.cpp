@@ -1,6 +1,8 @@
 // The INI routines of uKOVA_Misc.
 #include "uKOVA_Misc.h"
 
+#include "TextLines.h"
+
 #include "AtomicFile.h"
 #include "TemplateFormat.h"
 #include "TextCodec.h"
@@ -48,20 +50,15 @@ bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QSt
     // Whole lines only: a header with blanks around the brackets or the name is another line.
     qsizetype found = -1;
     qsizetype foundEnd = -1;
-    for (qsizetype start = 0; start < text.size();) {
-        const qsizetype lf = text.indexOf(u'\n', start);
-        const qsizetype next = lf < 0 ? text.size() : lf + 1;
-        qsizetype end = lf < 0 ? text.size() : lf;
-        if (lf >= 0 && end > start && text[end - 1] == u'\r')
-            --end;
-        const QStringView line = QStringView(text).sliced(start, end - start);
+    for (const TTextLine& textLine : SplitLines(text)) {
+        const QStringView line =
+            QStringView(text).sliced(textLine.Start, textLine.End - textLine.Start);
         if (line.compare(newHeader, Qt::CaseInsensitive) == 0)
             return false;
         if (found < 0 && line.compare(oldHeader, Qt::CaseInsensitive) == 0) {
-            found = start;
-            foundEnd = end;
+            found = textLine.Start;
+            foundEnd = textLine.End;
         }
-        start = next;
     }
     if (found < 0)
         return false;

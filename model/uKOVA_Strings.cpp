@@ -23,3 +23,20 @@ QStringList SplitString(const QString& delimiter, const QString& s, int limit)
     }
     return parts;
 }
+
+bool SameTextAscii(const QString& a, const QString& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        char16_t x = a.at(i).unicode();
+        char16_t y = b.at(i).unicode();
+        if (x >= u'a' && x <= u'z')
+            x -= u'a' - u'A';
+        if (y >= u'a' && y <= u'z')
+            y -= u'a' - u'A';
+        if (x != y)
+            return false;
+    }
+    return true;
+}

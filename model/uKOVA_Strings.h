@@ -9,3 +9,7 @@
 // the last part takes the rest of S once Limit - 1 parts are made; Limit 0 means no limit; a
 // negative Limit gives no parts. Never fails.
 QStringList SplitString(const QString& delimiter, const QString& s, int limit = 0);
+
+// Whether A and B are equal when only the letters a-z and A-Z are compared without regard to
+// case, as the platform's text comparison of names does.
+bool SameTextAscii(const QString& a, const QString& b);

@@ -1,5 +1,7 @@
 #include "TIniFile.h"
 
+#include "TextLines.h"
+
 #include "AtomicFile.h"
 #include "FileChangeMonitor.h"
 #include "TextCodec.h"
@@ -83,12 +85,7 @@ struct TNoCaseEqual
 
 using TNameIndex = std::unordered_map<QStringView, int, TNoCaseHash, TNoCaseEqual>;
 
-struct TLine
-{
-    qsizetype Start; // first character
-    qsizetype End;   // end of the text, before the line ending
-    qsizetype Next;  // start of the next line (after the line ending)
-};
+using TLine = TTextLine;
 
 struct TKey
 {
@@ -170,18 +167,7 @@ TIniDocument::TIniDocument(QByteArray bytes, bool keepBytes)
 void TIniDocument::Parse()
 {
     const QStringView text(FText);
-    const qsizetype size = text.size();
-    FLines.reserve(size / 24 + 1);
-    for (qsizetype start = 0; start < size;) {
-        const qsizetype lf = text.indexOf(u'\n', start);
-        const qsizetype next = lf < 0 ? size : lf + 1;
-        qsizetype end = lf < 0 ? size : lf;
-        // A CR ends a line only before LF; a lone one is text (and a blank to the reader).
-        if (lf >= 0 && end > start && text[end - 1] == u'\r')
-            --end;
-        FLines.push_back({start, end, next});
-        start = next;
-    }
+    FLines = SplitLines(text);
 
     TSection* section = nullptr;
     const int count = int(FLines.size());
