@@ -65,7 +65,7 @@ std::string AsText(const TUTValue& Value)
 
 } // namespace
 
-TEST(RealPackages, LoadWithTheManifestCountsAndReadEveryObject)
+TEST(RealPackages, LoadWithTheManifestCountsAndDecodeEveryProperty)
 {
     const std::string Folder = RealDataFolder();
     if (Folder.empty()) {
@@ -84,6 +84,11 @@ TEST(RealPackages, LoadWithTheManifestCountsAndReadEveryObject)
         for (int I = 0; I < Package.GetExportCount(); ++I) {
             TUTObject& Object = Package.GetExport(I)->GetUTObject();
             EXPECT_NO_THROW(Object.ReadObject(true)) << Package.GetExport(I)->GetObjectName();
+            if (Object.PropertiesRead()) {
+                for (const auto& Prop : Object.GetProperties().Items()) {
+                    EXPECT_NO_THROW(Prop->GetDescription()) << Prop->Name();
+                }
+            }
             Object.ReleaseObject();
         }
     }
