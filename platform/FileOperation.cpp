@@ -175,6 +175,18 @@ private:
     TFileOpOutcome CopyTree(const QString& source, const QString& target, QVector<TFileId>& seen,
                             QString& error);
     TFileOpOutcome MoveFile(const QString& source, const QString& target, QString& error);
+    // One entry of a folder being walked: Item is a file or, when IsFolder, a folder.
+    using TEntryStep = TFileOpOutcome (TRun::*)(const QString& from, const QString& to,
+                                                bool isFolder, QVector<TFileId>& seen,
+                                                QString& error);
+    // Runs Step on every entry of folder Source into folder Target (made when missing), in
+    // sorted order, entering each folder once.
+    TFileOpOutcome EachEntry(const QString& source, const QString& target, QVector<TFileId>& seen,
+                             QString& error, TEntryStep step);
+    TFileOpOutcome CopyEntry(const QString& from, const QString& to, bool isFolder,
+                             QVector<TFileId>& seen, QString& error);
+    TFileOpOutcome MoveEntry(const QString& from, const QString& to, bool isFolder,
+                             QVector<TFileId>& seen, QString& error);
     TFileOpOutcome MoveTree(const QString& source, const QString& target, QVector<TFileId>& seen,
                             QString& error);
     // May the existing Target be replaced? Sets the outcome to return when not.
@@ -452,8 +464,8 @@ TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QStr
     return TFileOpOutcome::fooDone;
 }
 
-TFileOpOutcome TRun::CopyTree(const QString& source, const QString& target, QVector<TFileId>& seen,
-                              QString& error)
+TFileOpOutcome TRun::EachEntry(const QString& source, const QString& target, QVector<TFileId>& seen,
+                               QString& error, TEntryStep step)
 {
     bool ok;
     TFileId id;
@@ -477,16 +489,33 @@ TFileOpOutcome TRun::CopyTree(const QString& source, const QString& target, QVec
     TTally tally;
     for (const TFolderEntry& entry : entries) {
         QString itemError;
-        const QString from = JoinPath(source, entry.Name);
-        const QString to = JoinPath(target, entry.Name);
         const TFileOpOutcome outcome =
-            entry.IsFolder ? CopyTree(from, to, seen, itemError) : CopyFile(from, to, itemError);
+            (this->*step)(JoinPath(source, entry.Name), JoinPath(target, entry.Name),
+                          entry.IsFolder, seen, itemError);
         tally.Add(outcome, itemError);
         if (FStopped)
             break;
     }
     seen.removeLast();
     return tally.Outcome(error);
+}
+
+TFileOpOutcome TRun::CopyEntry(const QString& from, const QString& to, bool isFolder,
+                               QVector<TFileId>& seen, QString& error)
+{
+    return isFolder ? CopyTree(from, to, seen, error) : CopyFile(from, to, error);
+}
+
+TFileOpOutcome TRun::MoveEntry(const QString& from, const QString& to, bool isFolder,
+                               QVector<TFileId>& seen, QString& error)
+{
+    return isFolder ? MoveTree(from, to, seen, error) : MoveFile(from, to, error);
+}
+
+TFileOpOutcome TRun::CopyTree(const QString& source, const QString& target, QVector<TFileId>& seen,
+                              QString& error)
+{
+    return EachEntry(source, target, seen, error, &TRun::CopyEntry);
 }
 
 TFileOpOutcome TRun::MoveFile(const QString& source, const QString& target, QString& error)
@@ -561,34 +590,9 @@ TFileOpOutcome TRun::MoveTree(const QString& source, const QString& target, QVec
 
     // The target folder exists, or lies on another file system: move what is inside one by
     // one, and remove the source folder when nothing is left in it.
-    bool ok;
-    TFileId id;
-    const QVector<TFolderEntry> entries = SortedEntries(source, &ok, &id);
-    if (!ok) {
-        error = QStringLiteral("The folder \"%1\" could not be read.").arg(source);
-        return TFileOpOutcome::fooFailed;
-    }
-    if (seen.contains(id))
-        return TFileOpOutcome::fooDone;
-    if (!QDir().mkpath(target)) {
-        error = QStringLiteral("The folder \"%1\" could not be created.").arg(target);
-        return TFileOpOutcome::fooFailed;
-    }
-    seen.append(id);
-    TTally tally;
-    for (const TFolderEntry& entry : entries) {
-        QString itemError;
-        const QString from = JoinPath(source, entry.Name);
-        const QString to = JoinPath(target, entry.Name);
-        const TFileOpOutcome outcome =
-            entry.IsFolder ? MoveTree(from, to, seen, itemError) : MoveFile(from, to, itemError);
-        tally.Add(outcome, itemError);
-        if (FStopped)
-            break;
-    }
-    seen.removeLast();
+    const TFileOpOutcome outcome = EachEntry(source, target, seen, error, &TRun::MoveEntry);
     QDir().rmdir(source); // fails, rightly, while something was left behind
-    return tally.Outcome(error);
+    return outcome;
 }
 
 } // namespace
