@@ -555,6 +555,7 @@ void TfrmMain::HandleCommandLine()
 void TfrmMain::RequestEnd(int status)
 {
     FExitStatus = status;
+    FEndRequested = true;
     // The end comes at the loop's next turn, after the rest of the first showing.
     QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
 }

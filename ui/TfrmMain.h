@@ -60,6 +60,8 @@ public:
     TStartupState StartupState() const { return FStartupState; }
     // The exit status the program ends with once the message loop ends.
     int ExitStatus() const { return FExitStatus; }
+    // A command-line switch did its work (or could not) and asked for the program's end.
+    bool EndRequested() const { return FEndRequested; }
 
     // Shared with the pages.
     TKOVASettings* Settings() const { return FSettings; }
@@ -157,6 +159,7 @@ private:
     std::unique_ptr<Ui::TfrmMain> FUi;
     TStartupState FStartupState = TStartupState::ssRunning;
     int FExitStatus = 0;
+    bool FEndRequested = false;
     QStringList FArguments;
 
     bool FSilent = false;
