@@ -5,6 +5,7 @@
 #include "TfrmMain.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,8 +146,16 @@ std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int
         if (dialog && dialog->isVisible()) {
             timer->stop();
             timer->deleteLater();
+            const QPointer<QWidget> guard(dialog);
             action(dialog);
             *ran = true;
+            // An action that stopped early (a failed check) must not leave the test hanging.
+            if (guard && guard->isVisible()) {
+                if (auto* modal = qobject_cast<QDialog*>(guard.data()))
+                    modal->reject();
+                else
+                    guard->close();
+            }
         } else if (*waited >= timeoutMs) {
             timer->stop();
             timer->deleteLater();

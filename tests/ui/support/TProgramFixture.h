@@ -65,8 +65,8 @@ QByteArray ReadBytes(const QString& path);
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
-// to fill it in and close it. Stops looking after TimeoutMs. The flag returned is set once the
-// action ran.
+// to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
+// TimeoutMs. The flag returned is set once the action ran.
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
 
 // A named descendant of Parent, or a test failure.
