@@ -644,6 +644,10 @@ void TfrmMain::MenuCacheUpdateClick()
 
 void TfrmMain::UpdateMapCache()
 {
+    // Without the game folder (a drive not mounted) there are no maps to read: a rebuild would
+    // replace the cache of every map with an empty one.
+    if (!CheckGamePath())
+        return;
     FBusy = true;
     setEnabled(false);
     FUpdateCache->ShowBusy();

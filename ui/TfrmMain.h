@@ -103,7 +103,8 @@ public:
     bool ReloadSettings();
     // Frees and re-creates the managers that depend on the game folder.
     void RecreateManagers();
-    // Deletes and rebuilds the map cache behind the busy window.
+    // Deletes and rebuilds the map cache behind the busy window; without a valid game folder
+    // only the balloon tip of CheckGamePath.
     void UpdateMapCache();
     // The refresh handler of the Configuration page.
     void ShowConfigurationPage();
