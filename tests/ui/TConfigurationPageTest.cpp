@@ -47,6 +47,7 @@ private slots:
     void advancedPanelWritesOnlyItsValues();
     void cacheRebuildWritesTheCacheAndGivesTheWindowBack();
     void failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack();
+    void cacheUpdateWithoutTheGameFolderKeepsTheCache();
 
 private:
     TfrmMain* ShowMainWindow();
@@ -496,6 +497,27 @@ void TConfigurationPageTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindow
     QVERIFY(FWindow->isEnabled());
     QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
     QCOMPARE(QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden), files);
+}
+
+void TConfigurationPageTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
+{
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    ShowMainWindow();
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    const QByteArray cache = ReadBytes(cacheFile);
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 2);
+
+    // The game's drive is not there for now.
+    const QString away = FFixture->Root() + QStringLiteral("/Away");
+    QVERIFY(QDir().rename(FFixture->Game().Root(), away));
+    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
+    QVERIFY(QDir().rename(away, FFixture->Game().Root()));
+
+    QCOMPARE(ReadBytes(cacheFile), cache);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkBalloon).size(), 1);
+    QVERIFY(FWindow->isEnabled());
 }
 
 QTEST_MAIN(TConfigurationPageTest)
