@@ -77,6 +77,7 @@ const QByteArray KClanProfile = "[DefaultPlayer]\r\n"
 enum TFolderChange
 {
     fcApply,
+    fcApplyWindowsPath,
     fcBrowse,
     fcAutoSearch
 };
@@ -169,6 +170,7 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager_data()
     QTest::addColumn<int>("change");
     QTest::addColumn<bool>("mapCache");
     QTest::newRow("apply") << int(fcApply) << false;
+    QTest::newRow("apply of the folder as Windows writes it") << int(fcApplyWindowsPath) << false;
     QTest::newRow("browse") << int(fcBrowse) << false;
     QTest::newRow("auto-search") << int(fcAutoSearch) << false;
     QTest::newRow("apply with the map cache") << int(fcApply) << true;
@@ -201,6 +203,11 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
     switch (change) {
     case fcApply:
         Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second.Root());
+        Click(QStringLiteral("btnConfigure_ApplyPath"));
+        break;
+    case fcApplyWindowsPath:
+        Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
+            ->setText(QStringLiteral("c:\\second"));
         Click(QStringLiteral("btnConfigure_ApplyPath"));
         break;
     case fcBrowse:
