@@ -38,6 +38,7 @@ private slots:
     void cleanup();
 
     void startsOverAFixtureGameFolder();
+    void damagedMapCacheIsRebuiltAtStart();
     void gameFolderIsDetectedAndKept_data();
     void gameFolderIsDetectedAndKept();
     void fatalErrorsEndBeforeAnyWindow_data();
@@ -152,6 +153,21 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
     // A normal start asks nothing and saves nothing.
     QCOMPARE(FDialogs->Calls().size(), 0);
     QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAStartupTest::damagedMapCacheIsRebuiltAtStart()
+{
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    WriteBytes(cacheFile, "<?xml version=\"1.1\"?>\n<kovacache>\n  <item0>\n    <filen");
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QCOMPARE(startup.MainWindow()->MapManager()->GetCount(), 2);
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
 void KOVAStartupTest::gameFolderIsDetectedAndKept_data()

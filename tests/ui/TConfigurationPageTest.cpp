@@ -317,13 +317,15 @@ void TConfigurationPageTest::failedBackupLeavesUserIniAlone()
 
 void TConfigurationPageTest::languageApplyDressesEveryFormAndStays()
 {
-    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
+    // The code is all that follows "Lang.", dots and all.
+    FFixture->AddLanguage(QStringLiteral("pt.br"), QStringLiteral("Portugues (Brasil)"),
+                          QStringLiteral("DE "));
     ShowMainWindow();
     QByteArray expected = FFixture->ReadSettings();
-    expected.replace("<language>int</language>", "<language>de</language>");
+    expected.replace("<language>int</language>", "<language>pt.br</language>");
 
     auto* languages = Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"));
-    languages->setCurrentIndex(languages->findText(QStringLiteral("Deutsch")));
+    languages->setCurrentIndex(languages->findText(QStringLiteral("Portugues (Brasil)")));
     Click(QStringLiteral("btnConfigure_ApplyLang"));
     QCOMPARE(FFixture->ReadSettings(), expected);
 
@@ -360,7 +362,7 @@ void TConfigurationPageTest::languageApplyDressesEveryFormAndStays()
     ShowMainWindow();
     dressed(QStringLiteral("after a restart"));
     QCOMPARE(Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"))->currentText(),
-             QStringLiteral("Deutsch"));
+             QStringLiteral("Portugues (Brasil)"));
 }
 
 void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()

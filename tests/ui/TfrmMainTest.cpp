@@ -111,6 +111,15 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     items.at(5)->trigger();
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbProfiles"));
 
+    // Game actions of the menus do nothing but point at the folder.
+    const auto opened = WhenModal([](QWidget* dialog) { dialog->close(); }, 1000);
+    const int before = balloons().size();
+    Child<QAction>(FWindow.get(), QStringLiteral("MenuServerPackageEditor"))->trigger();
+    Child<QAction>(FWindow.get(), QStringLiteral("MenuPlayUT2003"))->trigger();
+    QCOMPARE(balloons().size(), before + 2);
+    QTest::qWait(1100);
+    QVERIFY(!*opened);
+
     // With a valid folder in the edit and applied, the tabs are the user's again.
     FWindow->ShowPage(Child<QWidget>(FWindow.get(), QStringLiteral("tbConfiguration")));
     edit->setText(FFixture->Game().Root());
@@ -139,6 +148,13 @@ void TfrmMainTest::windowMenuHasElevenPagesAfterEveryLanguageChange()
         QCOMPARE(WindowMenuItems(), expected);
         QCOMPARE(expected.first().startsWith(QLatin1String("DE ")),
                  name == QLatin1String("Deutsch"));
+    }
+    // Each item still opens its own page.
+    const QList<QAction*> items =
+        Child<QMenu>(FWindow.get(), QStringLiteral("MenuWindow"))->actions();
+    for (int i = items.size() - 1; i >= 0; --i) {
+        items.at(i)->trigger();
+        QCOMPARE(pages->currentIndex(), i);
     }
 }
 
@@ -193,6 +209,13 @@ void TfrmMainTest::sizeColumnSortsByBytesAndStaysAscending()
     QCOMPARE(order(), bySize);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeColumn);
     QCOMPARE(order(), bySize);
+
+    // The selected files come in the order the list shows them.
+    list->topLevelItem(3)->setSelected(true);
+    list->topLevelItem(0)->setSelected(true);
+    QStringList selected;
+    TfrmMain::GetSelectedFiles(&selected, list, QStringLiteral("/Demos/"));
+    QCOMPARE(selected, QStringList({"/Demos/c.demo4", "/Demos/e.demo4"}));
 
     // The name column ignores letter case.
     new TListItem(list, {QStringLiteral("B.demo4"), QString()});
