@@ -3,11 +3,14 @@
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
 #include "TfrmMain.h"
+#include "uKOVA_MapCache.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 
 // The program itself, run as a user or a file manager runs it.
@@ -22,6 +25,7 @@ private slots:
     void installCacheInstallsWhatItCanAndEnds();
     void aKilledCopyDoesNotBlockTheNextStart();
     // Last: a switch asks the application to quit, which ends every event loop after it.
+    void firstRunThroughASwitchAsksThenWorksThenEnds();
     void installCacheWithoutAGameFolderEndsWithAnError();
 
 private:
@@ -146,6 +150,35 @@ void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
     TKOVAStartup next;
     QVERIFY(next.Start(FFixture->AppDir(), FFixture->Arguments()));
     QCOMPARE(dialogs.Calls().size(), 0);
+}
+
+void KOVAProgramTest::firstRunThroughASwitchAsksThenWorksThenEnds()
+{
+    // The real program would wait for the language choice; the test makes it.
+    WriteDownloadCache();
+    WriteMap(FFixture->Game(), QStringLiteral("DM-Only.ut2"), "Only", "Ann");
+    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    TScriptedDialogs dialogs;
+    dialogs.AnswerMessage(TModalResult::mrYes); // build the map cache
+    const auto chosen = WhenModal([](QWidget* dialog) {
+        Child<QListWidget>(dialog, QStringLiteral("lbLanguages"))->setCurrentRow(0);
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    std::unique_ptr<TfrmMain> window =
+        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    QVERIFY(*chosen);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    QVERIFY(window->EndRequested());
+    QCOMPARE(window->ExitStatus(), 0);
+    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
+             TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 1);
+    QVERIFY(FFixture->ReadSettings().contains("<firstrun>False</firstrun>"));
+    QCOMPARE(dialogs.UnexpectedCount(), 0);
 }
 
 void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()

@@ -1,4 +1,5 @@
 #include "TAddonDeletionProposal.h"
+#include "TFileProtection.h"
 #include "TKOVASettings.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
@@ -27,6 +28,7 @@ private slots:
 
     void serverPackageEditorSavesOnlyItsLines();
     void serverPackageEditorCancelAndCloseKeepTheFile();
+    void serverPackageEditorStaysOpenWhenSaveFails();
     void addonSelectionListsEveryNameTicked();
 
 private:
@@ -193,6 +195,31 @@ void SmallDialogsTest::serverPackageEditorCancelAndCloseKeepTheFile()
         editor->close();
     });
     QCOMPARE(GameIni(), original);
+}
+
+void SmallDialogsTest::serverPackageEditorStaysOpenWhenSaveFails()
+{
+    const QByteArray original = GameIni();
+    const QString system = FFixture->Game().Path(QStringLiteral("System"));
+    const QString ini = system + QStringLiteral("/UT2004.ini");
+    EditServerPackages([&](QDialog* editor) {
+        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
+        QVERIFY(SetMode(system, 0555) && SetMode(ini, 0444));
+        {
+            TFileProtection protection(FFixture->Root());
+            QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")),
+                              Qt::LeftButton);
+        }
+        QVERIFY(SetMode(system, 0755) && SetMode(ini, 0644));
+        QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(GameIni(), original);
+        // The changes are still there to be saved once the file can be written.
+        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")), Qt::LeftButton);
+        QVERIFY(!editor->isVisible());
+    });
+    QCOMPARE(GameIni(), QByteArray(original).replace("\r\nServerPackages=Core\r\n",
+                                                     "\r\n;ServerPackages=Core\r\n"));
 }
 
 void SmallDialogsTest::addonSelectionListsEveryNameTicked()
