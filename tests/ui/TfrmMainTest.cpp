@@ -7,7 +7,6 @@
 #include "TfrmMain.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -32,8 +31,6 @@ private slots:
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
     void windowMenuHasElevenPagesAfterEveryLanguageChange();
     void titleIsNameLongTitleAndVersion();
-    void configurationPageGetsItsHeight_data();
-    void configurationPageGetsItsHeight();
     void sizeColumnSortsByBytesAndStaysAscending();
 
 private:
@@ -169,33 +166,6 @@ void TfrmMainTest::titleIsNameLongTitleAndVersion()
     QCOMPARE(FWindow->windowTitle(),
              QStringLiteral("UT2004 KOVA [ %1 ] - v%2").arg(TfrmMain::LongTitle(), version));
     QVERIFY(!TfrmMain::LongTitle().trimmed().isEmpty());
-}
-
-void TfrmMainTest::configurationPageGetsItsHeight_data()
-{
-    QTest::addColumn<int>("pointSize");
-    QTest::newRow("usual font") << 0;
-    QTest::newRow("large font") << 20;
-}
-
-void TfrmMainTest::configurationPageGetsItsHeight()
-{
-    // Large fonts give taller tabs in more rows, which the window makes up for.
-    QFETCH(int, pointSize);
-    const QFont font = QApplication::font();
-    if (pointSize > 0) {
-        QFont large = font;
-        large.setPointSize(pointSize);
-        QApplication::setFont(large);
-    }
-    ShowMainWindow();
-    QTest::qWait(20);
-    const int height = Child<QWidget>(FWindow.get(), QStringLiteral("tbConfiguration"))->height();
-    const int tabRows = Pages()->tabBar()->height();
-    FWindow.reset();
-    QApplication::setFont(font);
-    QVERIFY2(height >= 332, qPrintable(QString::number(height)));
-    QVERIFY(pointSize == 0 || tabRows > 100);
 }
 
 void TfrmMainTest::sizeColumnSortsByBytesAndStaysAscending()
