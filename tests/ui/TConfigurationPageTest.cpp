@@ -41,6 +41,7 @@ private slots:
     void noValidFolderChangesNothing();
     void newGameFolderReachesEveryManager_data();
     void newGameFolderReachesEveryManager();
+    void folderThatCannotBeSavedIsNotTaken();
     void activationWritesUserIniAndItsBackup();
     void failedBackupLeavesUserIniAlone();
     void languageApplyDressesEveryFormAndStays();
@@ -249,6 +250,31 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
         QVERIFY(FWindow->isEnabled());
         QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
     }
+}
+
+void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
+{
+    // A program folder the user cannot write to, as a system-wide installation has it.
+    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
+    WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
+    ShowMainWindow();
+    const QString oldFolder = FWindow->Settings()->UTDir;
+    const QByteArray settings = FFixture->ReadSettings();
+    Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
+    QVERIFY(SetMode(FFixture->AppDir(), 0555) && SetMode(FFixture->SettingsFile(), 0444));
+    {
+        TFileProtection protection(FFixture->Root());
+        Click(QStringLiteral("btnConfigure_ApplyPath"));
+    }
+    QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
+
+    // The error is shown, and the window goes on with the folder it had, everywhere.
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(FFixture->ReadSettings(), settings);
+    QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
+    QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
+             FFixture->Game().Path(QStringLiteral("Maps")));
+    QCOMPARE(FWindow->MapManager()->GetCount(), 2);
 }
 
 void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
