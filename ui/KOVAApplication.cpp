@@ -72,6 +72,10 @@ int RunKOVA(int argc, char* argv[])
     if (!startup.Start(QCoreApplication::applicationDirPath(), QCoreApplication::arguments()))
         return startup.ExitStatus();
     startup.MainWindow()->show();
+    // The first showing handles a switch and then processes pending events (the window may
+    // grow), which can take the queued end before the loop runs; the loop would then never end.
+    if (startup.MainWindow()->EndRequested())
+        return startup.MainWindow()->ExitStatus();
     const int status = app.exec();
     return status != 0 ? status : startup.MainWindow()->ExitStatus();
 }

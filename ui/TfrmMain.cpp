@@ -555,6 +555,7 @@ void TfrmMain::HandleCommandLine()
 void TfrmMain::RequestEnd(int status)
 {
     FExitStatus = status;
+    FEndRequested = true;
     // The end comes at the loop's next turn, after the rest of the first showing.
     QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
 }
@@ -643,6 +644,10 @@ void TfrmMain::MenuCacheUpdateClick()
 
 void TfrmMain::UpdateMapCache()
 {
+    // Without the game folder (a drive not mounted) there are no maps to read: a rebuild would
+    // replace the cache of every map with an empty one.
+    if (!CheckGamePath())
+        return;
     FBusy = true;
     setEnabled(false);
     FUpdateCache->ShowBusy();

@@ -60,6 +60,8 @@ public:
     TStartupState StartupState() const { return FStartupState; }
     // The exit status the program ends with once the message loop ends.
     int ExitStatus() const { return FExitStatus; }
+    // A command-line switch did its work (or could not) and asked for the program's end.
+    bool EndRequested() const { return FEndRequested; }
 
     // Shared with the pages.
     TKOVASettings* Settings() const { return FSettings; }
@@ -101,7 +103,8 @@ public:
     bool ReloadSettings();
     // Frees and re-creates the managers that depend on the game folder.
     void RecreateManagers();
-    // Deletes and rebuilds the map cache behind the busy window.
+    // Deletes and rebuilds the map cache behind the busy window; without a valid game folder
+    // only the balloon tip of CheckGamePath.
     void UpdateMapCache();
     // The refresh handler of the Configuration page.
     void ShowConfigurationPage();
@@ -157,6 +160,7 @@ private:
     std::unique_ptr<Ui::TfrmMain> FUi;
     TStartupState FStartupState = TStartupState::ssRunning;
     int FExitStatus = 0;
+    bool FEndRequested = false;
     QStringList FArguments;
 
     bool FSilent = false;

@@ -82,7 +82,14 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
     TKOVASettings& settings = *FMain.Settings();
     const QString oldFolder = settings.UTDir;
     settings.SetUTDir(folder);
-    settings.SaveToFile();
+    try {
+        settings.SaveToFile();
+    } catch (...) {
+        // Folders and rules follow the folder only through a reload of the saved file: an
+        // unsaved folder would leave them at the old one while the game-folder test passes.
+        settings.UTDir = oldFolder;
+        throw;
+    }
     if (!FMain.ReloadSettings())
         return;
     FMain.RecreateManagers();

@@ -1,5 +1,7 @@
 #include "TScriptedDialogs.h"
 
+#include <QLineEdit>
+
 TScriptedDialogs::TScriptedDialogs()
 {
     SetDialogs(this);
@@ -130,10 +132,12 @@ bool TScriptedDialogs::BrowseForFolder(QWidget*, const QString& title, QString& 
     return true;
 }
 
-void TScriptedDialogs::ShowBalloonTip(QLineEdit*, const QString& title, const QString& text,
+void TScriptedDialogs::ShowBalloonTip(QLineEdit* edit, const QString& title, const QString& text,
                                       TBalloonIcon)
 {
-    FCalls << TCall{dkBalloon, title, text};
+    TCall call{dkBalloon, title, text};
+    call.Target = edit ? edit->objectName() : QString();
+    FCalls << call;
 }
 
 void TScriptedDialogs::ShowException(QWidget*, const QString& message)

@@ -30,8 +30,9 @@ public:
         QString Caption; // caption or title
         QString Text;    // text or prompt
         TMsgDlgType Type = TMsgDlgType::mtCustom;
-        TMsgDlgButtons Buttons;
+        TMsgDlgButtons Buttons = {};
         bool Unexpected = false;
+        QString Target = {}; // the object name of the edit a balloon tip points at
     };
 
     TScriptedDialogs();

@@ -1,0 +1,205 @@
+#include "KOVAApplication.h"
+#include "SingleInstance.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TfrmMain.h"
+#include "uKOVA_MapCache.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+// The program itself, run as a user or a file manager runs it.
+class KOVAProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void installCacheInstallsWhatItCanAndEnds();
+    void aKilledCopyDoesNotBlockTheNextStart();
+    // Last: a switch asks the application to quit, which ends every event loop after it.
+    void firstRunThroughASwitchAsksThenWorksThenEnds();
+    void installCacheWithoutAGameFolderEndsWithAnError();
+
+private:
+    // The program copied into the fixture's program folder, set up to run offscreen.
+    void PrepareProgram(QProcess& process, const QStringList& arguments) const;
+    void WriteDownloadCache() const;
+    QStringList FilesNamed(const QString& name) const;
+
+    std::unique_ptr<TProgramFixture> FFixture;
+};
+
+namespace {
+
+const QByteArray KIndex = "[Cache]\r\n"
+                          "GOOD-1=Good.u\r\n"
+                          "MISS-1=Missing.u\r\n"
+                          "TEXT-1=Good.utx\r\n"
+                          "EVIL-1=..\\..\\Evil.u\r\n"
+                          "\r\n"
+                          "[Other]\r\n"
+                          "GOOD-1=Good.u\r\n";
+
+} // namespace
+
+void KOVAProgramTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+}
+
+void KOVAProgramTest::cleanup()
+{
+    FFixture.reset();
+}
+
+void KOVAProgramTest::PrepareProgram(QProcess& process, const QStringList& arguments) const
+{
+    const QString program = FFixture->AppFile(QStringLiteral("kova"));
+    if (!QFile::exists(program)) {
+        QVERIFY(QFile::copy(QStringLiteral(KOVA_PROGRAM), program));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadOther |
+                                                   QFile::ExeOther));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(FFixture->Root());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+void KOVAProgramTest::WriteDownloadCache() const
+{
+    const TGameFolder& game = FFixture->Game();
+    game.WriteFile(QStringLiteral("Cache/cache.ini"), KIndex);
+    game.WriteFile(QStringLiteral("Cache/GOOD-1.uxx"), "good");
+    game.WriteFile(QStringLiteral("Cache/TEXT-1.uxx"), "texture");
+    game.WriteFile(QStringLiteral("Cache/EVIL-1.uxx"), "evil");
+}
+
+QStringList KOVAProgramTest::FilesNamed(const QString& name) const
+{
+    QStringList found;
+    QDirIterator it(FFixture->Root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName() == name)
+            found << path;
+    }
+    return found;
+}
+
+void KOVAProgramTest::installCacheInstallsWhatItCanAndEnds()
+{
+    WriteDownloadCache();
+    const QByteArray settings = FFixture->ReadSettings();
+    QProcess program;
+    PrepareProgram(program, {QStringLiteral("/installcache")});
+    program.start();
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    // The two files that have a folder are moved there; only their keys leave the index.
+    const TGameFolder& game = FFixture->Game();
+    QCOMPARE(game.ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
+    QCOMPARE(game.ReadFile(QStringLiteral("Textures/Good.utx")), QByteArray("texture"));
+    QVERIFY(!QFile::exists(game.Path(QStringLiteral("Cache/GOOD-1.uxx"))));
+    QVERIFY(!QFile::exists(game.Path(QStringLiteral("Cache/TEXT-1.uxx"))));
+    QCOMPARE(game.ReadFile(QStringLiteral("Cache/cache.ini")),
+             QByteArray("[Cache]\r\n"
+                        "MISS-1=Missing.u\r\n"
+                        "EVIL-1=..\\..\\Evil.u\r\n"
+                        "\r\n"
+                        "[Other]\r\n"
+                        "GOOD-1=Good.u\r\n"));
+    // A name that climbs out of the game folder installs nothing.
+    QCOMPARE(game.ReadFile(QStringLiteral("Cache/EVIL-1.uxx")), QByteArray("evil"));
+    QVERIFY(FilesNamed(QStringLiteral("Evil.u")).isEmpty());
+    QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
+{
+    QProcess program;
+    PrepareProgram(program, {});
+    program.start();
+    QVERIFY(program.waitForStarted());
+    // The backups folder is made after the lock is taken, so the copy holds it by then.
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists(),
+                             30000);
+    {
+        const TSingleInstance probe(QStringLiteral("KOVA"));
+        QCOMPARE(probe.State(), TSingleInstance::siAlreadyRunning);
+    }
+    program.kill();
+    QVERIFY(program.waitForFinished());
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+
+    TScriptedDialogs dialogs;
+    TKOVAStartup next;
+    QVERIFY(next.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QCOMPARE(dialogs.Calls().size(), 0);
+}
+
+void KOVAProgramTest::firstRunThroughASwitchAsksThenWorksThenEnds()
+{
+    // The real program would wait for the language choice; the test makes it.
+    WriteDownloadCache();
+    WriteMap(FFixture->Game(), QStringLiteral("DM-Only.ut2"), "Only", "Ann");
+    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    TScriptedDialogs dialogs;
+    dialogs.AnswerMessage(TModalResult::mrYes); // build the map cache
+    const auto chosen = WhenModal([](QWidget* dialog) {
+        Child<QListWidget>(dialog, QStringLiteral("lbLanguages"))->setCurrentRow(0);
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    std::unique_ptr<TfrmMain> window =
+        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    QVERIFY(*chosen);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    QVERIFY(window->EndRequested());
+    QCOMPARE(window->ExitStatus(), 0);
+    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
+             TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 1);
+    QVERIFY(FFixture->ReadSettings().contains("<firstrun>False</firstrun>"));
+    QCOMPARE(dialogs.UnexpectedCount(), 0);
+}
+
+void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()
+{
+    // The real program would first show the warning of the failed folder detection and wait
+    // for the user, so this runs the window in the test with that warning answered.
+    WriteDownloadCache();
+    QVERIFY(QFile::remove(FFixture->Game().Path(QStringLiteral("System/Core.dll"))));
+    TScriptedDialogs dialogs;
+    std::unique_ptr<TfrmMain> window =
+        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->EndRequested());
+    QCOMPARE(window->ExitStatus(), int(esGameFolderInvalid));
+    QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
+    QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).first().Type, TMsgDlgType::mtWarning);
+    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")), KIndex);
+    QVERIFY(QFile::exists(FFixture->Game().Path(QStringLiteral("Cache/GOOD-1.uxx"))));
+    QVERIFY(FilesNamed(QStringLiteral("Good.u")).isEmpty());
+}
+
+QTEST_MAIN(KOVAProgramTest)
+#include "KOVAProgramTest.moc"

@@ -1,0 +1,385 @@
+#include "KOVAApplication.h"
+#include "SingleInstance.h"
+#include "TAddonDeletionProposal.h"
+#include "TEventManager.h"
+#include "TKOVASettings.h"
+#include "TMapManager.h"
+#include "TProgramFixture.h"
+#include "TScreenShotManager.h"
+#include "TScriptedDialogs.h"
+#include "TServerPackageEditor.h"
+#include "TUpdateCache.h"
+#include "TfrmMain.h"
+#include "uKOVA_MapCache.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The program's start-up as a user meets it: over a set-up program folder, at the first run,
+// and when it cannot start.
+class KOVAStartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsOverAFixtureGameFolder();
+    void damagedMapCacheIsRebuiltAtStart();
+    void externalSettingsFile_data();
+    void externalSettingsFile();
+    void gameFolderIsDetectedAndKept_data();
+    void gameFolderIsDetectedAndKept();
+    void fatalErrorsEndBeforeAnyWindow_data();
+    void fatalErrorsEndBeforeAnyWindow();
+    void firstRunAsksLanguageThenCacheAndKeepsTheAnswers();
+    void firstRunWithoutALanguageEnds();
+    void secondInstanceIsRefusedUntilTheFirstIsGone();
+
+private:
+    static bool AnyWindowVisible();
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+};
+
+namespace {
+
+const QString KFatalCaption = QStringLiteral("Fatal Error");
+const QString KNoLanguageFile =
+    QStringLiteral("Fatal Error: No language file was found. KOVA cannot be started.\n"
+                   "Please reconfigure the settings.xml file or re-install KOVA.");
+const QString KLanguageMissing = QStringLiteral(
+    "Fatal Error: KOVA was not able to locate the selected language file. GUI cannot be "
+    "initialized.\nPlease reconfigure the settings.xml file or re-install KOVA.");
+
+// The pages in page order; the INI editor has no refresh handler.
+const QStringList KPages = {"tbConfiguration",     "tbStatistics",        "tbINIEditor",
+                            "tbSystemIntegration", "tbUTSettings",        "tbProfiles",
+                            "tbMapManager",        "tbScreenshotManager", "tbMutatorManager",
+                            "tbDemoManager",       "tbCacheManager",      "tbAbout"};
+
+enum TFatalCase
+{
+    fcNoLanguageFile,
+    fcLanguageMissing,
+    fcSettingsCutShort,
+    fcSettingsMissing
+};
+
+} // namespace
+
+void KOVAStartupTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+    WriteMap(FFixture->Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
+    WriteMap(FFixture->Game(), QStringLiteral("CTF-Second.ut2"), "Second", "Bob");
+    WriteScreenshot(FFixture->Game(), QStringLiteral("Shot00001.bmp"));
+    WriteScreenshot(FFixture->Game(), QStringLiteral("Shot00002.bmp"));
+}
+
+void KOVAStartupTest::cleanup()
+{
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+bool KOVAStartupTest::AnyWindowVisible()
+{
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(),
+                       [](const QWidget* window) { return window->isVisible(); });
+}
+
+void KOVAStartupTest::startsOverAFixtureGameFolder()
+{
+    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
+    FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("de"));
+    const QByteArray settings = FFixture->ReadSettings();
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    TfrmMain* window = startup.MainWindow();
+    QVERIFY(window);
+    QCOMPARE(startup.ExitStatus(), 0);
+
+    // Created: every manager over the fixture folder, the eleven handlers, the first page.
+    QVERIFY(window->Profiles() && window->SystemManager() && window->CacheManager() &&
+            window->ServerPackages());
+    QCOMPARE(window->MapManager()->GetCount(), 2);
+    QCOMPARE(window->ScreenShotManager()->GetCount(), 2);
+    QCOMPARE(window->EventManager()->GetCount(), 11);
+    for (const QString& page : KPages) {
+        const bool handled = bool(window->EventManager()->Find(Child<QWidget>(window, page)));
+        QVERIFY2(handled == (page != QLatin1String("tbINIEditor")), qPrintable(page));
+    }
+    auto* pages = Child<QTabWidget>(window, QStringLiteral("pgMain"));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
+    QVERIFY(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists());
+    QVERIFY(!AnyWindowVisible());
+
+    // First showing: the chosen language dresses every form, the Window menu and the page.
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    for (int i = 0; i < pages->count(); ++i)
+        QVERIFY2(pages->tabText(i).startsWith(QLatin1String("DE ")), qPrintable(pages->tabText(i)));
+    QCOMPARE(Child<QLabel>(window, QStringLiteral("lbUpdateCache"))->text(),
+             QStringLiteral("DE Please wait while the map cache is updated..."));
+    QCOMPARE(window->ServerPackageEditor()->windowTitle(),
+             QStringLiteral("DE ServerPackage Editor"));
+    QCOMPARE(
+        Child<QPushButton>(window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))->text(),
+        QStringLiteral("DE Select All"));
+    QCOMPARE(Child<QMenu>(window, QStringLiteral("MenuWindow"))->actions().size(), 11);
+    QCOMPARE(Child<QLineEdit>(window, QStringLiteral("edConfigure_UT2003Path"))->text(),
+             FFixture->Game().Root() + QLatin1Char('/'));
+    QCOMPARE(Child<QComboBox>(window, QStringLiteral("cbConfigure_SelectLang"))->currentText(),
+             QStringLiteral("Deutsch"));
+    QCOMPARE(Child<QComboBox>(window, QStringLiteral("cbConfigure_SelectProfile"))->currentText(),
+             QStringLiteral("(DEFAULT)"));
+
+    // A normal start asks nothing and saves nothing.
+    QCOMPARE(FDialogs->Calls().size(), 0);
+    QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAStartupTest::damagedMapCacheIsRebuiltAtStart()
+{
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    WriteBytes(cacheFile, "<?xml version=\"1.1\"?>\n<kovacache>\n  <item0>\n    <filen");
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QCOMPARE(startup.MainWindow()->MapManager()->GetCount(), 2);
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void KOVAStartupTest::externalSettingsFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("used");
+    QTest::newRow("a file of the program folder") << QStringLiteral("other.xml") << true;
+    QTest::newRow("a missing file") << QStringLiteral("missing.xml") << false;
+    QTest::newRow("an absolute path") << QStringLiteral("<root>/other.xml") << false;
+}
+
+void KOVAStartupTest::externalSettingsFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, used);
+    // Another settings file, for another game folder, in the program folder and beside it.
+    const std::unique_ptr<TGameFolder> other = FFixture->MakeGameFolder(QStringLiteral("Other"));
+    QByteArray otherSettings = FFixture->ReadSettings();
+    otherSettings.replace(FFixture->Game().Root().toUtf8(), other->Root().toUtf8());
+    WriteBytes(FFixture->AppFile(QStringLiteral("other.xml")), otherSettings);
+    WriteBytes(FFixture->Root() + QStringLiteral("/other.xml"), otherSettings);
+    name.replace(QStringLiteral("<root>"), FFixture->Root());
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(),
+                          FFixture->Arguments({QStringLiteral("/external"), name})));
+    const TKOVASettings* settings = startup.MainWindow()->Settings();
+    QCOMPARE(settings->UTDir, (used ? other->Root() : FFixture->Game().Root()) + QLatin1Char('/'));
+    QCOMPARE(settings->FileName, FFixture->AppFile(used ? QStringLiteral("other.xml")
+                                                        : QStringLiteral("settings.xml")));
+    QCOMPARE(startup.MainWindow()->MapManager()->GetCount(), used ? 0 : 2);
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void KOVAStartupTest::gameFolderIsDetectedAndKept_data()
+{
+    QTest::addColumn<bool>("fromRegistry");
+    QTest::newRow("from the registry") << true;
+    QTest::newRow("at the fallback folder") << false;
+}
+
+void KOVAStartupTest::gameFolderIsDetectedAndKept()
+{
+    QFETCH(bool, fromRegistry);
+    FFixture->SetSetting(QStringLiteral("utdir"), QString());
+    const QString driveC = FFixture->Environment().WinePrefix() + QStringLiteral("/drive_c");
+    const TGameFolder found(driveC,
+                            fromRegistry ? QStringLiteral("Games") : QStringLiteral("UT2004"));
+    WriteMap(found, QStringLiteral("DM-Found.ut2"), "Found", "Fay");
+    if (fromRegistry)
+        WriteBytes(FFixture->Environment().WinePrefix() + QStringLiteral("/system.reg"),
+                   "WINE REGISTRY Version 2\n\n"
+                   "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
+                   "\"Folder\"=\"C:\\\\Games\"\n");
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    TfrmMain* window = startup.MainWindow();
+
+    // Taken, saved, and every folder and rule follows it.
+    QCOMPARE(window->Settings()->UTDir, found.Root() + QLatin1Char('/'));
+    QVERIFY(FFixture->ReadSettings().contains("<utdir>" + found.Root().toUtf8()));
+    QCOMPARE(window->Settings()->GetDestination(QStringLiteral("DM-New.ut2")),
+             found.Path(QStringLiteral("Maps/")));
+    QCOMPARE(window->MapManager()->GetCount(), 1);
+    QCOMPARE(window->MapManager()->GetItem(0)->FileName(),
+             found.Path(QStringLiteral("Maps/DM-Found.ut2")));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), fromRegistry ? 0 : 1);
+}
+
+void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow_data()
+{
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("text"); // empty: the settings loader's own text
+    QTest::newRow("no language file") << int(fcNoLanguageFile) << KNoLanguageFile;
+    QTest::newRow("selected language missing") << int(fcLanguageMissing) << KLanguageMissing;
+    QTest::newRow("settings cut short") << int(fcSettingsCutShort) << QString();
+    QTest::newRow("settings missing") << int(fcSettingsMissing) << QString();
+}
+
+void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
+{
+    QFETCH(int, failure);
+    QFETCH(QString, text);
+    switch (failure) {
+    case fcNoLanguageFile:
+        QVERIFY(QFile::remove(FFixture->AppFile(QStringLiteral("Lang.int"))));
+        break;
+    case fcLanguageMissing:
+        FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("xx"));
+        break;
+    case fcSettingsCutShort:
+        WriteBytes(FFixture->SettingsFile(), FFixture->ReadSettings().left(300));
+        break;
+    case fcSettingsMissing:
+        QVERIFY(QFile::remove(FFixture->SettingsFile()));
+        break;
+    }
+    const QByteArray settings = FFixture->ReadSettings();
+
+    TKOVAStartup startup;
+    QVERIFY(!startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QVERIFY(startup.ExitStatus() != 0);
+    QVERIFY(!AnyWindowVisible());
+
+    // One error box, and nothing of the start-up after it.
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    const TScriptedDialogs::TCall& call = FDialogs->Calls().first();
+    QCOMPARE(call.Kind, TKind::dkMessage);
+    QCOMPARE(call.Type, TMsgDlgType::mtError);
+    QCOMPARE(call.Caption, KFatalCaption);
+    if (text.isEmpty())
+        QVERIFY(call.Text.contains(QLatin1String("settings.xml")));
+    else
+        QCOMPARE(call.Text, text);
+    QVERIFY(!QDir(FFixture->AppFile(QStringLiteral("Profiles"))).exists());
+    QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
+{
+    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
+    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("int"));
+    FDialogs->AnswerMessage(TModalResult::mrYes); // build the map cache
+
+    bool okDisabledFirst = false;
+    const auto chosen = WhenModal([&](QWidget* dialog) {
+        auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
+        auto* ok = Child<QPushButton>(dialog, QStringLiteral("btnOk"));
+        okDisabledFirst = !ok->isEnabled();
+        const QList<QListWidgetItem*> rows =
+            list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly);
+        if (rows.size() == 1)
+            list->setCurrentItem(rows.first());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+
+    TKOVAStartup startup;
+    QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QVERIFY(*chosen);
+    QVERIFY(okDisabledFirst);
+
+    // The cache question comes in the chosen language; both answers are saved at once.
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    const TScriptedDialogs::TCall& question = FDialogs->Calls().first();
+    QCOMPARE(question.Caption, QStringLiteral("DE Confirmation"));
+    QVERIFY(question.Text.startsWith(QLatin1String("DE ")));
+    QCOMPARE(question.Type, TMsgDlgType::mtConfirmation);
+    QCOMPARE(question.Buttons, TMsgDlgButtons(mbYes | mbNo));
+    const QByteArray settings = FFixture->ReadSettings();
+    QVERIFY(settings.contains("<firstrun>False</firstrun>"));
+    QVERIFY(settings.contains("<language>de</language>"));
+    QVERIFY(settings.contains("<enablemapmanagercache>True</enablemapmanagercache>"));
+
+    // The first showing builds the cache, then the window is the user's again.
+    TfrmMain* window = startup.MainWindow();
+    QFile::remove(FFixture->AppFile(QStringLiteral("cache.xml")));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
+             TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 2);
+    QVERIFY(window->isEnabled());
+    QVERIFY(!window->UpdateCacheWindow()->isVisible());
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void KOVAStartupTest::firstRunWithoutALanguageEnds()
+{
+    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    const QByteArray settings = FFixture->ReadSettings();
+    const auto closed = WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+
+    TKOVAStartup startup;
+    QVERIFY(!startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QVERIFY(*closed);
+    QVERIFY(startup.ExitStatus() != 0);
+    QVERIFY(!AnyWindowVisible());
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Text, KLanguageMissing);
+    QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAStartupTest::secondInstanceIsRefusedUntilTheFirstIsGone()
+{
+    {
+        const TSingleInstance first(QStringLiteral("KOVA"));
+        QCOMPARE(first.State(), TSingleInstance::siAcquired);
+        TKOVAStartup second;
+        QVERIFY(!second.Start(FFixture->AppDir(), FFixture->Arguments()));
+        QCOMPARE(second.ExitStatus(), int(esAlreadyRunning));
+        QVERIFY(!second.MainWindow());
+        QCOMPARE(FDialogs->Calls().size(), 1);
+        const TScriptedDialogs::TCall& call = FDialogs->Calls().first();
+        QCOMPARE(call.Caption, QStringLiteral("Error"));
+        QCOMPARE(call.Text, QStringLiteral("There is already another instance of KOVA running. "
+                                           "You can only run one instance of KOVA at the same "
+                                           "time."));
+        QCOMPARE(call.Type, TMsgDlgType::mtError);
+        QCOMPARE(call.Buttons, TMsgDlgButtons(mbOK));
+    }
+    FDialogs->Clear();
+    TKOVAStartup again;
+    QVERIFY(again.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+QTEST_MAIN(KOVAStartupTest)
+#include "KOVAStartupTest.moc"

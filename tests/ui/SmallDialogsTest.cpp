@@ -1,0 +1,287 @@
+#include "TAddonDeletionProposal.h"
+#include "TFileProtection.h"
+#include "TKOVASettings.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TServerPackage.h"
+#include "TServerPackageEditor.h"
+#include "TServerPackages.h"
+#include "TfrmMain.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The server-package editor and the add-on file selection, driven as a user drives them.
+class SmallDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void serverPackageEditorSavesOnlyItsLines();
+    void serverPackageEditorCancelAndCloseKeepTheFile();
+    void serverPackageEditorStaysOpenWhenSaveFails();
+    void addonSelectionListsEveryNameTicked();
+
+private:
+    // Opens File > Server Package Editor and runs Action on the editor, which must close it.
+    void EditServerPackages(const std::function<void(QDialog* editor)>& action);
+    static QTreeWidgetItem* Row(QDialog* editor, const QString& caption);
+    static QStringList Rows(QDialog* editor);
+    QByteArray GameIni() const
+    {
+        return FFixture->Game().ReadFile(QStringLiteral("System/UT2004.ini"));
+    }
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TfrmMain> FWindow;
+};
+
+namespace {
+
+const QByteArray KPackageLines = "ServerPackages=Core\r\n"
+                                 "ServerPackages=Engine\r\n"
+                                 ";ServerPackages=OldMutator\r\n"
+                                 "ServerPackages=XGame\r\n";
+
+} // namespace
+
+void SmallDialogsTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+    FWindow = FFixture->CreateMainWindow();
+    FWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
+}
+
+void SmallDialogsTest::cleanup()
+{
+    FWindow.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+void SmallDialogsTest::EditServerPackages(const std::function<void(QDialog* editor)>& action)
+{
+    const auto ran = WhenModal([&](QWidget* dialog) {
+        auto* editor = qobject_cast<TServerPackageEditor*>(dialog);
+        if (!editor) {
+            dialog->close();
+            return;
+        }
+        action(editor);
+    });
+    Child<QAction>(FWindow.get(), QStringLiteral("MenuServerPackageEditor"))->trigger();
+    QVERIFY(*ran);
+}
+
+QTreeWidgetItem* SmallDialogsTest::Row(QDialog* editor, const QString& caption)
+{
+    const QList<QTreeWidgetItem*> rows =
+        Child<QTreeWidget>(editor, QStringLiteral("lwItems"))->findItems(caption, Qt::MatchExactly);
+    return rows.size() == 1 ? rows.first() : nullptr;
+}
+
+QStringList SmallDialogsTest::Rows(QDialog* editor)
+{
+    QStringList rows;
+    auto* list = Child<QTreeWidget>(editor, QStringLiteral("lwItems"));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        rows << (row->checkState(0) == Qt::Checked ? QStringLiteral("+") : QStringLiteral("-")) +
+                    row->text(0);
+    }
+    return rows;
+}
+
+void SmallDialogsTest::serverPackageEditorSavesOnlyItsLines()
+{
+    const QByteArray original = GameIni();
+    QVERIFY(original.contains(KPackageLines));
+    const QString myMod = FFixture->Game().WriteFile(QStringLiteral("System/MyMod.u"), "package");
+
+    EditServerPackages([&](QDialog* editor) {
+        QCOMPARE(Rows(editor), QStringList({"+Core", "+Engine", "-OldMutator", "+XGame"}));
+        auto* list = Child<QTreeWidget>(editor, QStringLiteral("lwItems"));
+        const auto select = [&](const QString& caption) {
+            QTreeWidgetItem* row = Row(editor, caption);
+            QVERIFY2(row, qPrintable(caption));
+            list->setCurrentItem(row);
+        };
+        const auto command = [&](const char* name) {
+            Child<QAction>(editor, QString::fromLatin1(name))->trigger();
+        };
+
+        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
+        select(QStringLiteral("Engine"));
+        command("RemovePackageButton");
+        // A rename keeps the line's own state.
+        select(QStringLiteral("OldMutator"));
+        FDialogs->AnswerInput(QStringLiteral("Other.u"));
+        command("RenameButton");
+        select(QStringLiteral("XGame"));
+        FDialogs->AnswerInput(QStringLiteral("Renamed.u"));
+        command("RenameButton");
+        // Names that would name no package change nothing; neither does a cancelled prompt.
+        select(QStringLiteral("Renamed"));
+        for (const QString& empty : {QStringLiteral("   "), QStringLiteral(".u"), QString()}) {
+            FDialogs->AnswerInput(empty);
+            command("RenameButton");
+        }
+        FDialogs->AnswerOpen({myMod});
+        command("AddPackageButton");
+        QCOMPARE(Rows(editor), QStringList({"-Core", "-Other", "+Renamed", "+MyMod.u"}));
+        QStringList lines;
+        for (int i = 0; i < FWindow->ServerPackages()->GetCount(); ++i)
+            lines << FWindow->ServerPackages()->GetItem(i)->Line;
+        QCOMPARE(lines, QStringList({"ServerPackages=Core", ";ServerPackages=Other",
+                                     "ServerPackages=Renamed", "ServerPackages=MyMod"}));
+        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")), Qt::LeftButton);
+    });
+
+    QByteArray expected = original;
+    expected.replace(KPackageLines, ";ServerPackages=Core\r\n"
+                                    ";ServerPackages=Other\r\n"
+                                    "ServerPackages=Renamed\r\n"
+                                    "ServerPackages=MyMod\r\n");
+    QCOMPARE(GameIni(), expected);
+    const QList<TScriptedDialogs::TCall> prompts = FDialogs->CallsOf(TKind::dkInput);
+    QCOMPARE(prompts.size(), 5);
+    QCOMPARE(prompts.first().Caption, FWindow->GetLangText(TDialogType::Srv_NewName));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().Caption,
+             FWindow->GetLangText(TDialogType::Common_Dialog_SelectFile));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
+}
+
+void SmallDialogsTest::serverPackageEditorCancelAndCloseKeepTheFile()
+{
+    const QByteArray original = GameIni();
+    const QStringList asInTheFile = {"+Core", "+Engine", "-OldMutator", "+XGame"};
+    const auto change = [this](QDialog* editor) {
+        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
+        Child<QTreeWidget>(editor, QStringLiteral("lwItems"))
+            ->setCurrentItem(Row(editor, QStringLiteral("XGame")));
+        Child<QAction>(editor, QStringLiteral("RemovePackageButton"))->trigger();
+        FDialogs->AnswerOpen({FFixture->Game().Path(QStringLiteral("System/MyMod.u"))});
+        Child<QAction>(editor, QStringLiteral("AddPackageButton"))->trigger();
+        QCOMPARE(Rows(editor).size(), 4);
+    };
+
+    EditServerPackages([&](QDialog* editor) {
+        change(editor);
+        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(GameIni(), original);
+    QCOMPARE(FWindow->ServerPackages()->GetCount(), 4);
+
+    // Closing the window saves nothing; the next opening shows the file again.
+    EditServerPackages([&](QDialog* editor) {
+        change(editor);
+        QTest::keyClick(editor, Qt::Key_Escape);
+    });
+    QCOMPARE(GameIni(), original);
+    EditServerPackages([&](QDialog* editor) {
+        QCOMPARE(Rows(editor), asInTheFile);
+        editor->close();
+    });
+    QCOMPARE(GameIni(), original);
+}
+
+void SmallDialogsTest::serverPackageEditorStaysOpenWhenSaveFails()
+{
+    const QByteArray original = GameIni();
+    const QString system = FFixture->Game().Path(QStringLiteral("System"));
+    const QString ini = system + QStringLiteral("/UT2004.ini");
+    EditServerPackages([&](QDialog* editor) {
+        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
+        QVERIFY(SetMode(system, 0555) && SetMode(ini, 0444));
+        {
+            TFileProtection protection(FFixture->Root());
+            QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")),
+                              Qt::LeftButton);
+        }
+        QVERIFY(SetMode(system, 0755) && SetMode(ini, 0644));
+        QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(GameIni(), original);
+        // The changes are still there to be saved once the file can be written.
+        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")), Qt::LeftButton);
+        QVERIFY(!editor->isVisible());
+    });
+    QCOMPARE(GameIni(), QByteArray(original).replace("\r\nServerPackages=Core\r\n",
+                                                     "\r\n;ServerPackages=Core\r\n"));
+}
+
+void SmallDialogsTest::addonSelectionListsEveryNameTicked()
+{
+    const QString system = FFixture->Game().Path(QStringLiteral("System"));
+    for (const char* name :
+         {"Foo.u", "Foo.ucl", "Foo.int", "FooBar.u", "Bar.u", "Bar.int", "Other.u"})
+        FFixture->Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "x");
+    TAddonDeletionProposal* selection = FWindow->AddonDeletionProposal();
+    auto* files = Child<QListWidget>(selection, QStringLiteral("clbFiles"));
+    const auto rows = [files] {
+        QStringList rows;
+        for (int i = 0; i < files->count(); ++i)
+            rows << (files->item(i)->checkState() == Qt::Checked ? QStringLiteral("+")
+                                                                 : QStringLiteral("-")) +
+                        files->item(i)->text();
+        return rows;
+    };
+
+    const auto deleting = WhenModal([&](QWidget* dialog) {
+        QCOMPARE(dialog, static_cast<QWidget*>(selection));
+        QCOMPARE(rows(), QStringList({"+Foo.int", "+Foo.u", "+Foo.ucl", "+Bar.int", "+Bar.u"}));
+        QCOMPARE(dialog->windowTitle(),
+                 FWindow->GetLangText(TDialogType::Common_AddonDeletionProposal_Delete));
+        QVERIFY(Child<QLabel>(dialog, QStringLiteral("lbDeleteHint"))->isVisible());
+        QVERIFY(!Child<QLabel>(dialog, QStringLiteral("lbInstallHint"))->isVisible());
+        files->item(0)->setCheckState(Qt::Unchecked);
+        files->item(3)->setCheckState(Qt::Unchecked);
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnSelectAll")),
+                          Qt::LeftButton);
+        QCOMPARE(rows(), QStringList({"+Foo.int", "+Foo.u", "+Foo.ucl", "+Bar.int", "+Bar.u"}));
+        files->item(4)->setCheckState(Qt::Unchecked);
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")),
+                          Qt::LeftButton);
+    });
+    QCOMPARE(selection->Execute(system, {QStringLiteral("Foo"), QStringLiteral("Bar")}, true),
+             int(QDialog::Accepted));
+    QVERIFY(*deleting);
+    QCOMPARE(selection->CheckedFiles(), QStringList({"Foo.int", "Foo.u", "Foo.ucl", "Bar.int"}));
+
+    const auto installing = WhenModal([&](QWidget* dialog) {
+        QCOMPARE(rows(), QStringList({"+Bar.int", "+Bar.u"}));
+        QCOMPARE(dialog->windowTitle(),
+                 FWindow->GetLangText(TDialogType::Common_AddonDeletionProposal_Install));
+        QVERIFY(Child<QLabel>(dialog, QStringLiteral("lbInstallHint"))->isVisible());
+        QVERIFY(!Child<QLabel>(dialog, QStringLiteral("lbDeleteHint"))->isVisible());
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnCancel")), Qt::LeftButton);
+    });
+    QCOMPARE(selection->ExecuteForAddon(system, QStringLiteral("Bar"), false),
+             int(QDialog::Rejected));
+    QVERIFY(*installing);
+
+    // An add-on without files hands the caller nothing.
+    const auto none = WhenModal([&](QWidget* dialog) {
+        QCOMPARE(files->count(), 0);
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")),
+                          Qt::LeftButton);
+    });
+    selection->ExecuteForAddon(system, QStringLiteral("Missing"), true);
+    QVERIFY(*none);
+    QVERIFY(selection->CheckedFiles().isEmpty());
+}
+
+QTEST_MAIN(SmallDialogsTest)
+#include "SmallDialogsTest.moc"

@@ -1,0 +1,166 @@
+#include "TProgramFixture.h"
+
+#include "BitmapWriter.h"
+#include "TPackageWriter.h"
+#include "TfrmMain.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QWidget>
+
+TProgramFixture::TProgramFixture()
+{
+    QDir(FRoot.path()).mkpath(QStringLiteral("KOVA"));
+    FGame = std::make_unique<TGameFolder>(FRoot.path(), QStringLiteral("UT2004"));
+
+    QByteArray settings = ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
+    settings.replace("<firstrun>True</firstrun>", "<firstrun>False</firstrun>");
+    settings.replace("<utdir></utdir>", "<utdir>" + FGame->Root().toUtf8() + "</utdir>");
+    if (!WriteBytes(SettingsFile(), settings))
+        qFatal("TProgramFixture: cannot write the settings");
+    if (!QFile::copy(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"),
+                     AppFile(QStringLiteral("Lang.int"))))
+        qFatal("TProgramFixture: cannot copy the language file");
+    QFile::setPermissions(AppFile(QStringLiteral("Lang.int")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                              QFile::ReadOther);
+}
+
+TProgramFixture::~TProgramFixture() = default;
+
+QString TProgramFixture::AppDir() const
+{
+    return FRoot.filePath(QStringLiteral("KOVA"));
+}
+
+QString TProgramFixture::AppFile(const QString& name) const
+{
+    return AppDir() + QLatin1Char('/') + name;
+}
+
+QByteArray TProgramFixture::ReadSettings() const
+{
+    return ReadBytes(SettingsFile());
+}
+
+void TProgramFixture::SetSetting(const QString& name, const QString& value)
+{
+    QString text = QString::fromUtf8(ReadSettings());
+    const QRegularExpression element(QStringLiteral("<%1>[^<]*</%1>").arg(name));
+    if (!text.contains(element))
+        qFatal("TProgramFixture: no element %s", qPrintable(name));
+    const QRegularExpressionMatch match = element.match(text);
+    text.replace(match.capturedStart(), match.capturedLength(),
+                 QStringLiteral("<%1>%2</%1>").arg(name, value.toHtmlEscaped()));
+    WriteBytes(SettingsFile(), text.toUtf8());
+}
+
+std::unique_ptr<TGameFolder> TProgramFixture::MakeGameFolder(const QString& name) const
+{
+    return std::make_unique<TGameFolder>(FRoot.path(), name);
+}
+
+void TProgramFixture::AddLanguage(const QString& code, const QString& name,
+                                  const QString& prefix) const
+{
+    const QList<QByteArray> lines = ReadBytes(AppFile(QStringLiteral("Lang.int"))).split('\n');
+    QByteArray out;
+    QByteArray section;
+    for (QByteArray line : lines) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[')) {
+            section = trimmed;
+        } else if (const qsizetype equals = line.indexOf('='); equals > 0) {
+            if (section == "[Language]") {
+                if (line.startsWith("Language="))
+                    line = "Language=" + name.toUtf8();
+            } else if (!trimmed.endsWith('=')) {
+                line.insert(equals + 1, prefix.toUtf8());
+            }
+        }
+        out += line + '\n';
+    }
+    out.chop(1);
+    WriteBytes(AppFile(QStringLiteral("Lang.") + code), out);
+}
+
+QStringList TProgramFixture::Arguments(const QStringList& switches) const
+{
+    return QStringList{AppFile(QStringLiteral("kova"))} + switches;
+}
+
+std::unique_ptr<TfrmMain> TProgramFixture::CreateMainWindow(const QStringList& switches) const
+{
+    return std::make_unique<TfrmMain>(AppDir(), Arguments(switches));
+}
+
+QString WriteMap(const TGameFolder& game, const QString& fileName, const std::string& title,
+                 const std::string& author)
+{
+    TMapTexts texts;
+    texts.Title = title;
+    texts.Author = author;
+    texts.Description = "A fixture map";
+    const TBytes bytes = MakeMapPackage(texts);
+    return game.WriteFile(QStringLiteral("Maps/") + fileName,
+                          QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<qsizetype>(bytes.size())));
+}
+
+QString WriteScreenshot(const TGameFolder& game, const QString& fileName)
+{
+    return game.WriteFile(
+        QStringLiteral("ScreenShots/") + fileName,
+        BitmapBytes24(8, 6, [](int x, int y) { return QuadrantColour(x, y, 8, 6); }));
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)
+{
+    auto ran = std::make_shared<bool>(false);
+    auto* timer = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
+    constexpr int KStep = 10;
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        *waited += KStep;
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog && dialog->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            const QPointer<QWidget> guard(dialog);
+            action(dialog);
+            *ran = true;
+            // An action that stopped early (a failed check) must not leave the test hanging.
+            if (guard && guard->isVisible()) {
+                if (auto* modal = qobject_cast<QDialog*>(guard.data()))
+                    modal->reject();
+                else
+                    guard->close();
+            }
+        } else if (*waited >= timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(KStep);
+    return ran;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "TGameFolder.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+class TfrmMain;
+
+// A program folder as a user who has set the tool up has it, beside a fixture game folder, in a
+// temporary environment (HOME, XDG_*, WINEPREFIX): "settings.xml" is the shipped one with
+// "firstrun" False and "utdir" at the game folder, "Lang.int" the shipped language. Both folders
+// lie under Root(), so one TFileProtection covers them.
+class TProgramFixture final
+{
+public:
+    TProgramFixture();
+    ~TProgramFixture();
+    TProgramFixture(const TProgramFixture&) = delete;
+    TProgramFixture& operator=(const TProgramFixture&) = delete;
+
+    TTempEnvironment& Environment() { return FEnvironment; }
+    const TGameFolder& Game() const { return *FGame; }
+    QString Root() const { return FRoot.path(); }
+    QString AppDir() const; // no trailing "/"
+    QString AppFile(const QString& name) const;
+    QString SettingsFile() const { return AppFile(QStringLiteral("settings.xml")); }
+    QByteArray ReadSettings() const;
+
+    // Replaces the text of the first element Name of "settings.xml".
+    void SetSetting(const QString& name, const QString& value);
+    // Another valid game folder under Root.
+    std::unique_ptr<TGameFolder> MakeGameFolder(const QString& name) const;
+    // "Lang.<Code>" beside the shipped one: display name Name, every text of the shipped file
+    // but its description prefixed with Prefix, so each form shows which language dressed it.
+    void AddLanguage(const QString& code, const QString& name, const QString& prefix) const;
+
+    // The main window over the program folder, created as the program creates it with Switches
+    // as its arguments after the program's name.
+    std::unique_ptr<TfrmMain> CreateMainWindow(const QStringList& switches = {}) const;
+    // The program's arguments for those switches.
+    QStringList Arguments(const QStringList& switches = {}) const;
+
+private:
+    TTempEnvironment FEnvironment;
+    QTemporaryDir FRoot;
+    std::unique_ptr<TGameFolder> FGame;
+};
+
+// A small map package with a "LevelSummary" holding Title and Author, in the game's Maps folder.
+QString WriteMap(const TGameFolder& game, const QString& fileName, const std::string& title,
+                 const std::string& author);
+// A small 24-bit bitmap in the game's ScreenShots folder, as the game names its screenshots.
+QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
+
+QByteArray ReadBytes(const QString& path);
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
+// to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
+// TimeoutMs. The flag returned is set once the action ran.
+std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
+
+// A named descendant of Parent, or a test failure.
+template <class T> T* Child(const QObject* parent, const QString& name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        qFatal("No %s named %s", T::staticMetaObject.className(), qPrintable(name));
+    return child;
+}
