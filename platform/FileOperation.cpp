@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 bool TFileOpResult::AllDone() const
@@ -191,6 +192,12 @@ private:
                             QString& error);
     // May the existing Target be replaced? Sets the outcome to return when not.
     bool MayReplace(const QString& source, const QString& target, TFileOpOutcome& outcome);
+    // What stops a copy or move (Verb) of a file onto Target before it starts: the file itself,
+    // a folder in the way, a declined or cancelled replace, a target folder that cannot be made.
+    // Nothing when the transfer may go ahead.
+    std::optional<TFileOpOutcome> PrepareTarget(const QString& source, const QString& target,
+                                                const char* verb, bool replaceAnswered,
+                                                QString& error);
     bool Advance(qint64 bytes);
     void Stop() { FStopped = FResult.Aborted = true; }
 
@@ -396,13 +403,13 @@ TFileOpOutcome TRun::Transfer(const QString& source, const QString& target, QStr
                               : MoveFile(source, target, error);
 }
 
-TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QString& error,
-                              bool replaceAnswered)
+std::optional<TFileOpOutcome> TRun::PrepareTarget(const QString& source, const QString& target,
+                                                  const char* verb, bool replaceAnswered,
+                                                  QString& error)
 {
-    const QFileInfo sourceInfo(source);
-    const qint64 size = sourceInfo.size();
     if (SameFile(source, target)) {
-        error = QStringLiteral("\"%1\" cannot be copied onto itself.").arg(source);
+        error = QStringLiteral("\"%1\" cannot be %2 onto itself.")
+                    .arg(source, QString::fromLatin1(verb));
         return TFileOpOutcome::fooFailed;
     }
     if (Present(target)) {
@@ -413,7 +420,7 @@ TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QStr
         TFileOpOutcome outcome;
         if (!replaceAnswered && !MayReplace(source, target, outcome)) {
             if (outcome == TFileOpOutcome::fooSkipped)
-                Advance(size);
+                Advance(QFileInfo(source).size());
             return outcome;
         }
     }
@@ -421,6 +428,15 @@ TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QStr
         error = QStringLiteral("The folder \"%1\" could not be created.").arg(ParentOf(target));
         return TFileOpOutcome::fooFailed;
     }
+    return std::nullopt;
+}
+
+TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QString& error,
+                              bool replaceAnswered)
+{
+    const QFileInfo sourceInfo(source);
+    if (const auto refused = PrepareTarget(source, target, "copied", replaceAnswered, error))
+        return *refused;
 
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -521,26 +537,8 @@ TFileOpOutcome TRun::CopyTree(const QString& source, const QString& target, QVec
 TFileOpOutcome TRun::MoveFile(const QString& source, const QString& target, QString& error)
 {
     const qint64 size = QFileInfo(source).size();
-    if (SameFile(source, target)) {
-        error = QStringLiteral("\"%1\" cannot be moved onto itself.").arg(source);
-        return TFileOpOutcome::fooFailed;
-    }
-    if (Present(target)) {
-        if (QFileInfo(target).isDir()) {
-            error = QStringLiteral("\"%1\" is a folder.").arg(target);
-            return TFileOpOutcome::fooFailed;
-        }
-        TFileOpOutcome outcome;
-        if (!MayReplace(source, target, outcome)) {
-            if (outcome == TFileOpOutcome::fooSkipped)
-                Advance(size);
-            return outcome;
-        }
-    }
-    if (!QDir().mkpath(ParentOf(target))) {
-        error = QStringLiteral("The folder \"%1\" could not be created.").arg(ParentOf(target));
-        return TFileOpOutcome::fooFailed;
-    }
+    if (const auto refused = PrepareTarget(source, target, "moved", false, error))
+        return *refused;
     std::error_code code;
     std::filesystem::rename(NativePath(source), NativePath(target), code);
     if (!code)
