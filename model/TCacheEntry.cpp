@@ -4,7 +4,9 @@
 #include "TCacheManager.h"
 
 TCacheEntry::TCacheEntry(TCacheManager* owner, const QString& fileName, const QString& guid)
-    : Owner(owner), FileName(fileName), GUID(guid)
+    : Owner(owner)
+    , FileName(fileName)
+    , GUID(guid)
 {}
 
 QString TCacheEntry::GetCachePath() const

@@ -96,7 +96,8 @@ int TCacheExtractResult::ExtractedCount() const
     }));
 }
 
-TCacheManager::TCacheManager(TSettingsRef settingsRef) : FSettingsRef(std::move(settingsRef))
+TCacheManager::TCacheManager(TSettingsRef settingsRef)
+    : FSettingsRef(std::move(settingsRef))
 {
     Load();
 }

@@ -14,7 +14,9 @@ using TEventMethod = std::function<void()>;
 class TEventHandler final
 {
 public:
-    TEventHandler(const QObject* key, TEventMethod method) : FKey(key), FMethod(std::move(method))
+    TEventHandler(const QObject* key, TEventMethod method)
+        : FKey(key)
+        , FMethod(std::move(method))
     {}
 
     const QObject* Key() const { return FKey; }

@@ -4,7 +4,8 @@
 
 #include "uKOVA_XML.h"
 
-TGameTypes::TGameTypes(TSettingsRef settingsRef) : FSettingsRef(std::move(settingsRef))
+TGameTypes::TGameTypes(TSettingsRef settingsRef)
+    : FSettingsRef(std::move(settingsRef))
 {
     Load();
 }

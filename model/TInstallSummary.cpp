@@ -5,8 +5,10 @@
 
 TInstallSummaryItem::TInstallSummaryItem(const QString& sourceArchive, const QString& sourceFile,
                                          const QString& targetFile, bool installed)
-    : Installed(installed), SourceArchive(sourceArchive), SourceFile(sourceFile),
-      TargetFile(targetFile)
+    : Installed(installed)
+    , SourceArchive(sourceArchive)
+    , SourceFile(sourceFile)
+    , TargetFile(targetFile)
 {}
 
 void TInstallSummary::Add(std::unique_ptr<TInstallSummaryItem> item)

@@ -33,7 +33,9 @@ QString FileNamePart(const QString& path)
 } // namespace
 
 TKOVALanguage::TKOVALanguage(TLanguageForms forms, const QString& dir, const QString& prefix)
-    : FForms(std::move(forms)), FDir(WithTrailingSeparator(dir)), FPrefix(prefix)
+    : FForms(std::move(forms))
+    , FDir(WithTrailingSeparator(dir))
+    , FPrefix(prefix)
 {
     const QString lead = FPrefix + QLatin1Char('.');
     for (const QString& name : ListFolder(FDir, lead + QLatin1Char('*'), TListKind::lkFiles)) {

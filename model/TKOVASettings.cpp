@@ -115,7 +115,9 @@ QString FolderInstallModeName(TFolderInstallMode mode)
 
 TKOVASettings::TKOVASettings(const QString& appDir, const QString& fileName,
                              TSettingsErrorHandler onLoadError)
-    : OnLoadError(std::move(onLoadError)), AppDir(appDir), FileName(fileName)
+    : OnLoadError(std::move(onLoadError))
+    , AppDir(appDir)
+    , FileName(fileName)
 {
     LoadFromFile();
 }

@@ -22,7 +22,10 @@ QString ReadWithDefault(const TIniFile& ini, const QString& ident, const QString
 } // namespace
 
 TLanguage::TLanguage(TLanguageForms forms, const QString& fileName, bool apply)
-    : FForms(std::move(forms)), FFileName(fileName), FLanguageName(KUnknown), FAuthor(KUnknown)
+    : FForms(std::move(forms))
+    , FFileName(fileName)
+    , FLanguageName(KUnknown)
+    , FAuthor(KUnknown)
 {
     if (QFileInfo(FFileName).isFile()) {
         const TIniFile ini(FFileName);

@@ -1,5 +1,7 @@
 #include "TMapGameType.h"
 
 TMapGameType::TMapGameType(const QString& name, const QString& mask)
-    : FName(name), FMask(mask), FMatcher(mask)
+    : FName(name)
+    , FMask(mask)
+    , FMatcher(mask)
 {}

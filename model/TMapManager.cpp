@@ -17,8 +17,9 @@ QString ShortNameKey(QStringView fileName)
 
 TMapManager::TMapManager(TSettingsRef settingsRef, const QString& cacheFile,
                          TMapCacheProgress onProgress)
-    : OnProgress(std::move(onProgress)), FSettingsRef(std::move(settingsRef)),
-      FGameTypes(FSettingsRef)
+    : OnProgress(std::move(onProgress))
+    , FSettingsRef(std::move(settingsRef))
+    , FGameTypes(FSettingsRef)
 {
     const TKOVASettings* settings = Settings();
     if (settings && settings->EnableMapManagerCache) {

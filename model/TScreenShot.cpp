@@ -95,7 +95,9 @@ EScreenShotError::EScreenShotError(const QString& message)
     : std::runtime_error(message.toStdString())
 {}
 
-TScreenShot::TScreenShot(const QString& fileName) : FileName(fileName) {}
+TScreenShot::TScreenShot(const QString& fileName)
+    : FileName(fileName)
+{}
 
 bool TScreenShot::Delete(TFileOpResult* result)
 {

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QStringList>
 
-
 TScreenShotManager::TScreenShotManager(const QString& dir, const QString& mask)
 {
     QStringList files;

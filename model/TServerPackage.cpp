@@ -43,7 +43,8 @@ QString ExtensionOf(const QString& path)
 } // namespace
 
 TServerPackage::TServerPackage(const QString& line, TServerPackages* owner)
-    : Owner(owner), Line(TrimmedLine(line))
+    : Owner(owner)
+    , Line(TrimmedLine(line))
 {}
 
 bool TServerPackage::IsEnabled() const

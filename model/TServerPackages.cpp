@@ -51,8 +51,10 @@ class TTextFile final
 {
 public:
     explicit TTextFile(QByteArray bytes)
-        : FBytes(std::move(bytes)), FEncoding(DetectTextEncoding(FBytes)),
-          FText(DecodeText(FBytes)), FLines(SplitLines(FText))
+        : FBytes(std::move(bytes))
+        , FEncoding(DetectTextEncoding(FBytes))
+        , FText(DecodeText(FBytes))
+        , FLines(SplitLines(FText))
     {}
 
     const QString& Text() const { return FText; }
@@ -107,7 +109,8 @@ private:
 } // namespace
 
 TServerPackages::TServerPackages(const QString& iniFile, TKOVASettings* settings)
-    : IniFile(iniFile), Settings(settings)
+    : IniFile(iniFile)
+    , Settings(settings)
 {
     Load();
 }

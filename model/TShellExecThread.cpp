@@ -15,7 +15,9 @@ constexpr std::chrono::milliseconds KPollPeriod(100);
 } // namespace
 
 TShellExecThread::TShellExecThread(const QString& fileName, const QString& params, QObject* parent)
-    : QThread(parent), FFileName(fileName), FParams(params)
+    : QThread(parent)
+    , FFileName(fileName)
+    , FParams(params)
 {
     // The application's end stops the wait, as the end of the message loop did.
     if (QCoreApplication* app = QCoreApplication::instance())

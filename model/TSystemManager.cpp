@@ -275,7 +275,9 @@ void PutFirst(TIniFile& ini, const QString& section, const QString& type, const 
 
 TSystemManager::TSystemManager(TSettingsRef settingsRef, const TLanguage* language,
                                const QString& programPath)
-    : FSettingsRef(std::move(settingsRef)), FLanguage(language), FProgramPath(programPath)
+    : FSettingsRef(std::move(settingsRef))
+    , FLanguage(language)
+    , FProgramPath(programPath)
 {}
 
 QString TSystemManager::ApplicationsDir()

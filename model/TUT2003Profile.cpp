@@ -14,7 +14,6 @@
 
 namespace {
 
-
 bool IsRegularFile(const QString& fileName)
 {
     return QFileInfo(fileName).isFile();
@@ -61,7 +60,9 @@ void SetError(QString* error, const QString& text)
 
 } // namespace
 
-EProfileError::EProfileError(const QString& message) : std::runtime_error(message.toStdString()) {}
+EProfileError::EProfileError(const QString& message)
+    : std::runtime_error(message.toStdString())
+{}
 
 TUT2003Profile::TUT2003Profile(const QString& gameDir, const QString& programDir)
 {

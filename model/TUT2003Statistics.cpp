@@ -35,7 +35,9 @@ QStringList DistinctFiles(const QStringList& paths)
 
 } // namespace
 
-TUT2003Statistics::TUT2003Statistics(const TKOVASettings& settings) : Settings(settings) {}
+TUT2003Statistics::TUT2003Statistics(const TKOVASettings& settings)
+    : Settings(settings)
+{}
 
 qint64 TUT2003Statistics::FileSize(const QString& fileName)
 {

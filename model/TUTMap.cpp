@@ -70,7 +70,9 @@ QString NameWithoutExtension(const QString& shortName)
 class TReleaseObject final
 {
 public:
-    explicit TReleaseObject(TUTObject& object) : FObject(object) {}
+    explicit TReleaseObject(TUTObject& object)
+        : FObject(object)
+    {}
     ~TReleaseObject() { FObject.ReleaseObject(); }
     TReleaseObject(const TReleaseObject&) = delete;
     TReleaseObject& operator=(const TReleaseObject&) = delete;
@@ -82,7 +84,9 @@ private:
 } // namespace
 
 TUTMap::TUTMap(TMapManager* owner, const TGameTypes* gameTypes, const QString& fileName)
-    : FOwner(owner), FFileName(fileName), FShortName(BareFileName(fileName).toString())
+    : FOwner(owner)
+    , FFileName(fileName)
+    , FShortName(BareFileName(fileName).toString())
 {
     if (!TryGetFileSize(fileName, FSize))
         FTitle = FShortName;

@@ -19,10 +19,13 @@ bool IsRegularFile(const QString& fileName)
 
 } // namespace
 
-TUTProfile::TUTProfile(const QString& fileName) : TUTProfile(fileName, nullptr) {}
+TUTProfile::TUTProfile(const QString& fileName)
+    : TUTProfile(fileName, nullptr)
+{}
 
 TUTProfile::TUTProfile(const QString& fileName, const TUTProfile* source)
-    : FileName(fileName), Exists(IsRegularFile(fileName))
+    : FileName(fileName)
+    , Exists(IsRegularFile(fileName))
 {
     if (source) {
         IsDefault = source->IsDefault;

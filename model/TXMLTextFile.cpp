@@ -107,7 +107,8 @@ bool IsUnicodeEncoding(const QByteArray& name)
 
 } // namespace
 
-TXMLTextFile::TXMLTextFile(const QString& fileName) : FFileName(fileName)
+TXMLTextFile::TXMLTextFile(const QString& fileName)
+    : FFileName(fileName)
 {
     TXMLFileBytes bytes = ReadXMLFileBytes(fileName);
     FBuffer = std::move(bytes.Utf8);

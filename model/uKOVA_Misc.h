@@ -25,13 +25,13 @@ constexpr int FO_DELETE = 3;
 constexpr int FO_RENAME = 4;
 
 constexpr quint16 FOF_MULTIDESTFILES = 0x0001;
-constexpr quint16 FOF_SILENT = 0x0004;         // no progress
+constexpr quint16 FOF_SILENT = 0x0004; // no progress
 constexpr quint16 FOF_RENAMEONCOLLISION = 0x0008;
 constexpr quint16 FOF_NOCONFIRMATION = 0x0010; // replace and delete without asking
 constexpr quint16 FOF_ALLOWUNDO = 0x0040;      // delete to the trash
 constexpr quint16 FOF_FILESONLY = 0x0080;
 constexpr quint16 FOF_NOCONFIRMMKDIR = 0x0200;
-constexpr quint16 FOF_NOERRORUI = 0x0400;      // report no errors to the user
+constexpr quint16 FOF_NOERRORUI = 0x0400; // report no errors to the user
 
 // Who answers the questions of a shell operation and shows its progress and errors. The user
 // interface sets one at start-up; without one, replace questions are answered No, deletes are

@@ -100,8 +100,8 @@ QByteArray DeclaredEncoding(const QByteArray& bytes)
 } // namespace
 
 EXMLFileError::EXMLFileError(const QString& fileName, const QString& reason)
-    : std::runtime_error(QStringLiteral("%1: %2").arg(fileName, reason).toStdString()),
-      FFileName(fileName)
+    : std::runtime_error(QStringLiteral("%1: %2").arg(fileName, reason).toStdString())
+    , FFileName(fileName)
 {}
 
 pugi::xml_node FindXMLChild(pugi::xml_node node, const QString& name)

@@ -60,7 +60,9 @@ bool CompareWildText(QStringView mask, QStringView s)
     return Match(CodePoints(mask, true), CodePoints(s, true));
 }
 
-TWildTextMask::TWildTextMask(QStringView mask) : FMask(CodePoints(mask, true)) {}
+TWildTextMask::TWildTextMask(QStringView mask)
+    : FMask(CodePoints(mask, true))
+{}
 
 bool TWildTextMask::Matches(QStringView s) const
 {

@@ -22,7 +22,8 @@ bool IsHighSurrogate(char16_t c)
 
 } // namespace
 
-TFileMask::TFileMask(const QString& mask) : FMask(Folded(mask))
+TFileMask::TFileMask(const QString& mask)
+    : FMask(Folded(mask))
 {
     FMatchesAll = FMask == QLatin1String("*") || FMask == QLatin1String("*.*");
     if (FMask.endsWith(QLatin1String(".*"))) {

@@ -159,7 +159,8 @@ class TRun final
 {
 public:
     TRun(const TFileOpRequest& request, const TFileOpCallbacks& callbacks)
-        : FRequest(request), FCallbacks(callbacks)
+        : FRequest(request)
+        , FCallbacks(callbacks)
     {}
 
     TFileOpResult Run();

@@ -18,8 +18,8 @@
 EIniFileException::EIniFileException(const QString& fileName, const QString& reason)
     : std::runtime_error(QStringLiteral("Unable to write to %1: %2")
                              .arg(QDir::toNativeSeparators(fileName), reason)
-                             .toStdString()),
-      FFileName(fileName)
+                             .toStdString())
+    , FFileName(fileName)
 {}
 
 namespace {
@@ -157,7 +157,9 @@ private:
 };
 
 TIniDocument::TIniDocument(QByteArray bytes, bool keepBytes)
-    : FBytes(std::move(bytes)), FEncoding(DetectTextEncoding(FBytes)), FText(DecodeText(FBytes))
+    : FBytes(std::move(bytes))
+    , FEncoding(DetectTextEncoding(FBytes))
+    , FText(DecodeText(FBytes))
 {
     if (!keepBytes)
         FBytes.clear();
@@ -380,7 +382,9 @@ void CheckName(const QString& fileName, const QString& what, const QString& name
 
 } // namespace
 
-TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {}
+TIniFile::TIniFile(const QString& fileName)
+    : FFileName(fileName)
+{}
 
 QStringList TIniFile::ReadSections() const
 {

@@ -14,6 +14,7 @@
 #include "TEventManager.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "SystemImages.h"
 #include "TListView.h"
 #include "TMapManager.h"
 #include "TQtLanguageForm.h"
@@ -72,8 +73,11 @@ int CompareSize(qint64 a, qint64 b)
 } // namespace
 
 TfrmMain::TfrmMain(const QString& appDir, const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), FUi(std::make_unique<Ui::TfrmMain>()),
-      FAppDir(WithoutTrailingSeparator(appDir)), FForms(std::make_shared<QList<ILanguageForm*>>())
+    : QMainWindow(parent)
+    , FUi(std::make_unique<Ui::TfrmMain>())
+    , FAppDir(WithoutTrailingSeparator(appDir))
+    , FSystemImages(SystemImages())
+    , FForms(std::make_shared<QList<ILanguageForm*>>())
 {
     FUi->setupUi(this);
     FormCreate(arguments);

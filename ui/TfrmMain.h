@@ -22,6 +22,7 @@ class TMapManager;
 class TScreenShotManager;
 class TServerPackages;
 class TShellExecThread;
+class TSystemImages;
 class TSystemManager;
 class TUT2003Profile;
 class TUTMap;
@@ -75,6 +76,8 @@ public:
     TSystemManager* SystemManager() const { return FSystemManager.get(); }
     TEventManager* EventManager() const { return FEventManager.get(); }
     const QString& AppDir() const { return FAppDir; }
+    // The small file-type icons the file lists share.
+    TSystemImages& SystemImageList() const { return FSystemImages; }
     Ui::TfrmMain* Form() const { return FUi.get(); }
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
@@ -183,6 +186,7 @@ private:
     std::unique_ptr<TServerPackages> FServerPackages;
     bool FFirstShow = true;
     QString FAppDir;
+    TSystemImages& FSystemImages;
 
     TLanguageForms FForms;
     QList<std::shared_ptr<ILanguageForm>> FFormAdapters;

@@ -96,7 +96,9 @@ bool SameIdentity(const TFileVersion& a, const TFileVersion& b)
 
 } // namespace
 
-TFileChangeMonitor::TFileChangeMonitor() : FQueue(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+TFileChangeMonitor::TFileChangeMonitor()
+    : FQueue(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+{}
 
 TFileChangeMonitor::~TFileChangeMonitor()
 {

@@ -446,7 +446,8 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
 class TBusyWatch final : public QObject
 {
 public:
-    explicit TBusyWatch(TfrmMain* window) : FWindow(window)
+    explicit TBusyWatch(TfrmMain* window)
+        : FWindow(window)
     {
         window->UpdateCacheWindow()->installEventFilter(this);
     }

@@ -7,8 +7,8 @@
 #include <QFileInfo>
 
 TAddonDeletionProposal::TAddonDeletionProposal(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      FUi(std::make_unique<Ui::TAddonDeletionProposal>())
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , FUi(std::make_unique<Ui::TAddonDeletionProposal>())
 {
     FUi->setupUi(this);
     connect(FUi->btnSelectAll, &QPushButton::clicked, this,

@@ -4,8 +4,8 @@
 #include "TKOVALanguage.h"
 
 TSelectLanguage::TSelectLanguage(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      FUi(std::make_unique<Ui::TSelectLanguage>())
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , FUi(std::make_unique<Ui::TSelectLanguage>())
 {
     FUi->setupUi(this);
     connect(FUi->lbLanguages, &QListWidget::itemSelectionChanged, this,

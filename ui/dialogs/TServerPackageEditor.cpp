@@ -26,8 +26,8 @@ TServerPackage* PackageOf(const QTreeWidgetItem* row)
 
 TServerPackageEditor::TServerPackageEditor(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      FUi(std::make_unique<Ui::TServerPackageEditor>())
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , FUi(std::make_unique<Ui::TServerPackageEditor>())
 {
     FUi->setupUi(this);
     FUi->tbNavigation->addAction(FUi->AddPackageButton);

@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 
 TUpdateCache::TUpdateCache(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      FUi(std::make_unique<Ui::TUpdateCache>())
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    , FUi(std::make_unique<Ui::TUpdateCache>())
 {
     FUi->setupUi(this);
     setModal(false);

@@ -4,6 +4,7 @@
 
 #include "Guard.h"
 #include "IDialogs.h"
+#include "SystemImages.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
 #include "TUT2003Profile.h"
@@ -13,7 +14,9 @@
 #include <QSignalBlocker>
 
 TConfigurationPage::TConfigurationPage(TfrmMain& main, QWidget* parent)
-    : QWidget(parent), FMain(main), FUi(std::make_unique<Ui::TConfigurationPage>())
+    : QWidget(parent)
+    , FMain(main)
+    , FUi(std::make_unique<Ui::TConfigurationPage>())
 {
     FUi->setupUi(this);
     FUi->btnConfig_Advanced->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
@@ -103,8 +106,8 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
 void TConfigurationPage::btnConfigure_BrowsePathClick()
 {
     QString folder = FMain.Settings()->UTDir;
-    if (!Dialogs().BrowseForFolder(
-            &FMain, FMain.GetLangText(TDialogType::Configuration_BrowseForDir), folder))
+    if (!BrowseForFolder(CSIDL_DRIVES, FMain.GetLangText(TDialogType::Configuration_BrowseForDir),
+                         folder))
         return;
     if (FMain.Settings()->IsValidUTDir(folder)) {
         ApplyGameFolder(folder);

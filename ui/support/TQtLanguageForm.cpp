@@ -45,7 +45,9 @@ QLabel* BuddyLabelOf(QWidget* edit, QWidget* form)
 
 } // namespace
 
-TQtLanguageForm::TQtLanguageForm(QWidget* form) : FForm(form) {}
+TQtLanguageForm::TQtLanguageForm(QWidget* form)
+    : FForm(form)
+{}
 
 QString TQtLanguageForm::FormName() const
 {

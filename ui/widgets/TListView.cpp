@@ -2,7 +2,8 @@
 
 #include <QHeaderView>
 
-TListView::TListView(QWidget* parent) : QTreeWidget(parent)
+TListView::TListView(QWidget* parent)
+    : QTreeWidget(parent)
 {
     setRootIsDecorated(false);
     setUniformRowHeights(true);

@@ -13,7 +13,8 @@
 class TMultiRowTabBar final : public QTabBar
 {
 public:
-    explicit TMultiRowTabBar(QWidget* parent) : QTabBar(parent)
+    explicit TMultiRowTabBar(QWidget* parent)
+        : QTabBar(parent)
     {
         setUsesScrollButtons(false);
         setExpanding(false);
@@ -149,7 +150,9 @@ private:
     }
 };
 
-TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent), FTabBar(new TMultiRowTabBar(this))
+TPageControl::TPageControl(QWidget* parent)
+    : QTabWidget(parent)
+    , FTabBar(new TMultiRowTabBar(this))
 {
     setTabBar(FTabBar);
     FTabBar->installEventFilter(this);
