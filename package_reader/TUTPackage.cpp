@@ -462,7 +462,8 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     if (NameCount > 0) {
         FNames = std::make_unique_for_overwrite<TNameEntry[]>(NameCount);
     }
-    // Room for names of 23 characters on average; space not written costs no memory.
+    // Room for names of 23 characters on average, reserved but not written: longer names rarely
+    // make the characters move.
     ReserveNameChars(NameCount * 24 + 64);
     if (Bulk && FVersion >= 64) {
         ReadNameTable(NameCount, Done, Total);
@@ -638,6 +639,9 @@ template <bool Checked> [[gnu::always_inline]] inline std::int32_t TakeIndex(TTa
 
 } // namespace
 
+// Decodes Count entries with Entry from the stream's position on. The bytes come in reads sized
+// to what is left of the table; an entry is decoded unchecked while the window holds MaxEntry
+// bytes, checked only where the file ends within them.
 template <class TEntry>
 void TUTPackage::WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_t Guess,
                            std::int64_t& Done, std::int64_t Total, TEntry&& Entry)
@@ -679,7 +683,7 @@ void TUTPackage::WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_
     S.TakeFromWindow(static_cast<std::size_t>(C.P - S.WindowData()));
 }
 
-// Flattened: the per-entry calls would cost more than the decoding.
+// The table readers are flattened: a call per entry would cost more than its decoding.
 [[gnu::flatten]] void TUTPackage::ReadNameTable(std::uint64_t Count, std::int64_t& Done,
                                                 std::int64_t Total)
 {
@@ -724,7 +728,6 @@ void TUTPackage::WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_
     });
 }
 
-// Flattened: the per-entry calls would cost more than the decoding.
 [[gnu::flatten]] void TUTPackage::ReadExportTable(std::uint64_t Count, std::int64_t& Done,
                                                   std::int64_t Total, TDataUnion& Data)
 {
@@ -754,7 +757,6 @@ void TUTPackage::WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_
         });
 }
 
-// Flattened: the per-entry calls would cost more than the decoding.
 [[gnu::flatten]] void TUTPackage::ReadImportTable(std::uint64_t Count, std::int64_t& Done,
                                                   std::int64_t Total)
 {
