@@ -1,21 +1,24 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 class TUTObject;
 class TUTPackage;
 
 // One export-table entry: an object stored in this package. Filled only by the package's table
-// reader; owns the object made for it on first use.
+// reader. The object made for it on first use belongs to the package, which keeps the entries
+// themselves plain data.
 class TUTExportTableObjectData final
 {
 public:
-    TUTExportTableObjectData(TUTPackage* Package, std::int32_t ExportIndex);
-    ~TUTExportTableObjectData();
-    TUTExportTableObjectData(TUTExportTableObjectData&&) noexcept;
-    TUTExportTableObjectData& operator=(TUTExportTableObjectData&&) noexcept;
+    // Inline: a package makes thousands of these at a time.
+    TUTExportTableObjectData(TUTPackage* Package, std::int32_t ExportIndex)
+        : FPackage(Package), FExportIndex(ExportIndex)
+    {}
+    ~TUTExportTableObjectData() = default;
+    TUTExportTableObjectData(TUTExportTableObjectData&&) noexcept = default;
+    TUTExportTableObjectData& operator=(TUTExportTableObjectData&&) noexcept = default;
 
     TUTPackage* Package() const { return FPackage; }
     std::int32_t SerialOffset() const { return FSerialOffset; }
@@ -26,7 +29,7 @@ public:
     std::int32_t Super() const { return FSuper; }
     std::uint32_t Flags() const { return FFlags; }
     std::int32_t ExportIndex() const { return FExportIndex; }
-    TUTObject* UTObject() const { return FUTObject.get(); } // none before GetUTObject
+    TUTObject* UTObject() const; // none before GetUTObject
 
     std::string GetObjectName() const;  // empty when the index is outside the name table
     std::string GetClassName() const;   // own name of the class; empty when Class is 0
@@ -47,6 +50,5 @@ private:
     std::int32_t FGroup = 0;
     std::int32_t FSuper = 0;
     std::uint32_t FFlags = 0;
-    std::unique_ptr<TUTObject> FUTObject;
     std::int32_t FExportIndex;
 };

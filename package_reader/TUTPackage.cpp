@@ -14,6 +14,18 @@ namespace {
 constexpr std::uint32_t PackageSignature = 0x9E2A83C1;
 constexpr std::uint32_t HeaderMarker = 0x0FF0ADDE;
 
+// Table entries at their largest (compact indexes of five bytes) and as the game's files
+// mostly have them, for sizing the reads of the tables.
+constexpr std::uint64_t MaxExportEntry = 5 + 5 + 4 + 5 + 4 + 5 + 5;
+constexpr std::uint64_t MaxImportEntry = 5 + 5 + 4 + 5;
+constexpr std::uint64_t ExportEntryGuess = 20;
+// Reads of table bytes: large enough that a read's fixed cost is small against its copying,
+// small enough that the window stays in the caches and in memory the allocator reuses.
+constexpr std::uint64_t MinTableRead = 4 * 1024;
+constexpr std::uint64_t MaxTableRead = 128 * 1024;
+// Names up to this length are copied with one fixed-size copy.
+constexpr std::size_t NameCopy = 32;
+
 // Field names of table entries for the read notification, built only when someone listens.
 class TEntryField
 {
@@ -59,6 +71,54 @@ std::uint32_t RawDWord(TUTStream& S)
     std::uint8_t B[4];
     S.ReadExact(B, 4);
     return LoadDWord(B);
+}
+
+// Regions (ascending, disjoint) without the union of the ranges Next gives in ascending order
+// of their starts.
+template <class TNext>
+std::vector<TUTRegion> SubtractAscending(const std::vector<TUTRegion>& Regions, TNext&& Next)
+{
+    std::vector<TUTRegion> Result;
+    Result.reserve(Regions.size() + 1);
+    TUTRegion Range;
+    bool HaveRange = Next(Range);
+    // The current piece of the union: [UnionStart, UnionEnd).
+    std::uint64_t UnionStart = 0;
+    std::uint64_t UnionEnd = 0;
+    auto NextPiece = [&]() {
+        if (!HaveRange) {
+            return false;
+        }
+        UnionStart = Range.Start;
+        UnionEnd = Range.Start + Range.Length;
+        while ((HaveRange = Next(Range)) && Range.Start <= UnionEnd) {
+            UnionEnd = std::max(UnionEnd, Range.Start + Range.Length);
+        }
+        return true;
+    };
+    bool HavePiece = NextPiece();
+    for (const TUTRegion& Region : Regions) {
+        const std::uint64_t RegionEnd = Region.Start + Region.Length;
+        std::uint64_t Cur = Region.Start;
+        while (HavePiece && UnionEnd <= Cur) {
+            HavePiece = NextPiece();
+        }
+        while (HavePiece && UnionStart < RegionEnd) {
+            if (UnionStart > Cur) {
+                Result.push_back({Cur, UnionStart - Cur});
+            }
+            Cur = std::max(Cur, UnionEnd);
+            if (UnionEnd > RegionEnd) {
+                // The piece reaches into the next region.
+                break;
+            }
+            HavePiece = NextPiece();
+        }
+        if (Cur < RegionEnd) {
+            Result.push_back({Cur, RegionEnd - Cur});
+        }
+    }
+    return Result;
 }
 
 bool IsRegularFile(const std::string& Name)
@@ -181,6 +241,7 @@ TUTPackage::~TUTPackage()
 {
     CloseStream();
     // Objects go before the tables they read from.
+    FObjects.clear();
     FExportTable.clear();
 }
 
@@ -221,19 +282,25 @@ void TUTPackage::LoadFromFile(const std::string& FileName, std::uint8_t Game)
 
 void TUTPackage::ReleaseAllObjects()
 {
-    for (TUTExportTableObjectData& Export : FExportTable) {
-        if (TUTObject* Object = Export.UTObject(); Object != nullptr && Object->Loaded()) {
+    for (const auto& [Index, Object] : FObjects) {
+        if (Object != nullptr && Object->Loaded()) {
             Object->ReleaseObject();
         }
     }
 }
 
+std::unique_ptr<TUTObject>& TUTPackage::ObjectSlot(std::int32_t ExportIndex)
+{
+    return FObjects[ExportIndex];
+}
+
 void TUTPackage::ClearTables()
 {
+    FObjects.clear();
     FExportTable.clear();
     FImportTable.clear();
-    FNames.clear();
-    FNameChars.clear();
+    FNames.reset();
+    FNameCount = 0;
     FNameUsed = 0;
     FHeritageTable.clear();
     FGenerationInfo.clear();
@@ -293,6 +360,28 @@ void TUTPackage::CheckTable(std::uint64_t Count, std::uint64_t Offset, std::uint
     }
 }
 
+inline void TUTPackage::TDataUnion::Add(std::int32_t Offset, std::int32_t Size)
+{
+    if (Size <= 0 || Offset < 0 || !InOrder) {
+        return;
+    }
+    if (Offset < LastStart) {
+        // Not as the game writes them: the ranges are sorted when they are taken out.
+        InOrder = false;
+        Pieces.clear();
+        return;
+    }
+    LastStart = Offset;
+    const auto Start = static_cast<std::uint64_t>(Offset);
+    const std::uint64_t End = Start + static_cast<std::uint64_t>(Size);
+    if (!Pieces.empty() && Start <= Pieces.back().Start + Pieces.back().Length) {
+        TUTRegion& Last = Pieces.back();
+        Last.Length = std::max(Last.Start + Last.Length, End) - Last.Start;
+    } else {
+        Pieces.push_back({Start, End - Start});
+    }
+}
+
 void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
 {
     OpenStream();
@@ -311,9 +400,10 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     FLicenseeMode = ReadWord(nullptr, 1, "LicenseeMode");
     FFlags = ReadDWord(nullptr, 4, "Flags");
     DetectGameByVersion();
-    FNames.clear();
-    FNameChars.clear();
+    FNames.reset();
+    FNameCount = 0;
     FNameUsed = 0;
+    FObjects.clear();
     FExportTable.clear();
     FImportTable.clear();
     const std::uint64_t NameCount = ReadDWord(nullptr, 1, "NameTableCount");
@@ -332,6 +422,10 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
 
     std::uint64_t HeritageCount = 0;
     std::uint64_t HeritageOffset = 0;
+    // Without a listener for single fields the tables are decoded in bulk from the file's bytes
+    // in memory; with one, field by field, so that each field can be reported.
+    const bool Bulk = !(NotifyReads && OnReadField);
+    TUTGuid HeaderGuid{};
     if (FVersion < 68) {
         HeritageCount = ReadDWord(nullptr, 1, "HeritageTableCount");
         HeritageOffset = ReadDWord(nullptr, 5, "HeritageTableOffset");
@@ -347,8 +441,7 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
         }
         HeritageCount = 1;
         HeritageOffset = static_cast<std::uint64_t>(S.GetPosition());
-        TUTGuid Guid;
-        ReadGUID(nullptr, "GUID", Guid);
+        ReadGUID(nullptr, "GUID", HeaderGuid);
         const std::uint64_t GenerationCount = ReadDWord(nullptr, 1, "GenerationInfoCount");
         CheckTable(GenerationCount, static_cast<std::uint64_t>(S.GetPosition()), 8,
                    "Generation table");
@@ -366,36 +459,55 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
     // Names.
     CheckTable(NameCount, NameOffset, 5, "Name table");
     S.Seek(static_cast<std::int64_t>(NameOffset));
-    FNames.reserve(NameCount);
-    FNameChars.resize(NameCount * 16 + 64);
-    TEntryField NameField("NameTable", NotifyReads && OnReadField);
-    for (std::uint64_t I = 1; I <= NameCount; ++I) {
-        const auto Entry = static_cast<std::int64_t>(I);
-        TNameEntry Name{FNameUsed, 0, 0};
-        if (NotifyReads) {
-            const std::string Text = ReadName(nullptr, NameField(Entry, "Name"));
-            AppendNameChars(Text.data(), Text.size(), Text.size());
-        } else {
-            ReadTableName(S);
+    if (NameCount > 0) {
+        FNames = std::make_unique_for_overwrite<TNameEntry[]>(NameCount);
+    }
+    // Room for names of 23 characters on average, reserved but not written: longer names rarely
+    // make the characters move.
+    ReserveNameChars(NameCount * 24 + 64);
+    if (Bulk && FVersion >= 64) {
+        ReadNameTable(NameCount, Done, Total);
+    } else {
+        TEntryField NameField("NameTable", NotifyReads && OnReadField);
+        for (std::uint64_t I = 1; I <= NameCount; ++I) {
+            const auto Entry = static_cast<std::int64_t>(I);
+            TNameEntry Name{FNameUsed, 0, 0};
+            if (NotifyReads) {
+                const std::string Text = ReadName(nullptr, NameField(Entry, "Name"));
+                AppendNameChars(Text.data(), Text.size(), Text.size());
+            } else {
+                ReadTableName(S);
+            }
+            Name.Length = static_cast<std::uint32_t>(FNameUsed - Name.Offset);
+            Name.Flags = ReadDWord(nullptr, 4, NameField(Entry, "Flags"));
+            FNames[FNameCount++] = Name;
+            DoProgress(++Done, Total);
         }
-        Name.Length = static_cast<std::uint32_t>(FNameUsed - Name.Offset);
-        Name.Flags = ReadDWord(nullptr, 4, NameField(Entry, "Flags"));
-        FNames.push_back(Name);
-        DoProgress(++Done, Total);
     }
     MarkRegionRead(NameOffset, static_cast<std::uint64_t>(S.GetPosition()) - NameOffset);
 
-    // Exports; their data ranges are taken out of the unread regions in one pass. An entry
-    // that fails half-way is dropped again.
+    // Exports; their data ranges are taken out of the unread regions in one pass, also those
+    // of the entries read before a failure. An entry that fails half-way is dropped.
     CheckTable(ExportCount, ExportOffset, 12, "Export table");
+    if (Bulk && ImportCount > 0 && ImportOffset < ExportOffset &&
+        ExportOffset - ImportOffset <= ImportCount * MaxImportEntry) {
+        // The import table may end where the export table starts, as the game writes them:
+        // one read brings in both.
+        S.Seek(static_cast<std::int64_t>(ImportOffset));
+        FStream->ReadAhead(static_cast<std::size_t>(std::min<std::uint64_t>(
+            ExportOffset - ImportOffset + ExportCount * ExportEntryGuess + MaxExportEntry,
+            MaxTableRead)));
+    }
     S.Seek(static_cast<std::int64_t>(ExportOffset));
     FExportTable.reserve(ExportCount);
-    std::vector<TUTRegion> DataRanges;
-    DataRanges.reserve(ExportCount);
     TEntryField ExportField("ExportTable", NotifyReads && OnReadField);
     std::size_t Complete = 0;
+    TDataUnion Data;
     try {
-        for (std::uint64_t I = 1; I <= ExportCount; ++I) {
+        if (Bulk) {
+            ReadExportTable(ExportCount, Done, Total, Data);
+        }
+        for (std::uint64_t I = 1; I <= ExportCount && !Bulk; ++I) {
             const auto Entry = static_cast<std::int64_t>(I);
             TUTExportTableObjectData& Export =
                 FExportTable.emplace_back(this, static_cast<std::int32_t>(I - 1));
@@ -407,67 +519,263 @@ void TUTPackage::ReadHeaderFields(std::int64_t& Done, std::int64_t& Total)
             Export.FSerialSize = ReadIndex(nullptr, 1, ExportField(Entry, "SerialSize"));
             if (Export.FSerialSize > 0) {
                 Export.FSerialOffset = ReadIndex(nullptr, 1, ExportField(Entry, "SerialOffset"));
-                if (Export.FSerialOffset >= 0) {
-                    DataRanges.push_back({static_cast<std::uint64_t>(Export.FSerialOffset),
-                                          static_cast<std::uint64_t>(Export.FSerialSize)});
-                }
             }
+            Data.Add(Export.FSerialOffset, Export.FSerialSize);
             ++Complete;
             DoProgress(++Done, Total);
         }
     } catch (...) {
-        if (FExportTable.size() > Complete) {
+        if (!Bulk && FExportTable.size() > Complete) {
             FExportTable.pop_back();
         }
-        MarkRegionsRead(DataRanges);
+        MarkExportDataRead(Data);
         throw;
     }
-    MarkRegionsRead(DataRanges);
+    MarkExportDataRead(Data);
     MarkRegionRead(ExportOffset, static_cast<std::uint64_t>(S.GetPosition()) - ExportOffset);
 
     // Imports.
     CheckTable(ImportCount, ImportOffset, 7, "Import table");
     S.Seek(static_cast<std::int64_t>(ImportOffset));
     FImportTable.reserve(ImportCount);
-    TEntryField ImportField("ImportTable", NotifyReads && OnReadField);
-    for (std::uint64_t I = 1; I <= ImportCount; ++I) {
-        const auto Entry = static_cast<std::int64_t>(I);
-        TUTImportTableObjectData Import(this);
-        Import.FClassPackage = ReadIndex(nullptr, 2, ImportField(Entry, "ClassPackage"));
-        Import.FClass = ReadIndex(nullptr, 2, ImportField(Entry, "Class"));
-        Import.FPackageRef = ReadInt(nullptr, 2, ImportField(Entry, "Package"));
-        Import.FObject = ReadIndex(nullptr, 2, ImportField(Entry, "Object"));
-        FImportTable.push_back(Import);
-        DoProgress(++Done, Total);
+    if (Bulk) {
+        ReadImportTable(ImportCount, Done, Total);
+    } else {
+        TEntryField ImportField("ImportTable", NotifyReads && OnReadField);
+        for (std::uint64_t I = 1; I <= ImportCount; ++I) {
+            const auto Entry = static_cast<std::int64_t>(I);
+            TUTImportTableObjectData Import(this);
+            Import.FClassPackage = ReadIndex(nullptr, 2, ImportField(Entry, "ClassPackage"));
+            Import.FClass = ReadIndex(nullptr, 2, ImportField(Entry, "Class"));
+            Import.FPackageRef = ReadInt(nullptr, 2, ImportField(Entry, "Package"));
+            Import.FObject = ReadIndex(nullptr, 2, ImportField(Entry, "Object"));
+            FImportTable.push_back(Import);
+            DoProgress(++Done, Total);
+        }
     }
     MarkRegionRead(ImportOffset, static_cast<std::uint64_t>(S.GetPosition()) - ImportOffset);
 
-    // Heritage.
+    // Heritage. The one GUID of a later version is the header's, read already.
     CheckTable(HeritageCount, HeritageOffset, 16, "Heritage table");
-    S.Seek(static_cast<std::int64_t>(HeritageOffset));
     FHeritageTable.resize(HeritageCount);
-    TEntryField HeritageField("HeritageTable", NotifyReads && OnReadField);
-    for (std::uint64_t I = 0; I < HeritageCount; ++I) {
-        ReadGUID(nullptr, HeritageField(static_cast<std::int64_t>(I), "GUID"), FHeritageTable[I]);
+    if (Bulk && FVersion >= 68) {
+        FHeritageTable[0] = HeaderGuid;
+        S.Seek(static_cast<std::int64_t>(HeritageOffset + 16));
         DoProgress(++Done, Total);
+    } else {
+        S.Seek(static_cast<std::int64_t>(HeritageOffset));
+        if (Bulk) {
+            FStream->ReadAhead(static_cast<std::size_t>(
+                std::min<std::uint64_t>(HeritageCount * 16, MaxTableRead)));
+        }
+        TEntryField HeritageField("HeritageTable", NotifyReads && OnReadField);
+        for (std::uint64_t I = 0; I < HeritageCount; ++I) {
+            ReadGUID(nullptr, HeritageField(static_cast<std::int64_t>(I), "GUID"),
+                     FHeritageTable[I]);
+            DoProgress(++Done, Total);
+        }
     }
     MarkRegionRead(HeritageOffset, static_cast<std::uint64_t>(S.GetPosition()) - HeritageOffset);
 }
 
-// Tables -------------------------------------------------------------------------------------
+// Bulk table decoding --------------------------------------------------------------------------
 
-std::string_view TUTPackage::GetNameView(int Index) const
+namespace {
+
+// The unread part of a table's bytes in memory.
+struct TTableCursor
 {
-    if (Index < 0 || static_cast<std::size_t>(Index) >= FNames.size()) {
-        return {};
+    const std::uint8_t* P;
+    const std::uint8_t* End;
+};
+
+// Decoders of table fields. Checked ones fail as the stream's reads do when the bytes run out;
+// unchecked ones are used only where a whole entry of the largest size is in memory.
+template <bool Checked>
+[[gnu::always_inline]] inline void Need(const TTableCursor& C, std::size_t Count)
+{
+    if constexpr (Checked) {
+        if (static_cast<std::size_t>(C.End - C.P) < Count) {
+            throw EReadError();
+        }
     }
-    const TNameEntry& Entry = FNames[static_cast<std::size_t>(Index)];
-    return std::string_view(FNameChars.data() + Entry.Offset, Entry.Length);
 }
+
+template <bool Checked> [[gnu::always_inline]] inline std::uint8_t TakeByte(TTableCursor& C)
+{
+    Need<Checked>(C, 1);
+    return *C.P++;
+}
+
+template <bool Checked> [[gnu::always_inline]] inline std::uint32_t TakeDWord(TTableCursor& C)
+{
+    Need<Checked>(C, 4);
+    const std::uint32_t Value = LoadDWord(C.P);
+    C.P += 4;
+    return Value;
+}
+
+template <bool Checked> [[gnu::always_inline]] inline std::int32_t TakeIndex(TTableCursor& C)
+{
+    const std::uint8_t B0 = TakeByte<Checked>(C);
+    std::uint32_t Value = B0 & 0x3F;
+    if (B0 & 0x40) {
+        const std::uint8_t B1 = TakeByte<Checked>(C);
+        Value |= static_cast<std::uint32_t>(B1 & 0x7F) << 6;
+        if (B1 & 0x80) {
+            const std::uint8_t B2 = TakeByte<Checked>(C);
+            Value |= static_cast<std::uint32_t>(B2 & 0x7F) << 13;
+            if (B2 & 0x80) {
+                const std::uint8_t B3 = TakeByte<Checked>(C);
+                Value |= static_cast<std::uint32_t>(B3 & 0x7F) << 20;
+                if (B3 & 0x80) {
+                    Value |= static_cast<std::uint32_t>(TakeByte<Checked>(C)) << 27;
+                }
+            }
+        }
+    }
+    return static_cast<std::int32_t>((B0 & 0x80) ? 0u - Value : Value);
+}
+
+} // namespace
+
+// Decodes Count entries with Entry from the stream's position on. The bytes come in reads sized
+// to what is left of the table; an entry is decoded unchecked while the window holds MaxEntry
+// bytes, checked only where the file ends within them.
+template <class TEntry>
+void TUTPackage::WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_t Guess,
+                           std::int64_t& Done, std::int64_t Total, TEntry&& Entry)
+{
+    TUTFileStream& S = *FStream;
+    const std::int64_t Start = S.GetPosition();
+    TTableCursor C{S.WindowData(), S.WindowData() + S.WindowLeft()};
+    for (std::uint64_t I = 0; I < Count; ++I) {
+        bool NearEnd = false;
+        if (static_cast<std::size_t>(C.End - C.P) < MaxEntry) {
+            // The rest of the table, as far as the entries so far let us guess it, in one read;
+            // reads are bounded so that the window stays small.
+            S.TakeFromWindow(static_cast<std::size_t>(C.P - S.WindowData()));
+            const std::uint64_t Used = static_cast<std::uint64_t>(S.GetPosition() - Start);
+            // Later entries tend to be longer (names with larger numbers): an eighth more.
+            const std::uint64_t Each = I > 0 ? Used * 9 / 8 / I + 1 : Guess;
+            const std::uint64_t Left = Count - I;
+            const std::uint64_t Want =
+                Left > MaxTableRead / Each ? MaxTableRead : Left * Each + MaxEntry;
+            S.ReadAhead(static_cast<std::size_t>(std::max<std::uint64_t>(Want, MinTableRead)));
+            C = {S.WindowData(), S.WindowData() + S.WindowLeft()};
+            // Else the file ends within reach: this entry may not be all there.
+            NearEnd = static_cast<std::size_t>(C.End - C.P) < MaxEntry;
+        }
+        if (NearEnd) {
+            Entry(C, std::true_type());
+        } else {
+            Entry(C, std::false_type());
+        }
+        ++Done;
+        if (OnProgress) {
+            // The listener sees the stream where the entry ends; the walk goes on from wherever
+            // it leaves it.
+            S.TakeFromWindow(static_cast<std::size_t>(C.P - S.WindowData()));
+            DoProgress(Done, Total);
+            C = {S.WindowData(), S.WindowData() + S.WindowLeft()};
+        }
+    }
+    S.TakeFromWindow(static_cast<std::size_t>(C.P - S.WindowData()));
+}
+
+// The table readers are flattened: a call per entry would cost more than its decoding.
+[[gnu::flatten]] void TUTPackage::ReadNameTable(std::uint64_t Count, std::int64_t& Done,
+                                                std::int64_t Total)
+{
+    // A length byte (two in one game's files, the second one more), the characters with their
+    // terminating zero, the flags.
+    const bool ExtraByte = FGame == 19;
+    const std::size_t MaxEntry = ExtraByte ? 2 + 256 + 4 : 1 + 255 + 4;
+    // The table's state in locals, as the stores of the characters could change any member;
+    // the members follow every entry, so that the table is whole whenever the walk stops.
+    TNameEntry* const Entries = FNames.get();
+    std::size_t Named = FNameCount;
+    char* Chars = FNameChars.get();
+    std::size_t Used = FNameUsed;
+    std::size_t Capacity = FNameCapacity;
+    WalkTable(Count, MaxEntry, 24, Done, Total, [&](TTableCursor& C, auto Checked) {
+        constexpr bool Check = decltype(Checked)::value;
+        std::size_t Length = TakeByte<Check>(C);
+        if (ExtraByte) {
+            TakeByte<Check>(C);
+            ++Length;
+        }
+        Need<Check>(C, Length + 4);
+        const std::size_t Size = Length > 0 ? Length - 1 : 0;
+        if (Capacity - Used < Size + NameCopy) {
+            ReserveNameChars(Size + NameCopy);
+            Chars = FNameChars.get();
+            Capacity = FNameCapacity;
+        }
+        // Most names are short: one copy of a fixed size, whose excess lands in the slack, is
+        // cheaper than one of a variable size.
+        if (Size <= NameCopy && static_cast<std::size_t>(C.End - C.P) >= NameCopy) {
+            std::memcpy(Chars + Used, C.P, NameCopy);
+        } else if (Size > 0) {
+            std::memcpy(Chars + Used, C.P, Size);
+        }
+        Entries[Named] = {Used, static_cast<std::uint32_t>(Size), LoadDWord(C.P + Length)};
+        C.P += Length + 4;
+        Used += Size;
+        ++Named;
+        FNameUsed = Used;
+        FNameCount = Named;
+    });
+}
+
+[[gnu::flatten]] void TUTPackage::ReadExportTable(std::uint64_t Count, std::int64_t& Done,
+                                                  std::int64_t Total, TDataUnion& Data)
+{
+    WalkTable(
+        Count, MaxExportEntry, ExportEntryGuess, Done, Total, [&](TTableCursor& C, auto Checked) {
+            constexpr bool Check = decltype(Checked)::value;
+            const std::int32_t Class = TakeIndex<Check>(C);
+            const std::int32_t Super = TakeIndex<Check>(C);
+            const auto Group = static_cast<std::int32_t>(TakeDWord<Check>(C));
+            const std::int32_t Object = TakeIndex<Check>(C);
+            const std::uint32_t Flags = TakeDWord<Check>(C);
+            const std::int32_t SerialSize = TakeIndex<Check>(C);
+            std::int32_t SerialOffset = 0;
+            if (SerialSize > 0) {
+                SerialOffset = TakeIndex<Check>(C);
+            }
+            TUTExportTableObjectData& Export =
+                FExportTable.emplace_back(this, static_cast<std::int32_t>(FExportTable.size()));
+            Export.FClass = Class;
+            Export.FSuper = Super;
+            Export.FGroup = Group;
+            Export.FObject = Object;
+            Export.FFlags = Flags;
+            Export.FSerialSize = SerialSize;
+            Export.FSerialOffset = SerialOffset;
+            Data.Add(SerialOffset, SerialSize);
+        });
+}
+
+[[gnu::flatten]] void TUTPackage::ReadImportTable(std::uint64_t Count, std::int64_t& Done,
+                                                  std::int64_t Total)
+{
+    WalkTable(Count, MaxImportEntry, 12, Done, Total, [&](TTableCursor& C, auto Checked) {
+        constexpr bool Check = decltype(Checked)::value;
+        TUTImportTableObjectData Import(this);
+        Import.FClassPackage = TakeIndex<Check>(C);
+        Import.FClass = TakeIndex<Check>(C);
+        Import.FPackageRef = static_cast<std::int32_t>(TakeDWord<Check>(C));
+        Import.FObject = TakeIndex<Check>(C);
+        FImportTable.push_back(Import);
+    });
+}
+
+// Tables -------------------------------------------------------------------------------------
 
 std::uint32_t TUTPackage::GetNameFlags(int Index) const
 {
-    if (Index < 0 || static_cast<std::size_t>(Index) >= FNames.size()) {
+    if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
         return 0;
     }
     return FNames[static_cast<std::size_t>(Index)].Flags;
@@ -475,7 +783,7 @@ std::uint32_t TUTPackage::GetNameFlags(int Index) const
 
 std::string_view TUTPackage::GetNameChecked(int Index) const
 {
-    if (Index < 0 || static_cast<std::size_t>(Index) >= FNames.size()) {
+    if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
         throw EListError(Index);
     }
     return GetNameView(Index);
@@ -576,7 +884,7 @@ int TUTPackage::FindObject(std::uint8_t Kind, std::uint8_t Fields, std::string_v
     };
     switch (Kind) {
     case 0:
-        for (std::size_t I = Start; I < FNames.size(); ++I) {
+        for (std::size_t I = Start; I < FNameCount; ++I) {
             if (UTSameText(GetNameView(static_cast<int>(I)), ObjectName)) {
                 return static_cast<int>(I);
             }
@@ -724,7 +1032,15 @@ void TUTPackage::DetectGameByExtension()
     if (FGame != 0) {
         return;
     }
-    const std::string Ext = UTLowerCase(std::filesystem::path(FFileName).extension().string());
+    // The extension of the file name: from its last dot, unless that starts the name.
+    std::string_view Name(FFileName);
+    if (const auto Slash = Name.rfind('/'); Slash != std::string_view::npos) {
+        Name.remove_prefix(Slash + 1);
+    }
+    const auto Dot = Name.rfind('.');
+    const std::string Ext =
+        UTLowerCase(Dot == std::string_view::npos || Dot == 0 || Name == ".." ? std::string_view()
+                                                                              : Name.substr(Dot));
     struct TRule
     {
         std::string_view Ext;
@@ -965,15 +1281,28 @@ void TUTPackage::ReadTableName(TUTStream& S)
     AppendNameChars(Text.data(), Text.size(), Text.size());
 }
 
+void TUTPackage::ReserveNameChars(std::size_t Count)
+{
+    if (FNameCapacity - FNameUsed >= Count) {
+        return;
+    }
+    const std::size_t Capacity = std::max(FNameCapacity * 2, FNameUsed + Count);
+    auto Bigger = std::make_unique_for_overwrite<char[]>(Capacity);
+    if (FNameUsed > 0) {
+        std::memcpy(Bigger.get(), FNameChars.get(), FNameUsed);
+    }
+    FNameChars = std::move(Bigger);
+    FNameCapacity = Capacity;
+}
+
 void TUTPackage::AppendNameChars(const char* Chars, std::size_t Count, std::size_t Readable)
 {
-    constexpr std::size_t Chunk = 32;
-    if (FNameChars.size() - FNameUsed < Count + Chunk) {
-        FNameChars.resize(std::max(FNameChars.size() * 2, FNameUsed + Count + Chunk));
+    constexpr std::size_t Chunk = NameCopy;
+    if (FNameCapacity - FNameUsed < Count + Chunk) {
+        ReserveNameChars(Count + Chunk);
     }
-    char* Out = FNameChars.data() + FNameUsed;
-    // Most names are short: one fixed-size copy, whose excess lands in the slack, is cheaper
-    // than a copy of a variable length.
+    char* Out = FNameChars.get() + FNameUsed;
+    // As in ReadNameTable.
     if (Count <= Chunk && Readable >= Chunk) {
         std::memcpy(Out, Chars, Chunk);
     } else if (Count > 0) {
@@ -1082,12 +1411,21 @@ std::string TUTPackage::ReadName(TUTStream* Stream, std::string_view FieldName)
 
 bool TUTPackage::ReadProperty(TUTProperty& Prop, TUTStream& S)
 {
-    std::string Name = "<unknown>";
+    // How far the tag's name got, for the failure's text.
+    enum class TNameState
+    {
+        None,
+        Index,
+        Name
+    } State = TNameState::None;
+    std::int32_t NameIndex = 0;
+    std::string Name;
     TNotifyScope Scope(*this, 15, 1, S, -1, "Property");
     try {
-        const std::int32_t NameIndex = ReadIndexRaw(S);
-        Name = std::to_string(NameIndex);
+        NameIndex = ReadIndexRaw(S);
+        State = TNameState::Index;
         Name = GetNameChecked(NameIndex);
+        State = TNameState::Name;
         if (UTSameText(Name, "none")) {
             Prop.SetProperty(this, Name, -1, 0, nullptr, 0, "");
             return false;
@@ -1154,6 +1492,12 @@ bool TUTPackage::ReadProperty(TUTProperty& Prop, TUTStream& S)
             if (Size > S.Remaining()) {
                 throw EReadError();
             }
+            // Straight from the stream's bytes where it holds them in memory.
+            if (const std::uint8_t* Bytes = S.TakeFromWindow(static_cast<std::size_t>(Size))) {
+                Prop.SetProperty(this, Name, ArrayIndex, Type, Bytes,
+                                 static_cast<std::int32_t>(Size), StructName);
+                return true;
+            }
             std::vector<std::uint8_t> Value(static_cast<std::size_t>(Size));
             S.ReadExact(Value.data(), Value.size());
             Prop.SetProperty(this, Name, ArrayIndex, Type, Value.data(),
@@ -1161,7 +1505,14 @@ bool TUTPackage::ReadProperty(TUTProperty& Prop, TUTStream& S)
         }
         return true;
     } catch (const std::exception&) {
-        throw EReadingUTProperty(Name);
+        switch (State) {
+        case TNameState::None:
+            throw EReadingUTProperty("<unknown>");
+        case TNameState::Index:
+            throw EReadingUTProperty(std::to_string(NameIndex));
+        default:
+            throw EReadingUTProperty(Name);
+        }
     }
 }
 
@@ -1198,50 +1549,29 @@ void TUTPackage::MarkRegionRead(std::uint64_t Start, std::uint64_t Length)
     }
 }
 
-void TUTPackage::MarkRegionsRead(std::vector<TUTRegion>& Ranges)
+void TUTPackage::MarkExportDataRead(const TDataUnion& Data)
 {
-    if (Ranges.empty() || FUnreadRegions.empty()) {
+    if (FUnreadRegions.empty()) {
         return;
     }
-    auto ByStart = [](const TUTRegion& A, const TUTRegion& B) { return A.Start < B.Start; };
-    if (!std::is_sorted(Ranges.begin(), Ranges.end(), ByStart)) {
-        std::sort(Ranges.begin(), Ranges.end(), ByStart);
-    }
-    // Union of the ranges as [Start, End) pairs, disjoint and ascending.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> Union;
-    Union.reserve(Ranges.size());
-    for (const TUTRegion& R : Ranges) {
-        const std::uint64_t End = R.Start + R.Length;
-        if (!Union.empty() && R.Start <= Union.back().second) {
-            Union.back().second = std::max(Union.back().second, End);
-        } else {
-            Union.emplace_back(R.Start, End);
-        }
-    }
-    std::vector<TUTRegion> Result;
-    Result.reserve(FUnreadRegions.size() + 1);
-    std::size_t J = 0;
-    for (const TUTRegion& Region : FUnreadRegions) {
-        const std::uint64_t RE = Region.Start + Region.Length;
-        std::uint64_t Cur = Region.Start;
-        while (J < Union.size() && Union[J].second <= Cur) {
-            ++J;
-        }
-        std::size_t K = J;
-        while (K < Union.size() && Union[K].first < RE) {
-            if (Union[K].first > Cur) {
-                Result.push_back({Cur, Union[K].first - Cur});
+    std::vector<TUTRegion> Sorted;
+    if (!Data.InOrder) {
+        for (const TUTExportTableObjectData& Export : FExportTable) {
+            if (Export.FSerialSize > 0 && Export.FSerialOffset >= 0) {
+                Sorted.push_back({static_cast<std::uint64_t>(Export.FSerialOffset),
+                                  static_cast<std::uint64_t>(Export.FSerialSize)});
             }
-            Cur = std::max(Cur, Union[K].second);
-            if (Union[K].second > RE) {
-                break;
-            }
-            ++K;
         }
-        if (Cur < RE) {
-            Result.push_back({Cur, RE - Cur});
-        }
-        J = K;
+        std::sort(Sorted.begin(), Sorted.end(),
+                  [](const TUTRegion& A, const TUTRegion& B) { return A.Start < B.Start; });
     }
-    FUnreadRegions = std::move(Result);
+    const std::vector<TUTRegion>& Ranges = Data.InOrder ? Data.Pieces : Sorted;
+    auto It = Ranges.cbegin();
+    FUnreadRegions = SubtractAscending(FUnreadRegions, [&](TUTRegion& Range) {
+        if (It == Ranges.cend()) {
+            return false;
+        }
+        Range = *It++;
+        return true;
+    });
 }

@@ -11,8 +11,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+class TUTObject;
 class TUTProperty;
 
 using TUTGuid = std::array<std::uint8_t, 16>;
@@ -152,9 +154,16 @@ public:
     const std::vector<TUTRegion>& UnreadRegions() const { return FUnreadRegions; }
 
     // Tables. Accessors never fail: an index outside a table gives an empty name or none.
-    int GetNameCount() const { return static_cast<int>(FNames.size()); }
+    int GetNameCount() const { return static_cast<int>(FNameCount); }
     std::string GetName(int Index) const { return std::string(GetNameView(Index)); }
-    std::string_view GetNameView(int Index) const;
+    std::string_view GetNameView(int Index) const
+    {
+        if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
+            return {};
+        }
+        const TNameEntry& Entry = FNames[static_cast<std::size_t>(Index)];
+        return std::string_view(FNameChars.get() + Entry.Offset, Entry.Length);
+    }
     std::uint32_t GetNameFlags(int Index) const;
     // The name, or EListError when Index is outside the name table.
     std::string_view GetNameChecked(int Index) const;
@@ -224,6 +233,7 @@ public:
     void DetectGameByImports();
 
 private:
+    friend class TUTExportTableObjectData;
     struct TNameEntry
     {
         std::size_t Offset;
@@ -231,22 +241,40 @@ private:
         std::uint32_t Flags;
     };
     class TNotifyScope;
+    // The union of the exports' data ranges, gathered while the exports are read.
+    struct TDataUnion
+    {
+        std::vector<TUTRegion> Pieces; // ascending and disjoint while InOrder
+        bool InOrder = true;           // the ranges came in the order of their starts
+        std::int32_t LastStart = 0;
+        void Add(std::int32_t Offset, std::int32_t Size);
+    };
 
     void ReadHeader();
     void ReadHeaderFields(std::int64_t& Done, std::int64_t& Total);
     void ReleaseAllObjects();
+    std::unique_ptr<TUTObject>& ObjectSlot(std::int32_t ExportIndex);
     void ClearTables();
     void DoProgress(std::int64_t Done, std::int64_t Total);
     void SelectNativeFunctions();
     void SetNativeFunctions(const TNativeFunctions& Functions);
-    void MarkRegionsRead(std::vector<TUTRegion>& Ranges);
+    void MarkExportDataRead(const TDataUnion& Data);
     void CheckTable(std::uint64_t Count, std::uint64_t Offset, std::uint64_t MinEntrySize,
                     const char* What) const;
     TUTStream& Source(TUTStream* Stream);
     std::int32_t ReadIndexRaw(TUTStream& S);
     void ReadNameInto(TUTStream& S, std::string& Dest);
     void ReadTableName(TUTStream& S);
+    void ReserveNameChars(std::size_t Count);
     void AppendNameChars(const char* Chars, std::size_t Count, std::size_t Readable);
+    // Bulk decoding of the tables, from the file's bytes in memory.
+    template <class TEntry>
+    void WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_t Guess, std::int64_t& Done,
+                   std::int64_t Total, TEntry&& Entry);
+    void ReadNameTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total);
+    void ReadExportTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total,
+                         TDataUnion& Data);
+    void ReadImportTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total);
     void FindObjectInPackagesImpl(std::uint8_t Fields, std::string_view PackagePath,
                                   std::string_view ObjectName, std::string_view ClassName,
                                   std::string_view OwnerClass, TUTFoundObject& Found,
@@ -262,11 +290,15 @@ private:
     std::uint16_t FLicenseeMode = 0;
     std::uint32_t FFlags = 0;
     int FStreamCount = 0;
-    std::vector<char> FNameChars; // every name's bytes, back to back, with slack at the end
+    std::unique_ptr<char[]> FNameChars; // every name's bytes, back to back, with slack at the end
+    std::size_t FNameCapacity = 0;
     std::size_t FNameUsed = 0;
-    std::vector<TNameEntry> FNames;
+    std::unique_ptr<TNameEntry[]> FNames; // room for the header's count
+    std::size_t FNameCount = 0;
     std::vector<TUTImportTableObjectData> FImportTable;
     std::vector<TUTExportTableObjectData> FExportTable;
+    // The objects made for exports, by export index; most packages have few.
+    std::unordered_map<std::int32_t, std::unique_ptr<TUTObject>> FObjects;
     std::vector<TUTGuid> FHeritageTable;
     std::vector<TUTGenerationInfo> FGenerationInfo;
     std::uint8_t FGame = 0;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -122,7 +123,19 @@ protected:
     void FillWindow(std::int64_t Position) override;
 
 private:
+    // The package's table reader sizes its reads to the tables.
+    friend class TUTPackage;
+    // Makes the window hold the Count bytes from the position on, fewer only where the file
+    // ends (or where it turns out shorter than it was): the bytes the window holds already
+    // stay, the rest comes in one read. EReadError when the file cannot be positioned.
+    void ReadAhead(std::size_t Count);
+    // Makes the buffer hold at least Capacity bytes, with the Kept bytes at the position first.
+    void Reserve(std::size_t Capacity, std::size_t Kept);
+    // Reads up to Count bytes at Position into Dest; how many it got.
+    std::size_t ReadAt(std::int64_t Position, std::uint8_t* Dest, std::size_t Count);
+
     std::FILE* FFile = nullptr;
-    std::vector<std::uint8_t> FBuffer;
+    std::unique_ptr<std::uint8_t[]> FBuffer; // allocated at the first read through the window
+    std::size_t FCapacity = 0;
     std::int64_t FFilePos = -1; // where the file's own position is, -1 when unknown
 };

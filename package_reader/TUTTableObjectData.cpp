@@ -4,15 +4,6 @@
 #include "TUTObject.h"
 #include "TUTPackage.h"
 
-TUTExportTableObjectData::TUTExportTableObjectData(TUTPackage* Package, std::int32_t ExportIndex)
-    : FPackage(Package), FExportIndex(ExportIndex)
-{}
-
-TUTExportTableObjectData::~TUTExportTableObjectData() = default;
-TUTExportTableObjectData::TUTExportTableObjectData(TUTExportTableObjectData&&) noexcept = default;
-TUTExportTableObjectData&
-TUTExportTableObjectData::operator=(TUTExportTableObjectData&&) noexcept = default;
-
 std::string TUTExportTableObjectData::GetObjectName() const
 {
     return FPackage->GetName(FObject);
@@ -28,23 +19,35 @@ std::string TUTExportTableObjectData::GetPackageName() const
     return FPackage->GetObjectPath(-1, FGroup);
 }
 
+TUTObject* TUTExportTableObjectData::UTObject() const
+{
+    const auto It = FPackage->FObjects.find(FExportIndex);
+    return It != FPackage->FObjects.end() ? It->second.get() : nullptr;
+}
+
 TUTObject& TUTExportTableObjectData::GetUTObject()
 {
     CreateObject();
-    return *FUTObject;
+    return *UTObject();
 }
 
 void TUTExportTableObjectData::CreateObject()
 {
-    if (!FUTObject) {
-        FUTObject = FindUTObjectClass(GetClassName())(*FPackage, FExportIndex);
-        FUTObject->InitializeObject();
+    if (UTObject() == nullptr) {
+        // Made before its slot is taken: making it may make other objects. Without registered
+        // classes every object is a plain one, whatever its class is called.
+        const TUTObjectClass Class = ClassRegistry().empty() ? &CreateUTObject<TUTObject>
+                                                             : FindUTObjectClass(GetClassName());
+        std::unique_ptr<TUTObject> Object = Class(*FPackage, FExportIndex);
+        TUTObject& Made = *Object;
+        FPackage->ObjectSlot(FExportIndex) = std::move(Object);
+        Made.InitializeObject();
     }
 }
 
 void TUTExportTableObjectData::FreeObject()
 {
-    FUTObject.reset();
+    FPackage->FObjects.erase(FExportIndex);
 }
 
 std::string TUTImportTableObjectData::GetObjectName() const

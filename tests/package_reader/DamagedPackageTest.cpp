@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 namespace {
@@ -55,7 +56,125 @@ TBytes SamplePackage()
     return Writer.Build();
 }
 
+// Everything a load leaves in a package, and how it failed.
+struct TLoadState
+{
+    std::string Error;
+    std::uint8_t Game = 0;
+    std::vector<std::pair<std::string, std::uint32_t>> Names;
+    std::vector<std::array<std::int64_t, 8>> Exports;
+    std::vector<std::array<std::int32_t, 4>> Imports;
+    std::vector<TUTGuid> Heritage;
+    std::vector<std::pair<std::int32_t, std::int32_t>> Generations;
+    std::vector<TUTRegion> Unread;
+    bool operator==(const TLoadState&) const = default;
+};
+
+// Loads File with the tables decoded in bulk, or field by field as while fields are reported.
+TLoadState LoadState(const std::string& File, bool FieldByField)
+{
+    TLoadState State;
+    TUTPackage Package;
+    if (FieldByField) {
+        Package.NotifyReads = true;
+        Package.OnReadField = [](std::uint8_t, std::uint8_t, std::int64_t, std::int64_t,
+                                 std::string_view) {};
+    }
+    try {
+        Package.LoadFromFile(File, 0);
+    } catch (const EUTReaderError& Error) {
+        State.Error = Error.what();
+    }
+    State.Game = Package.Game();
+    for (int I = 0; I < Package.GetNameCount(); ++I) {
+        State.Names.emplace_back(Package.GetName(I), Package.GetNameFlags(I));
+    }
+    for (int I = 0; I < Package.GetExportCount(); ++I) {
+        const TUTExportTableObjectData& E = *Package.GetExport(I);
+        State.Exports.push_back({E.Class(), E.Super(), E.Group(), E.Object(), E.Flags(),
+                                 E.SerialSize(), E.SerialOffset(), E.ExportIndex()});
+    }
+    for (int I = 0; I < Package.GetImportCount(); ++I) {
+        const TUTImportTableObjectData& Import = *Package.GetImport(I);
+        State.Imports.push_back(
+            {Import.ClassPackage(), Import.Class(), Import.PackageRef(), Import.Object()});
+    }
+    State.Heritage = Package.HeritageTable();
+    for (const TUTGenerationInfo& Generation : Package.GenerationInfo()) {
+        State.Generations.emplace_back(Generation.ExportCount, Generation.NameCount);
+    }
+    State.Unread = Package.UnreadRegions();
+    return State;
+}
+
+// Tables large enough that their bytes come in several reads, in every header form.
+std::vector<std::pair<std::string, TBytes>> TablePackages()
+{
+    std::vector<std::pair<std::string, TBytes>> Result;
+    auto Make = [&](const std::string& Name, std::uint16_t Version, std::uint16_t Licensee,
+                    bool SecondLengthByte, int Exports) {
+        TPackageWriter Writer;
+        Writer.Version = Version;
+        Writer.LicenseeMode = Licensee;
+        Writer.SecondLengthByte = SecondLengthByte;
+        Writer.WithMarker = Version >= 68 && Exports % 2 == 1;
+        const std::int32_t Class = Writer.ImportClass("Engine", "StaticMeshActor");
+        const std::int32_t Group = Writer.AddExport(Class, "myLevel", {1, 2, 3});
+        for (int I = 0; I < Exports; ++I) {
+            // Names of every length up to the longest a length byte allows.
+            const std::string Name = "Actor" + std::to_string(I) +
+                                     std::string(static_cast<std::size_t>(I * 7 % 240), 'x');
+            Writer.AddExport(Class, Name, TBytes(static_cast<std::size_t>(I % 5), 7),
+                             I % 3 == 0 ? Group : 0);
+        }
+        Result.emplace_back(Name, Writer.Build());
+    };
+    Make("Big.ut2", 128, 29, false, 1500);
+    Make("Odd.ut2", 128, 29, false, 301);
+    Make("Champ.u", 119, 30, true, 700);
+    Make("Old.u", 61, 0, false, 400);
+    return Result;
+}
+
 } // namespace
+
+TEST(DamagedPackage, BulkAndFieldByFieldTableReadersAgree)
+{
+    TTempFolder Temp;
+    std::mt19937 Random(20261208);
+    for (const auto& [Name, Good] : TablePackages()) {
+        const std::string File = Temp.Write(Name, Good);
+        const TLoadState Whole = LoadState(File, false);
+        ASSERT_TRUE(Whole.Error.empty()) << Name << ": " << Whole.Error;
+        ASSERT_EQ(Whole, LoadState(File, true)) << Name;
+        // Cuts near the end, where entries run out, and anywhere else; then damage.
+        std::vector<std::size_t> Lengths;
+        for (std::size_t Cut = 0; Cut < 300 && Cut < Good.size(); ++Cut) {
+            Lengths.push_back(Good.size() - Cut);
+        }
+        for (int I = 0; I < 100; ++I) {
+            Lengths.push_back(Random() % Good.size());
+        }
+        for (const std::size_t Length : Lengths) {
+            Temp.Write(Name,
+                       TBytes(Good.begin(), Good.begin() + static_cast<std::ptrdiff_t>(Length)));
+            ASSERT_EQ(LoadState(File, false), LoadState(File, true))
+                << Name << " cut at " << Length;
+        }
+        for (int Round = 0; Round < 150; ++Round) {
+            TBytes Bad = Good;
+            for (int I = 0; I < 3; ++I) {
+                // Mostly in the tables, which lie at both ends of the file.
+                const std::size_t Span = std::min<std::size_t>(Bad.size(), 4096);
+                const std::size_t At =
+                    Random() % 2 == 0 ? Random() % Span : Bad.size() - 1 - Random() % Span;
+                Bad[At] = static_cast<std::uint8_t>(Random());
+            }
+            Temp.Write(Name, Bad);
+            ASSERT_EQ(LoadState(File, false), LoadState(File, true)) << Name << " round " << Round;
+        }
+    }
+}
 
 TEST(DamagedPackage, NonPackagesAreRefused)
 {

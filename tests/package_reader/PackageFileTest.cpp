@@ -348,6 +348,27 @@ TEST(UnreadRegions, CoverWhatNoTableOrDataReads)
     EXPECT_TRUE(Package.UnreadRegions().empty());
 }
 
+TEST(UnreadRegions, TakeDataRangesOutOfOrder)
+{
+    TTempFolder Temp;
+    TPackageWriter Writer;
+    const std::int32_t Class = Writer.ImportClass("Engine", "Actor");
+    const std::int32_t A = Writer.AddExport(Class, "A", TBytes(4, 1));
+    const std::int32_t B = Writer.AddExport(Class, "B", TBytes(4, 2));
+    const std::int32_t C = Writer.AddExport(Class, "C", TBytes(4, 3));
+    TUTPackage Package;
+    Package.LoadFromFile(Temp.Write("InOrder.u", Writer.Build()), 0);
+    const std::int32_t Data = Package.GetExport(0)->SerialOffset();
+    // A covers the last four bytes, B the first two, C the four between: two bytes left.
+    Writer.Export(A).SerialOffsetOverride = Data + 8;
+    Writer.Export(B).SerialOffsetOverride = Data;
+    Writer.Export(B).SerialSizeOverride = 2;
+    Writer.Export(C).SerialOffsetOverride = Data + 4;
+    Package.LoadFromFile(Temp.Write("Shuffled.u", Writer.Build()), 0);
+    ASSERT_EQ(Package.UnreadRegions().size(), 1u);
+    EXPECT_EQ(Package.UnreadRegions()[0], (TUTRegion{static_cast<std::uint64_t>(Data) + 2, 2}));
+}
+
 TEST(UnreadRegions, SplitARegionAroundARangeInside)
 {
     TTempFolder Temp;
