@@ -1,6 +1,7 @@
 // A map's three texts, end to end, over 1,000 generated maps of realistic size and over the
 // real maps, against a plain read of the bytes the reader must touch.
 #include "BenchFiles.h"
+#include "PackageRanges.h"
 #include "MapTextsRead.h"
 #include "TPackageWriter.h"
 
@@ -22,23 +23,7 @@ TByteRanges TouchedRanges(const std::string& File)
 {
     TUTPackage Package;
     Package.LoadFromFile(File, 0);
-    std::int64_t FirstData = Package.FileSize();
-    for (int I = 0; I < Package.GetExportCount(); ++I) {
-        const TUTExportTableObjectData* Export = Package.GetExport(I);
-        if (Export->SerialSize() > 0) {
-            FirstData = std::min<std::int64_t>(FirstData, Export->SerialOffset());
-        }
-    }
-    std::FILE* In = std::fopen(File.c_str(), "rb");
-    std::uint32_t Header[9] = {};
-    if (In != nullptr) {
-        if (std::fread(Header, 4, 9, In) != 9) {
-            Header[6] = Header[8] = 0;
-        }
-        std::fclose(In);
-    }
-    const std::int64_t Tables = std::min<std::int64_t>(Header[6], Header[8]);
-    TByteRanges Ranges = {{0, FirstData}, {Tables, Package.FileSize() - Tables}};
+    TByteRanges Ranges = TableRanges(File, Package);
     const int Index = Package.FindObject(1, 1, "", "LevelSummary", "", 0);
     if (Index >= 0) {
         const TUTExportTableObjectData* Summary = Package.GetExport(Index);

@@ -1,6 +1,7 @@
 // Loading a package's header and tables, against reading the same bytes with plain reads from
 // a warm page cache.
 #include "BenchFiles.h"
+#include "PackageRanges.h"
 #include "TPackageWriter.h"
 #include "UT_Packages.h"
 
@@ -10,29 +11,11 @@
 
 namespace {
 
-// Header, name table and the import and export tables, as the game lays them out: the names
-// right after the header, both other tables at the end of the file.
 TByteRanges TableRanges(const std::string& File)
 {
     TUTPackage Package;
     Package.LoadFromFile(File, 0);
-    std::int64_t FirstData = Package.FileSize();
-    for (int I = 0; I < Package.GetExportCount(); ++I) {
-        const TUTExportTableObjectData* Export = Package.GetExport(I);
-        if (Export->SerialSize() > 0) {
-            FirstData = std::min<std::int64_t>(FirstData, Export->SerialOffset());
-        }
-    }
-    std::FILE* In = std::fopen(File.c_str(), "rb");
-    std::uint32_t Header[9] = {};
-    if (In != nullptr) {
-        if (std::fread(Header, 4, 9, In) != 9) {
-            Header[6] = Header[8] = 0;
-        }
-        std::fclose(In);
-    }
-    const std::int64_t Tables = std::min<std::int64_t>(Header[6], Header[8]);
-    return {{0, FirstData}, {Tables, Package.FileSize() - Tables}};
+    return TableRanges(File, Package);
 }
 
 const std::string& GeneratedFile()
