@@ -2,6 +2,7 @@
 // value it holds, may fail only with the reader's own exceptions; and the bulk table reader
 // leaves the same tables, regions and failure as the field-by-field one behind read notices.
 #include "UT_Packages.h"
+#include "ReadEverything.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,29 +76,6 @@ void CompareTableReaders(TUTPackage& Package, const std::string& Error)
     }
 }
 
-#ifndef KOVA_FUZZ_TABLES_ONLY
-void ReadObjects(TUTPackage& Package)
-{
-    for (int I = 0; I < Package.GetExportCount(); ++I) {
-        TUTExportTableObjectData* Export = Package.GetExport(I);
-        Export->GetPackageName();
-        TUTObject& Object = Export->GetUTObject();
-        try {
-            Object.ReadObject(true);
-            for (const auto& Prop : Object.GetProperties().Items()) {
-                try {
-                    Prop->GetDescription();
-                    Prop->GetValue();
-                } catch (const EUTReaderError&) {
-                }
-            }
-        } catch (const EUTReaderError&) {
-        }
-        Object.ReleaseObject();
-    }
-}
-#endif
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
@@ -117,13 +95,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         return 0;
     }
     CompareTableReaders(Package, {});
+    Package.FindObject(1, 1 | 2 | 4, "mylevel", "levelsummary", "levelsummary", 0);
+#ifdef KOVA_FUZZ_TABLES_ONLY
     for (int I = 0; I < Package.GetImportCount(); ++I) {
         Package.GetObjectPath(-1, -I - 1);
         Package.GetImport(I)->GetClassName();
     }
-    Package.FindObject(1, 1 | 2 | 4, "mylevel", "levelsummary", "levelsummary", 0);
-#ifndef KOVA_FUZZ_TABLES_ONLY
-    ReadObjects(Package);
+#else
+    ReadEverything(Package);
 #endif
     return 0;
 }

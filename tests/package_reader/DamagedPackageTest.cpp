@@ -1,4 +1,5 @@
 #include "ReaderTestSupport.h"
+#include "ReadEverything.h"
 
 #include <gtest/gtest.h>
 
@@ -6,32 +7,6 @@
 #include <random>
 
 namespace {
-
-// Reads everything a caller could ask of a package: tables, paths, every object's properties
-// and every property's text. Only reader failures may come out.
-void ReadEverything(TUTPackage& Package)
-{
-    for (int I = 0; I < Package.GetExportCount(); ++I) {
-        TUTExportTableObjectData* Export = Package.GetExport(I);
-        Package.GetObjectPath(-1, I + 1);
-        Export->GetClassName();
-        TUTObject& Object = Export->GetUTObject();
-        try {
-            Object.ReadObject(true);
-            for (const auto& Prop : Object.GetProperties().Items()) {
-                try {
-                    Prop->GetDescription();
-                } catch (const EUTReaderError&) {
-                }
-            }
-        } catch (const EUTReaderError&) {
-        }
-        Object.ReleaseObject();
-    }
-    for (int I = 0; I < Package.GetImportCount(); ++I) {
-        Package.GetObjectPath(-1, -I - 1);
-    }
-}
 
 TBytes SamplePackage()
 {
