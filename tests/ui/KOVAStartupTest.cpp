@@ -122,9 +122,9 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
             window->ServerPackages());
     QCOMPARE(window->MapManager()->GetCount(), 2);
     QCOMPARE(window->ScreenShotManager()->GetCount(), 2);
-    QCOMPARE(window->EventManager()->GetCount(), 11);
+    QCOMPARE(window->EventManager().GetCount(), 11);
     for (const QString& page : KPages) {
-        const bool handled = bool(window->EventManager()->Find(Child<QWidget>(window, page)));
+        const bool handled = bool(window->EventManager().Find(Child<QWidget>(window, page)));
         QVERIFY2(handled == (page != QLatin1String("tbINIEditor")), qPrintable(page));
     }
     auto* pages = Child<QTabWidget>(window, QStringLiteral("pgMain"));
@@ -142,7 +142,7 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
     QCOMPARE(window->ServerPackageEditor()->windowTitle(),
              QStringLiteral("DE ServerPackage Editor"));
     QCOMPARE(
-        Child<QPushButton>(window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))->text(),
+        Child<QPushButton>(&window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))->text(),
         QStringLiteral("DE Select All"));
     QCOMPARE(Child<QMenu>(window, QStringLiteral("MenuWindow"))->actions().size(), 11);
     QCOMPARE(Child<QLineEdit>(window, QStringLiteral("edConfigure_UT2003Path"))->text(),
@@ -196,7 +196,7 @@ void KOVAStartupTest::externalSettingsFile()
     TKOVAStartup startup;
     QVERIFY(startup.Start(FFixture->AppDir(),
                           FFixture->Arguments({QStringLiteral("/external"), name})));
-    const TKOVASettings* settings = startup.MainWindow()->Settings();
+    const TKOVASettings* settings = &startup.MainWindow()->Settings();
     QCOMPARE(settings->UTDir, (used ? other->Root() : FFixture->Game().Root()) + QLatin1Char('/'));
     QCOMPARE(settings->FileName, FFixture->AppFile(used ? QStringLiteral("other.xml")
                                                         : QStringLiteral("settings.xml")));
@@ -230,9 +230,9 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept()
     TfrmMain* window = startup.MainWindow();
 
     // Taken, saved, and every folder and rule follows it.
-    QCOMPARE(window->Settings()->UTDir, found.Root() + QLatin1Char('/'));
+    QCOMPARE(window->Settings().UTDir, found.Root() + QLatin1Char('/'));
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + found.Root().toUtf8()));
-    QCOMPARE(window->Settings()->GetDestination(QStringLiteral("DM-New.ut2")),
+    QCOMPARE(window->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
              found.Path(QStringLiteral("Maps/")));
     QCOMPARE(window->MapManager()->GetCount(), 1);
     QCOMPARE(window->MapManager()->GetItem(0)->FileName(),

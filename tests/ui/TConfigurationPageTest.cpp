@@ -144,7 +144,7 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
     QCOMPARE(FDialogs->Calls().first().Caption, FWindow->GetLangText(TDialogType::Common_Warning));
     QCOMPARE(FDialogs->Calls().first().Text, warning);
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtWarning);
-    QCOMPARE(edit->text(), FWindow->Settings()->UTDir);
+    QCOMPARE(edit->text(), FWindow->Settings().UTDir);
 
     // Browse: cancelled says nothing; an invalid choice warns.
     FDialogs->Clear();
@@ -224,7 +224,7 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
 
     // Stored, saved, and every manager lists the new folder.
     const QString root = second.Root() + QLatin1Char('/');
-    QCOMPARE(FWindow->Settings()->UTDir, root);
+    QCOMPARE(FWindow->Settings().UTDir, root);
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + second.Root().toUtf8()));
     QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->text(), root);
     QCOMPARE(MapNames(),
@@ -236,7 +236,7 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
     QCOMPARE(FWindow->CacheManager()->GetCount(), 1);
     QCOMPARE(FWindow->ServerPackages()->IniFile, second.Path(QStringLiteral("System/UT2004.ini")));
     QCOMPARE(FWindow->Profiles()->ActiveFileName(), second.Path(QStringLiteral("System/User.ini")));
-    QCOMPARE(FWindow->Settings()->GetDestination(QStringLiteral("DM-New.ut2")),
+    QCOMPARE(FWindow->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
              second.Path(QStringLiteral("Maps/")));
 
     // With the map cache on, the cache now holds the new folder's maps.
@@ -258,7 +258,7 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
     WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
     ShowMainWindow();
-    const QString oldFolder = FWindow->Settings()->UTDir;
+    const QString oldFolder = FWindow->Settings().UTDir;
     const QByteArray settings = FFixture->ReadSettings();
     Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
     QVERIFY(SetMode(FFixture->AppDir(), 0555) && SetMode(FFixture->SettingsFile(), 0444));
@@ -271,8 +271,8 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     // The error is shown, and the window goes on with the folder it had, everywhere.
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QCOMPARE(FFixture->ReadSettings(), settings);
-    QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
-    QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
+    QCOMPARE(FWindow->Settings().UTDir, oldFolder);
+    QCOMPARE(FWindow->Settings().GetPath(TMapPaths::mpMaps),
              FFixture->Game().Path(QStringLiteral("Maps")));
     QCOMPARE(FWindow->MapManager()->GetCount(), 2);
 }
@@ -376,7 +376,7 @@ void TConfigurationPageTest::languageApplyDressesEveryFormAndStays()
             Find<QLabel>(QStringLiteral("lbUpdateCache"))->text().startsWith(QLatin1String("DE ")));
         QCOMPARE(FWindow->ServerPackageEditor()->windowTitle(),
                  QStringLiteral("DE ServerPackage Editor"));
-        QVERIFY(Child<QPushButton>(FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
+        QVERIFY(Child<QPushButton>(&FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
                     ->text()
                     .startsWith(QLatin1String("DE ")));
         QCOMPARE(FWindow->GetLangText(TDialogType::Common_Warning), QStringLiteral("DE Warning"));

@@ -1,6 +1,5 @@
 #include "KOVABuildInfo.h"
 #include "TKOVASettings.h"
-#include "TListView.h"
 #include "TPageControl.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
@@ -31,7 +30,6 @@ private slots:
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
     void windowMenuHasElevenPagesAfterEveryLanguageChange();
     void titleIsNameLongTitleAndVersion();
-    void sizeColumnSortsByBytesAndStaysAscending();
 
 private:
     TfrmMain* ShowMainWindow();
@@ -121,7 +119,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QVERIFY(!*opened);
 
     // With a valid folder in the edit and applied, the tabs are the user's again.
-    FWindow->ShowPage(Child<QWidget>(FWindow.get(), QStringLiteral("tbConfiguration")));
+    FWindow->ShowPage(QStringLiteral("tbConfiguration"));
     edit->setText(FFixture->Game().Root());
     QTest::mouseClick(Child<QPushButton>(FWindow.get(), QStringLiteral("btnConfigure_ApplyPath")),
                       Qt::LeftButton);
@@ -166,62 +164,6 @@ void TfrmMainTest::titleIsNameLongTitleAndVersion()
     QCOMPARE(FWindow->windowTitle(),
              QStringLiteral("UT2004 KOVA [ %1 ] - v%2").arg(TfrmMain::LongTitle(), version));
     QVERIFY(!TfrmMain::LongTitle().trimmed().isEmpty());
-}
-
-void TfrmMainTest::sizeColumnSortsByBytesAndStaysAscending()
-{
-    // Sizes whose texts sort otherwise, one past 4 GiB (sparse) that a 32-bit size would
-    // take for 10 bytes.
-    const QList<QPair<QString, qint64>> files = {
-        {QStringLiteral("a.demo4"), 900},
-        {QStringLiteral("b.demo4"), 10'000},
-        {QStringLiteral("c.demo4"), 50},
-        {QStringLiteral("d.demo4"), (qint64(1) << 32) + 10},
-        {QStringLiteral("e.demo4"), 2'000'000}};
-    for (const auto& [name, size] : files) {
-        QFile file(FFixture->Game().Path(QStringLiteral("Demos/") + name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(size));
-    }
-    ShowMainWindow();
-    auto* page = Child<QWidget>(FWindow.get(), QStringLiteral("tbDemoManager"));
-    auto* list = new TListView(page);
-    list->setObjectName(QStringLiteral("lwDemos_List"));
-    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Size")});
-    page->layout()->addWidget(list);
-    FWindow->ShowPage(page);
-    QTRY_VERIFY(list->isVisible() && list->header()->height() > 0);
-    FWindow->AttachSortableList(list);
-    const QStringList texts = {"900 B", "9.8 KB", "50 B", "4 GB", "1.9 MB"};
-    for (int i = 0; i < files.size(); ++i)
-        new TListItem(list, {files.at(i).first, texts.at(i)});
-
-    const auto order = [list] {
-        QStringList names;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            names << list->topLevelItem(i)->text(0);
-        return names;
-    };
-    const QStringList bySize = {"c.demo4", "a.demo4", "b.demo4", "e.demo4", "d.demo4"};
-    QHeaderView* header = list->header();
-    const QPoint sizeColumn(header->sectionViewportPosition(1) + 5, header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeColumn);
-    QCOMPARE(order(), bySize);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeColumn);
-    QCOMPARE(order(), bySize);
-
-    // The selected files come in the order the list shows them.
-    list->topLevelItem(3)->setSelected(true);
-    list->topLevelItem(0)->setSelected(true);
-    QStringList selected;
-    TfrmMain::GetSelectedFiles(&selected, list, QStringLiteral("/Demos/"));
-    QCOMPARE(selected, QStringList({"/Demos/c.demo4", "/Demos/e.demo4"}));
-
-    // The name column ignores letter case.
-    new TListItem(list, {QStringLiteral("B.demo4"), QString()});
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
-    QCOMPARE(order().mid(0, 2).join(QLatin1Char(',')).toLower(), QStringLiteral("a.demo4,b.demo4"));
 }
 
 QTEST_MAIN(TfrmMainTest)
