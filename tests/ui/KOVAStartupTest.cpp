@@ -1,4 +1,5 @@
 #include "KOVAApplication.h"
+#include "PageTable.h"
 #include "SingleInstance.h"
 #include "TAddonDeletionProposal.h"
 #include "TEventManager.h"
@@ -127,7 +128,13 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
         const bool handled = bool(window->EventManager().Find(Child<QWidget>(window, page)));
         QVERIFY2(handled == (page != QLatin1String("tbINIEditor")), qPrintable(page));
     }
+    // The page table names the tab sheets, in tab order.
     auto* pages = Child<QTabWidget>(window, QStringLiteral("pgMain"));
+    QCOMPARE(pages->count(), int(PageTable().size()));
+    for (int i = 0; i < pages->count(); ++i) {
+        QCOMPARE(pages->widget(i)->objectName(), KPages.at(i));
+        QCOMPARE(PageTable().at(i).TabSheet, KPages.at(i));
+    }
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
     QVERIFY(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists());
     QVERIFY(!AnyWindowVisible());
@@ -141,9 +148,9 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
              QStringLiteral("DE Please wait while the map cache is updated..."));
     QCOMPARE(window->ServerPackageEditor()->windowTitle(),
              QStringLiteral("DE ServerPackage Editor"));
-    QCOMPARE(
-        Child<QPushButton>(&window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))->text(),
-        QStringLiteral("DE Select All"));
+    QCOMPARE(Child<QPushButton>(&window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
+                 ->text(),
+             QStringLiteral("DE Select All"));
     QCOMPARE(Child<QMenu>(window, QStringLiteral("MenuWindow"))->actions().size(), 11);
     QCOMPARE(Child<QLineEdit>(window, QStringLiteral("edConfigure_UT2003Path"))->text(),
              FFixture->Game().Root() + QLatin1Char('/'));

@@ -15,6 +15,7 @@
 #include "TUTMap.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
@@ -46,6 +47,7 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
             page->LanguageChanged();
     });
 
+    QDir().mkpath(fixture.AppFile(QStringLiteral("Profiles/Backups")));
     FManagers = std::make_unique<TInstallationManagers>(
         &FSettings, fixture.AppDir(), fixture.AppFile(QStringLiteral("cache.xml")));
     FManagers->Create();
