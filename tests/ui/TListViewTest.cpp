@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QTest>
 
+#include <tuple>
+
 // The file lists: each sorts by the comparison its page installs, and hands its selected rows
 // on as files in the order it shows them.
 class TListViewTest : public QObject
