@@ -7,16 +7,15 @@
 #include "IDialogs.h"
 #include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
-#include "PageTable.h"
 #include "TCacheManager.h"
 #include "TEventManager.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
 #include "SystemImages.h"
-#include "TListView.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
 #include "TQtLanguageForm.h"
@@ -617,7 +616,7 @@ void TfrmMain::MenuChangeLogClick()
 
 void TfrmMain::MenuAboutClick()
 {
-    ShowPage(FUi->tbAbout->objectName());
+    ShowPage(QStringLiteral("tbAbout"));
 }
 
 void TfrmMain::MenuCacheClick()
@@ -628,8 +627,7 @@ void TfrmMain::MenuCacheClick()
 void TfrmMain::MenuCacheEnabledClick()
 {
     FSettings->EnableMapManagerCache = !FSettings->EnableMapManagerCache;
-    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
-    FSettings->SaveToFile();
+    FSettings->SaveToFile(); // the menu and the pages follow from the settings' notice
     if (FSettings->EnableMapManagerCache &&
         Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
                              GetLangText(TDialogType::Common_Update_Cache),
