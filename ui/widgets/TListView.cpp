@@ -59,7 +59,6 @@ void TListView::HeaderClicked(int column)
     // A second click on the same header sorts the same way again.
     if (FCompare)
         sortItems(column, Qt::AscendingOrder);
-    emit ColumnClicked(column);
 }
 
 bool TListItem::operator<(const QTreeWidgetItem& other) const

@@ -37,10 +37,6 @@ public:
     // The number Item sorts by in Column under lsNumber.
     static void SetSortNumber(QTreeWidgetItem* item, int column, qint64 value);
 
-signals:
-    // A column header was clicked (after the rows were sorted).
-    void ColumnClicked(int column);
-
 private:
     void HeaderClicked(int column);
 
