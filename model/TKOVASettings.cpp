@@ -190,6 +190,8 @@ void TKOVASettings::LoadFromFile()
         ReportLoadError(QStringLiteral("std::exception"), QString::fromUtf8(error.what()));
         LoadFailed = true;
     }
+    if (!LoadFailed && OnChanged)
+        OnChanged();
 }
 
 void TKOVASettings::LoadSPCharacters()
@@ -271,6 +273,8 @@ void TKOVASettings::SaveToFile()
 
     if (file.Modified())
         file.Save();
+    if (OnChanged)
+        OnChanged();
 }
 
 bool TKOVASettings::IsValidUTDir(const QString& dir) const

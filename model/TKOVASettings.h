@@ -131,6 +131,9 @@ public:
     QString ExpandPath(const QString& text) const;
 
     TSettingsErrorHandler OnLoadError;
+    // Called after every load and save that succeeded, so that whoever shows a setting can
+    // follow it. The user interface sets it.
+    std::function<void()> OnChanged;
 
     bool LoadFailed = false;
     bool FirstRun = false;
