@@ -5,8 +5,8 @@
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
-#include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
@@ -15,6 +15,7 @@
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "SystemImages.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
@@ -112,8 +113,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         setFixedSize(size().expandedTo(minimumSize()));
     QApplication::setApplicationDisplayName(FSettings->AppName);
-    setWindowTitle(
-        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+    setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
+                       .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
@@ -309,11 +310,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
-    // What the add-on installation, the demo page, the archive window and the update check do
-    // is not part of this program yet.
+    ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
+                   &TfrmMain::MenuCheckForUpdatesClick);
+    // What the add-on installation, the demo page and the archive window do is not part of
+    // this program yet.
     for (QAction* action :
          {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -605,18 +608,34 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Readme());
+        TLinkLabel::OpenURL(FAppDir + QLatin1Char('/') + language->Readme());
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Changelog());
+        TLinkLabel::OpenURL(FAppDir + QLatin1Char('/') + language->Changelog());
 }
 
 void TfrmMain::MenuAboutClick()
 {
     ShowPage(QStringLiteral("tbAbout"));
+}
+
+void TfrmMain::MenuCheckForUpdatesClick()
+{
+    if (auto* link = findChild<TLinkLabel*>(QStringLiteral("lbAbout_Updates")))
+        link->Navigate();
+}
+
+TUpdateAddresses TfrmMain::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TUpdateResult TfrmMain::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 void TfrmMain::MenuCacheClick()

@@ -7,6 +7,7 @@
 
 #include "ILanguageForm.h"
 #include "IPageContext.h"
+#include "TUpdateCheck.h"
 
 class QLineEdit;
 class QMenu;
@@ -83,6 +84,11 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TUpdateResult CheckForUpdate() override;
+
+    // The update server the check asks (tests give a server of their own).
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     // Runs the refresh handler of the active page.
     void pgMainChange();
@@ -128,6 +134,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuCheckForUpdatesClick();
 
     // Install and demo road; these report whether they did their work.
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
@@ -164,4 +171,5 @@ private:
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
+    TUpdateCheck FUpdateCheck;
 };

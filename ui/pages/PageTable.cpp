@@ -1,6 +1,7 @@
 #include "PageTable.h"
 
 #include "KOVAIcons.h"
+#include "TAboutPage.h"
 #include "TConfigurationPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
@@ -35,7 +36,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbCacheManager"), kiCache},
         //
-        {QStringLiteral("tbAbout"), kiAbout},
+        {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
     return table;
 }

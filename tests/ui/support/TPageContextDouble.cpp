@@ -1,6 +1,7 @@
 #include "TPageContextDouble.h"
 
 #include "IDialogs.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "SystemImages.h"
 #include "TAddonDeletionProposal.h"
@@ -220,4 +221,14 @@ void TPageContextDouble::ApplyLanguage(int index)
 void TPageContextDouble::EditServerPackages()
 {
     FOrders << QStringLiteral("EditServerPackages");
+}
+
+TUpdateAddresses TPageContextDouble::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TUpdateResult TPageContextDouble::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }

@@ -16,7 +16,8 @@ class TProgramFixture;
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage of a page made here) are carried out too, while
-// RunGame, UpdateMapCache and EditServerPackages only leave their record.
+// RunGame, UpdateMapCache and EditServerPackages only leave their record. The update check asks
+// the server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -42,6 +43,7 @@ public:
     // "EditServerPackages".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     TKOVASettings& Settings() const override { return *FSettings; }
     TKOVALanguage& LanguageManager() const override { return *FLanguages; }
@@ -65,6 +67,8 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TUpdateResult CheckForUpdate() override;
 
 private:
     QList<TPageBase*> Pages() const;
@@ -81,4 +85,5 @@ private:
     std::unique_ptr<TEventManager> FEventManager;
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
+    TUpdateCheck FUpdateCheck;
 };
