@@ -87,7 +87,8 @@ public:
     TUpdateAddresses UpdateAddresses() const override;
     TUpdateResult CheckForUpdate() override;
 
-    // The update server the check asks (tests give a server of their own).
+    // The update server the check asks (tests give a server of their own). The About page's
+    // links follow at the window's next showing.
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     // Runs the refresh handler of the active page.
