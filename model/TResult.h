@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -51,6 +52,14 @@ struct TError
     QString Message;
     QString FileName; // the file the failure concerns; empty when there is none
 };
+
+// The error for an exception the model caught from the reader, the INI layer or the XML
+// layer: its message as it stands.
+inline TError ErrorFrom(const std::exception& error, const QString& fileName,
+                        TErrorCode code = TErrorCode::ecFailed)
+{
+    return TError{code, QString::fromUtf8(error.what()), fileName};
+}
 
 template <class T> class [[nodiscard]] TResult
 {

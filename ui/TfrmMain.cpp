@@ -60,6 +60,14 @@ QString DisplayText(QString text)
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
+// The settings loader's failures end the start-up, so they carry the fatal caption wherever
+// they happen.
+void ShowSettingsLoadError(QWidget* owner, const TError& error)
+{
+    Dialogs().MessageBox(owner, QStringLiteral("Fatal Error"), DisplayText(error.Message),
+                         TMsgDlgType::mtError, mbOK);
+}
+
 int CompareText(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive);
@@ -112,12 +120,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         if (QFileInfo(external).isFile())
             settingsFile = external;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(
-        FAppDir, settingsFile, [this](const QString& caption, const QString& text) {
-            Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
-        });
+    FSettingsOwner = std::make_unique<TKOVASettings>(FAppDir, settingsFile);
     FSettings = FSettingsOwner.get();
-    if (FSettings->LoadFailed) {
+    if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded) {
+        ShowSettingsLoadError(this, loaded.Error());
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
@@ -163,7 +169,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
                                  TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
         FUpdateCacheOnShow = useCache;
         FSettings->EnableMapManagerCache = useCache;
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+        Succeeded(this, FSettings->SaveToFile());
     }
 
     InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
@@ -216,11 +222,11 @@ bool TfrmMain::DetectGameFolder()
 {
     if (FSettings->IsValidUTDir(FSettings->UTDir))
         return true;
-    QString folder;
-    if (FSettings->GetUTDirFromRegistry(folder) && FSettings->IsValidUTDir(folder)) {
-        FSettings->SetUTDir(folder);
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+    const TResult<QString> folder = FSettings->GetUTDirFromRegistry();
+    if (folder && FSettings->IsValidUTDir(*folder)) {
+        FSettings->SetUTDir(*folder);
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
         return true;
     }
     FSettings->SetUTDir(QStringLiteral("C:\\UT2004"));
@@ -228,8 +234,8 @@ bool TfrmMain::DetectGameFolder()
     if (found) {
         // A fallback folder that is taken is kept like one from the registry, so every folder
         // and rule follows it.
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
     }
     Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Warning),
                          GetLangText(TDialogType::Common_UnableToLocateDirectory),
@@ -275,13 +281,10 @@ void TfrmMain::FreeManagers()
 
 bool TfrmMain::ReloadSettings()
 {
-    // Objects that keep the settings object itself must not lose it, so the file is tried in a
-    // fresh object first and read into the one in use only when it loads.
-    const TKOVASettings probe(FSettings->AppDir, FSettings->FileName, FSettings->OnLoadError);
-    if (probe.LoadFailed)
-        return false;
-    FSettings->LoadFromFile();
-    return !FSettings->LoadFailed;
+    const TResult<void> loaded = FSettings->LoadFromFile();
+    if (!loaded)
+        ShowSettingsLoadError(this, loaded.Error());
+    return bool(loaded);
 }
 
 void TfrmMain::RecreateManagers()
@@ -549,8 +552,7 @@ void TfrmMain::HandleCommandLine()
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
-            FCacheManager->ExtractAll(true);
-            done = true;
+            done = bool(FCacheManager->ExtractAll(true));
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -631,7 +633,8 @@ void TfrmMain::MenuCacheEnabledClick()
 {
     FSettings->EnableMapManagerCache = !FSettings->EnableMapManagerCache;
     FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
-    FSettings->SaveToFile();
+    if (!Succeeded(this, FSettings->SaveToFile()))
+        return;
     if (FConfigurationPage && FUi->pgMain->currentWidget() == FUi->tbConfiguration)
         FConfigurationPage->RefreshAdvancedIfVisible();
     if (FSettings->EnableMapManagerCache &&
@@ -668,9 +671,7 @@ void TfrmMain::UpdateMapCache()
     };
     const auto dropProgress = qScopeGuard([this] { FMapManager->OnProgress = nullptr; });
     FMapManager->ScanFolder(FMapManager->MapsFolder());
-    QString error;
-    if (!FMapManager->SaveCache(FAppDir + QStringLiteral("/cache.xml"), &error))
-        throw std::runtime_error(error.toStdString());
+    Succeeded(this, FMapManager->SaveCache(FAppDir + QStringLiteral("/cache.xml")));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

@@ -101,8 +101,8 @@ public:
     void BuildToolTips();
     void ApplyLanguageToDialogs();
     void FitConfigurationPage();
-    // Reads the settings file again, only when it loads: a file that fails keeps the settings
-    // in use (the loader showed why). False when it failed.
+    // Reads the settings file again, all or nothing: a file that fails keeps the settings in
+    // use and its error is shown. False when it failed.
     bool ReloadSettings();
     // Frees and re-creates the managers that depend on the game folder.
     void RecreateManagers();

@@ -85,13 +85,11 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
     TKOVASettings& settings = *FMain.Settings();
     const QString oldFolder = settings.UTDir;
     settings.SetUTDir(folder);
-    try {
-        settings.SaveToFile();
-    } catch (...) {
+    if (!Succeeded(this, settings.SaveToFile())) {
         // Folders and rules follow the folder only through a reload of the saved file: an
         // unsaved folder would leave them at the old one while the game-folder test passes.
         settings.UTDir = oldFolder;
-        throw;
+        return;
     }
     if (!FMain.ReloadSettings())
         return;
@@ -120,11 +118,9 @@ void TConfigurationPage::btnConfigure_BrowsePathClick()
 
 void TConfigurationPage::btnConfigure_SearchPathClick()
 {
-    QString folder;
-    if (!FMain.Settings()->GetUTDirFromRegistry(folder))
-        return;
-    if (FMain.Settings()->IsValidUTDir(folder))
-        ApplyGameFolder(folder);
+    const TResult<QString> folder = FMain.Settings()->GetUTDirFromRegistry();
+    if (folder && FMain.Settings()->IsValidUTDir(*folder))
+        ApplyGameFolder(*folder);
 }
 
 void TConfigurationPage::btnConfigure_ApplyPathClick()
@@ -160,8 +156,9 @@ void TConfigurationPage::btnConfigure_ApplyProfileClick()
     const TUTProfile* selected = profiles && index >= 0 ? profiles->GetItem(index) : nullptr;
     if (!selected)
         return;
-    // A failed backup raises before "User.ini" is touched; the error box says why.
-    profiles->Activate(*selected);
+    // A failed backup stops before "User.ini" is touched; the error box says why.
+    if (!Succeeded(this, profiles->Activate(*selected)))
+        return;
     Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Information),
                          FMain.GetLangText(TDialogType::Profiles_ProfileActivated),
                          TMsgDlgType::mtInformation, mbOK);
@@ -186,7 +183,8 @@ void TConfigurationPage::btnConfigure_ApplyLangClick()
     languages->GetLanguage(index)->Apply();
     FMain.ApplyLanguageToDialogs();
     FMain.Settings()->Language = languages->GetLanguageCode(index);
-    FMain.Settings()->SaveToFile();
+    if (!Succeeded(this, FMain.Settings()->SaveToFile()))
+        return;
     FMain.BuildWindowMenu(FMain.Form()->MenuWindow);
     ShowConfigurationPage();
 }
@@ -224,7 +222,8 @@ void TConfigurationPage::btnConfig_SaveClick()
     settings.IsWindowSizeable = FUi->cbConfig_IsWindowResizeable->isChecked();
     settings.EnableMapManagerCache = FUi->cbConfig_EnableCache->isChecked();
     settings.SetInstallUnknownContent(FUi->cbConfig_InstallUnknownContents->isChecked() ? 1 : 0);
-    settings.SaveToFile();
+    if (!Succeeded(this, settings.SaveToFile()))
+        return;
     FUi->btnConfig_UpdateCache->setEnabled(settings.EnableMapManagerCache);
     if (settings.EnableMapManagerCache && !cacheWasOn &&
         Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Confirmation),
