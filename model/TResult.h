@@ -32,6 +32,9 @@
 //         return created.Error();
 //     Select(*created);
 //
+// In the user interface, Succeeded(owner, result) of ui/support/Guard.h shows a failure the
+// way an unhandled error is shown and tells whether to go on.
+//
 // Value() of a failure and Error() of a success raise std::bad_variant_access.
 
 // What kind of failure it was: pages branch on the kind and show the message.
@@ -40,7 +43,7 @@ enum class TErrorCode
     ecFailed,    // the platform refused: a file could not be read, written, copied or removed
     ecNotFound,  // the file, folder, settings or list entry the operation needs is not there
     ecInvalid,   // an argument, or a file's content, the operation cannot use
-    ecDeclined,  // the user answered No (to replacing a file, to a delete); nothing changed
+    ecDeclined,  // the user answered No (to replacing a file, to a delete)
     ecCancelled, // the user cancelled the operation
 };
 
