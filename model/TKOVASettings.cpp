@@ -125,6 +125,8 @@ TResult<void> TKOVASettings::LoadFromFile()
     try {
         next.ReadFile();
         *this = next;
+        if (OnChanged)
+            OnChanged();
         return {};
     } catch (const EXMLFileError& error) {
         className = QStringLiteral("EXMLFileError");
@@ -277,6 +279,8 @@ void TKOVASettings::WriteFile() const
 
     if (file.Modified())
         file.Save();
+    if (OnChanged)
+        OnChanged();
 }
 
 bool TKOVASettings::IsValidUTDir(const QString& dir) const

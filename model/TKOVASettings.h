@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 // The kinds of game folder. Each member's name without "mp", in lower case, is its element
 // name in the settings file and, between two "%", its placeholder ("%maps%").
@@ -122,6 +123,10 @@ public:
     // Text with every occurrence of its first folder placeholder (in TMapPaths order, letter
     // case counting) replaced by that folder; KNoInstall and texts without one unchanged.
     QString ExpandPath(const QString& text) const;
+
+    // Called after every load and save that succeeded, so that whoever shows a setting can
+    // follow it. The user interface sets it.
+    std::function<void()> OnChanged;
 
     bool FirstRun = false;
     bool EnableMapManagerCache = false;
