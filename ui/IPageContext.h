@@ -95,8 +95,8 @@ public:
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
     // Asks the update server whether a newer version exists, blocking until it answers or its
-    // time-out passes; a check that got no answer is uaFailed with the reason.
-    virtual TUpdateResult CheckForUpdate() = 0;
+    // time-out passes; a check that got no answer is an error that says why.
+    virtual TResult<bool> CheckForUpdate() = 0;
 
     // Appends Folder (a separator is added when missing) followed by the caption of each
     // selected row of ListView, in list order. Nothing for no list or list view.

@@ -635,7 +635,7 @@ TUpdateAddresses TfrmMain::UpdateAddresses() const
     return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
 }
 
-TUpdateResult TfrmMain::CheckForUpdate()
+TResult<bool> TfrmMain::CheckForUpdate()
 {
     return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }

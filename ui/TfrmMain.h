@@ -85,7 +85,7 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     TUpdateAddresses UpdateAddresses() const override;
-    TUpdateResult CheckForUpdate() override;
+    TResult<bool> CheckForUpdate() override;
 
     // The update server the check asks (tests give a server of their own). The About page's
     // links follow at the window's next showing.

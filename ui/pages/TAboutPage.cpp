@@ -15,6 +15,8 @@
 #include <QMouseEvent>
 #include <QScopeGuard>
 
+#include <optional>
+
 TAboutPage::TAboutPage(IPageContext& context, QWidget* parent)
     : TPageBase(context, parent)
     , FUi(std::make_unique<Ui::TAboutPage>())
@@ -62,36 +64,31 @@ void TAboutPage::ShowAboutPage()
 
 void TAboutPage::lbAbout_UpdatesBeforeNavigate(TLinkLabel*, bool& cancel)
 {
-    TUpdateResult result;
+    std::optional<TResult<bool>> newer;
     {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // The check blocks: let the cursor reach the screen first.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        result = FContext.CheckForUpdate();
+        newer = FContext.CheckForUpdate();
     }
     IDialogs& dialogs = FContext.Dialogs();
-    switch (result.Answer) {
-    case TUpdateAnswer::uaNewer:
+    cancel = true;
+    if (!*newer) {
+        // A check that got no answer says so: the user would otherwise take it for "none".
+        dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Error),
+                           FContext.GetLangText(TDialogType::Update_Error) +
+                               QStringLiteral("\n\n") + newer->Error().Message,
+                           TMsgDlgType::mtError, mbOK);
+    } else if (newer->Value()) {
         cancel =
             dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Confirmation),
                                FContext.GetLangText(TDialogType::Update_Avail),
                                TMsgDlgType::mtConfirmation, mbYes | mbNo) != TModalResult::mrYes;
-        return;
-    case TUpdateAnswer::uaNone:
-        cancel = true;
+    } else {
         dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Warning),
                            FContext.GetLangText(TDialogType::Update_NoUpdate),
                            TMsgDlgType::mtWarning, mbOK);
-        return;
-    case TUpdateAnswer::uaFailed:
-        // A check that got no answer says so: the user would otherwise take it for "none".
-        cancel = true;
-        dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Error),
-                           FContext.GetLangText(TDialogType::Update_Error) +
-                               QStringLiteral("\n\n") + result.Error,
-                           TMsgDlgType::mtError, mbOK);
-        return;
     }
 }
 

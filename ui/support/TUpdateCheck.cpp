@@ -30,6 +30,11 @@ size_t AppendBody(char* data, size_t size, size_t count, void* target)
     return bytes;
 }
 
+TError Failed(const QString& reason)
+{
+    return TError{TErrorCode::ecFailed, reason, QString()};
+}
+
 } // namespace
 
 QString TUpdateServer::DefaultHost()
@@ -52,11 +57,11 @@ TUpdateAddresses TUpdateCheck::Addresses(int projectId, int versionNumber) const
             host + QStringLiteral("/load.php?get=project.php&pid=") + pid};
 }
 
-TUpdateResult TUpdateCheck::Check(int projectId, int versionNumber) const
+TResult<bool> TUpdateCheck::Check(int projectId, int versionNumber) const
 {
     const std::unique_ptr<CURL, TCurlDeleter> curl(curl_easy_init());
     if (!curl)
-        return {TUpdateAnswer::uaFailed, QStringLiteral("The network library could not start.")};
+        return Failed(QStringLiteral("The network library could not start."));
     CURL* handle = curl.get();
     const QByteArray url = Addresses(projectId, versionNumber).CheckUpdate.toUtf8();
     const QByteArray agent = UserAgent().toUtf8();
@@ -88,28 +93,25 @@ TUpdateResult TUpdateCheck::Check(int projectId, int versionNumber) const
     const CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
         const QString reason = QString::fromUtf8(error[0] ? error : curl_easy_strerror(code));
-        return {TUpdateAnswer::uaFailed, reason};
+        return Failed(reason);
     }
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299)
-        return {TUpdateAnswer::uaFailed,
-                QStringLiteral("The server answered with HTTP status %1.").arg(status)};
-    return {ReadAnswer(body), QString()};
+        return Failed(QStringLiteral("The server answered with HTTP status %1.").arg(status));
+    return ReadAnswer(body);
 }
 
-TUpdateAnswer TUpdateCheck::ReadAnswer(const QByteArray& body)
+bool TUpdateCheck::ReadAnswer(const QByteArray& body)
 {
     if (body.contains("error"))
-        return TUpdateAnswer::uaNone;
+        return false;
     const QString text = QString::fromUtf8(body).trimmed();
     if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return TUpdateAnswer::uaNewer;
+        return true;
     static const QRegularExpression number(
         QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d+)?$"));
-    if (number.match(text).hasMatch())
-        return QLocale::c().toDouble(text) != 0 ? TUpdateAnswer::uaNewer : TUpdateAnswer::uaNone;
-    return TUpdateAnswer::uaNone;
+    return number.match(text).hasMatch() && QLocale::c().toDouble(text) != 0;
 }
 
 QString TUpdateCheck::UserAgent()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TResult.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,19 +23,6 @@ struct TUpdateAddresses
     QString Project;     // the project's home page
 };
 
-enum class TUpdateAnswer
-{
-    uaNewer,  // a newer version exists
-    uaNone,   // the server says there is none
-    uaFailed, // no answer: no connection, an HTTP error status, a time-out
-};
-
-struct TUpdateResult
-{
-    TUpdateAnswer Answer = TUpdateAnswer::uaFailed;
-    QString Error; // why it failed, for uaFailed
-};
-
 // Asks the update server whether a newer version of the program exists: one HTTP GET, blocking
 // until the server answers or a time-out passes. No widgets, so it runs anywhere.
 class TUpdateCheck final
@@ -41,19 +30,19 @@ class TUpdateCheck final
 public:
     explicit TUpdateCheck(TUpdateServer server = {});
 
-    const TUpdateServer& Server() const { return FServer; }
     void SetServer(const TUpdateServer& server) { FServer = server; }
 
     // The three addresses for this project id and version number.
     TUpdateAddresses Addresses(int projectId, int versionNumber) const;
-    // Sends the check for this project id and version number. Never throws: a failure is
-    // uaFailed with its reason.
-    TUpdateResult Check(int projectId, int versionNumber) const;
+    // Sends the check for this project id and version number: true when the server says a
+    // newer version exists. Never throws: a check that got no answer (no connection, an HTTP
+    // error status, a time-out) is an error that says why.
+    TResult<bool> Check(int projectId, int versionNumber) const;
 
     // What a server's answer body means: "error" anywhere (case-sensitive) is no newer version;
     // otherwise, trimmed, a number other than 0 or "true" in any letter case is a newer one, and
     // anything else none.
-    static TUpdateAnswer ReadAnswer(const QByteArray& body);
+    static bool ReadAnswer(const QByteArray& body);
     // "KOVA/" and the version text.
     static QString UserAgent();
 

@@ -228,7 +228,7 @@ TUpdateAddresses TPageContextDouble::UpdateAddresses() const
     return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
 }
 
-TUpdateResult TPageContextDouble::CheckForUpdate()
+TResult<bool> TPageContextDouble::CheckForUpdate()
 {
     return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }

@@ -68,7 +68,7 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     TUpdateAddresses UpdateAddresses() const override;
-    TUpdateResult CheckForUpdate() override;
+    TResult<bool> CheckForUpdate() override;
 
 private:
     QList<TPageBase*> Pages() const;
