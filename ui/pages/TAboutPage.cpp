@@ -15,8 +15,6 @@
 #include <QMouseEvent>
 #include <QScopeGuard>
 
-#include <optional>
-
 TAboutPage::TAboutPage(IPageContext& context, QWidget* parent)
     : TPageBase(context, parent)
     , FUi(std::make_unique<Ui::TAboutPage>())
@@ -64,23 +62,22 @@ void TAboutPage::ShowAboutPage()
 
 void TAboutPage::lbAbout_UpdatesBeforeNavigate(TLinkLabel*, bool& cancel)
 {
-    std::optional<TResult<bool>> newer;
-    {
+    const TResult<bool> newer = [this] {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         // The check blocks: let the cursor reach the screen first.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        newer = FContext.CheckForUpdate();
-    }
+        return FContext.CheckForUpdate();
+    }();
     IDialogs& dialogs = FContext.Dialogs();
     cancel = true;
-    if (!*newer) {
+    if (!newer) {
         // A check that got no answer says so: the user would otherwise take it for "none".
         dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Error),
                            FContext.GetLangText(TDialogType::Update_Error) +
-                               QStringLiteral("\n\n") + newer->Error().Message,
+                               QStringLiteral("\n\n") + newer.Error().Message,
                            TMsgDlgType::mtError, mbOK);
-    } else if (newer->Value()) {
+    } else if (*newer) {
         cancel =
             dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Confirmation),
                                FContext.GetLangText(TDialogType::Update_Avail),

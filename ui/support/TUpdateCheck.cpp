@@ -78,7 +78,7 @@ TResult<bool> TUpdateCheck::Check(int projectId, int versionNumber) const
     curl_easy_setopt(handle, CURLOPT_COOKIEFILE, ""); // cookies kept in memory for this request
     curl_easy_setopt(handle, CURLOPT_PROXY, "");      // no proxy, whatever the environment says
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    // Signals would disturb the program; time-outs then need no alarm.
+    // Without this, a name look-up's time-out raises SIGALRM in a program with threads.
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(FServer.ConnectTimeoutMs));
