@@ -19,13 +19,14 @@ public:
     explicit EProfileError(const QString& message);
 };
 
-// The profiles: every "*.ini" of the program folder's "Profiles" folder, preceded by the game's
-// "User.ini" when that exists and is unmanaged. Owns its profile objects.
+// The profiles: every "*.ini" of the profiles folder, preceded by the game's "User.ini" when that
+// exists and is unmanaged. Owns its profile objects.
 class TUT2003Profile final
 {
 public:
-    // Stores both folders without one trailing separator and builds the list.
-    TUT2003Profile(const QString& gameDir, const QString& programDir);
+    // Stores the game folder without one trailing separator and builds the list from ProfilesDir;
+    // backups go to BackupsDir.
+    TUT2003Profile(const QString& gameDir, const QString& profilesDir, const QString& backupsDir);
     TUT2003Profile(const TUT2003Profile&) = delete;
     TUT2003Profile& operator=(const TUT2003Profile&) = delete;
 
@@ -39,15 +40,15 @@ public:
     std::unique_ptr<TUTProfile> GetActive() const;
     // The game's "User.ini" (letter case resolved as the game would find it).
     QString ActiveFileName() const;
-    QString ProfilesDir() const; // program folder + "/Profiles/"
-    QString BackupsDir() const;  // program folder + "/Profiles/Backups/"
+    QString ProfilesDir() const { return FProfilesDir; } // with a trailing "/"
+    QString BackupsDir() const { return FBackupsDir; }   // with a trailing "/"
 
     // Backs an unmanaged "User.ini" up, copies the profile's file over "User.ini" and rebuilds
     // the list (so Profile, when it is one of the list's objects, is freed). A missing profile
     // file is not copied; the list is only rebuilt. Raises EProfileError, leaving "User.ini" and
     // the list untouched, when the backup or the copy failed.
     void Activate(const TUTProfile& profile);
-    // Copies the profile's file to a new "Profiles/Backups/User.ini.<stamp>.backup". False, with
+    // Copies the profile's file to a new "User.ini.<stamp>.backup" of the backups folder. False, with
     // the reason in Error, when the file is missing or the copy failed.
     bool Backup(const TUTProfile& profile, QString* error = nullptr);
     // The name a backup made now would get (the stamp of the local time, then "_0", "_1", ...
@@ -57,7 +58,7 @@ public:
     // the profile kept, when Index is out of range or the file could not be deleted.
     bool DeleteProfile(int index, QString* error = nullptr);
 
-    // A new profile: SourceFile copied to "Profiles/<Name>.ini" (asking before replacing a
+    // A new profile: SourceFile copied to "<Name>.ini" of the profiles folder (asking before replacing a
     // profile file of that name), named Name with a new identifier, and appended. Returns the new
     // profile, or nullptr when nothing was created: Result then says whether the copy was
     // declined or failed (a name that is not a plain file name fails). Raises EIniFileException
@@ -82,9 +83,10 @@ public:
     // The first profile with that identifier; -1 when none has it.
     int IndexOfID(const QUuid& id) const;
 
-    QString GameDir;    // without a trailing separator
-    QString ProgramDir; // without a trailing separator
+    QString GameDir; // without a trailing separator
 
 private:
+    QString FProfilesDir;
+    QString FBackupsDir;
     std::vector<std::unique_ptr<TUTProfile>> FItems;
 };

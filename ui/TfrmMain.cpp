@@ -75,7 +75,7 @@ int CompareSize(qint64 a, qint64 b)
 TfrmMain::TfrmMain(const QString& appDir, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent)
     , FUi(std::make_unique<Ui::TfrmMain>())
-    , FAppDir(WithoutTrailingSeparator(appDir))
+    , FFolders(appDir)
     , FSystemImages(SystemImages())
     , FForms(std::make_shared<QList<ILanguageForm*>>())
 {
@@ -105,17 +105,22 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FFirstShow = true;
     FUpdateCacheOnShow = false;
 
-    // Settings: "/external <name>" names a file of the program folder.
-    QString settingsFile = FAppDir + QStringLiteral("/settings.xml");
-    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("/external")) {
-        const QString external = FAppDir + QLatin1Char('/') + arguments.at(2);
-        if (QFileInfo(external).isFile())
-            settingsFile = external;
+    const auto showError = [this](const QString& caption, const QString& text) {
+        Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
+    };
+    // "/external <name>" names another settings file of the user's or of the program folder.
+    QString settingsFile = FFolders.SettingsFile();
+    QString error;
+    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("/external"))
+        settingsFile = FFolders.FindExternalSettings(arguments.at(2), &error);
+    else if (!FFolders.PrepareSettings(&error))
+        settingsFile.clear();
+    if (settingsFile.isEmpty()) {
+        showError(QStringLiteral("Fatal Error"), error);
+        FStartupState = TStartupState::ssSettingsFailed;
+        return;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(
-        FAppDir, settingsFile, [this](const QString& caption, const QString& text) {
-            Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
-        });
+    FSettingsOwner = std::make_unique<TKOVASettings>(FFolders.ProgramDir(), settingsFile, showError);
     FSettings = FSettingsOwner.get();
     if (FSettings->LoadFailed) {
         FStartupState = TStartupState::ssSettingsFailed;
@@ -132,7 +137,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
-    FLanguageManager = std::make_unique<TKOVALanguage>(FForms, FAppDir, QStringLiteral("Lang"));
+    FLanguageManager =
+        std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), QStringLiteral("Lang"));
     if (FLanguageManager->GetCount() == 0) {
         Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KNoLanguageFile),
                              TMsgDlgType::mtError, mbOK);
@@ -168,7 +174,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
 
-    QDir().mkpath(FAppDir + QStringLiteral("/Profiles/Backups"));
+    FFolders.MakeUserFolders();
     FSystemManager = std::make_unique<TSystemManager>(&FSettings, CurrentLanguage(),
                                                       QCoreApplication::applicationFilePath());
     DetectGameFolder();
@@ -256,8 +262,9 @@ void TfrmMain::RegisterPages()
 
 void TfrmMain::CreateManagers()
 {
-    FProfiles = std::make_unique<TUT2003Profile>(FSettings->UTDir, FAppDir);
-    FMapManager = std::make_unique<TMapManager>(&FSettings, FAppDir + QStringLiteral("/cache.xml"));
+    FProfiles = std::make_unique<TUT2003Profile>(FSettings->UTDir, FFolders.ProfilesDir(),
+                                                 FFolders.BackupsDir());
+    FMapManager = std::make_unique<TMapManager>(&FSettings, FFolders.MapCacheFile());
     FScreenShotManager = std::make_unique<TScreenShotManager>(
         FSettings->GetPath(TMapPaths::mpScreenShots), QStringLiteral("Shot?????.bmp"));
     FCacheManager = std::make_unique<TCacheManager>(&FSettings);
@@ -608,13 +615,13 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Readme());
+        OpenWithDefaultHandler(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Changelog());
+        OpenWithDefaultHandler(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()
@@ -669,7 +676,7 @@ void TfrmMain::UpdateMapCache()
     const auto dropProgress = qScopeGuard([this] { FMapManager->OnProgress = nullptr; });
     FMapManager->ScanFolder(FMapManager->MapsFolder());
     QString error;
-    if (!FMapManager->SaveCache(FAppDir + QStringLiteral("/cache.xml"), &error))
+    if (!FMapManager->SaveCache(FFolders.MapCacheFile(), &error))
         throw std::runtime_error(error.toStdString());
 }
 

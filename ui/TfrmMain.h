@@ -7,6 +7,7 @@
 
 #include "TDialogType.h"
 #include "ILanguageForm.h"
+#include "ProgramFolders.h"
 
 class QLineEdit;
 class QMenu;
@@ -39,7 +40,7 @@ class TfrmMain;
 enum class TStartupState
 {
     ssRunning,         // created; show it and run the message loop
-    ssSettingsFailed,  // the settings file could not be read (its loader showed why)
+    ssSettingsFailed,  // the settings file could not be found, made or read (the user was told)
     ssNoLanguageFile,  // no language file beside the program
     ssLanguageMissing, // the selected language file is missing, or none was chosen
 };
@@ -75,7 +76,8 @@ public:
     TServerPackages* ServerPackages() const { return FServerPackages.get(); }
     TSystemManager* SystemManager() const { return FSystemManager.get(); }
     TEventManager* EventManager() const { return FEventManager.get(); }
-    const QString& AppDir() const { return FAppDir; }
+    // Where the program's own files are.
+    const TProgramFolders& Folders() const { return FFolders; }
     // The small file-type icons the file lists share.
     TSystemImages& SystemImageList() const { return FSystemImages; }
     Ui::TfrmMain* Form() const { return FUi.get(); }
@@ -185,7 +187,7 @@ private:
     std::unique_ptr<TCacheManager> FCacheManager;
     std::unique_ptr<TServerPackages> FServerPackages;
     bool FFirstShow = true;
-    QString FAppDir;
+    TProgramFolders FFolders;
     TSystemImages& FSystemImages;
 
     TLanguageForms FForms;
