@@ -43,7 +43,8 @@ TKOVALanguage::TKOVALanguage(TLanguageForms forms, const QStringList& dirs, cons
     const QString lead = FPrefix + QLatin1Char('.');
     for (const QString& dir : dirs) {
         const QString folder = WithTrailingSeparator(dir);
-        for (const QString& name : ListFolder(folder, lead + QLatin1Char('*'), TListKind::lkFiles)) {
+        for (const QString& name :
+             ListFolder(folder, lead + QLatin1Char('*'), TListKind::lkFiles)) {
             // The mask also matches a bare "Lang", which names no language code.
             if (!name.startsWith(lead, Qt::CaseInsensitive))
                 continue;

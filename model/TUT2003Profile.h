@@ -48,7 +48,7 @@ public:
     // file is not copied; the list is only rebuilt. Raises EProfileError, leaving "User.ini" and
     // the list untouched, when the backup or the copy failed.
     void Activate(const TUTProfile& profile);
-    // Copies the profile's file to a new "User.ini.<stamp>.backup" of the backups folder. False, with
+    // Copies the profile's file to a new "Profiles/Backups/User.ini.<stamp>.backup". False, with
     // the reason in Error, when the file is missing or the copy failed.
     bool Backup(const TUTProfile& profile, QString* error = nullptr);
     // The name a backup made now would get (the stamp of the local time, then "_0", "_1", ...
@@ -58,7 +58,7 @@ public:
     // the profile kept, when Index is out of range or the file could not be deleted.
     bool DeleteProfile(int index, QString* error = nullptr);
 
-    // A new profile: SourceFile copied to "<Name>.ini" of the profiles folder (asking before replacing a
+    // A new profile: SourceFile copied to "Profiles/<Name>.ini" (asking before replacing a
     // profile file of that name), named Name with a new identifier, and appended. Returns the new
     // profile, or nullptr when nothing was created: Result then says whether the copy was
     // declined or failed (a name that is not a plain file name fails). Raises EIniFileException

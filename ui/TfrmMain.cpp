@@ -120,7 +120,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(FFolders.ProgramDir(), settingsFile, showError);
+    FSettingsOwner =
+        std::make_unique<TKOVASettings>(FFolders.ProgramDir(), settingsFile, showError);
     FSettings = FSettingsOwner.get();
     if (FSettings->LoadFailed) {
         FStartupState = TStartupState::ssSettingsFailed;

@@ -61,7 +61,8 @@ protected:
     {
         ASSERT_TRUE(QFileInfo(entry).isFile()) << entry.toStdString();
         const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
-        ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate (desktop-file-utils) is missing";
+        ASSERT_FALSE(validator.isEmpty())
+            << "desktop-file-validate (desktop-file-utils) is missing";
         int code = -1;
         const QString output = RunTool(validator, {entry}, &code);
         EXPECT_EQ(code, 0) << output.toStdString();

@@ -125,8 +125,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
     const QByteArray original = Read(userIni);
-    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"),
-                            ProgramFile("Profiles/Backups"));
+    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
     ASSERT_EQ(profiles.GetCount(), 1);
 
     // Create: a copy of "User.ini" with the profile's section added.
@@ -208,8 +207,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
-    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"),
-                            ProgramFile("Profiles/Backups"));
+    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
     TUTProfile* mine = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
     ASSERT_NE(mine, nullptr);
     const QUuid id = mine->ID;

@@ -82,7 +82,8 @@ TEST_F(ProgramFoldersTest, InstalledReadsWhatItShipsAndWritesThePlacesOfTheUser)
     // Documents: shipped, else the user's own, else the shipped path that is missing.
     Write(FEnvironment.DataHome() + "/kova/Readme.de.htm", "liesmich");
     EXPECT_EQ(folders.DocumentFile("Readme.htm"), Shipped("Readme.htm"));
-    EXPECT_EQ(folders.DocumentFile("Readme.de.htm"), FEnvironment.DataHome() + "/kova/Readme.de.htm");
+    EXPECT_EQ(folders.DocumentFile("Readme.de.htm"),
+              FEnvironment.DataHome() + "/kova/Readme.de.htm");
     EXPECT_EQ(folders.DocumentFile("Changes.txt"), Shipped("Changes.txt"));
 
     // A missing shipped file is a failure that names both files.
@@ -100,8 +101,8 @@ TEST_F(ProgramFoldersTest, PortableKeepsTheUsersFilesBesideTheProgram)
     Write(Bin(TProgramFolders::PortableMarker()), "");
     const TProgramFolders folders(Bin());
     EXPECT_TRUE(folders.IsPortable());
-    for (const QString& dir : {folders.ConfigDir(), folders.DataDir(), folders.CacheDir(),
-                               folders.TransferDir()})
+    for (const QString& dir :
+         {folders.ConfigDir(), folders.DataDir(), folders.CacheDir(), folders.TransferDir()})
         EXPECT_EQ(dir, Bin().chopped(1));
     EXPECT_EQ(folders.LanguageDirs(), (QStringList{Shipped().chopped(1), Bin().chopped(1)}));
     ASSERT_TRUE(folders.PrepareSettings());

@@ -179,7 +179,8 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
 
     // The build puts the shipped files beside the program again.
     QStringList shipped;
-    for (const QFileInfo& file : QDir(QStringLiteral(KOVA_SOURCE_DIR "/data")).entryInfoList(QDir::Files))
+    for (const QFileInfo& file :
+         QDir(QStringLiteral(KOVA_SOURCE_DIR "/data")).entryInfoList(QDir::Files))
         shipped << file.filePath();
     QProcess build;
     build.start(QStringLiteral(KOVA_CMAKE_COMMAND),

@@ -83,9 +83,8 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
     QCOMPARE(Tree(fixture.AppDir()), programFolder);
 
     // A new shipped default (an update) never replaces what the user has.
-    WriteBytes(fixture.AppFile(QStringLiteral("settings.xml")), QByteArray(shipped).replace(
-                                                                   "<language>int</language>",
-                                                                   "<language>xx</language>"));
+    WriteBytes(fixture.AppFile(QStringLiteral("settings.xml")),
+               QByteArray(shipped).replace("<language>int</language>", "<language>xx</language>"));
     std::unique_ptr<TfrmMain> again = fixture.CreateMainWindow();
     QCOMPARE(again->StartupState(), TStartupState::ssRunning);
     QCOMPARE(again->LanguageManager()->GetCurrentLanguage()->FileName(), userLanguage);
@@ -109,8 +108,8 @@ void KOVAUserFilesTest::eachHomeKeepsItsOwnSettingsAndProfiles()
         QVERIFY(!window->Settings()->EnableMapManagerCache);
         window->Settings()->EnableMapManagerCache = true;
         window->Settings()->SaveToFile();
-        QVERIFY(WriteBytes(window->Profiles()->ProfilesDir() + QStringLiteral("Mine.ini"),
-                           KProfile));
+        QVERIFY(
+            WriteBytes(window->Profiles()->ProfilesDir() + QStringLiteral("Mine.ini"), KProfile));
     }
     QVERIFY(QFile::exists(first.filePath(QStringLiteral(".local/share/kova/Profiles/Mine.ini"))));
 
@@ -194,9 +193,9 @@ void KOVAUserFilesTest::externalSettingsFile()
     QCOMPARE(window->StartupState(), TStartupState::ssRunning);
     const TGameFolder& used = usedFolder == QLatin1String("config") ? *inConfig : *inProgram;
     QCOMPARE(window->Settings()->UTDir, used.Root() + QLatin1Char('/'));
-    QCOMPARE(window->Settings()->FileName,
-             usedFolder == QLatin1String("config") ? config + QStringLiteral("/other.xml")
-                                                   : fixture.AppFile(name));
+    QCOMPARE(window->Settings()->FileName, usedFolder == QLatin1String("config")
+                                               ? config + QStringLiteral("/other.xml")
+                                               : fixture.AppFile(name));
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 
@@ -221,8 +220,7 @@ void KOVAUserFilesTest::readOnlyProgramFolderStartsAndSaves()
         window->Settings()->SaveToFile();
     }
     SetMode(fixture.AppDir(), 0755);
-    QVERIFY(fixture.ReadSettings().contains(
-        "<enablemapmanagercache>True</enablemapmanagercache>"));
+    QVERIFY(fixture.ReadSettings().contains("<enablemapmanagercache>True</enablemapmanagercache>"));
     QCOMPARE(Tree(fixture.AppDir()), programFolder);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
