@@ -3,6 +3,7 @@
 #include "GamePath.h"
 #include "TFileProtection.h"
 #include "TGameFolder.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,20 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void Write(const QString& path, const QByteArray& bytes)
 {
@@ -73,11 +61,11 @@ TEST_F(ProgramFoldersTest, InstalledReadsWhatItShipsAndWritesThePlacesOfTheUser)
 
     // The first start gives the user a settings file of their own, one they can save.
     ASSERT_TRUE(folders.PrepareSettings());
-    EXPECT_EQ(ReadAll(folders.SettingsFile()), "<kovasettings/>");
+    EXPECT_EQ(ReadBytes(folders.SettingsFile()), "<kovasettings/>");
     EXPECT_TRUE(QFileInfo(folders.SettingsFile()).permissions() & QFile::WriteOwner);
     Write(folders.SettingsFile(), "<kovasettings><basic/></kovasettings>");
     ASSERT_TRUE(folders.PrepareSettings());
-    EXPECT_EQ(ReadAll(folders.SettingsFile()), "<kovasettings><basic/></kovasettings>");
+    EXPECT_EQ(ReadBytes(folders.SettingsFile()), "<kovasettings><basic/></kovasettings>");
 
     // Documents: shipped, else the user's own, else the shipped path that is missing.
     Write(FEnvironment.DataHome() + "/kova/Readme.de.htm", "liesmich");
@@ -106,7 +94,7 @@ TEST_F(ProgramFoldersTest, PortableKeepsTheUsersFilesBesideTheProgram)
         EXPECT_EQ(dir, Bin().chopped(1));
     EXPECT_EQ(folders.LanguageDirs(), (QStringList{Shipped().chopped(1), Bin().chopped(1)}));
     ASSERT_TRUE(folders.PrepareSettings());
-    EXPECT_EQ(ReadAll(Bin("settings.xml")), "<kovasettings/>");
+    EXPECT_EQ(ReadBytes(Bin("settings.xml")), "<kovasettings/>");
     folders.MakeUserFolders();
     EXPECT_TRUE(QFileInfo(Bin("Profiles/Backups")).isDir());
     EXPECT_FALSE(QFileInfo::exists(FEnvironment.ConfigHome() + "/kova"));

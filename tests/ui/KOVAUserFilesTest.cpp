@@ -66,7 +66,7 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
         QCOMPARE(window->StartupState(), TStartupState::ssRunning);
-        QCOMPARE(window->Settings()->FileName,
+        QCOMPARE(window->Settings().FileName,
                  environment.ConfigHome() + QStringLiteral("/kova/settings.xml"));
         QCOMPARE(fixture.ReadSettings(), shipped);
         QVERIFY(QDir(environment.DataHome() + QStringLiteral("/kova/Profiles/Backups")).exists());
@@ -74,11 +74,11 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
                  environment.DataHome() + QStringLiteral("/kova/Profiles/"));
         QCOMPARE(window->Folders().MapCacheFile(),
                  environment.Root() + QStringLiteral("/home/.cache/kova/cache.xml"));
-        QVERIFY(window->LanguageManager()->IndexOfFile(userLanguage) >= 0);
+        QVERIFY(window->LanguageManager().IndexOfFile(userLanguage) >= 0);
 
         // The user's change is saved where the user's settings are.
-        window->Settings()->Language = QStringLiteral("de");
-        window->Settings()->SaveToFile();
+        window->Settings().Language = QStringLiteral("de");
+        QVERIFY(window->Settings().SaveToFile());
     }
     QCOMPARE(Tree(fixture.AppDir()), programFolder);
 
@@ -87,7 +87,7 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
                QByteArray(shipped).replace("<language>int</language>", "<language>xx</language>"));
     std::unique_ptr<TfrmMain> again = fixture.CreateMainWindow();
     QCOMPARE(again->StartupState(), TStartupState::ssRunning);
-    QCOMPARE(again->LanguageManager()->GetCurrentLanguage()->FileName(), userLanguage);
+    QCOMPARE(again->LanguageManager().GetCurrentLanguage()->FileName(), userLanguage);
     QVERIFY(fixture.ReadSettings().contains("<language>de</language>"));
     QCOMPARE(dialogs.Calls().size(), 0);
 }
@@ -105,9 +105,9 @@ void KOVAUserFilesTest::eachHomeKeepsItsOwnSettingsAndProfiles()
     qputenv("HOME", QFile::encodeName(first.path()));
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-        QVERIFY(!window->Settings()->EnableMapManagerCache);
-        window->Settings()->EnableMapManagerCache = true;
-        window->Settings()->SaveToFile();
+        QVERIFY(!window->Settings().EnableMapManagerCache);
+        window->Settings().EnableMapManagerCache = true;
+        QVERIFY(window->Settings().SaveToFile());
         QVERIFY(
             WriteBytes(window->Profiles()->ProfilesDir() + QStringLiteral("Mine.ini"), KProfile));
     }
@@ -116,15 +116,15 @@ void KOVAUserFilesTest::eachHomeKeepsItsOwnSettingsAndProfiles()
     qputenv("HOME", QFile::encodeName(second.path()));
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-        QVERIFY(!window->Settings()->EnableMapManagerCache);
-        QCOMPARE(window->Settings()->FileName,
+        QVERIFY(!window->Settings().EnableMapManagerCache);
+        QCOMPARE(window->Settings().FileName,
                  second.filePath(QStringLiteral(".config/kova/settings.xml")));
         QCOMPARE(window->Profiles()->IndexOf(QStringLiteral("Mine")), -1);
     }
 
     qputenv("HOME", QFile::encodeName(first.path()));
     std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-    QVERIFY(window->Settings()->EnableMapManagerCache);
+    QVERIFY(window->Settings().EnableMapManagerCache);
     QVERIFY(window->Profiles()->IndexOf(QStringLiteral("Mine")) >= 0);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
@@ -139,7 +139,7 @@ void KOVAUserFilesTest::portableKeepsEverythingBesideTheProgram()
 
     std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
     QCOMPARE(window->StartupState(), TStartupState::ssRunning);
-    QCOMPARE(window->Settings()->FileName, fixture.AppFile(QStringLiteral("settings.xml")));
+    QCOMPARE(window->Settings().FileName, fixture.AppFile(QStringLiteral("settings.xml")));
     QVERIFY(QDir(fixture.AppFile(QStringLiteral("Profiles/Backups"))).exists());
     QCOMPARE(window->Profiles()->ProfilesDir(), fixture.AppFile(QStringLiteral("Profiles/")));
     QVERIFY(QFile::exists(fixture.AppFile(QStringLiteral("cache.xml"))));
@@ -192,8 +192,8 @@ void KOVAUserFilesTest::externalSettingsFile()
     }
     QCOMPARE(window->StartupState(), TStartupState::ssRunning);
     const TGameFolder& used = usedFolder == QLatin1String("config") ? *inConfig : *inProgram;
-    QCOMPARE(window->Settings()->UTDir, used.Root() + QLatin1Char('/'));
-    QCOMPARE(window->Settings()->FileName, usedFolder == QLatin1String("config")
+    QCOMPARE(window->Settings().UTDir, used.Root() + QLatin1Char('/'));
+    QCOMPARE(window->Settings().FileName, usedFolder == QLatin1String("config")
                                                ? config + QStringLiteral("/other.xml")
                                                : fixture.AppFile(name));
     QCOMPARE(dialogs.Calls().size(), 0);
@@ -216,8 +216,8 @@ void KOVAUserFilesTest::readOnlyProgramFolderStartsAndSaves()
         TFileProtection protection(fixture.Root());
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
         QCOMPARE(window->StartupState(), TStartupState::ssRunning);
-        window->Settings()->EnableMapManagerCache = true;
-        window->Settings()->SaveToFile();
+        window->Settings().EnableMapManagerCache = true;
+        QVERIFY(window->Settings().SaveToFile());
     }
     SetMode(fixture.AppDir(), 0755);
     QVERIFY(fixture.ReadSettings().contains("<enablemapmanagercache>True</enablemapmanagercache>"));
