@@ -11,6 +11,7 @@
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSignalBlocker>
@@ -68,6 +69,15 @@ TIniEditorPage::TIniEditorPage(IPageContext& context, QWidget* parent)
     , FUi(std::make_unique<Ui::TIniEditorPage>())
 {
     FUi->setupUi(this);
+    // Nothing is named or read yet: the boxes start empty rather than on their first item.
+    FUi->cbINI_FileName->setCurrentIndex(-1);
+    FUi->cbINI_EditValue->setCurrentIndex(-1);
+    // Long lines ("ServerCache=(...)") scroll sideways instead of being cut. The column is
+    // fitted to the nodes shown when that changes; fitting at every change of a text would
+    // measure thousands of lines at each Save.
+    FUi->twINI_Content->header()->setStretchLastSection(false);
+    connect(FUi->twINI_Content, &QTreeWidget::itemExpanded, this, &TIniEditorPage::FitColumn);
+    connect(FUi->twINI_Content, &QTreeWidget::itemCollapsed, this, &TIniEditorPage::FitColumn);
 
     FPopup = new QMenu(this);
     FPopup->setObjectName(QStringLiteral("IniEditorPopUp"));
@@ -143,6 +153,14 @@ QTreeWidgetItem* TIniEditorPage::SelectedNode() const
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
+void TIniEditorPage::FitColumn()
+{
+    QTreeWidget* tree = FUi->twINI_Content;
+    tree->resizeColumnToContents(0);
+    if (tree->columnWidth(0) < tree->viewport()->width())
+        tree->setColumnWidth(0, tree->viewport()->width());
+}
+
 void TIniEditorPage::ShowPopup(const QPoint& pos)
 {
     FPopup->popup(FUi->twINI_Content->viewport()->mapToGlobal(pos));
@@ -174,6 +192,7 @@ void TIniEditorPage::LoadIniFile(const QString& fileName)
         sections.append(section);
     }
     tree->addTopLevelItems(sections);
+    FitColumn();
     tree->setUpdatesEnabled(true);
 
     FIniFileName = fileName;
@@ -243,6 +262,13 @@ void TIniEditorPage::btnINI_SaveValueClick()
     const QString value = FUi->cbINI_EditValue->currentText();
     TIniFile(FIniFileName).WriteValueAt(SectionOf(node), key, OccurrenceOf(node), value);
     node->setText(0, key + u'=' + value);
+    // A longer value may need a wider column; only this line is measured.
+    QTreeWidget* tree = FUi->twINI_Content;
+    const int width = tree->indentation() * 2 +
+                      tree->fontMetrics().horizontalAdvance(node->text(0)) +
+                      tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) * 4;
+    if (width > tree->columnWidth(0))
+        tree->setColumnWidth(0, width);
 }
 
 void TIniEditorPage::btnINI_ResetValueClick()

@@ -63,6 +63,8 @@ private:
     // file cannot hold it (after an error box). Name is trimmed on the way.
     bool AcceptNewName(QString& name, bool section);
     void ShowPopup(const QPoint& pos);
+    // The column as wide as the widest node shown, at least as wide as the tree.
+    void FitColumn();
 
     std::unique_ptr<Ui::TIniEditorPage> FUi;
     QMenu* FPopup = nullptr;
