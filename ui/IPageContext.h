@@ -77,8 +77,8 @@ public:
     virtual void ShowPage(const QString& tabSheet) = 0;
     // Starts the game on Map with Options appended to the map's file name; nothing for no map.
     virtual void RunGame(const TUTMap* map, const QString& options) = 0;
-    // Reads the settings file again, only when it loads: a file that fails keeps the settings
-    // in use (the loader showed why). False when it failed.
+    // Reads the settings file again, all or nothing: a file that fails keeps the settings in
+    // use and its error is shown. False when it failed.
     virtual bool ReloadSettings() = 0;
     // Frees and re-makes the five managers of the game folder.
     virtual void RecreateManagers() = 0;

@@ -56,6 +56,14 @@ QString DisplayText(QString text)
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
+// The settings loader's failures end the start-up, so they carry the fatal caption wherever
+// they happen.
+void ShowSettingsLoadError(QWidget* owner, const TError& error)
+{
+    Dialogs().MessageBox(owner, QStringLiteral("Fatal Error"), DisplayText(error.Message),
+                         TMsgDlgType::mtError, mbOK);
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(const QString& appDir, const QStringList& arguments, QWidget* parent)
@@ -98,12 +106,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         if (QFileInfo(external).isFile())
             settingsFile = external;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(
-        FAppDir, settingsFile, [this](const QString& caption, const QString& text) {
-            Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
-        });
+    FSettingsOwner = std::make_unique<TKOVASettings>(FAppDir, settingsFile);
     FSettings = FSettingsOwner.get();
-    if (FSettings->LoadFailed) {
+    if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded) {
+        ShowSettingsLoadError(this, loaded.Error());
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
@@ -149,7 +155,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
                                  TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
         FUpdateCacheOnShow = useCache;
         FSettings->EnableMapManagerCache = useCache;
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+        Succeeded(this, FSettings->SaveToFile());
     }
 
     InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
@@ -198,11 +204,11 @@ bool TfrmMain::DetectGameFolder()
 {
     if (FSettings->IsValidUTDir(FSettings->UTDir))
         return true;
-    QString folder;
-    if (FSettings->GetUTDirFromRegistry(folder) && FSettings->IsValidUTDir(folder)) {
-        FSettings->SetUTDir(folder);
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+    const TResult<QString> folder = FSettings->GetUTDirFromRegistry();
+    if (folder && FSettings->IsValidUTDir(*folder)) {
+        FSettings->SetUTDir(*folder);
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
         return true;
     }
     FSettings->SetUTDir(QStringLiteral("C:\\UT2004"));
@@ -210,8 +216,8 @@ bool TfrmMain::DetectGameFolder()
     if (found) {
         // A fallback folder that is taken is kept like one from the registry, so every folder
         // and rule follows it.
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
     }
     Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Warning),
                          GetLangText(TDialogType::Common_UnableToLocateDirectory),
@@ -274,13 +280,10 @@ IDialogs& TfrmMain::Dialogs() const
 
 bool TfrmMain::ReloadSettings()
 {
-    // Objects that keep the settings object itself must not lose it, so the file is tried in a
-    // fresh object first and read into the one in use only when it loads.
-    const TKOVASettings probe(FSettings->AppDir, FSettings->FileName, FSettings->OnLoadError);
-    if (probe.LoadFailed)
-        return false;
-    FSettings->LoadFromFile();
-    return !FSettings->LoadFailed;
+    const TResult<void> loaded = FSettings->LoadFromFile();
+    if (!loaded)
+        ShowSettingsLoadError(this, loaded.Error());
+    return bool(loaded);
 }
 
 void TfrmMain::RecreateManagers()
@@ -542,8 +545,7 @@ void TfrmMain::HandleCommandLine()
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
-            CacheManager()->ExtractAll(true);
-            done = true;
+            done = bool(CacheManager()->ExtractAll(true));
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -634,7 +636,9 @@ void TfrmMain::MenuCacheClick()
 void TfrmMain::MenuCacheEnabledClick()
 {
     FSettings->EnableMapManagerCache = !FSettings->EnableMapManagerCache;
-    FSettings->SaveToFile(); // the menu and the pages follow from the settings' notice
+    // The menu and the pages follow from the settings' notice.
+    if (!Succeeded(this, FSettings->SaveToFile()))
+        return;
     if (FSettings->EnableMapManagerCache &&
         Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
                              GetLangText(TDialogType::Common_Update_Cache),
@@ -670,9 +674,7 @@ void TfrmMain::UpdateMapCache()
     };
     const auto dropProgress = qScopeGuard([maps] { maps->OnProgress = nullptr; });
     maps->ScanFolder(maps->MapsFolder());
-    QString error;
-    if (!maps->SaveCache(FAppDir + QStringLiteral("/cache.xml"), &error))
-        throw std::runtime_error(error.toStdString());
+    Succeeded(this, maps->SaveCache(FAppDir + QStringLiteral("/cache.xml")));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

@@ -47,7 +47,7 @@ void PageTableTest::everyPageRefreshesAndFollowsChanges()
 
     page->RefreshPage();
     context.ApplyLanguage(context.LanguageManager().ItemIndex());
-    context.Settings().SaveToFile();
+    QVERIFY(context.Settings().SaveToFile());
     QVERIFY(context.ReloadSettings());
     page->RefreshPage();
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkException).size(), 0);

@@ -404,7 +404,7 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
 
     // A change saved elsewhere (File > Cache) shows at once while the panel is open.
     FContext->Settings().EnableMapManagerCache = false;
-    FContext->Settings().SaveToFile();
+    QVERIFY(FContext->Settings().SaveToFile());
     QVERIFY(!cache->isChecked());
     QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
 

@@ -145,7 +145,8 @@ void TServerPackageEditor::btnSaveClick()
             if (TServerPackage* package = PackageOf(row))
                 package->SetEnabled(row->checkState(0) == Qt::Checked);
         }
-        FPackages->Save();
+        if (!Succeeded(this, FPackages->Save()))
+            return;
     }
     accept();
 }

@@ -125,13 +125,11 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
     TKOVASettings& settings = FContext.Settings();
     const QString oldFolder = settings.UTDir;
     settings.SetUTDir(folder);
-    try {
-        settings.SaveToFile();
-    } catch (...) {
+    if (!Succeeded(this, settings.SaveToFile())) {
         // Folders and rules follow the folder only through a reload of the saved file: an
         // unsaved folder would leave them at the old one while the game-folder test passes.
         settings.UTDir = oldFolder;
-        throw;
+        return;
     }
     if (!FContext.ReloadSettings())
         return;
@@ -159,11 +157,9 @@ void TConfigurationPage::btnConfigure_BrowsePathClick()
 
 void TConfigurationPage::btnConfigure_SearchPathClick()
 {
-    QString folder;
-    if (!FContext.Settings().GetUTDirFromRegistry(folder))
-        return;
-    if (FContext.Settings().IsValidUTDir(folder))
-        ApplyGameFolder(folder);
+    const TResult<QString> folder = FContext.Settings().GetUTDirFromRegistry();
+    if (folder && FContext.Settings().IsValidUTDir(*folder))
+        ApplyGameFolder(*folder);
 }
 
 void TConfigurationPage::btnConfigure_ApplyPathClick()
@@ -199,8 +195,9 @@ void TConfigurationPage::btnConfigure_ApplyProfileClick()
     const TUTProfile* selected = profiles && index >= 0 ? profiles->GetItem(index) : nullptr;
     if (!selected)
         return;
-    // A failed backup raises before "User.ini" is touched; the error box says why.
-    profiles->Activate(*selected);
+    // A failed backup stops before "User.ini" is touched; the error box says why.
+    if (!Succeeded(this, profiles->Activate(*selected)))
+        return;
     FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
                                   FContext.GetLangText(TDialogType::Profiles_ProfileActivated),
                                   TMsgDlgType::mtInformation, mbOK);
@@ -223,7 +220,8 @@ void TConfigurationPage::btnConfigure_ApplyLangClick()
         return;
     FContext.ApplyLanguage(index);
     FContext.Settings().Language = languages.GetLanguageCode(index);
-    FContext.Settings().SaveToFile();
+    if (!Succeeded(this, FContext.Settings().SaveToFile()))
+        return;
     ShowConfigurationPage();
 }
 
@@ -254,7 +252,8 @@ void TConfigurationPage::btnConfig_SaveClick()
     settings.IsWindowSizeable = FUi->cbConfig_IsWindowResizeable->isChecked();
     settings.EnableMapManagerCache = FUi->cbConfig_EnableCache->isChecked();
     settings.SetInstallUnknownContent(FUi->cbConfig_InstallUnknownContents->isChecked() ? 1 : 0);
-    settings.SaveToFile();
+    if (!Succeeded(this, settings.SaveToFile()))
+        return;
     FUi->btnConfig_UpdateCache->setEnabled(settings.EnableMapManagerCache);
     if (settings.EnableMapManagerCache && !cacheWasOn &&
         FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Confirmation),

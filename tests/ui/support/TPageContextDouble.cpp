@@ -29,12 +29,9 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
 {
     FHost->setObjectName(QStringLiteral("frmMain"));
     new QVBoxLayout(FHost.get());
-    FSettingsOwner = std::make_unique<TKOVASettings>(
-        fixture.AppDir(), fixture.SettingsFile(), [](const QString& caption, const QString& text) {
-            ::Dialogs().MessageBox(nullptr, caption, text, TMsgDlgType::mtError, mbOK);
-        });
+    FSettingsOwner = std::make_unique<TKOVASettings>(fixture.AppDir(), fixture.SettingsFile());
     FSettings = FSettingsOwner.get();
-    if (FSettings->LoadFailed)
+    if (!FSettings->LoadFromFile())
         qFatal("TPageContextDouble: the fixture's settings do not load");
 
     FHostForm = std::make_unique<TQtLanguageForm>(FHost.get());
@@ -193,8 +190,11 @@ void TPageContextDouble::RunGame(const TUTMap* map, const QString& options)
 bool TPageContextDouble::ReloadSettings()
 {
     FOrders << QStringLiteral("ReloadSettings");
-    FSettings->LoadFromFile();
-    return !FSettings->LoadFailed;
+    const TResult<void> loaded = FSettings->LoadFromFile();
+    if (!loaded)
+        ::Dialogs().MessageBox(nullptr, QStringLiteral("Fatal Error"), loaded.Error().Message,
+                               TMsgDlgType::mtError, mbOK);
+    return bool(loaded);
 }
 
 void TPageContextDouble::RecreateManagers()
