@@ -420,14 +420,6 @@ void TIniEditorPageTest::fixedItemsLoadFromTheSystemFolderWithoutRegardToCase()
     QCOMPARE(Tree()->topLevelItem(0)->text(0), QStringLiteral("DefaultPlayer"));
     QCOMPARE(fileBox->count(), 9);
 
-    // Browse: the game folder, the INI filter; the chosen file is loaded.
-    FDialogs->AnswerOpen({game.Path(QStringLiteral("System/UT2004.ini"))});
-    Click(QStringLiteral("btnINI_Browse"));
-    QCOMPARE(FDialogs->Calls().first().Caption,
-             FContext->GetLangText(TDialogType::Common_Dialog_SelectINI));
-    QCOMPARE(FDialogs->Calls().first().Text,
-             FContext->GetLangText(TDialogType::Common_Filter_INIFiles));
-    QCOMPARE(FPage->IniFileName(), game.Path(QStringLiteral("System/UT2004.ini")));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -292,6 +292,12 @@ void TIniEditorPage::btnINI_ResetSectionClick()
         FUi->lbeINI_Section_Name->setText(SectionOf(node));
 }
 
+void TIniEditorPage::ShowError(TDialogType text)
+{
+    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Error),
+                                  FContext.GetLangText(text), TMsgDlgType::mtError, mbOK);
+}
+
 bool TIniEditorPage::AcceptNewName(QString& name, bool section)
 {
     name = name.trimmed();
@@ -303,10 +309,7 @@ bool TIniEditorPage::AcceptNewName(QString& name, bool section)
         (section ? name.contains(u'[') || name.contains(u']')
                  : name.contains(u'=') || name.startsWith(u';') || name.startsWith(u'['));
     if (unfit) {
-        FContext.Dialogs().MessageBox(
-            this, FContext.GetLangText(TDialogType::Common_Error),
-            FContext.GetLangText(TDialogType::INIEditor_CreateSectionFailed), TMsgDlgType::mtError,
-            mbOK);
+        ShowError(TDialogType::INIEditor_CreateSectionFailed);
         return false;
     }
     return true;
@@ -323,10 +326,7 @@ void TIniEditorPage::SaveSectionName(const QString& newName)
         return;
     const TIniFile ini(FIniFileName);
     if (ini.SectionExists(name)) {
-        FContext.Dialogs().MessageBox(
-            this, FContext.GetLangText(TDialogType::Common_Error),
-            FContext.GetLangText(TDialogType::INIEditor_CannotRenameSection), TMsgDlgType::mtError,
-            mbOK);
+        ShowError(TDialogType::INIEditor_CannotRenameSection);
         return;
     }
     RenameIniSection(ini, oldName, name);
@@ -355,10 +355,7 @@ void TIniEditorPage::INI_RenameSectionClick()
         return;
     TIniFile ini(FIniFileName);
     if (ini.SectionExists(name)) {
-        FContext.Dialogs().MessageBox(
-            this, FContext.GetLangText(TDialogType::Common_Error),
-            FContext.GetLangText(TDialogType::INIEditor_CannotRenameSection), TMsgDlgType::mtError,
-            mbOK);
+        ShowError(TDialogType::INIEditor_CannotRenameSection);
         return;
     }
     // The section shows at the next load.

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "TDialogType.h"
 #include "TPageBase.h"
 
 class QMenu;
@@ -63,6 +64,8 @@ private:
     // file cannot hold it (after an error box). Name is trimmed on the way.
     bool AcceptNewName(QString& name, bool section);
     void ShowPopup(const QPoint& pos);
+    // An error box with the caption Common_Error and the text of that key.
+    void ShowError(TDialogType text);
     // The column as wide as the widest node shown, at least as wide as the tree.
     void FitColumn();
 
