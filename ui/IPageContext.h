@@ -97,6 +97,9 @@ public:
     // The server-package editor over the lines of the game's main INI file, read again; only
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
+    // Shows the file in the INI editor's tree (a missing file changes nothing); the caller then
+    // makes that page the active one with ShowPage("tbINIEditor").
+    virtual void LoadIniFile(const QString& fileName) = 0;
     // Asks the update server whether a newer version exists, blocking until it answers or its
     // time-out passes; a check that got no answer is an error that says why.
     virtual TResult<bool> CheckForUpdate() = 0;
