@@ -84,8 +84,12 @@ int main(int argc, char** argv)
         QFile::remove(ours); // no replace question
         QElapsedTimer timer;
         timer.start();
-        shot.CopyTo(ours, true, 90);
+        const TResult<void> copied = shot.CopyTo(ours, true, 90);
         ourTimes.push_back(timer.nsecsElapsed() / 1e6);
+        if (!copied) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(copied.Error().Message));
+            return 2;
+        }
 
         timer.restart();
         if (!RunCjpeg(QFile::encodeName(bitmap), QFile::encodeName(theirs))) {
