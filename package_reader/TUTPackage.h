@@ -387,6 +387,9 @@ private:
     void ReadImports(const TTableCounts& Tables, bool Bulk, TProgress& Progress);
     void ReadHeritage(const TTableCounts& Tables, const TUTGuid& HeaderGuid, bool Bulk,
                       TProgress& Progress);
+    // The entry decoders of the export and import tables, for any byte source.
+    template <class TSource> static void DecodeExport(TSource& S, TUTExportTableObjectData& Export);
+    template <class TSource> static void DecodeImport(TSource& S, TUTImportTableObjectData& Import);
     template <class TEntry>
     void ReadEntries(const char* Table, const char* FieldTable, std::uint64_t First,
                      std::uint64_t Count, bool Bulk, std::size_t MaxEntry, std::size_t Guess,

@@ -215,49 +215,6 @@ template <class TSource, class TSink>
     Sink.Add(Length, S.DWord(TUTReadHint::rhFlags, "Flags"));
 }
 
-struct TExportEntry
-{
-    std::int32_t Class;
-    std::int32_t Super;
-    std::int32_t Group;
-    std::int32_t Object;
-    std::uint32_t Flags;
-    std::int32_t SerialSize;
-    std::int32_t SerialOffset;
-};
-
-template <class TSource> [[gnu::always_inline]] inline TExportEntry DecodeExport(TSource& S)
-{
-    TExportEntry E;
-    E.Class = S.Index(TUTReadHint::rhReference, "Class");
-    E.Super = S.Index(TUTReadHint::rhReference, "Super");
-    E.Group = S.Int(TUTReadHint::rhReference, "Group");
-    E.Object = S.Index(TUTReadHint::rhReference, "Object");
-    E.Flags = S.DWord(TUTReadHint::rhFlags, "Flags");
-    E.SerialSize = S.Index(TUTReadHint::rhValue, "SerialSize");
-    // No offset field when there are no data.
-    E.SerialOffset = E.SerialSize > 0 ? S.Index(TUTReadHint::rhValue, "SerialOffset") : 0;
-    return E;
-}
-
-struct TImportEntry
-{
-    std::int32_t ClassPackage;
-    std::int32_t Class;
-    std::int32_t PackageRef;
-    std::int32_t Object;
-};
-
-template <class TSource> [[gnu::always_inline]] inline TImportEntry DecodeImport(TSource& S)
-{
-    TImportEntry E;
-    E.ClassPackage = S.Index(TUTReadHint::rhReference, "ClassPackage");
-    E.Class = S.Index(TUTReadHint::rhReference, "Class");
-    E.PackageRef = S.Int(TUTReadHint::rhReference, "Package");
-    E.Object = S.Index(TUTReadHint::rhReference, "Object");
-    return E;
-}
-
 template <class TSource> TUTGenerationInfo DecodeGeneration(TSource& S)
 {
     TUTGenerationInfo G;
@@ -267,6 +224,31 @@ template <class TSource> TUTGenerationInfo DecodeGeneration(TSource& S)
 }
 
 } // namespace
+
+template <class TSource>
+[[gnu::always_inline]] inline void TUTPackage::DecodeExport(TSource& S,
+                                                            TUTExportTableObjectData& Export)
+{
+    Export.FClass = S.Index(TUTReadHint::rhReference, "Class");
+    Export.FSuper = S.Index(TUTReadHint::rhReference, "Super");
+    Export.FGroup = S.Int(TUTReadHint::rhReference, "Group");
+    Export.FObject = S.Index(TUTReadHint::rhReference, "Object");
+    Export.FFlags = S.DWord(TUTReadHint::rhFlags, "Flags");
+    Export.FSerialSize = S.Index(TUTReadHint::rhValue, "SerialSize");
+    // No offset field when there are no data.
+    Export.FSerialOffset =
+        Export.FSerialSize > 0 ? S.Index(TUTReadHint::rhValue, "SerialOffset") : 0;
+}
+
+template <class TSource>
+[[gnu::always_inline]] inline void TUTPackage::DecodeImport(TSource& S,
+                                                            TUTImportTableObjectData& Import)
+{
+    Import.FClassPackage = S.Index(TUTReadHint::rhReference, "ClassPackage");
+    Import.FClass = S.Index(TUTReadHint::rhReference, "Class");
+    Import.FPackageRef = S.Int(TUTReadHint::rhReference, "Package");
+    Import.FObject = S.Index(TUTReadHint::rhReference, "Object");
+}
 
 void TUTPackage::ReadHeader()
 {
@@ -539,17 +521,12 @@ void TUTPackage::ReadExports(const TTableCounts& Tables, bool Bulk, TProgress& P
     try {
         ReadEntries("Export table", "ExportTable", 1, Count, Bulk, MaxExportEntry, ExportEntryGuess,
                     &Progress, [&](auto& Source) {
-                        const TExportEntry E = DecodeExport(Source);
-                        TUTExportTableObjectData& Export = FExportTable.emplace_back(
+                        // Added only once whole.
+                        TUTExportTableObjectData Export(
                             this, static_cast<std::int32_t>(FExportTable.size()));
-                        Export.FClass = E.Class;
-                        Export.FSuper = E.Super;
-                        Export.FGroup = E.Group;
-                        Export.FObject = E.Object;
-                        Export.FFlags = E.Flags;
-                        Export.FSerialSize = E.SerialSize;
-                        Export.FSerialOffset = E.SerialOffset;
-                        Data.Add(E.SerialOffset, E.SerialSize);
+                        DecodeExport(Source, Export);
+                        Data.Add(Export.FSerialOffset, Export.FSerialSize);
+                        FExportTable.push_back(std::move(Export));
                     });
     } catch (...) {
         MarkExportDataRead(Data);
@@ -568,12 +545,9 @@ void TUTPackage::ReadImports(const TTableCounts& Tables, bool Bulk, TProgress& P
     FImportTable.reserve(Count);
     ReadEntries("Import table", "ImportTable", 1, Count, Bulk, MaxImportEntry, ImportEntryGuess,
                 &Progress, [&](auto& Source) {
-                    const TImportEntry E = DecodeImport(Source);
-                    TUTImportTableObjectData& Import = FImportTable.emplace_back(this);
-                    Import.FClassPackage = E.ClassPackage;
-                    Import.FClass = E.Class;
-                    Import.FPackageRef = E.PackageRef;
-                    Import.FObject = E.Object;
+                    TUTImportTableObjectData Import(this);
+                    DecodeImport(Source, Import);
+                    FImportTable.push_back(Import);
                 });
     MarkRegionRead(Tables.ImportOffset,
                    static_cast<std::uint64_t>(FStream->GetPosition()) - Tables.ImportOffset);

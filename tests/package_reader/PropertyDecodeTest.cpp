@@ -206,11 +206,13 @@ TEST_F(DecodeFixture, KnownStructsInTheFormTheirVersionStores)
     Longer.push_back(0);
     const TBytes BinaryRegion = TByteWriter().Index(0).DWord(7).Byte(2).Data();
     const TBytes BinaryScale = TByteWriter().Bytes(Floats({1, 1, 1, 0})).Byte(0).Data();
+    const auto Text = [&](const TBytes& Bytes, const char* Struct) {
+        return Decode(Make(ptStruct, Bytes, Struct)).Text;
+    };
     Reload(128);
-    EXPECT_EQ(Decode(Make(ptStruct, {255, 0, 0, 0}, "Color")).Text, "(B=255,G=0,R=0,A=0)");
-    EXPECT_EQ(Decode(Make(ptStruct, Region, "PointRegion")).Text,
-              "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
-    EXPECT_EQ(Decode(Make(ptStruct, Scale, "Scale")).Text,
+    EXPECT_EQ(Text({255, 0, 0, 0}, "Color"), "(B=255,G=0,R=0,A=0)");
+    EXPECT_EQ(Text(Region, "PointRegion"), "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
+    EXPECT_EQ(Text(Scale, "Scale"),
               "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_ZX)");
     TUTProperty& PlaneProp = Make(ptStruct, Plane, "Plane");
     EXPECT_EQ(Decode(PlaneProp).Text, "(X=1.00,Z=3.00,W=4.00)");
@@ -234,17 +236,14 @@ TEST_F(DecodeFixture, KnownStructsInTheFormTheirVersionStores)
     }
     // Versions whose files do not tell take whichever form fills the value exactly.
     Reload(118);
-    EXPECT_EQ(Decode(Make(ptStruct, Region, "PointRegion")).Text,
-              "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
-    EXPECT_EQ(Decode(Make(ptStruct, BinaryRegion, "PointRegion")).Text,
-              "(Zone=None,iLeaf=7,ZoneNumber=2)");
+    EXPECT_EQ(Text(Region, "PointRegion"), "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
+    EXPECT_EQ(Text(BinaryRegion, "PointRegion"), "(Zone=None,iLeaf=7,ZoneNumber=2)");
     // The older engines: members' bytes, colors R, G, B, A.
     Reload(69);
-    EXPECT_EQ(Decode(Make(ptStruct, {1, 2, 3, 255}, "color")).Text, "(R=1,G=2,B=3,A=255)");
-    EXPECT_EQ(Decode(Make(ptStruct, BinaryScale, "Scale")).Text,
+    EXPECT_EQ(Text({1, 2, 3, 255}, "color"), "(R=1,G=2,B=3,A=255)");
+    EXPECT_EQ(Text(BinaryScale, "Scale"),
               "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_None)");
-    EXPECT_EQ(Decode(Make(ptStruct, BinaryRegion, "PointRegion")).Text,
-              "(Zone=None,iLeaf=7,ZoneNumber=2)");
+    EXPECT_EQ(Text(BinaryRegion, "PointRegion"), "(Zone=None,iLeaf=7,ZoneNumber=2)");
     EXPECT_EQ(Decode(Make(ptStruct, Region, "PointRegion")).PropertyType, ptBuffer);
 }
 
