@@ -357,9 +357,9 @@ void TUTPackage::CheckTable(std::uint64_t Count, std::uint64_t Offset, std::uint
     }
 }
 
-// Decodes Count entries with Entry from the stream's position on, in bulk or field by field.
-// A failure names the table, the entry (numbered from First, as the field names number them)
-// and the entry's offset, the same on both ways.
+// Decodes Count entries with Entry from the stream's position on, in bulk or field by field
+// (whose field names number the entries from First). A failure names the table, the index of
+// the entry (the count of entries the table keeps) and its offset, the same on both ways.
 template <class TEntry>
 void TUTPackage::ReadEntries(const char* Table, const char* FieldTable, std::uint64_t First,
                              std::uint64_t Count, bool Bulk, std::size_t MaxEntry,
@@ -378,9 +378,8 @@ void TUTPackage::ReadEntries(const char* Table, const char* FieldTable, std::uin
             // The bulk walk leaves the stream where the failed entry starts.
             EntryOffset = FStream->GetPosition();
         }
-        throw EReadError(
-            PastTheEnd(std::string(Table) + " entry " + std::to_string(First + Current),
-                       EntryOffset, FFileSize));
+        throw EReadError(PastTheEnd(std::string(Table) + " entry " + std::to_string(Current),
+                                    EntryOffset, FFileSize));
     }
 }
 

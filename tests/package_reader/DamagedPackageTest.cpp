@@ -236,17 +236,30 @@ TEST(DamagedPackage, ObjectDataOutsideTheFileIsAReadError)
     }
 }
 
-TEST(DamagedPackage, EveryTruncationFailsCleanly)
+TEST(DamagedPackage, EveryTruncationFailsSayingWhere)
 {
     TTempFolder Temp;
     const TBytes Good = SamplePackage();
-    for (std::size_t Length = 0; Length < Good.size(); ++Length) {
+    for (std::size_t Length = 4; Length < Good.size(); ++Length) {
+        SCOPED_TRACE("cut at " + std::to_string(Length));
         TUTPackage Package;
         try {
             Package.LoadFromFile(Temp.Write(
                 "Cut.u", TBytes(Good.begin(), Good.begin() + static_cast<std::ptrdiff_t>(Length))));
             ReadEverything(Package);
-        } catch (const EUTReaderError&) {
+        } catch (const EProcessingUTPackage& Error) {
+            // The table entry that failed is the first one the table does not keep.
+            const std::string Text = Error.what();
+            EXPECT_NE(Text.find(" at offset "), std::string::npos) << Text;
+            const std::pair<const char*, int> Tables[] = {
+                {"Name table entry ", Package.GetNameCount()},
+                {"Export table entry ", Package.GetExportCount()},
+                {"Import table entry ", Package.GetImportCount()}};
+            for (const auto& [Table, Kept] : Tables) {
+                if (const auto At = Text.find(Table); At != std::string::npos) {
+                    EXPECT_EQ(std::stoi(Text.substr(At + std::string(Table).size())), Kept);
+                }
+            }
         }
         EXPECT_EQ(Package.StreamCount(), 0);
     }
