@@ -284,7 +284,7 @@ std::string_view TUTPackage::GetNameChecked(int Index) const
     if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
         throw EListError(Index);
     }
-    return GetNameView(Index);
+    return GetName(Index);
 }
 
 TUTExportTableObjectData* TUTPackage::GetExport(int Index)
@@ -333,7 +333,7 @@ std::string TUTPackage::GetObjectPath(int Depth, std::int32_t Ref) const
                 return {};
             }
             const TUTImportTableObjectData& Import = FImportTable[static_cast<std::size_t>(Index)];
-            Parts.push_back(GetNameView(Import.FObject));
+            Parts.push_back(GetName(Import.FObject));
             Parent = Import.FPackageRef;
         } else {
             const std::int64_t Index = static_cast<std::int64_t>(Ref) - 1;
@@ -341,7 +341,7 @@ std::string TUTPackage::GetObjectPath(int Depth, std::int32_t Ref) const
                 return {};
             }
             const TUTExportTableObjectData& Export = FExportTable[static_cast<std::size_t>(Index)];
-            Parts.push_back(GetNameView(Export.FObject));
+            Parts.push_back(GetName(Export.FObject));
             Parent = Export.FGroup;
         }
         if (Left > 0) {
@@ -372,11 +372,11 @@ int TUTPackage::FindObject(TUTFindKind Kind, TUTFindFields Fields, std::string_v
         if (Ref < 0) {
             const std::int64_t Index = -static_cast<std::int64_t>(Ref) - 1;
             return Index < static_cast<std::int64_t>(FImportTable.size())
-                       ? GetNameView(FImportTable[static_cast<std::size_t>(Index)].FObject)
+                       ? GetName(FImportTable[static_cast<std::size_t>(Index)].FObject)
                        : std::string_view();
         }
         if (Ref > 0 && static_cast<std::size_t>(Ref) <= FExportTable.size()) {
-            return GetNameView(FExportTable[static_cast<std::size_t>(Ref) - 1].FObject);
+            return GetName(FExportTable[static_cast<std::size_t>(Ref) - 1].FObject);
         }
         return {};
     };
@@ -386,7 +386,7 @@ int TUTPackage::FindObject(TUTFindKind Kind, TUTFindFields Fields, std::string_v
     switch (Kind) {
     case TUTFindKind::fkName:
         for (std::size_t I = Start; I < FNameCount; ++I) {
-            if (UTSameText(GetNameView(static_cast<int>(I)), ObjectName)) {
+            if (UTSameText(GetName(static_cast<int>(I)), ObjectName)) {
                 return static_cast<int>(I);
             }
         }
@@ -394,7 +394,7 @@ int TUTPackage::FindObject(TUTFindKind Kind, TUTFindFields Fields, std::string_v
     case TUTFindKind::fkExport:
         for (std::size_t I = Start; I < FExportTable.size(); ++I) {
             const TUTExportTableObjectData& Export = FExportTable[I];
-            if (ByName && !UTSameText(GetNameView(Export.FObject), ObjectName)) {
+            if (ByName && !UTSameText(GetName(Export.FObject), ObjectName)) {
                 continue;
             }
             if (ByClass && !UTSameText(OwnName(Export.FClass), ClassName)) {
@@ -409,10 +409,10 @@ int TUTPackage::FindObject(TUTFindKind Kind, TUTFindFields Fields, std::string_v
     case TUTFindKind::fkImport:
         for (std::size_t I = Start; I < FImportTable.size(); ++I) {
             const TUTImportTableObjectData& Import = FImportTable[I];
-            if (ByName && !UTSameText(GetNameView(Import.FObject), ObjectName)) {
+            if (ByName && !UTSameText(GetName(Import.FObject), ObjectName)) {
                 continue;
             }
-            if (ByClass && !UTSameText(GetNameView(Import.FClass), ClassName)) {
+            if (ByClass && !UTSameText(GetName(Import.FClass), ClassName)) {
                 continue;
             }
             if (ByPath && !UTSameText(GetObjectPath(-1, Import.FPackageRef), PackagePath)) {

@@ -249,8 +249,8 @@ public:
 
     // Tables. Accessors never fail: an index outside a table gives an empty name or none.
     int GetNameCount() const { return static_cast<int>(FNameCount); }
-    std::string GetName(int Index) const { return std::string(GetNameView(Index)); }
-    std::string_view GetNameView(int Index) const
+    // Entry Index of the name table, valid while the tables are: until the next load.
+    std::string_view GetName(int Index) const
     {
         if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
             return {};

@@ -103,7 +103,7 @@ std::string_view NameOf(const TUTProperty& Prop, const TUTPackage& Package, std:
     if (Index < 0 || Index >= Package.GetNameCount()) {
         throw EListError(Index, PropertyPlace(Prop) + " names no entry of the name table");
     }
-    return Package.GetNameView(Index);
+    return Package.GetName(Index);
 }
 
 // Past the whole raw value, saturating instead of wrapping.

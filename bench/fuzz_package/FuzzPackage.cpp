@@ -28,7 +28,8 @@ std::string Tables(TUTPackage& Package, const std::string& Error)
 {
     std::string Text = Error + "\n";
     for (int I = 0; I < Package.GetNameCount(); ++I) {
-        Text += Package.GetName(I) + " " + std::to_string(Package.GetNameFlags(I)) + "\n";
+        Text +=
+            std::string(Package.GetName(I)) + " " + std::to_string(Package.GetNameFlags(I)) + "\n";
     }
     for (int I = 0; I < Package.GetExportCount(); ++I) {
         const TUTExportTableObjectData& E = *Package.GetExport(I);
