@@ -94,7 +94,7 @@ TEST(RealPackages, LoadWithTheManifestCountsAndDecodeEveryProperty)
     }
 }
 
-TEST(RealPackages, CacheFilesOfAnotherGameAreRefused)
+TEST(RealPackages, FilesTheReaderCannotDecodeAreRefused)
 {
     const std::string Folder = RealDataFolder();
     if (Folder.empty()) {
@@ -110,6 +110,16 @@ TEST(RealPackages, CacheFilesOfAnotherGameAreRefused)
         ++Refused;
     }
     EXPECT_EQ(Refused, 8);
+
+    // A texture package of this game with the flag that, for the game its header then names,
+    // marks tables the reader cannot decode: an error, not a package without names.
+    std::ifstream In(Folder + "/Textures/AW-Generic.utx", std::ios::binary);
+    TBytes Flagged((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    ASSERT_GT(Flagged.size(), 12u);
+    Flagged[8] |= 0x20;
+    TTempFolder Temp;
+    TUTPackage Package;
+    EXPECT_THROW(Package.LoadFromFile(Temp.Write("AW-Generic.utx", Flagged)), EProcessingUTPackage);
 }
 
 TEST(RealPackages, MapsGiveTheManifestTexts)
