@@ -622,7 +622,7 @@ TUTDecodedValue TUTProperty::GetValueFull(int ElementIndex, int MemberIndex) con
     if (!FValid) {
         TUTDecodedValue Invalid;
         Invalid.Value = std::string("0");
-        Invalid.Text = "0";
+        Invalid.Text.assign(1, '0'); // assigning "0" trips a false -Wrestrict of GCC 12 at -O3
         return Invalid;
     }
     std::int32_t Position = 0;
