@@ -92,6 +92,11 @@ void SetShellOperationUi(TShellOperationUi ui)
     ShellOperationUi() = std::move(ui);
 }
 
+TFileOpCallbacks ShellOperationCallbacks(TWindowHandle owner, quint16 flags)
+{
+    return ShellOperationUi() ? ShellOperationUi()(owner, flags) : TFileOpCallbacks();
+}
+
 void FindFiles(const QString& dir, const QString& mask, bool recursive, QStringList& list)
 {
     if (dir.isEmpty())

@@ -4,6 +4,8 @@
 #include "TAboutPage.h"
 #include "TConfigurationPage.h"
 #include "TIniEditorPage.h"
+#include "TMapManagerPage.h"
+#include "TScreenshotManagerPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
 
@@ -27,9 +29,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbProfiles"), kiProfiles},
         //
-        {QStringLiteral("tbMapManager"), kiMaps},
+        {QStringLiteral("tbMapManager"), kiMaps, MakePage<TMapManagerPage>},
         //
-        {QStringLiteral("tbScreenshotManager"), kiScreenshots},
+        {QStringLiteral("tbScreenshotManager"), kiScreenshots, MakePage<TScreenshotManagerPage>},
         //
         {QStringLiteral("tbMutatorManager"), kiAddSection},
         //

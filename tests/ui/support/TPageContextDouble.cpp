@@ -13,7 +13,9 @@
 #include "TPageBase.h"
 #include "TProgramFixture.h"
 #include "TQtLanguageForm.h"
+#include "TShellOperationDialogs.h"
 #include "TSystemManager.h"
+#include "uKOVA_Misc.h"
 #include "TUTMap.h"
 
 #include <QCoreApplication>
@@ -60,11 +62,13 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
         for (TPageBase* page : Pages())
             page->SettingsChanged();
     };
+    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
 }
 
 TPageContextDouble::~TPageContextDouble()
 {
     FSettings->OnChanged = nullptr;
+    SetShellOperationUi(nullptr);
     FHost.reset();
     FEventManager.reset();
     FManagers.reset();

@@ -18,7 +18,8 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
 // out too, while RunGame, UpdateMapCache and EditServerPackages only leave their record. The
-// update check asks the server SetUpdateServer gives, as the window's does.
+// update check asks the server SetUpdateServer gives, as the window's does. Shell operations ask
+// their questions through the dialogs, as under the window.
 class TPageContextDouble final : public IPageContext
 {
 public:
