@@ -269,6 +269,7 @@ void TMapManagerPageTest::deleteTakesOnlyWhatTheTrashTook()
         ReadBytes(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files/DM-A.ut2")),
         alpha);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
+    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: -");
     FContext->ShowPage(QStringLiteral("tbAbout"));
     FContext->ShowPage(QStringLiteral("tbMapManager"));
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
@@ -310,8 +311,9 @@ void TMapManagerPageTest::renameImportAndExportKeepEveryByte()
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "DM-A.ut2", "DM-Renamed.ut2"}));
     QCOMPARE(ReadBytes(MapFile(QStringLiteral("DM-Renamed.ut2"))), foo);
     QVERIFY(!QFileInfo::exists(MapFile(QStringLiteral("Foo.ut2"))));
-    Select({QStringLiteral("DM-Renamed.ut2")});
+    // The renamed map stays selected, with the details of its new name.
     QCOMPARE(Label(QStringLiteral("lbMapManager_MapGameType")), "Game type: Deathmatch");
+    QCOMPARE(List()->selectedItems().size(), 1);
     QVERIFY(ReadBytes(cache).contains("DM-Renamed.ut2"));
     QVERIFY(!ReadBytes(cache).contains("Foo.ut2"));
 

@@ -235,9 +235,12 @@ void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
     FContext->ShowPage(QStringLiteral("tbScreenshotManager"));
     QCOMPARE(Rows().size(), 3);
 
-    // Select All takes every row.
+    // Select All takes every row; without a selection no picture stays.
     Click(QStringLiteral("btnScreenShotManager_SelectAll"));
     QCOMPARE(list->selectedItems().size(), 3);
+    QVERIFY(!thumbnail->pixmap().isNull());
+    list->clearSelection();
+    QVERIFY(thumbnail->pixmap().isNull());
 }
 
 QTEST_MAIN(TScreenshotManagerPageTest)

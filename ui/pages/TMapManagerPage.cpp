@@ -212,11 +212,21 @@ void TMapManagerPage::FillMapList(const QStringList& list)
 void TMapManagerPage::lbMapManager_MapListChange()
 {
     const QList<QTreeWidgetItem*> rows = SelectedRows();
-    if (rows.isEmpty() || !FContext.MapManager())
+    if (!FContext.MapManager())
         return;
     const auto fill = [this](TDialogType key, const QString& value) {
         return FormatTemplate(FContext.GetLangText(key), {value});
     };
+    const QString none = QStringLiteral("-");
+    if (rows.isEmpty()) {
+        // The details of a map that was just deleted or renamed would stay in sight.
+        FUi->lbMapManager_MapGameType->setText(fill(TDialogType::MapManager_GameType, none));
+        FUi->lbMapManager_MapSize->setText(fill(TDialogType::MapManager_FileSize, none));
+        FUi->lbMapManager_MapTitle->setText(fill(TDialogType::MapManager_Title, none));
+        FUi->lbMapManager_Author->setText(fill(TDialogType::MapManager_Author, none));
+        FUi->mmMapManager_Desc->clear();
+        return;
+    }
     if (rows.size() == 1) {
         TUTMap* map = MapOf(rows.first());
         if (!map)
@@ -232,7 +242,6 @@ void TMapManagerPage::lbMapManager_MapListChange()
         FUi->lbMapManager_Author->setText(fill(TDialogType::MapManager_Author, map->GetAuthor()));
         return;
     }
-    const QString none = QStringLiteral("-");
     FUi->lbMapManager_MapGameType->setText(fill(TDialogType::MapManager_GameType, none));
     FUi->lbMapManager_MapTitle->setText(fill(TDialogType::MapManager_Title, none));
     FUi->lbMapManager_Author->setText(fill(TDialogType::MapManager_Author, none));
@@ -355,7 +364,7 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
     options.DefaultExt = KMapExtension;
     options.InitialDir = QFileInfo(from).absolutePath();
-    options.FileName = from;
+    options.FileName = QFileInfo(from).fileName();
     const QString to = FContext.Dialogs().SaveFile(this, options);
     if (to.isEmpty() || to == from)
         return;
@@ -376,6 +385,15 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     const bool staysAMap = QFileInfo(to).absolutePath() == QFileInfo(from).absolutePath();
     Succeeded(this, staysAMap ? maps->RenameMap(from, to) : maps->DropMaps({from}));
     ShowMapManagerPage();
+    // The map keeps the user's eye under its new name.
+    const QString newName = QFileInfo(to).fileName();
+    TListView* list = FUi->lbMapManager_MapList;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->text(mcFileName) == newName) {
+            list->setCurrentItem(list->topLevelItem(i));
+            break;
+        }
+    }
 }
 
 void TMapManagerPage::btnMapManager_ExportMapToArchiveClick() {}

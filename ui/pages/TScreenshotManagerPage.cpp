@@ -177,9 +177,12 @@ void TScreenshotManagerPage::FillScreenshotList(const TScreenShotManager* manage
 void TScreenshotManagerPage::lwScreenShotManager_ListChange()
 {
     const TScreenShot* shot = ShotOf(ItemIndexRow());
-    if (!shot)
-        return;
     QLabel* thumbnail = FUi->imgScreenshotManager_Thumbnail;
+    if (!shot) {
+        // A moved or deleted screenshot would stay in sight.
+        thumbnail->clear();
+        return;
+    }
     // Only this one file is decoded, and only the small image is kept.
     QImageReader reader(shot->FileName);
     QImage image;
