@@ -40,10 +40,12 @@ bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QSt
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error))
         throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
-    const bool utf16 = DetectTextEncoding(bytes) == TTextEncoding::teUtf16LE;
-    const QString text = DecodeText(bytes);
+    const TTextForm form = DetectTextForm(bytes);
+    const QString text = form.Decode(bytes);
     if (text.isEmpty())
         return false;
+    if (!form.Known)
+        throw EIniFileException::UnknownEncoding(fileName);
 
     const QString oldHeader = u'[' + oldName + u']';
     const QString newHeader = u'[' + newName + u']';
@@ -64,15 +66,14 @@ bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QSt
         return false;
 
     // Only the header line changes; every other byte is copied as it was.
-    const qsizetype unit = utf16 ? 2 : 1;
-    const qsizetype base = utf16 ? 2 : 0;
-    const QByteArray header = utf16 ? EncodeUtf16LE(newHeader) : EncodeWindows1252(newHeader);
+    const QByteArray header = form.Encode(newHeader);
+    const qsizetype from = form.ByteOffset(found);
+    const qsizetype to = form.ByteOffset(foundEnd);
     QByteArray result;
     result.reserve(bytes.size() + header.size());
-    result.append(bytes.constData(), base + found * unit);
+    result.append(bytes.constData(), from);
     result.append(header);
-    result.append(bytes.constData() + base + foundEnd * unit,
-                  bytes.size() - (base + foundEnd * unit));
+    result.append(bytes.constData() + to, bytes.size() - to);
     if (!WriteFileAtomically(fileName, result, &error))
         throw EIniFileException(fileName, error);
     return true;
