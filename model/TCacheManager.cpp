@@ -72,6 +72,13 @@ private:
     QHash<QString, std::pair<QString, bool>> FFolded;
 };
 
+// The game stores its data files as plain files; a link would install what it points to.
+bool IsPlainFile(const QString& path)
+{
+    const QFileInfo info(ResolveGamePath(path));
+    return info.isFile() && !info.isSymLink();
+}
+
 TCacheExtractOutcome OutcomeOf(TFileOpOutcome outcome)
 {
     switch (outcome) {
@@ -191,6 +198,11 @@ TCacheExtractResult TCacheManager::ExtractEntries(const std::vector<int>& indexe
             item.Outcome = TCacheExtractOutcome::ceoNoFile;
         } else if (!entry.HasInstallableName()) {
             item.Outcome = TCacheExtractOutcome::ceoBadName;
+        } else if (!IsPlainFile(entry.GetCachePath())) {
+            item.Outcome = TCacheExtractOutcome::ceoFailed;
+            item.Error =
+                QStringLiteral("The cached file is a link or not a plain file, so it is not "
+                               "one the game stored; it was not installed.");
         } else {
             const QString folder = settings->GetDestination(entry.FileName);
             if (folder.isEmpty() || folder == KNoInstall) {

@@ -18,7 +18,8 @@ enum class TCacheExtractOutcome
     ceoBadName,        // its recorded name is no bare file name; nothing was installed
     ceoNoInstall,      // the settings give no folder for its file type
     ceoSkipped,        // the user declined to replace the file at Target
-    ceoFailed,         // the copy or move failed (Error says why)
+    ceoFailed,         // not installed: the copy or move failed, or the data file is a link or
+                       // no plain file (Error says why)
     ceoCancelled,      // the user cancelled the run before or at this file
     ceoIndexNotWritten // copied or moved, but its key could not be removed (the run's IndexError)
 };

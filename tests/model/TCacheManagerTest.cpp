@@ -24,7 +24,8 @@ using TOutcome = TCacheExtractOutcome;
 class TReplaceAnswers final
 {
 public:
-    explicit TReplaceAnswers(TReplaceAnswer answer) : Answer(answer)
+    explicit TReplaceAnswers(TReplaceAnswer answer)
+        : Answer(answer)
     {
         SetShellOperationUi([this](TWindowHandle, quint16) {
             TFileOpCallbacks callbacks;
@@ -46,7 +47,9 @@ public:
 class TCacheTest : public ::testing::Test
 {
 protected:
-    TCacheTest() : FSettings(FGame.Root()) {}
+    TCacheTest()
+        : FSettings(FGame.Root())
+    {}
 
     TSettingsRef Ref() const
     {
@@ -163,24 +166,41 @@ TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
                              "EVIL-5=..\n"
                              "EVIL-6=\n"
                              "EVIL-7=evil\x01.u\n"
-                             "../System/Core=Core.u\n";
+                             "../System/Core=Core.u\n"
+                             "LINK-1=Linked.u\n";
     WriteIndex(index);
     for (int i = 1; i <= 7; ++i)
         WriteData(QStringLiteral("EVIL-%1").arg(i), "evil");
     FGame.WriteFile("System/Core.uxx", "not a cache file");
+    // The game's data files are plain files; a link would put what it points to in their place.
+    const QString secret = FEnvironment.Root() + "/secret";
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("secret");
+    }
+    ASSERT_TRUE(QFile::link(secret, FGame.Path("Cache/LINK-1.uxx")));
     TCacheManager cache(Ref());
-    ASSERT_EQ(cache.GetCount(), 8);
+    ASSERT_EQ(cache.GetCount(), 9);
     EXPECT_FALSE(cache.GetItem(7)->CacheFileExists()); // its GUID points out of the folder
 
+    const TCacheExtractResult copied = cache.Extract(8, false);
+    ASSERT_EQ(copied.Items.size(), 1);
+    EXPECT_EQ(copied.Items[0].Outcome, TOutcome::ceoFailed);
+    EXPECT_TRUE(copied.Items[0].Error.contains("link")) << qPrintable(copied.Items[0].Error);
     const TCacheExtractResult result = cache.ExtractAll(true);
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(result.Items[i].Outcome, TOutcome::ceoBadName) << i;
     EXPECT_EQ(result.Items[7].Outcome, TOutcome::ceoNoFile);
-    EXPECT_EQ(cache.GetCount(), 8);
+    EXPECT_EQ(result.Items[8].Outcome, TOutcome::ceoFailed);
+    EXPECT_EQ(cache.GetCount(), 9);
     EXPECT_EQ(Index(), index);
     EXPECT_EQ(FilesNamed("evil.u"), QStringList());
     EXPECT_EQ(FilesNamed("Core.u"), QStringList());
+    EXPECT_EQ(FilesNamed("Linked.u"), QStringList());
+    EXPECT_FALSE(QFileInfo(FGame.Path("System/Linked.u")).isSymLink());
     EXPECT_TRUE(QFile::exists(FGame.Path("Cache/EVIL-1.uxx")));
+    EXPECT_TRUE(QFileInfo(FGame.Path("Cache/LINK-1.uxx")).isSymLink());
 }
 
 TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
