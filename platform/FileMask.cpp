@@ -3,6 +3,8 @@
 #include "FolderScan.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -116,6 +118,83 @@ bool FileNameLess(const QString& a, const QString& b)
     if (a.size() != b.size())
         return a.size() < b.size();
     return a < b;
+}
+
+namespace {
+
+// The indexes of Count names (Name(i) gives each) in the order of SortFileNames. Each name is
+// folded once into one buffer, as bytes when every name is ASCII, else as big-endian code units,
+// so that a byte comparison gives the order of the units: less than folding at every
+// comparison.
+template <class F> std::vector<qsizetype> SortedOrder(qsizetype count, F name)
+{
+    struct TKey
+    {
+        size_t Start;
+        size_t Size;
+        qsizetype Index;
+    };
+    size_t total = 0;
+    bool ascii = true;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringView text = name(i);
+        total += size_t(text.size());
+        for (qsizetype k = 0; k < text.size() && ascii; ++k)
+            ascii = text[k].unicode() < 0x80;
+    }
+    const size_t width = ascii ? 1 : 2;
+    std::vector<unsigned char> folded(total * width);
+    std::vector<TKey> keys;
+    keys.reserve(size_t(count));
+    unsigned char* out = folded.data();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringView text = name(i);
+        keys.push_back({size_t(out - folded.data()), size_t(text.size()) * width, i});
+        for (const QChar c : text) {
+            const char16_t unit = FoldedUnit(c.unicode());
+            if (!ascii)
+                *out++ = static_cast<unsigned char>(unit >> 8);
+            *out++ = static_cast<unsigned char>(unit & 0xFF);
+        }
+    }
+    const unsigned char* base = folded.data();
+    std::sort(keys.begin(), keys.end(), [&](const TKey& a, const TKey& b) {
+        const int order = std::memcmp(base + a.Start, base + b.Start, std::min(a.Size, b.Size));
+        if (order != 0)
+            return order < 0;
+        if (a.Size != b.Size)
+            return a.Size < b.Size;
+        return name(a.Index) < name(b.Index);
+    });
+    std::vector<qsizetype> order;
+    order.reserve(keys.size());
+    for (const TKey& key : keys)
+        order.push_back(key.Index);
+    return order;
+}
+
+} // namespace
+
+void SortFolderEntries(QVector<TFolderEntry>& entries)
+{
+    const std::vector<qsizetype> order = SortedOrder(
+        entries.size(), [&entries](qsizetype i) { return QStringView(entries[i].Name); });
+    QVector<TFolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const qsizetype index : order)
+        sorted.append(std::move(entries[index]));
+    entries = std::move(sorted);
+}
+
+void SortFolderNames(TFolderNames& names)
+{
+    const std::vector<qsizetype> order =
+        SortedOrder(names.Names.size(), [&names](qsizetype i) { return names.Name(i); });
+    QVector<TFolderNames::TName> sorted;
+    sorted.reserve(names.Names.size());
+    for (const qsizetype index : order)
+        sorted.append(names.Names[index]);
+    names.Names = std::move(sorted);
 }
 
 void SortFileNames(QStringList& names)

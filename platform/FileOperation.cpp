@@ -118,9 +118,7 @@ QVector<TFolderEntry> SortedEntries(const QString& folder, bool* ok, TFileId* id
 {
     QVector<TFolderEntry> entries;
     *ok = ScanFolder(folder, entries, id);
-    std::sort(entries.begin(), entries.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        return FileNameLess(a.Name, b.Name);
-    });
+    SortFolderEntries(entries);
     return entries;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,8 +17,12 @@ bool GetFileId(const QString& path, TFileId& id)
     return true;
 }
 
-bool ScanFolder(const QString& folder, QVector<TFolderEntry>& entries, TFileId* id)
+bool ScanFolderNames(const QString& folder, TFolderNames& names, TFileId* id)
 {
+    names.Text.clear();
+    names.Names.clear();
+    names.Text.reserve(4096);
+    names.Names.reserve(128);
     DIR* dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder));
     if (!dir)
         return false;
@@ -59,8 +64,29 @@ bool ScanFolder(const QString& folder, QVector<TFolderEntry>& entries, TFileId* 
         default:
             continue;
         }
-        entries.append({QFile::decodeName(name), isFolder});
+        // Most names are ASCII, which needs no decoder and no string of its own.
+        const qsizetype start = names.Text.size();
+        const size_t length = std::strlen(name);
+        bool ascii = true;
+        for (size_t i = 0; i < length && ascii; ++i)
+            ascii = static_cast<unsigned char>(name[i]) < 0x80;
+        if (ascii)
+            names.Text.append(QLatin1StringView(name, qsizetype(length)));
+        else
+            names.Text.append(QFile::decodeName(QByteArray::fromRawData(name, qsizetype(length))));
+        names.Names.append({start, names.Text.size() - start, isFolder});
     }
     ::closedir(dir);
+    return true;
+}
+
+bool ScanFolder(const QString& folder, QVector<TFolderEntry>& entries, TFileId* id)
+{
+    TFolderNames names;
+    if (!ScanFolderNames(folder, names, id))
+        return false;
+    entries.reserve(entries.size() + names.Names.size());
+    for (qsizetype i = 0; i < names.Names.size(); ++i)
+        entries.append({names.Name(i).toString(), names.Names[i].IsFolder});
     return true;
 }
