@@ -103,6 +103,15 @@ int TCacheExtractResult::ExtractedCount() const
     }));
 }
 
+bool TCacheExtractResult::AnyFailed() const
+{
+    return !IndexError.isEmpty() ||
+           std::any_of(Items.begin(), Items.end(), [](const TCacheExtractItem& item) {
+               return item.Outcome == TCacheExtractOutcome::ceoFailed ||
+                      item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
+           });
+}
+
 TCacheManager::TCacheManager(TSettingsRef settingsRef)
     : FSettingsRef(std::move(settingsRef))
 {
@@ -199,10 +208,9 @@ TCacheExtractResult TCacheManager::ExtractEntries(const std::vector<int>& indexe
         } else if (!entry.HasInstallableName()) {
             item.Outcome = TCacheExtractOutcome::ceoBadName;
         } else if (!IsPlainFile(entry.GetCachePath())) {
-            item.Outcome = TCacheExtractOutcome::ceoFailed;
-            item.Error =
-                QStringLiteral("The cached file is a link or not a plain file, so it is not "
-                               "one the game stored; it was not installed.");
+            item.Outcome = TCacheExtractOutcome::ceoNotPlainFile;
+            item.Error = QStringLiteral("The cached file is a link or not a plain file, so it is "
+                                        "not one the game stored; it was not installed.");
         } else {
             const QString folder = settings->GetDestination(entry.FileName);
             if (folder.isEmpty() || folder == KNoInstall) {

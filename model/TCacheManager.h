@@ -16,10 +16,10 @@ enum class TCacheExtractOutcome
     ceoExtracted,      // copied or moved to Target; its index key and its entry are gone
     ceoNoFile,         // its data file is missing
     ceoBadName,        // its recorded name is no bare file name; nothing was installed
+    ceoNotPlainFile,   // its data file is a link or no plain file; nothing was installed
     ceoNoInstall,      // the settings give no folder for its file type
     ceoSkipped,        // the user declined to replace the file at Target
-    ceoFailed,         // not installed: the copy or move failed, or the data file is a link or
-                       // no plain file (Error says why)
+    ceoFailed,         // the copy or move failed (Error says why)
     ceoCancelled,      // the user cancelled the run before or at this file
     ceoIndexNotWritten // copied or moved, but its key could not be removed (the run's IndexError)
 };
@@ -39,6 +39,10 @@ struct TCacheExtractResult
     bool Aborted = false;             // the user cancelled
     QString IndexError;               // why the index could not be rewritten; empty when it was
     int ExtractedCount() const;
+    // True when an entry that was to go to its folder did not get there or kept its key: a copy
+    // or move failed, or the index could not be rewritten. What the user declined or cancelled,
+    // and entries without a file, a folder or a sound name, are no failures.
+    bool AnyFailed() const;
 };
 
 // The game's download cache: the entries of section "Cache" of "cache.ini" in the game's Cache

@@ -549,8 +549,7 @@ void TfrmMain::HandleCommandLine()
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
-            FCacheManager->ExtractAll(true);
-            done = true;
+            done = !FCacheManager->ExtractAll(true).AnyFailed();
         }
     });
     RequestEnd(done ? 0 : 1);

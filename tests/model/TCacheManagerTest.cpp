@@ -186,13 +186,14 @@ TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
 
     const TCacheExtractResult copied = cache.Extract(8, false);
     ASSERT_EQ(copied.Items.size(), 1);
-    EXPECT_EQ(copied.Items[0].Outcome, TOutcome::ceoFailed);
+    EXPECT_EQ(copied.Items[0].Outcome, TOutcome::ceoNotPlainFile);
     EXPECT_TRUE(copied.Items[0].Error.contains("link")) << qPrintable(copied.Items[0].Error);
     const TCacheExtractResult result = cache.ExtractAll(true);
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(result.Items[i].Outcome, TOutcome::ceoBadName) << i;
     EXPECT_EQ(result.Items[7].Outcome, TOutcome::ceoNoFile);
-    EXPECT_EQ(result.Items[8].Outcome, TOutcome::ceoFailed);
+    EXPECT_EQ(result.Items[8].Outcome, TOutcome::ceoNotPlainFile);
+    EXPECT_FALSE(result.AnyFailed());
     EXPECT_EQ(cache.GetCount(), 9);
     EXPECT_EQ(Index(), index);
     EXPECT_EQ(FilesNamed("evil.u"), QStringList());
@@ -218,6 +219,7 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
         EXPECT_EQ(answers.Asked, (QStringList{"Alpha.u", "beta.u"}));
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoSkipped);
         EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoSkipped);
+        EXPECT_FALSE(result.AnyFailed()); // the user's choice
     }
     {
         TReplaceAnswers answers(TReplaceAnswer::raCancel);
@@ -252,6 +254,7 @@ TEST_F(TCacheTest, AnIndexThatCannotBeRewrittenIsReported)
         const TCacheExtractResult result = cache.Extract(0, false);
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoIndexNotWritten);
         EXPECT_FALSE(result.IndexError.isEmpty());
+        EXPECT_TRUE(result.AnyFailed());
         EXPECT_THROW(cache.PurgeMissing(), EIniFileException);
     }
     ASSERT_TRUE(SetMode(FGame.Path("Cache"), 0755));
