@@ -42,6 +42,7 @@ private slots:
     void newGameFolderReachesEveryManager_data();
     void newGameFolderReachesEveryManager();
     void folderThatCannotBeSavedIsNotTaken();
+    void folderWhoseSettingsCannotBeReadBackIsNotTaken();
     void activationWritesUserIniAndItsBackup();
     void failedBackupLeavesUserIniAlone();
     void languageApplyDressesEveryFormAndStays();
@@ -271,6 +272,31 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     // The error is shown, and the window goes on with the folder it had, everywhere.
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QCOMPARE(FFixture->ReadSettings(), settings);
+    QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
+    QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
+             FFixture->Game().Path(QStringLiteral("Maps")));
+    QCOMPARE(FWindow->MapManager()->GetCount(), 2);
+}
+
+void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
+{
+    // A file that others may read and write, but not its owner: the save reads it as one of the
+    // others and passes, the new file is the user's own with the same rights, and its reload
+    // fails.
+    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
+    WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
+    ShowMainWindow();
+    const QString oldFolder = FWindow->Settings()->UTDir;
+    Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
+    QVERIFY(SetMode(FFixture->AppDir(), 0777) && SetMode(FFixture->SettingsFile(), 0066));
+    {
+        TFileProtection protection(FFixture->Root());
+        Click(QStringLiteral("btnConfigure_ApplyPath"));
+    }
+    QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
+
+    // The failure is shown, and the window stays on one folder: the one whose settings loaded.
+    QVERIFY(!FDialogs->Calls().isEmpty());
     QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
     QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
              FFixture->Game().Path(QStringLiteral("Maps")));

@@ -93,8 +93,13 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
         settings.UTDir = oldFolder;
         throw;
     }
-    if (!FMain.ReloadSettings())
+    if (!FMain.ReloadSettings()) {
+        // The loaded settings, the folders and the managers are still those of the old folder:
+        // the window stays on it, and so does the file when it can be written.
+        settings.UTDir = oldFolder;
+        settings.SaveToFile();
         return;
+    }
     FMain.RecreateManagers();
     // The map cache lists the folder it was built for: a new folder needs a new cache.
     if (FMain.Settings()->EnableMapManagerCache &&
