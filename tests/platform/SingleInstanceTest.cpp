@@ -77,13 +77,16 @@ TEST(SingleInstanceTest, OnlyAFolderOfThisUsersOwnHoldsTheLock)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
     ASSERT_EQ(::chown(QFile::encodeName(cache).constData(), user, gid_t(-1)), 0);
-    // Another user's (root's, as the tests run) lock of the old fixed name, and a link of it.
-    const QString fixedName = shared + "/KOVA-" + QString::number(user) + ".lock";
-    QFile foreign(fixedName);
-    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
-    foreign.close();
-    ASSERT_TRUE(SetMode(fixedName, 0600));
-    ASSERT_TRUE(QFile::link(fixedName, shared + "/KOVA-test-" + QString::number(user) + ".lock"));
+    // Another user's (root's, as the tests run) file of a fixed lock name, and a link of such a
+    // name, by the user's real and effective ids.
+    for (const uid_t id : {::getuid(), user}) {
+        const QString fixedName = shared + "/KOVA-" + QString::number(id) + ".lock";
+        QFile foreign(fixedName);
+        ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+        foreign.close();
+        ASSERT_TRUE(SetMode(fixedName, 0600));
+        QFile::link(fixedName, shared + "/KOVA-test-" + QString::number(id) + ".lock");
+    }
     // A runtime folder that others may write is passed over like a missing one.
     ASSERT_TRUE(SetMode(runtime, 0777));
     {
