@@ -79,6 +79,13 @@ bool IsPlainFile(const QString& path)
     return info.isFile() && !info.isSymLink();
 }
 
+TError NoSettings()
+{
+    return TError{TErrorCode::ecNotFound,
+                  QStringLiteral("There are no settings to find the game's cache by."),
+                  {}};
+}
+
 TCacheExtractOutcome OutcomeOf(TFileOpOutcome outcome)
 {
     switch (outcome) {
@@ -96,16 +103,9 @@ TCacheExtractOutcome OutcomeOf(TFileOpOutcome outcome)
 
 } // namespace
 
-int TCacheExtractResult::ExtractedCount() const
-{
-    return int(std::count_if(Items.begin(), Items.end(), [](const TCacheExtractItem& item) {
-        return item.Outcome == TCacheExtractOutcome::ceoExtracted;
-    }));
-}
-
 bool TCacheExtractResult::AnyFailed() const
 {
-    return !IndexError.isEmpty() ||
+    return IndexError.has_value() ||
            std::any_of(Items.begin(), Items.end(), [](const TCacheExtractItem& item) {
                return item.Outcome == TCacheExtractOutcome::ceoFailed ||
                       item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
@@ -171,14 +171,15 @@ int TCacheManager::IndexOf(const QString& s) const
     return -1;
 }
 
-TCacheExtractResult TCacheManager::Extract(int index, bool move, TWindowHandle wnd)
+TResult<TCacheExtractResult> TCacheManager::Extract(int index, bool move, TWindowHandle wnd)
 {
     if (!GetItem(index))
-        return {};
+        return TError{
+            TErrorCode::ecNotFound, QStringLiteral("There is no cache entry %1.").arg(index), {}};
     return ExtractEntries({index}, move, wnd);
 }
 
-TCacheExtractResult TCacheManager::ExtractAll(bool move, TWindowHandle wnd)
+TResult<TCacheExtractResult> TCacheManager::ExtractAll(bool move, TWindowHandle wnd)
 {
     std::vector<int> indexes(FItems.size());
     for (size_t i = 0; i < indexes.size(); ++i)
@@ -186,13 +187,13 @@ TCacheExtractResult TCacheManager::ExtractAll(bool move, TWindowHandle wnd)
     return ExtractEntries(indexes, move, wnd);
 }
 
-TCacheExtractResult TCacheManager::ExtractEntries(const std::vector<int>& indexes, bool move,
-                                                  TWindowHandle wnd)
+TResult<TCacheExtractResult> TCacheManager::ExtractEntries(const std::vector<int>& indexes,
+                                                           bool move, TWindowHandle wnd)
 {
-    TCacheExtractResult result;
     const TKOVASettings* settings = GetSettings();
     if (!settings)
-        return result;
+        return NoSettings();
+    TCacheExtractResult result;
     std::unique_ptr<TCachePresence> presence;
     if (indexes.size() > 1)
         presence = std::make_unique<TCachePresence>(GetCacheDir());
@@ -259,10 +260,8 @@ TCacheExtractResult TCacheManager::ExtractEntries(const std::vector<int>& indexe
         done.push_back(indexes[size_t(tried[k])]);
     }
 
-    try {
-        RemoveEntries(done);
-    } catch (const EIniFileException& error) {
-        result.IndexError = QString::fromLocal8Bit(error.what());
+    if (TResult<void> removed = RemoveEntries(done); !removed) {
+        result.IndexError = removed.Error();
         for (TCacheExtractItem& item : result.Items) {
             if (item.Outcome == TCacheExtractOutcome::ceoExtracted)
                 item.Outcome = TCacheExtractOutcome::ceoIndexNotWritten;
@@ -271,17 +270,21 @@ TCacheExtractResult TCacheManager::ExtractEntries(const std::vector<int>& indexe
     return result;
 }
 
-void TCacheManager::RemoveEntries(const std::vector<int>& indexes)
+TResult<void> TCacheManager::RemoveEntries(const std::vector<int>& indexes)
 {
     if (indexes.empty())
-        return;
+        return {};
     const QString indexFile = GetIndexFileName();
     if (!indexFile.isEmpty() && GameFileExists(indexFile)) {
         QStringList guids;
         guids.reserve(qsizetype(indexes.size()));
         for (const int index : indexes)
             guids.append(FItems[size_t(index)]->GUID);
-        TIniFile(indexFile).DeleteKeys(KIndexSection, guids);
+        try {
+            TIniFile(indexFile).DeleteKeys(KIndexSection, guids);
+        } catch (const EIniFileException& error) {
+            return ErrorFrom(error, indexFile);
+        }
     }
     // One pass over the list: erasing one at a time would move the tail once per entry.
     size_t next = 0; // position in Indexes
@@ -294,16 +297,26 @@ void TCacheManager::RemoveEntries(const std::vector<int>& indexes)
         FItems[kept++] = std::move(FItems[i]);
     }
     FItems.resize(kept);
+    return {};
 }
 
-void TCacheManager::RemoveIniEntry(int index)
+TResult<void> TCacheManager::RemoveIniEntry(int index)
 {
     const TCacheEntry* entry = GetItem(index);
-    if (!entry || !GetSettings())
-        return;
+    if (!entry)
+        return TError{
+            TErrorCode::ecNotFound, QStringLiteral("There is no cache entry %1.").arg(index), {}};
+    if (!GetSettings())
+        return NoSettings();
     const QString indexFile = GetIndexFileName();
-    if (GameFileExists(indexFile))
+    if (!GameFileExists(indexFile))
+        return {};
+    try {
         TIniFile(indexFile).DeleteKey(KIndexSection, entry->GUID);
+    } catch (const EIniFileException& error) {
+        return ErrorFrom(error, indexFile);
+    }
+    return {};
 }
 
 void TCacheManager::Delete(int index)
@@ -312,7 +325,7 @@ void TCacheManager::Delete(int index)
         FItems.erase(FItems.begin() + index);
 }
 
-int TCacheManager::PurgeMissing()
+TResult<int> TCacheManager::PurgeMissing()
 {
     const TCachePresence presence(GetCacheDir());
     std::vector<int> dead;
@@ -320,6 +333,7 @@ int TCacheManager::PurgeMissing()
         if (!presence.Has(*FItems[i]))
             dead.push_back(int(i));
     }
-    RemoveEntries(dead);
+    if (const TResult<void> removed = RemoveEntries(dead); !removed)
+        return removed.Error();
     return int(dead.size());
 }

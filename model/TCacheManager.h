@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TCacheEntry.h"
+#include "TResult.h"
 #include "TSettingsRef.h"
 #include "uKOVA_Misc.h"
 
@@ -8,6 +9,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // What became of one cache entry that was to be extracted.
@@ -21,7 +23,7 @@ enum class TCacheExtractOutcome
     ceoSkipped,        // the user declined to replace the file at Target
     ceoFailed,         // the copy or move failed (Error says why)
     ceoCancelled,      // the user cancelled the run before or at this file
-    ceoIndexNotWritten // copied or moved, but its key could not be removed (the run's IndexError)
+    ceoIndexNotWritten // copied or moved, but its key could not be removed (see IndexError)
 };
 
 struct TCacheExtractItem
@@ -33,15 +35,15 @@ struct TCacheExtractItem
     QString Error;
 };
 
+// What happened to each entry of one extraction run.
 struct TCacheExtractResult
 {
     QVector<TCacheExtractItem> Items; // one per entry considered, in list order
     bool Aborted = false;             // the user cancelled
-    QString IndexError;               // why the index could not be rewritten; empty when it was
-    int ExtractedCount() const;
+    std::optional<TError> IndexError; // why the index could not be rewritten; none when it was
     // True when an entry that was to go to its folder did not get there or kept its key: a copy
     // or move failed, or the index could not be rewritten. What the user declined or cancelled,
-    // and entries without a file, a folder or a sound name, are no failures.
+    // and entries without a file, a folder, a sound name or a plain data file, are no failures.
     bool AnyFailed() const;
 };
 
@@ -70,24 +72,25 @@ public:
 
     // Copies (Move false) or moves one entry's data file to its folder under its recorded name,
     // asking before a file there is replaced; on success removes its index key and the entry.
-    // Never raises: the outcome says what happened (no item for an index out of range), and a
-    // failed rewrite of the index is reported in IndexError with the entry kept.
-    TCacheExtractResult Extract(int index, bool move, TWindowHandle wnd = nullptr);
+    // The value says what happened to the entry; a failed rewrite of the index is reported in
+    // its IndexError, with the entry kept. Fails with ecNotFound for an index out of range or
+    // without settings.
+    TResult<TCacheExtractResult> Extract(int index, bool move, TWindowHandle wnd = nullptr);
     // Extract for every entry, in list order, as one shell operation (so "Yes to All" and
     // Cancel hold for the whole run) and one rewrite of the index. Entries whose file is
-    // missing or has no folder stay as they are.
-    TCacheExtractResult ExtractAll(bool move, TWindowHandle wnd = nullptr);
+    // missing or has no folder stay as they are. Fails with ecNotFound without settings.
+    TResult<TCacheExtractResult> ExtractAll(bool move, TWindowHandle wnd = nullptr);
 
-    // Deletes the entry's key from the index file; the list is not changed. Nothing happens for
-    // an index out of range, without settings or without an index file. Raises
-    // EIniFileException when the index cannot be rewritten.
-    void RemoveIniEntry(int index);
+    // Deletes the entry's key from the index file; the list is not changed. Nothing happens
+    // without an index file. Fails with ecNotFound for an index out of range or without
+    // settings, and when the index cannot be rewritten.
+    TResult<void> RemoveIniEntry(int index);
     // Removes the entry from the list only; its key and file stay (it is back at the next load).
     void Delete(int index);
     // Drops every entry whose data file is missing, from the index (one rewrite) and from the
-    // list; returns how many. Raises EIniFileException, with index and list unchanged, when the
-    // index cannot be rewritten.
-    int PurgeMissing();
+    // list; gives how many. Fails, with index and list unchanged, when the index cannot be
+    // rewritten.
+    TResult<int> PurgeMissing();
 
     // The settings through the reference; nullptr when there are none.
     TKOVASettings* GetSettings() const;
@@ -98,10 +101,11 @@ public:
     QString GetIndexFileName() const;
 
 private:
-    TCacheExtractResult ExtractEntries(const std::vector<int>& indexes, bool move,
-                                       TWindowHandle wnd);
+    TResult<TCacheExtractResult> ExtractEntries(const std::vector<int>& indexes, bool move,
+                                                TWindowHandle wnd);
     // Removes the keys of these entries with one rewrite, then the entries (Indexes ascending).
-    void RemoveEntries(const std::vector<int>& indexes);
+    // Fails, with index and list unchanged, when the index cannot be rewritten.
+    TResult<void> RemoveEntries(const std::vector<int>& indexes);
 
     TSettingsRef FSettingsRef;
     std::vector<std::unique_ptr<TCacheEntry>> FItems;

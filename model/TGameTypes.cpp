@@ -7,20 +7,27 @@
 TGameTypes::TGameTypes(TSettingsRef settingsRef)
     : FSettingsRef(std::move(settingsRef))
 {
-    Load();
+    // The settings were read from the same file a moment ago; only a file changed meanwhile
+    // fails here.
+    if (const TResult<void> loaded = Load(); !loaded)
+        qWarning("%s", qUtf8Printable(loaded.Error().Message));
 }
 
-void TGameTypes::Load()
+TResult<void> TGameTypes::Load()
 {
     FItems.clear();
     const TKOVASettings* settings = FSettingsRef.Get();
     if (!settings)
-        return;
+        return {};
     pugi::xml_document doc;
-    LoadXMLDocument(settings->FileName, doc);
+    try {
+        LoadXMLDocument(settings->FileName, doc);
+    } catch (const EXMLFileError& error) {
+        return ErrorFrom(error, settings->FileName);
+    }
     const pugi::xml_node root = doc.document_element();
     if (QLatin1String(root.name()) != QLatin1String("kovasettings"))
-        return;
+        return {};
     const pugi::xml_node gameTypes = FindXMLChild(root, QStringLiteral("gametypes"));
     for (pugi::xml_node child : gameTypes.children()) {
         if (child.type() != pugi::node_element)
@@ -28,6 +35,7 @@ void TGameTypes::Load()
         FItems.push_back(std::make_unique<TMapGameType>(
             XMLNodeText(child), QString::fromUtf8(child.attribute("mask").value())));
     }
+    return {};
 }
 
 const TMapGameType* TGameTypes::GetItem(int index) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TMapGameType.h"
+#include "TResult.h"
 #include "TSettingsRef.h"
 
 #include <QString>
@@ -13,17 +14,17 @@
 class TGameTypes final
 {
 public:
-    // Creates the list and loads it; fails as Load.
+    // Creates the list and loads it; a load that fails leaves the list empty and is logged.
     explicit TGameTypes(TSettingsRef settingsRef);
     TGameTypes(const TGameTypes&) = delete;
     TGameTypes& operator=(const TGameTypes&) = delete;
 
     // Reads the game types again from the settings file: each child element of "gametypes",
     // its text as the name and its attribute "mask" as the mask (empty when missing, which
-    // matches no file). Raises EXMLFileError when the settings file cannot be read or parsed;
-    // the list is then empty. Without settings, or with a root other than "kovasettings" or no
-    // "gametypes", the list is empty.
-    void Load();
+    // matches no file). Fails when the settings file cannot be read or parsed; the list is then
+    // empty. Without settings, or with a root other than "kovasettings" or no "gametypes", the
+    // list is empty.
+    TResult<void> Load();
 
     int GetCount() const { return static_cast<int>(FItems.size()); }
     // None outside the list.

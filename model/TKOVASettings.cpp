@@ -13,7 +13,6 @@
 #include <QFileInfo>
 
 #include <cstring>
-#include <iostream>
 
 namespace {
 
@@ -113,83 +112,97 @@ QString FolderInstallModeName(TFolderInstallMode mode)
     return KFolderInstallModeNames.value(static_cast<int>(mode));
 }
 
-TKOVASettings::TKOVASettings(const QString& appDir, const QString& fileName,
-                             TSettingsErrorHandler onLoadError)
-    : OnLoadError(std::move(onLoadError))
-    , AppDir(appDir)
+TKOVASettings::TKOVASettings(const QString& appDir, const QString& fileName)
+    : AppDir(appDir)
     , FileName(fileName)
+{}
+
+TResult<void> TKOVASettings::LoadFromFile()
 {
-    LoadFromFile();
+    TKOVASettings next(*this);
+    QString className;
+    QString message;
+    try {
+        next.ReadFile();
+        *this = next;
+        if (OnChanged)
+            OnChanged();
+        return {};
+    } catch (const EXMLFileError& error) {
+        className = QStringLiteral("EXMLFileError");
+        message = QString::fromUtf8(error.what());
+    } catch (const std::exception& error) {
+        className = QStringLiteral("std::exception");
+        message = QString::fromUtf8(error.what());
+    }
+    return TError{TErrorCode::ecFailed,
+                  QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an XML "
+                                 "DOM implementation, like Microsoft XML 4, installed. See readme "
+                                 "file for additional information.\r\n\r\nDetails: Exception "
+                                 "class %2 with message: \r\n%3")
+                      .arg(FileName, className, message),
+                  FileName};
 }
 
-void TKOVASettings::LoadFromFile()
+void TKOVASettings::ReadFile()
 {
     Destinations.clear();
     Renames.clear();
     SPCharacters.clear();
-    try {
-        const TXMLTextFile file(FileName);
-        const pugi::xml_node root = file.Root();
-        if (std::strcmp(root.name(), KRootName) == 0) {
-            const pugi::xml_node basic = FindXMLChild(root, QStringLiteral("basic"));
-            FirstRun = ReadXMLNodeBool(basic, QStringLiteral("firstrun"), false);
-            EnableMapManagerCache =
-                ReadXMLNodeBool(basic, QStringLiteral("enablemapmanagercache"), false);
-            UTDir = UTDirFromText(ReadXMLNodeText(basic, QStringLiteral("utdir"), QString()));
-            AppName = ReadXMLNodeText(basic, QStringLiteral("appname"), QStringLiteral("UT2004")) +
-                      QStringLiteral(" KOVA");
-            Language = ReadXMLNodeText(basic, QStringLiteral("language"), QStringLiteral("int"));
-            DemoID = ReadXMLNodeText(basic, QStringLiteral("demoID"), QString());
-            DemoExt = ReadXMLNodeText(basic, QStringLiteral("demoExt"), QStringLiteral(".demo4"));
-            MaxGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("maxgorelevel"), 2);
-            MinGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("mingorelevel"), 0);
-            ProjectID = ReadXMLNodeInt(basic, QStringLiteral("kovaprojectid"), 10);
-            Registry = ReadXMLNodeText(basic, QStringLiteral("registry"), QString());
-            IsWindowSizeable = ReadXMLNodeBool(basic, QStringLiteral("iswindowsizeable"), false);
-            FolderInstallMode = ReadFolderInstallMode(basic);
+    const TXMLTextFile file(FileName);
+    const pugi::xml_node root = file.Root();
+    if (std::strcmp(root.name(), KRootName) == 0) {
+        const pugi::xml_node basic = FindXMLChild(root, QStringLiteral("basic"));
+        FirstRun = ReadXMLNodeBool(basic, QStringLiteral("firstrun"), false);
+        EnableMapManagerCache =
+            ReadXMLNodeBool(basic, QStringLiteral("enablemapmanagercache"), false);
+        UTDir = UTDirFromText(ReadXMLNodeText(basic, QStringLiteral("utdir"), QString()));
+        AppName = ReadXMLNodeText(basic, QStringLiteral("appname"), QStringLiteral("UT2004")) +
+                  QStringLiteral(" KOVA");
+        Language = ReadXMLNodeText(basic, QStringLiteral("language"), QStringLiteral("int"));
+        DemoID = ReadXMLNodeText(basic, QStringLiteral("demoID"), QString());
+        DemoExt = ReadXMLNodeText(basic, QStringLiteral("demoExt"), QStringLiteral(".demo4"));
+        MaxGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("maxgorelevel"), 2);
+        MinGoreLevel = ReadXMLNodeInt(basic, QStringLiteral("mingorelevel"), 0);
+        ProjectID = ReadXMLNodeInt(basic, QStringLiteral("kovaprojectid"), 10);
+        Registry = ReadXMLNodeText(basic, QStringLiteral("registry"), QString());
+        IsWindowSizeable = ReadXMLNodeBool(basic, QStringLiteral("iswindowsizeable"), false);
+        FolderInstallMode = ReadFolderInstallMode(basic);
 
-            // A missing "paths" element means the default of every folder, as a missing child
-            // does; otherwise a file without it would leave every folder empty.
-            const pugi::xml_node paths = FindXMLChild(root, QStringLiteral("paths"));
-            ExeName = ReadXMLNodeText(paths, QStringLiteral("exename"), QString());
-            IniFile = ReadXMLNodeText(paths, QStringLiteral("inifile"), QString());
-            const QString utDirText = ChopOneSeparator(UTDir);
-            for (TMapPaths index : KAllMapPaths) {
-                const QString name = MapPathName(index);
-                const pugi::xml_node child = FindXMLChild(paths, name);
-                Paths[static_cast<int>(index)] =
-                    child ? LocalPathFromWindows(
-                                XMLNodeText(child).replace(QStringLiteral("%UTDIR%"), utDirText))
-                          : UTDir + name;
-            }
-
-            const pugi::xml_node destinations = FindXMLChild(root, QStringLiteral("destinations"));
-            for (pugi::xml_node child : destinations.children()) {
-                if (child.type() != pugi::node_element)
-                    continue;
-                // A group without a "mask" attribute holds no rule.
-                const QString destination = ExpandPath(XMLNodeText(child));
-                for (const QString& mask :
-                     SplitString(QStringLiteral(";"), AttributeText(child, "mask"), 0))
-                    SetDestination(static_cast<int>(Destinations.size()), {mask, destination});
-            }
-
-            const pugi::xml_node renames = FindXMLChild(root, QStringLiteral("renames"));
-            for (pugi::xml_node child : renames.children()) {
-                if (child.type() == pugi::node_element)
-                    SetRename(static_cast<int>(Renames.size()),
-                              {AttributeText(child, "mask"), XMLNodeText(child)});
-            }
+        // A missing "paths" element means the default of every folder, as a missing child
+        // does; otherwise a file without it would leave every folder empty.
+        const pugi::xml_node paths = FindXMLChild(root, QStringLiteral("paths"));
+        ExeName = ReadXMLNodeText(paths, QStringLiteral("exename"), QString());
+        IniFile = ReadXMLNodeText(paths, QStringLiteral("inifile"), QString());
+        const QString utDirText = ChopOneSeparator(UTDir);
+        for (TMapPaths index : KAllMapPaths) {
+            const QString name = MapPathName(index);
+            const pugi::xml_node child = FindXMLChild(paths, name);
+            Paths[static_cast<int>(index)] =
+                child ? LocalPathFromWindows(
+                            XMLNodeText(child).replace(QStringLiteral("%UTDIR%"), utDirText))
+                      : UTDir + name;
         }
-        LoadSPCharacters();
-        LoadFailed = false;
-    } catch (const EXMLFileError& error) {
-        ReportLoadError(QStringLiteral("EXMLFileError"), QString::fromUtf8(error.what()));
-        LoadFailed = true;
-    } catch (const std::exception& error) {
-        ReportLoadError(QStringLiteral("std::exception"), QString::fromUtf8(error.what()));
-        LoadFailed = true;
+
+        const pugi::xml_node destinations = FindXMLChild(root, QStringLiteral("destinations"));
+        for (pugi::xml_node child : destinations.children()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            // A group without a "mask" attribute holds no rule.
+            const QString destination = ExpandPath(XMLNodeText(child));
+            for (const QString& mask :
+                 SplitString(QStringLiteral(";"), AttributeText(child, "mask"), 0))
+                SetDestination(static_cast<int>(Destinations.size()), {mask, destination});
+        }
+
+        const pugi::xml_node renames = FindXMLChild(root, QStringLiteral("renames"));
+        for (pugi::xml_node child : renames.children()) {
+            if (child.type() == pugi::node_element)
+                SetRename(static_cast<int>(Renames.size()),
+                          {AttributeText(child, "mask"), XMLNodeText(child)});
+        }
     }
+    LoadSPCharacters();
 }
 
 void TKOVASettings::LoadSPCharacters()
@@ -217,22 +230,17 @@ void TKOVASettings::LoadSPCharacters()
     }
 }
 
-void TKOVASettings::ReportLoadError(const QString& className, const QString& message) const
+TResult<void> TKOVASettings::SaveToFile()
 {
-    const QString text =
-        QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an XML DOM "
-                       "implementation, like Microsoft XML 4, installed. See readme file for "
-                       "additional information.\r\n\r\nDetails: Exception class %2 with "
-                       "message: \r\n%3")
-            .arg(FileName, className, message);
-    const QString caption = QStringLiteral("Fatal Error");
-    if (OnLoadError)
-        OnLoadError(caption, text);
-    else
-        std::cerr << qPrintable(caption) << ": " << qPrintable(text) << std::endl;
+    try {
+        WriteFile();
+        return {};
+    } catch (const EXMLFileError& error) {
+        return ErrorFrom(error, FileName);
+    }
 }
 
-void TKOVASettings::SaveToFile()
+void TKOVASettings::WriteFile() const
 {
     if (!QFileInfo::exists(FileName))
         CreateXMLFile(FileName, QString::fromLatin1(KRootName), {});
@@ -271,6 +279,8 @@ void TKOVASettings::SaveToFile()
 
     if (file.Modified())
         file.Save();
+    if (OnChanged)
+        OnChanged();
 }
 
 bool TKOVASettings::IsValidUTDir(const QString& dir) const
@@ -288,17 +298,18 @@ void TKOVASettings::SetUTDir(const QString& dir)
         UTDir = WithTrailingSeparator(ResolveGamePath(dir));
 }
 
-bool TKOVASettings::GetUTDirFromRegistry(QString& dir) const
+TResult<QString> TKOVASettings::GetUTDirFromRegistry() const
 {
-    dir = UTDir;
-    if (Registry.isEmpty())
-        return false;
     const std::optional<QString> folder =
-        ReadLocalMachineString(Registry, QStringLiteral("Folder"));
+        Registry.isEmpty() ? std::nullopt
+                           : ReadLocalMachineString(Registry, QStringLiteral("Folder"));
     if (!folder)
-        return false;
-    dir = LocalPathFromWindows(*folder);
-    return true;
+        return TError{TErrorCode::ecNotFound,
+                      QStringLiteral("The registry holds no game folder under "
+                                     "HKEY_LOCAL_MACHINE\\%1.")
+                          .arg(Registry),
+                      {}};
+    return LocalPathFromWindows(*folder);
 }
 
 QString TKOVASettings::GetPath(TMapPaths index) const

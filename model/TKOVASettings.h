@@ -1,11 +1,13 @@
 #pragma once
 
-#include <array>
-#include <functional>
+#include "TResult.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <array>
+#include <functional>
 
 // The kinds of game folder. Each member's name without "mp", in lower case, is its element
 // name in the settings file and, between two "%", its placeholder ("%maps%").
@@ -60,10 +62,6 @@ inline const QString KNoInstall = QStringLiteral("%no_install%");
 // The install-rule mask for every extension without a rule of its own.
 inline const QString KUnknownContent = QStringLiteral("*unknown_content");
 
-// Shows a failure to the user: a caption and a text. The user interface sets it; the model
-// shows no window.
-using TSettingsErrorHandler = std::function<void(const QString& caption, const QString& text)>;
-
 // The tool's settings file ("settings.xml" beside the program): the game served, its folders,
 // the install and rename rules and the options the user changes. The pages read and change the
 // fields; folders, rules and characters are computed when the file is loaded.
@@ -74,23 +72,19 @@ using TSettingsErrorHandler = std::function<void(const QString& caption, const Q
 class TKOVASettings final
 {
 public:
-    // Stores both and loads FileName. A failed load is shown through OnLoadError (standard error
-    // without one) and leaves LoadFailed set; the caller tests it.
-    TKOVASettings(const QString& appDir, const QString& fileName,
-                  TSettingsErrorHandler onLoadError = nullptr);
-    TKOVASettings(const TKOVASettings&) = delete;
-    TKOVASettings& operator=(const TKOVASettings&) = delete;
+    // Stores both; the fields keep their defaults until LoadFromFile.
+    TKOVASettings(const QString& appDir, const QString& fileName);
 
-    // (Re)reads the whole file. Never raises: a failure is shown through OnLoadError and sets
-    // LoadFailed; the fields then keep what the load had reached. A root element other than
-    // "kovasettings" is no failure: nothing of the file is read.
-    void LoadFromFile();
+    // (Re)reads the whole file, all or nothing: on failure every field keeps its value and the
+    // error's message is the full text to show (caption "Fatal Error"). A root element other
+    // than "kovasettings" is no failure: the options and folders keep their values, the rules
+    // are emptied and the characters read again.
+    TResult<void> LoadFromFile();
     // Writes "utdir", "language", "firstrun", "enablemapmanagercache", "iswindowsizeable",
     // "folderinstallmode" and the unknown-content rule back into FileName (created when
-    // missing), changing only the values that differ; every other byte of the file stays.
-    // Raises EXMLFileError when the file cannot be read, parsed or written (the old file then
-    // stays whole).
-    void SaveToFile();
+    // missing), changing only the values that differ; every other byte of the file stays. Fails
+    // when the file cannot be read, parsed or written; the old file then stays whole.
+    TResult<void> SaveToFile();
 
     // True for an existing folder holding System/<ExeName>, System/Core.dll and
     // System/<IniFile>; False otherwise (always for an empty ExeName or IniFile).
@@ -98,9 +92,9 @@ public:
     // Takes Dir as UTDir when it is valid, else changes nothing. Folders and rules follow only
     // after a reload.
     void SetUTDir(const QString& dir);
-    // Dir := UTDir, then the value "Folder" under HKEY_LOCAL_MACHINE\<Registry> of the Wine
-    // prefix, as a local path. False (Dir left at UTDir) when the key or value is missing.
-    bool GetUTDirFromRegistry(QString& dir) const;
+    // The value "Folder" under HKEY_LOCAL_MACHINE\<Registry> of the Wine prefix, as a local
+    // path; ecNotFound when the key or value is missing.
+    TResult<QString> GetUTDirFromRegistry() const;
 
     // The folder of one kind of game file, without a trailing "/".
     QString GetPath(TMapPaths index) const;
@@ -130,9 +124,10 @@ public:
     // case counting) replaced by that folder; KNoInstall and texts without one unchanged.
     QString ExpandPath(const QString& text) const;
 
-    TSettingsErrorHandler OnLoadError;
+    // Called after every load and save that succeeded, so that whoever shows a setting can
+    // follow it. The user interface sets it.
+    std::function<void()> OnChanged;
 
-    bool LoadFailed = false;
     bool FirstRun = false;
     bool EnableMapManagerCache = false;
     bool IsWindowSizeable = false;
@@ -156,6 +151,12 @@ public:
     TFolderInstallMode FolderInstallMode = TFolderInstallMode::fimRecursive;
 
 private:
+    // Only a load copies: it reads into a copy, which replaces this object once the whole file
+    // was read. The managers keep this object's address, so nobody else may copy it.
+    TKOVASettings(const TKOVASettings&) = default;
+    TKOVASettings& operator=(const TKOVASettings&) = default;
+    // Raise EXMLFileError, or std::exception for another failure.
+    void ReadFile();
+    void WriteFile() const;
     void LoadSPCharacters();
-    void ReportLoadError(const QString& className, const QString& message) const;
 };

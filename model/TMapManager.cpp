@@ -74,12 +74,13 @@ void TMapManager::LoadCache(const QString& fileName)
         // The scanned list is what the written file would give back, so it is kept rather
         // than read again from the file.
         ScanFolder(MapsFolder());
-        SaveCache(fileName);
+        if (const TResult<void> saved = SaveCache(fileName); !saved)
+            qWarning("%s", qUtf8Printable(saved.Error().Message));
         break;
     }
 }
 
-bool TMapManager::SaveCache(const QString& fileName, QString* error)
+TResult<void> TMapManager::SaveCache(const QString& fileName)
 {
     const int total = GetCount();
     if (OnProgress)
@@ -95,7 +96,7 @@ bool TMapManager::SaveCache(const QString& fileName, QString* error)
         if (OnProgress)
             OnProgress(i + 1, total);
     }
-    return WriteMapCache(fileName, items, error);
+    return WriteMapCache(fileName, items);
 }
 
 TUTMap* TMapManager::GetItem(int index) const

@@ -27,7 +27,7 @@ class TMapManager final
 public:
     // Creates the game types, then, with the settings' map cache off, scans the maps folder;
     // with it on, loads CacheFile (LoadCache), building it when it is missing or damaged, with
-    // progress through OnProgress. Fails only as TGameTypes::Load.
+    // progress through OnProgress.
     TMapManager(TSettingsRef settingsRef, const QString& cacheFile,
                 TMapCacheProgress onProgress = nullptr);
     TMapManager(const TMapManager&) = delete;
@@ -44,9 +44,9 @@ public:
     void LoadCache(const QString& fileName);
     // Writes the whole cache file from the list, reading first the texts of every map that
     // lacks one and has not been read (texts a package does not give are stored empty). Reports
-    // progress after each map. Returns false, with the reason in Error, when the file cannot be
-    // written; the old file then stays whole. Never raises.
-    bool SaveCache(const QString& fileName, QString* error = nullptr);
+    // progress after each map. Fails when the file cannot be written; the old file then stays
+    // whole.
+    TResult<void> SaveCache(const QString& fileName);
 
     int GetCount() const { return static_cast<int>(FMaps.size()); }
     // None outside the list.

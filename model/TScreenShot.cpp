@@ -126,40 +126,25 @@ QString ChangeFileExt(const QString& path, const QString& ext)
     return path + ext;
 }
 
-bool OneFileDone(int code, const TFileOpResult& result)
-{
-    return code == 0 && !result.Aborted && result.Items.size() == 1 &&
-           result.Items.front().Outcome == TFileOpOutcome::fooDone;
-}
-
 } // namespace
-
-EScreenShotError::EScreenShotError(const QString& message)
-    : std::runtime_error(message.toStdString())
-{}
 
 TScreenShot::TScreenShot(const QString& fileName)
     : FileName(fileName)
 {}
 
-bool TScreenShot::Delete(TFileOpResult* result)
+TResult<void> TScreenShot::Delete()
 {
-    TFileOpResult local;
-    TFileOpResult& outcome = result ? *result : local;
-    outcome = TFileOpResult();
     if (!QFileInfo(FileName).isFile())
-        return true;
-    const int code =
-        ShellFileOperationStr(nullptr, FO_DELETE, FileName, QString(), FOF_ALLOWUNDO, &outcome);
-    return OneFileDone(code, outcome);
+        return {};
+    return ShellFileOperationOne(nullptr, FO_DELETE, FileName, QString(), FOF_ALLOWUNDO);
 }
 
-TFileOpResult TScreenShot::CopyTo(const QString& dest, bool asJpeg, int quality)
+TResult<void> TScreenShot::CopyTo(const QString& dest, bool asJpeg, int quality)
 {
     return Transfer(dest, asJpeg, quality, false);
 }
 
-TFileOpResult TScreenShot::MoveTo(const QString& dest, bool asJpeg, int quality)
+TResult<void> TScreenShot::MoveTo(const QString& dest, bool asJpeg, int quality)
 {
     return Transfer(dest, asJpeg, quality, true);
 }
@@ -177,32 +162,35 @@ QString TScreenShot::TargetFor(const QString& dest, bool asJpeg) const
     return asJpeg ? ChangeFileExt(target, QStringLiteral(".jpg")) : target;
 }
 
-TFileOpResult TScreenShot::Transfer(const QString& dest, bool asJpeg, int quality, bool move)
+TResult<void> TScreenShot::Transfer(const QString& dest, bool asJpeg, int quality, bool move)
 {
     const QString target = TargetFor(dest, asJpeg);
     if (asJpeg)
         return TransferAsJpeg(target, quality, move);
-    TFileOpResult result;
-    ShellFileOperationStr(nullptr, move ? FO_MOVE : FO_COPY, FileName, target, FOF_ALLOWUNDO,
-                          &result);
-    return result;
+    return ShellFileOperationOne(nullptr, move ? FO_MOVE : FO_COPY, FileName, target,
+                                 FOF_ALLOWUNDO);
 }
 
-TFileOpResult TScreenShot::TransferAsJpeg(const QString& target, int quality, bool move)
+TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bool move)
 {
     if (quality < 1 || quality > 100)
-        throw EScreenShotError(
-            QStringLiteral("The JPEG quality %1 is not from 1 to 100.").arg(quality));
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("The JPEG quality %1 is not from 1 to 100.").arg(quality),
+                      FileName};
     const QFileInfo targetInfo(target);
     if (targetInfo.exists() &&
         targetInfo.canonicalFilePath() == QFileInfo(FileName).canonicalFilePath())
-        throw EScreenShotError(QStringLiteral("%1 cannot be converted onto itself.").arg(FileName));
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("%1 cannot be converted onto itself.").arg(FileName),
+                      FileName};
 
     QImageReader reader(FileName);
     QImage image;
     if (!reader.read(&image))
-        throw EScreenShotError(
-            QStringLiteral("%1 could not be read: %2").arg(FileName, reader.errorString()));
+        return TError{
+            TErrorCode::ecFailed,
+            QStringLiteral("%1 could not be read: %2").arg(FileName, reader.errorString()),
+            FileName};
     if (image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
 
@@ -210,8 +198,12 @@ TFileOpResult TScreenShot::TransferAsJpeg(const QString& target, int quality, bo
     // asks the same replace question as a plain copy; a link at the target is replaced.
     TAtomicWriter temporary(target);
     QString reason;
+    const auto notWritten = [&] {
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("%1 could not be written: %2").arg(target, reason), target};
+    };
     if (!temporary.Open(&reason))
-        throw EScreenShotError(QStringLiteral("%1 could not be written: %2").arg(target, reason));
+        return notWritten();
     TJpegMemory jpeg;
     char message[JMSG_LENGTH_MAX] = {};
     const bool encoded = EncodeJpeg(image.constBits(), image.width(), image.height(),
@@ -223,30 +215,31 @@ TFileOpResult TScreenShot::TransferAsJpeg(const QString& target, int quality, bo
         temporary.Close(&reason);
     std::free(jpeg.Data);
     if (!encoded)
-        throw EScreenShotError(QStringLiteral("%1 could not be converted to JPEG: %2")
-                                   .arg(FileName, QString::fromLocal8Bit(message)));
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("%1 could not be converted to JPEG: %2")
+                          .arg(FileName, QString::fromLocal8Bit(message)),
+                      FileName};
     if (!written)
-        throw EScreenShotError(QStringLiteral("%1 could not be written: %2").arg(target, reason));
+        return notWritten();
 
     const QString temporaryPath = temporary.TemporaryPath();
-    TFileOpResult result;
-    const int code =
-        ShellFileOperationStr(nullptr, FO_MOVE, temporaryPath, target, FOF_ALLOWUNDO, &result);
+    const TResult<void> placed =
+        ShellFileOperationOne(nullptr, FO_MOVE, temporaryPath, target, FOF_ALLOWUNDO);
     if (QFileInfo::exists(temporaryPath)) // declined or failed
         QFile::remove(temporaryPath);
-    for (TFileOpItem& item : result.Items)
-        item.Source = FileName; // the user knows the bitmap, not our temporary file
-    if (move && OneFileDone(code, result)) {
-        TFileOpResult deleted;
-        Delete(&deleted);
-        if (deleted.Items.isEmpty()) {
-            TFileOpItem gone;
-            gone.Source = FileName;
-            gone.Outcome = TFileOpOutcome::fooDone;
-            deleted.Items.append(gone);
-        }
-        result.Items += deleted.Items;
-        result.Aborted = result.Aborted || deleted.Aborted;
+    if (!placed) {
+        // The user knows the bitmap, not our temporary file.
+        TError error = placed.Error();
+        error.Message.replace(temporaryPath, target);
+        error.FileName = target;
+        return error;
     }
-    return result;
+    if (!move)
+        return {};
+    if (const TResult<void> deleted = Delete(); !deleted)
+        return TError{deleted.Error().Code,
+                      QStringLiteral("%1 was written, but the bitmap stays: %2")
+                          .arg(target, deleted.Error().Message),
+                      FileName};
+    return {};
 }

@@ -1,18 +1,8 @@
 #pragma once
 
-#include "FileOperation.h"
+#include "TResult.h"
 
 #include <QString>
-
-#include <stdexcept>
-
-// A JPEG conversion that failed: the bitmap could not be read, the encoder stopped, or the JPEG
-// could not be written. The message names the file and the reason.
-class EScreenShotError : public std::runtime_error
-{
-public:
-    explicit EScreenShotError(const QString& message);
-};
 
 // One screenshot file of the game.
 class TScreenShot final
@@ -20,21 +10,21 @@ class TScreenShot final
 public:
     explicit TScreenShot(const QString& fileName);
 
-    // Sends the file to the trash through the shell's delete, which asks the user. True when the
-    // file is gone (or was not there); false when it stays (declined, or the trash refused),
-    // Result then saying why.
-    bool Delete(TFileOpResult* result = nullptr);
+    // Sends the file to the trash through the shell's delete, which asks the user. Succeeds when
+    // the file is gone (or was not there); fails with ecDeclined when the user kept it, or when
+    // the trash refused.
+    TResult<void> Delete();
 
     // Copies or moves the screenshot to Dest: into that folder under its own name when Dest is
-    // an existing folder, else to the file Dest. The shell asks before replacing a file.
-    // With AsJpeg the bitmap is converted at Quality (1 to 100) and written under the target name
-    // with its extension replaced by ".jpg"; the JPEG is complete before it takes the target's
-    // place, and a move sends the bitmap to the trash only after that. The result has one item
-    // for the copy (or the JPEG), and for a JPEG move a second for the bitmap's delete.
-    // Raises EScreenShotError when the conversion failed (an invalid Quality included); no
-    // target file is then written and the bitmap stays where it is.
-    TFileOpResult CopyTo(const QString& dest, bool asJpeg, int quality);
-    TFileOpResult MoveTo(const QString& dest, bool asJpeg, int quality);
+    // an existing folder, else to the file Dest. The shell asks before replacing a file (No:
+    // ecDeclined, nothing written).
+    // With AsJpeg the bitmap is converted at Quality (1 to 100, else ecInvalid) and written
+    // under the target name with its extension replaced by ".jpg"; the JPEG is complete before
+    // it takes the target's place, and a move sends the bitmap to the trash only after that (a
+    // failure there leaves the JPEG written and the bitmap in place). A conversion that fails
+    // writes no target file and leaves the bitmap where it is.
+    TResult<void> CopyTo(const QString& dest, bool asJpeg, int quality);
+    TResult<void> MoveTo(const QString& dest, bool asJpeg, int quality);
 
     // The file that CopyTo and MoveTo write for Dest.
     QString TargetFor(const QString& dest, bool asJpeg) const;
@@ -42,6 +32,6 @@ public:
     QString FileName; // full path
 
 private:
-    TFileOpResult Transfer(const QString& dest, bool asJpeg, int quality, bool move);
-    TFileOpResult TransferAsJpeg(const QString& target, int quality, bool move);
+    TResult<void> Transfer(const QString& dest, bool asJpeg, int quality, bool move);
+    TResult<void> TransferAsJpeg(const QString& target, int quality, bool move);
 };

@@ -34,18 +34,19 @@ void TScreenShotManager::Add(std::unique_ptr<TScreenShot> shot)
         FItems.push_back(std::move(shot));
 }
 
-bool TScreenShotManager::Delete(int index, bool deleteFile, TFileOpResult* result)
+TResult<void> TScreenShotManager::Delete(int index, bool deleteFile)
 {
-    if (result)
-        *result = TFileOpResult();
     TScreenShot* shot = GetItem(index);
     if (!shot)
-        return false;
+        return TError{
+            TErrorCode::ecNotFound, QStringLiteral("There is no screenshot %1.").arg(index), {}};
     // A file that stays must stay listed, or the user could not try again.
-    if (deleteFile && !shot->Delete(result))
-        return false;
+    if (deleteFile) {
+        if (const TResult<void> deleted = shot->Delete(); !deleted)
+            return deleted;
+    }
     FItems.erase(FItems.begin() + index);
-    return true;
+    return {};
 }
 
 int TScreenShotManager::IndexOf(const QString& s) const

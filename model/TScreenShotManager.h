@@ -22,9 +22,9 @@ public:
     // The list takes ownership.
     void Add(std::unique_ptr<TScreenShot> shot);
     // With DeleteFile, first sends the file to the trash; the item is then removed and freed.
-    // False, with the item kept, when Index is out of range or the file could not be deleted
-    // (declined, or the trash refused); Result then says why.
-    bool Delete(int index, bool deleteFile, TFileOpResult* result = nullptr);
+    // Fails, with the item kept, with ecNotFound for an index out of range, or as
+    // TScreenShot::Delete.
+    TResult<void> Delete(int index, bool deleteFile);
     // The first screenshot whose full path, or file name without folder, equals S (ASCII letter
     // case ignored); -1 when none does.
     int IndexOf(const QString& s) const;

@@ -131,24 +131,28 @@ void TServerPackages::Load()
     }
 }
 
-void TServerPackages::Save()
+TResult<void> TServerPackages::Save()
 {
     if (!GameFileExists(IniFile))
-        return;
+        return {};
     const QString fileName = ResolveGamePath(IniFile);
     for (const auto& item : FItems) {
         if (item->Line.contains(u'\n') || item->Line.contains(u'\r'))
-            throw EIniFileException(fileName, QStringLiteral("the server-package line \"%1\" "
-                                                             "holds a line break")
-                                                  .arg(item->Line));
+            return TError{TErrorCode::ecInvalid,
+                          QStringLiteral("%1 was not written: the server-package line \"%2\" "
+                                         "holds a line break.")
+                              .arg(fileName, item->Line),
+                          fileName};
     }
     QByteArray bytes;
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error))
-        throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("%1 could not be read: %2").arg(fileName, error), fileName};
     const TTextFile file(std::move(bytes));
     if (!file.Writable())
-        throw EIniFileException::UnknownEncoding(fileName);
+        return ErrorFrom(EIniFileException::UnknownEncoding(fileName), fileName,
+                         TErrorCode::ecInvalid);
     const auto& lines = file.Lines();
     const QString eol = file.LineEnding();
 
@@ -178,7 +182,7 @@ void TServerPackages::Save()
         }
     } else {
         if (FItems.empty())
-            return;
+            return {};
         // After the last non-blank line of the game engine's section, like a new key.
         std::optional<size_t> header;
         for (size_t i = 0; i < lines.size() && !header; ++i) {
@@ -222,7 +226,9 @@ void TServerPackages::Save()
     file.AppendTail(out);
 
     if (!WriteFileAtomically(fileName, out, &error))
-        throw EIniFileException(fileName, error);
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("%1 could not be written: %2").arg(fileName, error), fileName};
+    return {};
 }
 
 TServerPackage* TServerPackages::Add(const QString& line)

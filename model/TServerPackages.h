@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TIniFile.h"
+#include "TResult.h"
 #include "TServerPackage.h"
 
 #include <QString>
@@ -26,10 +26,10 @@ public:
     void Load();
     // Writes the list into the file atomically: the lines go where the first server-package line
     // stood, or, with none in the file, after the last line of section "[Engine.GameEngine]"
-    // (made at the end when missing). Nothing happens when the file does not exist. Raises
-    // EIniFileException, leaving the file whole, when it cannot be read or written, or when a
-    // line holds a line break.
-    void Save();
+    // (made at the end when missing). Nothing happens when the file does not exist. Fails,
+    // leaving the file whole, when it cannot be read or written, or with ecInvalid when a line
+    // holds a line break.
+    TResult<void> Save();
 
     // Creates a package for Line, appends it and returns it (the list owns it).
     TServerPackage* Add(const QString& line);

@@ -33,12 +33,6 @@ const QString KAddedAssociations = QStringLiteral("Added Associations");
 const QString KRemovedAssociations = QStringLiteral("Removed Associations");
 const int KIconSize = 48;
 
-void SetError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 // An XDG base folder: the variable when it holds an absolute path, else the default below HOME.
 QString XdgFolder(const char* variable, const QString& fallback)
 {
@@ -176,32 +170,38 @@ QHash<QString, QString> ReadDesktopEntry(const QString& fileName)
     return values;
 }
 
-bool WriteFile(const QString& fileName, const QByteArray& bytes, QString* error)
+TResult<void> WriteFile(const QString& fileName, const QByteArray& bytes)
 {
     QString reason;
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath())) {
-        SetError(error, QStringLiteral("The folder of %1 could not be made.").arg(fileName));
-        return false;
-    }
-    if (!WriteFileAtomically(fileName, bytes, &reason)) {
-        SetError(error, QStringLiteral("%1 could not be written: %2").arg(fileName, reason));
-        return false;
-    }
-    return true;
+    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("The folder of %1 could not be made.").arg(fileName),
+                      fileName};
+    if (!WriteFileAtomically(fileName, bytes, &reason))
+        return TError{TErrorCode::ecFailed,
+                      QStringLiteral("%1 could not be written: %2").arg(fileName, reason),
+                      fileName};
+    return {};
 }
 
-bool RemoveFile(const QString& fileName, QString* error)
+TResult<void> RemoveFile(const QString& fileName)
 {
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink())
-        return true;
+        return {};
     QFile file(fileName);
-    if (!file.remove()) {
-        SetError(error,
-                 QStringLiteral("%1 could not be removed: %2").arg(fileName, file.errorString()));
-        return false;
-    }
-    return true;
+    if (!file.remove())
+        return TError{
+            TErrorCode::ecFailed,
+            QStringLiteral("%1 could not be removed: %2").arg(fileName, file.errorString()),
+            fileName};
+    return {};
+}
+
+TError NoExtension(const QString& ext)
+{
+    return TError{
+        TErrorCode::ecInvalid, QStringLiteral("\"%1\" is no file extension.").arg(ext), {}};
 }
 
 // A MIME package defining one type for one extension.
@@ -322,16 +322,18 @@ QString TSystemManager::Text(TDialogType type, const QString& fallback) const
     return text.isEmpty() ? fallback : text;
 }
 
-bool TSystemManager::CheckProgramPath(QString* error) const
+TResult<void> TSystemManager::CheckProgramPath() const
 {
     bool usable = QDir::isAbsolutePath(FProgramPath);
     for (const QChar c : FProgramPath)
         usable = usable && c.unicode() >= 0x20 && c.unicode() != 0x7F;
     if (!usable)
-        SetError(error, QStringLiteral("The program's path \"%1\" cannot be written into a "
-                                       "desktop entry.")
-                            .arg(FProgramPath));
-    return usable;
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("The program's path \"%1\" cannot be written into a "
+                                     "desktop entry.")
+                          .arg(FProgramPath),
+                      FProgramPath};
+    return {};
 }
 
 QString TSystemManager::ExecLine(const QString& switchText) const
@@ -363,38 +365,38 @@ bool TSystemManager::IsInstalled(const QString& ext) const
     return verbPresent && !ReadDesktopEntry(ProgramEntryFile()).isEmpty();
 }
 
-bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType, int mode,
-                                  QString* error)
+TResult<void> TSystemManager::SetInstalled(const QString& ext, const QString& defaultType, int mode)
 {
     if (mode != 0 && mode != 1)
-        return false;
-    if (!IsUsableExt(ext)) {
-        SetError(error, QStringLiteral("\"%1\" is no file extension.").arg(ext));
-        return false;
-    }
+        return TError{TErrorCode::ecInvalid, QStringLiteral("%1 is no mode.").arg(mode), {}};
+    if (!IsUsableExt(ext))
+        return NoExtension(ext);
 
     if (mode == 0) {
-        if (!RemoveFile(VerbEntryFile(ext), error))
-            return false;
+        if (TResult<void> removed = RemoveFile(VerbEntryFile(ext)); !removed)
+            return removed;
         // The program's entry stays while the verb of another kind needs it.
         const QStringList others =
             QDir(ApplicationsDir())
                 .entryList({KEntryPrefix + QStringLiteral("install-*.desktop")}, QDir::Files);
-        if (others.isEmpty() && !RemoveFile(ProgramEntryFile(), error))
-            return false;
+        if (others.isEmpty()) {
+            if (TResult<void> removed = RemoveFile(ProgramEntryFile()); !removed)
+                return removed;
+        }
         RunDesktopTool(QStringLiteral("update-desktop-database"), ApplicationsDir());
-        return true;
+        return {};
     }
 
-    if (!CheckProgramPath(error))
-        return false;
+    if (TResult<void> usable = CheckProgramPath(); !usable)
+        return usable;
     const QString type = GetVerbMimeType(ext);
     const bool newType = KnownMimeType(ext).isEmpty();
     if (newType) {
         const QString comment = defaultType.trimmed().isEmpty() ? ExtId(ext) : defaultType;
-        if (!WriteFile(TypePackageFile(ext), MimePackageBytes(type, comment, QString(), ext),
-                       error))
-            return false;
+        if (TResult<void> written =
+                WriteFile(TypePackageFile(ext), MimePackageBytes(type, comment, QString(), ext));
+            !written)
+            return written;
     }
 
     const QString verbText = Text(TDialogType::SysInteg_ShellExtension, KVerbName);
@@ -407,8 +409,9 @@ bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType
                                    {QStringLiteral("MimeType"), type + u';'},
                                    {QStringLiteral("NoDisplay"), QStringLiteral("true")},
                                    {QStringLiteral("Terminal"), QStringLiteral("false")}}};
-    if (!WriteFile(VerbEntryFile(ext), DesktopFileBytes({verbEntry}), error))
-        return false;
+    if (TResult<void> written = WriteFile(VerbEntryFile(ext), DesktopFileBytes({verbEntry}));
+        !written)
+        return written;
 
     const TKOVASettings* settings = FSettingsRef.Get();
     const QString appName = settings && !settings->AppName.trimmed().isEmpty()
@@ -425,14 +428,16 @@ bool TSystemManager::SetInstalled(const QString& ext, const QString& defaultType
     const TDesktopGroup programVerb{QStringLiteral("Desktop Action ") + KVerbName,
                                     {{QStringLiteral("Name"), EscapeValue(verbText)},
                                      {QStringLiteral("Exec"), installCommand}}};
-    if (!WriteFile(ProgramEntryFile(), DesktopFileBytes({programEntry, programVerb}), error))
-        return false;
+    if (TResult<void> written =
+            WriteFile(ProgramEntryFile(), DesktopFileBytes({programEntry, programVerb}));
+        !written)
+        return written;
 
     if (newType)
         RunDesktopTool(QStringLiteral("update-mime-database"),
                        DataHome() + QStringLiteral("/mime"));
     RunDesktopTool(QStringLiteral("update-desktop-database"), ApplicationsDir());
-    return true;
+    return {};
 }
 
 bool TSystemManager::IsInstalledKind(int kind) const
@@ -444,15 +449,15 @@ bool TSystemManager::IsInstalledKind(int kind) const
     return false;
 }
 
-bool TSystemManager::SetInstalledKind(int kind, int mode, QString* error)
+TResult<void> TSystemManager::SetInstalledKind(int kind, int mode)
 {
     if (kind == 0)
         return SetInstalled(KZipExt, Text(TDialogType::SysInteg_DefaultZip, QStringLiteral("zip")),
-                            mode, error);
+                            mode);
     if (kind == 1)
-        return SetInstalled(KFolderExt, Text(TDialogType::SysInteg_DefaultFolder, KFolderExt), mode,
-                            error);
-    return false;
+        return SetInstalled(KFolderExt, Text(TDialogType::SysInteg_DefaultFolder, KFolderExt),
+                            mode);
+    return TError{TErrorCode::ecInvalid, QStringLiteral("%1 is no kind of content.").arg(kind), {}};
 }
 
 QString TSystemManager::OwnDemoMimeType() const
@@ -483,21 +488,19 @@ QString TSystemManager::GetDemoMimeType() const
     return known.isEmpty() ? OwnDemoMimeType() : known;
 }
 
-bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
+TResult<void> TSystemManager::AssociateDemoFiles(const QImage& icon)
 {
     const TKOVASettings* settings = FSettingsRef.Get();
-    if (!settings) {
-        SetError(error, QStringLiteral("There are no settings to take the demo file type from."));
-        return false;
-    }
+    if (!settings)
+        return TError{TErrorCode::ecNotFound,
+                      QStringLiteral("There are no settings to take the demo file type from."),
+                      {}};
     const QString ext = settings->DemoExt;
     const QString type = GetDemoMimeType();
-    if (type.isEmpty()) {
-        SetError(error, QStringLiteral("\"%1\" is no file extension.").arg(ext));
-        return false;
-    }
-    if (!CheckProgramPath(error))
-        return false;
+    if (type.isEmpty())
+        return NoExtension(ext);
+    if (TResult<void> usable = CheckProgramPath(); !usable)
+        return usable;
     const bool ownType = type == OwnDemoMimeType();
 
     // Our icon has a name of its own, so the icon of a type the desktop already knows stays.
@@ -509,22 +512,23 @@ bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
         buffer.open(QIODevice::WriteOnly);
         const QImage scaled =
             icon.scaled(KIconSize, KIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        if (!scaled.save(&buffer, "PNG")) {
-            SetError(error, QStringLiteral("The demo icon could not be encoded."));
-            return false;
-        }
+        if (!scaled.save(&buffer, "PNG"))
+            return TError{
+                TErrorCode::ecFailed, QStringLiteral("The demo icon could not be encoded."), {}};
         const QString iconFile = DataHome() +
                                  QStringLiteral("/icons/hicolor/%1x%1/mimetypes/").arg(KIconSize) +
                                  iconName + QStringLiteral(".png");
-        if (!WriteFile(iconFile, png, error))
-            return false;
+        if (TResult<void> written = WriteFile(iconFile, png); !written)
+            return written;
     }
 
     if (ownType) {
         const QString comment = Text(TDialogType::SysInteg_DemoType,
                                      settings->DemoID.trimmed().isEmpty() ? ext : settings->DemoID);
-        if (!WriteFile(DemoPackageFile(), MimePackageBytes(type, comment, iconName, ext), error))
-            return false;
+        if (TResult<void> written =
+                WriteFile(DemoPackageFile(), MimePackageBytes(type, comment, iconName, ext));
+            !written)
+            return written;
     }
 
     TDesktopGroup entry{QStringLiteral("Desktop Entry"),
@@ -538,21 +542,20 @@ bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
                          {QStringLiteral("Terminal"), QStringLiteral("false")}}};
     if (!iconName.isEmpty())
         entry.Values.append({QStringLiteral("Icon"), iconName});
-    if (!WriteFile(DemoEntryFile(), DesktopFileBytes({entry}), error))
-        return false;
+    if (TResult<void> written = WriteFile(DemoEntryFile(), DesktopFileBytes({entry})); !written)
+        return written;
 
     // mimeapps.list is UTF-8 with LF line ends: a new file starts with its first section so
     // that the INI layer keeps LF; every other line of an existing one stays as it is.
     const QString mimeApps = MimeAppsFile();
     QByteArray bytes;
-    if (QFileInfo(mimeApps).isFile() && !ReadWholeFile(mimeApps, bytes)) {
-        SetError(error, QStringLiteral("%1 could not be read.").arg(mimeApps));
-        return false;
-    }
+    if (QFileInfo(mimeApps).isFile() && !ReadWholeFile(mimeApps, bytes))
+        return TError{TErrorCode::ecFailed, QStringLiteral("%1 could not be read.").arg(mimeApps),
+                      mimeApps};
     if (!bytes.contains('\n')) {
         bytes += bytes.isEmpty() ? "[" + KDefaultApplications.toUtf8() + "]\n" : "\n";
-        if (!WriteFile(mimeApps, bytes, error))
-            return false;
+        if (TResult<void> written = WriteFile(mimeApps, bytes); !written)
+            return written;
     }
     try {
         TIniFile ini(mimeApps);
@@ -570,13 +573,12 @@ bool TSystemManager::AssociateDemoFiles(const QImage& icon, QString* error)
                 ini.WriteString(KRemovedAssociations, type, rest.join(u';') + u';');
         }
     } catch (const EIniFileException& e) {
-        SetError(error, QString::fromLocal8Bit(e.what()));
-        return false;
+        return ErrorFrom(e, mimeApps);
     }
 
     if (ownType)
         RunDesktopTool(QStringLiteral("update-mime-database"),
                        DataHome() + QStringLiteral("/mime"));
     RunDesktopTool(QStringLiteral("update-desktop-database"), ApplicationsDir());
-    return true;
+    return {};
 }

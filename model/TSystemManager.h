@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TDialogType.h"
+#include "TResult.h"
 #include "TSettingsRef.h"
 
 #include <QImage>
@@ -33,20 +34,20 @@ public:
     bool IsInstalled(const QString& ext) const;
     // Mode 1 registers the verb for Ext (defining a file type named DefaultType when the
     // desktop knows none for Ext), Mode 0 removes it; the program's own entry goes only with
-    // the last kind. Any other mode does nothing and returns false. Returns false, with the
-    // reason in Error, when Ext is no extension, the program path is unusable or a file could
-    // not be written or removed.
-    bool SetInstalled(const QString& ext, const QString& defaultType, int mode,
-                      QString* error = nullptr);
-    // Kind 0 is ".zip", kind 1 "folder"; another kind gives false and does nothing.
+    // the last kind. Fails, having done nothing, with ecInvalid for another mode, when Ext is
+    // no extension or the program path is unusable; fails when a file could not be written or
+    // removed.
+    TResult<void> SetInstalled(const QString& ext, const QString& defaultType, int mode);
+    // Kind 0 is ".zip", kind 1 "folder"; another kind gives false, or ecInvalid, and does
+    // nothing.
     bool IsInstalledKind(int kind) const;
-    bool SetInstalledKind(int kind, int mode, QString* error = nullptr);
+    TResult<void> SetInstalledKind(int kind, int mode);
 
     // Makes this program open the demo files (settings "demoExt"). Icon, when not null, is
-    // written as the demo files' icon. Returns false, with the reason in Error, when there are
-    // no settings, the extension or the program path is unusable, or a file could not be
-    // written; what was written before stays.
-    bool AssociateDemoFiles(const QImage& icon, QString* error = nullptr);
+    // written as the demo files' icon. Fails with ecNotFound without settings, ecInvalid when
+    // the extension or the program path is unusable, or when a file could not be written; what
+    // was written before stays.
+    TResult<void> AssociateDemoFiles(const QImage& icon);
     // The MIME type of demo files that AssociateDemoFiles works on: ours when we defined it or
     // the desktop knows none, else the desktop's. Empty without settings or a usable extension.
     QString GetDemoMimeType() const;
@@ -65,7 +66,7 @@ public:
 
 private:
     QString Text(TDialogType type, const QString& fallback) const;
-    bool CheckProgramPath(QString* error) const;
+    TResult<void> CheckProgramPath() const;
     QString ExecLine(const QString& switchText) const;
     QString OwnDemoMimeType() const;
 

@@ -19,31 +19,6 @@ bool IsRegularFile(const QString& fileName)
     return QFileInfo(fileName).isFile();
 }
 
-// The first error of a shell operation that did not do everything, for a message.
-QString FailureText(const TFileOpResult& result)
-{
-    for (const TFileOpItem& item : result.Items) {
-        switch (item.Outcome) {
-        case TFileOpOutcome::fooDone:
-            break;
-        case TFileOpOutcome::fooFailed:
-            return item.Error.isEmpty() ? QStringLiteral("The file operation failed.") : item.Error;
-        case TFileOpOutcome::fooSkipped:
-            return QStringLiteral("The file operation was declined.");
-        case TFileOpOutcome::fooCancelled:
-            return QStringLiteral("The file operation was cancelled.");
-        }
-    }
-    return QStringLiteral("The file operation failed.");
-}
-
-// A shell operation on one file that reports the file as done.
-bool OneFileDone(int code, const TFileOpResult& result)
-{
-    return code == 0 && !result.Aborted && result.Items.size() == 1 &&
-           result.Items.front().Outcome == TFileOpOutcome::fooDone;
-}
-
 // A profile name becomes a file name in the Profiles folder; it must not leave that folder.
 bool IsPlainFileName(const QString& name)
 {
@@ -52,17 +27,7 @@ bool IsPlainFileName(const QString& name)
            !name.contains(QChar(0));
 }
 
-void SetError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
-
 } // namespace
-
-EProfileError::EProfileError(const QString& message)
-    : std::runtime_error(message.toStdString())
-{}
 
 TUT2003Profile::TUT2003Profile(const QString& gameDir, const QString& programDir)
 {
@@ -120,7 +85,7 @@ std::unique_ptr<TUTProfile> TUT2003Profile::GetActive() const
     return std::make_unique<TUTProfile>(ActiveFileName());
 }
 
-void TUT2003Profile::Activate(const TUTProfile& profile)
+TResult<void> TUT2003Profile::Activate(const TUTProfile& profile)
 {
     // Refresh frees Profile when it is one of ours.
     const QString source = profile.FileName;
@@ -129,22 +94,25 @@ void TUT2003Profile::Activate(const TUTProfile& profile)
         IsRegularFile(source) && IsRegularFile(target) &&
         QFileInfo(source).canonicalFilePath() == QFileInfo(target).canonicalFilePath();
     if (IsRegularFile(source) && !isActiveItself) {
-        const auto active = GetActive();
         // An unmanaged "User.ini" exists nowhere else: never replace it without its backup.
-        QString error;
-        if (active->IsDefault && !Backup(*active, &error))
-            throw EProfileError(
-                QStringLiteral("The current User.ini could not be backed up, so it was not "
-                               "replaced: %1")
-                    .arg(error));
-        TFileOpResult result;
-        const int code = ShellFileOperationStr(nullptr, FO_COPY, source, target,
-                                               FOF_SILENT | FOF_NOCONFIRMATION, &result);
-        if (!OneFileDone(code, result))
-            throw EProfileError(QStringLiteral("%1 could not be copied to %2: %3")
-                                    .arg(source, target, FailureText(result)));
+        if (const auto active = GetActive(); active->IsDefault) {
+            if (const TResult<void> saved = Backup(*active); !saved)
+                return TError{saved.Error().Code,
+                              QStringLiteral("The current User.ini could not be backed up, so "
+                                             "it was not replaced: %1")
+                                  .arg(saved.Error().Message),
+                              target};
+        }
+        if (const TResult<void> copied = ShellFileOperationOne(nullptr, FO_COPY, source, target,
+                                                               FOF_SILENT | FOF_NOCONFIRMATION);
+            !copied)
+            return TError{copied.Error().Code,
+                          QStringLiteral("%1 could not be copied to %2: %3")
+                              .arg(source, target, copied.Error().Message),
+                          target};
     }
     Refresh();
+    return {};
 }
 
 QString TUT2003Profile::NextBackupFileName() const
@@ -159,76 +127,54 @@ QString TUT2003Profile::NextBackupFileName() const
     return target;
 }
 
-bool TUT2003Profile::Backup(const TUTProfile& profile, QString* error)
+TResult<void> TUT2003Profile::Backup(const TUTProfile& profile)
 {
-    if (!IsRegularFile(profile.FileName)) {
-        SetError(error, QStringLiteral("%1 does not exist.").arg(profile.FileName));
-        return false;
-    }
-    const QString target = NextBackupFileName();
-    TFileOpResult result;
-    const int code =
-        ShellFileOperationStr(nullptr, FO_COPY, profile.FileName, target,
-                              FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI, &result);
-    if (OneFileDone(code, result))
-        return true;
-    SetError(error, FailureText(result));
-    return false;
+    if (!IsRegularFile(profile.FileName))
+        return TError{TErrorCode::ecNotFound,
+                      QStringLiteral("%1 does not exist.").arg(profile.FileName), profile.FileName};
+    return ShellFileOperationOne(nullptr, FO_COPY, profile.FileName, NextBackupFileName(),
+                                 FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI);
 }
 
-bool TUT2003Profile::DeleteProfile(int index, QString* error)
+TResult<void> TUT2003Profile::DeleteProfile(int index)
 {
     const TUTProfile* profile = GetItem(index);
-    if (!profile) {
-        SetError(error, QStringLiteral("There is no profile %1.").arg(index));
-        return false;
-    }
+    if (!profile)
+        return TError{
+            TErrorCode::ecNotFound, QStringLiteral("There is no profile %1.").arg(index), {}};
     if (IsRegularFile(profile->FileName)) {
-        TFileOpResult result;
         // Without FOF_ALLOWUNDO: profiles are deleted for good, not to the trash.
-        const int code =
-            ShellFileOperationStr(nullptr, FO_DELETE, profile->FileName, QString(),
-                                  FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI, &result);
-        if (!OneFileDone(code, result)) {
-            SetError(error, FailureText(result));
-            return false;
-        }
+        if (const TResult<void> deleted =
+                ShellFileOperationOne(nullptr, FO_DELETE, profile->FileName, QString(),
+                                      FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI);
+            !deleted)
+            return deleted;
     }
     Remove(index);
-    return true;
+    return {};
 }
 
-TUTProfile* TUT2003Profile::CreateProfile(const QString& name, const QString& sourceFile,
-                                          TFileOpResult* result)
+TResult<TUTProfile*> TUT2003Profile::CreateProfile(const QString& name, const QString& sourceFile)
 {
-    TFileOpResult local;
-    TFileOpResult& outcome = result ? *result : local;
-    outcome = TFileOpResult();
     const QString target = ProfilesDir() + name + QLatin1String(".ini");
-    if (!IsPlainFileName(name)) {
-        TFileOpItem item;
-        item.Source = sourceFile;
-        item.Target = target;
-        item.Outcome = TFileOpOutcome::fooFailed;
-        item.Error = QStringLiteral("\"%1\" is not a valid profile name.").arg(name);
-        outcome.Items.append(item);
-        return nullptr;
-    }
-    const int code =
-        ShellFileOperationStr(nullptr, FO_COPY, sourceFile, target, FOF_SILENT, &outcome);
-    if (!OneFileDone(code, outcome))
-        return nullptr;
+    if (!IsPlainFileName(name))
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("\"%1\" is not a valid profile name.").arg(name), target};
+    if (const TResult<void> copied =
+            ShellFileOperationOne(nullptr, FO_COPY, sourceFile, target, FOF_SILENT);
+        !copied)
+        return copied.Error();
 
     const TUTProfile source(sourceFile);
     auto profile = std::make_unique<TUTProfile>(target, &source);
-    try {
-        profile->RefreshState();
-        profile->NewID();
-        profile->SetName(name);
-    } catch (...) {
+    profile->RefreshState();
+    TResult<void> named = profile->NewID();
+    if (named)
+        named = profile->SetName(name);
+    if (!named) {
         // An unnamed copy would list as a second default profile.
         QFile::remove(target);
-        throw;
+        return named.Error();
     }
     profile->IsDefault = false;
     // A replaced profile file must not stay listed twice.
@@ -239,14 +185,9 @@ TUTProfile* TUT2003Profile::CreateProfile(const QString& name, const QString& so
     return FItems.back().get();
 }
 
-bool TUT2003Profile::RestoreBackup(const QString& backupFile, TFileOpResult* result)
+TResult<void> TUT2003Profile::RestoreBackup(const QString& backupFile)
 {
-    TFileOpResult local;
-    TFileOpResult& outcome = result ? *result : local;
-    outcome = TFileOpResult();
-    const int code =
-        ShellFileOperationStr(nullptr, FO_COPY, backupFile, ActiveFileName(), FOF_SILENT, &outcome);
-    return OneFileDone(code, outcome);
+    return ShellFileOperationOne(nullptr, FO_COPY, backupFile, ActiveFileName(), FOF_SILENT);
 }
 
 void TUT2003Profile::ListNames(QStringList* list) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileOperation.h"
+#include "TResult.h"
 #include "TUTProfile.h"
 
 #include <QString>
@@ -8,16 +8,7 @@
 #include <QUuid>
 
 #include <memory>
-#include <stdexcept>
 #include <vector>
-
-// A profile operation that did not happen: a failed copy onto "User.ini", or a backup of the
-// current "User.ini" that failed before it would have been replaced. The message says why.
-class EProfileError : public std::runtime_error
-{
-public:
-    explicit EProfileError(const QString& message);
-};
 
 // The profiles: every "*.ini" of the program folder's "Profiles" folder, preceded by the game's
 // "User.ini" when that exists and is unmanaged. Owns its profile objects.
@@ -44,29 +35,28 @@ public:
 
     // Backs an unmanaged "User.ini" up, copies the profile's file over "User.ini" and rebuilds
     // the list (so Profile, when it is one of the list's objects, is freed). A missing profile
-    // file is not copied; the list is only rebuilt. Raises EProfileError, leaving "User.ini" and
-    // the list untouched, when the backup or the copy failed.
-    void Activate(const TUTProfile& profile);
-    // Copies the profile's file to a new "Profiles/Backups/User.ini.<stamp>.backup". False, with
-    // the reason in Error, when the file is missing or the copy failed.
-    bool Backup(const TUTProfile& profile, QString* error = nullptr);
+    // file is not copied; the list is only rebuilt. Fails, leaving "User.ini" and the list
+    // untouched, when the backup or the copy failed.
+    TResult<void> Activate(const TUTProfile& profile);
+    // Copies the profile's file to a new "Profiles/Backups/User.ini.<stamp>.backup". Fails with
+    // ecNotFound when the file is missing, or when the copy failed.
+    TResult<void> Backup(const TUTProfile& profile);
     // The name a backup made now would get (the stamp of the local time, then "_0", "_1", ...
     // while a file of that name exists).
     QString NextBackupFileName() const;
-    // Deletes the profile's file for good (when it exists) and removes the profile. False, with
-    // the profile kept, when Index is out of range or the file could not be deleted.
-    bool DeleteProfile(int index, QString* error = nullptr);
+    // Deletes the profile's file for good (when it exists) and removes the profile. Fails, with
+    // the profile kept, with ecNotFound for an index out of range, or when the file could not be
+    // deleted.
+    TResult<void> DeleteProfile(int index);
 
     // A new profile: SourceFile copied to "Profiles/<Name>.ini" (asking before replacing a
-    // profile file of that name), named Name with a new identifier, and appended. Returns the new
-    // profile, or nullptr when nothing was created: Result then says whether the copy was
-    // declined or failed (a name that is not a plain file name fails). Raises EIniFileException
-    // when the name cannot be written into the copy, which is then removed again.
-    TUTProfile* CreateProfile(const QString& name, const QString& sourceFile,
-                              TFileOpResult* result = nullptr);
-    // Copies a backup over the game's "User.ini", asking before replacing it. True when the file
-    // was copied; Result says what happened otherwise (declined, failed).
-    bool RestoreBackup(const QString& backupFile, TFileOpResult* result = nullptr);
+    // profile file of that name), named Name with a new identifier, and appended; the list owns
+    // it. Fails, with nothing created, with ecInvalid for a name that is not a plain file name,
+    // ecDeclined when the user kept an existing file, or when the copy or the naming failed.
+    TResult<TUTProfile*> CreateProfile(const QString& name, const QString& sourceFile);
+    // Copies a backup over the game's "User.ini", asking before replacing it. Fails with
+    // ecDeclined when the user kept "User.ini", or when the copy failed.
+    TResult<void> RestoreBackup(const QString& backupFile);
 
     // Appends every profile's name in list order; nothing without a list.
     void ListNames(QStringList* list) const;

@@ -164,5 +164,9 @@ void TUTMap::SaveToCache()
     const TKOVASettings* settings = FOwner->Settings();
     if (!settings || !settings->EnableMapManagerCache || FOwner->CacheFile().isEmpty())
         return;
-    UpdateMapCacheItem(FOwner->CacheFile(), {FFileName, FAuthor, FTitle, FDescription});
+    // The texts are read again from the package next time: nothing is lost but time.
+    if (const TResult<void> saved =
+            UpdateMapCacheItem(FOwner->CacheFile(), {FFileName, FAuthor, FTitle, FDescription});
+        !saved)
+        qWarning("%s", qUtf8Printable(saved.Error().Message));
 }

@@ -76,21 +76,26 @@ void TUTProfile::LoadID()
         ID = QUuid();
         return;
     }
-    try {
-        if (ReadIniValue(KIDKey, KSection, FileName)
-                .compare(QLatin1String("create"), Qt::CaseInsensitive) == 0)
-            NewID(); // writes the new identifier, the file being managed
-        ID = StringToGuid(ReadIniValue(KIDKey, KSection, FileName));
-    } catch (...) {
+    // The file being managed, NewID writes the new identifier.
+    if (ReadIniValue(KIDKey, KSection, FileName)
+                .compare(QLatin1String("create"), Qt::CaseInsensitive) == 0 &&
+        !NewID()) {
         ID = QUuid();
+        return;
     }
+    ID = StringToGuid(ReadIniValue(KIDKey, KSection, FileName));
 }
 
-void TUTProfile::SetName(const QString& name)
+TResult<void> TUTProfile::SetName(const QString& name)
 {
-    WriteIniValue(name, KNameKey, KSection, FileName);
-    WriteIniValue(GuidToString(ID), KIDKey, KSection, FileName);
+    try {
+        WriteIniValue(name, KNameKey, KSection, FileName);
+        WriteIniValue(GuidToString(ID), KIDKey, KSection, FileName);
+    } catch (const EIniFileException& error) {
+        return ErrorFrom(error, FileName);
+    }
     Name = name;
+    return {};
 }
 
 void TUTProfile::RefreshState()
@@ -99,9 +104,15 @@ void TUTProfile::RefreshState()
     Name = Exists ? ReadName() : QString();
 }
 
-void TUTProfile::NewID()
+TResult<void> TUTProfile::NewID()
 {
     ID = QUuid::createUuid();
-    if (IsManaged())
+    if (!IsManaged())
+        return {};
+    try {
         WriteIniValue(GuidToString(ID), KIDKey, KSection, FileName);
+    } catch (const EIniFileException& error) {
+        return ErrorFrom(error, FileName);
+    }
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TResult.h"
+
 #include <QString>
 #include <QUuid>
 
@@ -38,14 +40,14 @@ public:
     // ID := the stored identifier; the zero GUID for an unmanaged file or a text that does not
     // parse. Never raises.
     void LoadID();
-    // Writes the name and the current identifier into the file and sets Name. Raises
-    // EIniFileException when the file cannot be written (Name is then unchanged).
-    void SetName(const QString& name);
+    // Writes the name and the current identifier into the file and sets Name. Fails when the
+    // file cannot be written (Name is then unchanged).
+    TResult<void> SetName(const QString& name);
     // Exists := whether the file exists now; Name read again (empty for a missing file).
     void RefreshState();
-    // A new identifier, written into the file when it is managed. Raises EIniFileException when
-    // that write fails (ID then already holds the new identifier).
-    void NewID();
+    // A new identifier, written into the file when it is managed. Fails when that write fails
+    // (ID then already holds the new identifier).
+    TResult<void> NewID();
 
     QString FileName;
     QString Name;

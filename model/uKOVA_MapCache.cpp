@@ -151,8 +151,8 @@ QString DocumentText(const pugi::xml_document& doc, const QString& encodingName)
     return out;
 }
 
-bool WriteDocument(const QString& fileName, const pugi::xml_document& doc,
-                   const QByteArray& encodingName, const QByteArray& byteOrderMark, QString* error)
+TResult<void> WriteDocument(const QString& fileName, const pugi::xml_document& doc,
+                            const QByteArray& encodingName, const QByteArray& byteOrderMark)
 {
     QByteArray bytes;
     const bool unicode = encodingName.startsWith("UTF-16") || encodingName.startsWith("UTF-32");
@@ -164,7 +164,10 @@ bool WriteDocument(const QString& fileName, const pugi::xml_document& doc,
         // text becomes UTF-8.
         bytes = byteOrderMark + DocumentText(doc, QStringLiteral("UTF-8")).toUtf8();
     }
-    return WriteFileAtomically(fileName, bytes, error);
+    QString error;
+    if (!WriteFileAtomically(fileName, bytes, &error))
+        return TError{TErrorCode::ecFailed, error, fileName};
+    return {};
 }
 
 void WriteItem(pugi::xml_node element, const TMapCacheItem& item)
@@ -178,12 +181,6 @@ void WriteItem(pugi::xml_node element, const TMapCacheItem& item)
 bool SameCachedFile(const QString& a, const QString& b)
 {
     return LocalPathFromWindows(a).compare(LocalPathFromWindows(b), Qt::CaseInsensitive) == 0;
-}
-
-void SetError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
 }
 
 } // namespace
@@ -215,36 +212,33 @@ TMapCacheRead ReadMapCache(const QString& fileName, QList<TMapCacheItem>& items)
     return TMapCacheRead::mcrLoaded;
 }
 
-bool WriteMapCache(const QString& fileName, const QList<TMapCacheItem>& items, QString* error)
+TResult<void> WriteMapCache(const QString& fileName, const QList<TMapCacheItem>& items)
 {
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child(KRootName);
     for (qsizetype i = 0; i < items.size(); ++i)
         WriteItem(root.append_child(QStringLiteral("item%1").arg(i).toUtf8().constData()),
                   items[i]);
-    return WriteDocument(fileName, doc, QByteArray(), QByteArray(), error);
+    return WriteDocument(fileName, doc, QByteArray(), QByteArray());
 }
 
-bool UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item, QString* error)
+TResult<void> UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item)
 {
-    if (!QFileInfo(fileName).isFile()) {
-        SetError(error, QStringLiteral("%1: the file does not exist").arg(fileName));
-        return false;
-    }
+    if (!QFileInfo(fileName).isFile())
+        return TError{TErrorCode::ecNotFound,
+                      QStringLiteral("%1: the file does not exist").arg(fileName), fileName};
     pugi::xml_document doc;
     TXMLFileBytes bytes;
     try {
         bytes = ReadXMLFileBytes(fileName);
         ParseXMLBytes(fileName, bytes.Utf8, KParseFlags, doc);
     } catch (const EXMLFileError& e) {
-        SetError(error, QString::fromUtf8(e.what()));
-        return false;
+        return ErrorFrom(e, fileName);
     }
     pugi::xml_node root = doc.document_element();
-    if (qstrcmp(root.name(), KRootName) != 0) {
-        SetError(error, QStringLiteral("%1: not a map cache").arg(fileName));
-        return false;
-    }
+    if (qstrcmp(root.name(), KRootName) != 0)
+        return TError{TErrorCode::ecInvalid, QStringLiteral("%1: not a map cache").arg(fileName),
+                      fileName};
     pugi::xml_node target;
     int count = 0;
     for (pugi::xml_node child : root.children()) {
@@ -262,12 +256,5 @@ bool UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item, QStr
         bytes.EncodingName.isEmpty() && bytes.Utf8.startsWith("\xEF\xBB\xBF")
             ? QByteArray("\xEF\xBB\xBF")
             : bytes.ByteOrderMark;
-    return WriteDocument(fileName, doc, bytes.EncodingName, byteOrderMark, error);
-}
-
-QString EscapeXml11Text(QStringView text)
-{
-    QString out;
-    AppendEscaped(out, text, false);
-    return out;
+    return WriteDocument(fileName, doc, bytes.EncodingName, byteOrderMark);
 }

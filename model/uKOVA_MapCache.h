@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TResult.h"
+
 #include <QList>
 #include <QString>
 
@@ -33,18 +35,13 @@ enum class TMapCacheRead
 // child reads as empty. Never raises; Items is filled only for mcrLoaded.
 TMapCacheRead ReadMapCache(const QString& fileName, QList<TMapCacheItem>& items);
 
-// Writes the whole cache atomically. Returns false, with the reason in Error, when the file
-// cannot be written; the old file is then untouched.
-bool WriteMapCache(const QString& fileName, const QList<TMapCacheItem>& items,
-                   QString* error = nullptr);
+// Writes the whole cache atomically. Fails when the file cannot be written; the old file is
+// then untouched.
+TResult<void> WriteMapCache(const QString& fileName, const QList<TMapCacheItem>& items);
 
 // Writes Item into the first item of the file whose "filename" names the same file (letter
 // case not counting, "\" as a separator), or appends it as "item" followed by the number of
 // items before it. The rest of the file is kept, and so is its encoding when it is one of
-// Unicode's. Returns false, with the reason in Error, when the file is missing, cannot be
-// read, parsed or written, or is not a map cache; the file is then untouched.
-bool UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item,
-                        QString* error = nullptr);
-
-// Text as the content of an XML 1.1 element: markup and the characters named above escaped.
-QString EscapeXml11Text(QStringView text);
+// Unicode's. Fails when the file is missing (ecNotFound), cannot be read, parsed or written,
+// or is not a map cache (ecInvalid); the file is then untouched.
+TResult<void> UpdateMapCacheItem(const QString& fileName, const TMapCacheItem& item);

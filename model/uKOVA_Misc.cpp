@@ -204,6 +204,34 @@ int ShellFileOperationStr(TWindowHandle wnd, int func, const QString& from, cons
     return ShellFileOperation(wnd, func, fromList, &toList, flags, result);
 }
 
+TResult<void> ShellFileOperationOne(TWindowHandle wnd, int func, const QString& from,
+                                    const QString& to, quint16 flags)
+{
+    TFileOpResult result;
+    const int code = ShellFileOperationStr(wnd, func, from, to, flags, &result);
+    if (result.Items.isEmpty())
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("No file operation could be made for \"%1\".").arg(from),
+                      from};
+    const TFileOpItem& item = result.Items.front();
+    switch (item.Outcome) {
+    case TFileOpOutcome::fooDone:
+        if (code == 0 && !result.Aborted)
+            return {};
+        break;
+    case TFileOpOutcome::fooSkipped:
+        return TError{TErrorCode::ecDeclined,
+                      QStringLiteral("\"%1\" was left as it was.").arg(from), from};
+    case TFileOpOutcome::fooFailed:
+        return TError{
+            TErrorCode::ecFailed,
+            item.Error.isEmpty() ? QStringLiteral("\"%1\" failed.").arg(from) : item.Error, from};
+    case TFileOpOutcome::fooCancelled:
+        break;
+    }
+    return TError{TErrorCode::ecCancelled, QStringLiteral("\"%1\": cancelled.").arg(from), from};
+}
+
 bool AllFilesExist(const QStringList& list)
 {
     if (list.isEmpty())

@@ -8,6 +8,7 @@
 
 #include "FileOperation.h"
 #include "TIniFile.h"
+#include "TResult.h"
 
 // Free routines shared by the model and the user interface: file and folder tests, the file
 // search, sizes and their text, one-value INI access, the shell's file operation, type names
@@ -66,6 +67,12 @@ int ShellFileOperation(TWindowHandle wnd, int func, const QStringList& fromList,
 // One source; To empty means no target list.
 int ShellFileOperationStr(TWindowHandle wnd, int func, const QString& from, const QString& to,
                           quint16 flags, TFileOpResult* result = nullptr);
+
+// ShellFileOperationStr as a result, for operations on one file: success when the file was
+// done; otherwise ecDeclined (the user answered No), ecCancelled, or ecFailed with the reason.
+// The error names the file.
+TResult<void> ShellFileOperationOne(TWindowHandle wnd, int func, const QString& from,
+                                    const QString& to, quint16 flags);
 
 // One value of an INI file through a fresh INI-file object. Reads give an empty text for a
 // missing file, section or key; writes raise EIniFileException when the file cannot be written.

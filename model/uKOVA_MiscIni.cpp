@@ -1,11 +1,7 @@
 // The INI routines of uKOVA_Misc.
 #include "uKOVA_Misc.h"
 
-#include "TextLines.h"
-
-#include "AtomicFile.h"
 #include "TemplateFormat.h"
-#include "TextCodec.h"
 
 QString ReadIniValue(const QString& ident, const QString& section, const QString& fileName)
 {
@@ -31,52 +27,7 @@ void IniWriteString(const QString& fileName, const QString& section, const QStri
 
 bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QString& newName)
 {
-    const QString& fileName = iniFile.FileName();
-    if (newName.contains(u']') || newName.contains(u'\n') || newName.contains(u'\r'))
-        throw EIniFileException(
-            fileName,
-            QStringLiteral("the section name \"%1\" cannot stand in a header").arg(newName));
-    QByteArray bytes;
-    QString error;
-    if (!ReadWholeFile(fileName, bytes, &error))
-        throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
-    const TTextForm form = DetectTextForm(bytes);
-    const QString text = form.Decode(bytes);
-    if (text.isEmpty())
-        return false;
-    if (!form.Known)
-        throw EIniFileException::UnknownEncoding(fileName);
-
-    const QString oldHeader = u'[' + oldName + u']';
-    const QString newHeader = u'[' + newName + u']';
-    // Whole lines only: a header with blanks around the brackets or the name is another line.
-    qsizetype found = -1;
-    qsizetype foundEnd = -1;
-    for (const TTextLine& textLine : SplitLines(text)) {
-        const QStringView line =
-            QStringView(text).sliced(textLine.Start, textLine.End - textLine.Start);
-        if (line.compare(newHeader, Qt::CaseInsensitive) == 0)
-            return false;
-        if (found < 0 && line.compare(oldHeader, Qt::CaseInsensitive) == 0) {
-            found = textLine.Start;
-            foundEnd = textLine.End;
-        }
-    }
-    if (found < 0)
-        return false;
-
-    // Only the header line changes; every other byte is copied as it was.
-    const QByteArray header = form.Encode(newHeader);
-    const qsizetype from = form.ByteOffset(found);
-    const qsizetype to = form.ByteOffset(foundEnd);
-    QByteArray result;
-    result.reserve(bytes.size() + header.size());
-    result.append(bytes.constData(), from);
-    result.append(header);
-    result.append(bytes.constData() + to, bytes.size() - to);
-    if (!WriteFileAtomically(fileName, result, &error))
-        throw EIniFileException(fileName, error);
-    return true;
+    return TIniFile(iniFile.FileName()).RenameSection(oldName, newName);
 }
 
 void ExtractNameOrValue(const QString& s, bool valuePart, QString& result)

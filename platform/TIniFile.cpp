@@ -642,3 +642,29 @@ void TIniFile::EraseSection(const QString& section)
                                                              : doc->Text().size();
     Save(FFileName, Splice(*doc, from, to, {}));
 }
+
+bool TIniFile::RenameSection(const QString& oldName, const QString& newName)
+{
+    if (newName.contains(u']') || newName.contains(u'\n') || newName.contains(u'\r'))
+        throw EIniFileException(
+            FFileName,
+            QStringLiteral("the section name \"%1\" cannot stand in a header").arg(newName));
+    if (!QFileInfo::exists(FFileName))
+        throw EIniFileException(FFileName, QStringLiteral("cannot read it: it does not exist"));
+    const auto doc = LoadForWrite(FFileName);
+    const QString& text = doc->Text();
+    const QString oldHeader = u'[' + oldName + u']';
+    const QString newHeader = u'[' + newName + u']';
+    const TLine* found = nullptr;
+    for (const TLine& line : doc->Lines()) {
+        const QStringView content = QStringView(text).sliced(line.Start, line.End - line.Start);
+        if (content.compare(newHeader, Qt::CaseInsensitive) == 0)
+            return false;
+        if (!found && content.compare(oldHeader, Qt::CaseInsensitive) == 0)
+            found = &line;
+    }
+    if (!found)
+        return false;
+    Save(FFileName, Splice(*doc, found->Start, found->End, newHeader));
+    return true;
+}

@@ -89,6 +89,12 @@ public:
     int DeleteKeys(const QString& section, const QStringList& idents);
     // Removes every line of the first matching section, its header included.
     void EraseSection(const QString& section);
+    // Replaces the first line that is exactly "[OldName]" (letter case ignored; a header with
+    // blanks or text around the brackets is another line) by "[NewName]", when no line is
+    // exactly "[NewName]"; every other byte stays. False, with the file untouched, when the
+    // file is empty, OldName is missing or NewName exists. Raises EIniFileException for a
+    // missing file and for a NewName that cannot stand in a header.
+    bool RenameSection(const QString& oldName, const QString& newName);
 
 private:
     QString FFileName;

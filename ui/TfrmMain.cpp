@@ -7,16 +7,17 @@
 #include "IDialogs.h"
 #include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
 #include "TCacheManager.h"
-#include "TConfigurationPage.h"
 #include "TEventManager.h"
+#include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
 #include "SystemImages.h"
-#include "TListView.h"
 #include "TMapManager.h"
+#include "TPageBase.h"
 #include "TQtLanguageForm.h"
 #include "TScreenShotManager.h"
 #include "TSelectLanguage.h"
@@ -38,14 +39,8 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
-#include <QTreeWidget>
 
 namespace {
-
-// Image-list index of each page's tab, in page order.
-const int KPageImages[] = {kiConfiguration, kiStatistics, kiIniEditor, kiSystemIntegration,
-                           kiGameSettings,  kiProfiles,   kiMaps,      kiScreenshots,
-                           kiAddSection,    kiDemos,      kiCache,     kiAbout};
 
 const QString KNoLanguageFile =
     QStringLiteral("Fatal Error: No language file was found. KOVA cannot be started.\r\n"
@@ -60,14 +55,12 @@ QString DisplayText(QString text)
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
-int CompareText(const QString& a, const QString& b)
+// The settings loader's failures end the start-up, so they carry the fatal caption wherever
+// they happen.
+void ShowSettingsLoadError(QWidget* owner, const TError& error)
 {
-    return a.compare(b, Qt::CaseInsensitive);
-}
-
-int CompareSize(qint64 a, qint64 b)
-{
-    return a < b ? -1 : (a > b ? 1 : 0);
+    Dialogs().MessageBox(owner, QStringLiteral("Fatal Error"), DisplayText(error.Message),
+                         TMsgDlgType::mtError, mbOK);
 }
 
 } // namespace
@@ -91,7 +84,7 @@ TfrmMain::~TfrmMain()
         FDemoThread->wait();
     }
     SetShellOperationUi(nullptr);
-    FreeManagers();
+    FManagers.reset();
     FEventManager.reset();
     FLanguageManager.reset();
     FSettings = nullptr;
@@ -112,12 +105,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         if (QFileInfo(external).isFile())
             settingsFile = external;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(
-        FAppDir, settingsFile, [this](const QString& caption, const QString& text) {
-            Dialogs().MessageBox(this, caption, DisplayText(text), TMsgDlgType::mtError, mbOK);
-        });
+    FSettingsOwner = std::make_unique<TKOVASettings>(FAppDir, settingsFile);
     FSettings = FSettingsOwner.get();
-    if (FSettings->LoadFailed) {
+    if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded) {
+        ShowSettingsLoadError(this, loaded.Error());
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
@@ -163,7 +154,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
                                  TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
         FUpdateCacheOnShow = useCache;
         FSettings->EnableMapManagerCache = useCache;
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
+        Succeeded(this, FSettings->SaveToFile());
     }
 
     InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
@@ -173,17 +164,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
                                                       QCoreApplication::applicationFilePath());
     DetectGameFolder();
 
-    // The pages, in their tab sheets.
-    FConfigurationPage = new TConfigurationPage(*this, FUi->tbConfiguration);
-    FUi->tbConfiguration->layout()->addWidget(FConfigurationPage);
-    for (int i = 0; i < FUi->pgMain->count(); ++i)
-        FUi->pgMain->setTabIcon(i, KOVAIcon(KPageImages[i]));
-    FUi->pgMain->setCurrentWidget(FUi->tbConfiguration);
-
     // The dialogs the language dresses with the main window.
-    FAddonDeletionProposal = new TAddonDeletionProposal(this);
+    FAddonDeletionProposal = new TAddonDeletionProposal(*this, this);
     FUpdateCache = new TUpdateCache(this);
-    FServerPackageEditor = new TServerPackageEditor(this);
+    FServerPackageEditor = new TServerPackageEditor(*this, this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
           static_cast<QWidget*>(FServerPackageEditor)}) {
@@ -191,8 +175,11 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         FForms->append(FFormAdapters.last().get());
     }
 
+    FManagers = std::make_unique<TInstallationManagers>(&FSettings, FAppDir,
+                                                        FAppDir + QStringLiteral("/cache.xml"));
     RegisterPages();
-    CreateManagers();
+    FManagers->Create();
+    FSettings->OnChanged = [this] { OnSettingsChanged(); };
     ConnectMenus();
 
     FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
@@ -216,11 +203,11 @@ bool TfrmMain::DetectGameFolder()
 {
     if (FSettings->IsValidUTDir(FSettings->UTDir))
         return true;
-    QString folder;
-    if (FSettings->GetUTDirFromRegistry(folder) && FSettings->IsValidUTDir(folder)) {
-        FSettings->SetUTDir(folder);
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+    const TResult<QString> folder = FSettings->GetUTDirFromRegistry();
+    if (folder && FSettings->IsValidUTDir(*folder)) {
+        FSettings->SetUTDir(*folder);
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
         return true;
     }
     FSettings->SetUTDir(QStringLiteral("C:\\UT2004"));
@@ -228,8 +215,8 @@ bool TfrmMain::DetectGameFolder()
     if (found) {
         // A fallback folder that is taken is kept like one from the registry, so every folder
         // and rule follows it.
-        RunGuarded(this, [this] { FSettings->SaveToFile(); });
-        FSettings->LoadFromFile();
+        Succeeded(this, FSettings->SaveToFile());
+        ReloadSettings();
     }
     Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Warning),
                          GetLangText(TDialogType::Common_UnableToLocateDirectory),
@@ -240,54 +227,75 @@ bool TfrmMain::DetectGameFolder()
 void TfrmMain::RegisterPages()
 {
     FEventManager = std::make_unique<TEventManager>();
-    const auto nothingYet = [] {};
-    FEventManager->Register(FUi->tbConfiguration, [this] { ShowConfigurationPage(); });
-    FEventManager->Register(FUi->tbStatistics, nothingYet);
-    FEventManager->Register(FUi->tbSystemIntegration, nothingYet);
-    FEventManager->Register(FUi->tbUTSettings, nothingYet);
-    FEventManager->Register(FUi->tbMapManager, nothingYet);
-    FEventManager->Register(FUi->tbProfiles, nothingYet);
-    FEventManager->Register(FUi->tbScreenshotManager, nothingYet);
-    FEventManager->Register(FUi->tbAbout, nothingYet);
-    FEventManager->Register(FUi->tbMutatorManager, nothingYet);
-    FEventManager->Register(FUi->tbDemoManager, nothingYet);
-    FEventManager->Register(FUi->tbCacheManager, nothingYet);
+    CreatePages(*this, FUi->pgMain, *FEventManager);
+    for (int i = 0; i < FUi->pgMain->count(); ++i) {
+        const TPageEntry* entry = FindPageEntry(FUi->pgMain->widget(i)->objectName());
+        Q_ASSERT_X(entry, "TfrmMain", "a tab sheet missing from the page table");
+        if (entry)
+            FUi->pgMain->setTabIcon(i, KOVAIcon(entry->Image));
+    }
+    FUi->pgMain->setCurrentWidget(FUi->tbConfiguration);
 }
 
-void TfrmMain::CreateManagers()
+QList<TPageBase*> TfrmMain::Pages() const
 {
-    FProfiles = std::make_unique<TUT2003Profile>(FSettings->UTDir, FAppDir);
-    FMapManager = std::make_unique<TMapManager>(&FSettings, FAppDir + QStringLiteral("/cache.xml"));
-    FScreenShotManager = std::make_unique<TScreenShotManager>(
-        FSettings->GetPath(TMapPaths::mpScreenShots), QStringLiteral("Shot?????.bmp"));
-    FCacheManager = std::make_unique<TCacheManager>(&FSettings);
-    FServerPackages = std::make_unique<TServerPackages>(FSettings->GetGameIniFile(), FSettings);
+    QList<TPageBase*> pages;
+    for (int i = 0; i < FUi->pgMain->count(); ++i) {
+        if (TPageBase* page = PageIn(FUi->pgMain->widget(i)))
+            pages << page;
+    }
+    return pages;
 }
 
-void TfrmMain::FreeManagers()
+TUT2003Profile* TfrmMain::Profiles() const
 {
-    FProfiles.reset();
-    FMapManager.reset();
-    FScreenShotManager.reset();
-    FCacheManager.reset();
-    FServerPackages.reset();
+    return FManagers ? FManagers->Profiles() : nullptr;
+}
+
+TMapManager* TfrmMain::MapManager() const
+{
+    return FManagers ? FManagers->MapManager() : nullptr;
+}
+
+TScreenShotManager* TfrmMain::ScreenShotManager() const
+{
+    return FManagers ? FManagers->ScreenShotManager() : nullptr;
+}
+
+TCacheManager* TfrmMain::CacheManager() const
+{
+    return FManagers ? FManagers->CacheManager() : nullptr;
+}
+
+TServerPackages* TfrmMain::ServerPackages() const
+{
+    return FManagers ? FManagers->ServerPackages() : nullptr;
+}
+
+IDialogs& TfrmMain::Dialogs() const
+{
+    return ::Dialogs();
 }
 
 bool TfrmMain::ReloadSettings()
 {
-    // Objects that keep the settings object itself must not lose it, so the file is tried in a
-    // fresh object first and read into the one in use only when it loads.
-    const TKOVASettings probe(FSettings->AppDir, FSettings->FileName, FSettings->OnLoadError);
-    if (probe.LoadFailed)
-        return false;
-    FSettings->LoadFromFile();
-    return !FSettings->LoadFailed;
+    const TResult<void> loaded = FSettings->LoadFromFile();
+    if (!loaded)
+        ShowSettingsLoadError(this, loaded.Error());
+    return bool(loaded);
 }
 
 void TfrmMain::RecreateManagers()
 {
-    FreeManagers();
-    CreateManagers();
+    FManagers->Free();
+    FManagers->Create();
+}
+
+void TfrmMain::OnSettingsChanged()
+{
+    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
+    for (TPageBase* page : Pages())
+        page->SettingsChanged();
 }
 
 void TfrmMain::ConnectMenus()
@@ -352,8 +360,14 @@ void TfrmMain::pgMainChange()
         handler();
 }
 
-void TfrmMain::ShowPage(QWidget* page)
+void TfrmMain::ShowPage(const QString& tabSheet)
 {
+    QWidget* page = FUi->pgMain->findChild<QWidget*>(tabSheet);
+    if (!page || FUi->pgMain->indexOf(page) < 0) {
+        // The names come from the page table and the pages; a wrong one is a slip of ours.
+        qWarning("No tab sheet %s", qPrintable(tabSheet));
+        return;
+    }
     if (FUi->pgMain->currentWidget() == page)
         pgMainChange();
     else
@@ -362,20 +376,8 @@ void TfrmMain::ShowPage(QWidget* page)
 
 void TfrmMain::ShowConfigurationPage()
 {
-    if (FConfigurationPage)
-        FConfigurationPage->ShowConfigurationPage();
-}
-
-void TfrmMain::GetSelectedFiles(QStringList* list, QTreeWidget* listView, const QString& folder)
-{
-    if (!list || !listView)
-        return;
-    const QString prefix = WithTrailingSeparator(folder);
-    for (int i = 0; i < listView->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = listView->topLevelItem(i);
-        if (item->isSelected())
-            list->append(prefix + item->text(0));
-    }
+    if (const TEventMethod handler = FEventManager->Find(FUi->tbConfiguration))
+        handler();
 }
 
 void TfrmMain::RunGame(const TUTMap* map, const QString& options)
@@ -399,7 +401,6 @@ void TfrmMain::FormShow()
     if (FFirstShow) {
         if (TLanguage* language = CurrentLanguage())
             language->Apply();
-        ApplyLanguageToDialogs();
         BuildWindowMenu(FUi->MenuWindow);
         HandleCommandLine();
         ShowConfigurationPage();
@@ -412,30 +413,22 @@ void TfrmMain::FormShow()
         }
         FFirstShow = false;
     }
-    FitConfigurationPage();
-}
-
-void TfrmMain::FitConfigurationPage()
-{
-    const int missing = 332 - FUi->tbConfiguration->height();
-    if (missing > 0 && FUi->tbConfiguration->isVisible()) {
-        if (!FSettings->IsWindowSizeable)
-            setFixedHeight(height() + missing);
-        else
-            resize(width(), height() + missing);
-        QCoreApplication::processEvents();
-    }
-}
-
-void TfrmMain::ApplyLanguageToDialogs()
-{
-    if (FAddonDeletionProposal)
-        FAddonDeletionProposal->SetLanguage(CurrentLanguage());
 }
 
 void TfrmMain::OnLanguageLoaded(TLanguage*)
 {
     BuildToolTips();
+    for (TPageBase* page : Pages())
+        page->LanguageChanged();
+}
+
+void TfrmMain::ApplyLanguage(int index)
+{
+    if (index < 0 || index >= FLanguageManager->GetCount())
+        return;
+    FLanguageManager->SetItemIndex(index);
+    FLanguageManager->GetLanguage(index)->Apply();
+    BuildWindowMenu(FUi->MenuWindow);
 }
 
 void TfrmMain::BuildToolTips()
@@ -479,7 +472,8 @@ void TfrmMain::BuildWindowMenu(QMenu* menu)
         auto* item = new QAction(pages.at(i), menu);
         item->setObjectName(QStringLiteral("%1_Wnd%2").arg(menu->objectName()).arg(i));
         item->setData(i);
-        item->setIcon(KOVAIcon(KPageImages[i]));
+        if (const TPageEntry* entry = FindPageEntry(FUi->pgMain->widget(i)->objectName()))
+            item->setIcon(KOVAIcon(entry->Image));
         connect(item, &QAction::triggered, this,
                 [this, i] { RunGuarded(this, [this, i] { WindowMenuItemClick(i); }); });
         menu->addAction(item);
@@ -488,7 +482,8 @@ void TfrmMain::BuildWindowMenu(QMenu* menu)
 
 void TfrmMain::WindowMenuItemClick(int tag)
 {
-    ShowPage(FUi->pgMain->widget(tag));
+    if (QWidget* page = FUi->pgMain->widget(tag))
+        ShowPage(page->objectName());
 }
 
 void TfrmMain::HandleCommandLine()
@@ -549,7 +544,8 @@ void TfrmMain::HandleCommandLine()
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
-            done = !FCacheManager->ExtractAll(true).AnyFailed();
+            const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
+            done = extracted && !extracted->AnyFailed();
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -595,8 +591,13 @@ void TfrmMain::MenuServerPackageEditorClick()
 {
     if (!CheckGamePath())
         return;
-    FServerPackages->Load();
-    FServerPackageEditor->Execute(FSettings, FServerPackages.get(), CurrentLanguage());
+    ServerPackages()->Load();
+    FServerPackageEditor->Execute();
+}
+
+void TfrmMain::EditServerPackages()
+{
+    MenuServerPackageEditorClick();
 }
 
 void TfrmMain::MenuExitClick()
@@ -618,7 +619,7 @@ void TfrmMain::MenuChangeLogClick()
 
 void TfrmMain::MenuAboutClick()
 {
-    ShowPage(FUi->tbAbout);
+    ShowPage(QStringLiteral("tbAbout"));
 }
 
 void TfrmMain::MenuCacheClick()
@@ -629,10 +630,9 @@ void TfrmMain::MenuCacheClick()
 void TfrmMain::MenuCacheEnabledClick()
 {
     FSettings->EnableMapManagerCache = !FSettings->EnableMapManagerCache;
-    FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
-    FSettings->SaveToFile();
-    if (FConfigurationPage && FUi->pgMain->currentWidget() == FUi->tbConfiguration)
-        FConfigurationPage->RefreshAdvancedIfVisible();
+    // The menu and the pages follow from the settings' notice.
+    if (!Succeeded(this, FSettings->SaveToFile()))
+        return;
     if (FSettings->EnableMapManagerCache &&
         Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
                              GetLangText(TDialogType::Common_Update_Cache),
@@ -661,15 +661,14 @@ void TfrmMain::UpdateMapCache()
     });
     // The new cache is written beside the old one and renamed over it, so a rebuild that fails
     // leaves the old cache as it was.
-    FMapManager->OnProgress = [this](int done, int total) {
+    TMapManager* maps = MapManager();
+    maps->OnProgress = [this](int done, int total) {
         FUpdateCache->SetProgress(done, total);
         QCoreApplication::processEvents();
     };
-    const auto dropProgress = qScopeGuard([this] { FMapManager->OnProgress = nullptr; });
-    FMapManager->ScanFolder(FMapManager->MapsFolder());
-    QString error;
-    if (!FMapManager->SaveCache(FAppDir + QStringLiteral("/cache.xml"), &error))
-        throw std::runtime_error(error.toStdString());
+    const auto dropProgress = qScopeGuard([maps] { maps->OnProgress = nullptr; });
+    maps->ScanFolder(maps->MapsFolder());
+    Succeeded(this, maps->SaveCache(FAppDir + QStringLiteral("/cache.xml")));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)
@@ -680,69 +679,4 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         return;
     }
     QMainWindow::closeEvent(event);
-}
-
-void TfrmMain::AttachSortableList(TListView* listView)
-{
-    listView->SetCompare([this, listView](const QTreeWidgetItem* a, const QTreeWidgetItem* b, int) {
-        return LV_SortProc(listView, a, b);
-    });
-    connect(listView, &TListView::ColumnClicked, this, [this, listView](int column) {
-        RunGuarded(this, [&] { LV_ColClick(listView, column); });
-    });
-}
-
-void TfrmMain::LV_ColClick(QTreeWidget* listView, int column)
-{
-    if (!listView)
-        return;
-    FSortColumn = column;
-    listView->sortItems(column, Qt::AscendingOrder);
-}
-
-int TfrmMain::LV_SortProc(const QTreeWidget* listView, const QTreeWidgetItem* item1,
-                          const QTreeWidgetItem* item2) const
-{
-    const QString list = listView->objectName();
-    const QString caption1 = item1->text(0);
-    const QString caption2 = item2->text(0);
-    const auto sizeIn = [](TMapPaths folder, const TKOVASettings& settings,
-                           const QString& caption) {
-        return GetFileSizeOf(settings.GetPath(folder) + QLatin1Char('/') + caption);
-    };
-    if (FSortColumn == 0)
-        return CompareText(caption1, caption2);
-    if (list == QLatin1String("lbMapManager_MapList")) {
-        if (FSortColumn == 1)
-            return CompareText(item1->text(1), item2->text(1));
-        if (FSortColumn == 2) {
-            const TUTMap* map1 = FMapManager ? FMapManager->FindByFileName(caption1) : nullptr;
-            const TUTMap* map2 = FMapManager ? FMapManager->FindByFileName(caption2) : nullptr;
-            if (map1 && map2)
-                return CompareSize(map1->Size(), map2->Size());
-            return CompareSize(sizeIn(TMapPaths::mpMaps, *FSettings, caption1),
-                               sizeIn(TMapPaths::mpMaps, *FSettings, caption2));
-        }
-    } else if (list == QLatin1String("lwScreenShotManager_List")) {
-        if (FSortColumn == 1)
-            return CompareSize(sizeIn(TMapPaths::mpScreenShots, *FSettings, caption1),
-                               sizeIn(TMapPaths::mpScreenShots, *FSettings, caption2));
-        if (FSortColumn == 2)
-            return CompareText(item1->text(2), item2->text(2));
-    } else if (list == QLatin1String("lwAddons_List")) {
-        if (FSortColumn == 1)
-            return CompareSize(sizeIn(TMapPaths::mpSystem, *FSettings, caption1),
-                               sizeIn(TMapPaths::mpSystem, *FSettings, caption2));
-    } else if (list == QLatin1String("lwDemos_List")) {
-        if (FSortColumn == 1)
-            return CompareSize(sizeIn(TMapPaths::mpDemos, *FSettings, caption1),
-                               sizeIn(TMapPaths::mpDemos, *FSettings, caption2));
-    } else if (list == QLatin1String("lwCache_List")) {
-        if (FSortColumn == 1)
-            return CompareSize(item1->data(1, Qt::UserRole).toLongLong(),
-                               item2->data(1, Qt::UserRole).toLongLong());
-        if (FSortColumn == 2)
-            return CompareText(item1->text(2), item2->text(2));
-    }
-    return 0;
 }

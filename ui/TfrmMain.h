@@ -5,28 +5,20 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "TDialogType.h"
 #include "ILanguageForm.h"
+#include "IPageContext.h"
 
 class QLineEdit;
 class QMenu;
-class QTreeWidget;
-class QTreeWidgetItem;
-class TCacheManager;
 class TEventManager;
+class TInstallationManagers;
 class TKOVALanguage;
 class TKOVASettings;
 class TLanguage;
-class TListView;
-class TMapManager;
-class TScreenShotManager;
-class TServerPackages;
+class TPageBase;
 class TShellExecThread;
 class TSystemImages;
 class TSystemManager;
-class TUT2003Profile;
-class TUTMap;
-class TConfigurationPage;
 class TServerPackageEditor;
 class TUpdateCache;
 class TAddonDeletionProposal;
@@ -44,10 +36,11 @@ enum class TStartupState
     ssLanguageMissing, // the selected language file is missing, or none was chosen
 };
 
-// The main window: the page control with the tool's twelve pages, the menus, and the objects
-// every page shares (the settings, the language manager and the managers of the installation).
-// Pages live in classes of their own and reach what they share through this window.
-class TfrmMain final : public QMainWindow
+// The main window: the frame around the tool's twelve pages (start-up and shut-down, the menus,
+// the page control with the page-handler registry, the command-line switches) and the objects
+// every page shares. Pages live in classes of their own (the page table) and reach what they
+// share through the page context this window implements.
+class TfrmMain final : public QMainWindow, public IPageContext
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TfrmMain)
@@ -64,64 +57,38 @@ public:
     // A command-line switch did its work (or could not) and asked for the program's end.
     bool EndRequested() const { return FEndRequested; }
 
-    // Shared with the pages.
-    TKOVASettings* Settings() const { return FSettings; }
-    TKOVALanguage* LanguageManager() const { return FLanguageManager.get(); }
-    TLanguage* CurrentLanguage() const;
-    TUT2003Profile* Profiles() const { return FProfiles.get(); }
-    TMapManager* MapManager() const { return FMapManager.get(); }
-    TScreenShotManager* ScreenShotManager() const { return FScreenShotManager.get(); }
-    TCacheManager* CacheManager() const { return FCacheManager.get(); }
-    TServerPackages* ServerPackages() const { return FServerPackages.get(); }
-    TSystemManager* SystemManager() const { return FSystemManager.get(); }
-    TEventManager* EventManager() const { return FEventManager.get(); }
-    const QString& AppDir() const { return FAppDir; }
-    // The small file-type icons the file lists share.
-    TSystemImages& SystemImageList() const { return FSystemImages; }
-    Ui::TfrmMain* Form() const { return FUi.get(); }
-    TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
-    TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
-    TAddonDeletionProposal* AddonDeletionProposal() const { return FAddonDeletionProposal; }
+    // The page context.
+    TKOVASettings& Settings() const override { return *FSettings; }
+    TKOVALanguage& LanguageManager() const override { return *FLanguageManager; }
+    TLanguage* CurrentLanguage() const override;
+    QString GetLangText(TDialogType key) const override;
+    TUT2003Profile* Profiles() const override;
+    TMapManager* MapManager() const override;
+    TScreenShotManager* ScreenShotManager() const override;
+    TCacheManager* CacheManager() const override;
+    TServerPackages* ServerPackages() const override;
+    TSystemManager* SystemManager() const override { return FSystemManager.get(); }
+    TEventManager& EventManager() const override { return *FEventManager; }
+    IDialogs& Dialogs() const override;
+    TSystemImages& SystemImageList() const override { return FSystemImages; }
+    TAddonDeletionProposal& AddonDeletionProposal() const override
+    {
+        return *FAddonDeletionProposal;
+    }
+    bool CheckGamePath() override;
+    void ShowPage(const QString& tabSheet) override;
+    void RunGame(const TUTMap* map, const QString& options) override;
+    bool ReloadSettings() override;
+    void RecreateManagers() override;
+    void UpdateMapCache() override;
+    void ApplyLanguage(int index) override;
+    void EditServerPackages() override;
 
-    // The text of a message key in the active language; empty when it has none.
-    QString GetLangText(TDialogType index) const;
-    // True when the game folder is valid; otherwise a balloon tip on the game-folder edit.
-    bool CheckGamePath();
     // Runs the refresh handler of the active page.
     void pgMainChange();
-    // Makes Page the active page and runs its refresh handler (also when it already was).
-    void ShowPage(QWidget* page);
-    // Appends Folder + the caption of each selected row of ListView, in list order.
-    static void GetSelectedFiles(QStringList* list, QTreeWidget* listView, const QString& folder);
-    // Starts the game on Map with Options appended to the map's file name.
-    void RunGame(const TUTMap* map, const QString& options);
-
-    // Rebuilds the Window menu's page items under Menu.
-    void BuildWindowMenu(QMenu* menu);
-    void BuildToolTips();
-    void ApplyLanguageToDialogs();
-    void FitConfigurationPage();
-    // Reads the settings file again, only when it loads: a file that fails keeps the settings
-    // in use (the loader showed why). False when it failed.
-    bool ReloadSettings();
-    // Frees and re-creates the managers that depend on the game folder.
-    void RecreateManagers();
-    // Deletes and rebuilds the map cache behind the busy window; without a valid game folder
-    // only the balloon tip of CheckGamePath.
-    void UpdateMapCache();
-    // The refresh handler of the Configuration page.
-    void ShowConfigurationPage();
-
-    // Column-click and compare events of the five sortable file lists.
-    void LV_ColClick(QTreeWidget* listView, int column);
-    int LV_SortProc(const QTreeWidget* listView, const QTreeWidgetItem* item1,
-                    const QTreeWidgetItem* item2) const;
-
-    // Sorts a file list of a page through LV_ColClick and LV_SortProc.
-    void AttachSortableList(TListView* listView);
-
-    // The line edit the game-folder balloon tip points at.
-    QLineEdit* GamePathEdit() const;
+    // The busy window of the map-cache rebuild and the server-package editor.
+    TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
+    TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
 
     // The program's long title, between the brackets of the window caption.
     static QString LongTitle();
@@ -135,10 +102,18 @@ private:
     void FormShow();
     bool DetectGameFolder();
     void RegisterPages();
-    void CreateManagers();
-    void FreeManagers();
     void ConnectMenus();
     void OnLanguageLoaded(TLanguage* sender);
+    void OnSettingsChanged();
+    void BuildToolTips();
+    // Rebuilds the Window menu's page items under Menu.
+    void BuildWindowMenu(QMenu* menu);
+    // The refresh handler of the Configuration page, through the registry.
+    void ShowConfigurationPage();
+    // The line edit the game-folder balloon tip points at.
+    QLineEdit* GamePathEdit() const;
+    // The pages, found in their tab sheets.
+    QList<TPageBase*> Pages() const;
     void HandleCommandLine();
     void RequestEnd(int status);
     QStringList GetPageList() const;
@@ -171,26 +146,20 @@ private:
     QString FIniFileName;
     bool FUpdateCacheOnShow = false;
     QPointer<TShellExecThread> FDemoThread;
-    int FSortColumn = 0;
     // The managers keep the address of FSettings and read the settings through it, so a reload
     // reaches them.
     std::unique_ptr<TKOVASettings> FSettingsOwner;
     TKOVASettings* FSettings = nullptr;
     std::unique_ptr<TKOVALanguage> FLanguageManager;
-    std::unique_ptr<TUT2003Profile> FProfiles;
-    std::unique_ptr<TMapManager> FMapManager;
+    std::unique_ptr<TInstallationManagers> FManagers;
     std::unique_ptr<TSystemManager> FSystemManager;
     std::unique_ptr<TEventManager> FEventManager;
-    std::unique_ptr<TScreenShotManager> FScreenShotManager;
-    std::unique_ptr<TCacheManager> FCacheManager;
-    std::unique_ptr<TServerPackages> FServerPackages;
     bool FFirstShow = true;
     QString FAppDir;
     TSystemImages& FSystemImages;
 
     TLanguageForms FForms;
     QList<std::shared_ptr<ILanguageForm>> FFormAdapters;
-    TConfigurationPage* FConfigurationPage = nullptr;
     TUpdateCache* FUpdateCache = nullptr;
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;

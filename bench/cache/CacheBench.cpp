@@ -50,17 +50,20 @@ public:
                                      "</utdir></basic><paths><exename>UT2004.exe</exename>"
                                      "<inifile>UT2004.ini</inifile></paths></kovasettings>");
         FSettings = std::make_unique<TKOVASettings>(FDir.path(), settingsFile);
+        FLoaded = bool(FSettings->LoadFromFile());
     }
 
     void ResetIndex() const { WriteBytes(FIndexFile, FIndex); }
     const QString& IndexFile() const { return FIndexFile; }
-    TKOVASettings* Settings() const { return FSettings.get(); }
+    // None when the settings did not load.
+    TKOVASettings* Settings() const { return FLoaded ? FSettings.get() : nullptr; }
 
 private:
     QTemporaryDir FDir;
     QByteArray FIndex;
     QString FIndexFile;
     std::unique_ptr<TKOVASettings> FSettings;
+    bool FLoaded = false;
 };
 
 TBenchGame& Game()
@@ -119,7 +122,7 @@ void BM_LoadAndPurgeAll(benchmark::State& state)
 
         TCacheManager cache([settings] { return settings; });
         const int loaded = cache.GetCount();
-        const int purged = cache.PurgeMissing();
+        const int purged = cache.PurgeMissing().ValueOr(-1);
 
         state.PauseTiming();
         const int count = writes.Count();

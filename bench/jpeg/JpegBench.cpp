@@ -105,9 +105,17 @@ int main(int argc, char** argv)
         QDir().mkpath(ours);
         QElapsedTimer timer;
         timer.start();
-        for (const QString& bitmap : bitmaps)
-            TScreenShot(bitmap).CopyTo(ours, true, 90);
+        TResult<void> copied;
+        for (const QString& bitmap : bitmaps) {
+            copied = TScreenShot(bitmap).CopyTo(ours, true, 90);
+            if (!copied)
+                break;
+        }
         ourTimes.push_back(timer.nsecsElapsed() / 1e6);
+        if (!copied) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(copied.Error().Message));
+            return 2;
+        }
 
         QDir(theirs).removeRecursively();
         QDir().mkpath(theirs);

@@ -82,6 +82,10 @@ int BuildCache(const QString& dir)
 {
     const long rssBefore = StatusKb("VmRSS");
     auto settings = std::make_unique<TKOVASettings>(dir, dir + QStringLiteral("/settings.xml"));
+    if (!settings->LoadFromFile()) {
+        std::printf("the settings did not load\n");
+        return 1;
+    }
     const QString cacheFile = dir + QStringLiteral("/cache.xml");
     QFile::remove(cacheFile);
     const auto start = TClock::now();
@@ -210,6 +214,10 @@ void LoadBenchmark(int mapCount, int runs)
                 QFileInfo(cacheFile).size() / 1e6);
 
     auto settings = std::make_unique<TKOVASettings>(root.path(), settingsFile);
+    if (!settings->LoadFromFile()) {
+        std::printf("the settings did not load\n");
+        return;
+    }
     std::vector<double> loads;
     std::vector<double> lists;
     for (int run = 0; run < runs; ++run) {

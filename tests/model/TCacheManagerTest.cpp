@@ -2,6 +2,7 @@
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TShippedSettings.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -9,16 +10,29 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+#include <algorithm>
 
 namespace {
 
 using TOutcome = TCacheExtractOutcome;
+
+// What an extraction run did; a test failure when it could not run at all.
+TCacheExtractResult Ran(const TResult<TCacheExtractResult>& result)
+{
+    if (!result) {
+        ADD_FAILURE() << result.Error().Message.toStdString();
+        return {};
+    }
+    return *result;
+}
+
+int ExtractedCount(const TCacheExtractResult& result)
+{
+    return int(
+        std::count_if(result.Items.begin(), result.Items.end(), [](const TCacheExtractItem& item) {
+            return item.Outcome == TOutcome::ceoExtracted;
+        }));
+}
 
 // Answers the replace questions of the shell operations of one test.
 class TReplaceAnswers final
@@ -109,7 +123,7 @@ TEST_F(TCacheTest, ExtractAndPurgeRemoveOnlyTheirLinesFromTheIndex)
     EXPECT_EQ(cache.GetItem(1)->FileName, "Beta.utx");
 
     // A copy leaves the data file without its key.
-    TCacheExtractResult result = cache.Extract(0, false);
+    TCacheExtractResult result = Ran(cache.Extract(0, false));
     ASSERT_EQ(result.Items.size(), 1);
     EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoExtracted);
     EXPECT_EQ(FGame.ReadFile("System/Alpha.u"), "alpha");
@@ -118,18 +132,18 @@ TEST_F(TCacheTest, ExtractAndPurgeRemoveOnlyTheirLinesFromTheIndex)
     EXPECT_EQ(Guids(cache), (QStringList{"BBBB-1", "CCCC-2"}));
 
     // A missing data file is skipped by Extract and dropped, key and all, by the purge.
-    EXPECT_EQ(cache.Extract(0, true).Items[0].Outcome, TOutcome::ceoNoFile);
-    EXPECT_EQ(cache.PurgeMissing(), 1);
+    EXPECT_EQ(Ran(cache.Extract(0, true)).Items[0].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(cache.PurgeMissing().ValueOr(-1), 1);
     EXPECT_EQ(Index(), "[Cache]\r\n"
                        "; the game never writes comments, but they stay\r\n"
                        "CCCC-2=DM-Gamma.ut2\r\n"
                        "\r\n"
                        "[Other]\r\n"
                        "AAAA-1=Alpha.u\r\n");
-    EXPECT_EQ(cache.PurgeMissing(), 0);
+    EXPECT_EQ(cache.PurgeMissing().ValueOr(-1), 0);
 
     // A move takes the data file along.
-    EXPECT_EQ(cache.Extract(0, true).Items[0].Target, FGame.Path("Maps/DM-Gamma.ut2"));
+    EXPECT_EQ(Ran(cache.Extract(0, true)).Items[0].Target, FGame.Path("Maps/DM-Gamma.ut2"));
     EXPECT_EQ(FGame.ReadFile("Maps/DM-Gamma.ut2"), "gamma");
     EXPECT_FALSE(QFile::exists(FGame.Path("Cache/cccc-2.uxx")));
     EXPECT_EQ(cache.GetCount(), 0);
@@ -144,11 +158,11 @@ TEST_F(TCacheTest, ExtractAllSkipsWhatCannotGoAndKeepsItsKeys)
         WriteData(guid);
     FSettings->SetInstallUnknownContent(0); // ".xyz" has no folder now
     TCacheManager cache(Ref());
-    const TCacheExtractResult result = cache.ExtractAll(true);
+    const TCacheExtractResult result = Ran(cache.ExtractAll(true));
     ASSERT_EQ(result.Items.size(), 4);
     EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoNoFile);
     EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoNoInstall);
-    EXPECT_EQ(result.ExtractedCount(), 2);
+    EXPECT_EQ(ExtractedCount(result), 2);
     EXPECT_TRUE(QFile::exists(FGame.Path("System/Good.u")));
     EXPECT_TRUE(QFile::exists(FGame.Path("Textures/Good.utx")));
     EXPECT_EQ(Guids(cache), (QStringList{"MISS-1", "NOIN-1"}));
@@ -184,11 +198,11 @@ TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
     ASSERT_EQ(cache.GetCount(), 9);
     EXPECT_FALSE(cache.GetItem(7)->CacheFileExists()); // its GUID points out of the folder
 
-    const TCacheExtractResult copied = cache.Extract(8, false);
+    const TCacheExtractResult copied = Ran(cache.Extract(8, false));
     ASSERT_EQ(copied.Items.size(), 1);
     EXPECT_EQ(copied.Items[0].Outcome, TOutcome::ceoNotPlainFile);
     EXPECT_TRUE(copied.Items[0].Error.contains("link")) << qPrintable(copied.Items[0].Error);
-    const TCacheExtractResult result = cache.ExtractAll(true);
+    const TCacheExtractResult result = Ran(cache.ExtractAll(true));
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(result.Items[i].Outcome, TOutcome::ceoBadName) << i;
     EXPECT_EQ(result.Items[7].Outcome, TOutcome::ceoNoFile);
@@ -215,7 +229,7 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
     TCacheManager cache(Ref());
     {
         TReplaceAnswers answers(TReplaceAnswer::raNo);
-        const TCacheExtractResult result = cache.ExtractAll(true);
+        const TCacheExtractResult result = Ran(cache.ExtractAll(true));
         EXPECT_EQ(answers.Asked, (QStringList{"Alpha.u", "beta.u"}));
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoSkipped);
         EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoSkipped);
@@ -223,7 +237,7 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
     }
     {
         TReplaceAnswers answers(TReplaceAnswer::raCancel);
-        const TCacheExtractResult result = cache.ExtractAll(false);
+        const TCacheExtractResult result = Ran(cache.ExtractAll(false));
         EXPECT_TRUE(result.Aborted);
         EXPECT_EQ(answers.Asked, QStringList{"Alpha.u"}); // the run stops at the first question
         EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoCancelled);
@@ -234,7 +248,7 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
     EXPECT_EQ(FGame.ReadFile("Cache/AAAA-1.uxx"), "new alpha");
 
     TReplaceAnswers answers(TReplaceAnswer::raYesToAll);
-    EXPECT_EQ(cache.ExtractAll(true).ExtractedCount(), 2);
+    EXPECT_EQ(ExtractedCount(Ran(cache.ExtractAll(true))), 2);
     EXPECT_EQ(answers.Asked.size(), 1);
     EXPECT_EQ(FGame.ReadFile("System/beta.u"), "new beta");
     EXPECT_FALSE(QFile::exists(FGame.Path("System/Beta.u")));
@@ -251,11 +265,12 @@ TEST_F(TCacheTest, AnIndexThatCannotBeRewrittenIsReported)
     ASSERT_TRUE(SetMode(FGame.Path("System"), 0777));
     {
         TFileProtection protection(QFileInfo(FGame.Root()).absolutePath());
-        const TCacheExtractResult result = cache.Extract(0, false);
+        const TCacheExtractResult result = Ran(cache.Extract(0, false));
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoIndexNotWritten);
-        EXPECT_FALSE(result.IndexError.isEmpty());
+        ASSERT_TRUE(result.IndexError);
+        EXPECT_EQ(result.IndexError->FileName, FGame.Path("Cache/cache.ini"));
         EXPECT_TRUE(result.AnyFailed());
-        EXPECT_THROW(cache.PurgeMissing(), EIniFileException);
+        EXPECT_FALSE(cache.PurgeMissing());
     }
     ASSERT_TRUE(SetMode(FGame.Path("Cache"), 0755));
     EXPECT_TRUE(QFile::exists(FGame.Path("System/Alpha.u")));
@@ -281,8 +296,10 @@ TEST_F(TCacheTest, IndexOfDeleteAndLoad)
     QFile::remove(FGame.Path("Cache/cache.ini"));
     cache.Load();
     EXPECT_EQ(cache.GetCount(), 0);
-    cache.RemoveIniEntry(0);
-    EXPECT_EQ(TCacheManager([] { return nullptr; }).GetCount(), 0);
+    EXPECT_EQ(cache.RemoveIniEntry(0).Error().Code, TErrorCode::ecNotFound);
+    TCacheManager none([] { return nullptr; });
+    EXPECT_EQ(none.GetCount(), 0);
+    EXPECT_EQ(none.ExtractAll(true).Error().Code, TErrorCode::ecNotFound);
 }
 
 // A real UT2004 server's index (no data files came with it): read in place, purged on a copy.
@@ -300,7 +317,7 @@ TEST_F(TCacheTest, RealUT2004Index)
     EXPECT_EQ(real.IndexOf("weaponsofpowertextures.utx"), 21);
     EXPECT_EQ(real.GetItem(21)->GUID, "77C5FE37436E3AA55D7AA28CF9F82818-2");
     EXPECT_EQ(real.GetItem(46)->FileName, "DM-BertaCabins.ut2");
-    EXPECT_EQ(real.Extract(0, true).Items[0].Outcome, TOutcome::ceoNoFile);
+    EXPECT_EQ(Ran(real.Extract(0, true)).Items[0].Outcome, TOutcome::ceoNoFile);
     EXPECT_EQ(real.GetCount(), 47);
 
     QFile source(realCache + "/cache.ini");
@@ -308,7 +325,7 @@ TEST_F(TCacheTest, RealUT2004Index)
     WriteIndex(source.readAll());
     TCacheManager copy(Ref());
     ASSERT_EQ(copy.GetCount(), 47);
-    EXPECT_EQ(copy.PurgeMissing(), 47);
+    EXPECT_EQ(copy.PurgeMissing().ValueOr(-1), 47);
     EXPECT_EQ(Index(), "[Cache]\n\n");
 }
 
@@ -325,8 +342,8 @@ TEST_F(TCacheTest, RealKillingFloorCache)
     ASSERT_EQ(cache.GetCount(), 36);
 
     TReplaceAnswers answers(TReplaceAnswer::raNo);
-    const TCacheExtractResult result = cache.ExtractAll(true);
-    EXPECT_EQ(result.ExtractedCount(), 7);
+    const TCacheExtractResult result = Ran(cache.ExtractAll(true));
+    EXPECT_EQ(ExtractedCount(result), 7);
     EXPECT_EQ(answers.Asked, QStringList{"ReloadOptionsSP_Meteor.u"});
     for (const char* name : {"KFWeaponStay.u", "CleanAppIDMut.u", "KFFakedPlayers.u", "FPSpinMut.u",
                              "WeaponPickupMessage.u", "ReloadOptionsSP_Meteor.u"})
@@ -338,7 +355,7 @@ TEST_F(TCacheTest, RealKillingFloorCache)
 
     // What is left: the second copy of one name, and 28 dead entries.
     EXPECT_EQ(cache.GetCount(), 29);
-    EXPECT_EQ(cache.PurgeMissing(), 28);
+    EXPECT_EQ(cache.PurgeMissing().ValueOr(-1), 28);
     EXPECT_EQ(Guids(cache), QStringList{"6B53FF7348257FFBEF34769B671876FF-1"});
     EXPECT_EQ(Index(), "[Cache]\n6B53FF7348257FFBEF34769B671876FF-1=ReloadOptionsSP_Meteor.u\n\n");
 }

@@ -1,7 +1,7 @@
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TKOVASettings.h"
-#include "uKOVA_XML.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,21 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable failure messages; internal so that each test file may have its own.
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void WriteAll(const QString& path, const QByteArray& bytes)
 {
@@ -52,24 +38,10 @@ private:
 
 QByteArray ShippedSettings(const QString& gameRoot)
 {
-    QByteArray bytes = ReadAll(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
+    QByteArray bytes = ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
     bytes.replace("<utdir></utdir>", "<utdir>" + gameRoot.toUtf8() + "</utdir>");
     return bytes;
 }
-
-// Records what the settings would show the user.
-struct TErrorLog
-{
-    TSettingsErrorHandler Handler()
-    {
-        return [this](const QString& caption, const QString& text) {
-            Captions << caption;
-            Texts << text;
-        };
-    }
-    QStringList Captions;
-    QStringList Texts;
-};
 
 const QByteArray KRulesFile = "<kovasettings><basic><utdir>@UTDIR@</utdir></basic>"
                               "<paths><exename>UT2004.exe</exename><inifile>UT2004.ini</inifile>"
@@ -94,10 +66,8 @@ const QByteArray KRulesFile = "<kovasettings><basic><utdir>@UTDIR@</utdir></basi
 TEST(TKOVASettingsLoadTest, RootOnlyFileGivesEveryDefault)
 {
     TSettingsFile file("<kovasettings/>");
-    TErrorLog log;
-    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
-    EXPECT_FALSE(settings.LoadFailed);
-    EXPECT_TRUE(log.Texts.isEmpty());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_FALSE(settings.FirstRun);
     EXPECT_EQ(settings.AppName, "UT2004 KOVA");
     EXPECT_EQ(settings.Language, "int");
@@ -120,6 +90,7 @@ TEST(TKOVASettingsLoadTest, ValueEncodings)
                        "<maxgorelevel>two</maxgorelevel><language> de </language>"
                        "<folderinstallmode>sideways</folderinstallmode></basic></kovasettings>");
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.AppName, " KOVA");
     EXPECT_TRUE(settings.FirstRun);
     EXPECT_EQ(settings.MaxGoreLevel, 2);
@@ -131,46 +102,56 @@ TEST(TKOVASettingsLoadTest, AnotherRootReadsNothingAndSaveWritesNothing)
 {
     const QByteArray bytes = "<settings><basic><firstrun>True</firstrun></basic></settings>";
     TSettingsFile file(bytes);
-    TErrorLog log;
-    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
-    EXPECT_FALSE(settings.LoadFailed);
-    EXPECT_TRUE(log.Texts.isEmpty());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_FALSE(settings.FirstRun);
     EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimRecursive);
     settings.Language = QStringLiteral("det");
-    settings.SaveToFile();
-    EXPECT_EQ(ReadAll(file.Path()), bytes);
+    EXPECT_TRUE(settings.SaveToFile());
+    EXPECT_EQ(ReadBytes(file.Path()), bytes);
 }
 
-TEST(TKOVASettingsLoadTest, BrokenOrMissingFileFailsThroughTheCallback)
+TEST(TKOVASettingsLoadTest, BrokenOrMissingFileFailsAndKeepsEverySetting)
 {
-    TSettingsFile file("<kovasettings><basic></kovasettings>");
-    TErrorLog log;
-    TKOVASettings settings(file.AppDir(), file.Path(), log.Handler());
-    EXPECT_TRUE(settings.LoadFailed);
-    ASSERT_EQ(log.Texts.size(), 1);
-    EXPECT_EQ(log.Captions[0], "Fatal Error");
+    TGameFolder game;
+    TSettingsFile file(KRulesFile, game.Root());
+    TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
+    const QList<TInstallType> rules = settings.Destinations;
+    ASSERT_FALSE(rules.isEmpty());
+
+    // A file cut short fails as a whole: nothing of it is taken, nothing loaded before is lost.
+    WriteAll(file.Path(), "<kovasettings><basic><utdir>/elsewhere</utdir><firstrun>1</firstrun>"
+                          "</basic><destinations><d mask=\".u\">%maps%</d></destinations>");
+    const TResult<void> broken = settings.LoadFromFile();
+    ASSERT_FALSE(broken);
+    EXPECT_EQ(broken.Error().FileName, file.Path());
     const QString expectedStart =
         QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an "
                        "XML DOM implementation, like Microsoft XML 4, installed. "
                        "See readme file for additional information.\r\n\r\n"
                        "Details: Exception class EXMLFileError with message: \r\n")
             .arg(file.Path());
-    EXPECT_TRUE(log.Texts[0].startsWith(expectedStart)) << log.Texts[0].toStdString();
+    EXPECT_TRUE(broken.Error().Message.startsWith(expectedStart))
+        << broken.Error().Message.toStdString();
+    EXPECT_EQ(settings.UTDir, game.Root() + "/");
+    EXPECT_FALSE(settings.FirstRun);
+    EXPECT_EQ(settings.Destinations.size(), rules.size());
+    EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
+
+    QFile::remove(file.Path());
+    EXPECT_FALSE(settings.LoadFromFile());
+    EXPECT_EQ(settings.Destinations.size(), rules.size());
 
     // A repaired file loads again.
     WriteAll(file.Path(), "<kovasettings/>");
-    settings.LoadFromFile();
-    EXPECT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(settings.LoadFromFile());
+    EXPECT_TRUE(settings.Destinations.isEmpty());
 
-    QFile::remove(file.Path());
-    settings.LoadFromFile();
-    EXPECT_TRUE(settings.LoadFailed);
-    EXPECT_EQ(log.Texts.size(), 2);
-    // Saving a malformed file raises and leaves it as it was.
+    // Saving a malformed file fails and leaves it as it was.
     WriteAll(file.Path(), "<kovasettings>");
-    EXPECT_THROW(settings.SaveToFile(), EXMLFileError);
-    EXPECT_EQ(ReadAll(file.Path()), "<kovasettings>");
+    EXPECT_FALSE(settings.SaveToFile());
+    EXPECT_EQ(ReadBytes(file.Path()), "<kovasettings>");
 }
 
 TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
@@ -181,6 +162,7 @@ TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
                        "<maps>%UTDIR%\\Maps</maps></paths></kovasettings>",
                        game.Root());
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.UTDir, game.Root() + "/");
     EXPECT_EQ(settings.GetPath(TMapPaths::mpMaps), game.Path("Maps"));
     EXPECT_EQ(settings.GetMapsDir(), game.Path("Maps/"));
@@ -205,7 +187,7 @@ TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
     TGameFolder game;
     TSettingsFile file(ShippedSettings(game.Root()));
     TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_FALSE(settings.LoadFailed);
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_TRUE(settings.FirstRun);
     EXPECT_EQ(settings.AppName, "UT2004 KOVA");
     EXPECT_EQ(settings.ExeName, "UT2004.exe");
@@ -239,7 +221,7 @@ TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)
     TGameFolder game;
     TSettingsFile file(KRulesFile, game.Root());
     TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_FALSE(settings.LoadFailed);
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.UT2")), game.Path("Maps/"));
     EXPECT_EQ(settings.GetDestination(QStringLiteral("x.u")), game.Path("System/"));
     // Loading expands only the first placeholder kind of a destination.
@@ -266,8 +248,8 @@ TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)
 
     // A reload gives the same rules, not twice as many.
     const qsizetype rules = settings.Destinations.size();
-    settings.LoadFromFile();
-    settings.LoadFromFile();
+    EXPECT_TRUE(settings.LoadFromFile());
+    EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.Destinations.size(), rules);
     EXPECT_EQ(settings.Renames.size(), 3);
 }
@@ -295,26 +277,26 @@ TEST(TKOVASettingsSaveTest, HandWrittenFileKeepsEverythingButTheChangedValue)
         "  </destinations>\r\n"
         "</kovasettings>\r\n";
     TSettingsFile file(original, game.Root());
-    const QByteArray before = ReadAll(file.Path());
+    const QByteArray before = ReadBytes(file.Path());
     TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_FALSE(settings.LoadFailed);
+    ASSERT_TRUE(settings.LoadFromFile());
 
     settings.Language = QStringLiteral("det");
-    settings.SaveToFile();
+    EXPECT_TRUE(settings.SaveToFile());
     QByteArray expected = before;
     expected.replace("<language>int</language>", "<language>det</language>");
-    EXPECT_EQ(ReadAll(file.Path()), expected);
+    EXPECT_EQ(ReadBytes(file.Path()), expected);
 
     // Turning unknown content off and on again ends with "%help%" in place of the hand-set folder.
     settings.SetInstallUnknownContent(0);
-    settings.SaveToFile();
-    EXPECT_TRUE(ReadAll(file.Path()).contains("<rule mask=\"*unknown_content\">%no_install%<"));
+    EXPECT_TRUE(settings.SaveToFile());
+    EXPECT_TRUE(ReadBytes(file.Path()).contains("<rule mask=\"*unknown_content\">%no_install%<"));
     settings.SetInstallUnknownContent(1);
     settings.IsWindowSizeable = true;
-    settings.SaveToFile();
+    EXPECT_TRUE(settings.SaveToFile());
     expected.replace("%help%\\Unsorted", "%help%");
     expected.replace("<iswindowsizeable/>", "<iswindowsizeable>True</iswindowsizeable>");
-    EXPECT_EQ(ReadAll(file.Path()), expected);
+    EXPECT_EQ(ReadBytes(file.Path()), expected);
 }
 
 TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
@@ -328,18 +310,20 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
                        "    <d mask=\"*unknown_content\">%help%</d>\n"
                        "  </destinations>\n</kovasettings>\n");
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_TRUE(settings.GetInstallUnknownContent());
     settings.SetUTDir(game.Root());
     settings.FirstRun = true;
     settings.FolderInstallMode = TFolderInstallMode::fimNonRecursive;
-    settings.SaveToFile();
-    const QByteArray saved = ReadAll(file.Path());
+    EXPECT_TRUE(settings.SaveToFile());
+    const QByteArray saved = ReadBytes(file.Path());
     EXPECT_TRUE(saved.contains("    <language>int</language>\n    <utdir>")) << saved.data();
     EXPECT_TRUE(
         saved.contains("<folderinstallmode>fimNonRecursive</folderinstallmode>\n  </basic>"));
     EXPECT_TRUE(saved.contains("<d mask=\"*unknown_content\">%help%</d>\n    <d mask"));
 
     TKOVASettings again(file.AppDir(), file.Path());
+    ASSERT_TRUE(again.LoadFromFile());
     EXPECT_EQ(again.UTDir, game.Root() + "/");
     EXPECT_TRUE(again.FirstRun);
     EXPECT_FALSE(again.EnableMapManagerCache);
@@ -347,25 +331,28 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
 
     // A settings file that went missing is created again with its bare root.
     QFile::remove(file.Path());
-    again.SaveToFile();
+    EXPECT_TRUE(again.SaveToFile());
     TKOVASettings fresh(file.AppDir(), file.Path());
-    EXPECT_FALSE(fresh.LoadFailed);
+    EXPECT_TRUE(fresh.LoadFromFile());
 }
 
-TEST(TKOVASettingsSaveTest, FailedWriteRaisesAndKeepsTheFile)
+TEST(TKOVASettingsSaveTest, FailedWriteFailsAndKeepsTheFile)
 {
     const QByteArray original = "<kovasettings><basic><language>int</language></basic>"
                                 "</kovasettings>";
     TSettingsFile file(original);
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     settings.Language = QStringLiteral("det");
     ASSERT_TRUE(SetMode(file.AppDir(), 0555));
     {
         TFileProtection protection(file.AppDir());
-        EXPECT_THROW(settings.SaveToFile(), EXMLFileError);
+        const TResult<void> saved = settings.SaveToFile();
+        ASSERT_FALSE(saved);
+        EXPECT_EQ(saved.Error().FileName, file.Path());
     }
     SetMode(file.AppDir(), 0755);
-    EXPECT_EQ(ReadAll(file.Path()), original);
+    EXPECT_EQ(ReadBytes(file.Path()), original);
     EXPECT_EQ(QDir(file.AppDir()).entryList(QDir::Files), QStringList{"settings.xml"});
 }
 
@@ -382,9 +369,10 @@ TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
                             "Player=(DefaultName=\"Open,Menu=\"SP\"";
     game.WriteFile(QStringLiteral("System/xplayersL1.upl"), list);
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     const QStringList expected{"Jakob", QStringLiteral("Caf\u00e9"), "", "Open,Menu="};
     EXPECT_EQ(settings.SPCharacters, expected);
-    settings.LoadFromFile();
+    EXPECT_TRUE(settings.LoadFromFile());
     QStringList names{"first"};
     settings.GetSPCharacters(names);
     EXPECT_EQ(names, QStringList{"first"} + expected);
@@ -393,13 +381,12 @@ TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
     QByteArray utf16("\xFF\xFE");
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     game.WriteFile(QStringLiteral("System/xplayersL1.upl"), utf16);
-    settings.LoadFromFile();
+    EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.SPCharacters, expected);
 
     // The list is optional: without it the settings still load.
     QFile::remove(game.Path("System/xplayersL1.upl"));
-    settings.LoadFromFile();
-    EXPECT_FALSE(settings.LoadFailed);
+    EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_TRUE(settings.SPCharacters.isEmpty());
 }
 
@@ -419,15 +406,16 @@ TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
 
     TSettingsFile file(ShippedSettings(QString()));
     TKOVASettings settings(file.AppDir(), file.Path());
+    ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_FALSE(settings.IsValidUTDir(settings.UTDir));
-    QString dir;
-    ASSERT_TRUE(settings.GetUTDirFromRegistry(dir));
-    EXPECT_EQ(dir, env.WinePrefix() + "/drive_c/UT2004");
-    settings.SetUTDir(dir);
+    const TResult<QString> dir = settings.GetUTDirFromRegistry();
+    ASSERT_TRUE(dir);
+    EXPECT_EQ(*dir, env.WinePrefix() + "/drive_c/UT2004");
+    settings.SetUTDir(*dir);
     EXPECT_EQ(settings.UTDir, game.Root() + "/");
 
     settings.Registry = QStringLiteral("SOFTWARE\\No Such Game");
-    QString other = QStringLiteral("unchanged?");
-    EXPECT_FALSE(settings.GetUTDirFromRegistry(other));
-    EXPECT_EQ(other, settings.UTDir);
+    const TResult<QString> other = settings.GetUTDirFromRegistry();
+    ASSERT_FALSE(other);
+    EXPECT_EQ(other.Error().Code, TErrorCode::ecNotFound);
 }

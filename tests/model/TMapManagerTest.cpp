@@ -4,7 +4,7 @@
 #include "TMapManager.h"
 #include "TPackageWriter.h"
 #include "uKOVA_MapCache.h"
-#include "uKOVA_XML.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -34,12 +29,6 @@ const QByteArray KGameTypes = R"(<gametypes>
     <gametype>Without mask</gametype>
     <gametype mask="ctf-*">Second CTF</gametype>
   </gametypes>)";
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void WriteAll(const QString& path, const QByteArray& bytes)
 {
@@ -98,7 +87,7 @@ public:
                                      "</paths>" +
                                      gameTypes + "</kovasettings>");
         Settings = std::make_unique<TKOVASettings>(FApp, SettingsFile());
-        EXPECT_FALSE(Settings->LoadFailed);
+        EXPECT_TRUE(Settings->LoadFromFile());
     }
 
     QString WriteMap(const QString& name, const TMapTexts& texts)
@@ -201,7 +190,9 @@ TEST(GameTypesTest, MissingSectionAndBrokenSettingsFile)
     EXPECT_EQ(none.GetCount(), 0);
 
     WriteAll(setup.SettingsFile(), "<kovasettings><gametypes>");
-    EXPECT_THROW(types.Load(), EXMLFileError);
+    const TResult<void> loaded = types.Load();
+    ASSERT_FALSE(loaded);
+    EXPECT_EQ(loaded.Error().FileName, setup.SettingsFile());
     EXPECT_EQ(types.GetCount(), 0);
 }
 
@@ -229,7 +220,7 @@ TEST(MapTextsTest, ReadFromGeneratedPackages)
     EXPECT_EQ(manager->GetItem(0)->FileName(), setup.MapPath("CTF-Gamma.ut2"));
 
     // A package cut short fails in the reader, and a map whose file is gone keeps its name.
-    const QByteArray whole = ReadAll(setup.MapPath("DM-Alpha.ut2"));
+    const QByteArray whole = ReadBytes(setup.MapPath("DM-Alpha.ut2"));
     WriteAll(setup.MapPath("DM-Alpha.ut2"), whole.left(whole.size() * 2 / 3));
     TUTMap cut(manager.get(), &manager->GameTypes(), setup.MapPath("DM-Alpha.ut2"));
     EXPECT_EQ(cut.GetTitle(), "DM-Alpha");
@@ -251,7 +242,7 @@ TEST(MapCacheTest, BuiltCacheGivesTheScannedMapsAndTexts)
               (QList<std::pair<int, int>>{{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}));
 
     // One item per map from item0 in list order; colour codes as XML 1.1 references.
-    const QByteArray file = ReadAll(setup.CacheFile());
+    const QByteArray file = ReadBytes(setup.CacheFile());
     EXPECT_TRUE(file.startsWith("<?xml version=\"1.1\" encoding=\"UTF-8\"?>\n<kovacache>"));
     EXPECT_TRUE(file.contains("<item0>\n    <filename>" + setup.MapPath("CTF-Gamma.ut2").toUtf8()));
     EXPECT_TRUE(file.contains("<item4>"));
@@ -280,20 +271,20 @@ TEST(MapCacheTest, DamagedCacheIsRebuiltForeignOneLeftAlone)
 {
     TMapsSetup setup(true);
     setup.Manager();
-    const QByteArray good = ReadAll(setup.CacheFile());
+    const QByteArray good = ReadBytes(setup.CacheFile());
     for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray(),
                                       QByteArray("not XML"), QByteArray("<kovacache><item0>")}) {
         WriteAll(setup.CacheFile(), damaged);
         auto manager = setup.Manager();
         EXPECT_EQ(manager->GetCount(), 5);
-        EXPECT_EQ(ReadAll(setup.CacheFile()), good);
+        EXPECT_EQ(ReadBytes(setup.CacheFile()), good);
     }
 
     const QByteArray foreign = "<?xml version=\"1.0\"?>\n<settings><item0/></settings>\n";
     WriteAll(setup.CacheFile(), foreign);
     auto manager = setup.Manager();
     EXPECT_EQ(manager->GetCount(), 0);
-    EXPECT_EQ(ReadAll(setup.CacheFile()), foreign);
+    EXPECT_EQ(ReadBytes(setup.CacheFile()), foreign);
 }
 
 TEST(MapCacheTest, UnwritableCacheKeepsTheScannedList)
@@ -305,9 +296,9 @@ TEST(MapCacheTest, UnwritableCacheKeepsTheScannedList)
         auto manager = setup.Manager();
         EXPECT_EQ(manager->GetCount(), 5);
         EXPECT_EQ(manager->GetItem(1)->GetTitle(), KColourTitleText);
-        QString error;
-        EXPECT_FALSE(manager->SaveCache(setup.CacheFile(), &error));
-        EXPECT_FALSE(error.isEmpty());
+        const TResult<void> saved = manager->SaveCache(setup.CacheFile());
+        ASSERT_FALSE(saved);
+        EXPECT_FALSE(saved.Error().Message.isEmpty());
     }
     SetMode(setup.AppDir(), 0755);
     EXPECT_FALSE(QFile::exists(setup.CacheFile()));
@@ -329,7 +320,7 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     EXPECT_EQ(alpha->GameType()->Name(), "Deathmatch");
 
     EXPECT_EQ(alpha->GetAuthor(), QString::fromUtf8("Author «»"));
-    const QByteArray written = ReadAll(setup.CacheFile());
+    const QByteArray written = ReadBytes(setup.CacheFile());
     QList<TMapCacheItem> items;
     ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
     ASSERT_EQ(items.size(), 1);
@@ -342,7 +333,7 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     WriteAll(setup.MapPath("DM-Alpha.ut2"), "garbage");
     EXPECT_EQ(alpha->GetTitle(), KColourTitleText);
     EXPECT_EQ(alpha->GetDescription(), "A plain description");
-    EXPECT_EQ(ReadAll(setup.CacheFile()), written);
+    EXPECT_EQ(ReadBytes(setup.CacheFile()), written);
 
     // A map the file does not list is appended under the next number, with "?" for every text
     // a package without "LevelSummary" leaves empty.
@@ -352,14 +343,14 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[1].FileName, setup.MapPath("TDM-Delta.ut2"));
     EXPECT_EQ(items[1].Title, "?");
-    EXPECT_TRUE(ReadAll(setup.CacheFile()).contains("<item1>"));
+    EXPECT_TRUE(ReadBytes(setup.CacheFile()).contains("<item1>"));
 
     // With the cache off nothing is written.
-    const QByteArray before = ReadAll(setup.CacheFile());
+    const QByteArray before = ReadBytes(setup.CacheFile());
     setup.Settings->EnableMapManagerCache = false;
     TUTMap gamma(manager.get(), &manager->GameTypes(), setup.MapPath("CTF-Gamma.ut2"));
     EXPECT_EQ(gamma.GetAuthor(), "Nobody");
-    EXPECT_EQ(ReadAll(setup.CacheFile()), before);
+    EXPECT_EQ(ReadBytes(setup.CacheFile()), before);
 }
 
 TEST(MapManagerTest, FindAndListByGameType)
@@ -421,7 +412,7 @@ TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
                                           "\x1B"
                                           "a",
                                           "t", "d"}));
-    EXPECT_TRUE(ReadAll(file).startsWith(QByteArray("\xFF\xFE<\0?\0x\0m\0l\0", 12)));
+    EXPECT_TRUE(ReadBytes(file).startsWith(QByteArray("\xFF\xFE<\0?\0x\0m\0l\0", 12)));
     ASSERT_EQ(ReadMapCache(file, read), TMapCacheRead::mcrLoaded);
     ASSERT_EQ(read.size(), 1);
     EXPECT_EQ(read[0].Author, "\x1B"
@@ -440,6 +431,7 @@ TEST(RealMapsTest, CacheBuildGivesTheTextsOfTheManifest)
                            "</enablemapmanagercache></basic><paths><maps>" +
                                maps.toUtf8() + "</maps></paths>" + KGameTypes + "</kovasettings>");
     auto settings = std::make_unique<TKOVASettings>(app.path(), settingsFile);
+    ASSERT_TRUE(settings->LoadFromFile());
     const QString cacheFile = app.filePath(QStringLiteral("cache.xml"));
     TMapManager built(TSettingsRef(&settings), cacheFile);
     ASSERT_EQ(built.GetCount(), 10);

@@ -3,6 +3,7 @@
 #include "BitmapWriter.h"
 #include "ScriptedShellUi.h"
 #include "TGameFolder.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -30,12 +33,6 @@ QByteArray Bitmap8()
     return BitmapBytes8(KWidth, KHeight, palette, [&](int x, int y) {
         return static_cast<int>(palette.indexOf(QuadrantColour(x, y, KWidth, KHeight)));
     });
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void Write(const QString& path, const QByteArray& bytes)
@@ -62,9 +59,10 @@ void ExpectQuadrantJpeg(const QString& path)
     }
 }
 
-TFileOpOutcome OutcomeOf(const TFileOpResult& result, qsizetype index = 0)
+// The kind of failure; none for a success.
+std::optional<TErrorCode> FailureOf(const TResult<void>& result)
 {
-    return index < result.Items.size() ? result.Items[index].Outcome : TFileOpOutcome::fooCancelled;
+    return result ? std::nullopt : std::optional(result.Error().Code);
 }
 
 class ScreenShotTest : public ::testing::Test
@@ -121,7 +119,7 @@ TEST_F(ScreenShotTest, ManagerListsAndFindsTheScreenshots)
     EXPECT_TRUE(shots.Delete(0, false));
     EXPECT_TRUE(QFileInfo::exists(Shot1));
     EXPECT_EQ(shots.IndexOf(QStringLiteral("Shot00001.bmp")), -1);
-    EXPECT_FALSE(shots.Delete(5, false));
+    EXPECT_EQ(FailureOf(shots.Delete(5, false)), TErrorCode::ecNotFound);
 
     TScreenShotManager none(FGame.Path(QStringLiteral("NoSuchFolder")),
                             QStringLiteral("Shot?????.bmp"));
@@ -132,19 +130,17 @@ TEST_F(ScreenShotTest, DeleteGoesToTheTrashOrKeepsTheEntry)
 {
     TScreenShotManager shots(FGame.Path(QStringLiteral("ScreenShots")),
                              QStringLiteral("Shot?????.bmp"));
-    const QByteArray bytes = Read(Shot1);
+    const QByteArray bytes = ReadBytes(Shot1);
 
     FUi.ConfirmDelete = false;
-    TFileOpResult result;
-    EXPECT_FALSE(shots.Delete(0, true, &result));
-    EXPECT_EQ(OutcomeOf(result), TFileOpOutcome::fooSkipped);
+    EXPECT_EQ(FailureOf(shots.Delete(0, true)), TErrorCode::ecDeclined);
     EXPECT_TRUE(QFileInfo::exists(Shot1));
     EXPECT_EQ(shots.GetCount(), 3);
 
     FUi.ConfirmDelete = true;
     EXPECT_TRUE(shots.Delete(0, true));
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(Read(TrashFile(QStringLiteral("Shot00001.bmp"))), bytes);
+    EXPECT_EQ(ReadBytes(TrashFile(QStringLiteral("Shot00001.bmp"))), bytes);
     EXPECT_EQ(shots.GetCount(), 2);
 
     // A file that is already gone only leaves the list.
@@ -155,42 +151,37 @@ TEST_F(ScreenShotTest, DeleteGoesToTheTrashOrKeepsTheEntry)
 
 TEST_F(ScreenShotTest, CopyAndMoveKeepTheBitmap)
 {
-    const QByteArray bytes = Read(Shot1);
+    const QByteArray bytes = ReadBytes(Shot1);
     TScreenShot shot(Shot1);
 
     // Into an existing folder, given with or without a trailing separator.
-    EXPECT_EQ(OutcomeOf(shot.CopyTo(FTarget.path(), false, 50)), TFileOpOutcome::fooDone);
-    EXPECT_EQ(Read(Target(QStringLiteral("Shot00001.bmp"))), bytes);
+    EXPECT_TRUE(shot.CopyTo(FTarget.path(), false, 50));
+    EXPECT_EQ(ReadBytes(Target(QStringLiteral("Shot00001.bmp"))), bytes);
     QDir sub(FTarget.path());
     sub.mkdir(QStringLiteral("sub"));
-    EXPECT_EQ(OutcomeOf(shot.CopyTo(Target(QStringLiteral("sub/")), false, 50)),
-              TFileOpOutcome::fooDone);
-    EXPECT_EQ(Read(Target(QStringLiteral("sub/Shot00001.bmp"))), bytes);
+    EXPECT_TRUE(shot.CopyTo(Target(QStringLiteral("sub/")), false, 50));
+    EXPECT_EQ(ReadBytes(Target(QStringLiteral("sub/Shot00001.bmp"))), bytes);
 
     // Any other path is the target file itself.
-    EXPECT_EQ(OutcomeOf(shot.CopyTo(Target(QStringLiteral("named.bmp")), false, 50)),
-              TFileOpOutcome::fooDone);
-    EXPECT_EQ(Read(Target(QStringLiteral("named.bmp"))), bytes);
+    EXPECT_TRUE(shot.CopyTo(Target(QStringLiteral("named.bmp")), false, 50));
+    EXPECT_EQ(ReadBytes(Target(QStringLiteral("named.bmp"))), bytes);
 
-    EXPECT_EQ(OutcomeOf(shot.MoveTo(Target(QStringLiteral("moved.bmp")), false, 50)),
-              TFileOpOutcome::fooDone);
+    EXPECT_TRUE(shot.MoveTo(Target(QStringLiteral("moved.bmp")), false, 50));
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(Read(Target(QStringLiteral("moved.bmp"))), bytes);
+    EXPECT_EQ(ReadBytes(Target(QStringLiteral("moved.bmp"))), bytes);
 }
 
 TEST_F(ScreenShotTest, ConvertsToJpeg)
 {
     // 24-bit and 8-bit bitmaps, into a folder and to a name without extension.
-    EXPECT_EQ(OutcomeOf(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 90)),
-              TFileOpOutcome::fooDone);
+    EXPECT_TRUE(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 90));
     ExpectQuadrantJpeg(Target(QStringLiteral("Shot00001.jpg")));
-    EXPECT_EQ(OutcomeOf(TScreenShot(Shot2).CopyTo(Target(QStringLiteral("palette")), true, 75)),
-              TFileOpOutcome::fooDone);
+    EXPECT_TRUE(TScreenShot(Shot2).CopyTo(Target(QStringLiteral("palette")), true, 75));
     ExpectQuadrantJpeg(Target(QStringLiteral("palette.jpg")));
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
 
     // A lower quality makes a smaller file.
-    TScreenShot(Shot1).CopyTo(Target(QStringLiteral("low.bmp")), true, 5);
+    EXPECT_TRUE(TScreenShot(Shot1).CopyTo(Target(QStringLiteral("low.bmp")), true, 5));
     EXPECT_LT(QFileInfo(Target(QStringLiteral("low.jpg"))).size(),
               QFileInfo(Target(QStringLiteral("Shot00001.jpg"))).size());
 
@@ -198,22 +189,19 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     const QString jpeg = Target(QStringLiteral("Shot00001.jpg"));
     Write(jpeg, "old");
     FUi.ReplaceAnswer = TReplaceAnswer::raNo;
-    TFileOpResult result = TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90);
-    EXPECT_EQ(OutcomeOf(result), TFileOpOutcome::fooSkipped);
-    EXPECT_EQ(result.Items.size(), 1);
-    EXPECT_EQ(Read(jpeg), QByteArray("old"));
+    EXPECT_EQ(FailureOf(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90)),
+              TErrorCode::ecDeclined);
+    EXPECT_EQ(ReadBytes(jpeg), QByteArray("old"));
     EXPECT_TRUE(QFileInfo::exists(Shot1)); // not moved: the bitmap stays
     EXPECT_EQ(FUi.ReplaceQuestions, QStringList{jpeg});
 
     // Accepted, the move leaves the JPEG and sends the bitmap to the trash.
-    const QByteArray bitmap = Read(Shot1);
+    const QByteArray bitmap = ReadBytes(Shot1);
     FUi.ReplaceAnswer = TReplaceAnswer::raYes;
-    result = TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90);
-    EXPECT_EQ(OutcomeOf(result, 0), TFileOpOutcome::fooDone);
-    EXPECT_EQ(OutcomeOf(result, 1), TFileOpOutcome::fooDone);
+    EXPECT_TRUE(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90));
     ExpectQuadrantJpeg(jpeg);
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(Read(TrashFile(QStringLiteral("Shot00001.bmp"))), bitmap);
+    EXPECT_EQ(ReadBytes(TrashFile(QStringLiteral("Shot00001.bmp"))), bitmap);
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "low.jpg", "palette.jpg"}));
 }
 
@@ -221,27 +209,28 @@ TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
 {
     const QString broken =
         FGame.WriteFile(QStringLiteral("ScreenShots/Shot00009.bmp"), "BM not really a bitmap");
-    EXPECT_THROW(TScreenShot(broken).MoveTo(FTarget.path(), true, 90), EScreenShotError);
+    EXPECT_EQ(FailureOf(TScreenShot(broken).MoveTo(FTarget.path(), true, 90)),
+              TErrorCode::ecFailed);
     EXPECT_TRUE(QFileInfo::exists(broken));
 
-    EXPECT_THROW(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 0), EScreenShotError);
-    EXPECT_THROW(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 101), EScreenShotError);
+    EXPECT_EQ(FailureOf(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 0)), TErrorCode::ecInvalid);
+    EXPECT_EQ(FailureOf(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 101)),
+              TErrorCode::ecInvalid);
 
     // Wider than JPEG allows: the encoder's own error comes back as ours.
     const QString wide =
         FGame.WriteFile(QStringLiteral("ScreenShots/Shot00010.bmp"),
                         BitmapBytes24(70000, 1, [](int, int) { return 0x808080u; }));
-    try {
-        TScreenShot(wide).MoveTo(FTarget.path(), true, 90);
-        ADD_FAILURE() << "no error";
-    } catch (const EScreenShotError& e) {
-        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("65500"))) << e.what();
-    }
+    const TResult<void> tooWide = TScreenShot(wide).MoveTo(FTarget.path(), true, 90);
+    ASSERT_FALSE(tooWide);
+    EXPECT_TRUE(tooWide.Error().Message.contains(QLatin1String("65500")))
+        << tooWide.Error().Message.toStdString();
     EXPECT_TRUE(QFileInfo::exists(wide));
 
     // A target folder that cannot be written.
-    EXPECT_THROW(TScreenShot(Shot1).MoveTo(Target(QStringLiteral("missing/dir/x.bmp")), true, 90),
-                 EScreenShotError);
+    EXPECT_EQ(
+        FailureOf(TScreenShot(Shot1).MoveTo(Target(QStringLiteral("missing/dir/x.bmp")), true, 90)),
+        TErrorCode::ecFailed);
     EXPECT_TRUE(QFileInfo::exists(Shot1));
     EXPECT_TRUE(TargetEntries().isEmpty());
 }

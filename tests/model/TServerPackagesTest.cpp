@@ -3,18 +3,12 @@
 #include "TServerPackages.h"
 #include "TShippedSettings.h"
 #include "TextCodec.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -61,7 +55,7 @@ TEST_F(TServerPackagesTest, ToggledAndAddedPackagesChangeOnlyTheirLines)
     packages->GetItem(1)->SetEnabled(false);
     EXPECT_EQ(packages->Add("  ServerPackages=MyMutator \t")->Line, "ServerPackages=MyMutator");
     packages->Delete(0);
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
 
     QByteArray expected = original;
     expected.replace(
@@ -72,7 +66,7 @@ TEST_F(TServerPackagesTest, ToggledAndAddedPackagesChangeOnlyTheirLines)
     EXPECT_EQ(IniBytes(), expected);
 
     // Unchanged, the file stays byte for byte.
-    TServerPackages(Ini(), FSettings.Get()).Save();
+    EXPECT_TRUE(TServerPackages(Ini(), FSettings.Get()).Save());
     EXPECT_EQ(IniBytes(), expected);
 }
 
@@ -89,7 +83,7 @@ TEST_F(TServerPackagesTest, OnlyServerPackageLinesMoveAndTheyMeetAtTheFirst)
                          "  ;ServerPackages=B");
     EXPECT_EQ(Lines(*packages), (QStringList{"ServerPackages=A", ";ServerPackages=B"}));
     packages->Add("ServerPackages=C");
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(), "[Engine.GameEngine]\n"
                           "ServerPackages=A\n"
                           ";ServerPackages=B\n"
@@ -104,7 +98,7 @@ TEST_F(TServerPackagesTest, OnlyServerPackageLinesMoveAndTheyMeetAtTheFirst)
     // Package lines that end the file keep its missing last line ending.
     packages = Load("[Engine.GameEngine]\r\nX=1\r\nServerPackages=A");
     packages->Add("ServerPackages=B");
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(), "[Engine.GameEngine]\r\nX=1\r\nServerPackages=A\r\nServerPackages=B");
 }
 
@@ -112,17 +106,17 @@ TEST_F(TServerPackagesTest, WithoutPackageLinesNewOnesEndTheGameEngineSection)
 {
     auto packages = Load("[Engine.GameEngine]\r\nCacheSizeMegs=32\r\n\r\n[Other]\r\nX=1\r\n");
     EXPECT_EQ(packages->GetCount(), 0);
-    packages->Save(); // nothing to write
+    EXPECT_TRUE(packages->Save()); // nothing to write
     EXPECT_EQ(IniBytes(), "[Engine.GameEngine]\r\nCacheSizeMegs=32\r\n\r\n[Other]\r\nX=1\r\n");
     packages->Add("ServerPackages=A");
     packages->Add("ServerPackages=B");
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(), "[Engine.GameEngine]\r\nCacheSizeMegs=32\r\nServerPackages=A\r\n"
                           "ServerPackages=B\r\n\r\n[Other]\r\nX=1\r\n");
 
     packages = Load("[Other]\nX=1");
     packages->Add("ServerPackages=A");
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(), "[Other]\nX=1\n\n[Engine.GameEngine]\nServerPackages=A\n");
 }
 
@@ -134,7 +128,7 @@ TEST_F(TServerPackagesTest, Utf16FilesStayUtf16)
     auto packages = Load(original);
     ASSERT_EQ(packages->GetCount(), 1);
     packages->Add(QStringLiteral("ServerPackages=\u00c9t\u00e9"));
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(),
               "\xff\xfe" + EncodeUtf16LE(QStringLiteral(
                                "[Engine.GameEngine]\r\nName=Caf\u00e9 \u263a\r\n"
@@ -146,7 +140,7 @@ TEST_F(TServerPackagesTest, FailedSavesLeaveTheFileWhole)
     const QByteArray original = SampleGameIni();
     auto packages = Load(original);
     packages->Add("ServerPackages=Two\r\n[Injected]");
-    EXPECT_THROW(packages->Save(), EIniFileException);
+    EXPECT_EQ(packages->Save().Error().Code, TErrorCode::ecInvalid);
     EXPECT_EQ(IniBytes(), original);
 
     packages->Delete(packages->GetCount() - 1);
@@ -154,7 +148,9 @@ TEST_F(TServerPackagesTest, FailedSavesLeaveTheFileWhole)
     ASSERT_TRUE(SetMode(FGame.Path("System"), 0555));
     {
         TFileProtection protection(QFileInfo(FGame.Root()).absolutePath());
-        EXPECT_THROW(packages->Save(), EIniFileException);
+        const TResult<void> saved = packages->Save();
+        ASSERT_FALSE(saved);
+        EXPECT_EQ(saved.Error().FileName, Ini());
     }
     ASSERT_TRUE(SetMode(FGame.Path("System"), 0755));
     EXPECT_EQ(IniBytes(), original);
@@ -164,7 +160,7 @@ TEST_F(TServerPackagesTest, FailedSavesLeaveTheFileWhole)
     packages->Load();
     EXPECT_EQ(packages->GetCount(), 0);
     packages->Add("ServerPackages=A");
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_FALSE(QFile::exists(Ini()));
 }
 
@@ -203,7 +199,7 @@ TEST_F(TServerPackagesTest, RealServerIni)
     EXPECT_EQ(packages->GetItem(40)->Line, "ServerPackages=AssaultBP");
 
     // The two lines that stood apart join the others; every line is still there, once.
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     const QByteArray saved = IniBytes();
     QList<QByteArray> before = original.split('\n');
     QList<QByteArray> after = saved.split('\n');
@@ -217,7 +213,7 @@ TEST_F(TServerPackagesTest, RealServerIni)
 
     // Disabling one package then changes that line alone.
     packages->GetItem(packages->GetCount() - 1)->SetEnabled(false);
-    packages->Save();
+    EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(), QByteArray(saved).replace("\nServerPackages=AssaultBP\n",
                                                     "\n;ServerPackages=AssaultBP\n"));
 }

@@ -2,6 +2,8 @@
 
 #include "TKOVASettings.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -26,6 +28,8 @@ public:
             file.write(bytes);
         file.close();
         FSettings = std::make_unique<TKOVASettings>(FDir.path(), path);
+        if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded)
+            ADD_FAILURE() << loaded.Error().Message.toStdString();
     }
 
     TKOVASettings* Get() const { return FSettings.get(); }

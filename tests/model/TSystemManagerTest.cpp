@@ -2,6 +2,7 @@
 #include "TLanguage.h"
 #include "TShippedSettings.h"
 #include "TSystemManager.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,20 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A program path that needs every kind of quoting an Exec key knows.
 const QString KProgram = QStringLiteral("/opt/K O V A/$bin`s \"100%\" \\kova");
@@ -87,11 +75,11 @@ TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
     const QString zip = TSystemManager::VerbEntryFile(".zip");
     ExpectValid(zip);
     ExpectValid(TSystemManager::ProgramEntryFile());
-    const QByteArray zipEntry = ReadAll(zip);
+    const QByteArray zipEntry = ReadBytes(zip);
     EXPECT_TRUE(zipEntry.contains("\nName=Install UT2004 content with KOVA\n"));
     EXPECT_TRUE(zipEntry.contains("\nMimeType=application/zip;\n"));
     EXPECT_TRUE(zipEntry.contains("\nExec=" + KQuotedProgram.toUtf8() + " /install %f\n"));
-    const QByteArray program = ReadAll(TSystemManager::ProgramEntryFile());
+    const QByteArray program = ReadBytes(TSystemManager::ProgramEntryFile());
     EXPECT_TRUE(program.contains("\nName=UT2004 KOVA\n"));
     EXPECT_TRUE(program.contains("[Desktop Action InstallUTContent]\nName=Install UT2004 content "
                                  "with KOVA\nExec=" +
@@ -99,8 +87,8 @@ TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
 
     ASSERT_TRUE(FManager.SetInstalledKind(1, 1));
     ExpectValid(TSystemManager::VerbEntryFile("folder"));
-    EXPECT_TRUE(
-        ReadAll(TSystemManager::VerbEntryFile("folder")).contains("\nMimeType=inode/directory;\n"));
+    EXPECT_TRUE(ReadBytes(TSystemManager::VerbEntryFile("folder"))
+                    .contains("\nMimeType=inode/directory;\n"));
     EXPECT_TRUE(FManager.IsInstalledKind(0));
     EXPECT_TRUE(FManager.IsInstalledKind(1));
 
@@ -119,13 +107,11 @@ TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
     EXPECT_FALSE(FManager.IsInstalled("folder"));
 
     // Kinds and modes outside the range do nothing.
-    EXPECT_FALSE(FManager.SetInstalledKind(2, 1));
+    EXPECT_EQ(FManager.SetInstalledKind(2, 1).Error().Code, TErrorCode::ecInvalid);
     EXPECT_FALSE(FManager.IsInstalledKind(2));
-    EXPECT_FALSE(FManager.SetInstalled(".zip", "ZIP", 2));
+    EXPECT_EQ(FManager.SetInstalled(".zip", "ZIP", 2).Error().Code, TErrorCode::ecInvalid);
     EXPECT_FALSE(QFile::exists(zip));
-    QString error;
-    EXPECT_FALSE(FManager.SetInstalled("../zip", "ZIP", 1, &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(FManager.SetInstalled("../zip", "ZIP", 1).Error().Code, TErrorCode::ecInvalid);
 }
 
 TEST_F(TSystemManagerTest, TextsNeverEmptyAndProgramPathChecked)
@@ -135,17 +121,17 @@ TEST_F(TSystemManagerTest, TextsNeverEmptyAndProgramPathChecked)
     ASSERT_TRUE(manager.SetInstalledKind(1, 1));
     ExpectValid(TSystemManager::VerbEntryFile("folder"));
     EXPECT_TRUE(
-        ReadAll(TSystemManager::VerbEntryFile("folder")).contains("\nName=InstallUTContent\n"));
+        ReadBytes(TSystemManager::VerbEntryFile("folder")).contains("\nName=InstallUTContent\n"));
     ASSERT_TRUE(manager.AssociateDemoFiles(QImage()));
     ExpectValid(TSystemManager::DemoEntryFile());
-    EXPECT_TRUE(ReadAll(TSystemManager::DemoEntryFile()).contains("\nName=open\n"));
+    EXPECT_TRUE(ReadBytes(TSystemManager::DemoEntryFile()).contains("\nName=open\n"));
     EXPECT_TRUE(
-        ReadAll(TSystemManager::DemoPackageFile()).contains("<comment>UT2004.Demo</comment>"));
+        ReadBytes(TSystemManager::DemoPackageFile()).contains("<comment>UT2004.Demo</comment>"));
 
-    QString error;
     TSystemManager relative([this] { return FSettings.Get(); }, &FLanguage, "kova");
-    EXPECT_FALSE(relative.SetInstalledKind(0, 1, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const TResult<void> installed = relative.SetInstalledKind(0, 1);
+    ASSERT_FALSE(installed);
+    EXPECT_EQ(installed.Error().FileName, "kova");
     EXPECT_FALSE(QFile::exists(TSystemManager::VerbEntryFile(".zip")));
 }
 
@@ -168,7 +154,7 @@ TEST_F(TSystemManagerTest, DemoAssociationIsWrittenAndReadBack)
     const QString type = FManager.GetDemoMimeType();
     EXPECT_EQ(type, "application/x-ut2004.demo");
 
-    const QByteArray package = ReadAll(TSystemManager::DemoPackageFile());
+    const QByteArray package = ReadBytes(TSystemManager::DemoPackageFile());
     EXPECT_TRUE(package.contains("<mime-type type=\"application/x-ut2004.demo\">"));
     EXPECT_TRUE(package.contains("<comment>Unreal Tournament 2004 demo</comment>"));
     EXPECT_TRUE(package.contains("<glob pattern=\"*.demo4\"/>"));
@@ -178,20 +164,20 @@ TEST_F(TSystemManagerTest, DemoAssociationIsWrittenAndReadBack)
     EXPECT_EQ(written.size(), QSize(48, 48));
 
     ExpectValid(TSystemManager::DemoEntryFile());
-    const QByteArray entry = ReadAll(TSystemManager::DemoEntryFile());
+    const QByteArray entry = ReadBytes(TSystemManager::DemoEntryFile());
     EXPECT_TRUE(entry.contains("\nName=Play demo with KOVA\n"));
     EXPECT_TRUE(entry.contains("\nExec=" + KQuotedProgram.toUtf8() + " /playdemo %f\n"));
     EXPECT_TRUE(entry.contains("\nMimeType=application/x-ut2004.demo;\n"));
 
     // Twice gives the same files: no second copy of our entry.
     ASSERT_TRUE(FManager.AssociateDemoFiles(icon));
-    EXPECT_EQ(ReadAll(mimeApps), "[Default Applications]\n"
-                                 "text/plain=editor.desktop;\n"
-                                 "# caf\xc3\xa9\n"
-                                 "application/x-ut2004.demo=kova-playdemo.desktop;\n"
-                                 "\n"
-                                 "[Added Associations]\n"
-                                 "application/x-ut2004.demo=kova-playdemo.desktop;\n");
+    EXPECT_EQ(ReadBytes(mimeApps), "[Default Applications]\n"
+                                   "text/plain=editor.desktop;\n"
+                                   "# caf\xc3\xa9\n"
+                                   "application/x-ut2004.demo=kova-playdemo.desktop;\n"
+                                   "\n"
+                                   "[Added Associations]\n"
+                                   "application/x-ut2004.demo=kova-playdemo.desktop;\n");
 
     const QString xdgMime = QStandardPaths::findExecutable("xdg-mime");
     if (!xdgMime.isEmpty()) {
@@ -220,13 +206,13 @@ TEST_F(TSystemManagerTest, AKnownDemoTypeIsTakenOverNotRewritten)
 
     ASSERT_TRUE(manager.AssociateDemoFiles(QImage()));
     EXPECT_FALSE(QFile::exists(TSystemManager::DemoPackageFile()));
-    EXPECT_TRUE(ReadAll(TSystemManager::DemoEntryFile()).contains("\nMimeType=text/plain;\n"));
-    EXPECT_EQ(ReadAll(mimeApps), "[Default Applications]\n"
-                                 "text/plain=kova-playdemo.desktop;editor.desktop;\n"
-                                 "[Removed Associations]\n"
-                                 "\n"
-                                 "[Added Associations]\n"
-                                 "text/plain=kova-playdemo.desktop;\n");
+    EXPECT_TRUE(ReadBytes(TSystemManager::DemoEntryFile()).contains("\nMimeType=text/plain;\n"));
+    EXPECT_EQ(ReadBytes(mimeApps), "[Default Applications]\n"
+                                   "text/plain=kova-playdemo.desktop;editor.desktop;\n"
+                                   "[Removed Associations]\n"
+                                   "\n"
+                                   "[Added Associations]\n"
+                                   "text/plain=kova-playdemo.desktop;\n");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "uKOVA_Misc.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,12 +42,6 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(bytes);
         return path;
-    }
-
-    static QByteArray Read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     QStringList Backups() const
@@ -104,7 +99,7 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
 
     // A text that is no identifier reads as the zero GUID and stays in the file.
     EXPECT_TRUE(profiles.GetItem(5)->ID.isNull());
-    EXPECT_EQ(Read(bad), badId);
+    EXPECT_EQ(ReadBytes(bad), badId);
 
     // Found by path in any letter case or by name in any ASCII case; the earlier one wins.
     EXPECT_EQ(profiles.IndexOf(ProgramFile(QStringLiteral("PROFILES/A.INI"))), 1);
@@ -124,46 +119,47 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
 TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
-    const QByteArray original = Read(userIni);
+    const QByteArray original = ReadBytes(userIni);
     TUT2003Profile profiles(FGame.Root(), FProgram.path());
     ASSERT_EQ(profiles.GetCount(), 1);
 
     // Create: a copy of "User.ini" with the profile's section added.
-    TFileOpResult result;
-    TUTProfile* mine = profiles.CreateProfile(QStringLiteral("Mine"), userIni, &result);
-    ASSERT_NE(mine, nullptr);
+    const TResult<TUTProfile*> created = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_TRUE(created);
+    TUTProfile* mine = *created;
     const QString mineFile = ProgramFile(QStringLiteral("Profiles/Mine.ini"));
     EXPECT_EQ(mine->FileName, mineFile);
     EXPECT_EQ(mine->Name, QStringLiteral("Mine"));
     EXPECT_FALSE(mine->IsDefault);
     EXPECT_TRUE(mine->IsManaged());
     EXPECT_FALSE(mine->ID.isNull());
-    const QByteArray mineBytes = Read(mineFile);
+    const QByteArray mineBytes = ReadBytes(mineFile);
     EXPECT_TRUE(mineBytes.startsWith(original));
     EXPECT_TRUE(mineBytes.contains("ID=" + TUTProfile::GuidToString(mine->ID).toLatin1() + "\r\n"));
     EXPECT_EQ(profiles.GetCount(), 2);
-    EXPECT_EQ(Read(userIni), original);
+    EXPECT_EQ(ReadBytes(userIni), original);
     const QUuid mineId = mine->ID;
 
     // Names that would leave the Profiles folder are refused.
-    EXPECT_EQ(profiles.CreateProfile(QStringLiteral("../Escape"), userIni, &result), nullptr);
-    ASSERT_EQ(result.Items.size(), 1);
-    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooFailed);
+    const TResult<TUTProfile*> escaped =
+        profiles.CreateProfile(QStringLiteral("../Escape"), userIni);
+    ASSERT_FALSE(escaped);
+    EXPECT_EQ(escaped.Error().Code, TErrorCode::ecInvalid);
     EXPECT_FALSE(QFileInfo::exists(ProgramFile(QStringLiteral("Escape.ini"))));
 
     // Activate: the unmanaged "User.ini" is backed up first, then replaced by the profile.
-    profiles.Activate(*mine);
-    EXPECT_EQ(Read(userIni), mineBytes);
+    EXPECT_TRUE(profiles.Activate(*mine));
+    EXPECT_EQ(ReadBytes(userIni), mineBytes);
     ASSERT_EQ(Backups().size(), 1);
     const QString firstBackup =
         ProgramFile(QStringLiteral("Profiles/Backups/") + Backups().front());
-    EXPECT_EQ(Read(firstBackup), original);
+    EXPECT_EQ(ReadBytes(firstBackup), original);
     EXPECT_EQ(profiles.GetCount(), 1); // the default entry is gone: "User.ini" is managed now
     EXPECT_EQ(profiles.IndexOfID(profiles.GetActive()->ID), 0);
     EXPECT_EQ(profiles.GetItem(0)->ID, mineId);
 
     // Activating again backs nothing up: the managed "User.ini" lives on in its profile.
-    profiles.Activate(*profiles.GetItem(0));
+    EXPECT_TRUE(profiles.Activate(*profiles.GetItem(0)));
     EXPECT_EQ(Backups().size(), 1);
 
     // Back up: three in a row get distinct names in the stamp's pattern.
@@ -177,18 +173,20 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
         EXPECT_TRUE(pattern.match(name).hasMatch()) << name.toStdString();
     for (const QString& name : backups) {
         if (name != QFileInfo(firstBackup).fileName()) {
-            EXPECT_EQ(Read(ProgramFile(QStringLiteral("Profiles/Backups/") + name)), mineBytes);
+            EXPECT_EQ(ReadBytes(ProgramFile(QStringLiteral("Profiles/Backups/") + name)),
+                      mineBytes);
         }
     }
 
     // Restore: the shell asks before replacing "User.ini"; No keeps it, Yes restores.
     FUi.ReplaceAnswer = TReplaceAnswer::raNo;
-    EXPECT_FALSE(profiles.RestoreBackup(firstBackup, &result));
-    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooSkipped);
-    EXPECT_EQ(Read(userIni), mineBytes);
+    const TResult<void> kept = profiles.RestoreBackup(firstBackup);
+    ASSERT_FALSE(kept);
+    EXPECT_EQ(kept.Error().Code, TErrorCode::ecDeclined);
+    EXPECT_EQ(ReadBytes(userIni), mineBytes);
     FUi.ReplaceAnswer = TReplaceAnswer::raYes;
     EXPECT_TRUE(profiles.RestoreBackup(firstBackup));
-    EXPECT_EQ(Read(userIni), original);
+    EXPECT_EQ(ReadBytes(userIni), original);
     EXPECT_EQ(FUi.ReplaceQuestions, (QStringList{userIni, userIni}));
 
     // Delete: the file goes for good and the entry with it.
@@ -200,33 +198,35 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
     EXPECT_FALSE(QFileInfo::exists(mineFile));
     EXPECT_EQ(profiles.GetCount(), count - 1);
     EXPECT_TRUE(QDir(FEnvironment.DataHome() + QStringLiteral("/Trash/files")).isEmpty());
-    EXPECT_FALSE(profiles.DeleteProfile(profiles.GetCount()));
-    EXPECT_FALSE(profiles.Backup(TUTProfile(mineFile))); // a missing file is no backup
+    EXPECT_EQ(profiles.DeleteProfile(profiles.GetCount()).Error().Code, TErrorCode::ecNotFound);
+    // A missing file is no backup.
+    EXPECT_EQ(profiles.Backup(TUTProfile(mineFile)).Error().Code, TErrorCode::ecNotFound);
 }
 
 TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
     TUT2003Profile profiles(FGame.Root(), FProgram.path());
-    TUTProfile* mine = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
-    ASSERT_NE(mine, nullptr);
+    const TResult<TUTProfile*> created = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_TRUE(created);
+    TUTProfile* mine = *created;
     const QUuid id = mine->ID;
 
-    mine->SetName(QStringLiteral("Renamed"));
+    EXPECT_TRUE(mine->SetName(QStringLiteral("Renamed")));
     TUTProfile reread(mine->FileName);
     EXPECT_EQ(reread.Name, QStringLiteral("Renamed"));
     EXPECT_EQ(reread.ID, id);
 
     // A second profile of the same name: declined, nothing changes; accepted, listed once.
     FUi.ReplaceAnswer = TReplaceAnswer::raNo;
-    TFileOpResult result;
-    EXPECT_EQ(profiles.CreateProfile(QStringLiteral("Mine"), userIni, &result), nullptr);
-    EXPECT_EQ(result.Items.front().Outcome, TFileOpOutcome::fooSkipped);
+    const TResult<TUTProfile*> declined = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_FALSE(declined);
+    EXPECT_EQ(declined.Error().Code, TErrorCode::ecDeclined);
     EXPECT_EQ(TUTProfile(ProgramFile(QStringLiteral("Profiles/Mine.ini"))).ID, id);
     FUi.ReplaceAnswer = TReplaceAnswer::raYes;
-    TUTProfile* again = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
-    ASSERT_NE(again, nullptr);
-    EXPECT_NE(again->ID, id);
+    const TResult<TUTProfile*> again = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    ASSERT_TRUE(again);
+    EXPECT_NE((*again)->ID, id);
     EXPECT_EQ(profiles.GetCount(), 2); // the default entry and the new "Mine"
 }
 
@@ -247,7 +247,7 @@ TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
         file.write(KManagedIni);
     }
     const QString userIni = game.Path(QStringLiteral("System/User.ini"));
-    const QByteArray original = Read(userIni);
+    const QByteArray original = ReadBytes(userIni);
     // "User.ini" could be replaced; only the backup cannot be written.
     SetMode(game.Path(QStringLiteral("System")), 0777);
     SetMode(userIni, 0666);
@@ -257,13 +257,15 @@ TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
         TFileProtection protection(root.path());
         TUT2003Profile profiles(game.Root(), program);
         ASSERT_EQ(profiles.GetCount(), 2);
-        EXPECT_THROW(profiles.Activate(*profiles.GetItem(1)), EProfileError);
-        EXPECT_EQ(Read(userIni), original);
+        const TResult<void> activated = profiles.Activate(*profiles.GetItem(1));
+        ASSERT_FALSE(activated);
+        EXPECT_EQ(activated.Error().Code, TErrorCode::ecFailed);
+        EXPECT_EQ(ReadBytes(userIni), original);
         EXPECT_EQ(profiles.GetCount(), 2);
 
-        QString error;
-        EXPECT_FALSE(profiles.DeleteProfile(1, &error));
-        EXPECT_FALSE(error.isEmpty());
+        const TResult<void> deleted = profiles.DeleteProfile(1);
+        ASSERT_FALSE(deleted);
+        EXPECT_EQ(deleted.Error().FileName, alpha);
         EXPECT_TRUE(QFileInfo::exists(alpha));
         EXPECT_EQ(profiles.IndexOf(QStringLiteral("Alpha")), 1);
     }

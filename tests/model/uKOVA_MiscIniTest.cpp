@@ -3,6 +3,7 @@
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TextCodec.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QLocale>
@@ -11,12 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString WriteBytes(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {

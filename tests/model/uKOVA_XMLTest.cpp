@@ -1,20 +1,13 @@
 #include "TXMLTextFile.h"
 #include "uKOVA_Strings.h"
 #include "uKOVA_XML.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-// Readable failure messages; internal so that each test file may have its own.
-[[maybe_unused]] static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -25,12 +18,6 @@ QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArra
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();
     return path;
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -151,7 +138,7 @@ TEST(XMLTextFileTest, SetTextChangesOnlyThatElement)
     EXPECT_EQ(file.Bytes(), QByteArray("<root>\n  <x>a&lt;b</x>\n  <y>new</y>\n  <z  >zz</z>\n"
                                        "  <w><x>in</x></w>\n</root>\n"));
     file.Save();
-    EXPECT_EQ(ReadAll(path), file.Bytes());
+    EXPECT_EQ(ReadBytes(path), file.Bytes());
     EXPECT_THROW(file.SetText(FindXMLChild(root, "x"), QStringLiteral("bell\a")), EXMLFileError);
 }
 

@@ -4,6 +4,7 @@
 
 #include "TGameFolder.h"
 #include "TextCodec.h"
+#include "TestFiles.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -13,12 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Paths as standard strings, which the test names print readably.
 std::vector<std::string> RealIniFiles()

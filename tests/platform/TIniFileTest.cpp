@@ -3,6 +3,7 @@
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TextCodec.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +17,6 @@
 #include <utime.h>
 
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {

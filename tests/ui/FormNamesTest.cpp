@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <tuple>
+
 // Language files and tests find controls by their object names, so every name in a form must
 // carry the prefix of its kind of control.
 class FormNamesTest : public QObject
@@ -11,33 +13,78 @@ class FormNamesTest : public QObject
 
 private slots:
     void everyObjectNameMatchesItsClass();
+    void namesWithoutAControlPrefixFitTheirKind();
 };
 
 namespace {
 
-// Prefix -> classes a control of that prefix may be.
+// Prefix -> classes a control of that prefix may be. Longer prefixes come first.
 const QList<QPair<QString, QStringList>> KPrefixes = {
     {"btn", {"QPushButton", "QToolButton"}},
     {"lbe", {"QLineEdit", "TLabeledEdit"}},
     {"lbl", {"QLabel"}},
-    {"lb", {"QLabel", "QListWidget", "QTreeWidget", "TLinkLabel"}},
-    {"lw", {"QTreeWidget", "QListWidget"}},
+    {"lb", {"QLabel", "QListWidget", "QTreeWidget", "TListView", "TLinkLabel"}},
+    {"ll", {"TLinkLabel", "QLabel"}},
+    {"lw", {"QTreeWidget", "QListWidget", "TListView"}},
     {"clb", {"QListWidget"}},
     {"ed", {"QLineEdit", "QSpinBox", "QDoubleSpinBox"}},
     {"cb", {"QComboBox", "QCheckBox"}},
     {"gb", {"QGroupBox"}},
+    {"rg", {"QGroupBox"}},
+    {"rb", {"QRadioButton"}},
     {"pn", {"QWidget", "QFrame"}},
     {"pg", {"QTabWidget", "TPageControl", "QProgressBar"}},
-    {"tb", {"QWidget", "QToolBar"}},
+    {"pb", {"QProgressBar"}},
+    {"pm", {"QMenu"}},
+    {"tbr", {"QToolBar", "QWidget", "QFrame"}},
+    {"tb", {"QWidget", "QToolBar", "QSlider"}}, // tab sheets, tool bars, track bars
     {"tw", {"QTreeWidget"}},
+    {"ud", {"QSpinBox"}}, // up-downs
     {"img", {"QLabel"}},
     {"sb", {"QStatusBar", "QScrollBar", "QSlider"}},
     {"tr", {"QSlider"}},
-    {"mm", {"QMenuBar"}},
+    {"mm", {"QMenuBar", "QPlainTextEdit", "QTextEdit", "QTextBrowser"}}, // main menu, memos
     {"Menu", {"QMenu", "QAction"}},
     {"Meun", {"QAction"}},
     {"lay", {}},
 };
+
+// Controls named by the tool's documents without a prefix: whole words ending in their kind
+// ("AddPackageButton", "IniEditorPopUp", "ArchiveToolbar", "Coolbar", "ResImage", "MainMenu").
+const QList<QPair<QString, QStringList>> KKindEndings = {
+    {"Button", {"QPushButton", "QToolButton"}},
+    {"Popup", {"QMenu"}},
+    {"PopUp", {"QMenu"}},
+    {"bar", {"QToolBar", "QWidget", "QFrame"}},
+    {"Bar", {"QToolBar", "QWidget", "QFrame"}},
+    {"Image", {"QLabel"}},
+    {"Menu", {"QMenuBar", "QMenu"}},
+};
+
+bool StartsWithLower(const QString& name)
+{
+    return !name.isEmpty() && name.at(0).isLower();
+}
+
+// Whether a control of class Cls may carry that object name.
+bool NameFits(const QString& objectName, const QString& cls)
+{
+    for (const auto& [prefix, classes] : KPrefixes) {
+        if (objectName.startsWith(prefix))
+            return classes.contains(cls);
+    }
+    // Popup and tool-bar items and separators ("INI_AddSection", "ViewDemo", "N1") carry no
+    // control prefix.
+    if (StartsWithLower(objectName))
+        return false;
+    if (cls == QLatin1String("QAction"))
+        return true;
+    for (const auto& [ending, classes] : KKindEndings) {
+        if (objectName.endsWith(ending) && classes.contains(cls))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -64,27 +111,42 @@ void FormNamesTest::everyObjectNameMatchesItsClass()
                 const QString cls = tag == QLatin1String("action")
                                         ? QStringLiteral("QAction")
                                         : element.attribute(QStringLiteral("class"));
-                bool matched = false;
-                bool allowed = true;
-                for (const auto& [prefix, classes] : KPrefixes) {
-                    if (objectName.startsWith(prefix)) {
-                        matched = true;
-                        allowed = classes.contains(cls);
-                        break;
-                    }
-                }
-                // Names taken from the tool's documents that carry no prefix are whole words
-                // ending in their kind ("AddPackageButton", "ServerPackagesButton").
-                if (!matched)
-                    allowed = objectName.endsWith(QLatin1String("Button")) ||
-                              objectName.endsWith(QLatin1String("Popup")) ||
-                              objectName.endsWith(QLatin1String("PopUp"));
-                if (!allowed)
+                if (!NameFits(objectName, cls))
                     problems << QStringLiteral("%1: %2 is a %3").arg(name, objectName, cls);
             }
         }
     }
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+}
+
+void FormNamesTest::namesWithoutAControlPrefixFitTheirKind()
+{
+    const QList<std::tuple<QString, QString, bool>> names = {
+        {"INI_AddSection", "QAction", true},
+        {"ViewDemo", "QAction", true},
+        {"InstallCache", "QAction", true},
+        {"MapManager_ExportMap", "QAction", true},
+        {"N1", "QAction", true},
+        {"ResImage", "QLabel", true},
+        {"pmMenu", "QMenu", true},
+        {"pbProgress", "QProgressBar", true},
+        {"Coolbar", "QToolBar", true},
+        {"AddBar", "QToolBar", true},
+        {"tbScreenShotManager_CompressionRatio", "QSlider", true},
+        {"udSettings_Gamma", "QSpinBox", true},
+        {"mmMapManager_Desc", "QPlainTextEdit", true},
+        {"tbrCacheManager", "QToolBar", true},
+        {"IniEditorPopUp", "QMenu", true},
+        // A prefix or kind word that does not fit the control is refused.
+        {"btnViewDemo", "QAction", false},
+        {"ResImage", "QPushButton", false},
+        {"Coolbar", "QLabel", false},
+        {"udSettings_Gamma", "QSlider", false},
+        {"ViewDemo", "QPushButton", false},
+        {"xyz", "QAction", false},
+    };
+    for (const auto& [name, cls, fits] : names)
+        QVERIFY2(NameFits(name, cls) == fits, qPrintable(name + QLatin1Char(' ') + cls));
 }
 
 QTEST_GUILESS_MAIN(FormNamesTest)

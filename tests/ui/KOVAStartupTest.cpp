@@ -1,4 +1,5 @@
 #include "KOVAApplication.h"
+#include "PageTable.h"
 #include "SingleInstance.h"
 #include "TAddonDeletionProposal.h"
 #include "TEventManager.h"
@@ -123,12 +124,18 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
             window->ServerPackages());
     QCOMPARE(window->MapManager()->GetCount(), 2);
     QCOMPARE(window->ScreenShotManager()->GetCount(), 2);
-    QCOMPARE(window->EventManager()->GetCount(), 11);
+    QCOMPARE(window->EventManager().GetCount(), 11);
     for (const QString& page : KPages) {
-        const bool handled = bool(window->EventManager()->Find(Child<QWidget>(window, page)));
+        const bool handled = bool(window->EventManager().Find(Child<QWidget>(window, page)));
         QVERIFY2(handled == (page != QLatin1String("tbINIEditor")), qPrintable(page));
     }
+    // The page table names the tab sheets, in tab order.
     auto* pages = Child<QTabWidget>(window, QStringLiteral("pgMain"));
+    QCOMPARE(pages->count(), int(PageTable().size()));
+    for (int i = 0; i < pages->count(); ++i) {
+        QCOMPARE(pages->widget(i)->objectName(), KPages.at(i));
+        QCOMPARE(PageTable().at(i).TabSheet, KPages.at(i));
+    }
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
     QVERIFY(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists());
     QVERIFY(!AnyWindowVisible());
@@ -142,9 +149,9 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
              QStringLiteral("DE Please wait while the map cache is updated..."));
     QCOMPARE(window->ServerPackageEditor()->windowTitle(),
              QStringLiteral("DE ServerPackage Editor"));
-    QCOMPARE(
-        Child<QPushButton>(window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))->text(),
-        QStringLiteral("DE Select All"));
+    QCOMPARE(Child<QPushButton>(&window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
+                 ->text(),
+             QStringLiteral("DE Select All"));
     QCOMPARE(Child<QMenu>(window, QStringLiteral("MenuWindow"))->actions().size(), 11);
     QCOMPARE(Child<QLineEdit>(window, QStringLiteral("edConfigure_UT2003Path"))->text(),
              FFixture->Game().Root() + QLatin1Char('/'));
@@ -197,7 +204,7 @@ void KOVAStartupTest::externalSettingsFile()
     TKOVAStartup startup;
     QVERIFY(startup.Start(FFixture->AppDir(),
                           FFixture->Arguments({QStringLiteral("/external"), name})));
-    const TKOVASettings* settings = startup.MainWindow()->Settings();
+    const TKOVASettings* settings = &startup.MainWindow()->Settings();
     QCOMPARE(settings->UTDir, (used ? other->Root() : FFixture->Game().Root()) + QLatin1Char('/'));
     QCOMPARE(settings->FileName, FFixture->AppFile(used ? QStringLiteral("other.xml")
                                                         : QStringLiteral("settings.xml")));
@@ -231,9 +238,9 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept()
     TfrmMain* window = startup.MainWindow();
 
     // Taken, saved, and every folder and rule follows it.
-    QCOMPARE(window->Settings()->UTDir, found.Root() + QLatin1Char('/'));
+    QCOMPARE(window->Settings().UTDir, found.Root() + QLatin1Char('/'));
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + found.Root().toUtf8()));
-    QCOMPARE(window->Settings()->GetDestination(QStringLiteral("DM-New.ut2")),
+    QCOMPARE(window->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
              found.Path(QStringLiteral("Maps/")));
     QCOMPARE(window->MapManager()->GetCount(), 1);
     QCOMPARE(window->MapManager()->GetItem(0)->FileName(),

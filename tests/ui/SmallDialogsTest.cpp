@@ -228,7 +228,7 @@ void SmallDialogsTest::addonSelectionListsEveryNameTicked()
     for (const char* name :
          {"Foo.u", "Foo.ucl", "Foo.int", "FooBar.u", "Bar.u", "Bar.int", "Other.u"})
         FFixture->Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "x");
-    TAddonDeletionProposal* selection = FWindow->AddonDeletionProposal();
+    TAddonDeletionProposal* selection = &FWindow->AddonDeletionProposal();
     auto* files = Child<QListWidget>(selection, QStringLiteral("clbFiles"));
     const auto rows = [files] {
         QStringList rows;

@@ -1,35 +1,28 @@
-#include "TAddonDeletionProposal.h"
 #include "TCacheManager.h"
+#include "TConfigurationPage.h"
 #include "TFileProtection.h"
 #include "TKOVASettings.h"
 #include "TMapManager.h"
+#include "TPageContextDouble.h"
 #include "TProgramFixture.h"
 #include "TScreenShotManager.h"
 #include "TScriptedDialogs.h"
-#include "TServerPackageEditor.h"
 #include "TServerPackages.h"
 #include "TUT2003Profile.h"
-#include "TUpdateCache.h"
-#include "TfrmMain.h"
-#include "uKOVA_MapCache.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 using TKind = TScriptedDialogs::TKind;
 
-// The Configuration page: the game folder, the profile, the language, the advanced panel and
-// the map-cache rebuild.
+// The Configuration page over the page context's double: the game folder, the profile, the
+// language and the advanced panel.
 class TConfigurationPageTest : public QObject
 {
     Q_OBJECT
@@ -45,15 +38,15 @@ private slots:
     void folderWhoseSettingsCannotBeReadBackIsNotTaken();
     void activationWritesUserIniAndItsBackup();
     void failedBackupLeavesUserIniAlone();
-    void languageApplyDressesEveryFormAndStays();
+    void languageApplySavesTheCodeAndDressesThePage();
     void advancedPanelWritesOnlyItsValues();
-    void cacheRebuildWritesTheCacheAndGivesTheWindowBack();
-    void failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack();
-    void cacheUpdateWithoutTheGameFolderKeepsTheCache();
 
 private:
-    TfrmMain* ShowMainWindow();
-    template <class T> T* Find(const QString& name) const { return Child<T>(FWindow.get(), name); }
+    TConfigurationPage* ShowPage();
+    template <class T> T* Find(const QString& name) const
+    {
+        return Child<T>(FContext->Host(), name);
+    }
     void Click(const QString& button) const
     {
         QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
@@ -63,7 +56,7 @@ private:
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TfrmMain> FWindow;
+    std::unique_ptr<TPageContextDouble> FContext;
 };
 
 namespace {
@@ -97,25 +90,22 @@ void TConfigurationPageTest::init()
 
 void TConfigurationPageTest::cleanup()
 {
-    FWindow.reset();
+    FContext.reset();
     FDialogs.reset();
     FFixture.reset();
 }
 
-TfrmMain* TConfigurationPageTest::ShowMainWindow()
+TConfigurationPage* TConfigurationPageTest::ShowPage()
 {
-    FWindow = FFixture->CreateMainWindow();
-    FWindow->show();
-    if (!QTest::qWaitForWindowExposed(FWindow.get()))
-        qWarning("The main window was not exposed");
-    return FWindow.get();
+    FContext = std::make_unique<TPageContextDouble>(*FFixture);
+    return FContext->Create<TConfigurationPage>(QStringLiteral("tbConfiguration"));
 }
 
 QStringList TConfigurationPageTest::MapNames() const
 {
     QStringList names;
-    for (int i = 0; i < FWindow->MapManager()->GetCount(); ++i)
-        names << FWindow->MapManager()->GetItem(i)->FileName();
+    for (int i = 0; i < FContext->MapManager()->GetCount(); ++i)
+        names << FContext->MapManager()->GetItem(i)->FileName();
     names.sort();
     return names;
 }
@@ -132,20 +122,20 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
 {
     FFixture->MakeGameFolder(QStringLiteral("Partial"));
     QFile::remove(FFixture->Root() + QStringLiteral("/Partial/System/Core.dll"));
-    ShowMainWindow();
+    ShowPage();
     const QByteArray settings = FFixture->ReadSettings();
-    const TMapManager* maps = FWindow->MapManager();
+    const TMapManager* maps = FContext->MapManager();
     auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
-    const QString warning = FWindow->GetLangText(TDialogType::Configuration_InvalidUTDir);
+    const QString warning = FContext->GetLangText(TDialogType::Configuration_InvalidUTDir);
 
     // Apply of a typed folder that is not a game folder: a warning, and the edit is put back.
     edit->setText(FFixture->Root() + QStringLiteral("/Partial"));
     Click(QStringLiteral("btnConfigure_ApplyPath"));
     QCOMPARE(FDialogs->Calls().size(), 1);
-    QCOMPARE(FDialogs->Calls().first().Caption, FWindow->GetLangText(TDialogType::Common_Warning));
+    QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Warning));
     QCOMPARE(FDialogs->Calls().first().Text, warning);
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtWarning);
-    QCOMPARE(edit->text(), FWindow->Settings()->UTDir);
+    QCOMPARE(edit->text(), FContext->Settings().UTDir);
 
     // Browse: cancelled says nothing; an invalid choice warns.
     FDialogs->Clear();
@@ -163,7 +153,8 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
     QCOMPARE(FDialogs->Calls().size(), 0);
 
     QCOMPARE(FFixture->ReadSettings(), settings);
-    QCOMPARE(FWindow->MapManager(), maps);
+    QCOMPARE(FContext->MapManager(), maps);
+    QCOMPARE(FContext->Orders(), QStringList());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
@@ -199,8 +190,8 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
                "\"Folder\"=\"C:\\\\Second\"\n");
     if (mapCache)
         FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    ShowMainWindow();
-    QCOMPARE(FWindow->MapManager()->GetCount(), 2);
+    ShowPage();
+    QCOMPARE(FContext->MapManager()->GetCount(), 2);
 
     switch (change) {
     case fcApply:
@@ -223,34 +214,29 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
 
-    // Stored, saved, and every manager lists the new folder.
+    // Stored, saved, read again, and every manager lists the new folder; the map cache, when
+    // on, is rebuilt for it.
     const QString root = second.Root() + QLatin1Char('/');
-    QCOMPARE(FWindow->Settings()->UTDir, root);
+    QCOMPARE(FContext->Settings().UTDir, root);
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + second.Root().toUtf8()));
     QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->text(), root);
-    QCOMPARE(MapNames(),
-             QStringList({second.Path("Maps/BR-Third.ut2"), second.Path("Maps/DM-Other.ut2"),
-                          second.Path("Maps/ONS-Big.ut2")}));
-    QCOMPARE(FWindow->ScreenShotManager()->GetCount(), 2);
-    QCOMPARE(QFileInfo(FWindow->ScreenShotManager()->GetItem(0)->FileName).absolutePath(),
+    QStringList orders = {"ReloadSettings", "RecreateManagers"};
+    if (mapCache)
+        orders << QStringLiteral("UpdateMapCache");
+    QCOMPARE(FContext->Orders(), orders);
+    if (!mapCache)
+        QCOMPARE(MapNames(),
+                 QStringList({second.Path("Maps/BR-Third.ut2"), second.Path("Maps/DM-Other.ut2"),
+                              second.Path("Maps/ONS-Big.ut2")}));
+    QCOMPARE(FContext->ScreenShotManager()->GetCount(), 2);
+    QCOMPARE(QFileInfo(FContext->ScreenShotManager()->GetItem(0)->FileName).absolutePath(),
              second.Path(QStringLiteral("ScreenShots")));
-    QCOMPARE(FWindow->CacheManager()->GetCount(), 1);
-    QCOMPARE(FWindow->ServerPackages()->IniFile, second.Path(QStringLiteral("System/UT2004.ini")));
-    QCOMPARE(FWindow->Profiles()->ActiveFileName(), second.Path(QStringLiteral("System/User.ini")));
-    QCOMPARE(FWindow->Settings()->GetDestination(QStringLiteral("DM-New.ut2")),
+    QCOMPARE(FContext->CacheManager()->GetCount(), 1);
+    QCOMPARE(FContext->ServerPackages()->IniFile, second.Path(QStringLiteral("System/UT2004.ini")));
+    QCOMPARE(FContext->Profiles()->ActiveFileName(),
+             second.Path(QStringLiteral("System/User.ini")));
+    QCOMPARE(FContext->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
              second.Path(QStringLiteral("Maps/")));
-
-    // With the map cache on, the cache now holds the new folder's maps.
-    if (mapCache) {
-        QList<TMapCacheItem> items;
-        QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
-                 TMapCacheRead::mcrLoaded);
-        QCOMPARE(items.size(), 3);
-        for (const TMapCacheItem& item : items)
-            QVERIFY2(item.FileName.startsWith(second.Root()), qPrintable(item.FileName));
-        QVERIFY(FWindow->isEnabled());
-        QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
-    }
 }
 
 void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
@@ -258,8 +244,8 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     // A program folder the user cannot write to, as a system-wide installation has it.
     const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
     WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
-    ShowMainWindow();
-    const QString oldFolder = FWindow->Settings()->UTDir;
+    ShowPage();
+    const QString oldFolder = FContext->Settings().UTDir;
     const QByteArray settings = FFixture->ReadSettings();
     Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
     QVERIFY(SetMode(FFixture->AppDir(), 0555) && SetMode(FFixture->SettingsFile(), 0444));
@@ -269,13 +255,14 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     }
     QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
 
-    // The error is shown, and the window goes on with the folder it had, everywhere.
+    // The error is shown, and the pages go on with the folder they had, everywhere.
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(FContext->Orders(), QStringList());
     QCOMPARE(FFixture->ReadSettings(), settings);
-    QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
-    QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
+    QCOMPARE(FContext->Settings().UTDir, oldFolder);
+    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
              FFixture->Game().Path(QStringLiteral("Maps")));
-    QCOMPARE(FWindow->MapManager()->GetCount(), 2);
+    QCOMPARE(FContext->MapManager()->GetCount(), 2);
 }
 
 void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
@@ -285,8 +272,8 @@ void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
     // fails.
     const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
     WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
-    ShowMainWindow();
-    const QString oldFolder = FWindow->Settings()->UTDir;
+    ShowPage();
+    const QString oldFolder = FContext->Settings().UTDir;
     Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
     QVERIFY(SetMode(FFixture->AppDir(), 0777) && SetMode(FFixture->SettingsFile(), 0066));
     {
@@ -297,17 +284,18 @@ void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
 
     // The failure is shown, and the window stays on one folder: the one whose settings loaded.
     QVERIFY(!FDialogs->Calls().isEmpty());
-    QCOMPARE(FWindow->Settings()->UTDir, oldFolder);
-    QCOMPARE(FWindow->Settings()->GetPath(TMapPaths::mpMaps),
+    QCOMPARE(FContext->Orders(), QStringList({"ReloadSettings"}));
+    QCOMPARE(FContext->Settings().UTDir, oldFolder);
+    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
              FFixture->Game().Path(QStringLiteral("Maps")));
-    QCOMPARE(FWindow->MapManager()->GetCount(), 2);
+    QCOMPARE(FContext->MapManager()->GetCount(), 2);
 }
 
 void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
 {
     const QString clan = WriteProfile(QStringLiteral("Clan"));
     const QByteArray userIni = FFixture->Game().ReadFile(QStringLiteral("System/User.ini"));
-    ShowMainWindow();
+    ShowPage();
     auto* profiles = Find<QComboBox>(QStringLiteral("cbConfigure_SelectProfile"));
     auto* activate = Find<QPushButton>(QStringLiteral("btnConfigure_ApplyProfile"));
     QCOMPARE(profiles->count(), 2);
@@ -322,7 +310,7 @@ void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
 
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
-             FWindow->GetLangText(TDialogType::Profiles_ProfileActivated));
+             FContext->GetLangText(TDialogType::Profiles_ProfileActivated));
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtInformation);
     QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")), KClanProfile);
     const QDir backups(FFixture->AppFile(QStringLiteral("Profiles/Backups")));
@@ -337,13 +325,17 @@ void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
              QStringLiteral("Active profile: Clan"));
     QCOMPARE(profiles->currentText(), QStringLiteral("Clan"));
     QVERIFY(activate->isEnabled());
+
+    // Edit Profiles opens the Profiles page.
+    Click(QStringLiteral("btnConfigure_EditProfiles"));
+    QCOMPARE(FContext->Orders(), QStringList({"ShowPage tbProfiles"}));
 }
 
 void TConfigurationPageTest::failedBackupLeavesUserIniAlone()
 {
     WriteProfile(QStringLiteral("Clan"));
     const QByteArray userIni = FFixture->Game().ReadFile(QStringLiteral("System/User.ini"));
-    ShowMainWindow();
+    ShowPage();
     auto* profiles = Find<QComboBox>(QStringLiteral("cbConfigure_SelectProfile"));
     profiles->setFocus();
     QTest::keyClick(profiles, Qt::Key_Down);
@@ -367,59 +359,37 @@ void TConfigurationPageTest::failedBackupLeavesUserIniAlone()
              QStringLiteral("Active profile: (DEFAULT)"));
 }
 
-void TConfigurationPageTest::languageApplyDressesEveryFormAndStays()
+void TConfigurationPageTest::languageApplySavesTheCodeAndDressesThePage()
 {
     // The code is all that follows "Lang.", dots and all.
     FFixture->AddLanguage(QStringLiteral("pt.br"), QStringLiteral("Portugues (Brasil)"),
                           QStringLiteral("DE "));
-    ShowMainWindow();
+    ShowPage();
     QByteArray expected = FFixture->ReadSettings();
     expected.replace("<language>int</language>", "<language>pt.br</language>");
-
     auto* languages = Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"));
-    languages->setCurrentIndex(languages->findText(QStringLiteral("Portugues (Brasil)")));
+    const int chosen = languages->findText(QStringLiteral("Portugues (Brasil)"));
+
+    // Nothing chosen: nothing happens.
+    languages->setCurrentIndex(-1);
     Click(QStringLiteral("btnConfigure_ApplyLang"));
+    QCOMPARE(FContext->Orders(), QStringList());
+
+    languages->setCurrentIndex(chosen);
+    Click(QStringLiteral("btnConfigure_ApplyLang"));
+    QCOMPARE(FContext->Orders(), QStringList({QStringLiteral("ApplyLanguage %1").arg(chosen)}));
     QCOMPARE(FFixture->ReadSettings(), expected);
-
-    const auto dressed = [this](const QString& when) {
-        auto* pages = Find<QTabWidget>(QStringLiteral("pgMain"));
-        for (int i = 0; i < pages->count(); ++i)
-            QVERIFY2(pages->tabText(i).startsWith(QLatin1String("DE ")), qPrintable(when));
-        const QList<QAction*> items = Find<QMenu>(QStringLiteral("MenuWindow"))->actions();
-        QCOMPARE(items.size(), 11);
-        for (int i = 0; i < items.size(); ++i)
-            QCOMPARE(items.at(i)->text(), pages->tabText(i));
-        QVERIFY(Find<QPushButton>(QStringLiteral("btnConfigure_BrowsePath"))
-                    ->text()
-                    .startsWith(QLatin1String("DE ")));
-        QVERIFY(Find<QAction>(QStringLiteral("MenuServerPackageEditor"))
-                    ->text()
-                    .startsWith(QLatin1String("DE ")));
-        QVERIFY(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
-                    ->toolTip()
-                    .contains(QLatin1String("DE The folder")));
-        QVERIFY(
-            Find<QLabel>(QStringLiteral("lbUpdateCache"))->text().startsWith(QLatin1String("DE ")));
-        QCOMPARE(FWindow->ServerPackageEditor()->windowTitle(),
-                 QStringLiteral("DE ServerPackage Editor"));
-        QVERIFY(Child<QPushButton>(FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
-                    ->text()
-                    .startsWith(QLatin1String("DE ")));
-        QCOMPARE(FWindow->GetLangText(TDialogType::Common_Warning), QStringLiteral("DE Warning"));
-    };
-    dressed(QStringLiteral("after the change"));
-
-    // A new start over the same folder comes up in the chosen language.
-    FWindow.reset();
-    ShowMainWindow();
-    dressed(QStringLiteral("after a restart"));
-    QCOMPARE(Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"))->currentText(),
-             QStringLiteral("Portugues (Brasil)"));
+    QVERIFY(Find<QPushButton>(QStringLiteral("btnConfigure_BrowsePath"))
+                ->text()
+                .startsWith(QLatin1String("DE ")));
+    QCOMPARE(Find<QLabel>(QStringLiteral("lbConfigure_ActiveProfile"))->text(),
+             QStringLiteral("DE Active profile: (DEFAULT)"));
+    QCOMPARE(languages->currentText(), QStringLiteral("Portugues (Brasil)"));
 }
 
 void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
 {
-    ShowMainWindow();
+    ShowPage();
     const QByteArray original = FFixture->ReadSettings();
     Click(QStringLiteral("btnConfig_Advanced"));
     QVERIFY(Find<QWidget>(QStringLiteral("pnConfig_Advanced"))->isVisible());
@@ -441,23 +411,27 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
     QCOMPARE(FFixture->ReadSettings(), expected);
     QCOMPARE(FDialogs->Calls().size(), 0);
 
-    // Turning the cache on asks once whether to build it.
+    // Turning the cache on asks once whether to build it; "Update cache now" builds it while
+    // the cache is on.
     cache->setChecked(true);
-    FDialogs->AnswerMessage(TModalResult::mrNo);
+    FDialogs->AnswerMessage(TModalResult::mrYes);
     Click(QStringLiteral("btnConfig_Save"));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
-             FWindow->GetLangText(TDialogType::Common_Update_Cache));
+             FContext->GetLangText(TDialogType::Common_Update_Cache));
+    QCOMPARE(FContext->Orders(), QStringList({"UpdateMapCache"}));
     expected.replace("<enablemapmanagercache>False</enablemapmanagercache>",
                      "<enablemapmanagercache>True</enablemapmanagercache>");
     QCOMPARE(FFixture->ReadSettings(), expected);
-    QVERIFY(!QFile::exists(FFixture->AppFile(QStringLiteral("cache.xml"))));
     Click(QStringLiteral("btnConfig_Save"));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QVERIFY(Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
+    Click(QStringLiteral("btnConfig_UpdateCache"));
+    QCOMPARE(FContext->Orders(), QStringList({"UpdateMapCache", "UpdateMapCache"}));
 
-    // File > Cache follows at once while the panel is open.
-    Find<QAction>(QStringLiteral("MenuCacheEnabled"))->trigger();
+    // A change saved elsewhere (File > Cache) shows at once while the panel is open.
+    FContext->Settings().EnableMapManagerCache = false;
+    QVERIFY(FContext->Settings().SaveToFile());
     QVERIFY(!cache->isChecked());
     QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
 
@@ -465,121 +439,6 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
     QVERIFY(Find<QWidget>(QStringLiteral("pnConfig_Main"))->isVisible());
     QVERIFY(!Find<QWidget>(QStringLiteral("pnConfig_Advanced"))->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
-}
-
-// Watches the busy window: when it shows, notes whether the main window is usable and tries to
-// close it, as an impatient user would.
-class TBusyWatch final : public QObject
-{
-public:
-    explicit TBusyWatch(TfrmMain* window)
-        : FWindow(window)
-    {
-        window->UpdateCacheWindow()->installEventFilter(this);
-    }
-    bool Shown = false;
-    bool MainEnabledMeanwhile = true;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && !Shown) {
-            Shown = true;
-            MainEnabledMeanwhile = FWindow->isEnabled();
-            FWindow->close();
-        }
-        return false;
-    }
-
-private:
-    TfrmMain* FWindow;
-};
-
-void TConfigurationPageTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
-{
-    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    ShowMainWindow();
-    // A cache of an older state of the folder.
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
-    QVERIFY(WriteMapCache(cacheFile,
-                          {{FFixture->Game().Path(QStringLiteral("Maps/DM-Gone.ut2")),
-                            QStringLiteral("x"), QStringLiteral("Gone"), QStringLiteral("x")}}));
-
-    TBusyWatch watch(FWindow.get());
-    Click(QStringLiteral("btnConfig_Advanced"));
-    Click(QStringLiteral("btnConfig_UpdateCache"));
-    QVERIFY(watch.Shown);
-    QVERIFY(!watch.MainEnabledMeanwhile);
-    QVERIFY(FWindow->isVisible()); // not closed during the work
-
-    QList<TMapCacheItem> items;
-    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
-    QStringList titles;
-    for (const TMapCacheItem& item : items)
-        titles << QFileInfo(item.FileName).fileName() + QLatin1Char('=') + item.Title +
-                      QLatin1Char('/') + item.Author;
-    titles.sort();
-    QCOMPARE(titles, QStringList({"BR-Third.ut2=Third/Cy", "CTF-Second.ut2=Second/Bob",
-                                  "DM-First.ut2=First/Ann"}));
-    QCOMPARE(FWindow->MapManager()->GetCount(), 3);
-    QVERIFY(FWindow->isEnabled());
-    QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
-    auto* bar = Child<QProgressBar>(FWindow->UpdateCacheWindow(), QStringLiteral("pgProgress"));
-    QCOMPARE(bar->value(), bar->maximum());
-    QCOMPARE(FDialogs->Calls().size(), 0);
-
-    // File > Cache > Update Cache does the same.
-    QFile::remove(cacheFile);
-    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
-    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
-    QCOMPARE(items.size(), 3);
-}
-
-void TConfigurationPageTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack()
-{
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    ShowMainWindow();
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
-    const QByteArray oldCache = ReadBytes(cacheFile);
-    QVERIFY(!oldCache.isEmpty());
-    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
-
-    Click(QStringLiteral("btnConfig_Advanced"));
-    const QStringList files = QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden);
-    QVERIFY(SetMode(FFixture->AppDir(), 0555));
-    {
-        TFileProtection protection(FFixture->Root());
-        Click(QStringLiteral("btnConfig_UpdateCache"));
-    }
-    SetMode(FFixture->AppDir(), 0755);
-
-    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
-    QCOMPARE(ReadBytes(cacheFile), oldCache);
-    QVERIFY(FWindow->isEnabled());
-    QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
-    QCOMPARE(QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden), files);
-}
-
-void TConfigurationPageTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
-{
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    ShowMainWindow();
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
-    const QByteArray cache = ReadBytes(cacheFile);
-    QList<TMapCacheItem> items;
-    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
-    QCOMPARE(items.size(), 2);
-
-    // The game's drive is not there for now.
-    const QString away = FFixture->Root() + QStringLiteral("/Away");
-    QVERIFY(QDir().rename(FFixture->Game().Root(), away));
-    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
-    QVERIFY(QDir().rename(away, FFixture->Game().Root()));
-
-    QCOMPARE(ReadBytes(cacheFile), cache);
-    QCOMPARE(FDialogs->CallsOf(TKind::dkBalloon).size(), 1);
-    QVERIFY(FWindow->isEnabled());
 }
 
 QTEST_MAIN(TConfigurationPageTest)

@@ -1,25 +1,34 @@
 #include "KOVABuildInfo.h"
+#include "TAddonDeletionProposal.h"
+#include "TFileProtection.h"
 #include "TKOVASettings.h"
-#include "TListView.h"
+#include "TMapManager.h"
 #include "TPageControl.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
+#include "TServerPackageEditor.h"
+#include "TUpdateCache.h"
 #include "TfrmMain.h"
+#include "uKOVA_MapCache.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
-#include <QHeaderView>
-#include <QLayout>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 
 using TKind = TScriptedDialogs::TKind;
 
-// The frame of the main window: the page gate, the Window menu, the title and list sorting.
+// The frame of the main window: the page gate, the Window menu and the language of every form,
+// the title, and the map-cache rebuild behind the busy window.
 class TfrmMainTest : public QObject
 {
     Q_OBJECT
@@ -29,9 +38,11 @@ private slots:
     void cleanup();
 
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
-    void windowMenuHasElevenPagesAfterEveryLanguageChange();
+    void languageChangeDressesEveryFormAndTheWindowMenu();
     void titleIsNameLongTitleAndVersion();
-    void sizeColumnSortsByBytesAndStaysAscending();
+    void cacheRebuildWritesTheCacheAndGivesTheWindowBack();
+    void failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack();
+    void cacheUpdateWithoutTheGameFolderKeepsTheCache();
 
 private:
     TfrmMain* ShowMainWindow();
@@ -40,6 +51,16 @@ private:
         return Child<TPageControl>(FWindow.get(), QStringLiteral("pgMain"));
     }
     QStringList WindowMenuItems() const;
+    void WriteTwoMaps() const
+    {
+        WriteMap(FFixture->Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
+        WriteMap(FFixture->Game(), QStringLiteral("CTF-Second.ut2"), "Second", "Bob");
+    }
+    template <class T> T* Find(const QString& name) const { return Child<T>(FWindow.get(), name); }
+    void Click(const QString& button) const
+    {
+        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+    }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -121,7 +142,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QVERIFY(!*opened);
 
     // With a valid folder in the edit and applied, the tabs are the user's again.
-    FWindow->ShowPage(Child<QWidget>(FWindow.get(), QStringLiteral("tbConfiguration")));
+    FWindow->ShowPage(QStringLiteral("tbConfiguration"));
     edit->setText(FFixture->Game().Root());
     QTest::mouseClick(Child<QPushButton>(FWindow.get(), QStringLiteral("btnConfigure_ApplyPath")),
                       Qt::LeftButton);
@@ -130,32 +151,55 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
-void TfrmMainTest::windowMenuHasElevenPagesAfterEveryLanguageChange()
+void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 {
     FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
     ShowMainWindow();
-    auto* languages = Child<QComboBox>(FWindow.get(), QStringLiteral("cbConfigure_SelectLang"));
-    auto* apply = Child<QPushButton>(FWindow.get(), QStringLiteral("btnConfigure_ApplyLang"));
+    auto* languages = Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"));
     TPageControl* pages = Pages();
+    const auto dressed = [this](bool german) {
+        TPageControl* pages = Pages();
+        const auto inGerman = [german](const QString& text) {
+            return text.startsWith(QLatin1String("DE ")) == german;
+        };
+        QStringList expected;
+        for (int i = 0; i < pages->count(); ++i) {
+            QVERIFY2(inGerman(pages->tabText(i)), qPrintable(pages->tabText(i)));
+            if (i < pages->count() - 1)
+                expected << pages->tabText(i);
+        }
+        QCOMPARE(WindowMenuItems(), expected);
+        QVERIFY(inGerman(Find<QPushButton>(QStringLiteral("btnConfigure_BrowsePath"))->text()));
+        QVERIFY(inGerman(Find<QAction>(QStringLiteral("MenuServerPackageEditor"))->text()));
+        QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
+                     ->toolTip()
+                     .contains(QLatin1String("DE The folder")),
+                 german);
+        QVERIFY(inGerman(Find<QLabel>(QStringLiteral("lbUpdateCache"))->text()));
+        QVERIFY(inGerman(FWindow->ServerPackageEditor()->windowTitle()));
+        QVERIFY(inGerman(
+            Child<QPushButton>(&FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
+                ->text()));
+        QVERIFY(inGerman(FWindow->GetLangText(TDialogType::Common_Warning)));
+    };
 
     for (const QString& name : {QStringLiteral("Deutsch"), QStringLiteral("English"),
                                 QStringLiteral("Deutsch"), QStringLiteral("Deutsch")}) {
         languages->setCurrentIndex(languages->findText(name));
-        QTest::mouseClick(apply, Qt::LeftButton);
-        QStringList expected;
-        for (int i = 0; i < pages->count() - 1; ++i)
-            expected << pages->tabText(i);
-        QCOMPARE(WindowMenuItems(), expected);
-        QCOMPARE(expected.first().startsWith(QLatin1String("DE ")),
-                 name == QLatin1String("Deutsch"));
+        Click(QStringLiteral("btnConfigure_ApplyLang"));
+        dressed(name == QLatin1String("Deutsch"));
     }
     // Each item still opens its own page.
-    const QList<QAction*> items =
-        Child<QMenu>(FWindow.get(), QStringLiteral("MenuWindow"))->actions();
+    const QList<QAction*> items = Find<QMenu>(QStringLiteral("MenuWindow"))->actions();
     for (int i = items.size() - 1; i >= 0; --i) {
         items.at(i)->trigger();
         QCOMPARE(pages->currentIndex(), i);
     }
+
+    // A new start over the same folder comes up in the chosen language.
+    FWindow.reset();
+    ShowMainWindow();
+    dressed(true);
 }
 
 void TfrmMainTest::titleIsNameLongTitleAndVersion()
@@ -168,60 +212,129 @@ void TfrmMainTest::titleIsNameLongTitleAndVersion()
     QVERIFY(!TfrmMain::LongTitle().trimmed().isEmpty());
 }
 
-void TfrmMainTest::sizeColumnSortsByBytesAndStaysAscending()
+// Watches the busy window: when it shows, notes whether the main window is usable and tries to
+// close it, as an impatient user would.
+class TBusyWatch final : public QObject
 {
-    // Sizes whose texts sort otherwise, one past 4 GiB (sparse) that a 32-bit size would
-    // take for 10 bytes.
-    const QList<QPair<QString, qint64>> files = {
-        {QStringLiteral("a.demo4"), 900},
-        {QStringLiteral("b.demo4"), 10'000},
-        {QStringLiteral("c.demo4"), 50},
-        {QStringLiteral("d.demo4"), (qint64(1) << 32) + 10},
-        {QStringLiteral("e.demo4"), 2'000'000}};
-    for (const auto& [name, size] : files) {
-        QFile file(FFixture->Game().Path(QStringLiteral("Demos/") + name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(size));
+public:
+    explicit TBusyWatch(TfrmMain* window)
+        : FWindow(window)
+    {
+        window->UpdateCacheWindow()->installEventFilter(this);
     }
+    bool Shown = false;
+    bool MainEnabledMeanwhile = true;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !Shown) {
+            Shown = true;
+            MainEnabledMeanwhile = FWindow->isEnabled();
+            FWindow->close();
+        }
+        return false;
+    }
+
+private:
+    TfrmMain* FWindow;
+};
+
+void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
+{
+    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
+    WriteTwoMaps();
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
     ShowMainWindow();
-    auto* page = Child<QWidget>(FWindow.get(), QStringLiteral("tbDemoManager"));
-    auto* list = new TListView(page);
-    list->setObjectName(QStringLiteral("lwDemos_List"));
-    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Size")});
-    page->layout()->addWidget(list);
-    FWindow->ShowPage(page);
-    QTRY_VERIFY(list->isVisible() && list->header()->height() > 0);
-    FWindow->AttachSortableList(list);
-    const QStringList texts = {"900 B", "9.8 KB", "50 B", "4 GB", "1.9 MB"};
-    for (int i = 0; i < files.size(); ++i)
-        new TListItem(list, {files.at(i).first, texts.at(i)});
+    // A cache of an older state of the folder.
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    QVERIFY(WriteMapCache(cacheFile,
+                          {{FFixture->Game().Path(QStringLiteral("Maps/DM-Gone.ut2")),
+                            QStringLiteral("x"), QStringLiteral("Gone"), QStringLiteral("x")}}));
 
-    const auto order = [list] {
-        QStringList names;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            names << list->topLevelItem(i)->text(0);
-        return names;
-    };
-    const QStringList bySize = {"c.demo4", "a.demo4", "b.demo4", "e.demo4", "d.demo4"};
-    QHeaderView* header = list->header();
-    const QPoint sizeColumn(header->sectionViewportPosition(1) + 5, header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeColumn);
-    QCOMPARE(order(), bySize);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeColumn);
-    QCOMPARE(order(), bySize);
+    TBusyWatch watch(FWindow.get());
+    Click(QStringLiteral("btnConfig_Advanced"));
+    Click(QStringLiteral("btnConfig_UpdateCache"));
+    QVERIFY(watch.Shown);
+    QVERIFY(!watch.MainEnabledMeanwhile);
+    QVERIFY(FWindow->isVisible()); // not closed during the work
 
-    // The selected files come in the order the list shows them.
-    list->topLevelItem(3)->setSelected(true);
-    list->topLevelItem(0)->setSelected(true);
-    QStringList selected;
-    TfrmMain::GetSelectedFiles(&selected, list, QStringLiteral("/Demos/"));
-    QCOMPARE(selected, QStringList({"/Demos/c.demo4", "/Demos/e.demo4"}));
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QStringList titles;
+    for (const TMapCacheItem& item : items)
+        titles << QFileInfo(item.FileName).fileName() + QLatin1Char('=') + item.Title +
+                      QLatin1Char('/') + item.Author;
+    titles.sort();
+    QCOMPARE(titles, QStringList({"BR-Third.ut2=Third/Cy", "CTF-Second.ut2=Second/Bob",
+                                  "DM-First.ut2=First/Ann"}));
+    QCOMPARE(FWindow->MapManager()->GetCount(), 3);
+    QVERIFY(FWindow->isEnabled());
+    QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
+    auto* bar = Child<QProgressBar>(FWindow->UpdateCacheWindow(), QStringLiteral("pgProgress"));
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(FDialogs->Calls().size(), 0);
 
-    // The name column ignores letter case.
-    new TListItem(list, {QStringLiteral("B.demo4"), QString()});
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
-    QCOMPARE(order().mid(0, 2).join(QLatin1Char(',')).toLower(), QStringLiteral("a.demo4,b.demo4"));
+    // File > Cache > Update Cache does the same.
+    QFile::remove(cacheFile);
+    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 3);
+
+    // Turning the cache off through the menu shows at once on the open advanced panel.
+    Find<QAction>(QStringLiteral("MenuCacheEnabled"))->trigger();
+    QVERIFY(!Find<QCheckBox>(QStringLiteral("cbConfig_EnableCache"))->isChecked());
+    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
+    QVERIFY(
+        FFixture->ReadSettings().contains("<enablemapmanagercache>False</enablemapmanagercache>"));
+}
+
+void TfrmMainTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack()
+{
+    WriteTwoMaps();
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    ShowMainWindow();
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    const QByteArray oldCache = ReadBytes(cacheFile);
+    QVERIFY(!oldCache.isEmpty());
+    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
+
+    Click(QStringLiteral("btnConfig_Advanced"));
+    const QStringList files = QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden);
+    QVERIFY(SetMode(FFixture->AppDir(), 0555));
+    {
+        TFileProtection protection(FFixture->Root());
+        Click(QStringLiteral("btnConfig_UpdateCache"));
+    }
+    SetMode(FFixture->AppDir(), 0755);
+
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(ReadBytes(cacheFile), oldCache);
+    QVERIFY(FWindow->isEnabled());
+    QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
+    QCOMPARE(QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden), files);
+}
+
+void TfrmMainTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
+{
+    WriteTwoMaps();
+    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    ShowMainWindow();
+    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    const QByteArray cache = ReadBytes(cacheFile);
+    QList<TMapCacheItem> items;
+    QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
+    QCOMPARE(items.size(), 2);
+
+    // The game's drive is not there for now.
+    const QString away = FFixture->Root() + QStringLiteral("/Away");
+    QVERIFY(QDir().rename(FFixture->Game().Root(), away));
+    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
+    QVERIFY(QDir().rename(away, FFixture->Game().Root()));
+
+    QCOMPARE(ReadBytes(cacheFile), cache);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkBalloon).size(), 1);
+    QVERIFY(FWindow->isEnabled());
 }
 
 QTEST_MAIN(TfrmMainTest)

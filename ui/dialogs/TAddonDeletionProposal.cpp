@@ -1,13 +1,14 @@
 #include "TAddonDeletionProposal.h"
 #include "ui_TAddonDeletionProposal.h"
 
-#include "TLanguage.h"
+#include "IPageContext.h"
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
 
-TAddonDeletionProposal::TAddonDeletionProposal(QWidget* parent)
+TAddonDeletionProposal::TAddonDeletionProposal(IPageContext& context, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , FContext(context)
     , FUi(std::make_unique<Ui::TAddonDeletionProposal>())
 {
     FUi->setupUi(this);
@@ -29,10 +30,9 @@ void TAddonDeletionProposal::Prepare(const QString& folder, const QStringList& n
 {
     FUi->lbDeleteHint->setVisible(deleteMode);
     FUi->lbInstallHint->setVisible(!deleteMode);
-    if (FLanguage)
-        setWindowTitle(FLanguage->GetDialogString(
-            deleteMode ? TDialogType::Common_AddonDeletionProposal_Delete
-                       : TDialogType::Common_AddonDeletionProposal_Install));
+    setWindowTitle(FContext.GetLangText(deleteMode
+                                            ? TDialogType::Common_AddonDeletionProposal_Delete
+                                            : TDialogType::Common_AddonDeletionProposal_Install));
     FUi->clbFiles->clear();
     QStringList found;
     const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');

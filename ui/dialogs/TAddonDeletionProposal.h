@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QStringList>
 
-class TLanguage;
+class IPageContext;
 class QListWidget;
 
 namespace Ui {
@@ -20,7 +20,7 @@ class TAddonDeletionProposal final : public QDialog
     Q_DISABLE_COPY_MOVE(TAddonDeletionProposal)
 
 public:
-    explicit TAddonDeletionProposal(QWidget* parent = nullptr);
+    TAddonDeletionProposal(IPageContext& context, QWidget* parent = nullptr);
     ~TAddonDeletionProposal() override;
 
     // Fills the list with the files of Folder named like each of Names and shows the dialog
@@ -29,8 +29,6 @@ public:
     int Execute(const QString& folder, const QStringList& names, bool deleteMode);
     int ExecuteForAddon(const QString& folder, const QString& name, bool deleteMode);
 
-    // The language whose texts the captions come from (not owned).
-    void SetLanguage(TLanguage* language) { FLanguage = language; }
     QListWidget* Files() const;
     // The file names of the ticked rows, in list order.
     QStringList CheckedFiles() const;
@@ -41,6 +39,6 @@ private:
     // Fills the list and dresses the window; Execute then shows it.
     void Prepare(const QString& folder, const QStringList& names, bool deleteMode);
 
+    IPageContext& FContext;
     std::unique_ptr<Ui::TAddonDeletionProposal> FUi;
-    TLanguage* FLanguage = nullptr;
 };

@@ -3,9 +3,8 @@
 
 #include "Guard.h"
 #include "IDialogs.h"
+#include "IPageContext.h"
 #include "KOVAIcons.h"
-#include "TKOVASettings.h"
-#include "TLanguage.h"
 #include "TServerPackage.h"
 #include "TServerPackages.h"
 #include "TemplateFormat.h"
@@ -24,9 +23,10 @@ TServerPackage* PackageOf(const QTreeWidgetItem* row)
 
 } // namespace
 
-TServerPackageEditor::TServerPackageEditor(QWidget* parent)
+TServerPackageEditor::TServerPackageEditor(IPageContext& context, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , FContext(context)
     , FUi(std::make_unique<Ui::TServerPackageEditor>())
 {
     FUi->setupUi(this);
@@ -55,32 +55,21 @@ QTreeWidget* TServerPackageEditor::Items() const
     return FUi->lwItems;
 }
 
-QString TServerPackageEditor::Text(int key) const
-{
-    return FLanguage ? FLanguage->GetDialogString(static_cast<TDialogType>(key)) : QString();
-}
-
-bool TServerPackageEditor::Fill(TKOVASettings* settings, TServerPackages* packages,
-                                TLanguage* language)
+bool TServerPackageEditor::Fill()
 {
     FUi->lwItems->clear();
-    if (!settings || !packages || !language) {
-        FPackages = nullptr;
+    FPackages = FContext.ServerPackages();
+    if (!FPackages)
         return false;
-    }
-    FSettings = settings;
-    FPackages = packages;
-    FLanguage = language;
-    FUi->lwItems->headerItem()->setText(0, Text(int(TDialogType::Col_FileName)));
+    FUi->lwItems->headerItem()->setText(0, FContext.GetLangText(TDialogType::Col_FileName));
     for (int i = 0; i < FPackages->GetCount(); ++i)
         AddRow(i);
     return true;
 }
 
-int TServerPackageEditor::Execute(TKOVASettings* settings, TServerPackages* packages,
-                                  TLanguage* language)
+int TServerPackageEditor::Execute()
 {
-    if (!Fill(settings, packages, language))
+    if (!Fill())
         return QDialog::Rejected;
     return exec();
 }
@@ -99,14 +88,14 @@ void TServerPackageEditor::AddRow(int packageIndex)
 
 void TServerPackageEditor::AddPackageButtonClick()
 {
-    if (!FPackages || !FSettings)
+    if (!FPackages)
         return;
     TFileDialogOptions options;
-    options.Filter = Text(int(TDialogType::Common_Filter_AllFiles));
+    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_AllFiles);
     options.DefaultExt = QStringLiteral("u");
-    options.Title = Text(int(TDialogType::Common_Dialog_SelectFile));
-    options.InitialDir = FSettings->GetPath(TMapPaths::mpSystem);
-    const QStringList files = Dialogs().OpenFiles(this, options);
+    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectFile);
+    options.InitialDir = FContext.Settings().GetPath(TMapPaths::mpSystem);
+    const QStringList files = FContext.Dialogs().OpenFiles(this, options);
     if (files.isEmpty())
         return;
     const QString name = QFileInfo(files.first()).completeBaseName();
@@ -133,9 +122,9 @@ void TServerPackageEditor::RenameButtonClick()
     TServerPackage* package = PackageOf(row);
     if (!package)
         return;
-    const QString prompt = Text(int(TDialogType::Srv_NewName));
+    const QString prompt = FContext.GetLangText(TDialogType::Srv_NewName);
     QString name = package->GetPackageName();
-    if (!Dialogs().InputQuery(this, prompt, prompt, name))
+    if (!FContext.Dialogs().InputQuery(this, prompt, prompt, name))
         return;
     // The name without its extension; a name that is only blanks or an extension changes
     // nothing, since "ServerPackages=" with nothing after it would name no package.
@@ -156,7 +145,8 @@ void TServerPackageEditor::btnSaveClick()
             if (TServerPackage* package = PackageOf(row))
                 package->SetEnabled(row->checkState(0) == Qt::Checked);
         }
-        FPackages->Save();
+        if (!Succeeded(this, FPackages->Save()))
+            return;
     }
     accept();
 }

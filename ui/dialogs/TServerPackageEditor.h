@@ -4,8 +4,7 @@
 
 #include <QDialog>
 
-class TKOVASettings;
-class TLanguage;
+class IPageContext;
 class TServerPackages;
 class QTreeWidget;
 
@@ -21,12 +20,12 @@ class TServerPackageEditor final : public QDialog
     Q_DISABLE_COPY_MOVE(TServerPackageEditor)
 
 public:
-    explicit TServerPackageEditor(QWidget* parent = nullptr);
+    TServerPackageEditor(IPageContext& context, QWidget* parent = nullptr);
     ~TServerPackageEditor() override;
 
-    // Fills the list and shows the editor modally; with any of the three missing it only clears
-    // the list and forgets the package list. Returns the dialog's result.
-    int Execute(TKOVASettings* settings, TServerPackages* packages, TLanguage* language);
+    // Fills the list from the context's server packages and shows the editor modally; without
+    // them it only clears the list. Returns the dialog's result.
+    int Execute();
 
     QTreeWidget* Items() const;
 
@@ -38,12 +37,10 @@ public:
 
 private:
     // Fills the list from the packages; Execute then shows the editor.
-    bool Fill(TKOVASettings* settings, TServerPackages* packages, TLanguage* language);
+    bool Fill();
     void AddRow(int packageIndex);
-    QString Text(int key) const; // a TDialogType member
 
+    IPageContext& FContext;
     std::unique_ptr<Ui::TServerPackageEditor> FUi;
-    TServerPackages* FPackages = nullptr;
-    TKOVASettings* FSettings = nullptr;
-    TLanguage* FLanguage = nullptr;
+    TServerPackages* FPackages = nullptr; // the list shown, from the last Execute
 };

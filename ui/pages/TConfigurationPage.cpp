@@ -1,24 +1,35 @@
 #include "TConfigurationPage.h"
 #include "ui_TConfigurationPage.h"
-#include "ui_TfrmMain.h"
 
 #include "Guard.h"
 #include "IDialogs.h"
+#include "IPageContext.h"
 #include "SystemImages.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
 #include "TUT2003Profile.h"
 #include "TemplateFormat.h"
-#include "TfrmMain.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSignalBlocker>
+#include <QTimer>
 
-TConfigurationPage::TConfigurationPage(TfrmMain& main, QWidget* parent)
-    : QWidget(parent)
-    , FMain(main)
+namespace {
+
+// The height the page's controls need.
+constexpr int KPageHeight = 332;
+
+} // namespace
+
+TConfigurationPage::TConfigurationPage(IPageContext& context, QWidget* parent)
+    : TPageBase(context, parent)
     , FUi(std::make_unique<Ui::TConfigurationPage>())
 {
     FUi->setupUi(this);
+    // The page fits the window at each showing of the window, once the language has set the
+    // captions (and with them the rows of tabs).
+    window()->installEventFilter(this);
     FUi->btnConfig_Advanced->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
     ConnectGuarded(FUi->btnConfigure_BrowsePath, &QPushButton::clicked, this,
                    &TConfigurationPage::btnConfigure_BrowsePathClick);
@@ -47,15 +58,44 @@ TConfigurationPage::TConfigurationPage(TfrmMain& main, QWidget* parent)
 
 TConfigurationPage::~TConfigurationPage() = default;
 
+bool TConfigurationPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window() && event->type() == QEvent::Show)
+        QTimer::singleShot(0, this, &TConfigurationPage::FitConfigurationPage);
+    return TPageBase::eventFilter(watched, event);
+}
+
+void TConfigurationPage::FitConfigurationPage()
+{
+    QWidget* sheet = parentWidget();
+    QWidget* frame = window();
+    if (!sheet || !sheet->isVisible() || frame == this)
+        return;
+    const int missing = KPageHeight - sheet->height();
+    if (missing <= 0)
+        return;
+    if (!FContext.Settings().IsWindowSizeable)
+        frame->setFixedHeight(frame->height() + missing);
+    else
+        frame->resize(frame->width(), frame->height() + missing);
+    QCoreApplication::processEvents();
+}
+
+void TConfigurationPage::SettingsChanged()
+{
+    if (FUi->pnConfig_Advanced->isVisible())
+        ShowAdvancedConfiguration();
+}
+
 void TConfigurationPage::ShowConfigurationPage()
 {
-    TKOVASettings& settings = *FMain.Settings();
-    FUi->btnConfig_Advanced->setVisible(FMain.CheckGamePath());
+    TKOVASettings& settings = FContext.Settings();
+    FUi->btnConfig_Advanced->setVisible(FContext.CheckGamePath());
 
     if (FUi->edConfigure_UT2003Path->text().compare(settings.UTDir, Qt::CaseInsensitive) != 0)
         FUi->edConfigure_UT2003Path->setText(settings.UTDir);
 
-    TUT2003Profile* profiles = FMain.Profiles();
+    TUT2003Profile* profiles = FContext.Profiles();
     const std::unique_ptr<TUTProfile> active = profiles ? profiles->GetActive() : nullptr;
     {
         const QSignalBlocker blocker(FUi->cbConfigure_SelectProfile);
@@ -69,86 +109,81 @@ void TConfigurationPage::ShowConfigurationPage()
         FUi->cbConfigure_SelectProfile->setCurrentIndex(index);
     }
     FUi->lbConfigure_ActiveProfile->setText(
-        FormatTemplate(FMain.GetLangText(TDialogType::Configuration_lbActiveProfile),
+        FormatTemplate(FContext.GetLangText(TDialogType::Configuration_lbActiveProfile),
                        {active ? active->Name : QString()}));
 
-    TKOVALanguage* languages = FMain.LanguageManager();
+    TKOVALanguage& languages = FContext.LanguageManager();
     const QSignalBlocker blocker(FUi->cbConfigure_SelectLang);
     FUi->cbConfigure_SelectLang->clear();
-    FUi->cbConfigure_SelectLang->addItems(languages->GetNames());
-    if (languages->ItemIndex() >= 0)
-        FUi->cbConfigure_SelectLang->setCurrentIndex(languages->ItemIndex());
+    FUi->cbConfigure_SelectLang->addItems(languages.GetNames());
+    if (languages.ItemIndex() >= 0)
+        FUi->cbConfigure_SelectLang->setCurrentIndex(languages.ItemIndex());
 }
 
 void TConfigurationPage::ApplyGameFolder(const QString& folder)
 {
-    TKOVASettings& settings = *FMain.Settings();
+    TKOVASettings& settings = FContext.Settings();
     const QString oldFolder = settings.UTDir;
     settings.SetUTDir(folder);
-    try {
-        settings.SaveToFile();
-    } catch (...) {
+    if (!Succeeded(this, settings.SaveToFile())) {
         // Folders and rules follow the folder only through a reload of the saved file: an
         // unsaved folder would leave them at the old one while the game-folder test passes.
         settings.UTDir = oldFolder;
-        throw;
+        return;
     }
-    if (!FMain.ReloadSettings()) {
+    if (!FContext.ReloadSettings()) {
         // The loaded settings, the folders and the managers are still those of the old folder:
         // the window stays on it, and so does the file when it can be written.
         settings.UTDir = oldFolder;
-        settings.SaveToFile();
+        Succeeded(this, settings.SaveToFile());
         return;
     }
-    FMain.RecreateManagers();
+    FContext.RecreateManagers();
     // The map cache lists the folder it was built for: a new folder needs a new cache.
-    if (FMain.Settings()->EnableMapManagerCache &&
-        FMain.Settings()->UTDir.compare(oldFolder, Qt::CaseSensitive) != 0)
-        FMain.UpdateMapCache();
+    if (settings.EnableMapManagerCache && settings.UTDir.compare(oldFolder, Qt::CaseSensitive) != 0)
+        FContext.UpdateMapCache();
     ShowConfigurationPage();
 }
 
 void TConfigurationPage::btnConfigure_BrowsePathClick()
 {
-    QString folder = FMain.Settings()->UTDir;
-    if (!BrowseForFolder(CSIDL_DRIVES, FMain.GetLangText(TDialogType::Configuration_BrowseForDir),
-                         folder))
+    QString folder = FContext.Settings().UTDir;
+    if (!BrowseForFolder(CSIDL_DRIVES,
+                         FContext.GetLangText(TDialogType::Configuration_BrowseForDir), folder))
         return;
-    if (FMain.Settings()->IsValidUTDir(folder)) {
+    if (FContext.Settings().IsValidUTDir(folder)) {
         ApplyGameFolder(folder);
     } else {
-        Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Warning),
-                             FMain.GetLangText(TDialogType::Configuration_InvalidUTDir),
-                             TMsgDlgType::mtWarning, mbOK);
+        FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Warning),
+                                      FContext.GetLangText(TDialogType::Configuration_InvalidUTDir),
+                                      TMsgDlgType::mtWarning, mbOK);
     }
 }
 
 void TConfigurationPage::btnConfigure_SearchPathClick()
 {
-    QString folder;
-    if (!FMain.Settings()->GetUTDirFromRegistry(folder))
-        return;
-    if (FMain.Settings()->IsValidUTDir(folder))
-        ApplyGameFolder(folder);
+    const TResult<QString> folder = FContext.Settings().GetUTDirFromRegistry();
+    if (folder && FContext.Settings().IsValidUTDir(*folder))
+        ApplyGameFolder(*folder);
 }
 
 void TConfigurationPage::btnConfigure_ApplyPathClick()
 {
     const QString folder = FUi->edConfigure_UT2003Path->text();
-    if (FMain.Settings()->IsValidUTDir(folder)) {
+    if (FContext.Settings().IsValidUTDir(folder)) {
         ApplyGameFolder(folder);
         return;
     }
-    Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Warning),
-                         FMain.GetLangText(TDialogType::Configuration_InvalidUTDir),
-                         TMsgDlgType::mtWarning, mbOK);
-    FUi->edConfigure_UT2003Path->setText(FMain.Settings()->UTDir);
+    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Warning),
+                                  FContext.GetLangText(TDialogType::Configuration_InvalidUTDir),
+                                  TMsgDlgType::mtWarning, mbOK);
+    FUi->edConfigure_UT2003Path->setText(FContext.Settings().UTDir);
 }
 
 void TConfigurationPage::cbConfigure_SelectProfileChange()
 {
     const int index = FUi->cbConfigure_SelectProfile->currentIndex();
-    TUT2003Profile* profiles = FMain.Profiles();
+    TUT2003Profile* profiles = FContext.Profiles();
     const TUTProfile* selected = profiles && index >= 0 ? profiles->GetItem(index) : nullptr;
     if (!selected) {
         FUi->btnConfigure_ApplyProfile->setEnabled(false);
@@ -161,15 +196,16 @@ void TConfigurationPage::cbConfigure_SelectProfileChange()
 void TConfigurationPage::btnConfigure_ApplyProfileClick()
 {
     const int index = FUi->cbConfigure_SelectProfile->currentIndex();
-    TUT2003Profile* profiles = FMain.Profiles();
+    TUT2003Profile* profiles = FContext.Profiles();
     const TUTProfile* selected = profiles && index >= 0 ? profiles->GetItem(index) : nullptr;
     if (!selected)
         return;
-    // A failed backup raises before "User.ini" is touched; the error box says why.
-    profiles->Activate(*selected);
-    Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Information),
-                         FMain.GetLangText(TDialogType::Profiles_ProfileActivated),
-                         TMsgDlgType::mtInformation, mbOK);
+    // A failed backup stops before "User.ini" is touched; the error box says why.
+    if (!Succeeded(this, profiles->Activate(*selected)))
+        return;
+    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
+                                  FContext.GetLangText(TDialogType::Profiles_ProfileActivated),
+                                  TMsgDlgType::mtInformation, mbOK);
     // The page shows the profile now active; the button keeps its state.
     const bool enabled = FUi->btnConfigure_ApplyProfile->isEnabled();
     ShowConfigurationPage();
@@ -178,27 +214,25 @@ void TConfigurationPage::btnConfigure_ApplyProfileClick()
 
 void TConfigurationPage::btnConfigure_EditProfilesClick()
 {
-    FMain.ShowPage(FMain.Form()->tbProfiles);
+    FContext.ShowPage(QStringLiteral("tbProfiles"));
 }
 
 void TConfigurationPage::btnConfigure_ApplyLangClick()
 {
     const int index = FUi->cbConfigure_SelectLang->currentIndex();
-    TKOVALanguage* languages = FMain.LanguageManager();
-    if (index < 0 || index >= languages->GetCount())
+    const TKOVALanguage& languages = FContext.LanguageManager();
+    if (index < 0 || index >= languages.GetCount())
         return;
-    languages->SetItemIndex(index);
-    languages->GetLanguage(index)->Apply();
-    FMain.ApplyLanguageToDialogs();
-    FMain.Settings()->Language = languages->GetLanguageCode(index);
-    FMain.Settings()->SaveToFile();
-    FMain.BuildWindowMenu(FMain.Form()->MenuWindow);
+    FContext.ApplyLanguage(index);
+    FContext.Settings().Language = languages.GetLanguageCode(index);
+    if (!Succeeded(this, FContext.Settings().SaveToFile()))
+        return;
     ShowConfigurationPage();
 }
 
 void TConfigurationPage::btnConfig_AdvancedClick()
 {
-    if (!FMain.CheckGamePath())
+    if (!FContext.CheckGamePath())
         return;
     ShowAdvancedConfiguration();
     FUi->pnConfig_Main->hide();
@@ -207,46 +241,42 @@ void TConfigurationPage::btnConfig_AdvancedClick()
 
 void TConfigurationPage::ShowAdvancedConfiguration()
 {
-    if (!FMain.CheckGamePath())
+    if (!FContext.CheckGamePath())
         return;
-    const TKOVASettings& settings = *FMain.Settings();
+    const TKOVASettings& settings = FContext.Settings();
     FUi->cbConfig_IsWindowResizeable->setChecked(settings.IsWindowSizeable);
     FUi->cbConfig_InstallUnknownContents->setChecked(settings.GetInstallUnknownContent());
     FUi->cbConfig_EnableCache->setChecked(settings.EnableMapManagerCache);
     FUi->btnConfig_UpdateCache->setEnabled(settings.EnableMapManagerCache);
 }
 
-void TConfigurationPage::RefreshAdvancedIfVisible()
-{
-    if (FUi->pnConfig_Advanced->isVisible())
-        ShowAdvancedConfiguration();
-}
-
 void TConfigurationPage::btnConfig_SaveClick()
 {
-    TKOVASettings& settings = *FMain.Settings();
+    TKOVASettings& settings = FContext.Settings();
     const bool cacheWasOn = settings.EnableMapManagerCache;
     settings.IsWindowSizeable = FUi->cbConfig_IsWindowResizeable->isChecked();
     settings.EnableMapManagerCache = FUi->cbConfig_EnableCache->isChecked();
     settings.SetInstallUnknownContent(FUi->cbConfig_InstallUnknownContents->isChecked() ? 1 : 0);
-    settings.SaveToFile();
+    if (!Succeeded(this, settings.SaveToFile()))
+        return;
     FUi->btnConfig_UpdateCache->setEnabled(settings.EnableMapManagerCache);
     if (settings.EnableMapManagerCache && !cacheWasOn &&
-        Dialogs().MessageBox(&FMain, FMain.GetLangText(TDialogType::Common_Confirmation),
-                             FMain.GetLangText(TDialogType::Common_Update_Cache),
-                             TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes)
-        FMain.UpdateMapCache();
+        FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Confirmation),
+                                      FContext.GetLangText(TDialogType::Common_Update_Cache),
+                                      TMsgDlgType::mtConfirmation,
+                                      mbYes | mbNo) == TModalResult::mrYes)
+        FContext.UpdateMapCache();
 }
 
 void TConfigurationPage::btnConfig_MainClick()
 {
-    FMain.ReloadSettings();
+    FContext.ReloadSettings();
     FUi->pnConfig_Advanced->hide();
     FUi->pnConfig_Main->show();
 }
 
 void TConfigurationPage::btnConfig_UpdateCacheClick()
 {
-    if (FMain.Settings()->EnableMapManagerCache)
-        FMain.UpdateMapCache();
+    if (FContext.Settings().EnableMapManagerCache)
+        FContext.UpdateMapCache();
 }

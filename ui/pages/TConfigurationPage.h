@@ -2,9 +2,7 @@
 
 #include <memory>
 
-#include <QWidget>
-
-class TfrmMain;
+#include "TPageBase.h"
 
 namespace Ui {
 class TConfigurationPage;
@@ -12,21 +10,23 @@ class TConfigurationPage;
 
 // The Configuration page: the game folder, the active "User.ini" profile, the interface
 // language, and the advanced panel with the tool's own options.
-class TConfigurationPage final : public QWidget
+class TConfigurationPage final : public TPageBase
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TConfigurationPage)
 
 public:
-    TConfigurationPage(TfrmMain& main, QWidget* parent);
+    TConfigurationPage(IPageContext& context, QWidget* parent);
     ~TConfigurationPage() override;
+
+    void RefreshPage() override { ShowConfigurationPage(); }
+    // The advanced panel, when shown, follows the settings (File > Cache changes one).
+    void SettingsChanged() override;
 
     // The page's refresh handler.
     void ShowConfigurationPage();
     // Fills the advanced panel from the settings.
     void ShowAdvancedConfiguration();
-    // Fills the advanced panel again when it is the one shown.
-    void RefreshAdvancedIfVisible();
 
     void btnConfigure_BrowsePathClick();
     void btnConfigure_SearchPathClick();
@@ -40,11 +40,16 @@ public:
     void btnConfig_MainClick();
     void btnConfig_UpdateCacheClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Stores a valid folder, saves and reloads the settings, re-creates the managers and
     // refreshes the page; the map cache follows the new folder.
     void ApplyGameFolder(const QString& folder);
+    // Grows the window when the page's tab sheet is lower than the page needs (large fonts,
+    // several rows of tabs).
+    void FitConfigurationPage();
 
-    TfrmMain& FMain;
     std::unique_ptr<Ui::TConfigurationPage> FUi;
 };

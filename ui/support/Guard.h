@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "IDialogs.h"
-#include "TIniFile.h"
+#include "TResult.h"
 
 // Runs an event handler. An error nobody handled ends the handler there and is shown in the
 // exception box, the way the window system's own loop shows one; the program goes on. Qt's event
@@ -31,4 +31,17 @@ QMetaObject::Connection ConnectGuarded(TSender* sender, TSignal signal, TReceive
     return QObject::connect(sender, signal, receiver, [receiver, method] {
         RunGuarded(receiver, [&] { (receiver->*method)(); });
     });
+}
+
+// Shows the error of a failed model operation in the exception box, as RunGuarded shows an
+// unhandled one, and tells whether the operation succeeded. A user's No or Cancel is no error:
+// it is not shown.
+template <class T> bool Succeeded(QWidget* owner, const TResult<T>& result)
+{
+    if (result)
+        return true;
+    const TErrorCode code = result.Error().Code;
+    if (code != TErrorCode::ecDeclined && code != TErrorCode::ecCancelled)
+        Dialogs().ShowException(owner, result.Error().Message);
+    return false;
 }

@@ -2,10 +2,20 @@
 
 #include <functional>
 
+#include <QList>
 #include <QTreeWidget>
 
-// A list view in report style whose rows sort through a compare event, the way the file lists
-// of the main window sort: a click on a column header sorts by that column, always ascending.
+// How one column of a file list sorts: by its text without regard to letter case, or by the
+// number each row keeps for it (TListView::SetSortNumber), such as a size in bytes.
+enum class TListSort
+{
+    lsText,
+    lsNumber
+};
+
+// A list view in report style whose page installs its own comparison: a click on a column
+// header then sorts the rows (TListItem rows) by that column, always ascending. Without one,
+// headers sort nothing.
 class TListView final : public QTreeWidget
 {
     Q_OBJECT
@@ -18,18 +28,22 @@ public:
 
     explicit TListView(QWidget* parent = nullptr);
 
-    void SetCompare(TCompare compare) { FCompare = std::move(compare); }
+    void SetCompare(TCompare compare);
+    // The comparison of a file list: column I sorts as Columns[I] says; a column past the list
+    // compares as equal.
+    void SetSortColumns(const QList<TListSort>& columns);
     int Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b, int column) const;
 
-signals:
-    // A column header was clicked.
-    void ColumnClicked(int column);
+    // The number Item sorts by in Column under lsNumber.
+    static void SetSortNumber(QTreeWidgetItem* item, int column, qint64 value);
 
 private:
+    void HeaderClicked(int column);
+
     TCompare FCompare;
 };
 
-// A row of a TListView: it sorts by its list's compare event.
+// A row of a TListView: it sorts by its list's comparison.
 class TListItem final : public QTreeWidgetItem
 {
 public:

@@ -158,11 +158,6 @@ TPageControl::TPageControl(QWidget* parent)
     FTabBar->installEventFilter(this);
 }
 
-int TPageControl::TabAt(const QPoint& pos) const
-{
-    return FTabBar->TabAtPoint(pos);
-}
-
 QRect TPageControl::TabRect(int index) const
 {
     return FTabBar->Rect(index);

@@ -19,8 +19,6 @@ public:
 
     // Asked before a change by the user; false refuses it. Unset: every change passes.
     void SetChanging(std::function<bool()> allowChange) { FAllowChange = std::move(allowChange); }
-    // The tab under Pos (in the tab bar's coordinates); -1 for none.
-    int TabAt(const QPoint& pos) const;
     // The area of tab Index in the tab bar's coordinates.
     QRect TabRect(int index) const;
     // Whether the user may leave the current page now.

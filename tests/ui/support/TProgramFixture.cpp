@@ -120,12 +120,6 @@ QString WriteScreenshot(const TGameFolder& game, const QString& fileName)
         BitmapBytes24(8, 6, [](int x, int y) { return QuadrantColour(x, y, 8, 6); }));
 }
 
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TGameFolder.h"
+#include "TestFiles.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -61,7 +62,6 @@ QString WriteMap(const TGameFolder& game, const QString& fileName, const std::st
 // A small 24-bit bitmap in the game's ScreenShots folder, as the game names its screenshots.
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
-QByteArray ReadBytes(const QString& path);
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),

@@ -1,0 +1,223 @@
+#include "TPageContextDouble.h"
+
+#include "IDialogs.h"
+#include "PageTable.h"
+#include "SystemImages.h"
+#include "TAddonDeletionProposal.h"
+#include "TEventManager.h"
+#include "TInstallationManagers.h"
+#include "TKOVALanguage.h"
+#include "TMapManager.h"
+#include "TPageBase.h"
+#include "TProgramFixture.h"
+#include "TQtLanguageForm.h"
+#include "TSystemManager.h"
+#include "TUTMap.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+
+TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
+    : FForms(std::make_shared<QList<ILanguageForm*>>())
+    , FHost(std::make_unique<QWidget>())
+{
+    FHost->setObjectName(QStringLiteral("frmMain"));
+    new QVBoxLayout(FHost.get());
+    FSettingsOwner = std::make_unique<TKOVASettings>(fixture.AppDir(), fixture.SettingsFile());
+    FSettings = FSettingsOwner.get();
+    if (!FSettings->LoadFromFile())
+        qFatal("TPageContextDouble: the fixture's settings do not load");
+
+    FHostForm = std::make_unique<TQtLanguageForm>(FHost.get());
+    FForms->append(FHostForm.get());
+    FLanguages = std::make_unique<TKOVALanguage>(FForms, fixture.AppDir(), QStringLiteral("Lang"));
+    FLanguages->SetItemIndex(FLanguages->IndexOfCode(FSettings->Language));
+    if (!CurrentLanguage())
+        qFatal("TPageContextDouble: the fixture's language is missing");
+    FLanguages->SetOnLanguageLoaded([this](TLanguage*) {
+        for (TPageBase* page : Pages())
+            page->LanguageChanged();
+    });
+
+    QDir().mkpath(fixture.AppFile(QStringLiteral("Profiles/Backups")));
+    FManagers = std::make_unique<TInstallationManagers>(
+        &FSettings, fixture.AppDir(), fixture.AppFile(QStringLiteral("cache.xml")));
+    FManagers->Create();
+    FSystemManager = std::make_unique<TSystemManager>(&FSettings, CurrentLanguage(),
+                                                      QCoreApplication::applicationFilePath());
+    FEventManager = std::make_unique<TEventManager>();
+    FSettings->OnChanged = [this] {
+        for (TPageBase* page : Pages())
+            page->SettingsChanged();
+    };
+}
+
+TPageContextDouble::~TPageContextDouble()
+{
+    FSettings->OnChanged = nullptr;
+    FHost.reset();
+    FEventManager.reset();
+    FManagers.reset();
+}
+
+TPageBase* TPageContextDouble::CreatePage(const QString& tabSheet)
+{
+    if (!FindPageEntry(tabSheet))
+        qFatal("No page table entry for %s", qPrintable(tabSheet));
+    // A holder per page, so that walking the table makes only this page.
+    auto* holder = new QWidget(FHost.get());
+    new QVBoxLayout(holder);
+    auto* sheet = new QWidget(holder);
+    sheet->setObjectName(tabSheet);
+    holder->layout()->addWidget(sheet);
+    FHost->layout()->addWidget(holder);
+    CreatePages(*this, holder, *FEventManager);
+    TPageBase* page = PageIn(sheet);
+    if (!page)
+        qFatal("The page table makes no page in %s", qPrintable(tabSheet));
+
+    FHost->show();
+    if (!QTest::qWaitForWindowExposed(FHost.get()))
+        qWarning("The page's form was not exposed");
+    CurrentLanguage()->Apply();
+    if (const TEventMethod handler = FEventManager->Find(sheet))
+        handler();
+    return page;
+}
+
+QWidget* TPageContextDouble::Host() const
+{
+    return FHost.get();
+}
+
+QList<TPageBase*> TPageContextDouble::Pages() const
+{
+    return FHost ? FHost->findChildren<TPageBase*>() : QList<TPageBase*>();
+}
+
+TLanguage* TPageContextDouble::CurrentLanguage() const
+{
+    const int index = FLanguages->ItemIndex();
+    return index >= 0 && index < FLanguages->GetCount() ? FLanguages->GetLanguage(index) : nullptr;
+}
+
+QString TPageContextDouble::GetLangText(TDialogType key) const
+{
+    const TLanguage* language = CurrentLanguage();
+    return language
+               ? language->GetDialogString(key).replace(QLatin1String("\r\n"), QLatin1String("\n"))
+               : QString();
+}
+
+TUT2003Profile* TPageContextDouble::Profiles() const
+{
+    return FManagers->Profiles();
+}
+
+TMapManager* TPageContextDouble::MapManager() const
+{
+    return FManagers->MapManager();
+}
+
+TScreenShotManager* TPageContextDouble::ScreenShotManager() const
+{
+    return FManagers->ScreenShotManager();
+}
+
+TCacheManager* TPageContextDouble::CacheManager() const
+{
+    return FManagers->CacheManager();
+}
+
+TServerPackages* TPageContextDouble::ServerPackages() const
+{
+    return FManagers->ServerPackages();
+}
+
+IDialogs& TPageContextDouble::Dialogs() const
+{
+    return ::Dialogs();
+}
+
+TSystemImages& TPageContextDouble::SystemImageList() const
+{
+    return SystemImages();
+}
+
+TAddonDeletionProposal& TPageContextDouble::AddonDeletionProposal() const
+{
+    if (!FSelection) {
+        auto* self = const_cast<TPageContextDouble*>(this);
+        FSelection = new TAddonDeletionProposal(*self, FHost.get());
+        self->FSelectionForm = std::make_unique<TQtLanguageForm>(FSelection);
+        FForms->append(FSelectionForm.get());
+        if (TLanguage* language = CurrentLanguage())
+            language->Apply();
+    }
+    return *FSelection;
+}
+
+bool TPageContextDouble::CheckGamePath()
+{
+    if (FSettings->IsValidUTDir(FSettings->UTDir))
+        return true;
+    ::Dialogs().ShowBalloonTip(
+        FHost->findChild<QLineEdit*>(QStringLiteral("edConfigure_UT2003Path")),
+        GetLangText(TDialogType::Common_PathInvalid),
+        GetLangText(TDialogType::Common_UnableToLocateDirectory), TBalloonIcon::biError);
+    return false;
+}
+
+void TPageContextDouble::ShowPage(const QString& tabSheet)
+{
+    FOrders << QStringLiteral("ShowPage ") + tabSheet;
+    if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(tabSheet)))
+        handler();
+}
+
+void TPageContextDouble::RunGame(const TUTMap* map, const QString& options)
+{
+    FOrders << QStringLiteral("RunGame ") +
+                   (map ? QFileInfo(map->FileName()).fileName() : QStringLiteral("-")) + options;
+}
+
+bool TPageContextDouble::ReloadSettings()
+{
+    FOrders << QStringLiteral("ReloadSettings");
+    const TResult<void> loaded = FSettings->LoadFromFile();
+    if (!loaded)
+        ::Dialogs().MessageBox(nullptr, QStringLiteral("Fatal Error"), loaded.Error().Message,
+                               TMsgDlgType::mtError, mbOK);
+    return bool(loaded);
+}
+
+void TPageContextDouble::RecreateManagers()
+{
+    FOrders << QStringLiteral("RecreateManagers");
+    FManagers->Free();
+    FManagers->Create();
+}
+
+void TPageContextDouble::UpdateMapCache()
+{
+    FOrders << QStringLiteral("UpdateMapCache");
+}
+
+void TPageContextDouble::ApplyLanguage(int index)
+{
+    FOrders << QStringLiteral("ApplyLanguage %1").arg(index);
+    if (index < 0 || index >= FLanguages->GetCount())
+        return;
+    FLanguages->SetItemIndex(index);
+    FLanguages->GetLanguage(index)->Apply();
+}
+
+void TPageContextDouble::EditServerPackages()
+{
+    FOrders << QStringLiteral("EditServerPackages");
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "IPageContext.h"
+#include "ILanguageForm.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class QWidget;
+class TInstallationManagers;
+class TPageBase;
+class TProgramFixture;
+
+// The page context without the main window, for page and dialog tests: the settings, the
+// languages and the managers over a program fixture, made as the window makes them. Orders are
+// recorded in Orders(); those that change what the pages read (ReloadSettings,
+// RecreateManagers, ApplyLanguage, ShowPage of a page made here) are carried out too, while
+// RunGame, UpdateMapCache and EditServerPackages only leave their record.
+class TPageContextDouble final : public IPageContext
+{
+public:
+    explicit TPageContextDouble(const TProgramFixture& fixture);
+    ~TPageContextDouble() override;
+    TPageContextDouble(const TPageContextDouble&) = delete;
+    TPageContextDouble& operator=(const TPageContextDouble&) = delete;
+
+    // Makes the page that the page table puts in the tab sheet of that name, in a tab sheet of
+    // that name inside the host form, registers its refresh handler, shows the host dressed in
+    // the language in use and runs the handler, as becoming the active page does. The page, or
+    // a test failure.
+    TPageBase* CreatePage(const QString& tabSheet);
+    template <class TPage> TPage* Create(const QString& tabSheet)
+    {
+        return static_cast<TPage*>(CreatePage(tabSheet));
+    }
+    // The form the pages live in; the language dresses it as the main window ("frmMain").
+    QWidget* Host() const;
+
+    // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
+    // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
+    // "EditServerPackages".
+    const QStringList& Orders() const { return FOrders; }
+    void ClearOrders() { FOrders.clear(); }
+
+    TKOVASettings& Settings() const override { return *FSettings; }
+    TKOVALanguage& LanguageManager() const override { return *FLanguages; }
+    TLanguage* CurrentLanguage() const override;
+    QString GetLangText(TDialogType key) const override;
+    TUT2003Profile* Profiles() const override;
+    TMapManager* MapManager() const override;
+    TScreenShotManager* ScreenShotManager() const override;
+    TCacheManager* CacheManager() const override;
+    TServerPackages* ServerPackages() const override;
+    TSystemManager* SystemManager() const override { return FSystemManager.get(); }
+    TEventManager& EventManager() const override { return *FEventManager; }
+    IDialogs& Dialogs() const override;
+    TSystemImages& SystemImageList() const override;
+    TAddonDeletionProposal& AddonDeletionProposal() const override;
+    bool CheckGamePath() override;
+    void ShowPage(const QString& tabSheet) override;
+    void RunGame(const TUTMap* map, const QString& options) override;
+    bool ReloadSettings() override;
+    void RecreateManagers() override;
+    void UpdateMapCache() override;
+    void ApplyLanguage(int index) override;
+    void EditServerPackages() override;
+
+private:
+    QList<TPageBase*> Pages() const;
+
+    QStringList FOrders;
+    std::unique_ptr<TKOVASettings> FSettingsOwner;
+    TKOVASettings* FSettings = nullptr; // the managers read the settings through this
+    TLanguageForms FForms;
+    std::unique_ptr<ILanguageForm> FHostForm;
+    std::unique_ptr<ILanguageForm> FSelectionForm;
+    std::unique_ptr<TKOVALanguage> FLanguages;
+    std::unique_ptr<TInstallationManagers> FManagers;
+    std::unique_ptr<TSystemManager> FSystemManager;
+    std::unique_ptr<TEventManager> FEventManager;
+    std::unique_ptr<QWidget> FHost;
+    mutable TAddonDeletionProposal* FSelection = nullptr;
+};

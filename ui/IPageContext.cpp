@@ -1,0 +1,41 @@
+#include "IPageContext.h"
+
+#include "GamePath.h"
+
+#include <QTreeWidget>
+
+namespace {
+
+// The folder a drag list stands for, kept on the list itself so it goes with the list.
+const char* const KDragFolder = "kovaDragFolder";
+
+} // namespace
+
+void IPageContext::GetSelectedFiles(QStringList* list, const QTreeWidget* listView,
+                                    const QString& folder)
+{
+    if (!list || !listView)
+        return;
+    const QString prefix = WithTrailingSeparator(folder);
+    for (int i = 0; i < listView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = listView->topLevelItem(i);
+        if (item->isSelected())
+            list->append(prefix + item->text(0));
+    }
+}
+
+void IPageContext::AddDragList(QTreeWidget* list, TMapPaths folder)
+{
+    if (list)
+        list->setProperty(KDragFolder, static_cast<int>(folder));
+}
+
+bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
+{
+    const auto* list = qobject_cast<const QTreeWidget*>(source);
+    const QVariant folder = list ? list->property(KDragFolder) : QVariant();
+    if (!folder.isValid())
+        return false;
+    GetSelectedFiles(files, list, Settings().GetPath(static_cast<TMapPaths>(folder.toInt())));
+    return true;
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "TDialogType.h"
+#include "TKOVASettings.h"
+
+#include <QString>
+#include <QStringList>
+
+class IDialogs;
+class QObject;
+class QTreeWidget;
+class TAddonDeletionProposal;
+class TCacheManager;
+class TEventManager;
+class TKOVALanguage;
+class TLanguage;
+class TMapManager;
+class TScreenShotManager;
+class TServerPackages;
+class TSystemImages;
+class TSystemManager;
+class TUT2003Profile;
+class TUTMap;
+
+// What a page or dialog of the main window may reach: the objects the pages share and the few
+// orders the window carries out for them. The main window implements it; page tests use the
+// double in tests/ui/support, so a page never needs the window's class (the layering test
+// fails on a page or dialog that includes it).
+//
+// Adding a page:
+//  1. A class TXxxPage : TPageBase in ui/pages, constructed with (IPageContext&, QWidget*
+//     tabSheet); its refresh handler is RefreshPage(), which runs the handler named after the
+//     page ("ShowXxxPage"). Handlers connect in the constructor with ConnectGuarded.
+//  2. Its form ui/forms/TXxxPage.ui (class TXxxPage), controls named as the language files
+//     name them; the language dresses them through the main window's form sections.
+//  3. One line in the page table (ui/pages/PageTable.cpp): the tab sheet of TfrmMain.ui that
+//     holds the page, and MakePage<TXxxPage>.
+//  4. Its test in tests/ui: a TPageContextDouble over a TProgramFixture, CreatePage with the
+//     tab sheet's name, then drive the controls by name and answer dialogs with
+//     TScriptedDialogs.
+// A list of files sorts by the comparisons its page installs on its TListView (SetSortColumns);
+// a list the archive window takes drags from is marked with AddDragList.
+class IPageContext
+{
+public:
+    virtual ~IPageContext() = default;
+
+    // The shared objects. The five managers of the game folder are made again when a new game
+    // folder is applied: ask for them at each use and never keep them. None is null while the
+    // window runs.
+    virtual TKOVASettings& Settings() const = 0;
+    virtual TKOVALanguage& LanguageManager() const = 0;
+    // The language in use; null only before one was chosen.
+    virtual TLanguage* CurrentLanguage() const = 0;
+    // The text of a message key in the language in use; empty when it has none.
+    virtual QString GetLangText(TDialogType key) const = 0;
+    virtual TUT2003Profile* Profiles() const = 0;
+    virtual TMapManager* MapManager() const = 0;
+    virtual TScreenShotManager* ScreenShotManager() const = 0;
+    virtual TCacheManager* CacheManager() const = 0;
+    virtual TServerPackages* ServerPackages() const = 0;
+    virtual TSystemManager* SystemManager() const = 0;
+    // The page-handler registry: each page's refresh handler under its tab sheet.
+    virtual TEventManager& EventManager() const = 0;
+    // Every message box, question and file dialog goes through it.
+    virtual IDialogs& Dialogs() const = 0;
+    // The small file-type icons the file lists share.
+    virtual TSystemImages& SystemImageList() const = 0;
+    // The add-on file selection, made once and dressed by the language with the window.
+    virtual TAddonDeletionProposal& AddonDeletionProposal() const = 0;
+
+    // True when the game folder is valid; otherwise a balloon tip on the Configuration page's
+    // folder edit says why, and the caller does nothing more.
+    virtual bool CheckGamePath() = 0;
+    // Makes the page in the tab sheet of that name the active page and runs its refresh handler
+    // (also when it already was the active page).
+    virtual void ShowPage(const QString& tabSheet) = 0;
+    // Starts the game on Map with Options appended to the map's file name; nothing for no map.
+    virtual void RunGame(const TUTMap* map, const QString& options) = 0;
+    // Reads the settings file again, all or nothing: a file that fails keeps the settings in
+    // use and its error is shown. False when it failed.
+    virtual bool ReloadSettings() = 0;
+    // Frees and re-makes the five managers of the game folder.
+    virtual void RecreateManagers() = 0;
+    // Deletes and rebuilds the map cache behind the busy window; without a valid game folder
+    // only the balloon tip of CheckGamePath.
+    virtual void UpdateMapCache() = 0;
+    // Makes language Index the one in use: every form is dressed again, the pages' texts and
+    // the Window menu follow. Nothing is saved here.
+    virtual void ApplyLanguage(int index) = 0;
+    // The server-package editor over the lines of the game's main INI file, read again; only
+    // with a valid game folder.
+    virtual void EditServerPackages() = 0;
+
+    // Appends Folder (a separator is added when missing) followed by the caption of each
+    // selected row of ListView, in list order. Nothing for no list or list view.
+    static void GetSelectedFiles(QStringList* list, const QTreeWidget* listView,
+                                 const QString& folder);
+    // Marks a page's list as one the archive window takes drags from: its rows are files of
+    // Folder.
+    static void AddDragList(QTreeWidget* list, TMapPaths folder);
+    // For a list marked by AddDragList: true, with the full paths of its selected rows in list
+    // order appended to Files. False (Files untouched) for any other source.
+    bool DraggedFiles(const QObject* source, QStringList* files) const;
+};

@@ -1,0 +1,80 @@
+#include "PageTable.h"
+
+#include "KOVAIcons.h"
+#include "TConfigurationPage.h"
+#include "TEventManager.h"
+#include "TPageBase.h"
+
+#include <QLayout>
+#include <QPointer>
+#include <QVBoxLayout>
+
+const QList<TPageEntry>& PageTable()
+{
+    // One entry per line, with a line between entries.
+    static const QList<TPageEntry> table = {
+        {QStringLiteral("tbConfiguration"), kiConfiguration, MakePage<TConfigurationPage>},
+        //
+        {QStringLiteral("tbStatistics"), kiStatistics},
+        //
+        {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
+        //
+        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
+        //
+        {QStringLiteral("tbUTSettings"), kiGameSettings},
+        //
+        {QStringLiteral("tbProfiles"), kiProfiles},
+        //
+        {QStringLiteral("tbMapManager"), kiMaps},
+        //
+        {QStringLiteral("tbScreenshotManager"), kiScreenshots},
+        //
+        {QStringLiteral("tbMutatorManager"), kiAddSection},
+        //
+        {QStringLiteral("tbDemoManager"), kiDemos},
+        //
+        {QStringLiteral("tbCacheManager"), kiCache},
+        //
+        {QStringLiteral("tbAbout"), kiAbout},
+    };
+    return table;
+}
+
+const TPageEntry* FindPageEntry(const QString& tabSheet)
+{
+    for (const TPageEntry& entry : PageTable()) {
+        if (entry.TabSheet == tabSheet)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void CreatePages(IPageContext& context, QWidget* root, TEventManager& registry)
+{
+    for (const TPageEntry& entry : PageTable()) {
+        QWidget* sheet = root->findChild<QWidget*>(entry.TabSheet);
+        if (!sheet)
+            continue;
+        QPointer<TPageBase> page;
+        if (entry.Create) {
+            page = entry.Create(context, sheet);
+            if (!sheet->layout()) {
+                auto* layout = new QVBoxLayout(sheet);
+                layout->setContentsMargins(0, 0, 0, 0);
+            }
+            sheet->layout()->addWidget(page);
+        }
+        if (entry.Refreshes) {
+            registry.Register(sheet, [page] {
+                if (page)
+                    page->RefreshPage();
+            });
+        }
+    }
+}
+
+TPageBase* PageIn(const QWidget* tabSheet)
+{
+    return tabSheet ? tabSheet->findChild<TPageBase*>(QString(), Qt::FindDirectChildrenOnly)
+                    : nullptr;
+}
