@@ -44,62 +44,51 @@ QByteArray EncodeWindows1252(const QString& text)
     return bytes;
 }
 
-QString DecodeUtf16LE(const QByteArray& bytes)
-{
-    const qsizetype count = bytes.size() / 2;
-    QString text(count, Qt::Uninitialized);
-    QChar* out = text.data();
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
-    for (qsizetype i = 0; i < count; ++i)
-        out[i] = QChar(static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8)));
-    return text;
-}
-
-QByteArray EncodeUtf16LE(const QString& text)
-{
-    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-    char* out = bytes.data();
-    for (const QChar c : text) {
-        *out++ = static_cast<char>(c.unicode() & 0xFF);
-        *out++ = static_cast<char>(c.unicode() >> 8);
-    }
-    return bytes;
-}
-
 namespace {
 
-QString DecodeUtf16BE(const QByteArray& bytes)
+// UTF-16 of either byte order; High is the index (0 or 1) of each unit's high byte.
+QString DecodeUtf16(const QByteArray& bytes, int high)
 {
     const qsizetype count = bytes.size() / 2;
     QString text(count, Qt::Uninitialized);
     QChar* out = text.data();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
     for (qsizetype i = 0; i < count; ++i)
-        out[i] = QChar(static_cast<char16_t>((in[2 * i] << 8) | in[2 * i + 1]));
+        out[i] = QChar(static_cast<char16_t>((in[2 * i + high] << 8) | in[2 * i + 1 - high]));
     return text;
 }
 
-QByteArray EncodeUtf16BE(QStringView text)
+QByteArray EncodeUtf16(QStringView text, int high)
 {
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
     char* out = bytes.data();
-    for (const QChar c : text) {
-        *out++ = static_cast<char>(c.unicode() >> 8);
-        *out++ = static_cast<char>(c.unicode() & 0xFF);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out[2 * i + high] = static_cast<char>(text[i].unicode() >> 8);
+        out[2 * i + 1 - high] = static_cast<char>(text[i].unicode() & 0xFF);
     }
     return bytes;
 }
 
 } // namespace
 
+QString DecodeUtf16LE(const QByteArray& bytes)
+{
+    return DecodeUtf16(bytes, 1);
+}
+
+QByteArray EncodeUtf16LE(const QString& text)
+{
+    return EncodeUtf16(text, 1);
+}
+
 QString TTextForm::Decode(const QByteArray& fileBytes) const
 {
     const QByteArray body = fileBytes.mid(MarkSize);
     switch (Encoding) {
     case TTextEncoding::teUtf16LE:
-        return DecodeUtf16LE(body);
+        return DecodeUtf16(body, 1);
     case TTextEncoding::teUtf16BE:
-        return DecodeUtf16BE(body);
+        return DecodeUtf16(body, 0);
     case TTextEncoding::teWindows1252:
         break;
     }
@@ -110,9 +99,9 @@ QByteArray TTextForm::Encode(QStringView text) const
 {
     switch (Encoding) {
     case TTextEncoding::teUtf16LE:
-        return EncodeUtf16LE(text.toString());
+        return EncodeUtf16(text, 1);
     case TTextEncoding::teUtf16BE:
-        return EncodeUtf16BE(text);
+        return EncodeUtf16(text, 0);
     case TTextEncoding::teWindows1252:
         break;
     }
