@@ -46,9 +46,10 @@ public:
     // Puts the temporary on the disk and renames it over the target. False, with the reason in
     // Error, when that failed; the temporary is then gone and the target as it was.
     bool Commit(QString* error = nullptr);
-    // Puts the temporary on the disk and leaves it for the caller to move into place (or
-    // remove); TemporaryPath names it. False, with the reason in Error, when that failed; the
-    // temporary is then gone.
+    // Closes the temporary and leaves it for the caller to move into place (or remove);
+    // TemporaryPath names it. Unlike Commit it does not wait for the disk: for a new file that
+    // can be made again, such as a converted screenshot. False, with the reason in Error, when
+    // that failed; the temporary is then gone.
     bool Close(QString* error = nullptr);
 
     // The file that Commit replaces: the target, or with latFollow what its link points to.
@@ -57,7 +58,7 @@ public:
     QString TemporaryPath() const { return FTemporary; }
 
 private:
-    bool Finish(QString* error);
+    bool Finish(bool sync, QString* error);
     void Discard();
 
     QString FTarget;

@@ -66,11 +66,19 @@ int ListTree(const char* dir)
         used = 0;
     };
     for (const QString& path : list) {
-        const QByteArray bytes = QFile::encodeName(path);
-        if (used + size_t(bytes.size()) + 1 > sizeof(buffer))
+        // Paths are bytes of the local encoding; ASCII ones need no encoder.
+        if (used + size_t(path.size()) * 3 + 1 > sizeof(buffer))
             flush();
-        std::memcpy(buffer + used, bytes.constData(), size_t(bytes.size()));
-        used += size_t(bytes.size());
+        const size_t start = used;
+        for (const QChar c : path) {
+            if (c.unicode() >= 0x80) {
+                const QByteArray bytes = QFile::encodeName(path);
+                std::memcpy(buffer + start, bytes.constData(), size_t(bytes.size()));
+                used = start + size_t(bytes.size());
+                break;
+            }
+            buffer[used++] = char(c.unicode());
+        }
         buffer[used++] = '\n';
     }
     flush();

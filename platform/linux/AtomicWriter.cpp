@@ -62,11 +62,12 @@ void RemoveStaleTemporaries(const QString& folder, const QString& targetName)
     ::closedir(dir);
 }
 
-// Syncs, closes and reports; file systems without a sync (some network and FUSE ones) pass.
-bool SyncAndClose(int fd, QString* error)
+// Syncs when asked, closes and reports; file systems without a sync (some network and FUSE
+// ones) pass.
+bool SyncAndClose(int fd, bool sync, QString* error)
 {
     int code = 0;
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
+    if (sync && ::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
         code = errno;
     if (::close(fd) != 0 && errno != EINTR && code == 0)
         code = errno;
@@ -137,7 +138,7 @@ bool TAtomicWriter::Write(const char* data, qint64 size, QString* error)
     return true;
 }
 
-bool TAtomicWriter::Finish(QString* error)
+bool TAtomicWriter::Finish(bool sync, QString* error)
 {
     if (FFd < 0) {
         SetError(error, QStringLiteral("the file is not open"));
@@ -162,7 +163,7 @@ bool TAtomicWriter::Finish(QString* error)
     }
     const int fd = FFd;
     FFd = -1;
-    if (!SyncAndClose(fd, error)) {
+    if (!SyncAndClose(fd, sync, error)) {
         ::unlink(QFile::encodeName(FTemporary).constData());
         FTemporary.clear();
         return false;
@@ -172,7 +173,7 @@ bool TAtomicWriter::Finish(QString* error)
 
 bool TAtomicWriter::Commit(QString* error)
 {
-    if (!Finish(error))
+    if (!Finish(true, error))
         return false;
     // The rename replaces whatever has the target's name, a link included, as a whole.
     if (::rename(QFile::encodeName(FTemporary).constData(),
@@ -188,7 +189,7 @@ bool TAtomicWriter::Commit(QString* error)
 
 bool TAtomicWriter::Close(QString* error)
 {
-    if (!Finish(error))
+    if (!Finish(false, error))
         return false;
     FKept = true;
     return true;
