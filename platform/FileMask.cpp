@@ -125,11 +125,13 @@ namespace {
 // The indexes of Count names (Name(i) gives each) in the order of SortFileNames. Each name is
 // folded once into one buffer, as bytes when every name is ASCII, else as big-endian code units,
 // so that a byte comparison gives the order of the units: less than folding at every
-// comparison.
+// comparison. Most comparisons end at the first eight bytes after what all names share, held in
+// an integer.
 template <class F> std::vector<qsizetype> SortedOrder(qsizetype count, F name)
 {
     struct TKey
     {
+        quint64 Head;
         size_t Start;
         size_t Size;
         qsizetype Index;
@@ -139,8 +141,7 @@ template <class F> std::vector<qsizetype> SortedOrder(qsizetype count, F name)
     for (qsizetype i = 0; i < count; ++i) {
         const QStringView text = name(i);
         total += size_t(text.size());
-        for (qsizetype k = 0; k < text.size() && ascii; ++k)
-            ascii = text[k].unicode() < 0x80;
+        ascii = ascii && QtPrivate::isAscii(text);
     }
     const size_t width = ascii ? 1 : 2;
     std::vector<unsigned char> folded(total * width);
@@ -149,17 +150,39 @@ template <class F> std::vector<qsizetype> SortedOrder(qsizetype count, F name)
     unsigned char* out = folded.data();
     for (qsizetype i = 0; i < count; ++i) {
         const QStringView text = name(i);
-        keys.push_back({size_t(out - folded.data()), size_t(text.size()) * width, i});
-        for (const QChar c : text) {
-            const char16_t unit = FoldedUnit(c.unicode());
-            if (!ascii)
-                *out++ = static_cast<unsigned char>(unit >> 8);
+        keys.push_back({0, size_t(out - folded.data()), size_t(text.size()) * width, i});
+        const char16_t* units = text.utf16();
+        if (ascii) {
+            for (qsizetype k = 0; k < text.size(); ++k) {
+                const char16_t c = units[k];
+                *out++ = static_cast<unsigned char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
+            }
+            continue;
+        }
+        for (qsizetype k = 0; k < text.size(); ++k) {
+            const char16_t unit = FoldedUnit(units[k]);
+            *out++ = static_cast<unsigned char>(unit >> 8);
             *out++ = static_cast<unsigned char>(unit & 0xFF);
         }
     }
     const unsigned char* base = folded.data();
+    // Names hold no zero character, so the zeros that fill a short head sort it first.
+    size_t shared = keys.empty() ? 0 : keys.front().Size;
+    for (const TKey& key : keys) {
+        shared = std::min(shared, key.Size);
+        while (shared > 0 && std::memcmp(base + keys.front().Start, base + key.Start, shared) != 0)
+            --shared;
+    }
+    shared -= shared % width;
+    for (TKey& key : keys) {
+        for (size_t k = shared; k < shared + 8; ++k)
+            key.Head = (key.Head << 8) | (k < key.Size ? base[key.Start + k] : 0);
+    }
     std::sort(keys.begin(), keys.end(), [&](const TKey& a, const TKey& b) {
-        const int order = std::memcmp(base + a.Start, base + b.Start, std::min(a.Size, b.Size));
+        if (a.Head != b.Head)
+            return a.Head < b.Head;
+        const int order = std::memcmp(base + a.Start + shared, base + b.Start + shared,
+                                      std::min(a.Size, b.Size) - shared);
         if (order != 0)
             return order < 0;
         if (a.Size != b.Size)

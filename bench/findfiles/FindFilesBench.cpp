@@ -69,15 +69,15 @@ int ListTree(const char* dir)
         // Paths are bytes of the local encoding; ASCII ones need no encoder.
         if (used + size_t(path.size()) * 3 + 1 > sizeof(buffer))
             flush();
-        const size_t start = used;
-        for (const QChar c : path) {
-            if (c.unicode() >= 0x80) {
-                const QByteArray bytes = QFile::encodeName(path);
-                std::memcpy(buffer + start, bytes.constData(), size_t(bytes.size()));
-                used = start + size_t(bytes.size());
-                break;
-            }
-            buffer[used++] = char(c.unicode());
+        if (QtPrivate::isAscii(QStringView(path))) {
+            const char16_t* units = QStringView(path).utf16();
+            for (qsizetype k = 0; k < path.size(); ++k)
+                buffer[used + size_t(k)] = char(units[k]);
+            used += size_t(path.size());
+        } else {
+            const QByteArray bytes = QFile::encodeName(path);
+            std::memcpy(buffer + used, bytes.constData(), size_t(bytes.size()));
+            used += size_t(bytes.size());
         }
         buffer[used++] = '\n';
     }

@@ -21,8 +21,9 @@ bool ScanFolderNames(const QString& folder, TFolderNames& names, TFileId* id)
 {
     names.Text.clear();
     names.Names.clear();
-    names.Text.reserve(4096);
-    names.Names.reserve(128);
+    // Room for the names of a few hundred files, so that most folders need no second block.
+    names.Text.reserve(16384);
+    names.Names.reserve(512);
     DIR* dir = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder));
     if (!dir)
         return false;

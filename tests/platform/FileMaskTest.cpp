@@ -89,7 +89,11 @@ TEST(FileMaskTest, FolderEntriesSortAsListingsDo)
     const QStringList mixed =
         ascii + QStringList{"\u00e9t\u00e9", "\u00c9T\u00c9", "\u00e4", "\u00df",
                             "\u0416uk",      "\U0001F600.u",  "e"};
-    for (const QStringList& names : {ascii, mixed}) {
+    // Names that share a start, which the sort skips.
+    const QStringList shared = {"mapFile-2.u", "MAPfile-10.u", "mapfile-1.u", "mapfile-",
+                                "MapFile-1.U", "mapfile-1.u2", "mapfile-1.u"};
+    const QStringList sharedMixed = shared + QStringList{"mapfile-\u00e9", "MAPFILE-\u00c9"};
+    for (const QStringList& names : {ascii, mixed, shared, sharedMixed}) {
         QStringList expected = names;
         SortFileNames(expected);
         QVector<TFolderEntry> entries;
