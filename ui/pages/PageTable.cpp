@@ -3,6 +3,7 @@
 #include "KOVAIcons.h"
 #include "TConfigurationPage.h"
 #include "TEventManager.h"
+#include "TGameSettingsPage.h"
 #include "TPageBase.h"
 
 #include <QLayout>
@@ -21,7 +22,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //
-        {QStringLiteral("tbUTSettings"), kiGameSettings},
+        {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
         {QStringLiteral("tbProfiles"), kiProfiles},
         //
