@@ -30,6 +30,15 @@ constexpr int KDefaultMaximum = 200;
 // The up-down mirrors the track bar with a 16-bit position.
 constexpr int KMaxPosition = 32767;
 
+// Writes the value unless the file holds it already: every write rewrites the whole file.
+void WriteValue(const QString& fileName, const QString& section, const QString& key,
+                const QString& value)
+{
+    TIniFile ini(fileName);
+    if (ini.ReadValue(section, key) != value)
+        ini.WriteString(section, key, value);
+}
+
 } // namespace
 
 TGameSettingsPage::TGameSettingsPage(IPageContext& context, QWidget* parent)
@@ -236,9 +245,9 @@ void TGameSettingsPage::SaveGameSettings()
     const QString character = FUi->cbSettings_PlayerModel->currentText();
     if (GameFileExists(userIni)) {
         if (name != FLoadedName)
-            IniWriteString(userIni, KPlayerSection, QStringLiteral("Name"), name);
+            WriteValue(userIni, KPlayerSection, QStringLiteral("Name"), name);
         if (character != FLoadedCharacter)
-            IniWriteString(userIni, KPlayerSection, QStringLiteral("Character"), character);
+            WriteValue(userIni, KPlayerSection, QStringLiteral("Character"), character);
     }
     FLoadedName = name;
     FLoadedCharacter = character;
@@ -248,20 +257,20 @@ void TGameSettingsPage::SaveGameSettings()
         return;
     const QString frameRate = FUi->lbeSettings_MinDesFramerate->text();
     if (frameRate != FLoadedFrameRate)
-        IniWriteString(gameIni, KVideoSection, QStringLiteral("MinDesiredFrameRate"), frameRate);
+        WriteValue(gameIni, KVideoSection, QStringLiteral("MinDesiredFrameRate"), frameRate);
     FLoadedFrameRate = frameRate;
 
     const bool fullGore = FUi->cbSettings_EnableFullGore->isChecked();
-    IniWriteString(gameIni, KGameInfoSection, KGoreKey,
-                   QString::number(fullGore ? settings.MaxGoreLevel : settings.MinGoreLevel));
+    WriteValue(gameIni, KGameInfoSection, KGoreKey,
+               QString::number(fullGore ? settings.MaxGoreLevel : settings.MinGoreLevel));
     if (const QString engineFile = EngineLanguageFile(); !engineFile.isEmpty())
-        IniWriteString(engineFile, KAlternateSection, KAlternateKey,
-                       fullGore ? QStringLiteral("False") : QStringLiteral("True"));
+        WriteValue(engineFile, KAlternateSection, KAlternateKey,
+                   fullGore ? QStringLiteral("False") : QStringLiteral("True"));
 
     for (TVideoValue& value : FVideo) {
         if (!value.Moved)
             continue;
-        IniWriteString(gameIni, KVideoSection, value.Key, CommaToDot(value.Label->text()));
+        WriteValue(gameIni, KVideoSection, value.Key, CommaToDot(value.Label->text()));
         value.Moved = false;
     }
 }
