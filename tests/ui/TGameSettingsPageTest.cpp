@@ -33,6 +33,7 @@ private slots:
     void fullGoreFollowsBothFiles();
     void noGameFileIsCreated();
     void characterAndNameAreWrittenAsTheyStand();
+    void editButtonsShowTheFileInTheIniEditor();
 
 private:
     TGameSettingsPage* ShowPage();
@@ -290,6 +291,30 @@ void TGameSettingsPageTest::characterAndNameAreWrittenAsTheyStand()
     QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")),
              QByteArray("[DefaultPlayer]\r\nName=New One\r\nCharacter=Malcolm\r\n"));
     QVERIFY(GameIni().contains("\r\nMinDesiredFrameRate=50\r\n"));
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void TGameSettingsPageTest::editButtonsShowTheFileInTheIniEditor()
+{
+    // The game finds "User.ini" in any letter case; the editor gets the file as it is named.
+    const QString userIni = FFixture->Game().Path(QStringLiteral("System/user.ini"));
+    QFile::rename(FFixture->Game().Path(QStringLiteral("System/User.ini")), userIni);
+    ShowPage();
+    FContext->CreatePage(QStringLiteral("tbINIEditor"));
+    auto* fileBox = Find<QComboBox>(QStringLiteral("cbINI_FileName"));
+    FContext->ClearOrders();
+
+    Click(QStringLiteral("btnSettings_User"));
+    QCOMPARE(FContext->Orders(),
+             QStringList({QStringLiteral("LoadIniFile ") + userIni, "ShowPage tbINIEditor"}));
+    QCOMPARE(fileBox->currentText(), userIni);
+
+    FContext->ClearOrders();
+    Click(QStringLiteral("btnSettings_UT2003"));
+    const QString gameIni = FFixture->Game().Path(QStringLiteral("System/UT2004.ini"));
+    QCOMPARE(FContext->Orders(),
+             QStringList({QStringLiteral("LoadIniFile ") + gameIni, "ShowPage tbINIEditor"}));
+    QCOMPARE(fileBox->currentText(), gameIni);
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 

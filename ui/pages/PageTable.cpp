@@ -2,6 +2,7 @@
 
 #include "KOVAIcons.h"
 #include "TConfigurationPage.h"
+#include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TGameSettingsPage.h"
 #include "TPageBase.h"
@@ -18,7 +19,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbStatistics"), kiStatistics},
         //
-        {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
+        {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //

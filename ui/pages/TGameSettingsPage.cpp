@@ -285,7 +285,7 @@ void TGameSettingsPage::EditFile(const QString& fileName)
     // The editor would otherwise go on showing the file it had, under this button's name.
     if (!GameFileExists(fileName))
         return;
-    // PENDING LoadIniFile: FContext.LoadIniFile(fileName);
+    FContext.LoadIniFile(fileName);
     FContext.ShowPage(QStringLiteral("tbINIEditor"));
 }
 
