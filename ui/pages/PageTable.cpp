@@ -1,11 +1,13 @@
 #include "PageTable.h"
 
 #include "KOVAIcons.h"
+#include "TAboutPage.h"
 #include "TConfigurationPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TGameSettingsPage.h"
 #include "TPageBase.h"
+#include "TProfilesPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -25,7 +27,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
-        {QStringLiteral("tbProfiles"), kiProfiles},
+        {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
         {QStringLiteral("tbMapManager"), kiMaps},
         //
@@ -37,7 +39,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbCacheManager"), kiCache},
         //
-        {QStringLiteral("tbAbout"), kiAbout},
+        {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
     return table;
 }
