@@ -27,8 +27,7 @@ bool IsPlainFileName(const QString& name)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
     return std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c.category() == QChar::Other_Control ||
-               QStringView(u"/\\:*?\"<>|").contains(c);
+        return c.category() == QChar::Other_Control || QStringView(u"/\\:*?\"<>|").contains(c);
     });
 }
 
@@ -97,9 +96,8 @@ TResult<void> TUT2003Profile::Activate(const TUTProfile& profile)
                                   .arg(saved.Error().Message),
                               target};
         }
-        if (const TResult<void> copied = ShellFileOperationOne(nullptr, FO_COPY, source, target,
-                                                               FOF_SILENT | FOF_NOCONFIRMATION |
-                                                                   FOF_NOERRORUI);
+        if (const TResult<void> copied = ShellFileOperationOne(
+                nullptr, FO_COPY, source, target, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI);
             !copied)
             return TError{copied.Error().Code,
                           QStringLiteral("%1 could not be copied to %2: %3")
@@ -162,7 +160,8 @@ TResult<void> TUT2003Profile::CheckProfileName(const QString& name) const
                       target};
     // The game's platform tells no letter case apart: "mine" would replace "Mine".
     const QDir folder(ProfilesDir());
-    for (const QString& existing : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+    for (const QString& existing :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
         if (existing.compare(fileName, Qt::CaseInsensitive) == 0)
             return TError{TErrorCode::ecInvalid,
                           QStringLiteral("A profile named \"%1\" exists already (%2).")
@@ -177,8 +176,8 @@ TResult<TUTProfile*> TUT2003Profile::CreateProfile(const QString& name, const QS
     const QString target = ProfilesDir() + name + QLatin1String(".ini");
     if (const TResult<void> checked = CheckProfileName(name); !checked)
         return checked.Error();
-    if (const TResult<void> copied = ShellFileOperationOne(nullptr, FO_COPY, sourceFile, target,
-                                                           FOF_SILENT | FOF_NOERRORUI);
+    if (const TResult<void> copied =
+            ShellFileOperationOne(nullptr, FO_COPY, sourceFile, target, FOF_SILENT | FOF_NOERRORUI);
         !copied)
         return copied.Error();
 

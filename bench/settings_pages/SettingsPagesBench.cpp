@@ -67,8 +67,8 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[i], "--runs") == 0)
             runs = std::max(1, value);
     }
-    const QString real = QStringLiteral(KOVA_REALDATA_DIR
-                                        "/ini/GrantSorenson-LumpysInvasionServer/System/");
+    const QString real =
+        QStringLiteral(KOVA_REALDATA_DIR "/ini/GrantSorenson-LumpysInvasionServer/System/");
     const QByteArray gameIni = ReadBytes(real + QStringLiteral("UT2004.ini"));
     const QByteArray userIni = ReadBytes(real + QStringLiteral("User.ini"));
     if (gameIni.isEmpty() || userIni.isEmpty()) {
@@ -87,13 +87,14 @@ int main(int argc, char** argv)
     Measure("game settings: activation", runs,
             [&](int) { context.ShowPage(QStringLiteral("tbUTSettings")); });
     // A file changed on disk is parsed again.
-    Measure("game settings: activation, files changed", runs,
-            [&](int) { context.ShowPage(QStringLiteral("tbUTSettings")); },
-            [&] {
-                QThread::msleep(20);
-                fixture.Game().WriteFile(QStringLiteral("System/UT2004.ini"), gameIni);
-                fixture.Game().WriteFile(QStringLiteral("System/User.ini"), userIni);
-            });
+    Measure(
+        "game settings: activation, files changed", runs,
+        [&](int) { context.ShowPage(QStringLiteral("tbUTSettings")); },
+        [&] {
+            QThread::msleep(20);
+            fixture.Game().WriteFile(QStringLiteral("System/UT2004.ini"), gameIni);
+            fixture.Game().WriteFile(QStringLiteral("System/User.ini"), userIni);
+        });
     QWidget* host = context.Host();
     auto* save = Child<QPushButton>(host, QStringLiteral("btnSettings_Save"));
     auto* name = Child<QLineEdit>(host, QStringLiteral("lbeSettings_Playername"));
@@ -115,10 +116,11 @@ int main(int argc, char** argv)
     // Profiles.
     TUT2003Profile* profiles = context.Profiles();
     for (int i = 0; i < profileCount; ++i) {
-        const QByteArray section = "\r\n[UT2004KOVA]\r\nProfileName=Profile " +
-                                   QByteArray::number(i) + "\r\nID=" +
-                                   QUuid::createUuid().toString().toUpper().toLatin1() + "\r\n";
-        WriteBytes(profiles->ProfilesDir() + QStringLiteral("Profile%1.ini").arg(i, 3, 10, QLatin1Char('0')),
+        const QByteArray section =
+            "\r\n[UT2004KOVA]\r\nProfileName=Profile " + QByteArray::number(i) +
+            "\r\nID=" + QUuid::createUuid().toString().toUpper().toLatin1() + "\r\n";
+        WriteBytes(profiles->ProfilesDir() +
+                       QStringLiteral("Profile%1.ini").arg(i, 3, 10, QLatin1Char('0')),
                    userIni + section);
     }
     context.CreatePage(QStringLiteral("tbProfiles"));

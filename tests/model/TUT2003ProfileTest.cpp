@@ -220,8 +220,9 @@ TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
     // A second profile of the same file name, in any letter case, or a name the game's
     // platform cannot hold, is refused before anything is copied.
     const QByteArray mineBytes = ReadBytes(mine->FileName);
-    for (const QString& name : {QStringLiteral("Mine"), QStringLiteral("mINE"), QStringLiteral("a:b"),
-                                QStringLiteral("tab\there"), QStringLiteral("..")}) {
+    for (const QString& name :
+         {QStringLiteral("Mine"), QStringLiteral("mINE"), QStringLiteral("a:b"),
+          QStringLiteral("tab\there"), QStringLiteral("..")}) {
         const TResult<TUTProfile*> refused = profiles.CreateProfile(name, userIni);
         ASSERT_FALSE(refused) << name.toStdString();
         EXPECT_EQ(refused.Error().Code, TErrorCode::ecInvalid);

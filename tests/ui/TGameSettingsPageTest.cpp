@@ -49,7 +49,10 @@ private:
     // the track bar.
     QString Video(const QString& key) const;
     void SetGameIniVideo(const QByteArray& lines) const;
-    QByteArray GameIni() const { return FFixture->Game().ReadFile(QStringLiteral("System/UT2004.ini")); }
+    QByteArray GameIni() const
+    {
+        return FFixture->Game().ReadFile(QStringLiteral("System/UT2004.ini"));
+    }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -68,11 +71,10 @@ QByteArray Utf16Le(const QString& text)
     return bytes;
 }
 
-const QByteArray KPlayers =
-    "[Public]\r\n"
-    "Player=(DefaultName=\"Jakob\",Race=\"Human\",Menu=\"SP\")\r\n"
-    "Player=(DefaultName=\"Gorge\",Race=\"Juggernaut\",Menu=\"SP\")\r\n"
-    "Player=(DefaultName=\"Xan\",Race=\"Robot\",Menu=\"DUP\")\r\n";
+const QByteArray KPlayers = "[Public]\r\n"
+                            "Player=(DefaultName=\"Jakob\",Race=\"Human\",Menu=\"SP\")\r\n"
+                            "Player=(DefaultName=\"Gorge\",Race=\"Juggernaut\",Menu=\"SP\")\r\n"
+                            "Player=(DefaultName=\"Xan\",Race=\"Robot\",Menu=\"DUP\")\r\n";
 
 } // namespace
 
@@ -115,8 +117,10 @@ void TGameSettingsPageTest::SetGameIniVideo(const QByteArray& lines) const
     QByteArray ini = GameIni();
     ini.truncate(ini.indexOf("[WinDrv.WindowsClient]"));
     FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"),
-                               ini + "[Engine.GameInfo]\r\nGoreLevel=0\r\n\r\n"
-                                     "[WinDrv.WindowsClient]\r\n" + lines);
+                               ini +
+                                   "[Engine.GameInfo]\r\nGoreLevel=0\r\n\r\n"
+                                   "[WinDrv.WindowsClient]\r\n" +
+                                   lines);
 }
 
 void TGameSettingsPageTest::realServerValuesLoadAndSaveUnchanged_data()
@@ -148,7 +152,8 @@ void TGameSettingsPageTest::realServerValuesLoadAndSaveUnchanged()
     const QString contrast = Video(QStringLiteral("Contrast"));
     const QString brightness = Video(QStringLiteral("Brightness"));
     const QString name = Find<QLineEdit>(QStringLiteral("lbeSettings_Playername"))->text();
-    const QString frameRate = Find<QLineEdit>(QStringLiteral("lbeSettings_MinDesFramerate"))->text();
+    const QString frameRate =
+        Find<QLineEdit>(QStringLiteral("lbeSettings_MinDesFramerate"))->text();
     Click(QStringLiteral("btnSettings_Save"));
     std::setlocale(LC_ALL, savedLocale.c_str());
     QLocale::setDefault(QLocale::c());
@@ -245,9 +250,11 @@ void TGameSettingsPageTest::noGameFileIsCreated()
     QByteArray ini = GameIni();
     ini.replace("Language=int\r\n", "");
     FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), ini);
-    FFixture->Game().WriteFile(QStringLiteral("System/Engine.int"), "[GameInfo]\r\nbAlternateMode=False\r\n");
+    FFixture->Game().WriteFile(QStringLiteral("System/Engine.int"),
+                               "[GameInfo]\r\nbAlternateMode=False\r\n");
     QFile::remove(FFixture->Game().Path(QStringLiteral("System/User.ini")));
-    const QStringList files = QDir(FFixture->Game().Path(QStringLiteral("System"))).entryList(QDir::Files);
+    const QStringList files =
+        QDir(FFixture->Game().Path(QStringLiteral("System"))).entryList(QDir::Files);
     ShowPage();
     QVERIFY(!Find<QCheckBox>(QStringLiteral("cbSettings_EnableFullGore"))->isChecked());
     QCOMPARE(Find<QLineEdit>(QStringLiteral("lbeSettings_Playername"))->text(), QString());

@@ -230,7 +230,8 @@ void TProfilesPageTest::threeBackupsInOneSecondGetDistinctNames()
         const QStringList backups = Backups();
         QCOMPARE(backups.size(), 3);
         const QString plain = backups.first();
-        QVERIFY(plain.startsWith(QLatin1String("User.ini.")) && plain.endsWith(QLatin1String(".backup")));
+        QVERIFY(plain.startsWith(QLatin1String("User.ini.")) &&
+                plain.endsWith(QLatin1String(".backup")));
         const QString stamp = plain.mid(9, plain.size() - 9 - 7);
         QCOMPARE(backups, QStringList({plain, QStringLiteral("User.ini.%1_0.backup").arg(stamp),
                                        QStringLiteral("User.ini.%1_1.backup").arg(stamp)}));
@@ -249,8 +250,9 @@ void TProfilesPageTest::refusedNamesAndFailuresChangeNothing()
                "[UT2004KOVA]\r\nProfileName=Clan\r\nID={0F8FAD5B-D9CB-469F-A165-70867728950E}\r\n");
     const QMap<QString, QByteArray> tree = Tree();
 
-    for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a/b"), QStringLiteral(""),
-                                QStringLiteral("   "), QStringLiteral("CLAN")}) {
+    for (const QString& name :
+         {QStringLiteral("../evil"), QStringLiteral("a/b"), QStringLiteral(""),
+          QStringLiteral("   "), QStringLiteral("CLAN")}) {
         FDialogs->Clear();
         FDialogs->AnswerInput(name);
         Click(QStringLiteral("btnProfiles_NewProfile"));

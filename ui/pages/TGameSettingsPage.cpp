@@ -114,8 +114,8 @@ QString TGameSettingsPage::EngineLanguageFile() const
     if (language.isEmpty() || language.contains(QLatin1Char('/')) ||
         language.contains(QLatin1Char('\\')))
         return QString();
-    const QString file =
-        ResolveGamePath(settings.GetPath(TMapPaths::mpSystem) + QStringLiteral("/Engine.") + language);
+    const QString file = ResolveGamePath(settings.GetPath(TMapPaths::mpSystem) +
+                                         QStringLiteral("/Engine.") + language);
     return GameFileExists(file) ? file : QString();
 }
 
@@ -147,12 +147,11 @@ void TGameSettingsPage::LoadGameSettings()
         FUi->cbSettings_PlayerModel->setEditText(FLoadedCharacter);
 
     const QString engineFile = EngineLanguageFile();
-    const bool fullGore =
-        !engineFile.isEmpty() &&
-        IniReadString(engineFile, KAlternateSection, KAlternateKey).toLower() ==
-            QLatin1String("false") &&
-        IniReadString(gameIni, KGameInfoSection, KGoreKey) ==
-            QString::number(settings.MaxGoreLevel);
+    const bool fullGore = !engineFile.isEmpty() &&
+                          IniReadString(engineFile, KAlternateSection, KAlternateKey).toLower() ==
+                              QLatin1String("false") &&
+                          IniReadString(gameIni, KGameInfoSection, KGoreKey) ==
+                              QString::number(settings.MaxGoreLevel);
     FUi->cbSettings_EnableFullGore->setChecked(fullGore);
 
     for (TVideoValue& value : FVideo)

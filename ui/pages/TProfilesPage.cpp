@@ -258,11 +258,10 @@ void TProfilesPage::NewProfile(const QString& sourceFile)
             Succeeded(this, created);
         return;
     }
-    const bool activate =
-        FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Confirmation),
-                                      FContext.GetLangText(TDialogType::Profiles_NewProfileActivation),
-                                      TMsgDlgType::mtConfirmation,
-                                      mbYes | mbNo) == TModalResult::mrYes;
+    const bool activate = FContext.Dialogs().MessageBox(
+                              this, FContext.GetLangText(TDialogType::Common_Confirmation),
+                              FContext.GetLangText(TDialogType::Profiles_NewProfileActivation),
+                              TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
     // Activation refreshes the page and selects the new profile's row.
     if (!activate || !Activate(**created))
         RefreshThroughRegistry();
