@@ -30,14 +30,26 @@ constexpr int KDefaultMaximum = 200;
 // The up-down mirrors the track bar with a 16-bit position.
 constexpr int KMaxPosition = 32767;
 
-// Writes the value unless the file holds it already: every write rewrites the whole file.
-void WriteValue(const QString& fileName, const QString& section, const QString& key,
-                const QString& value)
+// The values of one file that Save writes, all in one write of the file: one rewrite of a large
+// file instead of one per value, and a failure leaves none of them written.
+class TFileWrites final
 {
-    TIniFile ini(fileName);
-    if (ini.ReadValue(section, key) != value)
-        ini.WriteString(section, key, value);
-}
+public:
+    explicit TFileWrites(const QString& fileName)
+        : FIni(fileName)
+    {}
+    // Nothing when the file holds the value already.
+    void Add(const QString& section, const QString& key, const QString& value)
+    {
+        if (FIni.ReadValue(section, key) != value)
+            FValues.append({section, key, value});
+    }
+    void Write() { FIni.WriteStrings(FValues); }
+
+private:
+    TIniFile FIni;
+    QList<TIniValue> FValues;
+};
 
 } // namespace
 
@@ -243,10 +255,12 @@ void TGameSettingsPage::SaveGameSettings()
     const QString name = FUi->lbeSettings_Playername->text();
     const QString character = FUi->cbSettings_PlayerModel->currentText();
     if (GameFileExists(userIni)) {
+        TFileWrites player(userIni);
         if (name != FLoadedName)
-            WriteValue(userIni, KPlayerSection, QStringLiteral("Name"), name);
+            player.Add(KPlayerSection, QStringLiteral("Name"), name);
         if (character != FLoadedCharacter)
-            WriteValue(userIni, KPlayerSection, QStringLiteral("Character"), character);
+            player.Add(KPlayerSection, QStringLiteral("Character"), character);
+        player.Write();
     }
     FLoadedName = name;
     FLoadedCharacter = character;
@@ -254,23 +268,27 @@ void TGameSettingsPage::SaveGameSettings()
     const QString gameIni = settings.GetGameIniFile();
     if (!GameFileExists(gameIni))
         return;
+    TFileWrites game(gameIni);
     const QString frameRate = FUi->lbeSettings_MinDesFramerate->text();
     if (frameRate != FLoadedFrameRate)
-        WriteValue(gameIni, KVideoSection, QStringLiteral("MinDesiredFrameRate"), frameRate);
-    FLoadedFrameRate = frameRate;
-
+        game.Add(KVideoSection, QStringLiteral("MinDesiredFrameRate"), frameRate);
     const bool fullGore = FUi->cbSettings_EnableFullGore->isChecked();
-    WriteValue(gameIni, KGameInfoSection, KGoreKey,
-               QString::number(fullGore ? settings.MaxGoreLevel : settings.MinGoreLevel));
-    if (const QString engineFile = EngineLanguageFile(); !engineFile.isEmpty())
-        WriteValue(engineFile, KAlternateSection, KAlternateKey,
-                   fullGore ? QStringLiteral("False") : QStringLiteral("True"));
-
-    for (TVideoValue& value : FVideo) {
-        if (!value.Moved)
-            continue;
-        WriteValue(gameIni, KVideoSection, value.Key, CommaToDot(value.Label->text()));
+    game.Add(KGameInfoSection, KGoreKey,
+             QString::number(fullGore ? settings.MaxGoreLevel : settings.MinGoreLevel));
+    for (const TVideoValue& value : FVideo) {
+        if (value.Moved)
+            game.Add(KVideoSection, value.Key, CommaToDot(value.Label->text()));
+    }
+    game.Write();
+    FLoadedFrameRate = frameRate;
+    for (TVideoValue& value : FVideo)
         value.Moved = false;
+
+    if (const QString engineFile = EngineLanguageFile(); !engineFile.isEmpty()) {
+        TFileWrites engine(engineFile);
+        engine.Add(KAlternateSection, KAlternateKey,
+                   fullGore ? QStringLiteral("False") : QStringLiteral("True"));
+        engine.Write();
     }
 }
 
