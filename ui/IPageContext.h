@@ -91,6 +91,9 @@ public:
     // The server-package editor over the lines of the game's main INI file, read again; only
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
+    // While Busy, the main window is disabled and cannot be closed: another window (the archive
+    // window) runs a long task that lets input through for its Cancel button.
+    virtual void SetBusy(bool busy) = 0;
 
     // Appends Folder (a separator is added when missing) followed by the caption of each
     // selected row of ListView, in list order. Nothing for no list or list view.

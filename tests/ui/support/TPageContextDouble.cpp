@@ -221,3 +221,8 @@ void TPageContextDouble::EditServerPackages()
 {
     FOrders << QStringLiteral("EditServerPackages");
 }
+
+void TPageContextDouble::SetBusy(bool busy)
+{
+    FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+}
