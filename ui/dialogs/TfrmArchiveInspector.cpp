@@ -7,6 +7,7 @@
 #include "IPageContext.h"
 #include "KOVAIcons.h"
 #include "PrivateFolder.h"
+#include "ProgramFolders.h"
 #include "Process.h"
 #include "SystemImages.h"
 #include "TemplateFormat.h"
@@ -496,7 +497,7 @@ void TfrmArchiveInspector::MenuNewArchiveClick()
     options.Title = LangText(TDialogType::Common_Dialog_SelectArchive);
     options.Filter = LangText(TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = QDir::homePath();
+    options.InitialDir = FContext.Folders().TransferDir();
     const QString chosen = FContext.Dialogs().SaveFile(this, options);
     if (chosen.isEmpty())
         return;

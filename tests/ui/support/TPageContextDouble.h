@@ -2,6 +2,7 @@
 
 #include "IPageContext.h"
 #include "ILanguageForm.h"
+#include "ProgramFolders.h"
 
 #include <QStringList>
 
@@ -56,6 +57,7 @@ public:
     TEventManager& EventManager() const override { return *FEventManager; }
     IDialogs& Dialogs() const override;
     TSystemImages& SystemImageList() const override;
+    const TProgramFolders& Folders() const override { return FFolders; }
     TAddonDeletionProposal& AddonDeletionProposal() const override;
     bool CheckGamePath() override;
     void ShowPage(const QString& tabSheet) override;
@@ -71,6 +73,7 @@ private:
     QList<TPageBase*> Pages() const;
 
     QStringList FOrders;
+    TProgramFolders FFolders;
     std::unique_ptr<TKOVASettings> FSettingsOwner;
     TKOVASettings* FSettings = nullptr; // the managers read the settings through this
     TLanguageForms FForms;
