@@ -16,10 +16,12 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QMimeData>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -471,6 +473,12 @@ void TfrmArchiveInspector::ShowArchive(const QString& fileName)
         OpenArchive(fileName);
     else
         SetCaption(QString());
+    if (!FPlaced) {
+        // Screen-centred the first time; later where the user left it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        FPlaced = true;
+    }
     show();
     raise();
     activateWindow();

@@ -128,6 +128,7 @@ private:
     bool FContinue = true;
     int FRunning = 0;             // operations under way (the install road may nest one)
     bool FCloseRequested = false; // closed while an operation ran: close once it ends
+    bool FPlaced = false;         // shown once: it stays where the user put it
     QElapsedTimer FLastProgress;
     // The progress texts, read once per operation (a language lookup reads its file).
     QString FFileProcessText;
