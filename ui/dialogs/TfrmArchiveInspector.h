@@ -117,6 +117,8 @@ private:
     void Extract(const QVector<TZipExtraction>& jobs, const QStringList& passedOver);
     QList<int> SelectedIndexes() const;
     QString LangText(TDialogType key) const;
+    // The file chosen in an open prompt; empty on Cancel.
+    QString AskOpenFile(TDialogType title, TDialogType filter);
     void SetCaption(const QString& archive);
 
     IPageContext& FContext;
