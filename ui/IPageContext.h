@@ -94,6 +94,9 @@ public:
     // The server-package editor over the lines of the game's main INI file, read again; only
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
+    // Shows the file in the INI editor's tree (a missing file changes nothing); the caller then
+    // makes that page the active one with ShowPage("tbINIEditor").
+    virtual void LoadIniFile(const QString& fileName) = 0;
     // While Busy, the main window is disabled and cannot be closed: another window (the archive
     // window) runs a long task that lets input through for its Cancel button.
     virtual void SetBusy(bool busy) = 0;

@@ -86,6 +86,7 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
     void SetBusy(bool busy) override;
 
     // Runs the refresh handler of the active page.
@@ -149,7 +150,6 @@ private:
 
     bool FSilent = false;
     bool FOverwriteDefault = false;
-    QString FIniFileName;
     bool FUpdateCacheOnShow = false;
     QPointer<TShellExecThread> FDemoThread;
     // The managers keep the address of FSettings and read the settings through it, so a reload

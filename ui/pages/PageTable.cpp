@@ -2,6 +2,7 @@
 
 #include "KOVAIcons.h"
 #include "TConfigurationPage.h"
+#include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
 
@@ -17,7 +18,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbStatistics"), kiStatistics},
         //
-        {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
+        {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //

@@ -16,8 +16,8 @@ class TProgramFixture;
 // The page context without the main window, for page and dialog tests: the settings, the
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage of a page made here) are carried out too, while
-// RunGame, UpdateMapCache, EditServerPackages and SetBusy only leave their record.
+// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
+// out too, while RunGame, UpdateMapCache, EditServerPackages and SetBusy only leave their record.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -40,7 +40,7 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "SetBusy 1", "SetBusy 0".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
 
@@ -67,6 +67,7 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
     void SetBusy(bool busy) override;
 
 private:
