@@ -8,6 +8,7 @@
 #include "ILanguageForm.h"
 #include "IPageContext.h"
 #include "ProgramFolders.h"
+#include "TUpdateCheck.h"
 
 class QLineEdit;
 class QMenu;
@@ -87,7 +88,13 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
+
+    // The update server the check asks (tests give a server of their own). The About page's
+    // links follow at the window's next showing.
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     // Runs the refresh handler of the active page.
     void pgMainChange();
@@ -134,6 +141,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuCheckForUpdatesClick();
     void MenuArchiveInspectorClick();
 
     // Install and demo road; these report whether they did their work.
@@ -172,4 +180,5 @@ private:
     // A window of its own (not a child), so that it stays usable while this one is busy for it.
     std::unique_ptr<TfrmArchiveInspector> FArchiveInspector;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
+    TUpdateCheck FUpdateCheck;
 };
