@@ -5,8 +5,8 @@
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
-#include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
@@ -16,6 +16,7 @@
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "SystemImages.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
@@ -29,6 +30,7 @@
 #include "TSystemManager.h"
 #include "TUT2003Profile.h"
 #include "TUpdateCache.h"
+#include "TfrmArchiveInspector.h"
 #include "uKOVA_Misc.h"
 
 #include <QApplication>
@@ -85,6 +87,7 @@ TfrmMain::~TfrmMain()
         FDemoThread->wait();
     }
     SetShellOperationUi(nullptr);
+    FArchiveInspector.reset();
     FManagers.reset();
     FEventManager.reset();
     FLanguageManager.reset();
@@ -125,8 +128,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         setFixedSize(size().expandedTo(minimumSize()));
     QApplication::setApplicationDisplayName(FSettings->AppName);
-    setWindowTitle(
-        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+    setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
+                       .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
@@ -176,9 +179,11 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FAddonDeletionProposal = new TAddonDeletionProposal(*this, this);
     FUpdateCache = new TUpdateCache(this);
     FServerPackageEditor = new TServerPackageEditor(*this, this);
+    FArchiveInspector = std::make_unique<TfrmArchiveInspector>(*this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
-          static_cast<QWidget*>(FServerPackageEditor)}) {
+          static_cast<QWidget*>(FServerPackageEditor),
+          static_cast<QWidget*>(FArchiveInspector.get())}) {
         FFormAdapters << std::make_shared<TQtLanguageForm>(form);
         FForms->append(FFormAdapters.last().get());
     }
@@ -319,11 +324,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
-    // What the add-on installation, the demo page, the archive window and the update check do
-    // is not part of this program yet.
-    for (QAction* action :
-         {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+    ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
+                   &TfrmMain::MenuCheckForUpdatesClick);
+    ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
+                   &TfrmMain::MenuArchiveInspectorClick);
+    // What the add-on installation and the demo page do is not part of this program yet.
+    for (QAction* action : {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive,
+                            FUi->MeunInstallUTContentFromDir, FUi->MeunInstallUTContentFromFile})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -422,9 +429,11 @@ void TfrmMain::FormShow()
     }
 }
 
-void TfrmMain::OnLanguageLoaded(TLanguage*)
+void TfrmMain::OnLanguageLoaded(TLanguage* sender)
 {
     BuildToolTips();
+    if (FArchiveInspector)
+        FArchiveInspector->SetLanguage(sender);
     for (TPageBase* page : Pages())
         page->LanguageChanged();
 }
@@ -621,18 +630,34 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Readme()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Changelog()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()
 {
     ShowPage(QStringLiteral("tbAbout"));
+}
+
+void TfrmMain::MenuCheckForUpdatesClick()
+{
+    if (auto* link = findChild<TLinkLabel*>(QStringLiteral("lbAbout_Updates")))
+        link->Navigate();
+}
+
+TUpdateAddresses TfrmMain::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TfrmMain::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 void TfrmMain::MenuCacheClick()
@@ -656,6 +681,17 @@ void TfrmMain::MenuCacheEnabledClick()
 void TfrmMain::MenuCacheUpdateClick()
 {
     UpdateMapCache();
+}
+
+void TfrmMain::MenuArchiveInspectorClick()
+{
+    FArchiveInspector->ShowArchive(QString());
+}
+
+void TfrmMain::SetBusy(bool busy)
+{
+    FBusy = busy;
+    setEnabled(!busy);
 }
 
 void TfrmMain::UpdateMapCache()
@@ -691,5 +727,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (FArchiveInspector)
+        FArchiveInspector->close();
     QMainWindow::closeEvent(event);
 }

@@ -1,10 +1,13 @@
 #include "PageTable.h"
 
 #include "KOVAIcons.h"
+#include "TAboutPage.h"
 #include "TConfigurationPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
+#include "TGameSettingsPage.h"
 #include "TPageBase.h"
+#include "TProfilesPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -22,9 +25,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //
-        {QStringLiteral("tbUTSettings"), kiGameSettings},
+        {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
-        {QStringLiteral("tbProfiles"), kiProfiles},
+        {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
         {QStringLiteral("tbMapManager"), kiMaps},
         //
@@ -36,7 +39,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbCacheManager"), kiCache},
         //
-        {QStringLiteral("tbAbout"), kiAbout},
+        {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
     return table;
 }
