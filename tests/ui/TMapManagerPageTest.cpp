@@ -48,9 +48,8 @@ private:
     }
     void Trigger(const QString& action) const { Find<QAction>(action)->trigger(); }
     QTreeWidget* List() const { return Find<QTreeWidget>(QStringLiteral("lbMapManager_MapList")); }
-    QStringList Rows() const;
-    // Selects exactly the rows of those captions.
-    void Select(const QStringList& names) const;
+    QStringList Rows() const { return RowCaptions(List()); }
+    void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
     QString MapFile(const QString& name) const
     {
@@ -121,27 +120,6 @@ void TMapManagerPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FContext->Create<TMapManagerPage>(QStringLiteral("tbMapManager"));
-}
-
-QStringList TMapManagerPageTest::Rows() const
-{
-    QStringList rows;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i)
-        rows << List()->topLevelItem(i)->text(0);
-    return rows;
-}
-
-void TMapManagerPageTest::Select(const QStringList& names) const
-{
-    QTreeWidget* list = List();
-    list->clearSelection();
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = list->topLevelItem(i);
-        if (names.contains(row->text(0))) {
-            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
-            row->setSelected(true);
-        }
-    }
 }
 
 void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()

@@ -48,8 +48,8 @@ private:
     {
         return Find<QTreeWidget>(QStringLiteral("lwScreenShotManager_List"));
     }
-    QStringList Rows() const;
-    void Select(const QStringList& names) const;
+    QStringList Rows() const { return RowCaptions(List()); }
+    void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Shot(const QString& name) const
     {
         return FFixture->Game().Path(QStringLiteral("ScreenShots/") + name);
@@ -91,27 +91,6 @@ void TScreenshotManagerPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FContext->Create<TScreenshotManagerPage>(QStringLiteral("tbScreenshotManager"));
-}
-
-QStringList TScreenshotManagerPageTest::Rows() const
-{
-    QStringList rows;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i)
-        rows << List()->topLevelItem(i)->text(0);
-    return rows;
-}
-
-void TScreenshotManagerPageTest::Select(const QStringList& names) const
-{
-    QTreeWidget* list = List();
-    list->clearSelection();
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = list->topLevelItem(i);
-        if (names.contains(row->text(0))) {
-            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
-            row->setSelected(true);
-        }
-    }
 }
 
 void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()

@@ -1,7 +1,6 @@
 #include "TMapManagerPage.h"
 #include "ui_TMapManagerPage.h"
 
-#include "FolderScan.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -33,18 +32,6 @@ enum TMapColumn
 
 const QString KPlayOptions = QStringLiteral("?bAutoNumBots=True");
 const QString KMapExtension = QStringLiteral("ut2");
-
-bool IsPresent(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-bool IsSameFile(const QString& a, const QString& b)
-{
-    TFileId idA, idB;
-    return GetFileId(a, idA) && GetFileId(b, idB) && idA == idB;
-}
 
 } // namespace
 
@@ -116,17 +103,6 @@ void TMapManagerPage::SetColumnCaptions()
 QString TMapManagerPage::MapsFolder() const
 {
     return WithoutTrailingSeparator(ResolveGamePath(FContext.Settings().GetMapsDir()));
-}
-
-QList<QTreeWidgetItem*> TMapManagerPage::SelectedRows() const
-{
-    QList<QTreeWidgetItem*> rows;
-    const TListView* list = FUi->lbMapManager_MapList;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows.append(list->topLevelItem(i));
-    }
-    return rows;
 }
 
 TUTMap* TMapManagerPage::MapOf(const QTreeWidgetItem* row) const
@@ -211,7 +187,7 @@ void TMapManagerPage::FillMapList(const QStringList& list)
 
 void TMapManagerPage::lbMapManager_MapListChange()
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
     if (!FContext.MapManager())
         return;
     const auto fill = [this](TDialogType key, const QString& value) {
@@ -316,7 +292,7 @@ void TMapManagerPage::btnMapManager_ExportMapClick()
 
 void TMapManagerPage::btnMapManager_DeleteMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
     if (rows.isEmpty())
         return;
     if (FContext.Dialogs().MessageBox(
@@ -333,7 +309,7 @@ void TMapManagerPage::btnMapManager_DeleteMapClick()
     // Only what is gone leaves the list: a file the trash refused stays listed.
     QStringList gone;
     for (int i = 0; i < rows.size(); ++i) {
-        if (IsPresent(files[i]))
+        if (PathPresent(files[i]))
             continue;
         gone.append(files[i]);
         delete rows[i];
@@ -344,7 +320,7 @@ void TMapManagerPage::btnMapManager_DeleteMapClick()
 
 void TMapManagerPage::btnMapManager_RenameMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
     if (rows.size() != 1) {
         FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
                                       FContext.GetLangText(TDialogType::MapManager_RenameError),
@@ -369,7 +345,7 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     if (to.isEmpty() || to == from)
         return;
     // A rename never replaces another map; another spelling of the same file is a rename.
-    if (IsPresent(to) && !IsSameFile(from, to)) {
+    if (PathPresent(to) && !SameFile(from, to)) {
         FContext.Dialogs().MessageBox(
             this, FContext.GetLangText(TDialogType::Common_Error),
             QCoreApplication::translate("KOVA", "\"%1\" exists already: the map keeps its name.")
@@ -402,7 +378,7 @@ void TMapManagerPage::btnMapManager_ImportFromArchiveClick() {}
 
 void TMapManagerPage::MapManager_PlayMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
     if (rows.isEmpty())
         return;
     if (const TUTMap* map = MapOf(rows.first()))

@@ -50,8 +50,6 @@ public:
 private:
     // The settings' maps folder as it is on disk.
     QString MapsFolder() const;
-    // The selected rows, in list order.
-    QList<QTreeWidgetItem*> SelectedRows() const;
     TUTMap* MapOf(const QTreeWidgetItem* row) const;
     void SetColumnCaptions();
 

@@ -1,7 +1,7 @@
 #include "TScreenshotManagerPage.h"
 #include "ui_TScreenshotManagerPage.h"
 
-#include "FolderScan.h"
+#include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
 #include "IPageContext.h"
@@ -32,18 +32,6 @@ enum TShotColumn
 
 const QString KJpegMask = QStringLiteral("*.jpg;*.jpeg");
 const QString KBitmapMask = QStringLiteral("*.bmp");
-
-bool IsPresent(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-bool IsSameFile(const QString& a, const QString& b)
-{
-    TFileId idA, idB;
-    return GetFileId(a, idA) && GetFileId(b, idB) && idA == idB;
-}
 
 QString WithExtension(const QString& name, const QString& extension)
 {
@@ -111,23 +99,12 @@ void TScreenshotManagerPage::SetColumnCaptions()
                                                     FContext.GetLangText(TDialogType::Col_Format)});
 }
 
-QList<QTreeWidgetItem*> TScreenshotManagerPage::SelectedRows() const
-{
-    QList<QTreeWidgetItem*> rows;
-    const TListView* list = FUi->lwScreenShotManager_List;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows.append(list->topLevelItem(i));
-    }
-    return rows;
-}
-
 QTreeWidgetItem* TScreenshotManagerPage::ItemIndexRow() const
 {
     QTreeWidgetItem* current = FUi->lwScreenShotManager_List->currentItem();
     if (current && current->isSelected())
         return current;
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
     return rows.isEmpty() ? nullptr : rows.first();
 }
 
@@ -216,7 +193,7 @@ void TScreenshotManagerPage::btnScreenshotmanager_CopyToFolderClick()
 
 void TScreenshotManagerPage::MoveOrCopy(bool move)
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
     if (rows.isEmpty())
         return;
     const bool asJpeg = FUi->cbScreenshotmanager_UseJPG->isChecked();
@@ -245,7 +222,7 @@ void TScreenshotManagerPage::MoveOrCopy(bool move)
 void TScreenshotManagerPage::CopyOrConvertScreenshots(bool move, bool asJpeg, const QString& dest,
                                                       int quality, const QString& confirmedTarget)
 {
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
     TScreenShotManager* shots = FContext.ScreenShotManager();
     if (rows.isEmpty() || !shots)
         return;
@@ -262,8 +239,8 @@ void TScreenshotManagerPage::CopyOrConvertScreenshots(bool move, bool asJpeg, co
             continue;
         const QString source = shot->FileName;
         const QString target = shot->TargetFor(dest, asJpeg);
-        if (!replaceAll && target != confirmedTarget && IsPresent(target) &&
-            !IsSameFile(source, target)) {
+        if (!replaceAll && target != confirmedTarget && PathPresent(target) &&
+            !SameFile(source, target)) {
             const TReplaceAnswer answer =
                 questions.AskReplace ? questions.AskReplace(source, target) : TReplaceAnswer::raNo;
             if (answer == TReplaceAnswer::raCancel)
@@ -276,7 +253,7 @@ void TScreenshotManagerPage::CopyOrConvertScreenshots(bool move, bool asJpeg, co
                                         : shot->CopyTo(dest, asJpeg, quality, false);
         // A moved screenshot whose bitmap is gone leaves the list, also when the move then
         // failed to finish.
-        if (move && !IsPresent(source)) {
+        if (move && !PathPresent(source)) {
             delete row;
             Succeeded(this, shots->Delete(index, false));
         }
@@ -295,7 +272,7 @@ void TScreenshotManagerPage::btnScreenshotmanager_DeleteClick()
     TScreenShotManager* shots = FContext.ScreenShotManager();
     if (!shots)
         return;
-    for (QTreeWidgetItem* row : SelectedRows()) {
+    for (QTreeWidgetItem* row : FUi->lwScreenShotManager_List->SelectedRows()) {
         const int index = shots->IndexOf(row->text(scFileName));
         if (index < 0)
             continue;

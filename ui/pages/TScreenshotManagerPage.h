@@ -55,7 +55,6 @@ protected:
 private:
     // Move and copy, as the button asked.
     void MoveOrCopy(bool move);
-    QList<QTreeWidgetItem*> SelectedRows() const;
     // The row at the list's item index: the current row when it is selected, else the first
     // selected row; null without a selection.
     QTreeWidgetItem* ItemIndexRow() const;

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 
 TProgramFixture::TProgramFixture(bool portable)
@@ -167,4 +168,24 @@ std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int
     });
     timer->start(KStep);
     return ran;
+}
+
+QStringList RowCaptions(const QTreeWidget* list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows << list->topLevelItem(i)->text(0);
+    return rows;
+}
+
+void SelectRows(QTreeWidget* list, const QStringList& names)
+{
+    list->clearSelection();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        if (names.contains(row->text(0))) {
+            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+            row->setSelected(true);
+        }
+    }
 }

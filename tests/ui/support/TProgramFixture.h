@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QTreeWidget;
 class QWidget;
 class TfrmMain;
 
@@ -72,6 +73,12 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 // to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
 // TimeoutMs. The flag returned is set once the action ran.
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
+
+// The captions (first column) of a list's rows, in list order.
+QStringList RowCaptions(const QTreeWidget* list);
+// Selects exactly the rows whose caption is one of Names, as the user's clicks would; the last
+// of them becomes the current row.
+void SelectRows(QTreeWidget* list, const QStringList& names);
 
 // A named descendant of Parent, or a test failure.
 template <class T> T* Child(const QObject* parent, const QString& name)
