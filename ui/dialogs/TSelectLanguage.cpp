@@ -27,7 +27,8 @@ int TSelectLanguage::Execute(TKOVALanguage* languages)
         return -1;
     TSelectLanguage dialog;
     dialog.FUi->lbLanguages->addItems(languages->GetNames());
-    if (dialog.exec() != QDialog::Accepted)
-        return -1;
-    return dialog.FUi->lbLanguages->currentRow();
+    dialog.exec();
+    // The dialog has no Cancel: closing it (Escape) keeps the highlighted language, if any.
+    const QList<QListWidgetItem*> chosen = dialog.FUi->lbLanguages->selectedItems();
+    return chosen.isEmpty() ? -1 : dialog.FUi->lbLanguages->row(chosen.first());
 }
