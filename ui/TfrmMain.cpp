@@ -52,8 +52,8 @@ const QString KNoLanguageChosen =
     QStringLiteral("Fatal Error: No language was chosen. KOVA cannot be started without one.\r\n"
                    "Start KOVA again to choose your language.");
 const QString KLanguageDamaged =
-    QStringLiteral("Fatal Error: %1 GUI cannot be initialized.\r\nPlease reconfigure the "
-                   "settings.xml file or re-install KOVA.");
+    QStringLiteral("Fatal Error: %1 GUI cannot be initialized.\r\nPlease replace or delete the "
+                   "file, reconfigure the settings.xml file or re-install KOVA.");
 
 // A Windows-style message text shows its line breaks as CR LF; Qt wants LF.
 QString DisplayText(QString text)

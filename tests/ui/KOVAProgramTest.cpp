@@ -60,8 +60,8 @@ const QByteArray KIndex = "[Cache]\r\n"
 
 // Answers the replace questions of a running operation in the Qt message boxes themselves,
 // through the window system as a user would: a question a modal window blocks takes no answer.
-// The first question is left open a while, longer than an operation runs before it shows its
-// progress; the second is answered with the mouse, the third with Escape.
+// The first question is left open a while, longer than a progress window waits before it shows
+// itself; the second is answered with the mouse, the third with Escape.
 class TQuestionAnswerer final : public QObject
 {
 public:
@@ -112,7 +112,8 @@ private:
         QWindow* window = box->windowHandle();
         switch (Titles.size()) {
         case 1:
-            if (FShown.elapsed() < 1500)
+            // A progress window's own timer would show it after four seconds.
+            if (FShown.elapsed() < 4500 && Visible("QProgressDialog").isEmpty())
                 return;
             ProgressOverFirst = Visible("QProgressDialog").size();
             QTest::keyClick(window, Qt::Key_N);

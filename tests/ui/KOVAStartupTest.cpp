@@ -358,9 +358,9 @@ void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
     FDialogs->AnswerMessage(TModalResult::mrNo); // no map cache
     const auto closed = WhenModal([highlighted](QWidget* dialog) {
         auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
-        if (highlighted)
-            list->setCurrentItem(
-                list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly).value(0));
+        list->setCurrentItem(
+            highlighted ? list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly).value(0)
+                        : nullptr);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
 

@@ -28,7 +28,9 @@ int TSelectLanguage::Execute(TKOVALanguage* languages)
     TSelectLanguage dialog;
     dialog.FUi->lbLanguages->addItems(languages->GetNames());
     dialog.exec();
-    // The dialog has no Cancel: closing it (Escape) keeps the highlighted language, if any.
-    const QList<QListWidgetItem*> chosen = dialog.FUi->lbLanguages->selectedItems();
-    return chosen.isEmpty() ? -1 : dialog.FUi->lbLanguages->row(chosen.first());
+    // The dialog has no Cancel: closing it (Escape) keeps the language highlighted, the one
+    // selected or else the one the list's cursor is on.
+    const QListWidget* list = dialog.FUi->lbLanguages;
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? list->currentRow() : list->row(selected.first());
 }
