@@ -5,16 +5,18 @@
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
-#include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
 #include "TCacheManager.h"
 #include "TEventManager.h"
+#include "TIniEditorPage.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "SystemImages.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
@@ -151,8 +153,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         setFixedSize(size().expandedTo(minimumSize()));
     SetApplicationTitle(FSettings->AppName);
-    setWindowTitle(
-        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+    setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
+                       .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
@@ -351,11 +353,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
-    // What the add-on installation, the demo page, the archive window and the update check do
-    // is not part of this program yet.
+    ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
+                   &TfrmMain::MenuCheckForUpdatesClick);
+    // What the add-on installation, the demo page and the archive window do is not part of
+    // this program yet.
     for (QAction* action :
          {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -437,8 +441,9 @@ void TfrmMain::StartOrReport(const QString& program, const QStringList& argument
 
 void TfrmMain::OpenOrReport(const QString& fileOrUrl)
 {
+    // Through the link label, so that the menu opens a document as the About page's links do.
     QString error;
-    if (!OpenWithDefaultHandler(fileOrUrl, &error))
+    if (!TLinkLabel::OpenURL(fileOrUrl, &error))
         ReportStartError(error);
 }
 
@@ -661,6 +666,12 @@ void TfrmMain::EditServerPackages()
     MenuServerPackageEditorClick();
 }
 
+void TfrmMain::LoadIniFile(const QString& fileName)
+{
+    if (auto* page = qobject_cast<TIniEditorPage*>(PageIn(FUi->tbINIEditor)))
+        page->LoadIniFile(fileName);
+}
+
 void TfrmMain::MenuExitClick()
 {
     close();
@@ -681,6 +692,22 @@ void TfrmMain::MenuChangeLogClick()
 void TfrmMain::MenuAboutClick()
 {
     ShowPage(QStringLiteral("tbAbout"));
+}
+
+void TfrmMain::MenuCheckForUpdatesClick()
+{
+    if (auto* link = findChild<TLinkLabel*>(QStringLiteral("lbAbout_Updates")))
+        link->Navigate();
+}
+
+TUpdateAddresses TfrmMain::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TfrmMain::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 void TfrmMain::MenuCacheClick()

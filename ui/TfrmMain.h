@@ -8,6 +8,7 @@
 #include "ILanguageForm.h"
 #include "IPageContext.h"
 #include "ProgramFolders.h"
+#include "TUpdateCheck.h"
 
 class QLineEdit;
 class QMenu;
@@ -86,6 +87,13 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
+
+    // The update server the check asks (tests give a server of their own). The About page's
+    // links follow at the window's next showing.
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     // Runs the refresh handler of the active page.
     void pgMainChange();
@@ -136,6 +144,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuCheckForUpdatesClick();
 
     // Install and demo road; these report whether they did their work.
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
@@ -151,7 +160,6 @@ private:
 
     bool FSilent = false;
     bool FOverwriteDefault = false;
-    QString FIniFileName;
     bool FUpdateCacheOnShow = false;
     QPointer<TShellExecThread> FDemoThread;
     // The managers keep the address of FSettings and read the settings through it, so a reload
@@ -172,4 +180,5 @@ private:
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
+    TUpdateCheck FUpdateCheck;
 };

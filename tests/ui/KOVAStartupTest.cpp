@@ -358,6 +358,9 @@ void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
     FDialogs->AnswerMessage(TModalResult::mrNo); // no map cache
     const auto closed = WhenModal([highlighted](QWidget* dialog) {
         auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
+        // Taking the focus puts the list's cursor on its first row: let that happen first.
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTRY_VERIFY(list->hasFocus());
         list->setCurrentItem(
             highlighted ? list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly).value(0)
                         : nullptr);

@@ -1,7 +1,9 @@
 #include "PageTable.h"
 
 #include "KOVAIcons.h"
+#include "TAboutPage.h"
 #include "TConfigurationPage.h"
+#include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
 
@@ -17,7 +19,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbStatistics"), kiStatistics},
         //
-        {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
+        {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //
@@ -35,7 +37,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbCacheManager"), kiCache},
         //
-        {QStringLiteral("tbAbout"), kiAbout},
+        {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
     return table;
 }

@@ -1,10 +1,12 @@
 #include "TPageContextDouble.h"
 
 #include "IDialogs.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "SystemImages.h"
 #include "TAddonDeletionProposal.h"
 #include "TEventManager.h"
+#include "TIniEditorPage.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TMapManager.h"
@@ -223,4 +225,22 @@ void TPageContextDouble::ApplyLanguage(int index)
 void TPageContextDouble::EditServerPackages()
 {
     FOrders << QStringLiteral("EditServerPackages");
+}
+
+void TPageContextDouble::LoadIniFile(const QString& fileName)
+{
+    FOrders << QStringLiteral("LoadIniFile ") + fileName;
+    if (auto* page = qobject_cast<TIniEditorPage*>(
+            PageIn(FHost->findChild<QWidget*>(QStringLiteral("tbINIEditor")))))
+        page->LoadIniFile(fileName);
+}
+
+TUpdateAddresses TPageContextDouble::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TPageContextDouble::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }

@@ -16,8 +16,9 @@ class TProgramFixture;
 // The page context without the main window, for page and dialog tests: the settings, the
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage of a page made here) are carried out too, while
-// RunGame, UpdateMapCache and EditServerPackages only leave their record.
+// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
+// out too, while RunGame, UpdateMapCache and EditServerPackages only leave their record. The
+// update check asks the server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -40,9 +41,10 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages".
+    // "EditServerPackages", "LoadIniFile /path/User.ini".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     TKOVASettings& Settings() const override { return *FSettings; }
     TKOVALanguage& LanguageManager() const override { return *FLanguages; }
@@ -67,6 +69,9 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
 
 private:
     QList<TPageBase*> Pages() const;
@@ -84,4 +89,5 @@ private:
     std::unique_ptr<TEventManager> FEventManager;
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
+    TUpdateCheck FUpdateCheck;
 };
