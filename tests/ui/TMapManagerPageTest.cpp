@@ -225,6 +225,12 @@ void TMapManagerPageTest::playStartsTheGameWithOneArgument()
     const QString record = script + QStringLiteral(".args");
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
     QCOMPARE(ReadBytes(record), QByteArray("1\nDM-A.ut2?bAutoNumBots=True\n"));
+
+    // A game that cannot be started says so.
+    QVERIFY(QFile::remove(script));
+    Child<QAction>(window.get(), QStringLiteral("MapManager_PlayMap"))->trigger();
+    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Type, TMsgDlgType::mtError);
     window.reset();
 }
 

@@ -176,9 +176,7 @@ void TScreenshotManagerPage::imgScreenshotManager_ThumbnailDblClick()
     const TScreenShot* shot = ShotOf(ItemIndexRow());
     if (!shot)
         return;
-    if (!TLinkLabel::OpenURL(shot->FileName))
-        FContext.Dialogs().ShowException(
-            this, tr("No program could be started to open \"%1\".").arg(shot->FileName));
+    TLinkLabel::OpenOrReport(this, shot->FileName);
 }
 
 void TScreenshotManagerPage::btnScreenshotmanager_MoveToFolderClick()
