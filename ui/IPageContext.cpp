@@ -1,6 +1,9 @@
 #include "IPageContext.h"
 
 #include "GamePath.h"
+#include "IDialogs.h"
+#include "KOVAIcons.h"
+#include "TSystemManager.h"
 
 #include <QTreeWidget>
 
@@ -37,5 +40,22 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
     if (!folder.isValid())
         return false;
     GetSelectedFiles(files, list, Settings().GetPath(static_cast<TMapPaths>(folder.toInt())));
+    return true;
+}
+
+bool IPageContext::AssociateDemoFiles(QWidget* owner)
+{
+    TSystemManager* manager = SystemManager();
+    if (!manager)
+        return false;
+    const TResult<void> associated = manager->AssociateDemoFiles(KOVADemoFileImage(48));
+    if (!associated) {
+        Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Error),
+                             associated.Error().Message, TMsgDlgType::mtError, mbOK);
+        return false;
+    }
+    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Information),
+                         GetLangText(TDialogType::SysInteg_FileAssocChanged),
+                         TMsgDlgType::mtInformation, mbOK);
     return true;
 }

@@ -9,6 +9,7 @@
 class IDialogs;
 class QObject;
 class QTreeWidget;
+class QWidget;
 class TAddonDeletionProposal;
 class TCacheManager;
 class TEventManager;
@@ -91,6 +92,8 @@ public:
     // The server-package editor over the lines of the game's main INI file, read again; only
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
+    // Runs the refresh handler of the active page.
+    virtual void pgMainChange() = 0;
 
     // Appends Folder (a separator is added when missing) followed by the caption of each
     // selected row of ListView, in list order. Nothing for no list or list view.
@@ -102,4 +105,9 @@ public:
     // For a list marked by AddDragList: true, with the full paths of its selected rows in list
     // order appended to Files. False (Files untouched) for any other source.
     bool DraggedFiles(const QObject* source, QStringList* files) const;
+
+    // Makes this program open the game's demo files, with the program's own demo-file icon, and
+    // says so in a notice; an error box says why when it could not. Shared by the pages that
+    // offer it. False when it failed.
+    bool AssociateDemoFiles(QWidget* owner);
 };

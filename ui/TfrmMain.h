@@ -83,9 +83,8 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void pgMainChange() override;
 
-    // Runs the refresh handler of the active page.
-    void pgMainChange();
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }

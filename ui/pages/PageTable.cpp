@@ -4,6 +4,10 @@
 #include "TConfigurationPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
+// Cache, statistics and system-integration pages
+#include "TCachePage.h"
+#include "TStatisticsPage.h"
+#include "TSystemIntegrationPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -15,11 +19,12 @@ const QList<TPageEntry>& PageTable()
     static const QList<TPageEntry> table = {
         {QStringLiteral("tbConfiguration"), kiConfiguration, MakePage<TConfigurationPage>},
         //
-        {QStringLiteral("tbStatistics"), kiStatistics},
+        {QStringLiteral("tbStatistics"), kiStatistics, MakePage<TStatisticsPage>},
         //
         {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
         //
-        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
+        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration,
+         MakePage<TSystemIntegrationPage>},
         //
         {QStringLiteral("tbUTSettings"), kiGameSettings},
         //
@@ -33,7 +38,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbDemoManager"), kiDemos},
         //
-        {QStringLiteral("tbCacheManager"), kiCache},
+        {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //
         {QStringLiteral("tbAbout"), kiAbout},
     };

@@ -11,8 +11,10 @@
 #include "TPageBase.h"
 #include "TProgramFixture.h"
 #include "TQtLanguageForm.h"
+#include "TShellOperationDialogs.h"
 #include "TSystemManager.h"
 #include "TUTMap.h"
+#include "uKOVA_Misc.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,10 +57,13 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
         for (TPageBase* page : Pages())
             page->SettingsChanged();
     };
+    // The file operations of the pages ask and report through the dialogs, as in the window.
+    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
 }
 
 TPageContextDouble::~TPageContextDouble()
 {
+    SetShellOperationUi(nullptr);
     FSettings->OnChanged = nullptr;
     FHost.reset();
     FEventManager.reset();
@@ -85,6 +90,7 @@ TPageBase* TPageContextDouble::CreatePage(const QString& tabSheet)
     if (!QTest::qWaitForWindowExposed(FHost.get()))
         qWarning("The page's form was not exposed");
     CurrentLanguage()->Apply();
+    FActiveSheet = tabSheet;
     if (const TEventMethod handler = FEventManager->Find(sheet))
         handler();
     return page;
@@ -176,6 +182,7 @@ bool TPageContextDouble::CheckGamePath()
 void TPageContextDouble::ShowPage(const QString& tabSheet)
 {
     FOrders << QStringLiteral("ShowPage ") + tabSheet;
+    FActiveSheet = tabSheet;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(tabSheet)))
         handler();
 }
@@ -220,4 +227,13 @@ void TPageContextDouble::ApplyLanguage(int index)
 void TPageContextDouble::EditServerPackages()
 {
     FOrders << QStringLiteral("EditServerPackages");
+}
+
+void TPageContextDouble::pgMainChange()
+{
+    FOrders << QStringLiteral("pgMainChange");
+    if (FActiveSheet.isEmpty())
+        return;
+    if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(FActiveSheet)))
+        handler();
 }

@@ -15,7 +15,8 @@ class TProgramFixture;
 // The page context without the main window, for page and dialog tests: the settings, the
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage of a page made here) are carried out too, while
+// RecreateManagers, ApplyLanguage, ShowPage of a page made here, pgMainChange, which refreshes
+// the page made or shown last) are carried out too, while
 // RunGame, UpdateMapCache and EditServerPackages only leave their record.
 class TPageContextDouble final : public IPageContext
 {
@@ -39,7 +40,7 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages".
+    // "EditServerPackages", "pgMainChange".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
 
@@ -65,6 +66,7 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void pgMainChange() override;
 
 private:
     QList<TPageBase*> Pages() const;
@@ -81,4 +83,5 @@ private:
     std::unique_ptr<TEventManager> FEventManager;
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
+    QString FActiveSheet; // the tab sheet made or shown last
 };
