@@ -10,9 +10,11 @@ mode=${1:-run}
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
     libzip-dev libjpeg62-turbo-dev libcurl4-openssl-dev libpugixml-dev libgtest-dev libgmock-dev
     libbenchmark-dev locales desktop-file-utils xdg-utils shared-mime-info libjpeg-turbo-progs zip"
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null |
+    awk '/ install ok installed$/ { print $1 }')
 missing=""
 for p in $packages; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    echo "$installed" | grep -qx "$p" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
     echo "Installing:$missing"
@@ -27,14 +29,19 @@ if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
 fi
 
 build=build
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build"
+# Configured once; later builds re-run the configure by themselves when a CMake file changed.
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 
 case "$mode" in
     run)
+        # The program alone: tests and benchmarks wait for the test command.
+        cmake --build "$build" --target kova
         exec "$build/bin/kova" "$@"
         ;;
     test)
+        cmake --build "$build"
         jobs=$(nproc)
         ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
         ;;

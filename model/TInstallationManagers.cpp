@@ -8,10 +8,9 @@
 #include "TUT2003Profile.h"
 
 TInstallationManagers::TInstallationManagers(TKOVASettings* const* settings,
-                                             const QString& profileDir, const QString& cacheFile)
+                                             const TProgramFolders& folders)
     : FSettings(settings)
-    , FProfileDir(profileDir)
-    , FCacheFile(cacheFile)
+    , FFolders(folders)
 {}
 
 TInstallationManagers::~TInstallationManagers()
@@ -22,8 +21,9 @@ TInstallationManagers::~TInstallationManagers()
 void TInstallationManagers::Create()
 {
     TKOVASettings& settings = **FSettings;
-    FProfiles = std::make_unique<TUT2003Profile>(settings.UTDir, FProfileDir);
-    FMapManager = std::make_unique<TMapManager>(FSettings, FCacheFile);
+    FProfiles = std::make_unique<TUT2003Profile>(settings.UTDir, FFolders.ProfilesDir(),
+                                                 FFolders.BackupsDir());
+    FMapManager = std::make_unique<TMapManager>(FSettings, FFolders.MapCacheFile());
     FScreenShotManager = std::make_unique<TScreenShotManager>(
         settings.GetPath(TMapPaths::mpScreenShots), QStringLiteral("Shot?????.bmp"));
     FCacheManager = std::make_unique<TCacheManager>(FSettings);

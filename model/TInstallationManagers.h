@@ -1,8 +1,8 @@
 #pragma once
 
-#include <memory>
+#include "ProgramFolders.h"
 
-#include <QString>
+#include <memory>
 
 class TCacheManager;
 class TKOVASettings;
@@ -18,9 +18,8 @@ class TInstallationManagers final
 {
 public:
     // Settings: where the settings object is found at each use; the location must outlive the
-    // managers. ProfileDir holds the "Profiles" folder; CacheFile is the map cache.
-    TInstallationManagers(TKOVASettings* const* settings, const QString& profileDir,
-                          const QString& cacheFile);
+    // managers. Folders: where the profiles and the map cache are.
+    TInstallationManagers(TKOVASettings* const* settings, const TProgramFolders& folders);
     ~TInstallationManagers();
     TInstallationManagers(const TInstallationManagers&) = delete;
     TInstallationManagers& operator=(const TInstallationManagers&) = delete;
@@ -38,8 +37,7 @@ public:
 
 private:
     TKOVASettings* const* FSettings;
-    QString FProfileDir;
-    QString FCacheFile;
+    TProgramFolders FFolders;
     std::unique_ptr<TUT2003Profile> FProfiles;
     std::unique_ptr<TMapManager> FMapManager;
     std::unique_ptr<TScreenShotManager> FScreenShotManager;

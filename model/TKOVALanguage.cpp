@@ -33,18 +33,31 @@ QString FileNamePart(const QString& path)
 } // namespace
 
 TKOVALanguage::TKOVALanguage(TLanguageForms forms, const QString& dir, const QString& prefix)
+    : TKOVALanguage(std::move(forms), QStringList{dir}, prefix)
+{}
+
+TKOVALanguage::TKOVALanguage(TLanguageForms forms, const QStringList& dirs, const QString& prefix)
     : FForms(std::move(forms))
-    , FDir(WithTrailingSeparator(dir))
     , FPrefix(prefix)
 {
     const QString lead = FPrefix + QLatin1Char('.');
-    for (const QString& name : ListFolder(FDir, lead + QLatin1Char('*'), TListKind::lkFiles)) {
-        // The mask also matches a bare "Lang", which names no language code.
-        if (!name.startsWith(lead, Qt::CaseInsensitive))
-            continue;
-        auto language = std::make_unique<TLanguage>(FForms, FDir + name, false);
-        language->SetOnLanguageLoaded(FOnLanguageLoaded);
-        FItems.push_back(std::move(language));
+    for (const QString& dir : dirs) {
+        const QString folder = WithTrailingSeparator(dir);
+        for (const QString& name :
+             ListFolder(folder, lead + QLatin1Char('*'), TListKind::lkFiles)) {
+            // The mask also matches a bare "Lang", which names no language code.
+            if (!name.startsWith(lead, Qt::CaseInsensitive))
+                continue;
+            auto language = std::make_unique<TLanguage>(FForms, folder + name, false);
+            language->SetOnLanguageLoaded(FOnLanguageLoaded);
+            const auto same = std::find_if(FItems.begin(), FItems.end(), [&](const auto& item) {
+                return FileNamePart(item->FileName()).compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (same != FItems.end())
+                *same = std::move(language);
+            else
+                FItems.push_back(std::move(language));
+        }
     }
 }
 
@@ -115,5 +128,10 @@ QString TKOVALanguage::GetLanguageCode(int index) const
 
 int TKOVALanguage::IndexOfCode(const QString& code) const
 {
-    return IndexOfFile(FDir + FPrefix + QLatin1Char('.') + code);
+    const QString wanted = FPrefix + QLatin1Char('.') + code;
+    for (int i = 0; i < GetCount(); ++i)
+        if (FileNamePart(FItems[static_cast<size_t>(i)]->FileName())
+                .compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
 }

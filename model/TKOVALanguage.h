@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-// The language manager: every language file of one folder, the active one, and the event raised
+// The language manager: every language file of its folders, the active one, and the event raised
 // after a language dressed the forms. GUI thread only.
 class TKOVALanguage final
 {
@@ -16,6 +16,9 @@ public:
     // Makes one language (not applied) per file of Dir whose name is Prefix, a dot and a code
     // ("Lang.int"), in the order the folder lists them. A missing folder gives no languages.
     TKOVALanguage(TLanguageForms forms, const QString& dir, const QString& prefix);
+    // The same over several folders in turn; a file of a later folder takes the place of the
+    // file of the same name (letter case ignored) of an earlier one.
+    TKOVALanguage(TLanguageForms forms, const QStringList& dirs, const QString& prefix);
     TKOVALanguage(const TKOVALanguage&) = delete;
     TKOVALanguage& operator=(const TKOVALanguage&) = delete;
 
@@ -48,12 +51,12 @@ public:
     static QString LanguageCodeOf(const QString& fileName, const QString& prefix);
     // LanguageCodeOf the file of the language at Index; raises std::out_of_range outside the list.
     QString GetLanguageCode(int index) const;
-    // The index of the language whose file is Dir, Prefix, a dot and Code; -1 when none.
+    // The index of the language whose file is named Prefix, a dot and Code (letter case
+    // ignored); -1 when none.
     int IndexOfCode(const QString& code) const;
 
 private:
     TLanguageForms FForms;
-    QString FDir; // with a trailing "/"
     QString FPrefix;
     std::vector<std::unique_ptr<TLanguage>> FItems;
     int FItemIndex = 0;

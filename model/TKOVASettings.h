@@ -62,7 +62,7 @@ inline const QString KNoInstall = QStringLiteral("%no_install%");
 // The install-rule mask for every extension without a rule of its own.
 inline const QString KUnknownContent = QStringLiteral("*unknown_content");
 
-// The tool's settings file ("settings.xml" beside the program): the game served, its folders,
+// The tool's settings file (the user's "settings.xml"): the game served, its folders,
 // the install and rename rules and the options the user changes. The pages read and change the
 // fields; folders, rules and characters are computed when the file is loaded.
 //

@@ -29,31 +29,20 @@ bool IsPlainFileName(const QString& name)
 
 } // namespace
 
-TUT2003Profile::TUT2003Profile(const QString& gameDir, const QString& programDir)
+TUT2003Profile::TUT2003Profile(const QString& gameDir, const QString& profilesDir,
+                               const QString& backupsDir)
+    : FProfilesDir(WithTrailingSeparator(profilesDir))
+    , FBackupsDir(WithTrailingSeparator(backupsDir))
 {
-    const auto withoutOne = [](QString dir) {
-        if (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\')))
-            dir.chop(1);
-        return dir;
-    };
-    GameDir = withoutOne(gameDir);
-    ProgramDir = withoutOne(programDir);
+    GameDir = gameDir;
+    if (GameDir.endsWith(QLatin1Char('/')) || GameDir.endsWith(QLatin1Char('\\')))
+        GameDir.chop(1);
     Refresh();
 }
 
 QString TUT2003Profile::ActiveFileName() const
 {
     return ResolveGamePath(GameDir + QLatin1String("/System/User.ini"));
-}
-
-QString TUT2003Profile::ProfilesDir() const
-{
-    return ProgramDir + QLatin1String("/Profiles/");
-}
-
-QString TUT2003Profile::BackupsDir() const
-{
-    return ProgramDir + QLatin1String("/Profiles/Backups/");
 }
 
 void TUT2003Profile::Refresh()

@@ -10,13 +10,14 @@
 #include <memory>
 #include <vector>
 
-// The profiles: every "*.ini" of the program folder's "Profiles" folder, preceded by the game's
-// "User.ini" when that exists and is unmanaged. Owns its profile objects.
+// The profiles: every "*.ini" of the profiles folder, preceded by the game's "User.ini" when that
+// exists and is unmanaged. Owns its profile objects.
 class TUT2003Profile final
 {
 public:
-    // Stores both folders without one trailing separator and builds the list.
-    TUT2003Profile(const QString& gameDir, const QString& programDir);
+    // Stores the game folder without one trailing separator and builds the list from ProfilesDir;
+    // backups go to BackupsDir.
+    TUT2003Profile(const QString& gameDir, const QString& profilesDir, const QString& backupsDir);
     TUT2003Profile(const TUT2003Profile&) = delete;
     TUT2003Profile& operator=(const TUT2003Profile&) = delete;
 
@@ -30,8 +31,8 @@ public:
     std::unique_ptr<TUTProfile> GetActive() const;
     // The game's "User.ini" (letter case resolved as the game would find it).
     QString ActiveFileName() const;
-    QString ProfilesDir() const; // program folder + "/Profiles/"
-    QString BackupsDir() const;  // program folder + "/Profiles/Backups/"
+    QString ProfilesDir() const { return FProfilesDir; } // with a trailing "/"
+    QString BackupsDir() const { return FBackupsDir; }   // with a trailing "/"
 
     // Backs an unmanaged "User.ini" up, copies the profile's file over "User.ini" and rebuilds
     // the list (so Profile, when it is one of the list's objects, is freed). A missing profile
@@ -72,9 +73,10 @@ public:
     // The first profile with that identifier; -1 when none has it.
     int IndexOfID(const QUuid& id) const;
 
-    QString GameDir;    // without a trailing separator
-    QString ProgramDir; // without a trailing separator
+    QString GameDir; // without a trailing separator
 
 private:
+    QString FProfilesDir;
+    QString FBackupsDir;
     std::vector<std::unique_ptr<TUTProfile>> FItems;
 };

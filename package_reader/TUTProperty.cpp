@@ -478,7 +478,7 @@ void TUTProperty::GetValueFull(int ElementIndex, int MemberIndex, std::string& N
     if (!FValid) {
         Name.clear();
         Value = std::string("0");
-        Text = "0";
+        Text.assign(1, '0'); // assigning "0" trips a false -Wrestrict of GCC 12 at -O3
         PropertyType = 0;
         return;
     }

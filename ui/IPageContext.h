@@ -21,6 +21,7 @@ class TServerPackages;
 class TSystemImages;
 class TSystemManager;
 class TUT2003Profile;
+class TProgramFolders;
 class TUTMap;
 
 // What a page or dialog of the main window may reach: the objects the pages share and the few
@@ -67,6 +68,8 @@ public:
     virtual IDialogs& Dialogs() const = 0;
     // The small file-type icons the file lists share.
     virtual TSystemImages& SystemImageList() const = 0;
+    // Where the program's own files are, and where prompts for the user's files start.
+    virtual const TProgramFolders& Folders() const = 0;
     // The add-on file selection, made once and dressed by the language with the window.
     virtual TAddonDeletionProposal& AddonDeletionProposal() const = 0;
 

@@ -68,7 +68,7 @@ void ShowSettingsLoadError(QWidget* owner, const TError& error)
 TfrmMain::TfrmMain(const QString& appDir, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent)
     , FUi(std::make_unique<Ui::TfrmMain>())
-    , FAppDir(WithoutTrailingSeparator(appDir))
+    , FFolders(appDir)
     , FSystemImages(SystemImages())
     , FForms(std::make_shared<QList<ILanguageForm*>>())
 {
@@ -98,14 +98,20 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FFirstShow = true;
     FUpdateCacheOnShow = false;
 
-    // Settings: "/external <name>" names a file of the program folder.
-    QString settingsFile = FAppDir + QStringLiteral("/settings.xml");
-    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("/external")) {
-        const QString external = FAppDir + QLatin1Char('/') + arguments.at(2);
-        if (QFileInfo(external).isFile())
-            settingsFile = external;
+    // "/external <name>" names another settings file of the user's or of the program folder.
+    QString settingsFile = FFolders.SettingsFile();
+    QString error;
+    if (arguments.size() > 2 && arguments.at(1) == QLatin1String("/external"))
+        settingsFile = FFolders.FindExternalSettings(arguments.at(2), &error);
+    else if (!FFolders.PrepareSettings(&error))
+        settingsFile.clear();
+    if (settingsFile.isEmpty()) {
+        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), error, TMsgDlgType::mtError,
+                             mbOK);
+        FStartupState = TStartupState::ssSettingsFailed;
+        return;
     }
-    FSettingsOwner = std::make_unique<TKOVASettings>(FAppDir, settingsFile);
+    FSettingsOwner = std::make_unique<TKOVASettings>(FFolders.ProgramDir(), settingsFile);
     FSettings = FSettingsOwner.get();
     if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded) {
         ShowSettingsLoadError(this, loaded.Error());
@@ -123,7 +129,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
-    FLanguageManager = std::make_unique<TKOVALanguage>(FForms, FAppDir, QStringLiteral("Lang"));
+    FLanguageManager =
+        std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), QStringLiteral("Lang"));
     if (FLanguageManager->GetCount() == 0) {
         Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KNoLanguageFile),
                              TMsgDlgType::mtError, mbOK);
@@ -159,7 +166,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     InstallShellOperationDialogs(this, [this](TDialogType key) { return GetLangText(key); });
 
-    QDir().mkpath(FAppDir + QStringLiteral("/Profiles/Backups"));
+    FFolders.MakeUserFolders();
     FSystemManager = std::make_unique<TSystemManager>(&FSettings, CurrentLanguage(),
                                                       QCoreApplication::applicationFilePath());
     DetectGameFolder();
@@ -175,8 +182,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         FForms->append(FFormAdapters.last().get());
     }
 
-    FManagers = std::make_unique<TInstallationManagers>(&FSettings, FAppDir,
-                                                        FAppDir + QStringLiteral("/cache.xml"));
+    FManagers = std::make_unique<TInstallationManagers>(&FSettings, FFolders);
     RegisterPages();
     FManagers->Create();
     FSettings->OnChanged = [this] { OnSettingsChanged(); };
@@ -607,13 +613,13 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Readme());
+        OpenWithDefaultHandler(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FAppDir + QLatin1Char('/') + language->Changelog());
+        OpenWithDefaultHandler(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()
@@ -667,7 +673,7 @@ void TfrmMain::UpdateMapCache()
     };
     const auto dropProgress = qScopeGuard([maps] { maps->OnProgress = nullptr; });
     maps->ScanFolder(maps->MapsFolder());
-    Succeeded(this, maps->SaveCache(FAppDir + QStringLiteral("/cache.xml")));
+    Succeeded(this, maps->SaveCache(FFolders.MapCacheFile()));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

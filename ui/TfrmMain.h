@@ -7,6 +7,7 @@
 
 #include "ILanguageForm.h"
 #include "IPageContext.h"
+#include "ProgramFolders.h"
 
 class QLineEdit;
 class QMenu;
@@ -31,7 +32,7 @@ class TfrmMain;
 enum class TStartupState
 {
     ssRunning,         // created; show it and run the message loop
-    ssSettingsFailed,  // the settings file could not be read (its loader showed why)
+    ssSettingsFailed,  // the settings file could not be found, made or read (the user was told)
     ssNoLanguageFile,  // no language file beside the program
     ssLanguageMissing, // the selected language file is missing, or none was chosen
 };
@@ -71,6 +72,7 @@ public:
     TEventManager& EventManager() const override { return *FEventManager; }
     IDialogs& Dialogs() const override;
     TSystemImages& SystemImageList() const override { return FSystemImages; }
+    const TProgramFolders& Folders() const override { return FFolders; }
     TAddonDeletionProposal& AddonDeletionProposal() const override
     {
         return *FAddonDeletionProposal;
@@ -154,7 +156,7 @@ private:
     std::unique_ptr<TSystemManager> FSystemManager;
     std::unique_ptr<TEventManager> FEventManager;
     bool FFirstShow = true;
-    QString FAppDir;
+    TProgramFolders FFolders;
     TSystemImages& FSystemImages;
 
     TLanguageForms FForms;

@@ -44,13 +44,13 @@ protected:
           FManager([this] { return FSettings.Get(); }, &FLanguage, KProgram)
     {}
 
-    // desktop-file-validate accepts the entry (when the tool is installed).
+    // desktop-file-validate accepts the entry.
     static void ExpectValid(const QString& entry)
     {
         ASSERT_TRUE(QFileInfo(entry).isFile()) << entry.toStdString();
         const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
-        if (validator.isEmpty())
-            return;
+        ASSERT_FALSE(validator.isEmpty())
+            << "desktop-file-validate (desktop-file-utils) is missing";
         int code = -1;
         const QString output = RunTool(validator, {entry}, &code);
         EXPECT_EQ(code, 0) << output.toStdString();
@@ -179,14 +179,17 @@ TEST_F(TSystemManagerTest, DemoAssociationIsWrittenAndReadBack)
                                    "[Added Associations]\n"
                                    "application/x-ut2004.demo=kova-playdemo.desktop;\n");
 
+    // File managers read the type from the user's shared MIME database, which the program
+    // rebuilt; a reader of that database in a fresh process finds it there.
+    const QByteArray database = ReadBytes(FEnvironment.DataHome() + "/mime/mime.cache");
+    ASSERT_TRUE(database.contains(type.toUtf8()))
+        << "no type in the database: is update-mime-database (shared-mime-info) missing?";
+    const QString demo = FGame.WriteFile("Demos/Match.demo4", "demo");
+    EXPECT_EQ(RunTool(QStringLiteral(KOVA_MIME_QUERY), {demo}), type);
+    // The desktop's own tool finds the default handler.
     const QString xdgMime = QStandardPaths::findExecutable("xdg-mime");
-    if (!xdgMime.isEmpty()) {
-        EXPECT_EQ(RunTool(xdgMime, {"query", "default", type}), "kova-playdemo.desktop");
-        if (QFile::exists(FEnvironment.DataHome() + "/mime/mime.cache")) {
-            const QString demo = FGame.WriteFile("Demos/Match.demo4", "demo");
-            EXPECT_EQ(RunTool(xdgMime, {"query", "filetype", demo}), type);
-        }
-    }
+    ASSERT_FALSE(xdgMime.isEmpty()) << "xdg-mime (xdg-utils) is missing";
+    EXPECT_EQ(RunTool(xdgMime, {"query", "default", type}), "kova-playdemo.desktop");
 }
 
 TEST_F(TSystemManagerTest, AKnownDemoTypeIsTakenOverNotRewritten)

@@ -71,9 +71,9 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
     const QString bad = WriteProgramFile(QStringLiteral("Profiles/e.ini"), badId);
     WriteProgramFile(QStringLiteral("Profiles/Deeper/f.ini"), KManagedIni);
 
-    TUT2003Profile profiles(FGame.Root() + QLatin1Char('/'), FProgram.path() + QLatin1Char('/'));
+    TUT2003Profile profiles(FGame.Root() + QLatin1Char('/'), ProgramFile("Profiles"),
+                            ProgramFile("Profiles/Backups"));
     EXPECT_EQ(profiles.GameDir, FGame.Root());
-    EXPECT_EQ(profiles.ProgramDir, FProgram.path());
 
     QStringList names;
     profiles.ListNames(&names);
@@ -120,7 +120,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
     const QByteArray original = ReadBytes(userIni);
-    TUT2003Profile profiles(FGame.Root(), FProgram.path());
+    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
     ASSERT_EQ(profiles.GetCount(), 1);
 
     // Create: a copy of "User.ini" with the profile's section added.
@@ -206,7 +206,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
 {
     const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
-    TUT2003Profile profiles(FGame.Root(), FProgram.path());
+    TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
     const TResult<TUTProfile*> created = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
     ASSERT_TRUE(created);
     TUTProfile* mine = *created;
@@ -255,7 +255,7 @@ TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
     SetMode(profilesDir, 0555);
     {
         TFileProtection protection(root.path());
-        TUT2003Profile profiles(game.Root(), program);
+        TUT2003Profile profiles(game.Root(), profilesDir, backupsDir);
         ASSERT_EQ(profiles.GetCount(), 2);
         const TResult<void> activated = profiles.Activate(*profiles.GetItem(1));
         ASSERT_FALSE(activated);

@@ -29,6 +29,9 @@ std::vector<std::string> RealIniFiles()
     std::vector<std::string> result;
     for (const QString& file : files)
         result.push_back(file.toStdString());
+    // Without the files one case stands for them, so that the run reports them as skipped.
+    if (result.empty())
+        result.push_back(std::string());
     return result;
 }
 
@@ -83,6 +86,8 @@ class TRealIni : public ::testing::TestWithParam<std::string>
 
 TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 {
+    if (GetParam().empty())
+        GTEST_SKIP() << "no real game files on this machine";
     const QString source = QString::fromStdString(GetParam());
     const QByteArray original = ReadBytes(source);
     ASSERT_FALSE(original.isEmpty());
@@ -143,6 +148,8 @@ TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 
 INSTANTIATE_TEST_SUITE_P(Files, TRealIni, ::testing::ValuesIn(RealIniFiles()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
+                             if (info.param.empty())
+                                 return std::string("NoRealData");
                              QString name =
                                  QString::fromStdString(info.param).mid(RealDataDir().size() + 5);
                              for (QChar& c : name) {
@@ -151,7 +158,6 @@ INSTANTIATE_TEST_SUITE_P(Files, TRealIni, ::testing::ValuesIn(RealIniFiles()),
                              }
                              return name.toStdString();
                          });
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(TRealIni);
 
 TEST(TRealIniFacts, LargeUserIniKeepsEveryRepeatedKey)
 {

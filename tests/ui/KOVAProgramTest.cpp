@@ -24,6 +24,8 @@ private slots:
 
     void installCacheInstallsWhatItCanAndEnds();
     void aKilledCopyDoesNotBlockTheNextStart();
+    void settingsSurviveARebuildAndTheNextRun_data();
+    void settingsSurviveARebuildAndTheNextRun();
     // Last: a switch asks the application to quit, which ends every event loop after it.
     void firstRunThroughASwitchAsksThenWorksThenEnds();
     void installCacheWithoutAGameFolderEndsWithAnError();
@@ -150,6 +152,48 @@ void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
     TKOVAStartup next;
     QVERIFY(next.Start(FFixture->AppDir(), FFixture->Arguments()));
     QCOMPARE(dialogs.Calls().size(), 0);
+}
+
+void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun_data()
+{
+    QTest::addColumn<bool>("portable");
+    QTest::newRow("per user") << false;
+    QTest::newRow("portable") << true;
+}
+
+void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
+{
+    QFETCH(bool, portable);
+    FFixture.reset(); // first, so that it puts the environment back before the next one
+    FFixture = std::make_unique<TProgramFixture>(portable);
+    const auto runOnce = [this] {
+        QProcess program;
+        PrepareProgram(program, {QStringLiteral("/installcache")});
+        program.start();
+        return program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit &&
+               program.exitCode() == 0;
+    };
+    QVERIFY(runOnce());
+    FFixture->SetSetting(QStringLiteral("iswindowsizeable"), QStringLiteral("True"));
+    const QByteArray mine = FFixture->ReadSettings();
+
+    // The build puts the shipped files beside the program again.
+    QStringList shipped;
+    for (const QFileInfo& file :
+         QDir(QStringLiteral(KOVA_SOURCE_DIR "/data")).entryInfoList(QDir::Files))
+        shipped << file.filePath();
+    QProcess build;
+    build.start(QStringLiteral(KOVA_CMAKE_COMMAND),
+                {QStringLiteral("-DFILES=") + shipped.join(QLatin1Char(';')),
+                 QStringLiteral("-DDEST=") + FFixture->AppDir(), QStringLiteral("-P"),
+                 QStringLiteral(KOVA_SOURCE_DIR "/cmake/CopyShippedData.cmake")});
+    QVERIFY(build.waitForFinished(60000));
+    QCOMPARE(build.exitCode(), 0);
+    QCOMPARE(ReadBytes(FFixture->AppFile(QStringLiteral("Lang.int"))),
+             ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int")));
+
+    QVERIFY(runOnce());
+    QCOMPARE(FFixture->ReadSettings(), mine);
 }
 
 void KOVAProgramTest::firstRunThroughASwitchAsksThenWorksThenEnds()

@@ -40,8 +40,6 @@ private slots:
 
     void startsOverAFixtureGameFolder();
     void damagedMapCacheIsRebuiltAtStart();
-    void externalSettingsFile_data();
-    void externalSettingsFile();
     void gameFolderIsDetectedAndKept_data();
     void gameFolderIsDetectedAndKept();
     void fatalErrorsEndBeforeAnyWindow_data();
@@ -176,38 +174,6 @@ void KOVAStartupTest::damagedMapCacheIsRebuiltAtStart()
     QList<TMapCacheItem> items;
     QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
     QCOMPARE(items.size(), 2);
-    QCOMPARE(FDialogs->Calls().size(), 0);
-}
-
-void KOVAStartupTest::externalSettingsFile_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("used");
-    QTest::newRow("a file of the program folder") << QStringLiteral("other.xml") << true;
-    QTest::newRow("a missing file") << QStringLiteral("missing.xml") << false;
-    QTest::newRow("an absolute path") << QStringLiteral("<root>/other.xml") << false;
-}
-
-void KOVAStartupTest::externalSettingsFile()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, used);
-    // Another settings file, for another game folder, in the program folder and beside it.
-    const std::unique_ptr<TGameFolder> other = FFixture->MakeGameFolder(QStringLiteral("Other"));
-    QByteArray otherSettings = FFixture->ReadSettings();
-    otherSettings.replace(FFixture->Game().Root().toUtf8(), other->Root().toUtf8());
-    WriteBytes(FFixture->AppFile(QStringLiteral("other.xml")), otherSettings);
-    WriteBytes(FFixture->Root() + QStringLiteral("/other.xml"), otherSettings);
-    name.replace(QStringLiteral("<root>"), FFixture->Root());
-
-    TKOVAStartup startup;
-    QVERIFY(startup.Start(FFixture->AppDir(),
-                          FFixture->Arguments({QStringLiteral("/external"), name})));
-    const TKOVASettings* settings = &startup.MainWindow()->Settings();
-    QCOMPARE(settings->UTDir, (used ? other->Root() : FFixture->Game().Root()) + QLatin1Char('/'));
-    QCOMPARE(settings->FileName, FFixture->AppFile(used ? QStringLiteral("other.xml")
-                                                        : QStringLiteral("settings.xml")));
-    QCOMPARE(startup.MainWindow()->MapManager()->GetCount(), used ? 0 : 2);
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 

@@ -25,19 +25,23 @@
 #include <QWidget>
 
 TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
-    : FForms(std::make_shared<QList<ILanguageForm*>>())
+    : FFolders(fixture.AppDir())
+    , FForms(std::make_shared<QList<ILanguageForm*>>())
     , FHost(std::make_unique<QWidget>())
 {
     FHost->setObjectName(QStringLiteral("frmMain"));
     new QVBoxLayout(FHost.get());
-    FSettingsOwner = std::make_unique<TKOVASettings>(fixture.AppDir(), fixture.SettingsFile());
+    if (!FFolders.PrepareSettings())
+        qFatal("TPageContextDouble: the user's settings cannot be made");
+    FSettingsOwner = std::make_unique<TKOVASettings>(fixture.AppDir(), FFolders.SettingsFile());
     FSettings = FSettingsOwner.get();
     if (!FSettings->LoadFromFile())
         qFatal("TPageContextDouble: the fixture's settings do not load");
 
     FHostForm = std::make_unique<TQtLanguageForm>(FHost.get());
     FForms->append(FHostForm.get());
-    FLanguages = std::make_unique<TKOVALanguage>(FForms, fixture.AppDir(), QStringLiteral("Lang"));
+    FLanguages =
+        std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), QStringLiteral("Lang"));
     FLanguages->SetItemIndex(FLanguages->IndexOfCode(FSettings->Language));
     if (!CurrentLanguage())
         qFatal("TPageContextDouble: the fixture's language is missing");
@@ -46,9 +50,8 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
             page->LanguageChanged();
     });
 
-    QDir().mkpath(fixture.AppFile(QStringLiteral("Profiles/Backups")));
-    FManagers = std::make_unique<TInstallationManagers>(
-        &FSettings, fixture.AppDir(), fixture.AppFile(QStringLiteral("cache.xml")));
+    FFolders.MakeUserFolders();
+    FManagers = std::make_unique<TInstallationManagers>(&FSettings, FFolders);
     FManagers->Create();
     FSystemManager = std::make_unique<TSystemManager>(&FSettings, CurrentLanguage(),
                                                       QCoreApplication::applicationFilePath());

@@ -2,6 +2,7 @@
 
 #include "IPageContext.h"
 #include "ILanguageForm.h"
+#include "ProgramFolders.h"
 
 #include <QStringList>
 
@@ -57,6 +58,7 @@ public:
     TEventManager& EventManager() const override { return *FEventManager; }
     IDialogs& Dialogs() const override;
     TSystemImages& SystemImageList() const override;
+    const TProgramFolders& Folders() const override { return FFolders; }
     TAddonDeletionProposal& AddonDeletionProposal() const override;
     bool CheckGamePath() override;
     void ShowPage(const QString& tabSheet) override;
@@ -72,6 +74,7 @@ private:
     QList<TPageBase*> Pages() const;
 
     QStringList FOrders;
+    TProgramFolders FFolders;
     std::unique_ptr<TKOVASettings> FSettingsOwner;
     TKOVASettings* FSettings = nullptr; // the managers read the settings through this
     TLanguageForms FForms;

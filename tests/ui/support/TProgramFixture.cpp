@@ -1,6 +1,7 @@
 #include "TProgramFixture.h"
 
 #include "BitmapWriter.h"
+#include "ProgramFolders.h"
 #include "TPackageWriter.h"
 #include "TfrmMain.h"
 
@@ -14,7 +15,8 @@
 #include <QTimer>
 #include <QWidget>
 
-TProgramFixture::TProgramFixture()
+TProgramFixture::TProgramFixture(bool portable)
+    : FPortable(portable)
 {
     QDir(FRoot.path()).mkpath(QStringLiteral("KOVA"));
     FGame = std::make_unique<TGameFolder>(FRoot.path(), QStringLiteral("UT2004"));
@@ -22,7 +24,7 @@ TProgramFixture::TProgramFixture()
     QByteArray settings = ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
     settings.replace("<firstrun>True</firstrun>", "<firstrun>False</firstrun>");
     settings.replace("<utdir></utdir>", "<utdir>" + FGame->Root().toUtf8() + "</utdir>");
-    if (!WriteBytes(SettingsFile(), settings))
+    if (!WriteBytes(AppFile(QStringLiteral("settings.xml")), settings))
         qFatal("TProgramFixture: cannot write the settings");
     if (!QFile::copy(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"),
                      AppFile(QStringLiteral("Lang.int"))))
@@ -30,6 +32,8 @@ TProgramFixture::TProgramFixture()
     QFile::setPermissions(AppFile(QStringLiteral("Lang.int")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                               QFile::ReadOther);
+    if (portable && !WriteBytes(AppFile(TProgramFolders::PortableMarker()), QByteArray()))
+        qFatal("TProgramFixture: cannot write the portable marker");
 }
 
 TProgramFixture::~TProgramFixture() = default;
@@ -42,6 +46,12 @@ QString TProgramFixture::AppDir() const
 QString TProgramFixture::AppFile(const QString& name) const
 {
     return AppDir() + QLatin1Char('/') + name;
+}
+
+QString TProgramFixture::SettingsFile() const
+{
+    return FPortable ? AppFile(QStringLiteral("settings.xml"))
+                     : FEnvironment.ConfigHome() + QStringLiteral("/kova/settings.xml");
 }
 
 QByteArray TProgramFixture::ReadSettings() const

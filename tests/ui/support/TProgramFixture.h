@@ -19,11 +19,13 @@ class TfrmMain;
 // A program folder as a user who has set the tool up has it, beside a fixture game folder, in a
 // temporary environment (HOME, XDG_*, WINEPREFIX): "settings.xml" is the shipped one with
 // "firstrun" False and "utdir" at the game folder, "Lang.int" the shipped language. Both folders
-// lie under Root(), so one TFileProtection covers them.
+// lie under Root(), so one TFileProtection covers them. A portable program folder keeps the
+// user's files beside the program; otherwise they go to the temporary environment's folders,
+// and the "settings.xml" of the program folder is the shipped one.
 class TProgramFixture final
 {
 public:
-    TProgramFixture();
+    explicit TProgramFixture(bool portable = true);
     ~TProgramFixture();
     TProgramFixture(const TProgramFixture&) = delete;
     TProgramFixture& operator=(const TProgramFixture&) = delete;
@@ -33,7 +35,8 @@ public:
     QString Root() const { return FRoot.path(); }
     QString AppDir() const; // no trailing "/"
     QString AppFile(const QString& name) const;
-    QString SettingsFile() const { return AppFile(QStringLiteral("settings.xml")); }
+    QString SettingsFile() const; // the user's
+
     QByteArray ReadSettings() const;
 
     // Replaces the text of the first element Name of "settings.xml".
@@ -51,6 +54,7 @@ public:
     QStringList Arguments(const QStringList& switches = {}) const;
 
 private:
+    bool FPortable;
     TTempEnvironment FEnvironment;
     QTemporaryDir FRoot;
     std::unique_ptr<TGameFolder> FGame;
