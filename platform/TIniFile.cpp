@@ -503,31 +503,32 @@ bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) 
     return ReadInteger(section, ident, def ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value)
+namespace {
+
+// Refuses a write whose names or value would not read back as written.
+void CheckKeyWrite(const QString& fileName, const QString& section, const QString& ident,
+                   const QString& value)
 {
-    CheckName(FFileName, QStringLiteral("section"), section, QStringLiteral("]"));
-    CheckName(FFileName, QStringLiteral("key"), ident, QStringLiteral("="));
+    CheckName(fileName, QStringLiteral("section"), section, QStringLiteral("]"));
+    CheckName(fileName, QStringLiteral("key"), ident, QStringLiteral("="));
     const QStringView name = Trimmed(ident);
     if (name.startsWith(u'[') || name.startsWith(u';'))
         throw EIniFileException(
-            FFileName, QStringLiteral("the key name \"%1\" would not read back").arg(ident));
+            fileName, QStringLiteral("the key name \"%1\" would not read back").arg(ident));
     if (value.contains(u'\n') || value.contains(u'\r'))
         throw EIniFileException(
-            FFileName, QStringLiteral("the value of \"%1\" holds a line break").arg(ident));
+            fileName, QStringLiteral("the value of \"%1\" holds a line break").arg(ident));
+}
 
-    const auto doc = LoadForWrite(FFileName);
-    const QString& text = doc->Text();
-    const auto& lines = doc->Lines();
-    const QString eol = doc->LineEnding();
-    const TSection* sec = doc->FindSection(section);
-
-    if (sec) {
-        if (const TKey* key = sec->Find(name)) {
-            // Everything up to and including the "=" stays as it was.
-            const TLine& line = lines[size_t(key->Line)];
-            Save(FFileName, Splice(*doc, key->ValueStart, line.End, value));
-            return;
-        }
+// The file with a new line "Name=Value" after the last non-blank line of the first matching
+// section, or with the section added at the end of the file.
+QByteArray WithKeyAdded(const TIniDocument& doc, const QString& section, QStringView name,
+                        const QString& value)
+{
+    const QString& text = doc.Text();
+    const auto& lines = doc.Lines();
+    const QString eol = doc.LineEnding();
+    if (const TSection* sec = doc.FindSection(section)) {
         // After the section's last non-blank line, so the blank lines before the next header
         // stay where they are.
         int anchor = sec->HeaderLine;
@@ -541,10 +542,8 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         const TLine& line = lines[size_t(anchor)];
         const QString entry = name.toString() + u'=' + value;
         if (line.Next == line.End) // the file's last line, without a line ending
-            Save(FFileName, Splice(*doc, line.End, line.End, eol + entry));
-        else
-            Save(FFileName, Splice(*doc, line.Next, line.Next, entry + eol));
-        return;
+            return Splice(doc, line.End, line.End, eol + entry);
+        return Splice(doc, line.Next, line.Next, entry + eol);
     }
 
     // A new section at the end, after a blank line when the file has text.
@@ -557,7 +556,25 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
             added += eol;
     }
     added += u'[' + Trimmed(section).toString() + u']' + eol + name.toString() + u'=' + value + eol;
-    Save(FFileName, Splice(*doc, text.size(), text.size(), added));
+    return Splice(doc, text.size(), text.size(), added);
+}
+
+} // namespace
+
+void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value)
+{
+    CheckKeyWrite(FFileName, section, ident, value);
+    const QStringView name = Trimmed(ident);
+    const auto doc = LoadForWrite(FFileName);
+    if (const TSection* sec = doc->FindSection(section)) {
+        if (const TKey* key = sec->Find(name)) {
+            // Everything up to and including the "=" stays as it was.
+            const TLine& line = doc->Lines()[size_t(key->Line)];
+            Save(FFileName, Splice(*doc, key->ValueStart, line.End, value));
+            return;
+        }
+    }
+    Save(FFileName, WithKeyAdded(*doc, section, name, value));
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& ident, int value)
@@ -664,5 +681,102 @@ bool TIniFile::RenameSection(const QString& oldName, const QString& newName)
     if (!found)
         return false;
     Save(FFileName, Splice(*doc, found->Start, found->End, newHeader));
+    return true;
+}
+
+// Repeated keys, one line at a time.
+
+namespace {
+
+// The Occurrence-th line (from 0) of the key in the section, in file order; null for none.
+const TKey* FindKeyLine(const TSection* sec, const QString& ident, int occurrence)
+{
+    if (!sec || occurrence < 0)
+        return nullptr;
+    const QStringView name = Trimmed(ident);
+    for (const TKey& key : sec->Keys) {
+        if (key.Name.compare(name, Qt::CaseInsensitive) == 0 && occurrence-- == 0)
+            return &key;
+    }
+    return nullptr;
+}
+
+// Where a key line's value stands in the text: after the "=", without the blanks around it.
+std::pair<qsizetype, qsizetype> ValueSpan(const TIniDocument& doc, const TKey& key)
+{
+    const TLine& line = doc.Lines()[size_t(key.Line)];
+    const QStringView rest =
+        QStringView(doc.Text()).sliced(key.ValueStart, line.End - key.ValueStart);
+    const QStringView value = Trimmed(rest);
+    const qsizetype start =
+        value.isEmpty() ? key.ValueStart : key.ValueStart + (value.data() - rest.data());
+    return {start, start + value.size()};
+}
+
+QString RawValue(const TIniDocument& doc, const TKey& key)
+{
+    const auto [from, to] = ValueSpan(doc, key);
+    return doc.Text().mid(from, to - from);
+}
+
+} // namespace
+
+QList<TIniKeyLine> TIniFile::ReadKeyLines(const QString& section) const
+{
+    return WithDocument(FFileName, [&](const TIniDocument& doc) {
+        QList<TIniKeyLine> result;
+        const TSection* sec = doc.FindSection(section);
+        if (!sec)
+            return result;
+        result.reserve(qsizetype(sec->Keys.size()));
+        // Lines counted so far per name, by the index of the name's first line.
+        std::vector<int> counts(sec->Keys.size(), 0);
+        for (const TKey& key : sec->Keys) {
+            const int first = sec->KeyIndex.at(key.Name);
+            result.append({key.Name.toString(), RawValue(doc, key), counts[size_t(first)]++});
+        }
+        return result;
+    });
+}
+
+std::optional<QString> TIniFile::ReadValueAt(const QString& section, const QString& ident,
+                                             int occurrence) const
+{
+    return WithDocument(FFileName, [&](const TIniDocument& doc) -> std::optional<QString> {
+        const TKey* key = FindKeyLine(doc.FindSection(section), ident, occurrence);
+        if (!key)
+            return std::nullopt;
+        return RawValue(doc, *key);
+    });
+}
+
+void TIniFile::WriteValueAt(const QString& section, const QString& ident, int occurrence,
+                            const QString& value)
+{
+    CheckKeyWrite(FFileName, section, ident, value);
+    const auto doc = LoadForWrite(FFileName);
+    if (const TKey* key = FindKeyLine(doc->FindSection(section), ident, occurrence)) {
+        const auto [from, to] = ValueSpan(*doc, *key);
+        Save(FFileName, Splice(*doc, from, to, value));
+        return;
+    }
+    Save(FFileName, WithKeyAdded(*doc, section, Trimmed(ident), value));
+}
+
+void TIniFile::AddKeyLine(const QString& section, const QString& ident, const QString& value)
+{
+    CheckKeyWrite(FFileName, section, ident, value);
+    const auto doc = LoadForWrite(FFileName);
+    Save(FFileName, WithKeyAdded(*doc, section, Trimmed(ident), value));
+}
+
+bool TIniFile::DeleteKeyAt(const QString& section, const QString& ident, int occurrence)
+{
+    const auto doc = LoadForWrite(FFileName);
+    const TKey* key = FindKeyLine(doc->FindSection(section), ident, occurrence);
+    if (!key)
+        return false;
+    const TLine& line = doc->Lines()[size_t(key->Line)];
+    Save(FFileName, Splice(*doc, line.Start, line.Next, {}));
     return true;
 }

@@ -17,6 +17,16 @@ private:
     QString FFileName;
 };
 
+// One line of a key in its section: the name as written, the value as it stands in the file
+// (blanks around it removed, quotes kept), and which line of that name in the section it is,
+// counted from 0 in file order.
+struct TIniKeyLine
+{
+    QString Name;
+    QString Value;
+    int Occurrence = 0;
+};
+
 // One INI file, read and written one value at a time, the way the game's own platform does:
 // every call reads the file afresh (an unchanged file is not parsed again: parses are cached by
 // path and checked against the file's changes, see FileChangeMonitor.h), and every write
@@ -91,6 +101,26 @@ public:
     // file is empty, OldName is missing or NewName exists. Raises EIniFileException for a
     // missing file and for a NewName that cannot stand in a header.
     bool RenameSection(const QString& oldName, const QString& newName);
+
+    // Repeated keys ("ServerPackages=", "Paths=") line by line: Occurrence counts the lines of
+    // a key name in the first matching section from 0, in file order. Values are as they stand
+    // in the file: blanks around them removed, quotes kept.
+    //
+    // Every key line of the first matching section, in file order.
+    QList<TIniKeyLine> ReadKeyLines(const QString& section) const;
+    // That line's value, or nothing when the section has no such line.
+    std::optional<QString> ReadValueAt(const QString& section, const QString& ident,
+                                       int occurrence) const;
+    // Replaces that line's value and nothing else (the blanks around it stay); without such a
+    // line, adds the key as WriteString does. Raises as WriteString does.
+    void WriteValueAt(const QString& section, const QString& ident, int occurrence,
+                      const QString& value);
+    // Adds a line "Ident=Value" after the section's last non-blank line, also when the key is
+    // there already (a new section at the end when it is missing). Raises as WriteString does.
+    void AddKeyLine(const QString& section, const QString& ident, const QString& value);
+    // Removes that line; false (file untouched) when there is none. Raises EIniFileException
+    // when the file cannot be written.
+    bool DeleteKeyAt(const QString& section, const QString& ident, int occurrence);
 
 private:
     QString FFileName;

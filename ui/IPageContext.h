@@ -95,6 +95,9 @@ public:
     // The server-package editor over the lines of the game's main INI file, read again; only
     // with a valid game folder.
     virtual void EditServerPackages() = 0;
+    // Shows the file in the INI editor's tree (a missing file changes nothing); the caller then
+    // makes that page the active one with ShowPage("tbINIEditor").
+    virtual void LoadIniFile(const QString& fileName) = 0;
     // Runs the refresh handler of the active page.
     virtual void pgMainChange() = 0;
 

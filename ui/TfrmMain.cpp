@@ -12,6 +12,7 @@
 #include "TAddonDeletionProposal.h"
 #include "TCacheManager.h"
 #include "TEventManager.h"
+#include "TIniEditorPage.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
@@ -603,6 +604,12 @@ void TfrmMain::MenuServerPackageEditorClick()
 void TfrmMain::EditServerPackages()
 {
     MenuServerPackageEditorClick();
+}
+
+void TfrmMain::LoadIniFile(const QString& fileName)
+{
+    if (auto* page = qobject_cast<TIniEditorPage*>(PageIn(FUi->tbINIEditor)))
+        page->LoadIniFile(fileName);
 }
 
 void TfrmMain::MenuExitClick()

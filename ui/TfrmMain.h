@@ -85,6 +85,7 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
     void pgMainChange() override;
 
     // The busy window of the map-cache rebuild and the server-package editor.
@@ -144,7 +145,6 @@ private:
 
     bool FSilent = false;
     bool FOverwriteDefault = false;
-    QString FIniFileName;
     bool FUpdateCacheOnShow = false;
     QPointer<TShellExecThread> FDemoThread;
     // The managers keep the address of FSettings and read the settings through it, so a reload

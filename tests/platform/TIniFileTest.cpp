@@ -297,6 +297,65 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
     EXPECT_EQ(ReadBytes(path), lf);
 }
 
+// Repeated keys line by line: the n-th line of a name (without regard to case) is read,
+// written and removed, values as they stand, every other byte kept.
+TEST_F(TIniWrite, KeyLinesAreReadWrittenAndRemovedOneByOne)
+{
+    const QByteArray original = "[Engine.GameEngine]\r\n"
+                                "ServerPackages = Core \r\n"
+                                "; ServerPackages=Commented\r\n"
+                                "serverpackages=\"Engine\"\r\n"
+                                "Other=1\r\n"
+                                "SERVERPACKAGES=\r\n"
+                                "[engine.gameengine]\r\n"
+                                "ServerPackages=Second section\r\n";
+    const QString path = Make(original);
+    TIniFile ini(path);
+    const QList<TIniKeyLine> lines = ini.ReadKeyLines("ENGINE.GameEngine");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1].Name, "serverpackages");
+    EXPECT_EQ(lines[1].Value, "\"Engine\"");
+    EXPECT_EQ(lines[1].Occurrence, 1);
+    EXPECT_EQ(lines[2].Occurrence, 0);
+    EXPECT_EQ(lines[3].Occurrence, 2);
+    EXPECT_EQ(ini.ReadValueAt("Engine.GameEngine", "ServerPackages", 0), "Core");
+    EXPECT_EQ(ini.ReadValueAt("Engine.GameEngine", "ServerPackages", 2), "");
+    EXPECT_EQ(ini.ReadValueAt("Engine.GameEngine", "ServerPackages", 3), std::nullopt);
+
+    // Written back as read: not a byte changes. The blanks around a value stay.
+    ini.WriteValueAt("Engine.GameEngine", "ServerPackages", 1, "\"Engine\"");
+    ini.WriteValueAt("Engine.GameEngine", "ServerPackages", 0, "Core");
+    EXPECT_EQ(ReadBytes(path), original);
+    ini.WriteValueAt("Engine.GameEngine", "ServerPackages", 0, "Fire");
+    ini.WriteValueAt("Engine.GameEngine", "serverPACKAGES", 2, "XGame");
+    QByteArray expected = original;
+    expected.replace("ServerPackages = Core \r\n", "ServerPackages = Fire \r\n")
+        .replace("SERVERPACKAGES=\r\n", "SERVERPACKAGES=XGame\r\n");
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    // A line that is not there is added to the section, as is a new line of a name it holds.
+    ini.WriteValueAt("Engine.GameEngine", "ServerPackages", 5, "Added");
+    ini.AddKeyLine("Engine.GameEngine", "Other", "");
+    expected.replace("XGame\r\n", "XGame\r\nServerPackages=Added\r\nOther=\r\n");
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    EXPECT_TRUE(ini.DeleteKeyAt("Engine.GameEngine", "ServerPackages", 1));
+    EXPECT_FALSE(ini.DeleteKeyAt("Engine.GameEngine", "ServerPackages", 3));
+    EXPECT_FALSE(ini.DeleteKeyAt("Missing", "ServerPackages", 0));
+    expected.replace("serverpackages=\"Engine\"\r\n", "");
+    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_THROW(ini.WriteValueAt("Engine.GameEngine", "A=B", 0, "1"), EIniFileException);
+    EXPECT_THROW(ini.AddKeyLine("Engine.GameEngine", "K", "1\n[Injected]"), EIniFileException);
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    // A file in UTF-16 stays in it.
+    const QString wide =
+        Make("\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nK=1\r\nK=\u0416\r\n")), "Wide.ini");
+    TIniFile(wide).WriteValueAt("S", "K", 1, QStringLiteral("\u00e9"));
+    EXPECT_EQ(ReadBytes(wide),
+              "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nK=1\r\nK=\u00e9\r\n")));
+}
+
 TEST_F(TIniWrite, NamesAndValuesThatCannotBeKeptAreRefused)
 {
     const QByteArray original = "[S]\r\nK=1\r\n";

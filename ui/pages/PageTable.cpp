@@ -2,6 +2,7 @@
 
 #include "KOVAIcons.h"
 #include "TConfigurationPage.h"
+#include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TPageBase.h"
 // Cache, statistics and system-integration pages
@@ -21,7 +22,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbStatistics"), kiStatistics, MakePage<TStatisticsPage>},
         //
-        {QStringLiteral("tbINIEditor"), kiIniEditor, nullptr, false},
+        {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration,
          MakePage<TSystemIntegrationPage>},

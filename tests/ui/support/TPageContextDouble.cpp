@@ -5,6 +5,7 @@
 #include "SystemImages.h"
 #include "TAddonDeletionProposal.h"
 #include "TEventManager.h"
+#include "TIniEditorPage.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TMapManager.h"
@@ -230,6 +231,14 @@ void TPageContextDouble::ApplyLanguage(int index)
 void TPageContextDouble::EditServerPackages()
 {
     FOrders << QStringLiteral("EditServerPackages");
+}
+
+void TPageContextDouble::LoadIniFile(const QString& fileName)
+{
+    FOrders << QStringLiteral("LoadIniFile ") + fileName;
+    if (auto* page = qobject_cast<TIniEditorPage*>(
+            PageIn(FHost->findChild<QWidget*>(QStringLiteral("tbINIEditor")))))
+        page->LoadIniFile(fileName);
 }
 
 void TPageContextDouble::pgMainChange()

@@ -16,9 +16,9 @@ class TProgramFixture;
 // The page context without the main window, for page and dialog tests: the settings, the
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage of a page made here, pgMainChange, which refreshes
-// the page made or shown last) are carried out too, while
-// RunGame, UpdateMapCache and EditServerPackages only leave their record.
+// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
+// which refreshes the page made or shown last) are carried out too, while RunGame,
+// UpdateMapCache and EditServerPackages only leave their record.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -41,7 +41,7 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "pgMainChange".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "pgMainChange".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
 
@@ -68,6 +68,7 @@ public:
     void UpdateMapCache() override;
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
+    void LoadIniFile(const QString& fileName) override;
     void pgMainChange() override;
 
 private:
