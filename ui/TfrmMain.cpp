@@ -5,8 +5,8 @@
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
-#include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
@@ -16,6 +16,7 @@
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "SystemImages.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
@@ -125,8 +126,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         setFixedSize(size().expandedTo(minimumSize()));
     QApplication::setApplicationDisplayName(FSettings->AppName);
-    setWindowTitle(
-        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+    setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
+                       .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
@@ -319,11 +320,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
-    // What the add-on installation, the demo page, the archive window and the update check do
-    // is not part of this program yet.
+    ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
+                   &TfrmMain::MenuCheckForUpdatesClick);
+    // What the add-on installation, the demo page and the archive window do is not part of
+    // this program yet.
     for (QAction* action :
          {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -620,18 +623,34 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Readme()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Changelog()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()
 {
     ShowPage(QStringLiteral("tbAbout"));
+}
+
+void TfrmMain::MenuCheckForUpdatesClick()
+{
+    if (auto* link = findChild<TLinkLabel*>(QStringLiteral("lbAbout_Updates")))
+        link->Navigate();
+}
+
+TUpdateAddresses TfrmMain::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TfrmMain::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 void TfrmMain::MenuCacheClick()

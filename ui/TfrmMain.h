@@ -8,6 +8,7 @@
 #include "ILanguageForm.h"
 #include "IPageContext.h"
 #include "ProgramFolders.h"
+#include "TUpdateCheck.h"
 
 class QLineEdit;
 class QMenu;
@@ -87,6 +88,12 @@ public:
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
     void pgMainChange() override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
+
+    // The update server the check asks (tests give a server of their own). The About page's
+    // links follow at the window's next showing.
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
@@ -130,6 +137,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuCheckForUpdatesClick();
 
     // Install and demo road; these report whether they did their work.
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
@@ -165,4 +173,5 @@ private:
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
+    TUpdateCheck FUpdateCheck;
 };

@@ -1,6 +1,7 @@
 #include "PageTable.h"
 
 #include "KOVAIcons.h"
+#include "TAboutPage.h"
 #include "TConfigurationPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
@@ -41,7 +42,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //
-        {QStringLiteral("tbAbout"), kiAbout},
+        {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
     return table;
 }

@@ -1,6 +1,7 @@
 #include "TPageContextDouble.h"
 
 #include "IDialogs.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "SystemImages.h"
 #include "TAddonDeletionProposal.h"
@@ -248,4 +249,14 @@ void TPageContextDouble::pgMainChange()
         return;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(FActiveSheet)))
         handler();
+}
+
+TUpdateAddresses TPageContextDouble::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TPageContextDouble::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }

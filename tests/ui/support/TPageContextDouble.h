@@ -18,7 +18,8 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
 // which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache and EditServerPackages only leave their record.
+// UpdateMapCache and EditServerPackages only leave their record. The update check asks the
+// server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -44,6 +45,7 @@ public:
     // "EditServerPackages", "LoadIniFile /path/User.ini", "pgMainChange".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     TKOVASettings& Settings() const override { return *FSettings; }
     TKOVALanguage& LanguageManager() const override { return *FLanguages; }
@@ -70,6 +72,8 @@ public:
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
     void pgMainChange() override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
 
 private:
     QList<TPageBase*> Pages() const;
@@ -88,4 +92,5 @@ private:
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
     QString FActiveSheet; // the tab sheet made or shown last
+    TUpdateCheck FUpdateCheck;
 };
