@@ -30,6 +30,7 @@
 #include "TSystemManager.h"
 #include "TUT2003Profile.h"
 #include "TUpdateCache.h"
+#include "TfrmArchiveInspector.h"
 #include "uKOVA_Misc.h"
 
 #include <QApplication>
@@ -86,6 +87,7 @@ TfrmMain::~TfrmMain()
         FDemoThread->wait();
     }
     SetShellOperationUi(nullptr);
+    FArchiveInspector.reset();
     FManagers.reset();
     FEventManager.reset();
     FLanguageManager.reset();
@@ -177,9 +179,11 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FAddonDeletionProposal = new TAddonDeletionProposal(*this, this);
     FUpdateCache = new TUpdateCache(this);
     FServerPackageEditor = new TServerPackageEditor(*this, this);
+    FArchiveInspector = std::make_unique<TfrmArchiveInspector>(*this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
-          static_cast<QWidget*>(FServerPackageEditor)}) {
+          static_cast<QWidget*>(FServerPackageEditor),
+          static_cast<QWidget*>(FArchiveInspector.get())}) {
         FFormAdapters << std::make_shared<TQtLanguageForm>(form);
         FForms->append(FFormAdapters.last().get());
     }
@@ -322,11 +326,11 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheUpdateClick);
     ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
                    &TfrmMain::MenuCheckForUpdatesClick);
-    // What the add-on installation, the demo page and the archive window do is not part of
-    // this program yet.
-    for (QAction* action :
-         {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
+    ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
+                   &TfrmMain::MenuArchiveInspectorClick);
+    // What the add-on installation and the demo page do is not part of this program yet.
+    for (QAction* action : {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive,
+                            FUi->MeunInstallUTContentFromDir, FUi->MeunInstallUTContentFromFile})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -425,9 +429,11 @@ void TfrmMain::FormShow()
     }
 }
 
-void TfrmMain::OnLanguageLoaded(TLanguage*)
+void TfrmMain::OnLanguageLoaded(TLanguage* sender)
 {
     BuildToolTips();
+    if (FArchiveInspector)
+        FArchiveInspector->SetLanguage(sender);
     for (TPageBase* page : Pages())
         page->LanguageChanged();
 }
@@ -676,6 +682,17 @@ void TfrmMain::MenuCacheUpdateClick()
     UpdateMapCache();
 }
 
+void TfrmMain::MenuArchiveInspectorClick()
+{
+    FArchiveInspector->ShowArchive(QString());
+}
+
+void TfrmMain::SetBusy(bool busy)
+{
+    FBusy = busy;
+    setEnabled(!busy);
+}
+
 void TfrmMain::UpdateMapCache()
 {
     // Without the game folder (a drive not mounted) there are no maps to read: a rebuild would
@@ -709,5 +726,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (FArchiveInspector)
+        FArchiveInspector->close();
     QMainWindow::closeEvent(event);
 }

@@ -251,6 +251,11 @@ void TPageContextDouble::pgMainChange()
         handler();
 }
 
+void TPageContextDouble::SetBusy(bool busy)
+{
+    FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+}
+
 TUpdateAddresses TPageContextDouble::UpdateAddresses() const
 {
     return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());

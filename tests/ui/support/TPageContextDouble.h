@@ -18,8 +18,8 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
 // which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache and EditServerPackages only leave their record. The update check asks the
-// server SetUpdateServer gives, as the window's does.
+// UpdateMapCache, EditServerPackages and SetBusy only leave their record. The update check
+// asks the server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -42,7 +42,8 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "LoadIniFile /path/User.ini", "pgMainChange".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
+    // "pgMainChange".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -74,6 +75,7 @@ public:
     void pgMainChange() override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
+    void SetBusy(bool busy) override;
 
 private:
     QList<TPageBase*> Pages() const;
