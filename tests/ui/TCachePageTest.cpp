@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QProcess>
 #include <QStyle>
 #include <QTest>
 #include <QToolBar>
@@ -29,6 +30,7 @@ private slots:
     void rowsShowEachEntryAndClearingDropsOnlyDeadLines();
     void eachRowActsOnItsOwnEntry();
     void realCachesListAsTheirIndexSays();
+    void zipPacksDataFilesUnderRecordedNamesAndInstallsNothing();
 
 private:
     TCachePage* ShowPage()
@@ -230,6 +232,48 @@ void TCachePageTest::realCachesListAsTheirIndexSays()
                  ReadBytes(kf.filePath(guid + QStringLiteral(".uxx"))));
     }
     QCOMPARE(List()->topLevelItemCount(), 34);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
+{
+    const QByteArray index = "[Cache]\r\nG1=Foo.u\r\nG2=Bar.utx\r\nG3=Gone.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("G1.uxx"), "foo bytes");
+    WriteCache(QStringLiteral("G2.uxx"), "bar bytes");
+    ShowPage();
+    const QStringList rows = Rows();
+    const QString archive = FFixture->Root() + QStringLiteral("/Cached.zip");
+    Press(QStringLiteral("CacheSelectAll"));
+    FDialogs->AnswerSave(QString()); // cancelled: nothing happens
+    Press(QStringLiteral("CacheInstallAndZip"));
+    QVERIFY(!QFile::exists(archive));
+
+    FDialogs->AnswerSave(archive);
+    FDialogs->AnswerMessage(TModalResult::mrOk);
+    Press(QStringLiteral("CacheInstallAndZip"));
+    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().Type, TMsgDlgType::mtWarning);
+    QVERIFY(messages.first().Text.contains(QStringLiteral("Gone.u")));
+    QVERIFY(!messages.first().Text.contains(QStringLiteral("Foo.u")));
+
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+    QVERIFY(unzip.waitForFinished());
+    QCOMPARE(QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+             QStringList({"Foo.u", "Bar.utx"}));
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), archive, QStringLiteral("Bar.utx")});
+    QVERIFY(unzip.waitForFinished());
+    QCOMPARE(unzip.readAllStandardOutput(), QByteArray("bar bytes"));
+
+    // Nothing was installed, and the cache is as it was.
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), index);
+    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("foo bytes"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Foo.u"))));
+    QCOMPARE(Rows(), rows);
+    QCOMPARE(FContext->CacheManager()->GetCount(), 3);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -7,9 +7,12 @@
 #include "KOVAIcons.h"
 #include "SystemImages.h"
 #include "TCacheManager.h"
+#include "GamePath.h"
 #include "TEventManager.h"
+#include "TZipArchive.h"
 #include "uKOVA_Misc.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
@@ -160,7 +163,51 @@ void TCachePage::InstallCacheClick()
     }
 }
 
-void TCachePage::CacheInstallAndZipClick() {}
+void TCachePage::CacheInstallAndZipClick()
+{
+    TCacheManager* cache = FContext.CacheManager();
+    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    if (!cache || rows.isEmpty())
+        return;
+    TFileDialogOptions options;
+    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectArchive);
+    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_ZipFiles);
+    options.DefaultExt = QStringLiteral("zip");
+    const QString archive = FContext.Dialogs().SaveFile(this, options);
+    if (archive.isEmpty())
+        return;
+
+    // Each entry's data file under the name the game recorded for it; nothing is installed and
+    // the index stays as it is.
+    const QVector<qint64> sizes = cache->GetCacheFileSizes();
+    QVector<TZipSource> sources;
+    QStringList missing;
+    for (const QTreeWidgetItem* row : rows) {
+        const int index = EntryOf(row);
+        if (index < 0)
+            continue;
+        const TCacheEntry* entry = cache->GetItem(index);
+        if (sizes.value(index, -1) < 0 || !entry->HasInstallableName())
+            missing << entry->FileName;
+        else
+            sources.append({ResolveGamePath(entry->GetCachePath()), entry->FileName});
+    }
+    if (!sources.isEmpty()) {
+        TZipArchive zip;
+        // An archive that is there gets the files added; a new one is made.
+        if (!QFileInfo::exists(archive) && !Succeeded(this, TZipArchive::CreateEmpty(archive)))
+            return;
+        if (!Succeeded(this, zip.Open(archive)) || !Succeeded(this, zip.AddFiles(sources)))
+            return;
+    }
+    if (!missing.isEmpty())
+        FContext.Dialogs().MessageBox(
+            this, FContext.GetLangText(TDialogType::Common_Warning),
+            QCoreApplication::translate("KOVA", "These files are not in the cache, so they were "
+                                                "left out of the archive:\n%1")
+                .arg(missing.join(QLatin1Char('\n'))),
+            TMsgDlgType::mtWarning, mbOK);
+}
 
 void TCachePage::CacheClearCorruptClick()
 {

@@ -33,6 +33,8 @@ public:
     void FillCacheList();
 
     void InstallCacheClick();
+    // Packs each selected entry's data file under its recorded name into a zip archive the user
+    // chooses, adding to an archive that is there; nothing is installed and the index stays.
     void CacheInstallAndZipClick();
     void CacheClearCorruptClick();
     void CleanCacheClick();
