@@ -13,6 +13,7 @@
 #include "uKOVA_Misc.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
@@ -173,6 +174,7 @@ void TCachePage::CacheInstallAndZipClick()
     options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectArchive);
     options.Filter = FContext.GetLangText(TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
+    options.InitialDir = QDir::homePath();
     const QString archive = FContext.Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;
