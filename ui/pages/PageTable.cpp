@@ -5,7 +5,9 @@
 #include "TConfigurationPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
+#include "TGameSettingsPage.h"
 #include "TPageBase.h"
+#include "TProfilesPage.h"
 // Cache, statistics and system-integration pages
 #include "TCachePage.h"
 #include "TStatisticsPage.h"
@@ -28,9 +30,9 @@ const QList<TPageEntry>& PageTable()
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration,
          MakePage<TSystemIntegrationPage>},
         //
-        {QStringLiteral("tbUTSettings"), kiGameSettings},
+        {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
-        {QStringLiteral("tbProfiles"), kiProfiles},
+        {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
         {QStringLiteral("tbMapManager"), kiMaps},
         //
