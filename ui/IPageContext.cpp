@@ -43,6 +43,18 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
     return true;
 }
 
+void IPageContext::ShowError(QWidget* owner, const QString& text)
+{
+    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Error), text, TMsgDlgType::mtError,
+                         mbOK);
+}
+
+void IPageContext::ShowInformation(QWidget* owner, const QString& text)
+{
+    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Information), text,
+                         TMsgDlgType::mtInformation, mbOK);
+}
+
 bool IPageContext::AssociateDemoFiles(QWidget* owner)
 {
     TSystemManager* manager = SystemManager();
@@ -50,12 +62,9 @@ bool IPageContext::AssociateDemoFiles(QWidget* owner)
         return false;
     const TResult<void> associated = manager->AssociateDemoFiles(KOVADemoFileImage(48));
     if (!associated) {
-        Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Error),
-                             associated.Error().Message, TMsgDlgType::mtError, mbOK);
+        ShowError(owner, associated.Error().Message);
         return false;
     }
-    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Information),
-                         GetLangText(TDialogType::SysInteg_FileAssocChanged),
-                         TMsgDlgType::mtInformation, mbOK);
+    ShowInformation(owner, GetLangText(TDialogType::SysInteg_FileAssocChanged));
     return true;
 }

@@ -121,6 +121,10 @@ public:
     // order appended to Files. False (Files untouched) for any other source.
     bool DraggedFiles(const QObject* source, QStringList* files) const;
 
+    // The error box (caption Common_Error) and the notice (caption Common_Information) of the
+    // pages, with Text.
+    void ShowError(QWidget* owner, const QString& text);
+    void ShowInformation(QWidget* owner, const QString& text);
     // Makes this program open the game's demo files, with the program's own demo-file icon, and
     // says so in a notice; an error box says why when it could not. Shared by the pages that
     // offer it. False when it failed.

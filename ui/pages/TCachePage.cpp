@@ -153,8 +153,7 @@ void TCachePage::InstallCacheClick()
     if (!Succeeded(this, result))
         return;
     if (result->IndexError)
-        FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Error),
-                                      result->IndexError->Message, TMsgDlgType::mtError, mbOK);
+        FContext.ShowError(this, result->IndexError->Message);
     if (!move)
         return;
     // Only the rows whose entries really left the cache go.

@@ -85,12 +85,6 @@ void TSystemIntegrationPage::ShowFolderInstallMode()
         buttons[mode]->setChecked(true);
 }
 
-void TSystemIntegrationPage::ShowError(const TError& error)
-{
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Error),
-                                  error.Message, TMsgDlgType::mtError, mbOK);
-}
-
 void TSystemIntegrationPage::SetVerb(int kind, bool on)
 {
     TSystemManager* manager = FContext.SystemManager();
@@ -100,7 +94,7 @@ void TSystemIntegrationPage::SetVerb(int kind, bool on)
     // The boxes show what the desktop files hold, whatever became of the write.
     ShowVerbs();
     if (!written)
-        ShowError(written.Error());
+        FContext.ShowError(this, written.Error().Message);
 }
 
 void TSystemIntegrationPage::cbSystemIntegration_EnableShellExtensionClick()

@@ -5,7 +5,6 @@
 #include "TPageBase.h"
 
 class QRadioButton;
-struct TError;
 
 namespace Ui {
 class TSystemIntegrationPage;
@@ -41,7 +40,6 @@ private:
     // The boxes and the radio group as the desktop files say.
     void ShowVerbs();
     void ShowFolderInstallMode();
-    void ShowError(const TError& error);
     QList<QRadioButton*> FolderInstallButtons() const;
 
     std::unique_ptr<Ui::TSystemIntegrationPage> FUi;
