@@ -31,6 +31,7 @@ private slots:
     void eachRowActsOnItsOwnEntry();
     void realCachesListAsTheirIndexSays();
     void zipPacksDataFilesUnderRecordedNamesAndInstallsNothing();
+    void entriesThatCannotGoAreNamedAndKeepTheirRows();
 
 private:
     TCachePage* ShowPage()
@@ -275,6 +276,30 @@ void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
     QCOMPARE(Rows(), rows);
     QCOMPARE(FContext->CacheManager()->GetCount(), 3);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
+{
+    // A data file that is a link is none the game stored; the other entry installs.
+    const QByteArray index = "[Cache]\r\nG1=Linked.u\r\nG2=Plain.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("Elsewhere.bin"), "elsewhere");
+    QVERIFY(QFile::link(FFixture->Game().Path(QStringLiteral("Cache/Elsewhere.bin")),
+                        FFixture->Game().Path(QStringLiteral("Cache/G1.uxx"))));
+    WriteCache(QStringLiteral("G2.uxx"), "plain");
+    ShowPage();
+    Press(QStringLiteral("CacheSelectAll"));
+    Press(QStringLiteral("InstallCache"));
+
+    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors.first().Caption, FContext->GetLangText(TDialogType::Common_Error));
+    QVERIFY(errors.first().Text.startsWith(QStringLiteral("Linked.u: ")));
+    QVERIFY(!errors.first().Text.contains(QStringLiteral("Plain.u")));
+    QCOMPARE(Game(QStringLiteral("System/Plain.u")), QByteArray("plain"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Linked.u"))));
+    QCOMPARE(Rows(), QStringList({"Linked.u|9 Byte|G1"}));
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG1=Linked.u\r\n"));
 }
 
 QTEST_MAIN(TCachePageTest)

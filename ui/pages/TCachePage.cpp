@@ -152,8 +152,21 @@ void TCachePage::InstallCacheClick()
     const TResult<TCacheExtractResult> result = cache->Extract(indexes, move, this);
     if (!Succeeded(this, result))
         return;
+    // What the shell did not get to do is said here; what it failed at it has said already, and
+    // is named again so the user sees every entry that stayed.
+    QStringList problems;
+    for (const TCacheExtractItem& item : result->Items) {
+        if (item.Outcome == TCacheExtractOutcome::ceoFailed ||
+            item.Outcome == TCacheExtractOutcome::ceoNotPlainFile ||
+            item.Outcome == TCacheExtractOutcome::ceoBadName)
+            problems << (item.Error.isEmpty()
+                             ? item.FileName
+                             : QStringLiteral("%1: %2").arg(item.FileName, item.Error));
+    }
     if (result->IndexError)
-        FContext.ShowError(this, result->IndexError->Message);
+        problems << result->IndexError->Message;
+    if (!problems.isEmpty())
+        FContext.ShowError(this, problems.join(QLatin1Char('\n')));
     if (!move)
         return;
     // Only the rows whose entries really left the cache go.
