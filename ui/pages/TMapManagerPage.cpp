@@ -360,7 +360,7 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     // A map renamed into another folder is no longer one of the game's.
     const bool staysAMap = QFileInfo(to).absolutePath() == QFileInfo(from).absolutePath();
     Succeeded(this, staysAMap ? maps->RenameMap(from, to) : maps->DropMaps({from}));
-    ShowMapManagerPage();
+    FContext.pgMainChange();
     // The map keeps the user's eye under its new name.
     const QString newName = QFileInfo(to).fileName();
     TListView* list = FUi->lbMapManager_MapList;
