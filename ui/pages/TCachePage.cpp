@@ -120,17 +120,6 @@ int TCachePage::EntryOf(const QTreeWidgetItem* row) const
     return -1;
 }
 
-QList<QTreeWidgetItem*> TCachePage::SelectedRows() const
-{
-    QList<QTreeWidgetItem*> rows;
-    const TListView* list = FUi->lwCache_List;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows.append(list->topLevelItem(i));
-    }
-    return rows;
-}
-
 void TCachePage::InstallCacheClick()
 {
     TCacheManager* cache = FContext.CacheManager();
@@ -139,7 +128,7 @@ void TCachePage::InstallCacheClick()
     const bool move = FUi->cbCacheDeleteSourceFilesAfterInstallation->isChecked();
     QHash<QString, QTreeWidgetItem*> rowOfGUID;
     std::vector<int> indexes;
-    for (QTreeWidgetItem* row : SelectedRows()) {
+    for (QTreeWidgetItem* row : FUi->lwCache_List->SelectedRows()) {
         const int index = EntryOf(row);
         if (index < 0 || rowOfGUID.contains(row->text(ccGUID)))
             continue;
@@ -179,7 +168,7 @@ void TCachePage::InstallCacheClick()
 void TCachePage::CacheInstallAndZipClick()
 {
     TCacheManager* cache = FContext.CacheManager();
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = FUi->lwCache_List->SelectedRows();
     if (!cache || rows.isEmpty())
         return;
     TFileDialogOptions options;
@@ -240,7 +229,7 @@ void TCachePage::CleanCacheClick()
     if (!cache)
         return;
     // The rows are known before any goes.
-    for (QTreeWidgetItem* row : SelectedRows()) {
+    for (QTreeWidgetItem* row : FUi->lwCache_List->SelectedRows()) {
         const int index = EntryOf(row);
         if (index < 0)
             continue;
