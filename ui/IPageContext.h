@@ -97,6 +97,9 @@ public:
     // Shows the file in the INI editor's tree (a missing file changes nothing); the caller then
     // makes that page the active one with ShowPage("tbINIEditor").
     virtual void LoadIniFile(const QString& fileName) = 0;
+    // While Busy, the main window is disabled and cannot be closed: another window (the archive
+    // window) runs a long task that lets input through for its Cancel button.
+    virtual void SetBusy(bool busy) = 0;
 
     // Appends Folder (a separator is added when missing) followed by the caption of each
     // selected row of ListView, in list order. Nothing for no list or list view.

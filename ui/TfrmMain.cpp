@@ -29,6 +29,7 @@
 #include "TSystemManager.h"
 #include "TUT2003Profile.h"
 #include "TUpdateCache.h"
+#include "TfrmArchiveInspector.h"
 #include "uKOVA_Misc.h"
 
 #include <QApplication>
@@ -85,6 +86,7 @@ TfrmMain::~TfrmMain()
         FDemoThread->wait();
     }
     SetShellOperationUi(nullptr);
+    FArchiveInspector.reset();
     FManagers.reset();
     FEventManager.reset();
     FLanguageManager.reset();
@@ -176,9 +178,11 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FAddonDeletionProposal = new TAddonDeletionProposal(*this, this);
     FUpdateCache = new TUpdateCache(this);
     FServerPackageEditor = new TServerPackageEditor(*this, this);
+    FArchiveInspector = std::make_unique<TfrmArchiveInspector>(*this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
-          static_cast<QWidget*>(FServerPackageEditor)}) {
+          static_cast<QWidget*>(FServerPackageEditor),
+          static_cast<QWidget*>(FArchiveInspector.get())}) {
         FFormAdapters << std::make_shared<TQtLanguageForm>(form);
         FForms->append(FFormAdapters.last().get());
     }
@@ -319,11 +323,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
-    // What the add-on installation, the demo page, the archive window and the update check do
-    // is not part of this program yet.
+    ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
+                   &TfrmMain::MenuArchiveInspectorClick);
+    // What the add-on installation, the demo page and the update check do is not part of this
+    // program yet.
     for (QAction* action :
          {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector, FUi->MenuCheckForUpdates})
+          FUi->MeunInstallUTContentFromFile, FUi->MenuCheckForUpdates})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -422,9 +428,11 @@ void TfrmMain::FormShow()
     }
 }
 
-void TfrmMain::OnLanguageLoaded(TLanguage*)
+void TfrmMain::OnLanguageLoaded(TLanguage* sender)
 {
     BuildToolTips();
+    if (FArchiveInspector)
+        FArchiveInspector->SetLanguage(sender);
     for (TPageBase* page : Pages())
         page->LanguageChanged();
 }
@@ -657,6 +665,17 @@ void TfrmMain::MenuCacheUpdateClick()
     UpdateMapCache();
 }
 
+void TfrmMain::MenuArchiveInspectorClick()
+{
+    FArchiveInspector->ShowArchive(QString());
+}
+
+void TfrmMain::SetBusy(bool busy)
+{
+    FBusy = busy;
+    setEnabled(!busy);
+}
+
 void TfrmMain::UpdateMapCache()
 {
     // Without the game folder (a drive not mounted) there are no maps to read: a rebuild would
@@ -690,5 +709,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (FArchiveInspector)
+        FArchiveInspector->close();
     QMainWindow::closeEvent(event);
 }

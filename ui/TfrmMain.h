@@ -23,6 +23,7 @@ class TSystemManager;
 class TServerPackageEditor;
 class TUpdateCache;
 class TAddonDeletionProposal;
+class TfrmArchiveInspector;
 
 namespace Ui {
 class TfrmMain;
@@ -86,12 +87,14 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    void SetBusy(bool busy) override;
 
     // Runs the refresh handler of the active page.
     void pgMainChange();
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
+    TfrmArchiveInspector* ArchiveInspector() const { return FArchiveInspector.get(); }
 
     // The program's long title, between the brackets of the window caption.
     static QString LongTitle();
@@ -131,6 +134,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuArchiveInspectorClick();
 
     // Install and demo road; these report whether they did their work.
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
@@ -165,5 +169,7 @@ private:
     TUpdateCache* FUpdateCache = nullptr;
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
+    // A window of its own (not a child), so that it stays usable while this one is busy for it.
+    std::unique_ptr<TfrmArchiveInspector> FArchiveInspector;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
 };

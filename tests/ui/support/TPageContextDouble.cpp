@@ -233,3 +233,8 @@ void TPageContextDouble::LoadIniFile(const QString& fileName)
             PageIn(FHost->findChild<QWidget*>(QStringLiteral("tbINIEditor")))))
         page->LoadIniFile(fileName);
 }
+
+void TPageContextDouble::SetBusy(bool busy)
+{
+    FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+}
