@@ -17,7 +17,8 @@ class TProgramFixture;
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
-// out too, while RunGame, UpdateMapCache, EditServerPackages and SetBusy only leave their record.
+// out too, while RunGame, UpdateMapCache, EditServerPackages, SetBusy and the installation
+// road's three only leave their record.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -40,7 +41,9 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
+    // "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
+    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
 
@@ -69,6 +72,10 @@ public:
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
     void SetBusy(bool busy) override;
+    bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                            bool asArchive = false) override;
+    void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
+    void ImportFromArchive() override;
 
 private:
     QList<TPageBase*> Pages() const;
