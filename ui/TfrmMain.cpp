@@ -630,9 +630,7 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
         asArchive || std::any_of(files.begin(), files.end(), &TAddonInstaller::IsArchive);
     if (complete && anyArchive) {
         // Archives unpack through the archive window, its progress panel in front.
-        FArchiveInspector->CloseArchive();
-        FArchiveInspector->show();
-        FArchiveInspector->raise();
+        FArchiveInspector->ShowArchive(QString());
         FArchiveInspector->RunWithProgress(run);
         FArchiveInspector->hide();
     } else if (complete) {
