@@ -140,8 +140,9 @@ void TUTMap::LoadInfo()
         // The package lives for this read only, so a map holds no tables or object data
         // between reads.
         TUTPackage package;
-        package.LoadFromFile(QFile::encodeName(ResolveGamePath(FFileName)).toStdString(), 0);
-        const int index = package.FindObject(1, 1, "", "LevelSummary", "", 0);
+        package.LoadFromFile(QFile::encodeName(ResolveGamePath(FFileName)).toStdString());
+        const int index = package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                             "LevelSummary", "", 0);
         if (index < 0)
             return;
         TUTObject& summary = package.GetExport(index)->GetUTObject();

@@ -14,7 +14,8 @@ class TUTExportTableObjectData final
 public:
     // Inline: a package makes thousands of these at a time.
     TUTExportTableObjectData(TUTPackage* Package, std::int32_t ExportIndex)
-        : FPackage(Package), FExportIndex(ExportIndex)
+        : FPackage(Package)
+        , FExportIndex(ExportIndex)
     {}
     ~TUTExportTableObjectData() = default;
     TUTExportTableObjectData(TUTExportTableObjectData&&) noexcept = default;

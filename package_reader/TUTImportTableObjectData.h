@@ -10,7 +10,9 @@ class TUTPackage;
 class TUTImportTableObjectData final
 {
 public:
-    explicit TUTImportTableObjectData(TUTPackage* Package) : FPackage(Package) {}
+    explicit TUTImportTableObjectData(TUTPackage* Package)
+        : FPackage(Package)
+    {}
 
     TUTPackage* Package() const { return FPackage; }
     std::int32_t Object() const { return FObject; }             // name index of the object name

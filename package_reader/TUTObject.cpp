@@ -7,6 +7,13 @@
 
 namespace {
 constexpr std::uint32_t HasStateFrame = 0x02000000;
+
+// The export an object is made for, for failure messages.
+std::string ObjectPlace(const TUTObject& Object)
+{
+    return "Export " + std::to_string(Object.ExportIndex()) + " (" +
+           UTEscapeControls(Object.GetObjectName()) + ")";
+}
 } // namespace
 
 std::vector<TUTClassRegistry>& ClassRegistry()
@@ -44,7 +51,8 @@ TUTObjectClass FindUTObjectClass(std::string_view ClassName)
 }
 
 TUTObject::TUTObject(TUTPackage& Package, std::int32_t ExportIndex)
-    : FPackage(&Package), FExportIndex(ExportIndex)
+    : FPackage(&Package)
+    , FExportIndex(ExportIndex)
 {}
 
 TUTObject::~TUTObject()
@@ -86,7 +94,11 @@ void TUTObject::ReadObject(bool ReadProperties)
         const std::int64_t Saved = FPackage->GetPosition();
         FDataOffset = Export->SerialOffset();
         if (Export->SerialSize() > 0) {
-            FPackage->CopyObjectData(*Data, FDataOffset, Export->SerialSize());
+            try {
+                FPackage->CopyObjectData(*Data, FDataOffset, Export->SerialSize());
+            } catch (const EReadError& Error) {
+                throw EReadError(ObjectPlace(*this) + ": " + Error.what());
+            }
         }
         FPackage->Seek(Saved);
         Data->Seek(0);
@@ -122,26 +134,38 @@ void TUTObject::DoReadObject()
 {
     const TUTExportTableObjectData* Export = FPackage->GetExport(FExportIndex);
     TUTMemoryStream* Data = FBuffer.get();
-    if (Export->Flags() & HasStateFrame) {
-        const std::int32_t Node = FPackage->ReadIndex(Data, 0, "StateFrame.Node");
-        FPackage->ReadIndex(Data, 0, "StateFrame.StateNode");
-        FPackage->ReadInt64(Data, 1, "StateFrame.ProbeMask");
-        FPackage->ReadDWord(Data, 0, "StateFrame.LatentAction");
-        if (Node != 0) {
-            FPackage->ReadIndex(Data, 1, "(StateFrame.Node.)?Offset");
+    const TUTReadHint Part = TUTReadHint::rhPart;
+    const TUTReadHint Value = TUTReadHint::rhValue;
+    try {
+        if (Export->Flags() & HasStateFrame) {
+            const std::int32_t Node = FPackage->ReadIndex(Data, Part, "StateFrame.Node");
+            FPackage->ReadIndex(Data, Part, "StateFrame.StateNode");
+            FPackage->ReadInt64(Data, Value, "StateFrame.ProbeMask");
+            FPackage->ReadDWord(Data, Part, "StateFrame.LatentAction");
+            if (Node != 0) {
+                FPackage->ReadIndex(Data, Value, "(StateFrame.Node.)?Offset");
+            }
         }
+    } catch (const EReadError&) {
+        throw EReadError(ObjectPlace(*this) + ": its state frame runs past the end of its " +
+                         std::to_string(Data->GetSize()) + " bytes of data");
     }
     if (Export->Class() != 0) {
         ReadProperties();
         return;
     }
-    if (FPackage->Game() == 15 || FPackage->Game() == 17) {
-        const std::int32_t Count = FPackage->ReadIndex(Data, 1, "Unknown Array Count");
-        if (Count > Data->Remaining()) {
-            throw EReadError();
-        }
-        for (std::int32_t I = 0; I < Count; ++I) {
-            FPackage->ReadIndex(Data, 0, {});
+    if (FPackage->Game() == TUTGame::ugUnreal2 || FPackage->Game() == TUTGame::ugDevastation) {
+        try {
+            const std::int32_t Count = FPackage->ReadIndex(Data, Value, "Unknown Array Count");
+            if (Count > Data->Remaining()) {
+                throw EReadError();
+            }
+            for (std::int32_t I = 0; I < Count; ++I) {
+                FPackage->ReadIndex(Data, Part, {});
+            }
+        } catch (const EReadError&) {
+            throw EReadError(ObjectPlace(*this) + ": its class data run past the end of its " +
+                             std::to_string(Data->GetSize()) + " bytes");
         }
     }
 }

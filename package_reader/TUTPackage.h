@@ -33,25 +33,39 @@ struct TUTRegion
     bool operator==(const TUTRegion&) const = default;
 };
 
-// A native function of a game's code; nothing in the tool fills these tables.
-struct TNativeFunction
+// The games whose packages the reader recognises; GameNames gives their names.
+enum class TUTGame : std::uint8_t
 {
-    std::int32_t Index = 0;
-    std::int32_t Flags = 0;
-    std::string Name;
+    ugUnknown = 0,
+    ugUnreal = 1,
+    ugUnrealTournament = 2,
+    ugWheelOfTime = 3,
+    ugKlingonHonorGuard = 4,
+    ugRune = 5,
+    ugUndying = 6,
+    ugDeusEx = 7,
+    ugXComEnforcer = 8,
+    ugDeepSpaceNine = 9,
+    ugNerfArenaBlast = 10,
+    ugUnrealTournament2003 = 11,
+    ugArmyOperations = 12,
+    ugHarryPotter1 = 13,
+    ugHarryPotter2 = 14,
+    ugUnreal2 = 15,
+    ugSplinterCell = 16,
+    ugDevastation = 17,
+    ugRavenShield = 18,
+    ugUnrealChampionship = 19,
+    ugLineage2 = 20,
+    ugPostal2 = 21,
+    ugUnrealEngine2Runtime = 22,
+    ugDeusExInvisibleWar = 23,
+    ugDesertThunder = 24,
+    ugUnrealTournament2004 = 25,
+    ugXIII = 26,
 };
-using TNativeFunctions = std::vector<TNativeFunction>;
 
-struct TRegisteredNativeFunctionArray
-{
-    std::uint8_t Game = 0;
-    TNativeFunctions Functions;
-};
-
-// Native-function tables by game; empty unless a caller registers one.
-std::vector<TRegisteredNativeFunctionArray>& RegisteredNativeFunctions();
-
-// Names of the game codes of TUTPackage::Game(), indexed by code.
+// Names of the games, indexed by their codes.
 inline constexpr std::array<std::string_view, 27> GameNames = {
     "Unknown",
     "Unreal",
@@ -81,6 +95,84 @@ inline constexpr std::array<std::string_view, 27> GameNames = {
     "Unreal Tournament 2004",
     "XIII",
 };
+
+// The name of a game; "Unknown" for a code outside the table.
+constexpr std::string_view GameName(TUTGame Game)
+{
+    const auto Code = static_cast<std::size_t>(Game);
+    return Code < GameNames.size() ? GameNames[Code] : GameNames[0];
+}
+
+// The tables TUTPackage::FindObject searches.
+enum class TUTFindKind : std::uint8_t
+{
+    fkName = 0,
+    fkExport = 1,
+    fkImport = 2,
+};
+
+// The fields an export or import search compares; any combination, none matching every entry.
+enum class TUTFindFields : std::uint8_t
+{
+    ffAny = 0,
+    ffObjectName = 1,
+    ffPackagePath = 2,
+    ffClassName = 4,
+};
+
+constexpr TUTFindFields operator|(TUTFindFields A, TUTFindFields B)
+{
+    return static_cast<TUTFindFields>(static_cast<std::uint8_t>(A) | static_cast<std::uint8_t>(B));
+}
+
+constexpr bool HasFindField(TUTFindFields Fields, TUTFindFields Field)
+{
+    return (static_cast<std::uint8_t>(Fields) & static_cast<std::uint8_t>(Field)) != 0;
+}
+
+// What a field reader reads, as OnReadField is told.
+enum class TUTReadFormat : std::uint8_t
+{
+    rfBuffer = 0,
+    rfZString = 1,
+    rfIndex = 4,
+    rfByte = 5,
+    rfWord = 6,
+    rfInt = 7,
+    rfDWord = 8,
+    rfInt64 = 9,
+    rfGuid = 13,
+    rfName = 14,
+    rfProperty = 15,
+};
+
+// What a field means to its caller, passed on to OnReadField; the reader gives it no meaning.
+enum class TUTReadHint : std::uint8_t
+{
+    rhPart = 0,      // a piece of a larger read
+    rhValue = 1,     // a count or a plain value
+    rhReference = 2, // a name index or an object reference
+    rhFlags = 4,
+    rhOffset = 5, // a file offset
+};
+
+// A native function of a game's code; nothing in the tool fills these tables.
+struct TNativeFunction
+{
+    std::int32_t Index = 0;
+    std::int32_t Flags = 0;
+    std::string Name;
+};
+using TNativeFunctions = std::vector<TNativeFunction>;
+
+struct TRegisteredNativeFunctionArray
+{
+    TUTGame Game = TUTGame::ugUnknown;
+    TNativeFunctions Functions;
+};
+
+// Native-function tables by game; empty unless a caller registers one.
+std::vector<TRegisteredNativeFunctionArray>& RegisteredNativeFunctions();
 
 // Decodes a compact index from Buffer at Position and moves Position past it. EReadError when
 // the index runs past the end of the buffer (Position is then unchanged).
@@ -119,10 +211,12 @@ public:
     static std::unique_ptr<TUTPackage> CreateLinked(const std::string& FileName,
                                                     const TUTPackage& Other);
 
-    // Reads a package's header and tables into this object; Game 0 asks for detection.
+    // Reads a package's header and tables into this object; ugUnknown asks for detection.
     // Fails with EInvalidUTPackage when the file is not a package of this family and with
-    // EProcessingUTPackage for any other failure (entries read before it stay in the tables).
-    void LoadFromFile(const std::string& FileName, std::uint8_t Game);
+    // EProcessingUTPackage, saying where, for any other failure, including a package whose
+    // tables are kept in a form the reader cannot decode (entries read before a failure stay
+    // in the tables).
+    void LoadFromFile(const std::string& FileName, TUTGame Game = TUTGame::ugUnknown);
 
     // Hooks, all unassigned by default. OnReadField is told of each top-level field read while
     // NotifyReads is set; OnPropertyRead after each property tag an object reads and per
@@ -130,10 +224,10 @@ public:
     std::function<void(TUTPackage& Sender, int Percent)> OnProgress;
     std::function<std::string(const std::string& S)> OnQuoteString;
     std::function<void(std::string& FileName)> OnFindPackage;
-    std::function<void(std::uint8_t Format, std::uint8_t Hint, std::int64_t Position,
+    std::function<void(TUTReadFormat Format, TUTReadHint Hint, std::int64_t Position,
                        std::int64_t Size, std::string_view FieldName)>
         OnReadField;
-    std::function<void(TUTPackage& Sender, std::uint8_t& Game)> OnDetectGame;
+    std::function<void(TUTPackage& Sender, TUTGame& Game)> OnDetectGame;
     std::function<void(TUTPackage& Sender)> OnPropertyRead;
     bool SearchOtherPackages = true;
     bool NotifyReads = false;
@@ -143,7 +237,7 @@ public:
     std::uint16_t Version() const { return FVersion; }
     std::uint16_t LicenseeMode() const { return FLicenseeMode; }
     std::uint32_t Flags() const { return FFlags; }
-    std::uint8_t Game() const { return FGame; }
+    TUTGame Game() const { return FGame; }
     std::int64_t FileSize() const { return FFileSize; }
     int StreamCount() const { return FStreamCount; }
     TUTStream* Stream() const { return FStream.get(); }
@@ -155,8 +249,8 @@ public:
 
     // Tables. Accessors never fail: an index outside a table gives an empty name or none.
     int GetNameCount() const { return static_cast<int>(FNameCount); }
-    std::string GetName(int Index) const { return std::string(GetNameView(Index)); }
-    std::string_view GetNameView(int Index) const
+    // Entry Index of the name table, valid while the tables are: until the next load.
+    std::string_view GetName(int Index) const
     {
         if (Index < 0 || static_cast<std::size_t>(Index) >= FNameCount) {
             return {};
@@ -177,16 +271,16 @@ public:
     // Dotted path of a reference, Depth parts from the object outwards (negative: all). An
     // invalid reference on the way, or a parent chain that loops, gives the empty text.
     std::string GetObjectPath(int Depth, std::int32_t Ref) const;
-    // First entry at or after StartIndex that matches, -1 when none. Kind 0 names, 1 exports,
-    // 2 imports. Fields: 1 object name, 2 package path, 4 class name; comparisons ignore case.
-    int FindObject(std::uint8_t Kind, std::uint8_t Fields, std::string_view PackagePath,
+    // First entry of the table Kind at or after StartIndex whose Fields match, -1 when none;
+    // comparisons ignore letter case. A name search compares the name with ObjectName.
+    int FindObject(TUTFindKind Kind, TUTFindFields Fields, std::string_view PackagePath,
                    std::string_view ObjectName, std::string_view ClassName, int StartIndex) const;
     // Export search here and, through imports, in sibling ".u" files found without regard to
-    // letter case. Found is written only on a hit. Failures of a package opened for a matching
+    // letter case; Index -1 when nothing is found. Failures of a package opened for a matching
     // import are swallowed; those of one opened for OwnerClass reach the caller.
-    void FindObjectInPackages(std::uint8_t Fields, std::string_view PackagePath,
-                              std::string_view ObjectName, std::string_view ClassName,
-                              std::string_view OwnerClass, TUTFoundObject& Found);
+    TUTFoundObject FindObjectInPackages(TUTFindFields Fields, std::string_view PackagePath,
+                                        std::string_view ObjectName, std::string_view ClassName,
+                                        std::string_view OwnerClass);
     bool ImportsPackage(std::string_view Name) const;
     std::string QuoteString(const std::string& S) const;
 
@@ -195,8 +289,8 @@ public:
     void CloseStream();
     void Seek(std::int64_t Position);
     std::int64_t GetPosition() const;
-    // Copies Size bytes at Position of the file to the end of Dest; EReadError (before
-    // anything is allocated) when they are not all in the file.
+    // Copies Size bytes at Position of the file to the end of Dest; EReadError naming the range
+    // (before anything is allocated) when they are not all in the file.
     std::int64_t CopyObjectData(TUTMemoryStream& Dest, std::int64_t Position, std::int64_t Size);
 
     // Field readers: read from Stream (the package's own when none) at its position, telling
@@ -204,30 +298,31 @@ public:
     void ReadBuffer(void* Buffer, std::size_t Count, TUTStream* Stream = nullptr,
                     std::string_view FieldName = {});
     std::string ReadZString(TUTStream* Stream = nullptr, std::string_view FieldName = {});
-    std::uint8_t ReadByte(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::uint8_t ReadByte(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                           std::string_view FieldName = {});
-    std::uint16_t ReadWord(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::uint16_t ReadWord(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                            std::string_view FieldName = {});
-    std::int32_t ReadInt(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::int32_t ReadInt(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                          std::string_view FieldName = {});
-    std::uint32_t ReadDWord(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::uint32_t ReadDWord(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                             std::string_view FieldName = {});
-    std::int64_t ReadInt64(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::int64_t ReadInt64(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                            std::string_view FieldName = {});
-    std::int32_t ReadIndex(TUTStream* Stream = nullptr, std::uint8_t Hint = 1,
+    std::int32_t ReadIndex(TUTStream* Stream = nullptr, TUTReadHint Hint = TUTReadHint::rhValue,
                            std::string_view FieldName = {});
-    void ReadGUID(TUTStream* Stream, std::string_view FieldName, TUTGuid& Guid);
+    TUTGuid ReadGUID(TUTStream* Stream = nullptr, std::string_view FieldName = {});
     std::string ReadName(TUTStream* Stream = nullptr, std::string_view FieldName = {});
 
     // Reads one property tag and its value from Stream into Prop: false for the closing
-    // "None" tag. EReadingUTProperty when the tag cannot be read (Prop is then unchanged).
+    // "None" tag. EReadingUTProperty naming the property, its offset and, when Prop has an
+    // owner, its object, when the tag cannot be read (Prop is then unchanged).
     bool ReadProperty(TUTProperty& Prop, TUTStream& Stream);
 
     // Takes [Start, Start + Length) out of the unread regions.
     void MarkRegionRead(std::uint64_t Start, std::uint64_t Length);
     void ClearUnreadRegions() { FUnreadRegions.clear(); }
 
-    // Game detection stages; each is meant to run while Game() is 0.
+    // Game detection stages; each is meant to run while Game() is ugUnknown.
     void DetectGameByExtension();
     void DetectGameByVersion();
     void DetectGameByImports();
@@ -241,6 +336,8 @@ private:
         std::uint32_t Flags;
     };
     class TNotifyScope;
+    class TNameSink;
+    class TFieldReader;
     // The union of the exports' data ranges, gathered while the exports are read.
     struct TDataUnion
     {
@@ -249,9 +346,27 @@ private:
         std::int32_t LastStart = 0;
         void Add(std::int32_t Offset, std::int32_t Size);
     };
+    // Where the tables are, as the header gives them.
+    struct TTableCounts
+    {
+        std::uint64_t NameCount = 0;
+        std::uint64_t NameOffset = 0;
+        std::uint64_t ExportCount = 0;
+        std::uint64_t ExportOffset = 0;
+        std::uint64_t ImportCount = 0;
+        std::uint64_t ImportOffset = 0;
+        std::uint64_t HeritageCount = 0;
+        std::uint64_t HeritageOffset = 0;
+    };
+    // Progress over all tables of a load.
+    struct TProgress
+    {
+        std::int64_t Done = 0;
+        std::int64_t Total = 100;
+    };
 
     void ReadHeader();
-    void ReadHeaderFields(std::int64_t& Done, std::int64_t& Total);
+    void ReadHeaderFields(TProgress& Progress);
     void ReleaseAllObjects();
     std::unique_ptr<TUTObject>& ObjectSlot(std::int32_t ExportIndex);
     void ClearTables();
@@ -262,26 +377,37 @@ private:
     void CheckTable(std::uint64_t Count, std::uint64_t Offset, std::uint64_t MinEntrySize,
                     const char* What) const;
     TUTStream& Source(TUTStream* Stream);
-    std::int32_t ReadIndexRaw(TUTStream& S);
     void ReadNameInto(TUTStream& S, std::string& Dest);
-    void ReadTableName(TUTStream& S);
     void ReserveNameChars(std::size_t Count);
-    void AppendNameChars(const char* Chars, std::size_t Count, std::size_t Readable);
-    // Bulk decoding of the tables, from the file's bytes in memory.
+    // One function per table; each decodes its entries in bulk from the file's bytes in memory
+    // or, while single fields are reported, field by field, with the same entry decoder.
+    void ReadGenerations(std::uint64_t Count, bool Bulk);
+    void ReadNames(const TTableCounts& Tables, bool Bulk, TProgress& Progress);
+    void ReadExports(const TTableCounts& Tables, bool Bulk, TProgress& Progress);
+    void ReadImports(const TTableCounts& Tables, bool Bulk, TProgress& Progress);
+    void ReadHeritage(const TTableCounts& Tables, const TUTGuid& HeaderGuid, bool Bulk,
+                      TProgress& Progress);
+    // The entry decoders of the export and import tables, for any byte source.
+    template <class TSource> static void DecodeExport(TSource& S, TUTExportTableObjectData& Export);
+    template <class TSource> static void DecodeImport(TSource& S, TUTImportTableObjectData& Import);
     template <class TEntry>
-    void WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_t Guess, std::int64_t& Done,
-                   std::int64_t Total, TEntry&& Entry);
-    void ReadNameTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total);
-    void ReadExportTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total,
-                         TDataUnion& Data);
-    void ReadImportTable(std::uint64_t Count, std::int64_t& Done, std::int64_t Total);
-    void FindObjectInPackagesImpl(std::uint8_t Fields, std::string_view PackagePath,
-                                  std::string_view ObjectName, std::string_view ClassName,
-                                  std::string_view OwnerClass, TUTFoundObject& Found,
-                                  std::vector<std::string>& Visited);
-    void SearchLinked(int ImportIndex, std::uint8_t Fields, std::string_view PackagePath,
-                      std::string_view ObjectName, std::string_view ClassName,
-                      TUTFoundObject& Found, std::vector<std::string>& Visited);
+    void ReadEntries(const char* Table, const char* FieldTable, std::uint64_t First,
+                     std::uint64_t Count, bool Bulk, std::size_t MaxEntry, std::size_t Guess,
+                     TProgress* Progress, TEntry&& Entry);
+    template <class TEntry>
+    void ReadFieldByField(const char* FieldTable, std::uint64_t First, std::uint64_t Count,
+                          TProgress* Progress, std::uint64_t& Current, std::int64_t& EntryOffset,
+                          TEntry& Entry);
+    template <class TEntry>
+    void WalkTable(std::uint64_t Count, std::size_t MaxEntry, std::size_t Guess,
+                   TProgress* Progress, std::uint64_t& Current, TEntry&& Entry);
+    TUTFoundObject FindObjectInPackagesImpl(TUTFindFields Fields, std::string_view PackagePath,
+                                            std::string_view ObjectName, std::string_view ClassName,
+                                            std::string_view OwnerClass,
+                                            std::vector<std::string>& Visited);
+    TUTFoundObject SearchLinked(int ImportIndex, TUTFindFields Fields, std::string_view PackagePath,
+                                std::string_view ObjectName, std::string_view ClassName,
+                                std::vector<std::string>& Visited);
     std::string SiblingFileName(int ImportIndex) const;
 
     std::unique_ptr<TUTFileStream> FStream;
@@ -301,7 +427,7 @@ private:
     std::unordered_map<std::int32_t, std::unique_ptr<TUTObject>> FObjects;
     std::vector<TUTGuid> FHeritageTable;
     std::vector<TUTGenerationInfo> FGenerationInfo;
-    std::uint8_t FGame = 0;
+    TUTGame FGame = TUTGame::ugUnknown;
     TNativeFunctions FNativeFunctions;
     std::vector<TUTRegion> FUnreadRegions;
     std::int64_t FFileSize = 0;

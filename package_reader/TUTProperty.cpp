@@ -2,6 +2,7 @@
 
 #include "TUTObject.h"
 #include "TUTPackage.h"
+#include "UTBytes.h"
 #include "UTErrors.h"
 #include "UTKnownTypes.h"
 #include "UTText.h"
@@ -10,8 +11,11 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
+
+using enum TUTPropertyType;
 
 // Nesting of arrays and structs in one value; deeper data are damaged, not a reason to
 // exhaust the stack.
@@ -37,7 +41,8 @@ public:
 class TReadGuard
 {
 public:
-    TReadGuard(TUTObject& Object, bool ReadProperties) : FObject(Object)
+    TReadGuard(TUTObject& Object, bool ReadProperties)
+        : FObject(Object)
     {
         try {
             Object.ReadObject(ReadProperties);
@@ -54,12 +59,29 @@ private:
     TUTObject& FObject;
 };
 
+// The property and its object, for failure messages.
+std::string PropertyPlace(const TUTProperty& Prop)
+{
+    std::string Place = "Property " + UTEscapeControls(Prop.Name());
+    if (const TUTObject* Owner = Prop.Owner()) {
+        Place += " of export " + std::to_string(Owner->ExportIndex()) + " (" +
+                 UTEscapeControls(Owner->GetObjectName()) + ")";
+    }
+    return Place;
+}
+
+[[noreturn]] void ValueEnds(const TUTProperty& Prop, std::int64_t Position)
+{
+    throw EReadError(PropertyPlace(Prop) + ": its value of " + std::to_string(Prop.Value().size()) +
+                     " bytes ends inside the field at byte " + std::to_string(Position));
+}
+
 // N bytes of the raw value at Position; EReadError when they are not all there.
 const std::uint8_t* Take(const TUTProperty& Prop, std::int32_t& Position, std::int64_t N)
 {
     const std::vector<std::uint8_t>& Raw = Prop.Value();
     if (Position < 0 || N < 0 || N > static_cast<std::int64_t>(Raw.size()) - Position) {
-        throw EReadError();
+        ValueEnds(Prop, Position);
     }
     const std::uint8_t* Bytes = Raw.data() + Position;
     Position += static_cast<std::int32_t>(N);
@@ -68,13 +90,20 @@ const std::uint8_t* Take(const TUTProperty& Prop, std::int32_t& Position, std::i
 
 std::int32_t TakeIndex(const TUTProperty& Prop, std::int32_t& Position)
 {
-    return ReadCompactIndexFromBuffer(Prop.Value(), Position);
+    try {
+        return ReadCompactIndexFromBuffer(Prop.Value(), Position);
+    } catch (const EReadError&) {
+        ValueEnds(Prop, Position);
+    }
 }
 
-std::uint32_t LoadDWord(const std::uint8_t* B)
+// The name-table entry a value names; EListError naming the property when there is none.
+std::string_view NameOf(const TUTProperty& Prop, const TUTPackage& Package, std::int32_t Index)
 {
-    return static_cast<std::uint32_t>(B[0]) | (static_cast<std::uint32_t>(B[1]) << 8) |
-           (static_cast<std::uint32_t>(B[2]) << 16) | (static_cast<std::uint32_t>(B[3]) << 24);
+    if (Index < 0 || Index >= Package.GetNameCount()) {
+        throw EListError(Index, PropertyPlace(Prop) + " names no entry of the name table");
+    }
+    return Package.GetName(Index);
 }
 
 // Past the whole raw value, saturating instead of wrapping.
@@ -114,31 +143,39 @@ std::string FormatFloat(double Value)
     return std::string(Buffer, Result.ptr);
 }
 
-std::int32_t TypeCodeOfPropertyClass(std::string_view ClassName)
+TUTPropertyType TypeOfPropertyClass(std::string_view ClassName)
 {
     struct TEntry
     {
         std::string_view Name;
-        std::int32_t Code;
+        TUTPropertyType Type;
     };
     static constexpr TEntry Table[] = {
-        {"ByteProperty", 1},        {"IntProperty", 2},    {"BoolProperty", 3},
-        {"FloatProperty", 4},       {"ObjectProperty", 5}, {"NameProperty", 6},
-        {"StringProperty", 7},      {"ClassProperty", 8},  {"ArrayProperty", 9},
-        {"StructProperty", 10},     {"StrProperty", 13},   {"MapProperty", 14},
-        {"FixedArrayProperty", 15},
+        {"ByteProperty", ptByte},
+        {"IntProperty", ptInt},
+        {"BoolProperty", ptBool},
+        {"FloatProperty", ptFloat},
+        {"ObjectProperty", ptObject},
+        {"NameProperty", ptName},
+        {"StringProperty", ptString},
+        {"ClassProperty", ptClass},
+        {"ArrayProperty", ptArray},
+        {"StructProperty", ptStruct},
+        {"StrProperty", ptStr},
+        {"MapProperty", ptMap},
+        {"FixedArrayProperty", ptFixedArray},
     };
     for (const TEntry& Entry : Table) {
         if (UTSameText(Entry.Name, ClassName)) {
-            return Entry.Code;
+            return Entry.Type;
         }
     }
-    return 256;
+    return ptBuffer;
 }
 
-bool RefersToType(std::int32_t Code)
+bool RefersToType(TUTPropertyType Type)
 {
-    return Code == 5 || Code == 8 || Code == 10;
+    return Type == ptObject || Type == ptClass || Type == ptStruct;
 }
 
 std::string ObjectReferenceText(TUTPackage& Package, std::int32_t Ref)
@@ -170,41 +207,65 @@ void NotifyElement(TUTPackage* Package)
     }
 }
 
+// What every level of one decode shares: the property whose bytes are read, its package and
+// owner, and the read position.
+struct TDecodeContext
+{
+    const TUTProperty& Prop;
+    TUTPackage* Package;
+    TUTObject* Owner;
+    std::int32_t& Position;
+};
+
+TUTDecodedValue DecodeNested(TDecodeContext& C, std::string_view Name, TUTPropertyType Type,
+                             std::string_view TypeName)
+{
+    return DecodePropertyValue(C.Prop, C.Package, C.Owner, C.Position, -1, -1, Name, Type, TypeName,
+                               -1);
+}
+
 // The closing steps of a struct: the member list in parentheses unless one member was asked
 // for, without a final comma.
-void CloseStruct(const TUTProperty& Prop, int MemberIndex, std::string& Members, std::string& Text,
-                 TUTValue& Value, std::int32_t& PropertyType)
+void CloseStruct(const TUTProperty& Prop, int MemberIndex, std::string& Members, TUTDecodedValue& R)
 {
     if (MemberIndex == -1) {
         if (!Members.empty()) {
             Members.pop_back();
         }
-        Text += "(" + Members + "),";
+        R.Text += "(" + Members + "),";
     }
-    if (!Text.empty() && Text.back() == ',') {
-        Text.pop_back();
+    if (!R.Text.empty() && R.Text.back() == ',') {
+        R.Text.pop_back();
     }
-    Value = Text;
-    PropertyType = Prop.PropertyType();
+    R.Value = R.Text;
+    R.PropertyType = Prop.PropertyType();
 }
 
-void DecodeString(const TUTProperty& Prop, TUTPackage& Package, std::int32_t& Position,
-                  std::string& Text, TUTValue& Value)
+// The raw-bytes form of a struct that cannot be decoded.
+void RawStruct(TDecodeContext& C, TUTDecodedValue& R)
 {
-    const std::int32_t Length = TakeIndex(Prop, Position);
+    R.Value = RawAsString(C.Prop);
+    SkipWhole(C.Prop, C.Position);
+    R.PropertyType = ptBuffer;
+    R.Text.clear();
+}
+
+void DecodeString(TDecodeContext& C, TUTPackage& Package, TUTDecodedValue& R)
+{
+    const std::int32_t Length = TakeIndex(C.Prop, C.Position);
     if (Length >= 0) {
-        const std::uint8_t* Bytes = Take(Prop, Position, Length);
+        const std::uint8_t* Bytes = Take(C.Prop, C.Position, Length);
         std::string S(reinterpret_cast<const char*>(Bytes), static_cast<std::size_t>(Length));
         while (!S.empty() && S.back() == '\0') {
             S.pop_back();
         }
-        Text = Package.QuoteString(S);
-        Value = std::move(S);
+        R.Text = Package.QuoteString(S);
+        R.Value = std::move(S);
         return;
     }
     // A negative length counts UTF-16LE code units.
     const std::int64_t Units = -static_cast<std::int64_t>(Length);
-    const std::uint8_t* Bytes = Take(Prop, Position, Units * 2);
+    const std::uint8_t* Bytes = Take(C.Prop, C.Position, Units * 2);
     std::u16string S(static_cast<std::size_t>(Units), u'\0');
     for (std::int64_t I = 0; I < Units; ++I) {
         S[static_cast<std::size_t>(I)] =
@@ -213,26 +274,25 @@ void DecodeString(const TUTProperty& Prop, TUTPackage& Package, std::int32_t& Po
     while (!S.empty() && S.back() == u'\0') {
         S.pop_back();
     }
-    Text = Package.QuoteString(UTUtf16ToWindows1252(S));
-    Value = std::move(S);
+    R.Text = Package.QuoteString(UTUtf16ToWindows1252(S));
+    R.Value = std::move(S);
 }
 
-void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
-                 std::int32_t& Position, int ElementIndex, int MemberIndex, std::string& Name,
-                 std::string& Text, TUTValue& Value, std::int32_t& PropertyType,
-                 std::string& TypeText)
+void DecodeArray(TDecodeContext& C, int ElementIndex, int MemberIndex, TUTDecodedValue& R)
 {
-    TUTPackage& Pkg = RequirePackage(Package);
+    TUTPackage& Pkg = RequirePackage(C.Package);
+    const TUTProperty& Prop = C.Prop;
     TUTMemoryStream Stream(Prop.Value());
     TUTProperty Element;
 
-    std::int32_t ElementType = 10;
+    TUTPropertyType ElementType = ptStruct;
     std::string ElementTypeName = "?";
-    std::string ElementName = Name;
+    std::string ElementName = R.Name;
     // A temporary element property has no owner, hence no class to look the definition up in.
-    if (Owner != nullptr) {
-        TUTFoundObject Found;
-        Pkg.FindObjectInPackages(1 | 4, "", Name, "arrayproperty", Owner->GetClassName(), Found);
+    if (C.Owner != nullptr) {
+        const TUTFoundObject Found =
+            Pkg.FindObjectInPackages(TUTFindFields::ffObjectName | TUTFindFields::ffClassName, "",
+                                     R.Name, "arrayproperty", C.Owner->GetClassName());
         if (Found.Index >= 0) {
             TUTObject& Definition = Found.Package->GetExport(Found.Index)->GetUTObject();
             if (Definition.ProvidesDefinition()) {
@@ -242,7 +302,7 @@ void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
                         InnerRef > 0 ? Found.Package->GetExport(InnerRef - 1) : nullptr) {
                     TUTObject& Inner = InnerExport->GetUTObject();
                     TReadGuard InnerRead(Inner, true);
-                    ElementType = TypeCodeOfPropertyClass(Inner.GetClassName());
+                    ElementType = TypeOfPropertyClass(Inner.GetClassName());
                     ElementTypeName =
                         RefersToType(ElementType)
                             ? Found.Package->GetObjectPath(1, Inner.GetPropertyClass())
@@ -255,14 +315,14 @@ void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
     if (ElementTypeName.empty()) {
         ElementTypeName = Prop.PropertyTypeName(ElementType);
     }
-    TypeText = ElementIndex == -1 ? "Array of " + ElementTypeName : ElementTypeName;
+    R.TypeText = ElementIndex == -1 ? "Array of " + ElementTypeName : ElementTypeName;
 
-    const std::string Before = Text;
-    std::int32_t Current = ElementType;
+    std::string& Text = R.Text;
+    TUTPropertyType Current = ElementType;
     try {
-        const std::int32_t Count = TakeIndex(Prop, Position);
+        const std::int32_t Count = TakeIndex(Prop, C.Position);
         // Every element takes at least one byte; a larger count is damage.
-        if (Count > static_cast<std::int64_t>(Prop.Value().size()) - Position) {
+        if (Count > static_cast<std::int64_t>(Prop.Value().size()) - C.Position) {
             throw EReadError();
         }
         for (std::int32_t I = 0; I < Count; ++I) {
@@ -271,13 +331,13 @@ void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
             } else {
                 Text.clear();
             }
-            if (Current == 5 || Current == 10) {
-                Stream.Seek(Position);
+            if (Current == ptObject || Current == ptStruct) {
+                Stream.Seek(C.Position);
                 if (MemberIndex == -1 || I != ElementIndex) {
                     Text += "(";
                     for (;;) {
                         Pkg.ReadProperty(Element, Stream);
-                        if (Element.PropertyType() == 0) {
+                        if (Element.PropertyType() == ptNone) {
                             break;
                         }
                         Text += Element.GetDescription() + ",";
@@ -288,34 +348,27 @@ void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
                     Text += "),";
                 } else {
                     Text.clear();
-                    Current = 0;
+                    Current = ptNone;
                     for (int J = 0;; ++J) {
                         Pkg.ReadProperty(Element, Stream);
-                        if (Element.PropertyType() == 0) {
+                        if (Element.PropertyType() == ptNone) {
                             break;
                         }
                         if (J == MemberIndex) {
-                            Name = Element.Name();
+                            R.Name = Element.Name();
                             Current = Element.PropertyType();
-                            TypeText = Element.GetTypeName();
+                            R.TypeText = Element.GetTypeName();
                             Text = Element.GetValueAsString() + ",";
                         }
                     }
                 }
-                Position = static_cast<std::int32_t>(Stream.GetPosition());
+                C.Position = static_cast<std::int32_t>(Stream.GetPosition());
             } else if (MemberIndex == -1 || MemberIndex == 0) {
-                std::string ItemName = ElementName;
-                std::string ItemText;
-                std::string ItemAux;
-                std::string ItemTypeText;
-                TUTValue ItemValue;
-                std::int32_t ItemType = Current;
-                DecodePropertyValue(Prop, Package, Owner, Position, -1, -1, ItemName, ItemText,
-                                    ItemAux, ItemValue, ItemType, ItemTypeText, ElementTypeName);
-                Current = ItemType;
-                Text += ItemText + ",";
+                const TUTDecodedValue Item = DecodeNested(C, ElementName, Current, ElementTypeName);
+                Current = Item.PropertyType;
+                Text += Item.Text + ",";
             } else {
-                Current = 0;
+                Current = ptNone;
                 Text.clear();
             }
             if (!Text.empty()) {
@@ -325,21 +378,143 @@ void DecodeArray(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
             if (I == ElementIndex) {
                 break;
             }
-            NotifyElement(Package);
+            NotifyElement(C.Package);
         }
         Text.resize(Text.size() >= 2 ? Text.size() - 2 : 0);
     } catch (const std::exception&) {
-        Text = Before;
+        // A damaged element ends the elements; the value is what came before the array.
+        Text.clear();
     }
-    Value = Text;
-    PropertyType = ElementIndex == -1 ? Prop.PropertyType() : Current;
+    R.Value = Text;
+    R.PropertyType = ElementIndex == -1 ? Prop.PropertyType() : Current;
 }
 
-// A struct by the definition found for it; false when the definition provides no layout.
-bool DecodeStructByDefinition(const TUTProperty& Prop, TUTFoundObject& Found,
-                              std::int32_t& Position, int MemberIndex, std::string& Name,
-                              std::string& Text, std::string& AuxText, TUTValue& Value,
-                              std::int32_t& PropertyType, std::string& TypeText)
+std::string MemberTypeName(const TUTProperty& Prop, const TKnownStructElement& Member)
+{
+    return Member.TypeName.empty() ? Prop.PropertyTypeName(Member.PropertyType)
+                                   : std::string(Member.TypeName);
+}
+
+using TMembers = std::vector<std::optional<TUTDecodedValue>>;
+
+// A known struct stored as its members' bytes; false when they do not fill its declared size
+// exactly.
+bool DecodeBinaryMembers(TDecodeContext& C, const TKnownStructLayout& Layout, std::int32_t End,
+                         TMembers& Members)
+{
+    try {
+        for (std::size_t J = 0; J < Layout.Members.size(); ++J) {
+            const TKnownStructElement& Member = Layout.Members[J];
+            TUTDecodedValue Value =
+                DecodeNested(C, Member.Name, Member.PropertyType, MemberTypeName(C.Prop, Member));
+            // A nested struct that fell back to its raw bytes did not fit either.
+            if (Value.PropertyType == ptBuffer) {
+                return false;
+            }
+            Members[J] = std::move(Value);
+        }
+    } catch (const EUTReaderError&) {
+        return false;
+    }
+    return End < 0 || C.Position == End;
+}
+
+// A known struct stored as a tagged list of its members, each named as the layout names it, of
+// its type, and decoded from exactly its own bytes; false for anything else.
+bool DecodeTaggedMembers(TDecodeContext& C, const TKnownStructLayout& Layout, std::int32_t End,
+                         TMembers& Members)
+{
+    const std::vector<std::uint8_t>& Raw = C.Prop.Value();
+    const std::int32_t Limit = End >= 0 ? End : static_cast<std::int32_t>(Raw.size());
+    if (C.Package == nullptr || C.Position < 0 || C.Position > Limit ||
+        static_cast<std::size_t>(Limit) > Raw.size()) {
+        return false;
+    }
+    TUTMemoryStream Stream(
+        std::vector<std::uint8_t>(Raw.begin() + C.Position, Raw.begin() + Limit));
+    TUTProperty Tag;
+    try {
+        for (std::size_t Tags = 0;; ++Tags) {
+            C.Package->ReadProperty(Tag, Stream);
+            if (Tag.PropertyType() == ptNone) {
+                break;
+            }
+            std::size_t J = 0;
+            while (J < Layout.Members.size() && !UTSameText(Layout.Members[J].Name, Tag.Name())) {
+                ++J;
+            }
+            if (Tags >= Layout.Members.size() || J == Layout.Members.size() || Members[J] ||
+                Tag.ArrayIndex() != -1) {
+                return false;
+            }
+            const TKnownStructElement& Member = Layout.Members[J];
+            if (Tag.PropertyType() != Member.PropertyType ||
+                (Member.PropertyType == ptStruct && !UTSameText(Tag.TypeName(), Member.TypeName))) {
+                return false;
+            }
+            const auto Size = static_cast<std::int32_t>(Tag.Value().size());
+            std::int32_t At = 0;
+            TUTDecodedValue Value =
+                DecodePropertyValue(Tag, C.Package, C.Owner, At, -1, -1, Member.Name,
+                                    Member.PropertyType, MemberTypeName(C.Prop, Member), Size);
+            if (At != Size || Value.PropertyType == ptBuffer) {
+                return false;
+            }
+            Members[J] = std::move(Value);
+        }
+    } catch (const EUTReaderError&) {
+        return false;
+    }
+    C.Position += static_cast<std::int32_t>(Stream.GetPosition());
+    return End < 0 || C.Position == End;
+}
+
+// A known struct in the form its package's version stores it; false when its bytes are not
+// that form (the position is then where it was).
+bool DecodeKnownStruct(TDecodeContext& C, const TKnownStructLayout& Layout, int MemberIndex,
+                       std::string_view TypeName, std::int32_t End, TUTDecodedValue& R)
+{
+    const std::int32_t Start = C.Position;
+    TMembers Members(Layout.Members.size());
+    bool Decoded = false;
+    if (Layout.Form != TKnownStructForm::ksfBinary) {
+        Decoded = DecodeTaggedMembers(C, Layout, End, Members);
+    }
+    if (!Decoded && Layout.Form != TKnownStructForm::ksfTagged) {
+        C.Position = Start;
+        std::fill(Members.begin(), Members.end(), std::nullopt);
+        Decoded = DecodeBinaryMembers(C, Layout, End, Members);
+    }
+    if (!Decoded) {
+        C.Position = Start;
+        return false;
+    }
+    R.TypeText = TypeName;
+    R.Text.clear();
+    std::string List;
+    for (std::size_t J = 0; J < Layout.Members.size(); ++J) {
+        const TKnownStructElement& Member = Layout.Members[J];
+        if (static_cast<int>(J) == MemberIndex) {
+            // A member a tagged list leaves out has no text.
+            R.Name = Member.Name;
+            R.Text = Members[J] ? Members[J]->Text : std::string();
+            R.AuxText = Members[J] ? Members[J]->AuxText : std::string();
+            R.TypeText = Members[J] ? Members[J]->TypeText : MemberTypeName(C.Prop, Member);
+            break;
+        }
+        if (Members[J]) {
+            List += std::string(Member.Name) + "=" + Members[J]->Text + ",";
+            NotifyElement(C.Package);
+        }
+    }
+    CloseStruct(C.Prop, MemberIndex, List, R);
+    return true;
+}
+
+// A struct by the definition found for it; false when the definition provides no layout or
+// its members do not fill the declared size exactly.
+bool DecodeStructByDefinition(TDecodeContext& C, const TUTFoundObject& Found, int MemberIndex,
+                              std::int32_t End, TUTDecodedValue& R)
 {
     TUTPackage& DefinitionPackage = *Found.Package;
     TUTObject& Definition = DefinitionPackage.GetExport(Found.Index)->GetUTObject();
@@ -347,10 +522,13 @@ bool DecodeStructByDefinition(const TUTProperty& Prop, TUTFoundObject& Found,
         return false;
     }
     TReadGuard DefinitionRead(Definition, true);
-    TypeText = Definition.GetStructName();
-    Text.clear();
+    TUTDecodedValue Result = R;
+    Result.TypeText = Definition.GetStructName();
+    Result.Text.clear();
     // A struct of its own layout is decoded from the first byte of the value.
-    Position = 0;
+    const std::int32_t Start = C.Position;
+    C.Position = 0;
+    TDecodeContext Inner{C.Prop, &DefinitionPackage, &Definition, C.Position};
     std::string Members;
     int Member = 0;
     int Steps = 0;
@@ -366,82 +544,50 @@ bool DecodeStructByDefinition(const TUTProperty& Prop, TUTFoundObject& Found,
         if (!Field.IsPropertyDefinition()) {
             continue;
         }
-        std::int32_t MemberType = TypeCodeOfPropertyClass(Field.GetClassName());
+        const TUTPropertyType MemberType = TypeOfPropertyClass(Field.GetClassName());
         const std::string MemberTypeName =
             RefersToType(MemberType) ? DefinitionPackage.GetObjectPath(1, Field.GetPropertyClass())
                                      : Field.GetOwnTypeName();
-        std::string MemberName = Field.GetObjectName();
-        std::string MemberText;
-        std::string MemberAux;
-        std::string MemberTypeText;
-        TUTValue MemberValue;
-        DecodePropertyValue(Prop, &DefinitionPackage, &Definition, Position, -1, -1, MemberName,
-                            MemberText, MemberAux, MemberValue, MemberType, MemberTypeText,
-                            MemberTypeName);
+        const TUTDecodedValue Value =
+            DecodeNested(Inner, Field.GetObjectName(), MemberType, MemberTypeName);
         if (Member == MemberIndex) {
-            Name = MemberName;
-            Text = MemberText;
-            AuxText = MemberAux;
-            TypeText = MemberTypeText;
+            Result.Name = Value.Name;
+            Result.Text = Value.Text;
+            Result.AuxText = Value.AuxText;
+            Result.TypeText = Value.TypeText;
             break;
         }
-        Members += Field.GetObjectName() + "=" + MemberText + ",";
+        Members += Field.GetObjectName() + "=" + Value.Text + ",";
         ++Member;
     }
-    CloseStruct(Prop, MemberIndex, Members, Text, Value, PropertyType);
+    if (MemberIndex == -1 && End >= 0 && C.Position != End) {
+        C.Position = Start;
+        return false;
+    }
+    CloseStruct(C.Prop, MemberIndex, Members, Result);
+    R = std::move(Result);
     return true;
 }
 
-void DecodeStruct(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
-                  std::int32_t& Position, int MemberIndex, std::string& Name, std::string& Text,
-                  std::string& AuxText, TUTValue& Value, std::int32_t& PropertyType,
-                  std::string& TypeText, const std::string& TypeName)
+void DecodeStruct(TDecodeContext& C, int MemberIndex, std::string_view TypeName, std::int32_t End,
+                  TUTDecodedValue& R)
 {
-    if (IsKnownStruct(TypeName)) {
-        TypeText = TypeName;
-        Text.clear();
-        std::string Members;
-        const int Count = KnownStructCount(TypeName);
-        for (int J = 0; J < Count; ++J) {
-            TKnownStructElement Element;
-            GetKnownStructElement(TypeName, J, Element);
-            const std::string MemberTypeName = Element.TypeName.empty()
-                                                   ? Prop.PropertyTypeName(Element.PropertyType)
-                                                   : Element.TypeName;
-            std::string MemberName = Element.Name;
-            std::string MemberText;
-            std::string MemberAux;
-            std::string MemberTypeText;
-            TUTValue MemberValue;
-            std::int32_t MemberType = Element.PropertyType;
-            DecodePropertyValue(Prop, Package, Owner, Position, -1, -1, MemberName, MemberText,
-                                MemberAux, MemberValue, MemberType, MemberTypeText, MemberTypeName);
-            if (J == MemberIndex) {
-                Name = MemberName;
-                Text = MemberText;
-                AuxText = MemberAux;
-                TypeText = MemberTypeText;
-                break;
-            }
-            Members += Element.Name + "=" + MemberText + ",";
-            NotifyElement(Package);
+    const std::uint16_t Version = C.Package != nullptr ? C.Package->Version() : 0;
+    if (const std::optional<TKnownStructLayout> Layout = FindKnownStruct(TypeName, Version)) {
+        if (!DecodeKnownStruct(C, *Layout, MemberIndex, TypeName, End, R)) {
+            RawStruct(C, R);
         }
-        CloseStruct(Prop, MemberIndex, Members, Text, Value, PropertyType);
         return;
     }
-    if (Owner != nullptr && Package != nullptr) {
-        TUTFoundObject Found;
-        Package->FindObjectInPackages(1 | 4, "", TypeName, "struct", Owner->GetClassName(), Found);
-        if (Found.Index >= 0 &&
-            DecodeStructByDefinition(Prop, Found, Position, MemberIndex, Name, Text, AuxText, Value,
-                                     PropertyType, TypeText)) {
+    if (C.Owner != nullptr && C.Package != nullptr) {
+        const TUTFoundObject Found = C.Package->FindObjectInPackages(
+            TUTFindFields::ffObjectName | TUTFindFields::ffClassName, "", TypeName, "struct",
+            C.Owner->GetClassName());
+        if (Found.Index >= 0 && DecodeStructByDefinition(C, Found, MemberIndex, End, R)) {
             return;
         }
     }
-    Value = RawAsString(Prop);
-    SkipWhole(Prop, Position);
-    PropertyType = 256;
-    Text.clear();
+    RawStruct(C, R);
 }
 
 } // namespace
@@ -455,7 +601,7 @@ TUTPropertyClass& PropertyClass()
 }
 
 void TUTProperty::SetProperty(TUTPackage* Package, const std::string& Name, std::int32_t ArrayIndex,
-                              std::int32_t PropertyType, const std::uint8_t* Data,
+                              TUTPropertyType PropertyType, const std::uint8_t* Data,
                               std::int32_t DataSize, const std::string& TypeName)
 {
     FPackage = Package;
@@ -471,47 +617,27 @@ void TUTProperty::SetProperty(TUTPackage* Package, const std::string& Name, std:
     FValid = true;
 }
 
-void TUTProperty::GetValueFull(int ElementIndex, int MemberIndex, std::string& Name,
-                               TUTValue& Value, std::string& Text, std::int32_t& PropertyType,
-                               std::string& TypeText) const
+TUTDecodedValue TUTProperty::GetValueFull(int ElementIndex, int MemberIndex) const
 {
     if (!FValid) {
-        Name.clear();
-        Value = std::string("0");
-        Text.assign(1, '0'); // assigning "0" trips a false -Wrestrict of GCC 12 at -O3
-        PropertyType = 0;
-        return;
+        TUTDecodedValue Invalid;
+        Invalid.Value = std::string("0");
+        Invalid.Text.assign(1, '0'); // assigning "0" trips a false -Wrestrict of GCC 12 at -O3
+        return Invalid;
     }
-    Name = FName;
-    Value = std::uint8_t(0);
-    Text.clear();
-    PropertyType = FPropertyType;
     std::int32_t Position = 0;
-    std::string AuxText;
-    DecodePropertyValue(*this, FPackage, FOwner, Position, ElementIndex, MemberIndex, Name, Text,
-                        AuxText, Value, PropertyType, TypeText, FTypeName);
+    return DecodePropertyValue(*this, FPackage, FOwner, Position, ElementIndex, MemberIndex, FName,
+                               FPropertyType, FTypeName, static_cast<std::int32_t>(FValue.size()));
 }
 
 TUTValue TUTProperty::GetValue() const
 {
-    std::string Name;
-    std::string Text;
-    std::string TypeText;
-    TUTValue Value;
-    std::int32_t Type = 0;
-    GetValueFull(-1, -1, Name, Value, Text, Type, TypeText);
-    return Value;
+    return GetValueFull(-1, -1).Value;
 }
 
 std::string TUTProperty::GetValueAsString() const
 {
-    std::string Name;
-    std::string Text;
-    std::string TypeText;
-    TUTValue Value;
-    std::int32_t Type = 0;
-    GetValueFull(-1, -1, Name, Value, Text, Type, TypeText);
-    return Text;
+    return GetValueFull(-1, -1).Text;
 }
 
 std::string TUTProperty::GetTypeName() const
@@ -528,162 +654,156 @@ std::string TUTProperty::GetDescription() const
     if (FArrayIndex > -1) {
         Result += "[" + std::to_string(FArrayIndex) + "]";
     }
-    if (FPropertyType != 0) {
-        std::string Name;
-        std::string Text;
-        std::string TypeText;
-        TUTValue Value;
-        std::int32_t Type = 0;
-        GetValueFull(-1, -1, Name, Value, Text, Type, TypeText);
-        Result += " (" + TypeText + ") = " + Text;
+    if (FPropertyType != ptNone) {
+        const TUTDecodedValue Decoded = GetValueFull(-1, -1);
+        Result += " (" + Decoded.TypeText + ") = " + Decoded.Text;
     }
     return Result;
 }
 
-std::string TUTProperty::PropertyTypeName(std::int32_t Code) const
+std::string TUTProperty::PropertyTypeName(TUTPropertyType Code) const
 {
     switch (Code) {
-    case 1:
+    case ptByte:
         return "Byte";
-    case 2:
+    case ptInt:
         return "Int";
-    case 3:
+    case ptBool:
         return "Bool";
-    case 4:
+    case ptFloat:
         return "Float";
-    case 5:
+    case ptObject:
         return "Object";
-    case 6:
+    case ptName:
         return "Name";
-    case 7:
+    case ptString:
         return (FPackage == nullptr || FPackage->Version() < 120) ? "String" : "Delegate";
-    case 8:
+    case ptClass:
         return "Class";
-    case 9:
+    case ptArray:
         return "Array";
-    case 10:
+    case ptStruct:
         return "Struct";
-    case 11:
+    case ptVector:
         return "Vector";
-    case 12:
+    case ptRotator:
         return "Rotator";
-    case 13:
+    case ptStr:
         return "Str";
-    case 14:
+    case ptMap:
         return "Map";
-    case 15:
+    case ptFixedArray:
         return "FixedArray";
-    case 256:
+    case ptBuffer:
         return "Buffer";
-    case 257:
+    case ptWord:
         return "Word";
     default:
         return {};
     }
 }
 
-void DecodePropertyValue(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
-                         std::int32_t& Position, int ElementIndex, int MemberIndex,
-                         std::string& Name, std::string& Text, std::string& AuxText,
-                         TUTValue& Value, std::int32_t& PropertyType, std::string& TypeText,
-                         const std::string& TypeName)
+TUTDecodedValue DecodePropertyValue(const TUTProperty& Prop, TUTPackage* Package, TUTObject* Owner,
+                                    std::int32_t& Position, int ElementIndex, int MemberIndex,
+                                    std::string_view Name, TUTPropertyType PropertyType,
+                                    std::string_view TypeName, std::int32_t End)
 {
     TDepthGuard Depth;
-    TypeText = Prop.PropertyTypeName(PropertyType);
+    TDecodeContext C{Prop, Package, Owner, Position};
+    TUTDecodedValue R;
+    R.Name = Name;
+    R.Value = std::uint8_t(0);
+    R.PropertyType = PropertyType;
+    R.TypeText = Prop.PropertyTypeName(PropertyType);
     switch (PropertyType) {
-    case 0:
-        Value = std::uint8_t(0);
+    case ptNone:
         break;
-    case 1: {
+    case ptByte: {
         const std::uint8_t B = *Take(Prop, Position, 1);
-        Value = B;
+        R.Value = B;
         if (!TypeName.empty() && !UTSameText(TypeName, "byte")) {
-            TypeText = TypeName;
-            AuxText = GetKnownEnumValue(TypeName, B);
-        } else {
-            AuxText.clear();
+            R.TypeText = TypeName;
+            R.AuxText = GetKnownEnumValue(TypeName, B);
         }
-        Text = AuxText.empty() ? std::to_string(B) : AuxText;
+        R.Text = R.AuxText.empty() ? std::to_string(B) : R.AuxText;
         break;
     }
-    case 2: {
+    case ptInt: {
         const auto V = static_cast<std::int32_t>(LoadDWord(Take(Prop, Position, 4)));
-        Value = V;
-        Text = std::to_string(V);
+        R.Value = V;
+        R.Text = std::to_string(V);
         break;
     }
-    case 3: {
+    case ptBool: {
         const bool V = *Take(Prop, Position, 1) != 0;
-        Value = V;
-        Text = V ? "True" : "False";
+        R.Value = V;
+        R.Text = V ? "True" : "False";
         break;
     }
-    case 4: {
+    case ptFloat: {
         const float V = std::bit_cast<float>(LoadDWord(Take(Prop, Position, 4)));
-        Value = static_cast<double>(V);
-        Text = FormatFloat(V);
+        R.Value = static_cast<double>(V);
+        R.Text = FormatFloat(V);
         break;
     }
-    case 5: {
+    case ptObject: {
         const std::int32_t Ref = TakeIndex(Prop, Position);
-        Value = Ref;
-        AuxText = Ref == 0 ? "None" : ObjectReferenceText(RequirePackage(Package), Ref);
-        Text = AuxText;
+        R.Value = Ref;
+        R.AuxText = Ref == 0 ? "None" : ObjectReferenceText(RequirePackage(Package), Ref);
+        R.Text = R.AuxText;
         break;
     }
-    case 6: {
+    case ptName: {
         const std::int32_t Index = TakeIndex(Prop, Position);
-        Value = Index;
-        AuxText = RequirePackage(Package).GetNameChecked(Index);
-        Text = AuxText;
+        R.Value = Index;
+        R.AuxText = NameOf(Prop, RequirePackage(Package), Index);
+        R.Text = R.AuxText;
         break;
     }
-    case 7:
-    case 13: {
+    case ptString:
+    case ptStr: {
         TUTPackage& Pkg = RequirePackage(Package);
-        if (PropertyType == 7 && Pkg.Version() >= 120) {
+        if (PropertyType == ptString && Pkg.Version() >= 120) {
             const std::int32_t Ref = TakeIndex(Prop, Position);
             const std::int32_t Index = TakeIndex(Prop, Position);
             std::string S =
-                Pkg.GetObjectPath(-1, Ref) + "." + std::string(Pkg.GetNameChecked(Index));
-            Text = Pkg.QuoteString(S);
-            Value = std::move(S);
+                Pkg.GetObjectPath(-1, Ref) + "." + std::string(NameOf(Prop, Pkg, Index));
+            R.Text = Pkg.QuoteString(S);
+            R.Value = std::move(S);
         } else {
-            DecodeString(Prop, Pkg, Position, Text, Value);
+            DecodeString(C, Pkg, R);
         }
         break;
     }
-    case 8: {
+    case ptClass: {
         const std::int32_t Ref = TakeIndex(Prop, Position);
-        Value = Ref;
-        AuxText =
+        R.Value = Ref;
+        R.AuxText =
             Ref == 0 ? "None" : "Class'" + RequirePackage(Package).GetObjectPath(-1, Ref) + "'";
-        Text = AuxText;
+        R.Text = R.AuxText;
         break;
     }
-    case 9:
-        DecodeArray(Prop, Package, Owner, Position, ElementIndex, MemberIndex, Name, Text, Value,
-                    PropertyType, TypeText);
+    case ptArray:
+        DecodeArray(C, ElementIndex, MemberIndex, R);
         break;
-    case 10:
-        DecodeStruct(Prop, Package, Owner, Position, MemberIndex, Name, Text, AuxText, Value,
-                     PropertyType, TypeText, TypeName);
+    case ptStruct:
+        DecodeStruct(C, MemberIndex, TypeName, End, R);
         break;
-    case 14:
-    case 15:
-    case 256:
-        Value = RawAsString(Prop);
+    case ptMap:
+    case ptFixedArray:
+    case ptBuffer:
+        R.Value = RawAsString(Prop);
         SkipWhole(Prop, Position);
         break;
-    case 257: {
+    case ptWord: {
         const std::uint8_t* B = Take(Prop, Position, 2);
-        const auto V = static_cast<std::uint16_t>(B[0] | (B[1] << 8));
-        Value = V;
-        Text = std::to_string(V);
+        R.Value = LoadWord(B);
+        R.Text = std::to_string(LoadWord(B));
         break;
     }
     default:
-        Value = Prop.Value();
+        R.Value = Prop.Value();
         break;
     }
+    return R;
 }

@@ -6,7 +6,7 @@
 
 std::string TUTExportTableObjectData::GetObjectName() const
 {
-    return FPackage->GetName(FObject);
+    return std::string(FPackage->GetName(FObject));
 }
 
 std::string TUTExportTableObjectData::GetClassName() const
@@ -52,12 +52,12 @@ void TUTExportTableObjectData::FreeObject()
 
 std::string TUTImportTableObjectData::GetObjectName() const
 {
-    return FPackage->GetName(FObject);
+    return std::string(FPackage->GetName(FObject));
 }
 
 std::string TUTImportTableObjectData::GetClassName() const
 {
-    return FPackage->GetName(FClass);
+    return std::string(FPackage->GetName(FClass));
 }
 
 std::string TUTImportTableObjectData::GetPackageName() const

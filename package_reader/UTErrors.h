@@ -15,7 +15,9 @@ public:
 class EInvalidUTPackage final : public EUTReaderError
 {
 public:
-    EInvalidUTPackage() : EUTReaderError("ERROR! This isn't an Unreal package") {}
+    EInvalidUTPackage()
+        : EUTReaderError("ERROR! This isn't an Unreal package")
+    {}
 };
 
 // Any other failure while a package's header and tables are read.
@@ -27,12 +29,14 @@ public:
     {}
 };
 
-// A property tag that could not be read; names the property as far as it was known.
+// A property tag that could not be read; names the property as far as it was known, and
+// where its tag starts.
 class EReadingUTProperty final : public EUTReaderError
 {
 public:
-    explicit EReadingUTProperty(const std::string& PropertyName)
-        : EUTReaderError("Exception reading property " + PropertyName)
+    EReadingUTProperty(const std::string& PropertyName, const std::string& Where)
+        : EUTReaderError("Exception reading property " + PropertyName +
+                         (Where.empty() ? std::string() : " " + Where))
     {}
 };
 
@@ -40,16 +44,21 @@ public:
 class EReadError final : public EUTReaderError
 {
 public:
-    EReadError() : EUTReaderError("Stream read error") {}
-    explicit EReadError(const std::string& Message) : EUTReaderError(Message) {}
+    EReadError()
+        : EUTReaderError("Stream read error")
+    {}
+    explicit EReadError(const std::string& Message)
+        : EUTReaderError(Message)
+    {}
 };
 
-// An index outside a list (a name index outside the name table).
+// An index outside a list (a name index outside the name table), and where it was read.
 class EListError final : public EUTReaderError
 {
 public:
-    explicit EListError(long long Index)
-        : EUTReaderError("List index out of bounds (" + std::to_string(Index) + ")")
+    explicit EListError(long long Index, const std::string& Where = {})
+        : EUTReaderError("List index out of bounds (" + std::to_string(Index) + ")" +
+                         (Where.empty() ? std::string() : ": " + Where))
     {}
 };
 

@@ -2,46 +2,61 @@
 
 #include "UTText.h"
 
-#include <array>
-
 namespace {
 
-struct TStructMember
+using enum TUTPropertyType;
+
+// The forms the game's own files show, by package version:
+// - colors are stored B, G, R, A in every file of this game that holds one, the oldest of them
+//   of version 99 (textures named for their blue read blue so at 106 and 120); the engines
+//   before stored R, G, B, A;
+// - structs other than colors, vectors and rotators are stored as their members' bytes up to
+//   version 115 (a matrix at 106, a static mesh's material list at 115) and as tagged lists
+//   of their members from 121 on (the same lists at 121 and 125, every map's regions, scales
+//   and planes at 126 to 128); no file of a version between tells.
+constexpr std::uint16_t FirstBgraColorVersion = 99;
+constexpr std::uint16_t LastBinaryStructVersion = 115;
+constexpr std::uint16_t FirstTaggedStructVersion = 121;
+
+constexpr TKnownStructElement ColorRgba[] = {
+    {"R", "", ptByte}, {"G", "", ptByte}, {"B", "", ptByte}, {"A", "", ptByte}};
+constexpr TKnownStructElement ColorBgra[] = {
+    {"B", "", ptByte}, {"G", "", ptByte}, {"R", "", ptByte}, {"A", "", ptByte}};
+constexpr TKnownStructElement Vector[] = {
+    {"X", "", ptFloat}, {"Y", "", ptFloat}, {"Z", "", ptFloat}};
+constexpr TKnownStructElement Rotator[] = {
+    {"Pitch", "", ptInt}, {"Yaw", "", ptInt}, {"Roll", "", ptInt}};
+constexpr TKnownStructElement Plane[] = {
+    {"X", "", ptFloat}, {"Y", "", ptFloat}, {"Z", "", ptFloat}, {"W", "", ptFloat}};
+constexpr TKnownStructElement Scale[] = {
+    {"Scale", "Vector", ptStruct}, {"SheerRate", "", ptFloat}, {"SheerAxis", "ESheerAxis", ptByte}};
+constexpr TKnownStructElement PointRegion[] = {
+    {"Zone", "ZoneInfo", ptObject}, {"iLeaf", "", ptInt}, {"ZoneNumber", "", ptByte}};
+
+struct TStructEntry
 {
-    std::string_view Name;
-    std::int32_t PropertyType;
-    std::string_view TypeName;
+    std::string_view Name; // lower case
+    std::span<const TKnownStructElement> Members;
+    std::span<const TKnownStructElement> NewerMembers; // where the game reordered them
+    bool AlwaysBinary;
 };
 
-struct TStructLayout
-{
-    std::string_view Name;
-    std::vector<TStructMember> Members;
-    std::int32_t UniformType; // member type of a struct whose members share one, else 0
+constexpr TStructEntry Structs[] = {
+    {"color", ColorRgba, ColorBgra, true},
+    {"vector", Vector, {}, true},
+    {"rotator", Rotator, {}, true},
+    {"plane", Plane, {}, false},
+    {"sphere", Plane, {}, false},
+    {"scale", Scale, {}, false},
+    {"pointregion", PointRegion, {}, false},
 };
 
-const std::array<TStructLayout, 7>& StructLayouts()
-{
-    static const std::array<TStructLayout, 7> Layouts = {{
-        {"color", {{"R", 1, ""}, {"G", 1, ""}, {"B", 1, ""}, {"A", 1, ""}}, 1},
-        {"vector", {{"X", 4, ""}, {"Y", 4, ""}, {"Z", 4, ""}}, 4},
-        {"rotator", {{"Pitch", 2, ""}, {"Yaw", 2, ""}, {"Roll", 2, ""}}, 2},
-        {"plane", {{"X", 4, ""}, {"Y", 4, ""}, {"Z", 4, ""}, {"W", 4, ""}}, 4},
-        {"sphere", {{"X", 4, ""}, {"Y", 4, ""}, {"Z", 4, ""}, {"W", 4, ""}}, 4},
-        {"scale",
-         {{"Scale", 10, "Vector"}, {"SheerRate", 4, ""}, {"SheerAxis", 1, "ESheerAxis"}},
-         0},
-        {"pointregion", {{"Zone", 5, "ZoneInfo"}, {"iLeaf", 2, ""}, {"ZoneNumber", 1, ""}}, 0},
-    }};
-    return Layouts;
-}
-
-const TStructLayout* FindLayout(std::string_view StructName)
+const TStructEntry* FindStruct(std::string_view StructName)
 {
     const std::string Lower = UTLowerCase(StructName);
-    for (const TStructLayout& Layout : StructLayouts()) {
-        if (Layout.Name == Lower) {
-            return &Layout;
+    for (const TStructEntry& Entry : Structs) {
+        if (Entry.Name == Lower) {
+            return &Entry;
         }
     }
     return nullptr;
@@ -117,10 +132,31 @@ std::string GetKnownEnumValue(std::string_view EnumName, std::int32_t Index)
     return std::to_string(Index);
 }
 
+std::optional<TKnownStructLayout> FindKnownStruct(std::string_view StructName,
+                                                  std::uint16_t Version)
+{
+    const TStructEntry* Entry = FindStruct(StructName);
+    if (Entry == nullptr) {
+        return std::nullopt;
+    }
+    TKnownStructLayout Layout;
+    Layout.Members = !Entry->NewerMembers.empty() && Version >= FirstBgraColorVersion
+                         ? Entry->NewerMembers
+                         : Entry->Members;
+    if (Entry->AlwaysBinary || Version <= LastBinaryStructVersion) {
+        Layout.Form = TKnownStructForm::ksfBinary;
+    } else if (Version >= FirstTaggedStructVersion) {
+        Layout.Form = TKnownStructForm::ksfTagged;
+    } else {
+        Layout.Form = TKnownStructForm::ksfEither;
+    }
+    return Layout;
+}
+
 int KnownStructCount(std::string_view StructName)
 {
-    const TStructLayout* Layout = FindLayout(StructName);
-    return Layout != nullptr ? static_cast<int>(Layout->Members.size()) : 0;
+    const TStructEntry* Entry = FindStruct(StructName);
+    return Entry != nullptr ? static_cast<int>(Entry->Members.size()) : 0;
 }
 
 bool IsKnownStruct(std::string_view StructName)
@@ -128,19 +164,12 @@ bool IsKnownStruct(std::string_view StructName)
     return KnownStructCount(StructName) > 0;
 }
 
-void GetKnownStructElement(std::string_view StructName, int Index, TKnownStructElement& Element)
+std::optional<TKnownStructElement> GetKnownStructElement(std::string_view StructName, int Index,
+                                                         std::uint16_t Version)
 {
-    const TStructLayout* Layout = FindLayout(StructName);
-    if (Layout == nullptr) {
-        return;
+    const std::optional<TKnownStructLayout> Layout = FindKnownStruct(StructName, Version);
+    if (!Layout || Index < 0 || static_cast<std::size_t>(Index) >= Layout->Members.size()) {
+        return std::nullopt;
     }
-    if (Index >= 0 && static_cast<std::size_t>(Index) < Layout->Members.size()) {
-        const TStructMember& Member = Layout->Members[static_cast<std::size_t>(Index)];
-        Element.Name = Member.Name;
-        Element.TypeName = Member.TypeName;
-        Element.PropertyType = Member.PropertyType;
-    } else if (Layout->UniformType != 0) {
-        Element.TypeName.clear();
-        Element.PropertyType = Layout->UniformType;
-    }
+    return Layout->Members[static_cast<std::size_t>(Index)];
 }

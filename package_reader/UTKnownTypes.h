@@ -1,6 +1,10 @@
 #pragma once
 
+#include "TUTProperty.h"
+
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +20,28 @@ struct TKnownEnumValues
 };
 
 // One member of a known struct. TypeName is the struct name of a struct member or the
-// enumeration name of a byte member, else empty; PropertyType is a property type code.
+// enumeration name of a byte member, else empty.
 struct TKnownStructElement
 {
-    std::string Name;
-    std::string TypeName;
-    std::int32_t PropertyType = 0;
+    std::string_view Name;
+    std::string_view TypeName;
+    TUTPropertyType PropertyType = TUTPropertyType::ptNone;
+};
+
+// How a package stores the values of a known struct.
+enum class TKnownStructForm
+{
+    ksfBinary, // its members' bytes one after another
+    ksfTagged, // a tagged property list of its members, ending with "None"
+    ksfEither, // the files of that version do not tell: whichever takes up the bytes exactly
+};
+
+// A known struct as a package of one version stores it: its members in the order declared
+// there, and its form.
+struct TKnownStructLayout
+{
+    std::span<const TKnownStructElement> Members;
+    TKnownStructForm Form = TKnownStructForm::ksfBinary;
 };
 
 // The process-wide registry in registration order; it holds the three default enumerations
@@ -36,11 +56,14 @@ void RegisterDefaultKnownEnums();
 // enumeration is not registered or Index is outside its values. Never fails.
 std::string GetKnownEnumValue(std::string_view EnumName, std::int32_t Index);
 
-// Member count of a known struct ("color", "vector", "rotator", "plane", "sphere", "scale",
-// "pointregion"); 0 for any other name.
+// The known structs are "color", "vector", "rotator", "plane", "sphere", "scale" and
+// "pointregion". Their layout in a package of Version; none for any other name. Never fails.
+std::optional<TKnownStructLayout> FindKnownStruct(std::string_view StructName,
+                                                  std::uint16_t Version);
+// Member count of a known struct; 0 for any other name.
 int KnownStructCount(std::string_view StructName);
 bool IsKnownStruct(std::string_view StructName);
-// Fills Element with member Index of the named struct. An index outside the members leaves it
-// unchanged, except that for the five structs of one member type that type is set and TypeName
-// emptied; an unknown struct name leaves it unchanged. Never fails.
-void GetKnownStructElement(std::string_view StructName, int Index, TKnownStructElement& Element);
+// Member Index of a known struct in a package of Version; none for an index outside its
+// members or a name outside the table. Never fails.
+std::optional<TKnownStructElement> GetKnownStructElement(std::string_view StructName, int Index,
+                                                         std::uint16_t Version);

@@ -11,6 +11,24 @@ constexpr char16_t Windows1252High[32] = {
 
 } // namespace
 
+std::string UTEscapeControls(std::string_view S)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string Result;
+    Result.reserve(S.size());
+    for (const char C : S) {
+        const auto B = static_cast<unsigned char>(C);
+        if (B < 0x20 || B == 0x7F) {
+            Result += "\\x";
+            Result += Hex[B >> 4];
+            Result += Hex[B & 0x0F];
+        } else {
+            Result += C;
+        }
+    }
+    return Result;
+}
+
 std::string UTUtf16ToWindows1252(std::u16string_view S)
 {
     std::string Result;

@@ -34,5 +34,8 @@ inline bool UTSameText(std::string_view A, std::string_view B)
     return true;
 }
 
+// S with its control characters written as "\xNN", for texts from a file shown in messages.
+std::string UTEscapeControls(std::string_view S);
+
 // Windows-1252 bytes for UTF-16 code units; a code unit the code page lacks becomes "?".
 std::string UTUtf16ToWindows1252(std::u16string_view S);

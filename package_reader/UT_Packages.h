@@ -6,8 +6,9 @@
 // A map's title, author and description:
 //
 //     TUTPackage Package;
-//     Package.LoadFromFile(Path, 0);                       // 0: detect the game
-//     int Index = Package.FindObject(1, 1, "", "LevelSummary", "", 0); // any letter case
+//     Package.LoadFromFile(Path);                          // the game is detected
+//     const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName,
+//                                          "", "LevelSummary", "", 0); // any letter case
 //     if (Index >= 0) {
 //         TUTObject& Summary = Package.GetExport(Index)->GetUTObject();
 //         Summary.ReadObject(true);
@@ -17,7 +18,7 @@
 //
 // String values come as std::string (8-bit bytes as stored, Windows-1252 in this game) or, for
 // strings the game stored as UTF-16LE, as std::u16string; see TUTValue. Every failure derives
-// from EUTReaderError.
+// from EUTReaderError and says where in the file it happened.
 
 #include "TUTExportTableObjectData.h"
 #include "TUTImportTableObjectData.h"

@@ -2,6 +2,7 @@
 
 #include "TDialogType.h"
 #include "TKOVASettings.h"
+#include "TUpdateCheck.h"
 
 #include <QString>
 #include <QStringList>
@@ -71,6 +72,8 @@ public:
     virtual const TProgramFolders& Folders() const = 0;
     // The add-on file selection, made once and dressed by the language with the window.
     virtual TAddonDeletionProposal& AddonDeletionProposal() const = 0;
+    // The update server's pages for this program (its project id and version put in).
+    virtual TUpdateAddresses UpdateAddresses() const = 0;
 
     // True when the game folder is valid; otherwise a balloon tip on the Configuration page's
     // folder edit says why, and the caller does nothing more.
@@ -97,6 +100,9 @@ public:
     // Shows the file in the INI editor's tree (a missing file changes nothing); the caller then
     // makes that page the active one with ShowPage("tbINIEditor").
     virtual void LoadIniFile(const QString& fileName) = 0;
+    // Asks the update server whether a newer version exists, blocking until it answers or its
+    // time-out passes; a check that got no answer is an error that says why.
+    virtual TResult<bool> CheckForUpdate() = 0;
     // While Busy, the main window is disabled and cannot be closed: another window (the archive
     // window) runs a long task that lets input through for its Cancel button.
     virtual void SetBusy(bool busy) = 0;

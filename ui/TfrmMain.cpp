@@ -5,8 +5,8 @@
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
-#include "KOVABuildInfo.h"
 #include "KOVAIcons.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
@@ -19,6 +19,7 @@
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "SystemImages.h"
 #include "TMapManager.h"
 #include "TPageBase.h"
@@ -131,8 +132,8 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         setFixedSize(size().expandedTo(minimumSize()));
     QApplication::setApplicationDisplayName(FSettings->AppName);
-    setWindowTitle(
-        QStringLiteral("%1 [ %2 ] - v%3").arg(FSettings->AppName, LongTitle(), KOVAVersion()));
+    setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
+                       .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
     FFormAdapters << std::make_shared<TQtLanguageForm>(this);
     FForms->append(FFormAdapters.last().get());
@@ -328,6 +329,8 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheEnabledClick);
     ConnectGuarded(FUi->MenuCacheUpdate, &QAction::triggered, this,
                    &TfrmMain::MenuCacheUpdateClick);
+    ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
+                   &TfrmMain::MenuCheckForUpdatesClick);
     ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
                    &TfrmMain::MenuArchiveInspectorClick);
     ConnectGuarded(FUi->MeunInstallUTContentFromArchive, &QAction::triggered, this,
@@ -336,9 +339,8 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MeunInstallUTContentFromDirClick);
     ConnectGuarded(FUi->MeunInstallUTContentFromFile, &QAction::triggered, this,
                    &TfrmMain::MeunInstallUTContentFromFileClick);
-    // What the demo page and the update check do is not part of this program yet.
-    for (QAction* action : {FUi->MenuPlayDemo, FUi->MenuCheckForUpdates})
-        action->setEnabled(false);
+    // What the demo page does is not part of this program yet.
+    FUi->MenuPlayDemo->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
     FUi->MenuExit->setIcon(KOVAIcon(kiDelete));
@@ -798,18 +800,34 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Readme()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        OpenWithDefaultHandler(FFolders.DocumentFile(language->Changelog()));
+        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()
 {
     ShowPage(QStringLiteral("tbAbout"));
+}
+
+void TfrmMain::MenuCheckForUpdatesClick()
+{
+    if (auto* link = findChild<TLinkLabel*>(QStringLiteral("lbAbout_Updates")))
+        link->Navigate();
+}
+
+TUpdateAddresses TfrmMain::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TfrmMain::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 void TfrmMain::MenuCacheClick()

@@ -8,6 +8,7 @@
 #include "ILanguageForm.h"
 #include "IPageContext.h"
 #include "ProgramFolders.h"
+#include "TUpdateCheck.h"
 
 class QLineEdit;
 class QMenu;
@@ -88,7 +89,13 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
+
+    // The update server the check asks (tests give a server of their own). The About page's
+    // links follow at the window's next showing.
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
     // The add-on installation road (the page context's part of it).
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                             bool asArchive = false) override;
@@ -161,6 +168,7 @@ private:
     void MenuCacheClick();
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
+    void MenuCheckForUpdatesClick();
     void MenuArchiveInspectorClick();
 
     // One run of the installation road over Files (as archives when AsArchive), with its
@@ -200,4 +208,5 @@ private:
     std::unique_ptr<TfrmArchiveInspector> FArchiveInspector;
     TInstallationSummary* FInstallationSummary = nullptr;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
+    TUpdateCheck FUpdateCheck;
 };

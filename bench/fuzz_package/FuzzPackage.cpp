@@ -28,7 +28,8 @@ std::string Tables(TUTPackage& Package, const std::string& Error)
 {
     std::string Text = Error + "\n";
     for (int I = 0; I < Package.GetNameCount(); ++I) {
-        Text += Package.GetName(I) + " " + std::to_string(Package.GetNameFlags(I)) + "\n";
+        Text +=
+            std::string(Package.GetName(I)) + " " + std::to_string(Package.GetNameFlags(I)) + "\n";
     }
     for (int I = 0; I < Package.GetExportCount(); ++I) {
         const TUTExportTableObjectData& E = *Package.GetExport(I);
@@ -55,18 +56,18 @@ std::string Tables(TUTPackage& Package, const std::string& Error)
     for (const TUTRegion& Region : Package.UnreadRegions()) {
         Text += std::to_string(Region.Start) + "+" + std::to_string(Region.Length) + "\n";
     }
-    return Text + std::to_string(Package.Game());
+    return Text + std::string(GameName(Package.Game()));
 }
 
 void CompareTableReaders(TUTPackage& Package, const std::string& Error)
 {
     TUTPackage Notified;
     Notified.NotifyReads = true;
-    Notified.OnReadField = [](std::uint8_t, std::uint8_t, std::int64_t, std::int64_t,
+    Notified.OnReadField = [](TUTReadFormat, TUTReadHint, std::int64_t, std::int64_t,
                               std::string_view) {};
     std::string NotifiedError;
     try {
-        Notified.LoadFromFile(InputFile(), 0);
+        Notified.LoadFromFile(InputFile());
     } catch (const EUTReaderError& Failure) {
         NotifiedError = Failure.what();
     }
@@ -89,13 +90,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
     TUTPackage Package;
     try {
-        Package.LoadFromFile(InputFile(), 0);
+        Package.LoadFromFile(InputFile());
     } catch (const EUTReaderError& Error) {
         CompareTableReaders(Package, Error.what());
         return 0;
     }
     CompareTableReaders(Package, {});
-    Package.FindObject(1, 1 | 2 | 4, "mylevel", "levelsummary", "levelsummary", 0);
+    Package.FindObject(TUTFindKind::fkExport,
+                       TUTFindFields::ffObjectName | TUTFindFields::ffPackagePath |
+                           TUTFindFields::ffClassName,
+                       "mylevel", "levelsummary", "levelsummary", 0);
 #ifdef KOVA_FUZZ_TABLES_ONLY
     for (int I = 0; I < Package.GetImportCount(); ++I) {
         Package.GetObjectPath(-1, -I - 1);

@@ -24,7 +24,23 @@ TBytes PropertyZoo(std::uint16_t Version, std::uint16_t Licensee, bool Marker)
     Props.Int("Skins", 7, 1).Int("Skins", 8, 300).Int("Skins", 9, 70000);
     Props.Struct("Location", "Vector", TByteWriter().Float(1).Float(2).Float(3).Data());
     Props.Struct("Color", "Color", {1, 2, 3, 4});
-    Props.Struct("Region", "PointRegion", TByteWriter().Index(Level).DWord(5).Byte(6).Data());
+    // Regions and scales as the version stores them: tagged lists of their members from 121 on.
+    if (Version >= 121) {
+        Props.Struct("Region", "PointRegion",
+                     TPropertyWriter(Writer)
+                         .Object("Zone", Level)
+                         .Int("iLeaf", 5)
+                         .Byte("ZoneNumber", 6)
+                         .Bytes());
+        Props.Struct("MainScale", "Scale",
+                     TPropertyWriter(Writer)
+                         .Struct("Scale", "Vector", TByteWriter().Float(1).Float(1).Float(1).Data())
+                         .Float("SheerRate", 0)
+                         .Byte("SheerAxis", 5)
+                         .Bytes());
+    } else {
+        Props.Struct("Region", "PointRegion", TByteWriter().Index(Level).DWord(5).Byte(6).Data());
+    }
     Props.Struct("Other", "MyStruct", {9, 9, 9});
     Props.Tag("Items", 9,
               TByteWriter()

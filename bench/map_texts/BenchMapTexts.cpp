@@ -22,9 +22,10 @@ struct TMapSet
 TByteRanges TouchedRanges(const std::string& File)
 {
     TUTPackage Package;
-    Package.LoadFromFile(File, 0);
+    Package.LoadFromFile(File);
     TByteRanges Ranges = TableRanges(File, Package);
-    const int Index = Package.FindObject(1, 1, "", "LevelSummary", "", 0);
+    const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                         "LevelSummary", "", 0);
     if (Index >= 0) {
         const TUTExportTableObjectData* Summary = Package.GetExport(Index);
         Ranges.emplace_back(Summary->SerialOffset(), Summary->SerialSize());

@@ -20,8 +20,9 @@ inline TMapTextValues ReadMapTexts(const std::string& File)
 {
     TMapTextValues Result;
     TUTPackage Package;
-    Package.LoadFromFile(File, 0);
-    const int Index = Package.FindObject(1, 1, "", "LevelSummary", "", 0);
+    Package.LoadFromFile(File);
+    const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                         "LevelSummary", "", 0);
     if (Index < 0) {
         return Result;
     }

@@ -14,7 +14,7 @@ namespace {
 TByteRanges TableRanges(const std::string& File)
 {
     TUTPackage Package;
-    Package.LoadFromFile(File, 0);
+    Package.LoadFromFile(File);
     return TableRanges(File, Package);
 }
 
@@ -42,7 +42,7 @@ void LoadTables(benchmark::State& State, const std::string& File)
     }
     for (auto _ : State) {
         TUTPackage Package;
-        Package.LoadFromFile(File, 0);
+        Package.LoadFromFile(File);
         benchmark::DoNotOptimize(Package.GetExportCount());
     }
 }

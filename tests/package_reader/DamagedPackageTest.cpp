@@ -35,7 +35,7 @@ TBytes SamplePackage()
 struct TLoadState
 {
     std::string Error;
-    std::uint8_t Game = 0;
+    TUTGame Game = TUTGame::ugUnknown;
     std::vector<std::pair<std::string, std::uint32_t>> Names;
     std::vector<std::array<std::int64_t, 8>> Exports;
     std::vector<std::array<std::int32_t, 4>> Imports;
@@ -52,11 +52,11 @@ TLoadState LoadState(const std::string& File, bool FieldByField)
     TUTPackage Package;
     if (FieldByField) {
         Package.NotifyReads = true;
-        Package.OnReadField = [](std::uint8_t, std::uint8_t, std::int64_t, std::int64_t,
+        Package.OnReadField = [](TUTReadFormat, TUTReadHint, std::int64_t, std::int64_t,
                                  std::string_view) {};
     }
     try {
-        Package.LoadFromFile(File, 0);
+        Package.LoadFromFile(File);
     } catch (const EUTReaderError& Error) {
         State.Error = Error.what();
     }
@@ -155,25 +155,26 @@ TEST(DamagedPackage, NonPackagesAreRefused)
 {
     TTempFolder Temp;
     TUTPackage Package;
-    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Three.u", {0xC1, 0x83, 0x2A}), 0),
+    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Three.u", {0xC1, 0x83, 0x2A})),
                  EInvalidUTPackage);
-    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Big.u", {0x9E, 0x2A, 0x83, 0xC1, 0, 0, 0, 0}), 0),
+    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Big.u", {0x9E, 0x2A, 0x83, 0xC1, 0, 0, 0, 0})),
                  EInvalidUTPackage);
     EXPECT_THROW(
-        Package.LoadFromFile(Temp.Write("Cache.uxx", {0xC2, 0x83, 0x2A, 0x9E, 0, 0, 0, 0}), 0),
+        Package.LoadFromFile(Temp.Write("Cache.uxx", {0xC2, 0x83, 0x2A, 0x9E, 0, 0, 0, 0})),
         EInvalidUTPackage);
     try {
-        Package.LoadFromFile(Temp.Write("Four.u", {0xC1, 0x83, 0x2A, 0x9E}), 0);
+        Package.LoadFromFile(Temp.Write("Four.u", {0xC1, 0x83, 0x2A, 0x9E}));
         FAIL() << "a lone signature loaded";
     } catch (const EProcessingUTPackage& Error) {
         EXPECT_EQ(std::string(Error.what()),
-                  "Exception processing package " + Temp.Path("Four.u") + "\r\nStream read error");
+                  "Exception processing package " + Temp.Path("Four.u") +
+                      "\r\nThe header at offset 4 runs past the end of the file (4 bytes)");
     }
-    EXPECT_THROW(Package.LoadFromFile(Temp.Path("Missing.u"), 0), EProcessingUTPackage);
-    EXPECT_THROW(Package.LoadFromFile(Temp.Path(""), 0), EProcessingUTPackage);
+    EXPECT_THROW(Package.LoadFromFile(Temp.Path("Missing.u")), EProcessingUTPackage);
+    EXPECT_THROW(Package.LoadFromFile(Temp.Path("")), EProcessingUTPackage);
     EXPECT_EQ(Package.StreamCount(), 0);
     try {
-        Package.LoadFromFile(Temp.Path("Missing.u"), 0);
+        Package.LoadFromFile(Temp.Path("Missing.u"));
     } catch (const EProcessingUTPackage& Error) {
         EXPECT_NE(std::string(Error.what()).find("Cannot open file"), std::string::npos);
     }
@@ -197,7 +198,7 @@ TEST(DamagedPackage, HugeCountsAndOffsetsFailBeforeAnyAllocation)
         TUTPackage Package;
         int LastProgress = -1;
         Package.OnProgress = [&](TUTPackage&, int Percent) { LastProgress = Percent; };
-        EXPECT_THROW(Package.LoadFromFile(Temp.Write("Bad.u", Bad), 0), EProcessingUTPackage)
+        EXPECT_THROW(Package.LoadFromFile(Temp.Write("Bad.u", Bad)), EProcessingUTPackage)
             << Case.Offset;
         EXPECT_EQ(LastProgress, 100);
         EXPECT_EQ(Package.StreamCount(), 0);
@@ -206,7 +207,7 @@ TEST(DamagedPackage, HugeCountsAndOffsetsFailBeforeAnyAllocation)
     TBytes Bad = Good;
     PutDWord(Bad, 20, 0xFFFFFFFF);
     TUTPackage Package;
-    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Bad.u", Bad), 0), EProcessingUTPackage);
+    EXPECT_THROW(Package.LoadFromFile(Temp.Write("Bad.u", Bad)), EProcessingUTPackage);
     EXPECT_GT(Package.GetNameCount(), 0);
     EXPECT_EQ(Package.GetExportCount(), 0);
 }
@@ -221,7 +222,7 @@ TEST(DamagedPackage, ObjectDataOutsideTheFileIsAReadError)
         Writer.Export(Ref).SerialSizeOverride = Size;
         Writer.Export(Ref).SerialOffsetOverride = Offset;
         TUTPackage Package;
-        Package.LoadFromFile(Temp.Write("Far.u", Writer.Build()), 0);
+        Package.LoadFromFile(Temp.Write("Far.u", Writer.Build()));
         TUTObject& Object = Package.GetExport(0)->GetUTObject();
         if (Size <= 0) {
             EXPECT_NO_THROW(Object.ReadObject(true));
@@ -235,40 +236,146 @@ TEST(DamagedPackage, ObjectDataOutsideTheFileIsAReadError)
     }
 }
 
-TEST(DamagedPackage, EveryTruncationFailsCleanly)
+TEST(DamagedPackage, EveryTruncationFailsSayingWhere)
 {
     TTempFolder Temp;
     const TBytes Good = SamplePackage();
-    for (std::size_t Length = 0; Length < Good.size(); ++Length) {
+    for (std::size_t Length = 4; Length < Good.size(); ++Length) {
+        SCOPED_TRACE("cut at " + std::to_string(Length));
         TUTPackage Package;
         try {
-            Package.LoadFromFile(
-                Temp.Write("Cut.u", TBytes(Good.begin(),
-                                           Good.begin() + static_cast<std::ptrdiff_t>(Length))),
-                0);
+            Package.LoadFromFile(Temp.Write(
+                "Cut.u", TBytes(Good.begin(), Good.begin() + static_cast<std::ptrdiff_t>(Length))));
             ReadEverything(Package);
-        } catch (const EUTReaderError&) {
+        } catch (const EProcessingUTPackage& Error) {
+            // The table entry that failed is the first one the table does not keep.
+            const std::string Text = Error.what();
+            EXPECT_NE(Text.find(" at offset "), std::string::npos) << Text;
+            const std::pair<const char*, int> Tables[] = {
+                {"Name table entry ", Package.GetNameCount()},
+                {"Export table entry ", Package.GetExportCount()},
+                {"Import table entry ", Package.GetImportCount()}};
+            for (const auto& [Table, Kept] : Tables) {
+                if (const auto At = Text.find(Table); At != std::string::npos) {
+                    EXPECT_EQ(std::stoi(Text.substr(At + std::string(Table).size())), Kept);
+                }
+            }
         }
         EXPECT_EQ(Package.StreamCount(), 0);
     }
 }
 
-TEST(DamagedPackage, RandomDamageFailsCleanly)
+namespace {
+
+// Per export: its properties' descriptions, or the failure that reading them gave.
+std::vector<std::string> ObjectTexts(const std::string& File)
 {
+    TUTPackage Package;
+    Package.LoadFromFile(File);
+    std::vector<std::string> Texts;
+    for (int I = 0; I < Package.GetExportCount(); ++I) {
+        TUTObject& Object = Package.GetExport(I)->GetUTObject();
+        std::string Text;
+        try {
+            Object.ReadObject(true);
+            for (const auto& Prop : Object.GetProperties().Items()) {
+                Text += Prop->GetDescription() + "\n";
+            }
+        } catch (const EUTReaderError& Error) {
+            Text += "!" + std::string(Error.what());
+        }
+        Object.ReleaseObject();
+        Texts.push_back(Text);
+    }
+    EXPECT_EQ(Package.StreamCount(), 0);
+    return Texts;
+}
+
+} // namespace
+
+TEST(DamagedPackage, RandomDamageGivesWhatItsPlaceDemands)
+{
+    // Damage to the signature is a refusal. Damage only to objects' data leaves the tables of
+    // the good file and every other object's values as they were. Any other damage gives
+    // tables or a load failure that says where. Every failure says where it happened.
     TTempFolder Temp;
     const TBytes Good = SamplePackage();
+    const std::string GoodFile = Temp.Write("Good.u", Good);
+    const TLoadState GoodState = LoadState(GoodFile, false);
+    ASSERT_TRUE(GoodState.Error.empty());
+    const std::vector<std::string> GoodTexts = ObjectTexts(GoodFile);
+    std::vector<std::pair<std::size_t, std::size_t>> Data; // per export: [start, end)
+    for (const auto& Export : GoodState.Exports) {
+        Data.emplace_back(static_cast<std::size_t>(Export[6]),
+                          static_cast<std::size_t>(Export[6] + Export[5]));
+    }
+    const auto DataOf = [&](std::size_t At) {
+        for (std::size_t I = 0; I < Data.size(); ++I) {
+            if (At >= Data[I].first && At < Data[I].second) {
+                return static_cast<int>(I);
+            }
+        }
+        return -1;
+    };
+    const auto SaysWhere = [](const std::string& Text) {
+        return Text.find("export ") != std::string::npos ||
+               Text.find("Export ") != std::string::npos;
+    };
     std::mt19937 Random(20261207);
+    int Refused = 0, DataOnly = 0, Failed = 0;
     for (int Round = 0; Round < 1500; ++Round) {
         TBytes Bad = Good;
+        bool Signature = false;
+        bool Tables = false;
+        std::vector<bool> Touched(Data.size(), false);
         const int Changes = 1 + static_cast<int>(Random() % 4);
         for (int I = 0; I < Changes; ++I) {
-            Bad[Random() % Bad.size()] = static_cast<std::uint8_t>(Random());
+            const std::size_t At = Random() % Bad.size();
+            const auto Byte = static_cast<std::uint8_t>(Random());
+            if (Bad[At] == Byte) {
+                continue;
+            }
+            Bad[At] = Byte;
+            Signature = Signature || At < 4;
+            const int Object = DataOf(At);
+            Tables = Tables || Object < 0;
+            if (Object >= 0) {
+                Touched[static_cast<std::size_t>(Object)] = true;
+            }
         }
-        TUTPackage Package;
-        try {
-            Package.LoadFromFile(Temp.Write("Bad.u", Bad), 0);
-            ReadEverything(Package);
-        } catch (const EUTReaderError&) {
+        const std::string File = Temp.Write("Bad.u", Bad);
+        SCOPED_TRACE("round " + std::to_string(Round));
+        if (Signature) {
+            TUTPackage Package;
+            EXPECT_THROW(Package.LoadFromFile(File), EInvalidUTPackage);
+            ++Refused;
+            continue;
+        }
+        const TLoadState State = LoadState(File, false);
+        if (!Tables) {
+            ++DataOnly;
+            EXPECT_EQ(State, GoodState);
+        } else if (!State.Error.empty()) {
+            ++Failed;
+            EXPECT_EQ(State.Error.rfind("Exception processing package " + File + "\r\n", 0), 0u)
+                << State.Error;
+            EXPECT_TRUE(State.Error.find(" at offset ") != std::string::npos ||
+                        State.Error.find("flag 0x20") != std::string::npos)
+                << State.Error;
+            continue;
+        }
+        const std::vector<std::string> Texts = ObjectTexts(File);
+        for (std::size_t I = 0; I < Texts.size(); ++I) {
+            if (!Tables && !Touched[I]) {
+                EXPECT_EQ(Texts[I], GoodTexts[I]) << "export " << I;
+            }
+            if (const auto Failure = Texts[I].find('!'); Failure != std::string::npos) {
+                EXPECT_TRUE(SaysWhere(Texts[I].substr(Failure))) << Texts[I];
+            }
         }
     }
+    // Each kind of damage came up often enough to count.
+    EXPECT_GT(Refused, 20);
+    EXPECT_GT(DataOnly, 50);
+    EXPECT_GT(Failed, 100);
 }

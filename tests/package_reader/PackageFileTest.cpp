@@ -78,14 +78,14 @@ TEST(NameStrings, FollowThePackageVersionAndGame)
 {
     TTempFolder Temp;
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("New.u", SmallPackage(128, 29)), 0);
+    Package.LoadFromFile(Temp.Write("New.u", SmallPackage(128, 29)));
     TUTMemoryStream Counted(TBytes{5, 'a', 'b', 'c', 'd', 0, 0});
     EXPECT_EQ(Package.ReadName(&Counted), "abcd");
     EXPECT_EQ(Package.ReadName(&Counted), "");
     TUTMemoryStream Short(TBytes{9, 'a'});
     EXPECT_THROW(Package.ReadName(&Short), EReadError);
 
-    Package.LoadFromFile(Temp.Write("Old.u", SmallPackage(61, 0)), 0);
+    Package.LoadFromFile(Temp.Write("Old.u", SmallPackage(61, 0)));
     ASSERT_EQ(Package.GetName(2), "Engine");
     TUTMemoryStream Terminated(TBytes{'x', 'y', 0, 'z'});
     EXPECT_EQ(Package.ReadName(&Terminated), "xy");
@@ -101,8 +101,8 @@ TEST(NameStrings, SkipTheSecondLengthByteOfGame19)
     Writer.SecondLengthByte = true;
     Writer.AddExport(Writer.ImportClass("Engine", "Actor"), "Thing", {0});
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("Champ.u", Writer.Build()), 0);
-    ASSERT_EQ(Package.Game(), 19);
+    Package.LoadFromFile(Temp.Write("Champ.u", Writer.Build()));
+    ASSERT_EQ(Package.Game(), TUTGame::ugUnrealChampionship);
     EXPECT_EQ(Package.GetExport(0)->GetObjectName(), "Thing");
     TUTMemoryStream Stream(TBytes{4, 0xEE, 'a', 'b', 'c', 'd', 0});
     EXPECT_EQ(Package.ReadName(&Stream), "abcd");
@@ -114,7 +114,7 @@ TEST(Header, ReadsEveryVersionForm)
     TTempFolder Temp;
     {
         TUTPackage Package;
-        Package.LoadFromFile(Temp.Write("Old.u", SmallPackage(61, 0)), 0);
+        Package.LoadFromFile(Temp.Write("Old.u", SmallPackage(61, 0)));
         EXPECT_EQ(Package.Version(), 61);
         EXPECT_EQ(Package.GetNameCount(), 7);
         EXPECT_EQ(Package.GetExportCount(), 1);
@@ -129,7 +129,7 @@ TEST(Header, ReadsEveryVersionForm)
         Writer.ExtraGenerations = 2;
         Writer.AddExport(Writer.ImportClass("Engine", "Actor"), "Thing", {0});
         TUTPackage Package;
-        Package.LoadFromFile(Temp.Write("Gen.u", Writer.Build()), 0);
+        Package.LoadFromFile(Temp.Write("Gen.u", Writer.Build()));
         ASSERT_EQ(Package.GenerationInfo().size(), 3u);
         EXPECT_EQ(Package.GenerationInfo()[2].ExportCount, 1);
         EXPECT_EQ(Package.GenerationInfo()[2].NameCount, Package.GetNameCount());
@@ -145,8 +145,8 @@ TEST(Header, ReadsEveryVersionForm)
         Writer.WithMarker = true;
         Writer.AddExport(Writer.ImportClass("Engine", "Actor"), "Thing", {0});
         TUTPackage Package;
-        Package.LoadFromFile(Temp.Write("Marked.u", Writer.Build()), 0);
-        EXPECT_EQ(Package.Game(), 16);
+        Package.LoadFromFile(Temp.Write("Marked.u", Writer.Build()));
+        EXPECT_EQ(Package.Game(), TUTGame::ugSplinterCell);
         EXPECT_EQ(Package.HeritageTable()[0][0], 0xA0);
         EXPECT_EQ(Package.GetExport(0)->GetObjectName(), "Thing");
     }
@@ -155,23 +155,34 @@ TEST(Header, ReadsEveryVersionForm)
 TEST(GameDetection, RunsItsStagesInOrder)
 {
     TTempFolder Temp;
+    using enum TUTGame;
     struct TCase
     {
         const char* File;
         std::uint16_t Version;
         std::uint16_t Licensee;
-        int Game;
+        TUTGame Game;
     };
     const TCase Cases[] = {
-        {"Map.ut2", 128, 29, 11}, {"Map2.UT2", 61, 0, 11},   {"Code.u", 128, 29, 25},
-        {"Code.u", 121, 25, 11},  {"A.u", 69, 0, 2},         {"B.u", 61, 0, 1},
-        {"C.u", 85, 0, 6},        {"D.u", 126, 0, 24},       {"E.u", 118, 17, 12},
-        {"F.u", 123, 20, 20},     {"G.u", 120, 8, 17},       {"H.u", 100, 2481, 15},
-        {"I.u", 118, 10, 0},      {"Botpack.u", 118, 10, 2}, {"Save.sav", 128, 29, 6},
+        {"Map.ut2", 128, 29, ugUnrealTournament2003},
+        {"Map2.UT2", 61, 0, ugUnrealTournament2003},
+        {"Code.u", 128, 29, ugUnrealTournament2004},
+        {"Code.u", 121, 25, ugUnrealTournament2003},
+        {"A.u", 69, 0, ugUnrealTournament},
+        {"B.u", 61, 0, ugUnreal},
+        {"C.u", 85, 0, ugUndying},
+        {"D.u", 126, 0, ugDesertThunder},
+        {"E.u", 118, 17, ugArmyOperations},
+        {"F.u", 123, 20, ugLineage2},
+        {"G.u", 120, 8, ugDevastation},
+        {"H.u", 100, 2481, ugUnreal2},
+        {"I.u", 118, 10, ugUnknown},
+        {"Botpack.u", 118, 10, ugUnrealTournament},
+        {"Save.sav", 128, 29, ugUndying},
     };
     for (const TCase& Case : Cases) {
         TUTPackage Package;
-        Package.LoadFromFile(Temp.Write(Case.File, SmallPackage(Case.Version, Case.Licensee)), 0);
+        Package.LoadFromFile(Temp.Write(Case.File, SmallPackage(Case.Version, Case.Licensee)));
         EXPECT_EQ(Package.Game(), Case.Game) << Case.File << " " << Case.Version;
     }
 
@@ -181,36 +192,43 @@ TEST(GameDetection, RunsItsStagesInOrder)
     Writer.LicenseeMode = 10;
     Writer.AddExport(Writer.ImportClass("Botpack", "Bot"), "Thing", {0});
     TUTPackage Importer;
-    Importer.LoadFromFile(Temp.Write("Mod.u", Writer.Build()), 0);
-    EXPECT_EQ(Importer.Game(), 2);
+    Importer.LoadFromFile(Temp.Write("Mod.u", Writer.Build()));
+    EXPECT_EQ(Importer.Game(), ugUnrealTournament);
     EXPECT_TRUE(Importer.ImportsPackage("botpack"));
     EXPECT_FALSE(Importer.ImportsPackage("Bot"));
 
     // The hook comes after the extension stage and may override; a given game is kept.
     TUTPackage Hooked;
-    std::uint8_t Seen = 99;
-    Hooked.OnDetectGame = [&](TUTPackage&, std::uint8_t& Game) {
+    TUTGame Seen = ugXIII;
+    Hooked.OnDetectGame = [&](TUTPackage&, TUTGame& Game) {
         Seen = Game;
-        Game = 7;
+        Game = ugDeusEx;
     };
-    Hooked.LoadFromFile(Temp.Path("Map.ut2"), 0);
-    EXPECT_EQ(Seen, 11);
-    EXPECT_EQ(Hooked.Game(), 7);
-    // Game 6 packages with flag 0x20 keep nothing readable past the header.
+    Hooked.LoadFromFile(Temp.Path("Map.ut2"));
+    EXPECT_EQ(Seen, ugUnrealTournament2003);
+    EXPECT_EQ(Hooked.Game(), ugDeusEx);
+    // A package whose tables the reader cannot decode is a failure that says so, never an
+    // empty package; its header stays.
     TPackageWriter Stripped;
     Stripped.Flags = 0x21;
     Stripped.AddExport(Stripped.ImportClass("Engine", "Actor"), "Thing", {0});
     TUTPackage Undying;
-    Undying.LoadFromFile(Temp.Write("Save.sac", Stripped.Build()), 0);
-    EXPECT_EQ(Undying.Game(), 6);
-    EXPECT_EQ(Undying.GetNameCount(), 0);
-    EXPECT_EQ(Undying.GetExportCount(), 0);
+    try {
+        Undying.LoadFromFile(Temp.Write("Save.sac", Stripped.Build()));
+        ADD_FAILURE() << "loaded nothing without an error";
+    } catch (const EProcessingUTPackage& Error) {
+        EXPECT_NE(std::string(Error.what()).find("flag 0x20"), std::string::npos) << Error.what();
+    }
+    EXPECT_EQ(Undying.Game(), ugUndying);
+    EXPECT_EQ(Undying.Flags(), 0x21u);
+    EXPECT_EQ(Undying.StreamCount(), 0);
 
     TUTPackage Given;
-    Given.LoadFromFile(Temp.Path("Map.ut2"), 25);
-    EXPECT_EQ(Given.Game(), 25);
-    EXPECT_EQ(GameNames[25], "Unreal Tournament 2004");
-    EXPECT_EQ(GameNames[0], "Unknown");
+    Given.LoadFromFile(Temp.Path("Map.ut2"), ugUnrealTournament2004);
+    EXPECT_EQ(Given.Game(), ugUnrealTournament2004);
+    EXPECT_EQ(GameName(ugUnrealTournament2004), "Unreal Tournament 2004");
+    EXPECT_EQ(GameName(ugUnknown), "Unknown");
+    EXPECT_EQ(GameName(static_cast<TUTGame>(200)), "Unknown");
 }
 
 class PackageTables : public testing::Test
@@ -231,7 +249,7 @@ protected:
         Bad = Writer.AddExport(Door, "Bad", {10}, 1000);
         Writer.AddExport(0, "MyClass", {11});
         File = Temp.Write("Tables.u", Writer.Build());
-        Package.LoadFromFile(File, 0);
+        Package.LoadFromFile(File);
     }
 
     TTempFolder Temp;
@@ -282,18 +300,23 @@ TEST_F(PackageTables, BuildObjectPaths)
 
 TEST_F(PackageTables, FindObjects)
 {
-    EXPECT_EQ(Package.FindObject(0, 0, "", "DOOR", "", 0),
-              Package.FindObject(0, 0, "", "door", "", 0));
-    EXPECT_GE(Package.FindObject(0, 0, "", "door", "", 0), 0);
-    EXPECT_EQ(Package.FindObject(1, 1, "", "door", "", 0), DoorRef - 1);
-    EXPECT_EQ(Package.FindObject(1, 1 | 2, "level", "door", "", 0), DoorRef - 1);
-    EXPECT_EQ(Package.FindObject(1, 1 | 2, "", "door", "", 0), -1);
-    EXPECT_EQ(Package.FindObject(1, 4, "", "", "door", 0), DoorRef - 1);
-    EXPECT_EQ(Package.FindObject(1, 4, "", "", "door", DoorRef), Self - 1);
-    EXPECT_EQ(Package.FindObject(1, 0, "", "", "", 3), 3);
-    EXPECT_EQ(Package.FindObject(1, 0, "", "", "", 7), -1);
-    EXPECT_EQ(Package.FindObject(2, 1 | 2 | 4, "engine", "door", "class", 0), 2);
-    EXPECT_EQ(Package.FindObject(3, 0, "", "", "", 0), -1);
+    using enum TUTFindKind;
+    const TUTFindFields Name = TUTFindFields::ffObjectName;
+    const TUTFindFields Path = TUTFindFields::ffPackagePath;
+    const TUTFindFields Class = TUTFindFields::ffClassName;
+    const TUTFindFields Any = TUTFindFields::ffAny;
+    EXPECT_EQ(Package.FindObject(fkName, Any, "", "DOOR", "", 0),
+              Package.FindObject(fkName, Any, "", "door", "", 0));
+    EXPECT_GE(Package.FindObject(fkName, Any, "", "door", "", 0), 0);
+    EXPECT_EQ(Package.FindObject(fkExport, Name, "", "door", "", 0), DoorRef - 1);
+    EXPECT_EQ(Package.FindObject(fkExport, Name | Path, "level", "door", "", 0), DoorRef - 1);
+    EXPECT_EQ(Package.FindObject(fkExport, Name | Path, "", "door", "", 0), -1);
+    EXPECT_EQ(Package.FindObject(fkExport, Class, "", "", "door", 0), DoorRef - 1);
+    EXPECT_EQ(Package.FindObject(fkExport, Class, "", "", "door", DoorRef), Self - 1);
+    EXPECT_EQ(Package.FindObject(fkExport, Any, "", "", "", 3), 3);
+    EXPECT_EQ(Package.FindObject(fkExport, Any, "", "", "", 7), -1);
+    EXPECT_EQ(Package.FindObject(fkImport, Name | Path | Class, "engine", "door", "class", 0), 2);
+    EXPECT_EQ(Package.FindObject(static_cast<TUTFindKind>(3), Any, "", "", "", 0), -1);
 }
 
 TEST_F(PackageTables, QuoteStringsThroughTheHook)
@@ -329,12 +352,12 @@ TEST(UnreadRegions, CoverWhatNoTableOrDataReads)
     Writer.AddExport(Class, "A", {1, 2, 3, 4});
     const std::int32_t B = Writer.AddExport(Class, "B", {5, 6, 7, 8, 9, 10});
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("Full.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Full.u", Writer.Build()));
     EXPECT_TRUE(Package.UnreadRegions().empty());
 
     // Two bytes of B's data that its size leaves out.
     Writer.Export(B).SerialSizeOverride = 4;
-    Package.LoadFromFile(Temp.Write("Gap.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Gap.u", Writer.Build()));
     const std::uint64_t GapStart =
         static_cast<std::uint64_t>(Package.GetExport(1)->SerialOffset()) + 4;
     ASSERT_EQ(Package.UnreadRegions().size(), 1u);
@@ -357,14 +380,14 @@ TEST(UnreadRegions, TakeDataRangesOutOfOrder)
     const std::int32_t B = Writer.AddExport(Class, "B", TBytes(4, 2));
     const std::int32_t C = Writer.AddExport(Class, "C", TBytes(4, 3));
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("InOrder.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("InOrder.u", Writer.Build()));
     const std::int32_t Data = Package.GetExport(0)->SerialOffset();
     // A covers the last four bytes, B the first two, C the four between: two bytes left.
     Writer.Export(A).SerialOffsetOverride = Data + 8;
     Writer.Export(B).SerialOffsetOverride = Data;
     Writer.Export(B).SerialSizeOverride = 2;
     Writer.Export(C).SerialOffsetOverride = Data + 4;
-    Package.LoadFromFile(Temp.Write("Shuffled.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Shuffled.u", Writer.Build()));
     ASSERT_EQ(Package.UnreadRegions().size(), 1u);
     EXPECT_EQ(Package.UnreadRegions()[0], (TUTRegion{static_cast<std::uint64_t>(Data) + 2, 2}));
 }
@@ -377,7 +400,7 @@ TEST(UnreadRegions, SplitARegionAroundARangeInside)
     const std::int32_t Class = Writer.ImportClass("Engine", "Actor");
     const std::int32_t A = Writer.AddExport(Class, "A", TBytes(100, 7));
     Writer.Export(A).SerialSizeOverride = 1;
-    Package.LoadFromFile(Temp.Write("Gap.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Gap.u", Writer.Build()));
     ASSERT_EQ(Package.UnreadRegions().size(), 1u);
     const TUTRegion Region = Package.UnreadRegions()[0];
     ASSERT_EQ(Region.Length, 99u);
@@ -395,15 +418,15 @@ TEST(LoadNotifications, ReportProgressAndEveryTopLevelField)
     TUTPackage Package;
     std::vector<int> Progress;
     std::vector<std::string> Fields;
-    std::vector<std::uint8_t> Formats;
+    std::vector<TUTReadFormat> Formats;
     Package.OnProgress = [&](TUTPackage&, int Percent) { Progress.push_back(Percent); };
     Package.NotifyReads = true;
-    Package.OnReadField = [&](std::uint8_t Format, std::uint8_t, std::int64_t, std::int64_t,
+    Package.OnReadField = [&](TUTReadFormat Format, TUTReadHint, std::int64_t, std::int64_t,
                               std::string_view Field) {
         Formats.push_back(Format);
         Fields.emplace_back(Field);
     };
-    Package.LoadFromFile(Temp.Write("A.u", SmallPackage(128, 29)), 0);
+    Package.LoadFromFile(Temp.Write("A.u", SmallPackage(128, 29)));
     EXPECT_TRUE(Package.NotifyReads);
     ASSERT_FALSE(Progress.empty());
     EXPECT_EQ(Progress.front(), 0);
@@ -433,7 +456,7 @@ TEST(LoadNotifications, ReportProgressAndEveryTopLevelField)
     TUTPackage Bare;
     std::vector<int> BareProgress;
     Bare.OnProgress = [&](TUTPackage&, int Percent) { BareProgress.push_back(Percent); };
-    Bare.LoadFromFile(Temp.Write("Empty.utx", Empty), 0);
+    Bare.LoadFromFile(Temp.Write("Empty.utx", Empty));
     EXPECT_EQ(BareProgress, (std::vector<int>{0, 0}));
     EXPECT_TRUE(Bare.HeritageTable().empty());
 }
@@ -462,23 +485,24 @@ TEST(SiblingSearch, FindsPackagesWithoutRegardToCaseAndStopsOnCycles)
     }
 
     TUTPackage Package;
-    Package.LoadFromFile(MapFile, 0);
-    TUTFoundObject Found;
-    Package.FindObjectInPackages(1 | 4, "", "Target", "Struct", "", Found);
+    Package.LoadFromFile(MapFile);
+    const TUTFindFields NameAndClass = TUTFindFields::ffObjectName | TUTFindFields::ffClassName;
+    const TUTFoundObject Found =
+        Package.FindObjectInPackages(NameAndClass, "", "Target", "Struct", "");
     ASSERT_EQ(Found.Index, 0);
     ASSERT_NE(Found.Package, &Package);
     EXPECT_EQ(Found.Owned.get(), Found.Package);
     EXPECT_EQ(Found.Package->GetExport(0)->GetObjectName(), "Target");
 
     for (const char* Name : {"Dots", "Slash"}) {
-        TUTFoundObject Trapped;
-        Package.FindObjectInPackages(1 | 4, "", Name, "Struct", "", Trapped);
+        const TUTFoundObject Trapped =
+            Package.FindObjectInPackages(NameAndClass, "", Name, "Struct", "");
         EXPECT_EQ(Trapped.Index, -1) << Name;
     }
 
-    TUTFoundObject NotSearched;
     Package.SearchOtherPackages = false;
-    Package.FindObjectInPackages(1 | 4, "", "Target", "Struct", "", NotSearched);
+    const TUTFoundObject NotSearched =
+        Package.FindObjectInPackages(NameAndClass, "", "Target", "Struct", "");
     EXPECT_EQ(NotSearched.Index, -1);
     EXPECT_EQ(NotSearched.Package, nullptr);
 
@@ -492,11 +516,11 @@ TEST(SiblingSearch, FindsPackagesWithoutRegardToCaseAndStopsOnCycles)
     B.AddImport("Core", "Class", B.ImportPackage("CycleA"), "Owner");
     Temp.Write("CycleB.u", B.Build());
     TUTPackage Cycle;
-    Cycle.LoadFromFile(Temp.Path("CycleA.u"), 0);
+    Cycle.LoadFromFile(Temp.Path("CycleA.u"));
     std::vector<std::string> Looked;
     Cycle.OnFindPackage = [&](std::string& Name) { Looked.push_back(Name); };
-    TUTFoundObject None;
-    Cycle.FindObjectInPackages(1 | 4, "", "Missing", "Struct", "Owner", None);
+    const TUTFoundObject None =
+        Cycle.FindObjectInPackages(NameAndClass, "", "Missing", "Struct", "Owner");
     EXPECT_EQ(None.Index, -1);
     EXPECT_LE(Looked.size(), 4u);
 }

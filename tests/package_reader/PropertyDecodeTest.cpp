@@ -7,14 +7,7 @@
 
 namespace {
 
-struct TDecoded
-{
-    std::string Name;
-    TUTValue Value;
-    std::string Text;
-    std::int32_t Type = 0;
-    std::string TypeText;
-};
+using enum TUTPropertyType;
 
 // A loaded package to decode against: names, an import class, exports (one of them a class).
 class DecodeFixture : public testing::Test
@@ -32,9 +25,9 @@ protected:
     void Reload(std::uint16_t Version = 128)
     {
         Writer.Version = Version;
-        Package.LoadFromFile(Temp.Write("Decode.u", Writer.Build()), 0);
+        Package.LoadFromFile(Temp.Write("Decode.u", Writer.Build()));
     }
-    TUTProperty& Make(int Type, const TBytes& Raw, const std::string& TypeName = {},
+    TUTProperty& Make(TUTPropertyType Type, const TBytes& Raw, const std::string& TypeName = {},
                       std::int32_t ArrayIndex = -1, const std::string& Name = "Prop")
     {
         if (Package.GetNameCount() == 0) {
@@ -45,11 +38,9 @@ protected:
                                   static_cast<std::int32_t>(Raw.size()), TypeName);
         return *Props.back();
     }
-    static TDecoded Decode(const TUTProperty& Prop, int Element = -1, int Member = -1)
+    static TUTDecodedValue Decode(const TUTProperty& Prop, int Element = -1, int Member = -1)
     {
-        TDecoded D;
-        Prop.GetValueFull(Element, Member, D.Name, D.Value, D.Text, D.Type, D.TypeText);
-        return D;
+        return Prop.GetValueFull(Element, Member);
     }
 
     TTempFolder Temp;
@@ -72,96 +63,96 @@ TBytes Floats(std::initializer_list<float> Values)
 
 TEST_F(DecodeFixture, ScalarsDecodeToValueAndText)
 {
-    TDecoded D = Decode(Make(2, {0xFF, 0xFF, 0xFF, 0xFF}));
+    TUTDecodedValue D = Decode(Make(ptInt, {0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(std::get<std::int32_t>(D.Value), -1);
     EXPECT_EQ(D.Text, "-1");
     EXPECT_EQ(D.TypeText, "Int");
-    D = Decode(Make(257, {0xFF, 0xFF}));
+    D = Decode(Make(ptWord, {0xFF, 0xFF}));
     EXPECT_EQ(std::get<std::uint16_t>(D.Value), 65535);
     EXPECT_EQ(D.Text, "65535");
-    D = Decode(Make(4, Floats({1.5f})));
+    D = Decode(Make(ptFloat, Floats({1.5f})));
     EXPECT_EQ(std::get<double>(D.Value), 1.5);
     EXPECT_EQ(D.Text, "1.50");
-    EXPECT_EQ(Decode(Make(4, Floats({-1234567.125f}))).Text, "-1234567.12");
-    EXPECT_EQ(Decode(Make(3, {2})).Text, "True");
-    EXPECT_TRUE(std::get<bool>(Decode(Make(3, {2})).Value));
-    EXPECT_EQ(Decode(Make(3, {0})).Text, "False");
-    EXPECT_EQ(Decode(Make(5, {0})).Text, "None");
-    EXPECT_EQ(Decode(Make(5, EncodeCompactIndex(Thing))).Text, "MyClass'myLevel.Thing'");
-    EXPECT_EQ(Decode(Make(5, EncodeCompactIndex(ClassExport))).Text, "Class'MyClass'");
-    EXPECT_EQ(Decode(Make(5, EncodeCompactIndex(-2))).Text, "Class'Engine.Level'");
-    EXPECT_EQ(std::get<std::int32_t>(Decode(Make(5, EncodeCompactIndex(-2))).Value), -2);
-    EXPECT_EQ(Decode(Make(5, EncodeCompactIndex(5000))).Text, "Class''");
-    EXPECT_EQ(Decode(Make(8, EncodeCompactIndex(Level))).Text, "Class'myLevel'");
-    D = Decode(Make(6, EncodeCompactIndex(Writer.Name("Skins"))));
+    EXPECT_EQ(Decode(Make(ptFloat, Floats({-1234567.125f}))).Text, "-1234567.12");
+    EXPECT_EQ(Decode(Make(ptBool, {2})).Text, "True");
+    EXPECT_TRUE(std::get<bool>(Decode(Make(ptBool, {2})).Value));
+    EXPECT_EQ(Decode(Make(ptBool, {0})).Text, "False");
+    EXPECT_EQ(Decode(Make(ptObject, {0})).Text, "None");
+    EXPECT_EQ(Decode(Make(ptObject, EncodeCompactIndex(Thing))).Text, "MyClass'myLevel.Thing'");
+    EXPECT_EQ(Decode(Make(ptObject, EncodeCompactIndex(ClassExport))).Text, "Class'MyClass'");
+    EXPECT_EQ(Decode(Make(ptObject, EncodeCompactIndex(-2))).Text, "Class'Engine.Level'");
+    EXPECT_EQ(std::get<std::int32_t>(Decode(Make(ptObject, EncodeCompactIndex(-2))).Value), -2);
+    EXPECT_EQ(Decode(Make(ptObject, EncodeCompactIndex(5000))).Text, "Class''");
+    EXPECT_EQ(Decode(Make(ptClass, EncodeCompactIndex(Level))).Text, "Class'myLevel'");
+    D = Decode(Make(ptName, EncodeCompactIndex(Writer.Name("Skins"))));
     EXPECT_EQ(D.Text, "Skins");
     EXPECT_EQ(std::get<std::int32_t>(D.Value), Writer.Name("Skins"));
-    EXPECT_THROW(Decode(Make(6, EncodeCompactIndex(9999))), EListError);
-    D = Decode(Make(11, {1, 2, 3}));
+    EXPECT_THROW(Decode(Make(ptName, EncodeCompactIndex(9999))), EListError);
+    D = Decode(Make(ptVector, {1, 2, 3}));
     EXPECT_EQ(std::get<std::vector<std::uint8_t>>(D.Value), (TBytes{1, 2, 3}));
     EXPECT_EQ(D.Text, "");
-    D = Decode(Make(14, {'a', 0, 'b'}));
+    D = Decode(Make(ptMap, {'a', 0, 'b'}));
     EXPECT_EQ(std::get<std::string>(D.Value), std::string("a\0b", 3));
     EXPECT_EQ(D.Text, "");
-    D = Decode(Make(0, {}));
+    D = Decode(Make(ptNone, {}));
     EXPECT_EQ(D.TypeText, "");
     EXPECT_EQ(std::get<std::uint8_t>(D.Value), 0);
 }
 
 TEST_F(DecodeFixture, BytesShowEnumerationValueNames)
 {
-    TDecoded D = Decode(Make(1, {1}, "ESheerAxis"));
+    TUTDecodedValue D = Decode(Make(ptByte, {1}, "ESheerAxis"));
     EXPECT_EQ(D.Text, "SHEER_XY");
     EXPECT_EQ(D.TypeText, "ESheerAxis");
     EXPECT_EQ(std::get<std::uint8_t>(D.Value), 1);
-    EXPECT_EQ(Decode(Make(1, {20}, "esparktype")).Text, "SPARK_CustomCloud");
-    D = Decode(Make(1, {1}, "BYTE"));
+    EXPECT_EQ(Decode(Make(ptByte, {20}, "esparktype")).Text, "SPARK_CustomCloud");
+    D = Decode(Make(ptByte, {1}, "BYTE"));
     EXPECT_EQ(D.Text, "1");
     EXPECT_EQ(D.TypeText, "Byte");
-    D = Decode(Make(1, {3}, "EUnknown"));
+    D = Decode(Make(ptByte, {3}, "EUnknown"));
     EXPECT_EQ(D.Text, "3");
     EXPECT_EQ(D.TypeText, "EUnknown");
-    EXPECT_EQ(Decode(Make(1, {9}, "ESheerAxis")).Text, "9");
+    EXPECT_EQ(Decode(Make(ptByte, {9}, "ESheerAxis")).Text, "9");
 }
 
 TEST_F(DecodeFixture, StringsOfBothForms)
 {
-    TDecoded D = Decode(Make(13, {6, 'H', 'e', 'l', 'l', 'o', 0}));
+    TUTDecodedValue D = Decode(Make(ptStr, {6, 'H', 'e', 'l', 'l', 'o', 0}));
     EXPECT_EQ(std::get<std::string>(D.Value), "Hello");
     EXPECT_EQ(D.Text, "\"Hello\"");
-    D = Decode(Make(13, {1, 0}));
+    D = Decode(Make(ptStr, {1, 0}));
     EXPECT_EQ(std::get<std::string>(D.Value), "");
     EXPECT_EQ(D.Text, "\"\"");
-    EXPECT_EQ(std::get<std::string>(Decode(Make(13, {0})).Value), "");
-    EXPECT_EQ(std::get<std::string>(Decode(Make(13, {3, 0xE9, 0, 0})).Value), "\xE9");
+    EXPECT_EQ(std::get<std::string>(Decode(Make(ptStr, {0})).Value), "");
+    EXPECT_EQ(std::get<std::string>(Decode(Make(ptStr, {3, 0xE9, 0, 0})).Value), "\xE9");
     // A negative length counts UTF-16LE code units.
     D = Decode(
-        Make(13, TByteWriter().Index(-4).Word(0x20AC).Word('a').Word(0x4E16).Word(0).Data()));
+        Make(ptStr, TByteWriter().Index(-4).Word(0x20AC).Word('a').Word(0x4E16).Word(0).Data()));
     EXPECT_EQ(std::get<std::u16string>(D.Value), u"\u20ACa\u4E16");
     EXPECT_EQ(D.Text, "\"\x80"
                       "a?\"");
     EXPECT_EQ(
-        std::get<std::u16string>(Decode(Make(13, TByteWriter().Index(-1).Word(0).Data())).Value),
+        std::get<std::u16string>(Decode(Make(ptStr, TByteWriter().Index(-1).Word(0).Data())).Value),
         u"");
     // Lengths past the value fail; nothing outside it is read.
-    EXPECT_THROW(Decode(Make(13, {10, 'a'})), EReadError);
-    EXPECT_THROW(Decode(Make(13, TByteWriter().Index(-3).Word('a').Data())), EReadError);
-    EXPECT_THROW(Decode(Make(13, EncodeCompactIndex(INT32_MIN))), EReadError);
-    EXPECT_THROW(Decode(Make(2, {1, 2})), EReadError);
-    EXPECT_THROW(Decode(Make(13, {0x40})), EReadError);
+    EXPECT_THROW(Decode(Make(ptStr, {10, 'a'})), EReadError);
+    EXPECT_THROW(Decode(Make(ptStr, TByteWriter().Index(-3).Word('a').Data())), EReadError);
+    EXPECT_THROW(Decode(Make(ptStr, EncodeCompactIndex(INT32_MIN))), EReadError);
+    EXPECT_THROW(Decode(Make(ptInt, {1, 2})), EReadError);
+    EXPECT_THROW(Decode(Make(ptStr, {0x40})), EReadError);
     // Quoting goes through the hook.
     Package.OnQuoteString = [](const std::string& S) { return "'" + S + "'"; };
-    EXPECT_EQ(Decode(Make(13, {2, 'x', 0})).Text, "'x'");
+    EXPECT_EQ(Decode(Make(ptStr, {2, 'x', 0})).Text, "'x'");
 }
 
 TEST_F(DecodeFixture, Code7IsAStringOrADelegateByVersion)
 {
     Reload(119);
-    TDecoded D = Decode(Make(7, {3, 'a', 'b', 0}));
+    TUTDecodedValue D = Decode(Make(ptString, {3, 'a', 'b', 0}));
     EXPECT_EQ(D.TypeText, "String");
     EXPECT_EQ(D.Text, "\"ab\"");
     Reload(128);
-    D = Decode(Make(7, TByteWriter().Index(Thing).Index(Writer.Name("Skins")).Data()));
+    D = Decode(Make(ptString, TByteWriter().Index(Thing).Index(Writer.Name("Skins")).Data()));
     EXPECT_EQ(D.TypeText, "Delegate");
     EXPECT_EQ(std::get<std::string>(D.Value), "myLevel.Thing.Skins");
     EXPECT_EQ(D.Text, "\"myLevel.Thing.Skins\"");
@@ -169,36 +160,91 @@ TEST_F(DecodeFixture, Code7IsAStringOrADelegateByVersion)
 
 TEST_F(DecodeFixture, KnownStructsListTheirMembers)
 {
-    TUTProperty& Location = Make(10, Floats({1, 2, 3}), "Vector", -1, "Location");
-    TDecoded D = Decode(Location);
+    TUTProperty& Location = Make(ptStruct, Floats({1, 2, 3}), "Vector", -1, "Location");
+    TUTDecodedValue D = Decode(Location);
     EXPECT_EQ(D.Text, "(X=1.00,Y=2.00,Z=3.00)");
     EXPECT_EQ(std::get<std::string>(D.Value), D.Text);
     EXPECT_EQ(D.TypeText, "Vector");
-    EXPECT_EQ(D.Type, 10);
+    EXPECT_EQ(D.PropertyType, ptStruct);
     EXPECT_EQ(Location.GetDescription(), "Location (Vector) = (X=1.00,Y=2.00,Z=3.00)");
     D = Decode(Location, -1, 1);
     EXPECT_EQ(D.Name, "Y");
     EXPECT_EQ(D.Text, "2.00");
     EXPECT_EQ(D.TypeText, "Float");
-    EXPECT_EQ(D.Type, 10);
-    EXPECT_EQ(Decode(Make(10, {1, 2, 3, 255}, "color")).Text, "(R=1,G=2,B=3,A=255)");
-    EXPECT_EQ(
-        Decode(Make(10, TByteWriter().Bytes(Floats({1, 1, 1, 0})).Byte(0).Data(), "Scale")).Text,
-        "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_None)");
-    EXPECT_EQ(Decode(Make(10, TByteWriter().Index(0).DWord(7).Byte(2).Data(), "PointRegion")).Text,
-              "(Zone=None,iLeaf=7,ZoneNumber=2)");
-    EXPECT_THROW(Decode(Make(10, Floats({1, 2}), "Vector")), EReadError);
+    EXPECT_EQ(D.PropertyType, ptStruct);
     // Neither known nor found: the raw bytes.
-    D = Decode(Make(10, {1, 2, 3}, "Mystery"));
+    D = Decode(Make(ptStruct, {1, 2, 3}, "Mystery"));
     EXPECT_EQ(D.Text, "");
-    EXPECT_EQ(D.Type, 256);
+    EXPECT_EQ(D.PropertyType, ptBuffer);
     EXPECT_EQ(std::get<std::string>(D.Value), std::string("\x01\x02\x03"));
-    EXPECT_EQ(Make(6, EncodeCompactIndex(Writer.Name("Skins")), "", 2, "Skins").GetDescription(),
-              "Skins[2] (Name) = Skins");
-    EXPECT_EQ(Make(0, {}, "", -1, "None").GetDescription(), "None");
+    EXPECT_EQ(
+        Make(ptName, EncodeCompactIndex(Writer.Name("Skins")), "", 2, "Skins").GetDescription(),
+        "Skins[2] (Name) = Skins");
+    EXPECT_EQ(Make(ptNone, {}, "", -1, "None").GetDescription(), "None");
     TUTProperty Invalid;
     EXPECT_EQ(Invalid.GetDescription(), "");
     EXPECT_EQ(Invalid.GetValueAsString(), "0");
+}
+
+TEST_F(DecodeFixture, KnownStructsInTheFormTheirVersionStores)
+{
+    // As this game's files store them: colors B, G, R, A; regions, scales and planes as tagged
+    // lists of their members, in any order and perhaps without some.
+    const TBytes Region = TPropertyWriter(Writer)
+                              .Object("Zone", Level)
+                              .Int("iLeaf", -1)
+                              .Byte("ZoneNumber", 0)
+                              .Bytes();
+    const TBytes Scale = TPropertyWriter(Writer)
+                             .Struct("Scale", "Vector", Floats({1, 1, 1}))
+                             .Float("SheerRate", 0)
+                             .Byte("SheerAxis", 5)
+                             .Bytes();
+    const TBytes Plane = TPropertyWriter(Writer).Float("W", 4).Float("X", 1).Float("Z", 3).Bytes();
+    const TBytes Misnamed = TPropertyWriter(Writer).Int("iLeaf", 1).Int("Leaf", 2).Bytes();
+    TBytes Longer = Region;
+    Longer.push_back(0);
+    const TBytes BinaryRegion = TByteWriter().Index(0).DWord(7).Byte(2).Data();
+    const TBytes BinaryScale = TByteWriter().Bytes(Floats({1, 1, 1, 0})).Byte(0).Data();
+    const auto Text = [&](const TBytes& Bytes, const char* Struct) {
+        return Decode(Make(ptStruct, Bytes, Struct)).Text;
+    };
+    Reload(128);
+    EXPECT_EQ(Text({255, 0, 0, 0}, "Color"), "(B=255,G=0,R=0,A=0)");
+    EXPECT_EQ(Text(Region, "PointRegion"), "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
+    EXPECT_EQ(Text(Scale, "Scale"),
+              "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_ZX)");
+    TUTProperty& PlaneProp = Make(ptStruct, Plane, "Plane");
+    EXPECT_EQ(Decode(PlaneProp).Text, "(X=1.00,Z=3.00,W=4.00)");
+    const TUTDecodedValue Missing = Decode(PlaneProp, -1, 1);
+    EXPECT_EQ(Missing.Name, "Y");
+    EXPECT_EQ(Missing.Text, "");
+    // Bytes that are not the form the version stores, or that do not end where the value
+    // does, are raw bytes: never values the bytes contradict.
+    for (const auto& [Bytes, Name] :
+         std::vector<std::pair<TBytes, std::string>>{{BinaryRegion, "PointRegion"},
+                                                     {BinaryScale, "Scale"},
+                                                     {Misnamed, "PointRegion"},
+                                                     {Longer, "PointRegion"},
+                                                     {Region, "Scale"},
+                                                     {Floats({1, 2}), "Vector"},
+                                                     {Floats({1, 2, 3, 4}), "Vector"}}) {
+        const TUTDecodedValue Raw = Decode(Make(ptStruct, Bytes, Name));
+        EXPECT_EQ(Raw.PropertyType, ptBuffer) << Name << " " << Raw.Text;
+        EXPECT_EQ(Raw.Text, "");
+        EXPECT_EQ(std::get<std::string>(Raw.Value), std::string(Bytes.begin(), Bytes.end()));
+    }
+    // Versions whose files do not tell take whichever form fills the value exactly.
+    Reload(118);
+    EXPECT_EQ(Text(Region, "PointRegion"), "(Zone=Level'myLevel',iLeaf=-1,ZoneNumber=0)");
+    EXPECT_EQ(Text(BinaryRegion, "PointRegion"), "(Zone=None,iLeaf=7,ZoneNumber=2)");
+    // The older engines: members' bytes, colors R, G, B, A.
+    Reload(69);
+    EXPECT_EQ(Text({1, 2, 3, 255}, "color"), "(R=1,G=2,B=3,A=255)");
+    EXPECT_EQ(Text(BinaryScale, "Scale"),
+              "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_None)");
+    EXPECT_EQ(Text(BinaryRegion, "PointRegion"), "(Zone=None,iLeaf=7,ZoneNumber=2)");
+    EXPECT_EQ(Decode(Make(ptStruct, Region, "PointRegion")).PropertyType, ptBuffer);
 }
 
 TEST_F(DecodeFixture, ArraysWithoutDefinitionReadTaggedElements)
@@ -206,32 +252,34 @@ TEST_F(DecodeFixture, ArraysWithoutDefinitionReadTaggedElements)
     const std::int32_t A = Writer.Name("A");
     const std::int32_t None = Writer.Name("None");
     Reload();
-    TDecoded D = Decode(Make(9, {0}, "", -1, "Items"));
+    TUTDecodedValue D = Decode(Make(ptArray, {0}, "", -1, "Items"));
     EXPECT_EQ(D.Text, "");
     EXPECT_EQ(std::get<std::string>(D.Value), "");
     EXPECT_EQ(D.TypeText, "Array of ?");
     TByteWriter Two;
     Two.Index(2).Index(A).Byte(0x22).DWord(1).Index(None).Index(A).Byte(0x22).DWord(2).Index(None);
-    TUTProperty& Items = Make(9, Two.Data(), "", -1, "Items");
+    TUTProperty& Items = Make(ptArray, Two.Data(), "", -1, "Items");
     D = Decode(Items);
     EXPECT_EQ(D.Text, "[0]=(A (Int) = 1)\r\n[1]=(A (Int) = 2)");
-    EXPECT_EQ(D.Type, 9);
+    EXPECT_EQ(D.PropertyType, ptArray);
     D = Decode(Items, 1, 0);
     EXPECT_EQ(D.Name, "A");
     EXPECT_EQ(D.Text, "2");
-    EXPECT_EQ(D.Type, 2);
+    EXPECT_EQ(D.PropertyType, ptInt);
     EXPECT_EQ(D.TypeText, "Int");
     // Counts past the data, damaged elements and endless nesting end the elements quietly.
-    EXPECT_EQ(Decode(Make(9, TByteWriter().Index(0x7FFFFFFF).Data(), "", -1, "Items")).Text, "");
-    EXPECT_EQ(Decode(Make(9, TByteWriter().Index(3).Index(A).Byte(0x72).DWord(0x7FFFFFFF).Data(),
-                          "", -1, "Items"))
-                  .Text,
+    EXPECT_EQ(Decode(Make(ptArray, TByteWriter().Index(0x7FFFFFFF).Data(), "", -1, "Items")).Text,
               "");
+    EXPECT_EQ(
+        Decode(Make(ptArray, TByteWriter().Index(3).Index(A).Byte(0x72).DWord(0x7FFFFFFF).Data(),
+                    "", -1, "Items"))
+            .Text,
+        "");
     TByteWriter Deep;
     for (int I = 0; I < 2000; ++I) {
         Deep.Index(1).Index(A).Byte(0x79).DWord(static_cast<std::uint32_t>(5 * (2000 - I)));
     }
-    EXPECT_NO_THROW(Decode(Make(9, Deep.Data(), "", -1, "Items")));
+    EXPECT_NO_THROW(Decode(Make(ptArray, Deep.Data(), "", -1, "Items")));
 }
 
 namespace {
@@ -281,19 +329,18 @@ TEST(ArrayDefinitions, GiveTheElementType)
                              .Tag("Items", 9, TByteWriter().Index(2).DWord(1).DWord(2).Data())
                              .Bytes());
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("Defs.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Defs.u", Writer.Build()));
     TUTObject& Object = Package.GetExport(Thing - 1)->GetUTObject();
     Object.ReadObject(true);
     const TUTProperty* Items = Object.GetProperties().GetPropertyByName("Items");
     ASSERT_NE(Items, nullptr);
-    TDecoded D;
-    Items->GetValueFull(-1, -1, D.Name, D.Value, D.Text, D.Type, D.TypeText);
+    TUTDecodedValue D = Items->GetValueFull(-1, -1);
     EXPECT_EQ(D.Text, "[0]=1\r\n[1]=2");
     EXPECT_EQ(D.TypeText, "Array of Int");
-    Items->GetValueFull(1, -1, D.Name, D.Value, D.Text, D.Type, D.TypeText);
+    D = Items->GetValueFull(1, -1);
     EXPECT_EQ(D.Text, "2");
     EXPECT_EQ(D.TypeText, "Int");
-    EXPECT_EQ(D.Type, 2);
+    EXPECT_EQ(D.PropertyType, ptInt);
     Object.ReleaseObject();
 }
 
@@ -310,18 +357,14 @@ TEST(KnownTypes, EnumerationsAndStructLayouts)
     EXPECT_EQ(KnownStructCount("Color"), 4);
     EXPECT_EQ(KnownStructCount("Box"), 0);
     EXPECT_FALSE(IsKnownStruct(""));
-    TKnownStructElement Element;
-    GetKnownStructElement("Scale", 0, Element);
-    EXPECT_EQ(Element.Name, "Scale");
-    EXPECT_EQ(Element.PropertyType, 10);
-    EXPECT_EQ(Element.TypeName, "Vector");
-    GetKnownStructElement("pointregion", 2, Element);
-    EXPECT_EQ(Element.Name, "ZoneNumber");
-    EXPECT_EQ(Element.PropertyType, 1);
-    EXPECT_EQ(Element.TypeName, "");
-    GetKnownStructElement("Rotator", 9, Element);
-    EXPECT_EQ(Element.Name, "ZoneNumber");
-    EXPECT_EQ(Element.PropertyType, 2);
+    const auto Member = GetKnownStructElement("Scale", 0, 128);
+    ASSERT_TRUE(Member);
+    EXPECT_EQ(Member->Name, "Scale");
+    EXPECT_EQ(Member->PropertyType, TUTPropertyType::ptStruct);
+    EXPECT_EQ(Member->TypeName, "Vector");
+    EXPECT_EQ(GetKnownStructElement("pointregion", 2, 69)->Name, "ZoneNumber");
+    EXPECT_FALSE(GetKnownStructElement("Rotator", 9, 128));
+    EXPECT_FALSE(GetKnownStructElement("Box", 0, 128));
 }
 
 TEST_F(DecodeFixture, FloatsIgnoreTheProcessLocale)
@@ -331,8 +374,8 @@ TEST_F(DecodeFixture, FloatsIgnoreTheProcessLocale)
     ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "locale de_DE.UTF-8 is missing";
     std::locale::global(std::locale("de_DE.UTF-8"));
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
-    const TDecoded D = Decode(Make(4, Floats({1.5f})));
-    const std::string Vector = Decode(Make(10, Floats({1, 2, 3}), "Vector")).Text;
+    const TUTDecodedValue D = Decode(Make(ptFloat, Floats({1.5f})));
+    const std::string Vector = Decode(Make(ptStruct, Floats({1, 2, 3}), "Vector")).Text;
     const std::string Separator = std::localeconv()->decimal_point;
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, Saved.c_str());

@@ -13,7 +13,7 @@ protected:
         const std::int32_t Ref =
             Writer.AddExport(Writer.ImportClass("Engine", "Actor"), "Thing", Data, Level);
         Writer.Export(Ref).Flags = Flags;
-        Package.LoadFromFile(Temp.Write("Objects.u", Writer.Build()), 0);
+        Package.LoadFromFile(Temp.Write("Objects.u", Writer.Build()));
         return Package.GetExport(Ref - 1)->GetUTObject();
     }
     void SetUp() override
@@ -72,7 +72,7 @@ TEST_F(ObjectFixture, TagsGiveSizesArrayIndexesAndStructNames)
     EXPECT_EQ(List.GetPropertyByName("Skins[1193046]")->Value()[0], 3);
     const TUTProperty* Last = List.GetItem(List.Count() - 1);
     EXPECT_EQ(Last->Name(), "None");
-    EXPECT_EQ(Last->PropertyType(), 0);
+    EXPECT_EQ(Last->PropertyType(), TUTPropertyType::ptNone);
     EXPECT_EQ(Last->ArrayIndex(), -1);
     EXPECT_TRUE(Last->Value().empty());
     EXPECT_EQ(Object.BytesLeft(), 0);
@@ -90,7 +90,7 @@ TEST_F(ObjectFixture, BoolTagsCarryTheirValueInTheArrayFlag)
     Bytes.Index(Flag).Byte(0x53).Byte(200);   // size code 5: the size byte is read, no value
     Bytes.Index(Flag).Byte(0x73).DWord(1000); // size code 7: four size bytes
     Bytes.Index(None);
-    Package.LoadFromFile(Temp.Write("Bools.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Bools.u", Writer.Build()));
     std::int64_t End = 0;
     const auto Props = ReadTags(Package, Bytes.Data(), &End);
     ASSERT_EQ(Props.size(), 5u);
@@ -106,42 +106,47 @@ TEST_F(ObjectFixture, AnUntypedTagSkipsAtMost256Bytes)
 {
     Load({});
     const std::int32_t Odd = Writer.Name("Odd");
-    Package.LoadFromFile(Temp.Write("Odd.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("Odd.u", Writer.Build()));
     TUTMemoryStream Stream(
         TByteWriter().Index(Odd).Byte(0x60).Word(300).Bytes(TBytes(300, 9)).Data());
     TUTProperty Prop;
     EXPECT_TRUE(Package.ReadProperty(Prop, Stream));
-    EXPECT_EQ(Prop.PropertyType(), 256);
+    EXPECT_EQ(Prop.PropertyType(), TUTPropertyType::ptBuffer);
     EXPECT_EQ(Prop.TypeName(), "Unknown type 0x00");
     EXPECT_TRUE(Prop.Value().empty());
     EXPECT_EQ(Stream.GetPosition(), 1 + 1 + 2 + 256);
 }
 
-TEST_F(ObjectFixture, DamagedTagsFailWithThePropertyName)
+TEST_F(ObjectFixture, DamagedTagsFailWithThePropertyNameAndWhere)
 {
     Load({});
     const std::int32_t Title = Writer.Name("Title");
-    Package.LoadFromFile(Temp.Write("Bad.u", Writer.Build()), 0);
+    const std::int32_t Control = Writer.Name("Ti\x01tle");
+    Package.LoadFromFile(Temp.Write("Bad.u", Writer.Build()));
     struct TCase
     {
         TBytes Bytes;
         std::string Message;
     };
     const TCase Cases[] = {
-        {{}, "Exception reading property <unknown>"},
-        {EncodeCompactIndex(5000), "Exception reading property 5000"},
-        {TByteWriter().Index(Title).Data(), "Exception reading property Title"},
+        {{}, "Exception reading property <unknown> at byte 2"},
+        {EncodeCompactIndex(5000), "Exception reading property 5000 at byte 2"},
+        {TByteWriter().Index(Title).Data(), "Exception reading property Title at byte 2"},
         // A 32-bit size far beyond the data, and a negative one.
         {TByteWriter().Index(Title).Byte(0x72).DWord(0x7FFFFFF0).Data(),
-         "Exception reading property Title"},
+         "Exception reading property Title at byte 2"},
         {TByteWriter().Index(Title).Byte(0x72).DWord(0xFFFFFFF0).Data(),
-         "Exception reading property Title"},
-        {TByteWriter().Index(Title).Byte(0xA2).Data(), "Exception reading property Title"},
+         "Exception reading property Title at byte 2"},
+        {TByteWriter().Index(Title).Byte(0xA2).Data(),
+         "Exception reading property Title at byte 2"},
         {TByteWriter().Index(Title).Byte(0x0A).Index(7000).Data(),
-         "Exception reading property Title"},
+         "Exception reading property Title at byte 2"},
+        // A name of control bytes from a damaged file is shown escaped.
+        {TByteWriter().Index(Control).Data(), "Exception reading property Ti\\x01tle at byte 2"},
     };
     for (const TCase& Case : Cases) {
-        TUTMemoryStream Stream(Case.Bytes);
+        TUTMemoryStream Stream(TByteWriter().Byte(0).Byte(0).Bytes(Case.Bytes).Data());
+        Stream.Seek(2);
         TUTProperty Prop;
         try {
             Package.ReadProperty(Prop, Stream);
@@ -151,6 +156,17 @@ TEST_F(ObjectFixture, DamagedTagsFailWithThePropertyName)
         }
         EXPECT_FALSE(Prop.Valid());
     }
+    // A property of an object names its export.
+    TUTObject& Object = Load(TByteWriter().Index(Title).Byte(0x72).DWord(99).Data());
+    try {
+        Object.ReadObject(true);
+        ADD_FAILURE() << "a damaged tag was read";
+    } catch (const EReadingUTProperty& Error) {
+        EXPECT_EQ(std::string(Error.what()),
+                  "Exception reading property Title at byte 0 of export " +
+                      std::to_string(Object.ExportIndex()) + " (Thing)");
+    }
+    Object.ReleaseObject();
 }
 
 TEST_F(ObjectFixture, StaticArrayElementZeroGetsItsIndex)
@@ -208,7 +224,7 @@ TEST_F(ObjectFixture, StateFramesClassesAndEmptyObjects)
     TUTObject& Object = Load(Framed.Data(), 0x02000000);
     std::vector<std::string> Fields;
     Package.NotifyReads = true;
-    Package.OnReadField = [&](std::uint8_t, std::uint8_t, std::int64_t, std::int64_t,
+    Package.OnReadField = [&](TUTReadFormat, TUTReadHint, std::int64_t, std::int64_t,
                               std::string_view Field) { Fields.emplace_back(Field); };
     Object.ReadObject(true);
     EXPECT_EQ(Object.GetProperties().Count(), 2);
@@ -220,7 +236,7 @@ TEST_F(ObjectFixture, StateFramesClassesAndEmptyObjects)
 
     const std::int32_t Class = Writer.AddExport(0, "MyClass", {1, 2, 3});
     const std::int32_t Empty = Writer.AddExport(Writer.ImportClass("Engine", "Actor"), "Empty", {});
-    Package.LoadFromFile(Temp.Write("More.u", Writer.Build()), 0);
+    Package.LoadFromFile(Temp.Write("More.u", Writer.Build()));
     TUTObject& ClassObject = Package.GetExport(Class - 1)->GetUTObject();
     ClassObject.ReadObject(true);
     EXPECT_TRUE(ClassObject.PropertiesRead());
@@ -262,8 +278,9 @@ TEST(MapPackages, GiveTheirSummaryTexts)
     Texts.Title = "Caf\xe9";
     Texts.Author = "Me";
     TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("DM-Test.ut2", MakeMapPackage(Texts)), 0);
-    const int Index = Package.FindObject(1, 1, "", "LEVELSUMMARY", "", 0);
+    Package.LoadFromFile(Temp.Write("DM-Test.ut2", MakeMapPackage(Texts)));
+    const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                         "LEVELSUMMARY", "", 0);
     ASSERT_GE(Index, 0);
     TUTObject& Summary = Package.GetExport(Index)->GetUTObject();
     Summary.ReadObject(true);
@@ -275,9 +292,12 @@ TEST(MapPackages, GiveTheirSummaryTexts)
     Texts.Utf16 = true;
     Texts.Title =
         "\xd0\x9a\xd0\xb0\xd1\x80\xd1\x82\xd0\xb0 \xf0\x9f\x98\x80"; // Cyrillic and an emoji
-    Package.LoadFromFile(Temp.Write("DM-Utf16.ut2", MakeMapPackage(Texts)), 0);
+    Package.LoadFromFile(Temp.Write("DM-Utf16.ut2", MakeMapPackage(Texts)));
     TUTObject& Wide =
-        Package.GetExport(Package.FindObject(1, 1, "", "levelsummary", "", 0))->GetUTObject();
+        Package
+            .GetExport(Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                          "levelsummary", "", 0))
+            ->GetUTObject();
     Wide.ReadObject(true);
     EXPECT_EQ(std::get<std::u16string>(Wide.GetProperties().GetPropertyByName("Title")->GetValue()),
               u"\u041a\u0430\u0440\u0442\u0430 \U0001F600");
@@ -288,6 +308,8 @@ TEST(MapPackages, GiveTheirSummaryTexts)
     Wide.ReleaseObject();
 
     Texts.WithLevelSummary = false;
-    Package.LoadFromFile(Temp.Write("DM-None.ut2", MakeMapPackage(Texts)), 0);
-    EXPECT_EQ(Package.FindObject(1, 1, "", "levelsummary", "", 0), -1);
+    Package.LoadFromFile(Temp.Write("DM-None.ut2", MakeMapPackage(Texts)));
+    EXPECT_EQ(Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                 "levelsummary", "", 0),
+              -1);
 }

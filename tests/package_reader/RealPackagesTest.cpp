@@ -76,7 +76,7 @@ TEST(RealPackages, LoadWithTheManifestCountsAndDecodeEveryProperty)
     for (const TManifestPackage& Expected : Packages) {
         SCOPED_TRACE(Expected.File);
         TUTPackage Package;
-        ASSERT_NO_THROW(Package.LoadFromFile(Folder + "/" + Expected.File, 0));
+        ASSERT_NO_THROW(Package.LoadFromFile(Folder + "/" + Expected.File));
         EXPECT_EQ(Package.GetNameCount(), Expected.Names);
         EXPECT_EQ(Package.GetImportCount(), Expected.Imports);
         EXPECT_EQ(Package.GetExportCount(), Expected.Exports);
@@ -94,7 +94,7 @@ TEST(RealPackages, LoadWithTheManifestCountsAndDecodeEveryProperty)
     }
 }
 
-TEST(RealPackages, CacheFilesOfAnotherGameAreRefused)
+TEST(RealPackages, FilesTheReaderCannotDecodeAreRefused)
 {
     const std::string Folder = RealDataFolder();
     if (Folder.empty()) {
@@ -106,10 +106,20 @@ TEST(RealPackages, CacheFilesOfAnotherGameAreRefused)
             continue;
         }
         TUTPackage Package;
-        EXPECT_THROW(Package.LoadFromFile(Entry.path().string(), 0), EInvalidUTPackage);
+        EXPECT_THROW(Package.LoadFromFile(Entry.path().string()), EInvalidUTPackage);
         ++Refused;
     }
     EXPECT_EQ(Refused, 8);
+
+    // A texture package of this game with the flag that, for the game its header then names,
+    // marks tables the reader cannot decode: an error, not a package without names.
+    std::ifstream In(Folder + "/Textures/AW-Generic.utx", std::ios::binary);
+    TBytes Flagged((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    ASSERT_GT(Flagged.size(), 12u);
+    Flagged[8] |= 0x20;
+    TTempFolder Temp;
+    TUTPackage Package;
+    EXPECT_THROW(Package.LoadFromFile(Temp.Write("AW-Generic.utx", Flagged)), EProcessingUTPackage);
 }
 
 TEST(RealPackages, MapsGiveTheManifestTexts)
@@ -126,8 +136,9 @@ TEST(RealPackages, MapsGiveTheManifestTexts)
         SCOPED_TRACE(Expected.File);
         ++Maps;
         TUTPackage Package;
-        Package.LoadFromFile(Folder + "/" + Expected.File, 0);
-        const int Index = Package.FindObject(1, 1, "", "levelsummary", "", 0);
+        Package.LoadFromFile(Folder + "/" + Expected.File);
+        const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                             "levelsummary", "", 0);
         ASSERT_GE(Index, 0);
         TUTObject& Summary = Package.GetExport(Index)->GetUTObject();
         Summary.ReadObject(true);
@@ -148,4 +159,70 @@ TEST(RealPackages, MapsGiveTheManifestTexts)
         Summary.ReleaseObject();
     }
     EXPECT_EQ(Maps, 10);
+}
+
+namespace {
+
+// The text of a property of the first export of that name.
+std::string PropertyText(TUTPackage& Package, const char* Object, const char* Property)
+{
+    const int Index =
+        Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "", Object, "", 0);
+    if (Index < 0) {
+        return "<no object>";
+    }
+    TUTObject& Found = Package.GetExport(Index)->GetUTObject();
+    Found.ReadObject(true);
+    const TUTProperty* Prop = Found.GetProperties().GetPropertyByName(Property);
+    std::string Text = Prop != nullptr ? Prop->GetValueAsString() : "<no property>";
+    Found.ReleaseObject();
+    return Text;
+}
+
+} // namespace
+
+TEST(RealPackages, KnownStructsDecodeAsTheFilesStoreThem)
+{
+    const std::string Folder = RealDataFolder();
+    if (Folder.empty()) {
+        GTEST_SKIP() << "no real game files on this machine";
+    }
+    TUTPackage Auto0;
+    Auto0.LoadFromFile(Folder + "/Maps/Auto0.ut2");
+    EXPECT_EQ(PropertyText(Auto0, "LevelInfo0", "Region"),
+              "(Zone=LevelInfo'LevelInfo0',iLeaf=-1,ZoneNumber=0)");
+    EXPECT_EQ(PropertyText(Auto0, "Brush0", "MainScale"),
+              "(Scale=(X=1.00,Y=1.00,Z=1.00),SheerRate=0.00,SheerAxis=SHEER_ZX)");
+    TUTPackage Example;
+    Example.LoadFromFile(Folder + "/Maps/AS-LevelConfigManagerExample.ut2");
+    EXPECT_EQ(PropertyText(Example, "LevelInfo0", "DistanceFogColor"), "(B=255,G=0,R=0,A=0)");
+    EXPECT_EQ(PropertyText(Example, "RedFloorIndicator", "Color"), "(B=0,G=0,R=255,A=255)");
+
+    // Every known struct of every package, decoded without its declared size, ends exactly
+    // where its value does.
+    int Structs = 0;
+    for (const TManifestPackage& Entry : ManifestPackages(Folder)) {
+        TUTPackage Package;
+        Package.LoadFromFile(Folder + "/" + Entry.File);
+        for (int I = 0; I < Package.GetExportCount(); ++I) {
+            TUTObject& Object = Package.GetExport(I)->GetUTObject();
+            Object.ReadObject(true);
+            for (const auto& Prop : Object.GetProperties().Items()) {
+                if (Prop->PropertyType() != TUTPropertyType::ptStruct ||
+                    !IsKnownStruct(Prop->TypeName())) {
+                    continue;
+                }
+                ++Structs;
+                std::int32_t Position = 0;
+                const TUTDecodedValue Value =
+                    DecodePropertyValue(*Prop, &Package, &Object, Position, -1, -1, Prop->Name(),
+                                        TUTPropertyType::ptStruct, Prop->TypeName(), -1);
+                EXPECT_EQ(Position, static_cast<std::int32_t>(Prop->Value().size()))
+                    << Entry.File << " " << Object.GetObjectName() << "." << Prop->Name();
+                EXPECT_EQ(Value.PropertyType, TUTPropertyType::ptStruct);
+            }
+            Object.ReleaseObject();
+        }
+    }
+    EXPECT_GT(Structs, 8000);
 }

@@ -32,20 +32,27 @@ struct TWritten
     qint64 Offset = 0;
 };
 
+// The fields the local header and the central directory share, from "version needed" to the
+// length of the extra field.
+void PutSharedFields(QByteArray& out, const TZipBuilderEntry& entry, const TWritten& written)
+{
+    Put16(out, 20);
+    Put16(out, 0);
+    Put16(out, entry.Deflate ? 8 : 0);
+    Put16(out, KDosTime);
+    Put16(out, KDosDate);
+    Put32(out, entry.Crc.value_or(written.Crc));
+    Put32(out, quint32(written.Compressed));
+    Put32(out, quint32(entry.DeclaredSize.value_or(written.Size)));
+    Put16(out, quint32(entry.Name.size()));
+    Put16(out, 0);
+}
+
 QByteArray LocalHeader(const TZipBuilderEntry& entry, const TWritten& written)
 {
     QByteArray header;
     Put32(header, 0x04034b50);
-    Put16(header, 20);
-    Put16(header, 0);
-    Put16(header, entry.Deflate ? 8 : 0);
-    Put16(header, KDosTime);
-    Put16(header, KDosDate);
-    Put32(header, entry.Crc.value_or(written.Crc));
-    Put32(header, quint32(written.Compressed));
-    Put32(header, quint32(entry.DeclaredSize.value_or(written.Size)));
-    Put16(header, quint32(entry.Name.size()));
-    Put16(header, 0);
+    PutSharedFields(header, entry, written);
     return header + entry.Name;
 }
 
@@ -142,16 +149,7 @@ bool TZipBuilder::Write(const QString& fileName) const
         const TWritten& written = writtens.at(i);
         Put32(central, 0x02014b50);
         Put16(central, entry.UnixMode ? (3 << 8) | 20 : 20);
-        Put16(central, 20);
-        Put16(central, 0);
-        Put16(central, entry.Deflate ? 8 : 0);
-        Put16(central, KDosTime);
-        Put16(central, KDosDate);
-        Put32(central, entry.Crc.value_or(written.Crc));
-        Put32(central, quint32(written.Compressed));
-        Put32(central, quint32(entry.DeclaredSize.value_or(written.Size)));
-        Put16(central, quint32(entry.Name.size()));
-        Put16(central, 0);
+        PutSharedFields(central, entry, written);
         Put16(central, 0);
         Put16(central, 0);
         Put16(central, 0);

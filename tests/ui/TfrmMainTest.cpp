@@ -1,4 +1,4 @@
-#include "KOVABuildInfo.h"
+#include "KOVAVersion.h"
 #include "TAddonDeletionProposal.h"
 #include "TFileProtection.h"
 #include "TKOVASettings.h"
@@ -205,7 +205,7 @@ void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 void TfrmMainTest::titleIsNameLongTitleAndVersion()
 {
     ShowMainWindow();
-    const QString version = KOVAVersion();
+    const QString version = GetFileVersionText();
     QVERIFY(QRegularExpression(QStringLiteral("^\\d+(\\.\\d+)+$")).match(version).hasMatch());
     QCOMPARE(FWindow->windowTitle(),
              QStringLiteral("UT2004 KOVA [ %1 ] - v%2").arg(TfrmMain::LongTitle(), version));

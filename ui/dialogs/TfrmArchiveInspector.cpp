@@ -16,10 +16,12 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHash>
 #include <QMimeData>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -470,6 +472,12 @@ void TfrmArchiveInspector::ShowArchive(const QString& fileName)
         OpenArchive(fileName);
     else
         SetCaption(QString());
+    if (!FPlaced) {
+        // Screen-centred the first time; later where the user left it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        FPlaced = true;
+    }
     show();
     raise();
     activateWindow();
@@ -513,14 +521,21 @@ void TfrmArchiveInspector::MenuNewArchiveClick()
     }
 }
 
-void TfrmArchiveInspector::MenuOpenClick()
+QString TfrmArchiveInspector::AskOpenFile(TDialogType title, TDialogType filter)
 {
     TFileDialogOptions options;
-    options.Title = LangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = LangText(TDialogType::Common_Filter_ZipFiles);
+    options.Title = LangText(title);
+    options.Filter = LangText(filter);
     const QStringList chosen = FContext.Dialogs().OpenFiles(this, options);
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+void TfrmArchiveInspector::MenuOpenClick()
+{
+    const QString chosen =
+        AskOpenFile(TDialogType::Common_Dialog_SelectArchive, TDialogType::Common_Filter_ZipFiles);
     if (!chosen.isEmpty())
-        OpenArchive(chosen.first());
+        OpenArchive(chosen);
 }
 
 void TfrmArchiveInspector::MenuCloseClick()
@@ -547,12 +562,10 @@ void TfrmArchiveInspector::MenuAddFilesClick()
 {
     if (!FArchiveOpen)
         return;
-    TFileDialogOptions options;
-    options.Title = LangText(TDialogType::Common_Dialog_SelectFile);
-    options.Filter = LangText(TDialogType::Common_Filter_AllFiles);
-    const QStringList chosen = FContext.Dialogs().OpenFiles(this, options);
+    const QString chosen =
+        AskOpenFile(TDialogType::Common_Dialog_SelectFile, TDialogType::Common_Filter_AllFiles);
     if (!chosen.isEmpty())
-        AddFile(chosen.first());
+        AddFile(chosen);
 }
 
 void TfrmArchiveInspector::MenuAddDirClick()

@@ -118,6 +118,8 @@ private:
     void Extract(const QVector<TZipExtraction>& jobs, const QStringList& passedOver);
     QList<int> SelectedIndexes() const;
     QString LangText(TDialogType key) const;
+    // The file chosen in an open prompt; empty on Cancel.
+    QString AskOpenFile(TDialogType title, TDialogType filter);
     void SetCaption(const QString& archive);
 
     IPageContext& FContext;
@@ -129,6 +131,7 @@ private:
     bool FContinue = true;
     int FRunning = 0;             // operations under way (the install road may nest one)
     bool FCloseRequested = false; // closed while an operation ran: close once it ends
+    bool FPlaced = false;         // shown once: it stays where the user put it
     QElapsedTimer FLastProgress;
     // The progress texts, read once per operation (a language lookup reads its file).
     QString FFileProcessText;

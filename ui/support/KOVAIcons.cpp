@@ -269,6 +269,29 @@ QIcon KOVAIcon(int index)
     return *it;
 }
 
+QPixmap KOVALogo(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    // A tile in the program's blue, with a "K" of strokes and an orange spark beside it.
+    QLinearGradient tile(0, 0, 0, 64);
+    tile.setColorAt(0, KBlue.lighter(125));
+    tile.setColorAt(1, KBlue.darker(130));
+    p.setPen(QPen(KInk, 1.5));
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(3, 3, 58, 58), 12, 12);
+    p.setPen(QPen(Qt::white, 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(QPointF(20, 15), QPointF(20, 49));
+    p.drawPolyline(QPolygonF{QPointF(42, 15), QPointF(24, 32), QPointF(43, 49)});
+    p.setPen(Qt::NoPen);
+    p.setBrush(KOrange);
+    p.drawEllipse(QPointF(48, 24), 4.5, 4.5);
+    return pixmap;
+}
+
 QImage KOVADemoFileImage(int size)
 {
     return Render(kiDemos, size).toImage();

@@ -34,5 +34,8 @@ enum TKOVAImage
 // null icon.
 QIcon KOVAIcon(int index);
 
+// The program's logo, Size pixels square, for the About page.
+QPixmap KOVALogo(int size);
+
 // The icon written beside demo files for the desktop's file manager.
 QImage KOVADemoFileImage(int size);

@@ -1,6 +1,7 @@
 #include "TPageContextDouble.h"
 
 #include "IDialogs.h"
+#include "KOVAVersion.h"
 #include "PageTable.h"
 #include "SystemImages.h"
 #include "TAddonDeletionProposal.h"
@@ -237,6 +238,16 @@ void TPageContextDouble::LoadIniFile(const QString& fileName)
 void TPageContextDouble::SetBusy(bool busy)
 {
     FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+}
+
+TUpdateAddresses TPageContextDouble::UpdateAddresses() const
+{
+    return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());
+}
+
+TResult<bool> TPageContextDouble::CheckForUpdate()
+{
+    return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
 bool TPageContextDouble::InstallFromArchive(const QString& fileName, bool silent,

@@ -18,7 +18,8 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
 // out too, while RunGame, UpdateMapCache, EditServerPackages, SetBusy and the installation
-// road's three only leave their record.
+// road's three only leave their record. The update check asks the server SetUpdateServer gives,
+// as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -46,6 +47,7 @@ public:
     // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
+    void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
     TKOVASettings& Settings() const override { return *FSettings; }
     TKOVALanguage& LanguageManager() const override { return *FLanguages; }
@@ -71,6 +73,8 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    TUpdateAddresses UpdateAddresses() const override;
+    TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                             bool asArchive = false) override;
@@ -93,4 +97,5 @@ private:
     std::unique_ptr<TEventManager> FEventManager;
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
+    TUpdateCheck FUpdateCheck;
 };

@@ -1,0 +1,231 @@
+#include "KOVABuildInfo.h"
+#include "KOVAVersion.h"
+#include "TAboutPage.h"
+#include "TLinkLabel.h"
+#include "TLoopbackHttpServer.h"
+#include "TPageContextDouble.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TfrmMain.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTest>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The About page and the update check over a loopback server: what is asked, what each answer
+// shows, and that a check without an answer says it failed.
+class TAboutPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void pageShowsNameVersionAndBuildTime();
+    void checkSendsOneRequestAndReadsTheAnswer_data();
+    void checkSendsOneRequestAndReadsTheAnswer();
+    void checkWithoutAnAnswerSaysItFailed_data();
+    void checkWithoutAnAnswerSaysItFailed();
+    void menuChecksFromAnotherPageAndHelpOpensTheReadme();
+
+private:
+    TAboutPage* ShowPage(const TUpdateServer& server);
+    void ClickUpdates() const
+    {
+        QTest::mouseClick(Child<TLinkLabel>(FContext->Host(), QStringLiteral("lbAbout_Updates")),
+                          Qt::LeftButton);
+    }
+    QString Text(TDialogType key) const { return FContext->GetLangText(key); }
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TLoopbackHttpServer> FServer;
+    std::unique_ptr<TPageContextDouble> FContext;
+    QStringList FOpened;
+};
+
+namespace {
+
+enum TExpected
+{
+    exAvailable,
+    exNone
+};
+
+} // namespace
+
+void TAboutPageTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+    FServer = std::make_unique<TLoopbackHttpServer>();
+    FOpened.clear();
+    TLinkLabel::SetOpener([this](const QString& url) {
+        FOpened << url;
+        return true;
+    });
+}
+
+void TAboutPageTest::cleanup()
+{
+    TLinkLabel::SetOpener(nullptr);
+    FContext.reset();
+    FServer.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
+{
+    FContext = std::make_unique<TPageContextDouble>(*FFixture);
+    FContext->SetUpdateServer(server);
+    return FContext->Create<TAboutPage>(QStringLiteral("tbAbout"));
+}
+
+void TAboutPageTest::pageShowsNameVersionAndBuildTime()
+{
+    ShowPage({FServer->Host()});
+    QCOMPARE(Child<QLabel>(FContext->Host(), QStringLiteral("lbAbout_Info"))->text(),
+             QStringLiteral("UT2004 KOVA, Version ") + GetFileVersionText());
+    QCOMPARE(Child<QLabel>(FContext->Host(), QStringLiteral("lbAbout_Build"))->text(),
+             BuildTimeText(KOVABuildTimeUtc()));
+    // The links point at the server's pages for the project id of the settings.
+    QCOMPARE(Child<TLinkLabel>(FContext->Host(), QStringLiteral("lbAbout_Homepage"))->HyperLink(),
+             FServer->Host() + QStringLiteral("/load.php?get=project.php&pid=10"));
+    QTest::mouseClick(Child<QLabel>(FContext->Host(), QStringLiteral("imgAbout_Logo")),
+                      Qt::LeftButton);
+    QCOMPARE(FOpened, {FServer->Host() + QStringLiteral("/load.php?get=project.php&pid=10")});
+    QVERIFY(FServer->Requests().isEmpty());
+}
+
+void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("1") << QByteArray("1") << int(exAvailable);
+    QTest::newRow("True") << QByteArray("True") << int(exAvailable);
+    QTest::newRow("TRUE") << QByteArray("TRUE") << int(exAvailable);
+    QTest::newRow("blanks and line end") << QByteArray(" 2 \r\n") << int(exAvailable);
+    QTest::newRow("0") << QByteArray("0") << int(exNone);
+    QTest::newRow("False") << QByteArray("False") << int(exNone);
+    QTest::newRow("empty") << QByteArray() << int(exNone);
+    QTest::newRow("yes") << QByteArray("yes") << int(exNone);
+    QTest::newRow("error wins over a number") << QByteArray("x error 1") << int(exNone);
+}
+
+void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(int, expected);
+    ShowPage({FServer->Host()});
+    FServer->SetReply({200, body});
+    const QString download = FServer->Host() + QStringLiteral("/load.php?get=download.php&pid=10");
+
+    if (expected == exAvailable)
+        FDialogs->AnswerMessage(TModalResult::mrYes);
+    ClickUpdates();
+    const QList<QByteArray> requests = FServer->Requests();
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(RequestTarget(requests.first()),
+             "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
+    QCOMPARE(RequestHeader(requests.first(), "Accept"), QByteArray("text/html, */*"));
+    QCOMPARE(RequestHeader(requests.first(), "User-Agent"),
+             "KOVA/" + GetFileVersionText().toLatin1());
+
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    const TScriptedDialogs::TCall shown = FDialogs->Calls().first();
+    if (expected == exAvailable) {
+        QCOMPARE(shown.Text, Text(TDialogType::Update_Avail));
+        QCOMPARE(shown.Caption, Text(TDialogType::Common_Confirmation));
+        QCOMPARE(shown.Buttons, mbYes | mbNo);
+        QCOMPARE(FOpened, {download});
+        // No: nothing opens.
+        FDialogs->Clear();
+        FDialogs->AnswerMessage(TModalResult::mrNo);
+        ClickUpdates();
+        QCOMPARE(FDialogs->Calls().size(), 1);
+        QCOMPARE(FOpened, {download});
+    } else {
+        QCOMPARE(shown.Text, Text(TDialogType::Update_NoUpdate));
+        QCOMPARE(shown.Caption, Text(TDialogType::Common_Warning));
+        QCOMPARE(shown.Type, TMsgDlgType::mtWarning);
+        QVERIFY(FOpened.isEmpty());
+    }
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TAboutPageTest::checkWithoutAnAnswerSaysItFailed_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("hang");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("connection refused") << 200 << false << true;
+    QTest::newRow("404") << 404 << false << false;
+    QTest::newRow("500 with a true body") << 500 << false << false;
+    QTest::newRow("never answers") << 200 << true << false;
+}
+
+void TAboutPageTest::checkWithoutAnAnswerSaysItFailed()
+{
+    QFETCH(int, status);
+    QFETCH(bool, hang);
+    QFETCH(bool, refused);
+    const int timeoutMs = 1500;
+    ShowPage({refused ? TLoopbackHttpServer::RefusingHost() : FServer->Host(), 1000, timeoutMs});
+    FServer->SetReply({status, "1", hang});
+
+    QElapsedTimer clock;
+    clock.start();
+    ClickUpdates();
+    QVERIFY2(clock.elapsed() < timeoutMs + 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    const TScriptedDialogs::TCall shown = FDialogs->Calls().first();
+    QVERIFY2(shown.Text.startsWith(Text(TDialogType::Update_Error)), qPrintable(shown.Text));
+    QCOMPARE(shown.Caption, Text(TDialogType::Common_Error));
+    QCOMPARE(shown.Type, TMsgDlgType::mtError);
+    QVERIFY(FOpened.isEmpty());
+    QCOMPARE(FServer->Requests().size(), refused ? 0 : 1);
+}
+
+void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
+{
+    const std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
+    window->SetUpdateServer({FServer->Host()});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* pages = Child<QTabWidget>(window.get(), QStringLiteral("pgMain"));
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
+    FServer->SetReply({200, "0"});
+
+    Child<QAction>(window.get(), QStringLiteral("MenuCheckForUpdates"))->trigger();
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
+    QCOMPARE(FServer->Requests().size(), 1);
+    QCOMPARE(RequestTarget(FServer->Requests().first()),
+             "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Text, window->GetLangText(TDialogType::Update_NoUpdate));
+    QCOMPARE(FDialogs->Calls().first().Caption, window->GetLangText(TDialogType::Common_Warning));
+
+    // Yes opens the download page of the server the window was given.
+    FServer->SetReply({200, "1"});
+    FDialogs->AnswerMessage(TModalResult::mrYes);
+    Child<QAction>(window.get(), QStringLiteral("MenuCheckForUpdates"))->trigger();
+    QCOMPARE(FOpened, {FServer->Host() + QStringLiteral("/load.php?get=download.php&pid=10")});
+
+    FOpened.clear();
+    Child<QAction>(window.get(), QStringLiteral("MenuHelpFile"))->trigger();
+    Child<QAction>(window.get(), QStringLiteral("MenuChangeLog"))->trigger();
+    QCOMPARE(
+        FOpened,
+        QStringList(
+            {QUrl::fromLocalFile(FFixture->AppFile("Readme.htm")).toString(QUrl::FullyEncoded),
+             QUrl::fromLocalFile(FFixture->AppFile("Changes.txt")).toString(QUrl::FullyEncoded)}));
+}
+
+QTEST_MAIN(TAboutPageTest)
+#include "TAboutPageTest.moc"

@@ -1,0 +1,159 @@
+#include "TLinkLabel.h"
+#include "TScriptedDialogs.h"
+
+#include <QDir>
+#include <QEnterEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The link label: its look under the mouse, what a click runs in which case, and what the
+// opener is handed.
+class TLinkLabelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hoverShowsTheHoverLookAndLeaveTheDefault();
+    void clickNavigatesOnlyWhenItShould();
+    void openerGetsOneWholeAddress();
+
+private:
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TLinkLabel> FLabel;
+    QStringList FOpened;
+    bool FOpenerWorks = true;
+    QStringList FEvents;
+};
+
+void TLinkLabelTest::init()
+{
+    FDialogs = std::make_unique<TScriptedDialogs>();
+    FOpened.clear();
+    FEvents.clear();
+    FOpenerWorks = true;
+    TLinkLabel::SetOpener([this](const QString& url) {
+        FOpened << url;
+        FEvents << QStringLiteral("open");
+        return FOpenerWorks;
+    });
+    FLabel = std::make_unique<TLinkLabel>();
+    FLabel->setText(QStringLiteral("Check for Updates..."));
+    FLabel->OnBeforeNavigate = [this](TLinkLabel*, bool&) { FEvents << QStringLiteral("before"); };
+    FLabel->OnAfterNavigate = [this](TLinkLabel*) { FEvents << QStringLiteral("after"); };
+    connect(FLabel.get(), &TLinkLabel::clicked, this,
+            [this] { FEvents << QStringLiteral("click"); });
+    FLabel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FLabel.get()));
+}
+
+void TLinkLabelTest::cleanup()
+{
+    FLabel.reset();
+    TLinkLabel::SetOpener(nullptr);
+    FDialogs.reset();
+}
+
+void TLinkLabelTest::hoverShowsTheHoverLookAndLeaveTheDefault()
+{
+    const QColor navy(0, 0, 128);
+    // The pointer of the test platform may sit over the new window: start outside.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(FLabel.get(), &leave);
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), navy);
+    QVERIFY(!FLabel->font().underline());
+    QCOMPARE(FLabel->cursor().shape(), Qt::PointingHandCursor);
+
+    const QPointF centre = QRectF(FLabel->rect()).center();
+    QEnterEvent enter(centre, FLabel->mapToGlobal(centre), FLabel->mapToGlobal(centre));
+    QApplication::sendEvent(FLabel.get(), &enter);
+    QVERIFY(FLabel->MouseInside());
+    QVERIFY(FLabel->font().underline());
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), navy);
+
+    // While the mouse is inside, a new default look waits for the leave.
+    TLabelFont bold = FLabel->DefaultFont();
+    bold.Font.setBold(true);
+    bold.Color = Qt::darkRed;
+    FLabel->SetDefaultFont(bold);
+    QVERIFY(FLabel->font().underline());
+
+    QApplication::sendEvent(FLabel.get(), &leave);
+    QVERIFY(!FLabel->MouseInside());
+    QVERIFY(!FLabel->font().underline());
+    QVERIFY(FLabel->font().bold());
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), QColor(Qt::darkRed));
+
+    // Outside, it shows at once.
+    bold.Color = navy;
+    FLabel->SetDefaultFont(bold);
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), navy);
+}
+
+void TLinkLabelTest::clickNavigatesOnlyWhenItShould()
+{
+    // No link: only the click handler.
+    QTest::mouseClick(FLabel.get(), Qt::LeftButton);
+    QCOMPARE(FEvents, QStringList({"click"}));
+
+    // Navigation switched off: the same.
+    FEvents.clear();
+    FLabel->SetHyperLink(QStringLiteral("https://example.invalid/page"));
+    FLabel->SetDisableNavigation(true);
+    QTest::mouseClick(FLabel.get(), Qt::LeftButton);
+    QCOMPARE(FEvents, QStringList({"click"}));
+
+    // A press and a release on the label navigate; a release elsewhere does not click.
+    FEvents.clear();
+    FLabel->SetDisableNavigation(false);
+    QTest::mouseClick(FLabel.get(), Qt::LeftButton);
+    QCOMPARE(FEvents, QStringList({"click", "before", "open", "after"}));
+    QCOMPARE(FOpened, {QStringLiteral("https://example.invalid/page")});
+    FEvents.clear();
+    QTest::mousePress(FLabel.get(), Qt::LeftButton);
+    QTest::mouseRelease(FLabel.get(), Qt::LeftButton, {}, QPoint(-5, -5));
+    QVERIFY(FEvents.isEmpty());
+
+    // Cancel stops the opener and the after-navigate handler.
+    FLabel->OnBeforeNavigate = [this](TLinkLabel*, bool& cancel) {
+        FEvents << QStringLiteral("before");
+        cancel = true;
+    };
+    FLabel->Navigate();
+    QCOMPARE(FEvents, QStringList({"click", "before"}));
+
+    // An opener that fails shows the error box, and no after-navigate.
+    FEvents.clear();
+    FLabel->OnBeforeNavigate = nullptr;
+    FOpenerWorks = false;
+    FLabel->Navigate();
+    QCOMPARE(FEvents, QStringList({"click", "open"}));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QVERIFY(FDialogs->CallsOf(TKind::dkException).first().Text.contains(FLabel->HyperLink()));
+}
+
+void TLinkLabelTest::openerGetsOneWholeAddress()
+{
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("Program Files/KOVA 2")));
+    const QString readme = root.path() + QStringLiteral("/Program Files/KOVA 2/Readme.htm");
+
+    QVERIFY(TLinkLabel::OpenURL(readme));
+    QVERIFY(TLinkLabel::OpenURL(QStringLiteral("https://example.invalid/load.php?get=a&pid=10")));
+    QVERIFY(!TLinkLabel::OpenURL(QString()));
+    QCOMPARE(FOpened.size(), 2);
+    QCOMPARE(FOpened.at(0), QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded));
+    QVERIFY(FOpened.at(0).startsWith(QLatin1String("file:///")));
+    QVERIFY(!FOpened.at(0).contains(QLatin1Char(' ')));
+    QCOMPARE(QUrl(FOpened.at(0)).toLocalFile(), readme);
+    QCOMPARE(FOpened.at(1), QStringLiteral("https://example.invalid/load.php?get=a&pid=10"));
+    QVERIFY(TLinkLabel::GetDefaultBrowser().isEmpty());
+}
+
+QTEST_MAIN(TLinkLabelTest)
+#include "TLinkLabelTest.moc"
