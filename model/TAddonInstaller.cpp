@@ -42,10 +42,14 @@ QString NamePart(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-std::unique_ptr<TInstallSummaryItem> Row(const QString& sourceArchive, const QString& sourceFile,
-                                         const QString& target)
+// Adds a row that reads not installed (yet).
+TInstallSummaryItem* AddRow(TInstallSummary& summary, const QString& sourceArchive,
+                            const QString& sourceFile, const QString& target)
 {
-    return std::make_unique<TInstallSummaryItem>(sourceArchive, sourceFile, target, false);
+    auto row = std::make_unique<TInstallSummaryItem>(sourceArchive, sourceFile, target, false);
+    TInstallSummaryItem* item = row.get();
+    summary.Add(std::move(row));
+    return item;
 }
 
 } // namespace
@@ -131,28 +135,24 @@ TResult<void> TAddonInstaller::InstallArchive(const QString& archive, TInstallSu
         const QString name = EntryFileName(entry.Name);
         const QString destination = FSettings.GetDestination(name);
         if (destination == KNoInstall) {
-            summary.Add(Row(archive, stored, destination + name));
+            AddRow(summary, archive, stored, destination + name);
             continue;
         }
         // A link or a name that is no file name of its own is never written.
         const QString flatName = FZip.FlatName(i);
         if (flatName.isEmpty()) {
-            summary.Add(Row(archive, stored, QString()));
+            AddRow(summary, archive, stored, QString());
             continue;
         }
         const QString target = TargetFor(destination, flatName);
         if (FolderInTheWay(target)) {
-            summary.Add(Row(archive, stored, target));
+            AddRow(summary, archive, stored, target);
             continue;
         }
-        const TDecision decision = Decide(target, onConfirm, answers);
-        if (decision == TDecision::dcCancel) {
-            summary.SetAborted(true);
+        const TDecision decision = Decide(target, onConfirm, answers, summary);
+        if (decision == TDecision::dcCancel)
             break;
-        }
-        auto row = Row(archive, stored, target);
-        TInstallSummaryItem* item = row.get();
-        summary.Add(std::move(row));
+        TInstallSummaryItem* item = AddRow(summary, archive, stored, target);
         if (decision == TDecision::dcKeep)
             continue;
         if (const TResult<void> extracted = FZip.ExtractTo(i, target); !extracted) {
@@ -175,25 +175,20 @@ void TAddonInstaller::AddPlainFile(const QString& file, TInstallSummary& summary
     const QString folder = WithTrailingSeparator(FolderPart(path));
     const QString destination = FSettings.GetDestination(path);
     if (destination == KNoInstall) {
-        summary.Add(Row(folder, path, destination + NamePart(path)));
+        AddRow(summary, folder, path, destination + NamePart(path));
         return;
     }
     const QString target = TargetFor(destination, NamePart(path));
     // A folder install inside the game folder meets files that are their own target.
     if (SameFile(path, target) || FolderInTheWay(target)) {
-        summary.Add(Row(folder, path, target));
+        AddRow(summary, folder, path, target);
         return;
     }
-    const TDecision decision = Decide(target, onConfirm, answers);
-    if (decision == TDecision::dcCancel) {
-        summary.SetAborted(true);
-        return;
-    }
-    auto row = Row(folder, path, target);
-    TInstallSummaryItem* item = row.get();
-    summary.Add(std::move(row));
+    const TDecision decision = Decide(target, onConfirm, answers, summary);
     if (decision == TDecision::dcInstall)
-        Accept(target, item, path);
+        Accept(target, AddRow(summary, folder, path, target), path);
+    else if (decision == TDecision::dcKeep)
+        AddRow(summary, folder, path, target);
 }
 
 void TAddonInstaller::CopyPending(TInstallSummary& summary)
@@ -263,15 +258,18 @@ QString TAddonInstaller::KeyOf(const QString& target) const
 
 TAddonInstaller::TDecision TAddonInstaller::Decide(const QString& target,
                                                    const TOverwriteCallback& onConfirm,
-                                                   TAnswers& answers) const
+                                                   TAnswers& answers,
+                                                   TInstallSummary& summary) const
 {
     const bool exists = FAccepted.contains(KeyOf(target)) || Present(target);
     if (!exists || !onConfirm || answers.YesToAll)
         return TDecision::dcInstall;
     bool overwrite = false;
     onConfirm(target, overwrite, answers.YesToAll, answers.Cancel);
-    if (answers.Cancel)
+    if (answers.Cancel) {
+        summary.SetAborted(true); // and the file gets no row
         return TDecision::dcCancel;
+    }
     return overwrite || answers.YesToAll ? TDecision::dcInstall : TDecision::dcKeep;
 }
 

@@ -104,9 +104,9 @@ private:
     QString TargetFor(const QString& destination, const QString& name);
     TFolderNames& FolderOf(const QString& folder);
     QString KeyOf(const QString& target) const;
-    // Asks when Target exists (or was accepted earlier in this run).
-    TDecision Decide(const QString& target, const TOverwriteCallback& onConfirm,
-                     TAnswers& answers) const;
+    // Asks when Target exists (or was accepted earlier in this run); a cancel aborts Summary.
+    TDecision Decide(const QString& target, const TOverwriteCallback& onConfirm, TAnswers& answers,
+                     TInstallSummary& summary) const;
     // Target is taken by this run: an earlier plain file waiting for it loses it.
     void Accept(const QString& target, TInstallSummaryItem* row, const QString& source);
 

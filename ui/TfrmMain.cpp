@@ -678,17 +678,24 @@ bool TfrmMain::InstallFilesDirect(const QStringList& files, bool silent)
     return RunInstall(files, false);
 }
 
+TFileDialogOptions TfrmMain::TransferPrompt(TDialogType title, TDialogType filter) const
+{
+    TFileDialogOptions options;
+    options.Title = GetLangText(title);
+    options.Filter = GetLangText(filter);
+    options.InitialDir = FFolders.TransferDir();
+    return options;
+}
+
 void TfrmMain::ExportToArchive(const QTreeWidget* listView, const QString& folder)
 {
     QStringList files;
     GetSelectedFiles(&files, listView, folder);
     if (files.isEmpty())
         return;
-    TFileDialogOptions options;
-    options.Title = GetLangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = GetLangText(TDialogType::Common_Filter_ZipFiles);
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = FFolders.TransferDir();
     const QString archive = Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;
@@ -701,11 +708,9 @@ void TfrmMain::ExportToArchive(const QTreeWidget* listView, const QString& folde
 
 void TfrmMain::ImportFromArchive()
 {
-    TFileDialogOptions options;
-    options.Title = GetLangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = GetLangText(TDialogType::Common_Filter_ZipFiles);
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = FFolders.TransferDir();
     const QStringList chosen = Dialogs().OpenFiles(this, options);
     if (!chosen.isEmpty())
         InstallFromArchive(chosen.first(), false, true);
@@ -715,10 +720,8 @@ void TfrmMain::MeunInstallUTContentFromArchiveClick()
 {
     if (!CheckGamePath())
         return;
-    TFileDialogOptions options;
-    options.Title = GetLangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = GetLangText(TDialogType::Common_Filter_ZipFiles);
-    options.InitialDir = FFolders.TransferDir();
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
     options.MultiSelect = true;
     const QStringList chosen = Dialogs().OpenFiles(this, options);
     if (chosen.isEmpty())
@@ -746,10 +749,8 @@ void TfrmMain::MeunInstallUTContentFromFileClick()
 {
     if (!CheckGamePath())
         return;
-    TFileDialogOptions options;
-    options.Title = GetLangText(TDialogType::Common_Dialog_SelectFile);
-    options.Filter = GetLangText(TDialogType::Common_Filter_AllFiles);
-    options.InitialDir = FFolders.TransferDir();
+    TFileDialogOptions options =
+        TransferPrompt(TDialogType::Common_Dialog_SelectFile, TDialogType::Common_Filter_AllFiles);
     options.MultiSelect = true;
     const QStringList chosen = Dialogs().OpenFiles(this, options);
     QStringList files;

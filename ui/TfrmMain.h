@@ -10,6 +10,7 @@
 #include "ProgramFolders.h"
 #include "TUpdateCheck.h"
 
+struct TFileDialogOptions;
 class QLineEdit;
 class QMenu;
 class TEventManager;
@@ -174,6 +175,9 @@ private:
     // One run of the installation road over Files (as archives when AsArchive), with its
     // summary shown unless silent.
     bool RunInstall(const QStringList& files, bool asArchive);
+    // A prompt for add-on files to install, import or export, starting where the user's
+    // transfers start.
+    TFileDialogOptions TransferPrompt(TDialogType title, TDialogType filter) const;
     // Demo playback; reports whether it did its work.
     bool PlayDemo(const QString& fileName);
 

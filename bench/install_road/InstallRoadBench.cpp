@@ -14,6 +14,7 @@
 //     plus 1 ms per entry), and the median of "kova /install missing.zip -s" (start and end);
 //  2. the median time of filling the installation summary with 5,000 rows;
 //  3. the peak memory of bench_install_road_memory installing huge.zip, above its peak before.
+#include "BenchRuns.h"
 #include "TInstallSummary.h"
 #include "TInstallationSummary.h"
 #include "TPageContextDouble.h"
@@ -38,13 +39,6 @@
 namespace {
 
 constexpr int KEntries = 5000;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 bool WriteMany(const QString& path)
 {
@@ -90,20 +84,12 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int runs = 5;
-    QString parent = QDir::tempPath();
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--folder") == 0)
-            parent = QString::fromLocal8Bit(argv[i + 1]);
-    }
-    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
-    if (unzip.isEmpty()) {
-        std::fprintf(stderr, "unzip is not installed\n");
+    TBenchOptions options;
+    if (!ReadBenchOptions(argc, argv, options))
         return 1;
-    }
-    QTemporaryDir folder(parent + QStringLiteral("/kova-bench-road-XXXXXX"));
+    const int runs = options.Runs;
+    const QString unzip = options.Unzip;
+    QTemporaryDir folder(options.Folder + QStringLiteral("/kova-bench-road-XXXXXX"));
     const QString many = folder.filePath(QStringLiteral("many.zip"));
     const QString huge = folder.filePath(QStringLiteral("huge.zip"));
     std::printf("Writing the archives in %s ...\n", qPrintable(folder.path()));

@@ -89,18 +89,15 @@ protected:
 TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothing)
 {
     FGame.WriteFile(QStringLiteral("System/foo.U"), "old");
-    TZipBuilderEntry link;
-    link.Name = "link.u";
-    link.Data = "../../../../etc/passwd";
-    link.UnixMode = 0120777;
-    const QString archive = Archive(QStringLiteral("a.zip"), TZipBuilder()
-                                                                 .Add("Maps/DM-Foo.ut2", "map")
-                                                                 .AddFolder("Docs/")
-                                                                 .Add("Docs/readme.txt", "read me")
-                                                                 .Add("../../x/Foo.u", "new code")
-                                                                 .Add("..", "dots")
-                                                                 .Add(link)
-                                                                 .Add("C:\\x\\Pic.utx", "texture"));
+    const QString archive =
+        Archive(QStringLiteral("a.zip"), TZipBuilder()
+                                             .Add("Maps/DM-Foo.ut2", "map")
+                                             .AddFolder("Docs/")
+                                             .Add("Docs/readme.txt", "read me")
+                                             .Add("../../x/Foo.u", "new code")
+                                             .Add("..", "dots")
+                                             .AddLink("link.u", "../../../../etc/passwd")
+                                             .Add("C:\\x\\Pic.utx", "texture"));
     const QStringList before = FileTree(FGame.Root());
     TInstallSummary summary;
     FAnswers << 'y';

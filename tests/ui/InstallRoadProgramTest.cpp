@@ -96,20 +96,17 @@ QString InstallRoadProgramTest::Archive(const QString& name, const TZipBuilder& 
 void InstallRoadProgramTest::aHostileArchiveInstallsOnlyItsTargets()
 {
     FFixture->SetSettingXml(QStringLiteral("destinations"), KTightRules);
-    TZipBuilderEntry link;
-    link.Name = "link.u";
-    link.Data = "../../../../outside.u";
-    link.UnixMode = 0120777;
-    const QString archive = Archive(QStringLiteral("a.zip"), TZipBuilder()
-                                                                 .Add("Maps/DM-Foo.ut2", "map")
-                                                                 .Add("Textures/Foo.utx", "texture")
-                                                                 .AddFolder("Docs/")
-                                                                 .Add("readme.txt", "read me")
-                                                                 .Add("../../../evil.u", "evil")
-                                                                 .Add("/abs/Bar.u", "bar")
-                                                                 .Add("C:\\x\\Baz.u", "baz")
-                                                                 .Add("..", "dots")
-                                                                 .Add(link));
+    const QString archive =
+        Archive(QStringLiteral("a.zip"), TZipBuilder()
+                                             .Add("Maps/DM-Foo.ut2", "map")
+                                             .Add("Textures/Foo.utx", "texture")
+                                             .AddFolder("Docs/")
+                                             .Add("readme.txt", "read me")
+                                             .Add("../../../evil.u", "evil")
+                                             .Add("/abs/Bar.u", "bar")
+                                             .Add("C:\\x\\Baz.u", "baz")
+                                             .Add("..", "dots")
+                                             .AddLink("link.u", "../../../../outside.u"));
     // A first start makes the program's own folders, so that the second changes game files only.
     QCOMPARE(Run({QStringLiteral("/install"), Work(QStringLiteral("missing.zip")),
                   QStringLiteral("-s")}),

@@ -90,10 +90,6 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
 {
     for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
         Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
-    TZipBuilderEntry link;
-    link.Name = "link.u";
-    link.Data = "../elsewhere.u";
-    link.UnixMode = 0120777;
     const QString first = Work(QStringLiteral("first.zip"));
     const QString second = Work(QStringLiteral("Second.ZIP"));
     QVERIFY(TZipBuilder()
@@ -101,7 +97,7 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
                 .Add("A2.u", "new")
                 .Add("A3.u", "new")
                 .Add("New.u", "new")
-                .Add(link)
+                .AddLink("link.u", "../elsewhere.u")
                 .Write(first));
     QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
     QVERIFY(WriteBytes(Work(QStringLiteral("notes.txt")), "not an archive"));

@@ -207,17 +207,13 @@ void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
 
 void TfrmArchiveInspectorTest::extractAllWritesOnlySafeNamesIntoTheFolder()
 {
-    TZipBuilderEntry link;
-    link.Name = "link";
-    link.Data = "../../outside.txt";
-    link.Deflate = false;
-    link.UnixMode = 0120777;
-    const QString archive = Build(QStringLiteral("hostile.zip"), TZipBuilder()
-                                                                     .Add("../evil.txt", "e")
-                                                                     .Add("/abs/x.txt", "x")
-                                                                     .Add("a\\..\\..\\y.txt", "y")
-                                                                     .Add("..", "dots")
-                                                                     .Add(link));
+    const QString archive =
+        Build(QStringLiteral("hostile.zip"), TZipBuilder()
+                                                 .Add("../evil.txt", "e")
+                                                 .Add("/abs/x.txt", "x")
+                                                 .Add("a\\..\\..\\y.txt", "y")
+                                                 .Add("..", "dots")
+                                                 .AddLink("link", "../../outside.txt"));
     QDir().mkpath(Path(QStringLiteral("out")));
     QVERIFY(FWindow->OpenArchive(archive));
     const QStringList before = Tree(FFixture->Root());
