@@ -7,6 +7,7 @@
 #include "TZipBuilder.h"
 #include "TestFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QQueue>
@@ -132,6 +133,12 @@ TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
                 TZipBuilder().Add("Before.u", "before").Add(damaged).Add("After.u", "after"));
     const QString second = Archive(QStringLiteral("second.zip"), TZipBuilder().Add("Next.u", "x"));
     const QStringList maps = FileTree(FGame.Path(QStringLiteral("Maps")));
+    // What a killed install left beside a target goes with the next install into that folder.
+    QFile stale(FGame.WriteFile(QStringLiteral("Maps/.DM-Old.ut2.kova-Stale1"), "half"));
+    ASSERT_TRUE(stale.open(QIODevice::ReadWrite) &&
+                stale.setFileTime(QDateTime::currentDateTime().addSecs(-600),
+                                  QFileDevice::FileModificationTime));
+    stale.close();
     TInstallSummary summary;
     FAnswers << 'y';
     const TResult<void> result = FRoad.InstallFileList({first, second}, summary, Confirm());
