@@ -91,6 +91,7 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    void pgMainChange() override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
@@ -104,8 +105,6 @@ public:
     void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
     void ImportFromArchive() override;
 
-    // Runs the refresh handler of the active page.
-    void pgMainChange();
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }

@@ -8,6 +8,10 @@
 #include "TGameSettingsPage.h"
 #include "TPageBase.h"
 #include "TProfilesPage.h"
+// Cache, statistics and system-integration pages
+#include "TCachePage.h"
+#include "TStatisticsPage.h"
+#include "TSystemIntegrationPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -19,11 +23,12 @@ const QList<TPageEntry>& PageTable()
     static const QList<TPageEntry> table = {
         {QStringLiteral("tbConfiguration"), kiConfiguration, MakePage<TConfigurationPage>},
         //
-        {QStringLiteral("tbStatistics"), kiStatistics},
+        {QStringLiteral("tbStatistics"), kiStatistics, MakePage<TStatisticsPage>},
         //
         {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
-        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
+        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration,
+         MakePage<TSystemIntegrationPage>},
         //
         {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
@@ -37,7 +42,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbDemoManager"), kiDemos},
         //
-        {QStringLiteral("tbCacheManager"), kiCache},
+        {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //
         {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };
