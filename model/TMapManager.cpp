@@ -250,3 +250,22 @@ TResult<void> TMapManager::RenameMap(const QString& from, const QString& to)
     RebuildIndex();
     return WriteCacheOfList();
 }
+
+TResult<void> TMapManager::AddChangedFiles()
+{
+    const QString folder = MapsFolder();
+    if (folder.isEmpty())
+        return {};
+    QStringList files;
+    FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.ut2"), false, files);
+    QStringList changed;
+    for (const QString& file : files) {
+        const TUTMap* map = FindByFileName(file);
+        if (!map || SamePathKey(map->FileName()) != SamePathKey(file) ||
+            map->Size() != GetFileSizeOf(file))
+            changed.append(file);
+    }
+    if (changed.isEmpty())
+        return {};
+    return AddMaps(changed);
+}

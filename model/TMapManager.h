@@ -79,6 +79,9 @@ public:
     TResult<void> AddMaps(const QStringList& fileNames);
     // The map of From becomes a fresh map of To, in From's place; another map of To goes.
     TResult<void> RenameMap(const QString& from, const QString& to);
+    // AddMaps for each "*.ut2" file of the maps folder that the list lacks or whose size has
+    // changed since it was listed (an archive installed into the folder).
+    TResult<void> AddChangedFiles();
 
     const TGameTypes& GameTypes() const { return FGameTypes; }
     TGameTypes& GameTypes() { return FGameTypes; }

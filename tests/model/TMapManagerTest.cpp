@@ -336,6 +336,17 @@ TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
     EXPECT_EQ(items[3].Title, "");
     EXPECT_EQ(items[0].Author, "Nobody");
 
+    // Files the list lacks join it (the two dropped above are still on disk), changed ones are
+    // listed again in place.
+    const QString later = setup.WriteMap(QStringLiteral("CTF-Later.ut2"), TMapTexts());
+    WriteAll(setup.MapPath("TDM-Delta.ut2"), "changed");
+    EXPECT_TRUE(manager->AddChangedFiles());
+    EXPECT_EQ(listedNames(),
+              QStringList({"CTF-Gamma.ut2", "CTF-Alpha.ut2", "TDM-Delta.ut2", "DM-Fresh.ut2",
+                           "CTF-Later.ut2", "dm-beta.UT2", "Other.ut2"}));
+    EXPECT_EQ(manager->FindByFileName(u"TDM-Delta.ut2")->Size(), 7);
+    EXPECT_EQ(cachedNames(), listedNames());
+
     // A cache file that is no map cache is never written.
     const QByteArray foreign = "<settings/>\n";
     WriteAll(setup.CacheFile(), foreign);

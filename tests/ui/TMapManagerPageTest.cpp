@@ -337,6 +337,19 @@ void TMapManagerPageTest::renameImportAndExportKeepEveryByte()
     Trigger(QStringLiteral("MapManager_ExportMap"));
     QCOMPARE(ReadBytes(folder + QStringLiteral("/CTF-B.ut2")), beta);
     QCOMPARE(ReadBytes(folder + QStringLiteral("/dm-renamed.ut2")), foo);
+
+    // Into an archive: the selected maps as files of the maps folder. Out of one: what the
+    // archive brought is listed at once.
+    FContext->ClearOrders();
+    Trigger(QStringLiteral("MapManager_ExportIntoArchive"));
+    QCOMPARE(FContext->Orders(),
+             QStringList{QStringLiteral("ExportToArchive %1/ CTF-B.ut2 dm-renamed.ut2")
+                             .arg(FFixture->Game().Path(QStringLiteral("Maps")))});
+    FFixture->Game().WriteFile(QStringLiteral("Maps/DM-Zipped.ut2"), fresh);
+    Trigger(QStringLiteral("MapManager_ImportFromArchive"));
+    QCOMPARE(FContext->Orders().last(), "ImportFromArchive");
+    QVERIFY(Rows().contains(QStringLiteral("DM-Zipped.ut2")));
+    QVERIFY(ReadBytes(cache).contains("DM-Zipped.ut2"));
     QVERIFY(FDialogs->AllAnswersUsed());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }

@@ -372,9 +372,19 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     }
 }
 
-void TMapManagerPage::btnMapManager_ExportMapToArchiveClick() {}
+void TMapManagerPage::btnMapManager_ExportMapToArchiveClick()
+{
+    FContext.ExportToArchive(FUi->lbMapManager_MapList, WithTrailingSeparator(MapsFolder()));
+}
 
-void TMapManagerPage::btnMapManager_ImportFromArchiveClick() {}
+void TMapManagerPage::btnMapManager_ImportFromArchiveClick()
+{
+    FContext.ImportFromArchive();
+    // The maps the archive brought are listed at once, as imported ones are.
+    if (TMapManager* maps = FContext.MapManager())
+        Succeeded(this, maps->AddChangedFiles());
+    ShowMapManagerPage();
+}
 
 void TMapManagerPage::MapManager_PlayMapClick()
 {
