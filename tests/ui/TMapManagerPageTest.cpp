@@ -163,6 +163,12 @@ void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()
     QCOMPARE(Find<QPlainTextEdit>(QStringLiteral("mmMapManager_Desc"))->toPlainText(), "-");
     QCOMPARE(Label(QStringLiteral("lbMapManager_MapSize")),
              QStringLiteral("Map size: ") + FormatFileSize(3072));
+    // The archive window takes the rows dragged from here as files of the maps folder.
+    QStringList dragged;
+    QVERIFY(List()->dragEnabled());
+    QVERIFY(FContext->DraggedFiles(List(), &dragged));
+    QCOMPARE(dragged, QStringList({MapFile(QStringLiteral("CTF-B.ut2")),
+                                   MapFile(QStringLiteral("DM-A.ut2"))}));
 
     // Sorted by size, the rows still stand for their own maps.
     QTest::mouseClick(List()->header()->viewport(), Qt::LeftButton, {},

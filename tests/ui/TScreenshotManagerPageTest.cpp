@@ -218,6 +218,10 @@ void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
     Click(QStringLiteral("btnScreenShotManager_SelectAll"));
     QCOMPARE(list->selectedItems().size(), 3);
     QVERIFY(!thumbnail->pixmap().isNull());
+    QStringList dragged;
+    QVERIFY(list->dragEnabled() && FContext->DraggedFiles(list, &dragged));
+    QCOMPARE(dragged.size(), 3);
+    QVERIFY(dragged.contains(Shot(QStringLiteral("Shot00001.bmp"))));
     list->clearSelection();
     QVERIFY(thumbnail->pixmap().isNull());
 }
