@@ -610,9 +610,8 @@ void TfrmMain::HandleCommandLine()
             const bool recursive = argument(2) == QLatin1String("-r");
             const bool overwrite =
                 argument(2) == QLatin1String("-o") || argument(3) == QLatin1String("-o");
-            QStringList files;
-            FindFiles(WithTrailingSeparator(QDir::currentPath()), QStringLiteral("*.*"), recursive,
-                      files);
+            const QStringList files = FindFiles(WithTrailingSeparator(QDir::currentPath()),
+                                                QStringLiteral("*.*"), recursive);
             done = InstallFiles(files, true, overwrite);
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));

@@ -37,7 +37,7 @@ void TAddonDeletionProposal::Prepare(const QString& folder, const QStringList& n
     QStringList found;
     const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     for (const QString& name : names)
-        FindFiles(dir, name + QStringLiteral(".*"), false, found);
+        found += FindFiles(dir, name + QStringLiteral(".*"), false);
     for (const QString& path : found) {
         auto* row = new QListWidgetItem(QFileInfo(path).fileName(), FUi->clbFiles);
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
