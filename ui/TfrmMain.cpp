@@ -229,8 +229,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
     FUi->MenuCacheUpdate->setEnabled(FSettings->EnableMapManagerCache);
-    FUi->pgMain->SetChanging([this] {
-        if (FSettings->IsValidUTDir(FSettings->UTDir))
+    FUi->pgMain->SetChanging([this](int index) {
+        // The Configuration page is where the folder is mended: the way there stays open.
+        if (index == FUi->pgMain->indexOf(FUi->tbConfiguration) ||
+            FSettings->IsValidUTDir(FSettings->UTDir))
             return true;
         ShowConfigurationPage();
         return false;
