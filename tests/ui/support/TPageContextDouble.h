@@ -18,8 +18,8 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
 // which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache, EditServerPackages and SetBusy only leave their record. The update check
-// asks the server SetUpdateServer gives, as the window's does.
+// UpdateMapCache, EditServerPackages, SetBusy and the installation road's three only leave
+// their record. The update check asks the server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -43,7 +43,8 @@ public:
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
     // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
-    // "pgMainChange".
+    // "pgMainChange", "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
+    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -76,6 +77,10 @@ public:
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
+    bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                            bool asArchive = false) override;
+    void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
+    void ImportFromArchive() override;
 
 private:
     QList<TPageBase*> Pages() const;
