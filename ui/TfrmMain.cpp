@@ -2,6 +2,7 @@
 #include "ui_TfrmMain.h"
 
 #include "AtomicFile.h"
+#include "DemoScript.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -11,6 +12,7 @@
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
 #include "TCacheManager.h"
+#include "TDemoPage.h"
 #include "TEventManager.h"
 #include "TIniEditorPage.h"
 #include "TInstallationManagers.h"
@@ -322,11 +324,10 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheUpdateClick);
     ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
                    &TfrmMain::MenuCheckForUpdatesClick);
-    // What the add-on installation, the demo page and the archive window do is not part of
-    // this program yet.
-    for (QAction* action :
-         {FUi->MenuPlayDemo, FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-          FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
+    ConnectGuarded(FUi->MenuPlayDemo, &QAction::triggered, this, &TfrmMain::MenuPlayDemoClick);
+    // What the add-on installation and the archive window do is not part of this program yet.
+    for (QAction* action : {FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
+                            FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -583,9 +584,66 @@ bool TfrmMain::InstallFiles(const QStringList&, bool, bool)
     return false; // the add-on installation is not part of this program yet
 }
 
-bool TfrmMain::PlayDemo(const QString&)
+bool TfrmMain::PlayDemo(const QString& fileName)
 {
-    return false; // demo playback is not part of this program yet
+    if (fileName.isEmpty() || !GameFileExists(fileName))
+        return false;
+    const TResult<void> prepared =
+        PrepareDemoPlayback(this, fileName, FSettings->GetPath(TMapPaths::mpDemos),
+                            FSettings->GetPath(TMapPaths::mpSystem));
+    if (!prepared) {
+        // Playing the demo of that name already there, or none, would not be what was chosen.
+        if (prepared.Error().Code != TErrorCode::ecNotFound)
+            Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Error),
+                                 prepared.Error().Message, TMsgDlgType::mtError, mbOK);
+        return false;
+    }
+    if (TDemoPage* page = DemoPage())
+        page->SetViewingDemo(true);
+    auto* thread =
+        new TShellExecThread(JoinPath(FSettings->GetPath(TMapPaths::mpSystem), FSettings->ExeName),
+                             QStringLiteral("-exec=") + DemoScriptName(), this);
+    thread->SetOnTerminate(this, [this, thread] { DemoThreadTerminate(thread); });
+    thread->SetFreeOnTerminate(true);
+    FDemoThread = thread;
+    thread->start();
+    return true;
+}
+
+void TfrmMain::DemoThreadTerminate(const TShellExecThread* ended)
+{
+    // An earlier demo's game may end while a later one plays.
+    if (ended != FDemoThread)
+        return;
+    FDemoThread = nullptr;
+    if (TDemoPage* page = DemoPage())
+        page->SetViewingDemo(false);
+}
+
+void TfrmMain::ExitDemoView()
+{
+    if (FDemoThread)
+        FDemoThread->SetAbort(true);
+}
+
+TDemoPage* TfrmMain::DemoPage() const
+{
+    return qobject_cast<TDemoPage*>(PageIn(FUi->tbDemoManager));
+}
+
+void TfrmMain::MenuPlayDemoClick()
+{
+    if (!CheckGamePath())
+        return;
+    TFileDialogOptions options;
+    options.Filter = GetLangText(TDialogType::Common_Filter_DemFiles);
+    options.DefaultExt = FSettings->DemoExt.startsWith(QLatin1Char('.')) ? FSettings->DemoExt.mid(1)
+                                                                         : FSettings->DemoExt;
+    options.Title = GetLangText(TDialogType::Common_Dialog_SelectFile);
+    options.InitialDir = FFolders.TransferDir();
+    const QStringList chosen = Dialogs().OpenFiles(this, options);
+    if (!chosen.isEmpty())
+        PlayDemo(chosen.first());
 }
 
 void TfrmMain::MenuPlayUT2003Click()

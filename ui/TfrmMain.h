@@ -24,6 +24,7 @@ class TSystemManager;
 class TServerPackageEditor;
 class TUpdateCache;
 class TAddonDeletionProposal;
+class TDemoPage;
 
 namespace Ui {
 class TfrmMain;
@@ -89,6 +90,8 @@ public:
     void LoadIniFile(const QString& fileName) override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
+    bool PlayDemo(const QString& fileName) override;
+    void ExitDemoView() override;
 
     // The update server the check asks (tests give a server of their own). The About page's
     // links follow at the window's next showing.
@@ -144,7 +147,12 @@ private:
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault);
     bool InstallFiles(const QStringList& files, bool silent, bool overwriteDefault);
-    bool PlayDemo(const QString& fileName);
+
+    // Demo playback.
+    void MenuPlayDemoClick();
+    // The end of a demo's wait; only the last demo's end shows the demo list again.
+    void DemoThreadTerminate(const TShellExecThread* ended);
+    TDemoPage* DemoPage() const;
 
     std::unique_ptr<Ui::TfrmMain> FUi;
     TStartupState FStartupState = TStartupState::ssRunning;

@@ -13,8 +13,10 @@
 #include "TPageBase.h"
 #include "TProgramFixture.h"
 #include "TQtLanguageForm.h"
+#include "TShellOperationDialogs.h"
 #include "TSystemManager.h"
 #include "TUTMap.h"
+#include "uKOVA_Misc.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,6 +52,8 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
             page->LanguageChanged();
     });
 
+    // The shell's file operations ask and report through the dialogs, as in the window.
+    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
     FFolders.MakeUserFolders();
     FManagers = std::make_unique<TInstallationManagers>(&FSettings, FFolders);
     FManagers->Create();
@@ -65,6 +69,7 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
 TPageContextDouble::~TPageContextDouble()
 {
     FSettings->OnChanged = nullptr;
+    SetShellOperationUi(nullptr);
     FHost.reset();
     FEventManager.reset();
     FManagers.reset();
@@ -243,4 +248,15 @@ TUpdateAddresses TPageContextDouble::UpdateAddresses() const
 TResult<bool> TPageContextDouble::CheckForUpdate()
 {
     return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
+}
+
+bool TPageContextDouble::PlayDemo(const QString& fileName)
+{
+    FOrders << QStringLiteral("PlayDemo ") + fileName;
+    return true;
+}
+
+void TPageContextDouble::ExitDemoView()
+{
+    FOrders << QStringLiteral("ExitDemoView");
 }

@@ -17,8 +17,9 @@ class TProgramFixture;
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
-// out too, while RunGame, UpdateMapCache and EditServerPackages only leave their record. The
-// update check asks the server SetUpdateServer gives, as the window's does.
+// out too, while RunGame, UpdateMapCache, EditServerPackages, PlayDemo and ExitDemoView only
+// leave their record. The update check asks the server SetUpdateServer gives, as the window's
+// does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -41,7 +42,8 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "LoadIniFile /path/User.ini".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "PlayDemo /path/My.demo4",
+    // "ExitDemoView".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -72,6 +74,8 @@ public:
     void LoadIniFile(const QString& fileName) override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
+    bool PlayDemo(const QString& fileName) override;
+    void ExitDemoView() override;
 
 private:
     QList<TPageBase*> Pages() const;

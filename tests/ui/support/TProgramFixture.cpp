@@ -138,6 +138,26 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
            file.write(bytes) == bytes.size();
 }
 
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds)
+{
+    QDir().mkpath(recordFolder);
+    // Each record is written beside and renamed, so a test never reads half of one.
+    QByteArray script =
+        "#!/bin/sh\n"
+        "mkdir -p RECORD\n"
+        "printf '%s\\n' \"$@\" > RECORD/args.tmp && mv RECORD/args.tmp RECORD/args\n"
+        "pwd -P > RECORD/cwd.tmp && mv RECORD/cwd.tmp RECORD/cwd\n"
+        "sleep SECONDS\n"
+        "echo ended > RECORD/ended\n";
+    script.replace("RECORD", "'" + QFile::encodeName(recordFolder) + "'");
+    script.replace("SECONDS", QByteArray::number(seconds));
+    const QString path = game.WriteFile(QStringLiteral("System/") + name, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)
 {
     auto ran = std::make_shared<bool>(false);

@@ -68,6 +68,12 @@ QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 
+// A shell script in the game's System folder that stands in for the game: it writes its
+// arguments (one per line) to "args" and its working folder to "cwd" in RecordFolder, sleeps
+// Seconds, then writes "ended" there. Returns the script's path.
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds);
+
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
 // to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
 // TimeoutMs. The flag returned is set once the action ran.
