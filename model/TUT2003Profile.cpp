@@ -6,6 +6,7 @@
 #include "uKOVA_Misc.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -19,12 +20,15 @@ bool IsRegularFile(const QString& fileName)
     return QFileInfo(fileName).isFile();
 }
 
-// A profile name becomes a file name in the Profiles folder; it must not leave that folder.
+// A profile name becomes a file name in the Profiles folder: it must stay in that folder and be
+// a name the game's platform can hold too.
 bool IsPlainFileName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
-           !name.contains(QChar(0));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || QStringView(u"/\\:*?\"<>|").contains(c);
+    });
 }
 
 } // namespace
@@ -92,8 +96,8 @@ TResult<void> TUT2003Profile::Activate(const TUTProfile& profile)
                                   .arg(saved.Error().Message),
                               target};
         }
-        if (const TResult<void> copied = ShellFileOperationOne(nullptr, FO_COPY, source, target,
-                                                               FOF_SILENT | FOF_NOCONFIRMATION);
+        if (const TResult<void> copied = ShellFileOperationOne(
+                nullptr, FO_COPY, source, target, FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI);
             !copied)
             return TError{copied.Error().Code,
                           QStringLiteral("%1 could not be copied to %2: %3")
@@ -143,14 +147,37 @@ TResult<void> TUT2003Profile::DeleteProfile(int index)
     return {};
 }
 
+TResult<void> TUT2003Profile::CheckProfileName(const QString& name) const
+{
+    const QString fileName = name + QLatin1String(".ini");
+    const QString target = ProfilesDir() + fileName;
+    if (!IsPlainFileName(name))
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("\"%1\" is not a valid profile name: it must not be empty, "
+                                     "\".\" or \"..\", nor hold / \\ : * ? \" < > | or a "
+                                     "control character.")
+                          .arg(name),
+                      target};
+    // The game's platform tells no letter case apart: "mine" would replace "Mine".
+    const QDir folder(ProfilesDir());
+    for (const QString& existing :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+        if (existing.compare(fileName, Qt::CaseInsensitive) == 0)
+            return TError{TErrorCode::ecInvalid,
+                          QStringLiteral("A profile named \"%1\" exists already (%2).")
+                              .arg(name, folder.filePath(existing)),
+                          folder.filePath(existing)};
+    }
+    return {};
+}
+
 TResult<TUTProfile*> TUT2003Profile::CreateProfile(const QString& name, const QString& sourceFile)
 {
     const QString target = ProfilesDir() + name + QLatin1String(".ini");
-    if (!IsPlainFileName(name))
-        return TError{TErrorCode::ecInvalid,
-                      QStringLiteral("\"%1\" is not a valid profile name.").arg(name), target};
+    if (const TResult<void> checked = CheckProfileName(name); !checked)
+        return checked.Error();
     if (const TResult<void> copied =
-            ShellFileOperationOne(nullptr, FO_COPY, sourceFile, target, FOF_SILENT);
+            ShellFileOperationOne(nullptr, FO_COPY, sourceFile, target, FOF_SILENT | FOF_NOERRORUI);
         !copied)
         return copied.Error();
 
@@ -166,7 +193,7 @@ TResult<TUTProfile*> TUT2003Profile::CreateProfile(const QString& name, const QS
         return named.Error();
     }
     profile->IsDefault = false;
-    // A replaced profile file must not stay listed twice.
+    // A profile file replaced meanwhile must not stay listed twice.
     for (int i = GetCount() - 1; i >= 0; --i)
         if (FItems[static_cast<size_t>(i)]->FileName == target)
             Remove(i);
@@ -176,7 +203,9 @@ TResult<TUTProfile*> TUT2003Profile::CreateProfile(const QString& name, const QS
 
 TResult<void> TUT2003Profile::RestoreBackup(const QString& backupFile)
 {
-    return ShellFileOperationOne(nullptr, FO_COPY, backupFile, ActiveFileName(), FOF_SILENT);
+    // The caller reports a failure: the shell shows none of its own.
+    return ShellFileOperationOne(nullptr, FO_COPY, backupFile, ActiveFileName(),
+                                 FOF_SILENT | FOF_NOERRORUI);
 }
 
 void TUT2003Profile::ListNames(QStringList* list) const

@@ -50,10 +50,13 @@ public:
     // deleted.
     TResult<void> DeleteProfile(int index);
 
-    // A new profile: SourceFile copied to "Profiles/<Name>.ini" (asking before replacing a
-    // profile file of that name), named Name with a new identifier, and appended; the list owns
-    // it. Fails, with nothing created, with ecInvalid for a name that is not a plain file name,
-    // ecDeclined when the user kept an existing file, or when the copy or the naming failed.
+    // Whether Name can name a new profile: ecInvalid for an empty name, "." or "..", one holding
+    // / \ : * ? " < > | or a control character, or one whose file exists already in any letter
+    // case.
+    TResult<void> CheckProfileName(const QString& name) const;
+    // A new profile: SourceFile copied to "Profiles/<Name>.ini", named Name with a new
+    // identifier, and appended; the list owns it. Fails, with nothing created, with ecInvalid
+    // when CheckProfileName refuses the name, or when the copy or the naming failed.
     TResult<TUTProfile*> CreateProfile(const QString& name, const QString& sourceFile);
     // Copies a backup over the game's "User.ini", asking before replacing it. Fails with
     // ecDeclined when the user kept "User.ini", or when the copy failed.

@@ -563,18 +563,31 @@ QByteArray WithKeyAdded(const TIniDocument& doc, const QString& section, QString
 
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value)
 {
-    CheckKeyWrite(FFileName, section, ident, value);
-    const QStringView name = Trimmed(ident);
-    const auto doc = LoadForWrite(FFileName);
-    if (const TSection* sec = doc->FindSection(section)) {
-        if (const TKey* key = sec->Find(name)) {
+    WriteStrings({{section, ident, value}});
+}
+
+void TIniFile::WriteStrings(const QList<TIniValue>& values)
+{
+    for (const TIniValue& value : values)
+        CheckKeyWrite(FFileName, value.Section, value.Ident, value.Value);
+    if (values.isEmpty())
+        return;
+    auto doc = LoadForWrite(FFileName);
+    QByteArray bytes;
+    for (const TIniValue& value : values) {
+        if (!bytes.isNull())
+            doc = std::make_shared<TIniDocument>(std::move(bytes), true);
+        const QStringView name = Trimmed(value.Ident);
+        const TSection* sec = doc->FindSection(value.Section);
+        if (const TKey* key = sec ? sec->Find(name) : nullptr) {
             // Everything up to and including the "=" stays as it was.
             const TLine& line = doc->Lines()[size_t(key->Line)];
-            Save(FFileName, Splice(*doc, key->ValueStart, line.End, value));
-            return;
+            bytes = Splice(*doc, key->ValueStart, line.End, value.Value);
+        } else {
+            bytes = WithKeyAdded(*doc, value.Section, name, value.Value);
         }
     }
-    Save(FFileName, WithKeyAdded(*doc, section, name, value));
+    Save(FFileName, bytes);
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& ident, int value)

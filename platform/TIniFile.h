@@ -6,6 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+// One value of an INI file, to be written.
+struct TIniValue
+{
+    QString Section;
+    QString Ident;
+    QString Value;
+};
+
 // A failed INI write or section erase. The message names the file.
 class EIniFileException : public std::runtime_error
 {
@@ -85,6 +93,9 @@ public:
 
     // Raise EIniFileException when the file cannot be written.
     void WriteString(const QString& section, const QString& ident, const QString& value);
+    // Each value as WriteString would write it, in order, with one write of the file: all of
+    // them are written or none.
+    void WriteStrings(const QList<TIniValue>& values);
     void WriteInteger(const QString& section, const QString& ident, int value);
     void WriteBool(const QString& section, const QString& ident, bool value); // "1" or "0"
     // Removes the first matching key line of the section; nothing when there is none.

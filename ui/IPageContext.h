@@ -103,6 +103,9 @@ public:
     // Asks the update server whether a newer version exists, blocking until it answers or its
     // time-out passes; a check that got no answer is an error that says why.
     virtual TResult<bool> CheckForUpdate() = 0;
+    // While Busy, the main window is disabled and cannot be closed: another window (the archive
+    // window) runs a long task that lets input through for its Cancel button.
+    virtual void SetBusy(bool busy) = 0;
 
     // Demo playback (the demo page, File > Play Demo, "/playdemo").
     // Plays the demo file through the game: the demo is copied into the game's Demos folder when

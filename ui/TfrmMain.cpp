@@ -32,6 +32,7 @@
 #include "TSystemManager.h"
 #include "TUT2003Profile.h"
 #include "TUpdateCache.h"
+#include "TfrmArchiveInspector.h"
 #include "uKOVA_Misc.h"
 
 #include <QApplication>
@@ -88,6 +89,7 @@ TfrmMain::~TfrmMain()
         FDemoThread->wait();
     }
     SetShellOperationUi(nullptr);
+    FArchiveInspector.reset();
     FManagers.reset();
     FEventManager.reset();
     FLanguageManager.reset();
@@ -179,9 +181,11 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FAddonDeletionProposal = new TAddonDeletionProposal(*this, this);
     FUpdateCache = new TUpdateCache(this);
     FServerPackageEditor = new TServerPackageEditor(*this, this);
+    FArchiveInspector = std::make_unique<TfrmArchiveInspector>(*this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
-          static_cast<QWidget*>(FServerPackageEditor)}) {
+          static_cast<QWidget*>(FServerPackageEditor),
+          static_cast<QWidget*>(FArchiveInspector.get())}) {
         FFormAdapters << std::make_shared<TQtLanguageForm>(form);
         FForms->append(FFormAdapters.last().get());
     }
@@ -324,10 +328,12 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCacheUpdateClick);
     ConnectGuarded(FUi->MenuCheckForUpdates, &QAction::triggered, this,
                    &TfrmMain::MenuCheckForUpdatesClick);
+    ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
+                   &TfrmMain::MenuArchiveInspectorClick);
     ConnectGuarded(FUi->MenuPlayDemo, &QAction::triggered, this, &TfrmMain::MenuPlayDemoClick);
-    // What the add-on installation and the archive window do is not part of this program yet.
+    // What the add-on installation does is not part of this program yet.
     for (QAction* action : {FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-                            FUi->MeunInstallUTContentFromFile, FUi->MenuArchiveInspector})
+                            FUi->MeunInstallUTContentFromFile})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -426,9 +432,11 @@ void TfrmMain::FormShow()
     }
 }
 
-void TfrmMain::OnLanguageLoaded(TLanguage*)
+void TfrmMain::OnLanguageLoaded(TLanguage* sender)
 {
     BuildToolTips();
+    if (FArchiveInspector)
+        FArchiveInspector->SetLanguage(sender);
     for (TPageBase* page : Pages())
         page->LanguageChanged();
 }
@@ -734,6 +742,17 @@ void TfrmMain::MenuCacheUpdateClick()
     UpdateMapCache();
 }
 
+void TfrmMain::MenuArchiveInspectorClick()
+{
+    FArchiveInspector->ShowArchive(QString());
+}
+
+void TfrmMain::SetBusy(bool busy)
+{
+    FBusy = busy;
+    setEnabled(!busy);
+}
+
 void TfrmMain::UpdateMapCache()
 {
     // Without the game folder (a drive not mounted) there are no maps to read: a rebuild would
@@ -767,5 +786,7 @@ void TfrmMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (FArchiveInspector)
+        FArchiveInspector->close();
     QMainWindow::closeEvent(event);
 }

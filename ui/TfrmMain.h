@@ -25,6 +25,7 @@ class TServerPackageEditor;
 class TUpdateCache;
 class TAddonDeletionProposal;
 class TDemoPage;
+class TfrmArchiveInspector;
 
 namespace Ui {
 class TfrmMain;
@@ -90,6 +91,7 @@ public:
     void LoadIniFile(const QString& fileName) override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
+    void SetBusy(bool busy) override;
     bool PlayDemo(const QString& fileName) override;
     void ExitDemoView() override;
 
@@ -102,6 +104,7 @@ public:
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
+    TfrmArchiveInspector* ArchiveInspector() const { return FArchiveInspector.get(); }
 
     // The program's long title, between the brackets of the window caption.
     static QString LongTitle();
@@ -142,6 +145,7 @@ private:
     void MenuCacheEnabledClick();
     void MenuCacheUpdateClick();
     void MenuCheckForUpdatesClick();
+    void MenuArchiveInspectorClick();
 
     // Install and demo road; these report whether they did their work.
     bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
@@ -181,6 +185,8 @@ private:
     TUpdateCache* FUpdateCache = nullptr;
     TServerPackageEditor* FServerPackageEditor = nullptr;
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
+    // A window of its own (not a child), so that it stays usable while this one is busy for it.
+    std::unique_ptr<TfrmArchiveInspector> FArchiveInspector;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
     TUpdateCheck FUpdateCheck;
 };

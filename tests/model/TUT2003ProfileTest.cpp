@@ -217,17 +217,20 @@ TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
     EXPECT_EQ(reread.Name, QStringLiteral("Renamed"));
     EXPECT_EQ(reread.ID, id);
 
-    // A second profile of the same name: declined, nothing changes; accepted, listed once.
-    FUi.ReplaceAnswer = TReplaceAnswer::raNo;
-    const TResult<TUTProfile*> declined = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
-    ASSERT_FALSE(declined);
-    EXPECT_EQ(declined.Error().Code, TErrorCode::ecDeclined);
-    EXPECT_EQ(TUTProfile(ProgramFile(QStringLiteral("Profiles/Mine.ini"))).ID, id);
-    FUi.ReplaceAnswer = TReplaceAnswer::raYes;
-    const TResult<TUTProfile*> again = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
-    ASSERT_TRUE(again);
-    EXPECT_NE((*again)->ID, id);
-    EXPECT_EQ(profiles.GetCount(), 2); // the default entry and the new "Mine"
+    // A second profile of the same file name, in any letter case, or a name the game's
+    // platform cannot hold, is refused before anything is copied.
+    const QByteArray mineBytes = ReadBytes(mine->FileName);
+    for (const QString& name :
+         {QStringLiteral("Mine"), QStringLiteral("mINE"), QStringLiteral("a:b"),
+          QStringLiteral("tab\there"), QStringLiteral("..")}) {
+        const TResult<TUTProfile*> refused = profiles.CreateProfile(name, userIni);
+        ASSERT_FALSE(refused) << name.toStdString();
+        EXPECT_EQ(refused.Error().Code, TErrorCode::ecInvalid);
+    }
+    EXPECT_EQ(ReadBytes(mine->FileName), mineBytes);
+    EXPECT_EQ(QDir(ProgramFile(QStringLiteral("Profiles"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("Mine.ini")});
+    EXPECT_EQ(profiles.GetCount(), 2); // the default entry and "Mine"
 }
 
 TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)

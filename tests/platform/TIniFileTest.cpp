@@ -297,6 +297,32 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
     EXPECT_EQ(ReadBytes(path), lf);
 }
 
+TEST_F(TIniWrite, WriteStringsMatchesOneWriteStringAtATime)
+{
+    const QByteArray lf = "; head\n[Video]\nGamma=0.8\n\n[Gore]\nLevel=0";
+    const QByteArray utf16 =
+        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Video]\r\nGamma=\u00e9\r\n")) + "\x00";
+    const QList<TIniValue> values = {{"video", "Gamma", "1.1"},
+                                     {"Video", "Contrast", "0.5"},
+                                     {"Gore", "Level", "2"},
+                                     {"New", "Key", "v"},
+                                     {"VIDEO", " gamma ", "1.2"}};
+    for (const QByteArray& original : {lf, utf16, QByteArray()}) {
+        const QString one = Make(original, "One.ini");
+        for (const TIniValue& value : values)
+            TIniFile(one).WriteString(value.Section, value.Ident, value.Value);
+        const QString run = Make(original, "Run.ini");
+        TIniFile(run).WriteStrings(values);
+        EXPECT_EQ(ReadBytes(run), ReadBytes(one));
+    }
+
+    // One value that cannot be written keeps the others out too.
+    const QString path = Make(lf);
+    EXPECT_THROW(TIniFile(path).WriteStrings({{"Video", "Gamma", "1"}, {"Video", "a=b", "x"}}),
+                 EIniFileException);
+    EXPECT_EQ(ReadBytes(path), lf);
+}
+
 // Repeated keys line by line: the n-th line of a name (without regard to case) is read,
 // written and removed, values as they stand, every other byte kept.
 TEST_F(TIniWrite, KeyLinesAreReadWrittenAndRemovedOneByOne)

@@ -32,7 +32,7 @@ const QList<QPair<QString, QStringList>> KPrefixes = {
     {"gb", {"QGroupBox"}},
     {"rg", {"QGroupBox"}},
     {"rb", {"QRadioButton"}},
-    {"pn", {"QWidget", "QFrame", "QStackedWidget"}}, // panels, and a stack of panels
+    {"pn", {"QWidget", "QFrame", "QStackedWidget"}},
     {"pg", {"QTabWidget", "TPageControl", "QProgressBar"}},
     {"pb", {"QProgressBar"}},
     {"pm", {"QMenu"}},

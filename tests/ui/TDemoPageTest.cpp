@@ -1,4 +1,7 @@
 #include "TDemoPage.h"
+#include "TZipArchive.h"
+#include "TZipBuilder.h"
+#include "TfrmArchiveInspector.h"
 #include "TKOVASettings.h"
 #include "TLinkLabel.h"
 #include "TPageContextDouble.h"
@@ -11,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -34,6 +38,7 @@ private slots:
 
     void playbackShowsThePanelUntilTheLastDemosGameEnds();
     void demoThatCannotPlayAsChosenStartsNothing();
+    void demoRowsDragIntoAnOpenArchive();
 
 private:
     TDemoPage* ShowPage();
@@ -355,6 +360,32 @@ void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
     QVERIFY(!FWindow->PlayDemo(other + QStringLiteral("/Fresh.demo4")));
     startsNothing();
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 4);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TDemoPageTest::demoRowsDragIntoAnOpenArchive()
+{
+    ShowWindow();
+    FWindow->ShowPage(QStringLiteral("tbDemoManager"));
+    const QString archive = FFixture->Root() + QStringLiteral("/Demos.zip");
+    QVERIFY(TZipBuilder().Add("readme.txt", "demos").Write(archive));
+    TfrmArchiveInspector* inspector = FWindow->ArchiveInspector();
+    QVERIFY(inspector->OpenArchive(archive));
+
+    Select({"Alpha.demo4", "Gamma.demo4"});
+    QMimeData rows;
+    QVERIFY(inspector->lwFilesDragOver(FPage->List(), &rows));
+    inspector->lwFilesDragDrop(FPage->List(), &rows);
+    const QVector<TZipEntry>& entries = inspector->Zip().Entries();
+    QCOMPARE(entries.size(), 3);
+    for (int i = 1; i < 3; ++i) {
+        const QString name = entries.at(i).Name;
+        QVERIFY(inspector->Zip().ExtractTo(i, FFixture->Root() + QStringLiteral("/out/") + name));
+        QCOMPARE(ReadBytes(FFixture->Root() + QStringLiteral("/out/") + name),
+                 ReadBytes(Demos(name)));
+    }
+    QCOMPARE(entries.at(1).Name, QStringLiteral("Alpha.demo4"));
+    QCOMPARE(entries.at(2).Name, QStringLiteral("Gamma.demo4"));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

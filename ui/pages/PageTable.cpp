@@ -7,7 +7,9 @@
 #include "TDemoPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
+#include "TGameSettingsPage.h"
 #include "TPageBase.h"
+#include "TProfilesPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -25,9 +27,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
         //
-        {QStringLiteral("tbUTSettings"), kiGameSettings},
+        {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
-        {QStringLiteral("tbProfiles"), kiProfiles},
+        {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
         {QStringLiteral("tbMapManager"), kiMaps},
         //

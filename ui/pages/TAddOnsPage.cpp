@@ -48,6 +48,10 @@ TAddOnsPage::TAddOnsPage(IPageContext& context, QWidget* parent)
     FUi->AddOns_FromArchive->setIcon(KOVAIcon(kiExtract));
     FUi->ServerPackagesButton->setIcon(KOVAIcon(kiIniEditor));
 
+    // Moving add-ons into and out of archives comes with the installation road.
+    FUi->AddOns_IntoArchive->setEnabled(false);
+    FUi->AddOns_FromArchive->setEnabled(false);
+
     FUi->lwAddons_List->header()->resizeSection(0, 350);
     FUi->lwAddons_List->header()->resizeSection(1, 100);
     FUi->lwAddons_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});

@@ -35,6 +35,11 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->DeleteDemo->setIcon(KOVAIcon(kiDelete));
     FUi->DemoAdvanced->setIcon(KOVAIcon(kiSystemIntegration));
 
+    // Archives come with the installation road, the association with the integration page.
+    FUi->DemoExportArchive->setEnabled(false);
+    FUi->DemoImportArchive->setEnabled(false);
+    FUi->DemoAdvanced->setEnabled(false);
+
     FUi->lwDemos_List->header()->resizeSection(0, 350);
     FUi->lwDemos_List->header()->resizeSection(1, 70);
     FUi->lwDemos_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});

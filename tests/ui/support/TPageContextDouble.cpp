@@ -240,6 +240,11 @@ void TPageContextDouble::LoadIniFile(const QString& fileName)
         page->LoadIniFile(fileName);
 }
 
+void TPageContextDouble::SetBusy(bool busy)
+{
+    FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+}
+
 TUpdateAddresses TPageContextDouble::UpdateAddresses() const
 {
     return FUpdateCheck.Addresses(FSettings->ProjectID, GetVersionNumber());

@@ -17,9 +17,9 @@ class TProgramFixture;
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
-// out too, while RunGame, UpdateMapCache, EditServerPackages, PlayDemo and ExitDemoView only
-// leave their record. The update check asks the server SetUpdateServer gives, as the window's
-// does.
+// out too, while RunGame, UpdateMapCache, EditServerPackages, SetBusy, PlayDemo and
+// ExitDemoView only leave their record. The update check asks the server SetUpdateServer gives,
+// as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -42,8 +42,8 @@ public:
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "LoadIniFile /path/User.ini", "PlayDemo /path/My.demo4",
-    // "ExitDemoView".
+    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
+    // "PlayDemo /path/My.demo4", "ExitDemoView".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -74,6 +74,7 @@ public:
     void LoadIniFile(const QString& fileName) override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
+    void SetBusy(bool busy) override;
     bool PlayDemo(const QString& fileName) override;
     void ExitDemoView() override;
 

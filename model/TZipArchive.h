@@ -1,0 +1,180 @@
+#pragma once
+
+#include "TResult.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+// The program's zip engine, over libzip: the archive window and the add-on installation road
+// both read, extract and write zip archives through it. It shows nothing; it asks and reports
+// through the callbacks below, and every operation that can fail returns a TResult whose error
+// names the archive and the entry.
+//
+//  - Open lists the entries in archive order (Entries(); an entry's index is its row).
+//  - ExtractTo writes entry i to exactly one path; Extract does a list of such jobs with one
+//    overall progress. Each file is written to a temporary beside its target and renamed over
+//    it only after the whole entry was read with its declared size and checksum; an error, a
+//    wrong password or a cancel leaves the old file and no temporary. A link at the target is
+//    replaced, never written through. No entry writes more than its declared size, and jobs
+//    whose declared sizes exceed the free space of their folder are refused before any write.
+//    Folder and link entries are never written; FlatName tells a caller which entries may be
+//    written under which bare name.
+//  - AddFiles, Delete and DeleteAll change the archive and write it at once (libzip writes a
+//    temporary beside it and renames it over the archive); a failed or cancelled write leaves the
+//    old archive with its permission bits, and the entry list is read again either way. An added
+//    name replaces every entry of that name, so a written archive holds no name twice (an archive
+//    that already holds twins still opens and extracts by index). An archive left without
+//    entries stays on disk as the 22-byte empty archive.
+//  - Progress reports the entry at work and the percentages; returning false cancels.
+//  - Password is asked for an encrypted entry when the archive's kept password does not fit, at
+//    most three times per entry; a password that extracted an entry is kept until Close.
+//
+// Archives inside archives are never opened: an entry is only ever copied out as bytes.
+//
+// Installing an archive's files flat into a folder, say:
+//
+//     TZipArchive zip;
+//     zip.SetProgress(...);  // the window's progress panel; false cancels
+//     zip.SetPassword(...);  // the password prompt
+//     if (const TResult<void> opened = zip.Open(archive); !opened)
+//         return opened.Error();
+//     for (int i = 0; i < zip.Count(); ++i) {
+//         const QString name = zip.FlatName(i); // empty: a folder, a link or a hostile name
+//         if (!name.isEmpty())
+//             if (const TResult<void> done = zip.ExtractTo(i, JoinPath(folder, name)); !done)
+//                 return done.Error();           // ecCancelled when the user cancelled
+//     }
+
+// One entry as the archive lists it.
+struct TZipEntry
+{
+    QString Name; // the stored name, in the encoding libzip guesses ("/" separators)
+    qint64 CompressedSize = 0;
+    qint64 Size = 0; // uncompressed, as declared
+    quint32 Crc = 0;
+    QDateTime Modified;    // invalid when the archive gives none
+    bool IsFolder = false; // the stored name ends in "/"
+    bool IsLink = false;   // a symbolic link (Unix file type in the external attributes)
+    bool IsEncrypted = false;
+    bool IsStored = false; // kept without compression
+    // The percentage saved by compression: 0 for a stored or empty entry.
+    double CompressionRatio() const;
+};
+
+enum class TZipOperation
+{
+    zoExtracting,
+    zoAdding,
+    zoDeleting,
+};
+
+struct TZipProgress
+{
+    TZipOperation Operation = TZipOperation::zoExtracting;
+    QString Entry;          // the stored name of the entry at work
+    int ItemPercent = 0;    // of that entry, 0 to 100
+    int OverallPercent = 0; // of the whole operation, 0 to 100
+};
+
+// One entry to extract, to exactly that path.
+struct TZipExtraction
+{
+    int Index = -1;
+    QString Target;
+};
+
+// One file to add under that entry name.
+struct TZipSource
+{
+    QString File;
+    QString EntryName;
+};
+
+class TZipArchive final
+{
+public:
+    // False cancels the operation.
+    using TProgressCallback = std::function<bool(const TZipProgress& progress)>;
+    // Fills Password for the encrypted entry EntryName (Attempt counts from 1); false when the
+    // user cancelled.
+    using TPasswordCallback =
+        std::function<bool(const QString& entryName, int attempt, QString& password)>;
+    // The bytes free for this user in Folder's file system.
+    using TFreeSpaceFunction = std::function<qint64(const QString& folder)>;
+
+    TZipArchive();
+    ~TZipArchive();
+    TZipArchive(const TZipArchive&) = delete;
+    TZipArchive& operator=(const TZipArchive&) = delete;
+
+    // Closes any open archive, then opens FileName and lists its entries. Fails (nothing open)
+    // for a missing file, a file that is no zip archive or a damaged one.
+    TResult<void> Open(const QString& fileName);
+    // Forgets the open archive and its kept password; nothing is written (every change was
+    // written when it was made).
+    void Close();
+    bool IsOpen() const;
+    QString FileName() const { return FFileName; }
+    const QVector<TZipEntry>& Entries() const { return FEntries; }
+    int Count() const { return int(FEntries.size()); }
+
+    void SetProgress(TProgressCallback progress) { FProgress = std::move(progress); }
+    void SetPassword(TPasswordCallback password) { FPassword = std::move(password); }
+    // Replaces the file system's figure (tests).
+    void SetFreeSpace(TFreeSpaceFunction freeSpace) { FFreeSpace = std::move(freeSpace); }
+
+    // The name entry Index may be written under when extracted flat: the file-name part of its
+    // stored name. Empty for a folder or link entry and for a part that is no safe file name
+    // (see SafeFileName); such an entry is never written.
+    QString FlatName(int index) const;
+
+    // Writes entry Index to Target (its folder is made when missing). Fails, writing nothing,
+    // for a folder or link entry, a cancel, a missing or wrong password, a read error, a
+    // checksum or size that is not right, or a target that cannot be written.
+    TResult<void> ExtractTo(int index, const QString& target);
+    // Extracts the jobs in order, under one overall progress. Refused before any write when the
+    // declared sizes exceed the free space of a target folder; stops at the first failure
+    // (ExtractTo), the files written before it staying.
+    TResult<void> Extract(const QVector<TZipExtraction>& jobs);
+
+    // Adds each existing regular file under its entry name, replacing the entries of that name
+    // (the last file given for a name wins) and writes the archive. Files that do not exist or
+    // are no regular file are passed over, as is the archive itself. Fails, leaving the archive
+    // as it was, when a file cannot be read, the write fails or is cancelled.
+    TResult<void> AddFiles(const QVector<TZipSource>& files);
+    // Removes the entries of those indexes and writes the archive. Fails as AddFiles.
+    TResult<void> Delete(const QVector<int>& indexes);
+    TResult<void> DeleteAll();
+
+    // Writes the 22-byte empty archive to FileName, replacing whatever file is there. Fails,
+    // leaving the old file, when it cannot be written.
+    static TResult<void> CreateEmpty(const QString& fileName);
+
+private:
+    struct TZip;
+    TResult<void> Reopen();
+    TResult<void> ListEntries();
+    TResult<void> Commit(TZipOperation operation);
+    TResult<void> ExtractOne(int index, const QString& target, qint64 doneBefore, qint64 total);
+    TError EntryError(TErrorCode code, int index, const QString& reason) const;
+    TError ArchiveError(TErrorCode code, const QString& reason) const;
+
+    std::unique_ptr<TZip> FZip;
+    QString FFileName;
+    QVector<TZipEntry> FEntries;
+    QByteArray FKeptPassword;
+    bool FHasKeptPassword = false;
+    TProgressCallback FProgress;
+    TPasswordCallback FPassword;
+    TFreeSpaceFunction FFreeSpace;
+};
+
+// The file-name part of a stored name: the text after its last "/", "\" or ":".
+QString EntryFileName(const QString& entryName);
+// Whether Name may be written as a file of a folder: not empty, not "." or "..", and without a
+// control character (separators cannot occur in a file-name part).
+bool SafeFileName(const QString& name);

@@ -1,0 +1,364 @@
+#include "TGameFolder.h"
+#include "TZipArchive.h"
+#include "TZipBuilder.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every file and folder below Root, hidden ones too, with the size of each file.
+QStringList Tree(const QString& root)
+{
+    QStringList items;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        items << QDir(root).relativeFilePath(info.filePath()) +
+                     (info.isDir() ? QStringLiteral("/") : QStringLiteral(" %1").arg(info.size()));
+    }
+    items.sort();
+    return items;
+}
+
+// Writes a file, making its folder.
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// Runs a zip tool of the system; false when it is not installed or failed.
+bool RunTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+             const QString& folder = QString())
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return false;
+    QProcess process;
+    if (!folder.isEmpty())
+        process.setWorkingDirectory(folder);
+    process.start(path, arguments);
+    if (!process.waitForFinished(60000))
+        return false;
+    if (output)
+        *output = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+#define REQUIRE_TOOL(name)                                                                         \
+    if (QStandardPaths::findExecutable(QStringLiteral(name)).isEmpty())                            \
+    GTEST_SKIP() << name " is not installed (./kova.sh test installs it)"
+
+class TZipArchiveTest : public ::testing::Test
+{
+protected:
+    QString Path(const QString& name) const { return FDir.filePath(name); }
+    QString Build(const QString& name, const TZipBuilder& builder) const
+    {
+        const QString path = Path(name);
+        EXPECT_TRUE(builder.Write(path));
+        return path;
+    }
+    void OpenOrFail(const QString& path)
+    {
+        const TResult<void> opened = FZip.Open(path);
+        ASSERT_TRUE(opened) << opened.Error().Message.toStdString();
+    }
+
+    QTemporaryDir FDir;
+    TZipArchive FZip;
+};
+
+TEST_F(TZipArchiveTest, ListsEntriesInArchiveOrderWithTheirSizes)
+{
+    const QByteArray readme = SampleText(2000);
+    OpenOrFail(Build("list.zip", TZipBuilder()
+                                     .AddFolder("docs/")
+                                     .Add("docs/readme.txt", readme)
+                                     .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
+                                     .Add("empty.txt", QByteArray())
+                                     .Add("Karte-\x81.ut2", "cp437", false)));
+    const QVector<TZipEntry>& entries = FZip.Entries();
+    ASSERT_EQ(entries.size(), 5);
+    QStringList names;
+    for (const TZipEntry& entry : entries)
+        names << entry.Name;
+    EXPECT_EQ(names, (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt",
+                                  QString::fromUtf8("Karte-\u00fc.ut2")}));
+    EXPECT_TRUE(entries[0].IsFolder);
+    EXPECT_EQ(entries[1].Size, 2000);
+    EXPECT_LT(entries[1].CompressedSize, 2000);
+    EXPECT_NEAR(entries[1].CompressionRatio(), 100.0 * (1 - entries[1].CompressedSize / 2000.0),
+                1e-9);
+    EXPECT_GT(entries[1].CompressionRatio(), 0.0);
+    EXPECT_EQ(entries[2].Size, 1024);
+    EXPECT_EQ(entries[2].CompressedSize, 1024);
+    EXPECT_EQ(entries[2].CompressionRatio(), 0.0); // stored
+    EXPECT_EQ(entries[3].Size, 0);
+    EXPECT_EQ(entries[3].CompressionRatio(), 0.0);
+
+    // Flat names: a folder has none; an entry lands under its file-name part.
+    EXPECT_EQ(FZip.FlatName(0), QString());
+    EXPECT_EQ(FZip.FlatName(1), "readme.txt");
+    ASSERT_TRUE(FZip.ExtractTo(1, Path("out/readme.txt")));
+    EXPECT_EQ(ReadBytes(Path("out/readme.txt")), readme);
+}
+
+TEST_F(TZipArchiveTest, HostileNamesHaveNoFlatNameAndLinksAreNeverWritten)
+{
+    TZipBuilderEntry link;
+    link.Name = "link";
+    link.Data = "/etc/passwd";
+    link.Deflate = false;
+    link.UnixMode = 0120777;
+    OpenOrFail(Build("hostile.zip", TZipBuilder()
+                                        .Add("../evil.txt", "e")
+                                        .Add("/abs/x.txt", "x")
+                                        .Add("a\\..\\..\\y.txt", "y")
+                                        .Add("..", "dots")
+                                        .Add(link)
+                                        .Add("c:", "drive")
+                                        .Add("new\nline.txt", "newline")));
+    QStringList flat;
+    for (int i = 0; i < FZip.Count(); ++i)
+        flat << FZip.FlatName(i);
+    EXPECT_EQ(flat, (QStringList{"evil.txt", "x.txt", "y.txt", "", "", "", ""}));
+    EXPECT_TRUE(FZip.Entries()[4].IsLink);
+    const TResult<void> linked = FZip.ExtractTo(4, Path("out/link"));
+    ASSERT_FALSE(linked);
+    EXPECT_EQ(linked.Error().Code, TErrorCode::ecInvalid);
+    EXPECT_FALSE(QFileInfo::exists(Path("out/link")));
+}
+
+TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
+{
+    TZipBuilderEntry badCrc;
+    badCrc.Name = "Maps/DM-Bad.ut2";
+    badCrc.Data = SampleText(300000);
+    badCrc.Crc = 0x12345678;
+    TZipBuilderEntry bomb;
+    bomb.Name = "bomb.txt";
+    bomb.Zeros = 100 * 1024 * 1024;
+    bomb.DeclaredSize = 1024;
+    OpenOrFail(Build("bad.zip", TZipBuilder().Add(badCrc).Add(bomb).Add("ok.txt", "fine")));
+    QDir().mkpath(Path("out"));
+    const QByteArray old = "the old map";
+    ASSERT_TRUE(WriteBytes(Path("out/DM-Bad.ut2"), old));
+    const QStringList before = Tree(Path("out"));
+
+    const TResult<void> crc = FZip.ExtractTo(0, Path("out/DM-Bad.ut2"));
+    ASSERT_FALSE(crc);
+    EXPECT_TRUE(crc.Error().Message.contains("bad.zip"));
+    EXPECT_TRUE(crc.Error().Message.contains("Maps/DM-Bad.ut2"));
+    EXPECT_EQ(ReadBytes(Path("out/DM-Bad.ut2")), old);
+    EXPECT_EQ(Tree(Path("out")), before);
+
+    // An entry never writes more than it declares: the 100 MB stop after the first chunk.
+    int reports = 0;
+    FZip.SetProgress([&](const TZipProgress&) {
+        ++reports;
+        return true;
+    });
+    const TResult<void> bombed = FZip.ExtractTo(1, Path("out/bomb.txt"));
+    ASSERT_FALSE(bombed);
+    EXPECT_TRUE(bombed.Error().Message.contains("bomb.txt"));
+    EXPECT_LE(reports, 2);
+    EXPECT_EQ(Tree(Path("out")), before);
+
+    // Declared sizes above the free space are refused before anything is written.
+    reports = 0;
+    FZip.SetFreeSpace([](const QString&) { return qint64(1000); });
+    const TResult<void> full = FZip.Extract({{2, Path("out/ok.txt")}, {0, Path("out/a.ut2")}});
+    ASSERT_FALSE(full);
+    EXPECT_EQ(reports, 0);
+    EXPECT_EQ(Tree(Path("out")), before);
+
+    FZip.SetFreeSpace([](const QString&) { return qint64(1) << 40; });
+    ASSERT_TRUE(FZip.ExtractTo(2, Path("out/ok.txt")));
+    EXPECT_EQ(ReadBytes(Path("out/ok.txt")), "fine");
+}
+
+TEST_F(TZipArchiveTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)
+{
+    OpenOrFail(Build("a.zip", TZipBuilder().Add("User.ini", "[new]")));
+    QDir().mkpath(Path("out"));
+    ASSERT_TRUE(WriteBytes(Path("elsewhere.ini"), "[keep]"));
+    ASSERT_TRUE(QFile::link(Path("elsewhere.ini"), Path("out/User.ini")));
+    ASSERT_TRUE(FZip.ExtractTo(0, Path("out/User.ini")));
+    EXPECT_FALSE(QFileInfo(Path("out/User.ini")).isSymLink());
+    EXPECT_EQ(ReadBytes(Path("out/User.ini")), "[new]");
+    EXPECT_EQ(ReadBytes(Path("elsewhere.ini")), "[keep]");
+}
+
+TEST_F(TZipArchiveTest, EncryptedEntriesNeedTheRightPassword)
+{
+    REQUIRE_TOOL("zip");
+    const QByteArray secret = SampleText(5000, 3);
+    ASSERT_TRUE(WriteBytes(Path("src/secret.txt"), secret));
+    ASSERT_TRUE(WriteBytes(Path("src/other.txt"), "other"));
+    ASSERT_TRUE(RunTool("zip",
+                        {"-q", "-P", "s3cret", Path("locked.zip"), "secret.txt", "other.txt"},
+                        nullptr, Path("src")));
+    OpenOrFail(Path("locked.zip"));
+    ASSERT_TRUE(FZip.Entries()[0].IsEncrypted);
+
+    // Wrong three times, then Cancel: nothing written either way.
+    QStringList answers{"wrong1", "wrong2", "wrong3"};
+    int asked = 0;
+    FZip.SetPassword([&](const QString& entry, int, QString& password) {
+        EXPECT_EQ(entry, "secret.txt");
+        ++asked;
+        if (answers.isEmpty())
+            return false;
+        password = answers.takeFirst();
+        return true;
+    });
+    const TResult<void> wrong = FZip.ExtractTo(0, Path("out/secret.txt"));
+    ASSERT_FALSE(wrong);
+    EXPECT_EQ(asked, 3);
+    const TResult<void> cancelled = FZip.ExtractTo(0, Path("out/secret.txt"));
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.Error().Code, TErrorCode::ecCancelled);
+    EXPECT_TRUE(Tree(Path("out")).isEmpty());
+
+    // The right one extracts the right bytes and is kept for the archive's other entries.
+    answers = {"s3cret"};
+    asked = 0;
+    ASSERT_TRUE(FZip.ExtractTo(0, Path("out/secret.txt")));
+    ASSERT_TRUE(FZip.ExtractTo(1, Path("out/other.txt")));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(ReadBytes(Path("out/secret.txt")), secret);
+    EXPECT_EQ(ReadBytes(Path("out/other.txt")), "other");
+}
+
+TEST_F(TZipArchiveTest, AddedNamesReplaceTheirEntriesAndTheArchiveStaysSound)
+{
+    REQUIRE_TOOL("unzip");
+    const QString archive = Build("add.zip", TZipBuilder()
+                                                 .Add("readme.txt", "old one")
+                                                 .Add("keep.txt", SampleText(10000))
+                                                 .Add("readme.txt", "old twin"));
+    ASSERT_TRUE(
+        QFile::setPermissions(archive, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QFileDevice::Permissions permissions = QFile::permissions(archive);
+    ASSERT_TRUE(WriteBytes(Path("a/b/readme.txt"), "from a/b"));
+    ASSERT_TRUE(WriteBytes(Path("c/readme.txt"), "from c"));
+    OpenOrFail(archive);
+    // Twins still open and extract by index.
+    ASSERT_TRUE(FZip.ExtractTo(2, Path("twin.txt")));
+    EXPECT_EQ(ReadBytes(Path("twin.txt")), "old twin");
+
+    const TResult<void> added = FZip.AddFiles({{Path("a/b/readme.txt"), "readme.txt"},
+                                               {Path("c/readme.txt"), "readme.txt"},
+                                               {archive, "add.zip"},
+                                               {Path("missing.txt"), "missing.txt"}});
+    ASSERT_TRUE(added) << added.Error().Message.toStdString();
+    QStringList names;
+    for (const TZipEntry& entry : FZip.Entries())
+        names << entry.Name;
+    EXPECT_EQ(names, (QStringList{"keep.txt", "readme.txt"}));
+    ASSERT_TRUE(FZip.ExtractTo(1, Path("readme.txt")));
+    EXPECT_EQ(ReadBytes(Path("readme.txt")), "from c");
+    EXPECT_TRUE(RunTool("unzip", {"-t", "-q", archive}));
+    QByteArray kept;
+    ASSERT_TRUE(RunTool("unzip", {"-p", archive, "keep.txt"}, &kept));
+    EXPECT_EQ(kept, SampleText(10000));
+    EXPECT_EQ(QFile::permissions(archive), permissions);
+
+    // A file that is no zip archive is refused and left alone.
+    const QByteArray text = "no zip at all";
+    ASSERT_TRUE(WriteBytes(Path("notes.zip"), text));
+    EXPECT_FALSE(FZip.Open(Path("notes.zip")));
+    EXPECT_FALSE(FZip.IsOpen());
+    EXPECT_EQ(ReadBytes(Path("notes.zip")), text);
+}
+
+TEST_F(TZipArchiveTest, RemovingEveryEntryLeavesTheEmptyArchive)
+{
+    const QString archive =
+        Build("rm.zip", TZipBuilder().Add("a.txt", "a").Add("b.txt", "b").Add("c.txt", "c"));
+    OpenOrFail(archive);
+    ASSERT_TRUE(FZip.Delete({1}));
+    ASSERT_EQ(FZip.Count(), 2);
+    EXPECT_EQ(FZip.Entries()[1].Name, "c.txt");
+    ASSERT_TRUE(FZip.DeleteAll());
+    EXPECT_EQ(FZip.Count(), 0);
+    const QByteArray bytes = ReadBytes(archive);
+    ASSERT_EQ(bytes.size(), 22);
+    EXPECT_TRUE(bytes.startsWith("PK\x05\x06"));
+    ASSERT_TRUE(FZip.Open(archive));
+    EXPECT_EQ(FZip.Count(), 0);
+    EXPECT_TRUE(FZip.Extract({}));
+}
+
+TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
+{
+    TZipBuilderEntry large;
+    large.Name = "big.ut2";
+    large.Zeros = 200 * 1024 * 1024;
+    const QString archive = Build("big.zip", TZipBuilder().Add(large).Add("small.txt", "s"));
+    OpenOrFail(archive);
+    QDir().mkpath(Path("out"));
+    int reports = 0;
+    int lastPercent = 0;
+    FZip.SetProgress([&](const TZipProgress& progress) {
+        lastPercent = progress.OverallPercent;
+        return ++reports < 5;
+    });
+    const TResult<void> cancelled = FZip.ExtractTo(0, Path("out/big.ut2"));
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.Error().Code, TErrorCode::ecCancelled);
+    EXPECT_EQ(reports, 5);
+    EXPECT_LT(lastPercent, 5);
+    EXPECT_TRUE(Tree(Path("out")).isEmpty());
+
+    FZip.SetProgress(nullptr);
+    ASSERT_TRUE(FZip.ExtractTo(0, Path("out/big.ut2")));
+    EXPECT_EQ(QFileInfo(Path("out/big.ut2")).size(), large.Zeros);
+
+    // A cancelled write keeps the archive byte for byte, with no temporary beside it.
+    const QByteArray before = ReadBytes(archive);
+    const QStringList folder = Tree(FDir.path());
+    ASSERT_TRUE(WriteBytes(Path("out/new.txt"), SampleText(100000)));
+    FZip.SetProgress(
+        [](const TZipProgress& progress) { return progress.Operation != TZipOperation::zoAdding; });
+    const TResult<void> add = FZip.AddFiles({{Path("out/new.txt"), "new.txt"}});
+    ASSERT_FALSE(add);
+    EXPECT_EQ(add.Error().Code, TErrorCode::ecCancelled);
+    EXPECT_EQ(ReadBytes(archive), before);
+    QStringList after = Tree(FDir.path());
+    after.removeAll(QStringLiteral("out/new.txt 100000"));
+    EXPECT_EQ(after, folder);
+    EXPECT_EQ(FZip.Count(), 2);
+}
+
+TEST_F(TZipArchiveTest, RealArchiveExtractsAsUnzipDoes)
+{
+    REQUIRE_TOOL("unzip");
+    const QString real = RealDataDir() + QStringLiteral("/archives/jsinis.zip");
+    if (RealDataDir().isEmpty() || !QFileInfo::exists(real))
+        GTEST_SKIP() << "no real game files on this machine";
+    OpenOrFail(real);
+    ASSERT_EQ(FZip.Count(), 2);
+    for (int i = 0; i < FZip.Count(); ++i) {
+        const QString name = FZip.Entries()[i].Name;
+        ASSERT_TRUE(FZip.ExtractTo(i, Path(name)));
+        QByteArray expected;
+        ASSERT_TRUE(RunTool("unzip", {"-p", real, name}, &expected));
+        EXPECT_EQ(ReadBytes(Path(name)), expected) << name.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,487 @@
+#include "IPageContext.h"
+#include "TPageContextDouble.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TZipBuilder.h"
+#include "TfrmArchiveInspector.h"
+#include "TfrmMain.h"
+#include "uKOVA_Misc.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The archive window over the page context's double, on archives the tests make: the list,
+// flat and safe extraction, passwords, adds and removes, cancel, and drops.
+class TfrmArchiveInspectorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void rowsFollowTheArchiveOrder();
+    void extractAllWritesOnlySafeNamesIntoTheFolder();
+    void failedExtractionKeepsTheOldFile();
+    void encryptedEntryNeedsItsPassword();
+    void addedNamesReplaceTheirEntriesAndRemoveAllLeavesAnEmptyArchive();
+    void newArchiveOverAnExistingFile();
+    void cancelStopsALargeExtraction();
+    void dropsAddFilesOnly();
+    void extractAndOpenUsesAFolderOfTheUsersOwn();
+    void mainWindowOpensTheWindow();
+
+private:
+    QString Path(const QString& relative) const
+    {
+        return FFixture->Root() + QStringLiteral("/work/") + relative;
+    }
+    QString Build(const QString& name, const TZipBuilder& builder) const
+    {
+        const QString path = Path(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!builder.Write(path))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    // Writes a file below the test's folder, making its folders; its path.
+    QString Write(const QString& relative, const QByteArray& bytes) const
+    {
+        const QString path = Path(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!WriteBytes(path, bytes))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    QAction* Action(const QString& name) const { return Child<QAction>(FWindow.get(), name); }
+    QStringList Column(int column) const;
+    QStringList Tree(const QString& root) const;
+    bool ListIsBack() const
+    {
+        return Child<QStackedWidget>(FWindow.get(), QStringLiteral("pnStack"))->currentWidget() ==
+               FWindow->Files();
+    }
+    void SelectRows(const QList<int>& rows) const;
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TPageContextDouble> FContext;
+    std::unique_ptr<TfrmArchiveInspector> FWindow;
+    QStringList FOpened;
+    QByteArray FOldTmpDir;
+};
+
+namespace {
+
+bool RunTool(const QString& program, const QStringList& arguments, const QString& folder = {})
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return false;
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(path, arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+#define REQUIRE_TOOL(name)                                                                         \
+    if (QStandardPaths::findExecutable(QStringLiteral(name)).isEmpty())                            \
+    QSKIP(name " is not installed (./kova.sh test installs it)")
+
+} // namespace
+
+void TfrmArchiveInspectorTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+    FContext = std::make_unique<TPageContextDouble>(*FFixture);
+    FOldTmpDir = qgetenv("TMPDIR");
+    QDir().mkpath(Path(QStringLiteral("tmp")));
+    qputenv("TMPDIR", Path(QStringLiteral("tmp")).toLocal8Bit());
+    FWindow = std::make_unique<TfrmArchiveInspector>(*FContext);
+    FWindow->SetLanguage(FContext->CurrentLanguage());
+    FOpened.clear();
+    FWindow->SetOpener([this](const QString& file) {
+        FOpened << file;
+        return true;
+    });
+    FWindow->show();
+}
+
+void TfrmArchiveInspectorTest::cleanup()
+{
+    FWindow.reset();
+    if (FOldTmpDir.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", FOldTmpDir);
+    FContext.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+QStringList TfrmArchiveInspectorTest::Column(int column) const
+{
+    QStringList texts;
+    const QTreeWidget* list = FWindow->Files();
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(column);
+    return texts;
+}
+
+QStringList TfrmArchiveInspectorTest::Tree(const QString& root) const
+{
+    QStringList items;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        items << QDir(root).relativeFilePath(it.filePath()) +
+                     (it.fileInfo().isDir() ? QStringLiteral("/")
+                                            : QStringLiteral(" %1").arg(it.fileInfo().size()));
+    }
+    items.sort();
+    return items;
+}
+
+void TfrmArchiveInspectorTest::SelectRows(const QList<int>& rows) const
+{
+    QTreeWidget* list = FWindow->Files();
+    list->clearSelection();
+    for (const int row : rows)
+        list->topLevelItem(row)->setSelected(true);
+    list->setCurrentItem(list->topLevelItem(rows.first()), 0, QItemSelectionModel::NoUpdate);
+}
+
+void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
+{
+    QVERIFY(!Action(QStringLiteral("MenuExtractAll"))->isEnabled());
+    QVERIFY(FWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    const QString archive =
+        Build(QStringLiteral("list.zip"), TZipBuilder()
+                                              .AddFolder("docs/")
+                                              .Add("docs/readme.txt", SampleText(2000))
+                                              .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
+                                              .Add("empty.txt", QByteArray()));
+    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(Action(QStringLiteral("MenuExtractAll"))->isEnabled());
+    QVERIFY(!Action(QStringLiteral("MenuInstallUTContent"))->isEnabled());
+    QVERIFY(FWindow->windowTitle().contains(archive));
+    QCOMPARE(Column(0), (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt"}));
+    const TZipEntry& readme = FWindow->Zip().Entries().at(1);
+    QCOMPARE(Column(1).at(1), FormatFileSize(readme.CompressedSize));
+    QCOMPARE(Column(2), (QStringList{FormatFileSize(0), FormatFileSize(2000), FormatFileSize(1024),
+                                     FormatFileSize(0)}));
+    // The factor: the percentage saved, with four significant digits; stored and empty give 0.
+    const double saved = 100.0 * (1.0 - double(readme.CompressedSize) / 2000.0);
+    QCOMPARE(Column(3).at(1), QLocale().toString(saved, 'g', 4));
+    QCOMPARE(Column(3).at(2), QStringLiteral("0"));
+    QCOMPARE(Column(3).at(3), QStringLiteral("0"));
+    QCOMPARE(Column(4).at(0), QString()); // a folder has no extension
+    QCOMPARE(Column(4).at(1), GetFileTypeName(QStringLiteral(".txt")));
+    QCOMPARE(FWindow->Files()->headerItem()->text(0),
+             FContext->GetLangText(TDialogType::Col_FileName));
+    // Rows never sort: a click on a header leaves the archive's order.
+    emit FWindow->Files()->header()->sectionClicked(0);
+    QCOMPARE(Column(0).first(), QStringLiteral("docs/"));
+}
+
+void TfrmArchiveInspectorTest::extractAllWritesOnlySafeNamesIntoTheFolder()
+{
+    TZipBuilderEntry link;
+    link.Name = "link";
+    link.Data = "../../outside.txt";
+    link.Deflate = false;
+    link.UnixMode = 0120777;
+    const QString archive = Build(QStringLiteral("hostile.zip"), TZipBuilder()
+                                                                     .Add("../evil.txt", "e")
+                                                                     .Add("/abs/x.txt", "x")
+                                                                     .Add("a\\..\\..\\y.txt", "y")
+                                                                     .Add("..", "dots")
+                                                                     .Add(link));
+    QDir().mkpath(Path(QStringLiteral("out")));
+    QVERIFY(FWindow->OpenArchive(archive));
+    const QStringList before = Tree(FFixture->Root());
+    FContext->ClearOrders();
+    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
+    FDialogs->AnswerMessage(TModalResult::mrOk);
+    Action(QStringLiteral("MenuExtractAll"))->trigger();
+
+    QCOMPARE(Tree(Path(QStringLiteral("out"))), (QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"}));
+    QStringList after = Tree(FFixture->Root());
+    for (const QString& name : QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"})
+        after.removeOne(QStringLiteral("work/out/") + name);
+    QCOMPARE(after, before);
+    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages.first().Text.contains(QStringLiteral("\n..")));
+    QVERIFY(messages.first().Text.contains(QStringLiteral("\nlink")));
+    QCOMPARE(FContext->Orders(), (QStringList{"SetBusy 1", "SetBusy 0"}));
+    QVERIFY(ListIsBack());
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TfrmArchiveInspectorTest::failedExtractionKeepsTheOldFile()
+{
+    TZipBuilderEntry bad;
+    bad.Name = "Maps/DM-Bad.ut2";
+    bad.Data = SampleText(300000);
+    bad.Crc = 0xdeadbeef;
+    const QString archive = Build(QStringLiteral("bad.zip"), TZipBuilder().Add(bad));
+    const QString target = Write(QStringLiteral("out/DM-Bad.ut2"), "old map");
+    QVERIFY(FWindow->OpenArchive(archive));
+    SelectRows({0});
+    FDialogs->AnswerSave(target);
+    QTest::mouseClick(Child<QToolButton>(FWindow.get(), QStringLiteral("ExtractButton")),
+                      Qt::LeftButton, {}, QPoint(8, 8));
+
+    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkException);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.first().Text.contains(QStringLiteral("Maps/DM-Bad.ut2")));
+    QCOMPARE(ReadBytes(target), QByteArray("old map"));
+    QCOMPARE(Tree(Path(QStringLiteral("out"))), QStringList{"DM-Bad.ut2 7"});
+    QVERIFY(ListIsBack());
+    QVERIFY(FWindow->Files()->isEnabled());
+}
+
+void TfrmArchiveInspectorTest::encryptedEntryNeedsItsPassword()
+{
+    REQUIRE_TOOL("zip");
+    const QByteArray secret = SampleText(4000, 7);
+    Write(QStringLiteral("src/secret.ini"), secret);
+    QVERIFY(RunTool(QStringLiteral("zip"),
+                    {"-q", "-P", "right", Path(QStringLiteral("locked.zip")), "secret.ini"},
+                    Path(QStringLiteral("src"))));
+    QVERIFY(FWindow->OpenArchive(Path(QStringLiteral("locked.zip"))));
+    QDir().mkpath(Path(QStringLiteral("out")));
+    SelectRows({0});
+    const QString target = Path(QStringLiteral("out/secret.ini"));
+
+    for (const QString& answer : QStringList{"wrong", "wronger", "wrongest"})
+        FDialogs->AnswerInput(answer);
+    FDialogs->AnswerSave(target);
+    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    QCOMPARE(FDialogs->CallsOf(TKind::dkInput).size(), 3);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty());
+
+    FDialogs->Clear();
+    FDialogs->AnswerSave(target);
+    FDialogs->AnswerInput(QString()); // Cancel
+    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
+    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty());
+
+    FDialogs->AnswerSave(target);
+    FDialogs->AnswerInput(QStringLiteral("right"));
+    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    QCOMPARE(ReadBytes(target), secret);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TfrmArchiveInspectorTest::addedNamesReplaceTheirEntriesAndRemoveAllLeavesAnEmptyArchive()
+{
+    REQUIRE_TOOL("unzip");
+    const QString archive = Build(QStringLiteral("add.zip"),
+                                  TZipBuilder().Add("keep.txt", "keep").Add("readme.txt", "old"));
+    QVERIFY(
+        QFile::setPermissions(archive, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QFileDevice::Permissions permissions = QFile::permissions(archive);
+    Write(QStringLiteral("a/b/readme.txt"), "from a/b");
+    Write(QStringLiteral("c/readme.txt"), "from c");
+    QVERIFY(FWindow->OpenArchive(archive));
+    FWindow->AddFiles(
+        {Path(QStringLiteral("a/b/readme.txt")), Path(QStringLiteral("c/readme.txt")), archive});
+    QCOMPARE(Column(0), (QStringList{"keep.txt", "readme.txt"}));
+    QVERIFY(RunTool(QStringLiteral("unzip"), {"-t", "-q", archive}));
+    QVERIFY(FWindow->Zip().ExtractTo(1, Path(QStringLiteral("check.txt"))));
+    QCOMPARE(ReadBytes(Path(QStringLiteral("check.txt"))), QByteArray("from c"));
+    QCOMPARE(QFile::permissions(archive), permissions);
+
+    Action(QStringLiteral("MenuEditRemoveAll"))->trigger();
+    QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
+    QCOMPARE(ReadBytes(archive).size(), 22);
+    QVERIFY(FWindow->ArchiveOpen());
+    FDialogs->AnswerFolder(Path(QStringLiteral("empty")));
+    QDir().mkpath(Path(QStringLiteral("empty")));
+    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    QVERIFY(Tree(Path(QStringLiteral("empty"))).isEmpty());
+
+    // A file that is no zip archive is refused and left alone.
+    Write(QStringLiteral("notes.zip"), "no zip");
+    FDialogs->AnswerOpen({Path(QStringLiteral("notes.zip"))});
+    Action(QStringLiteral("MenuOpen"))->trigger();
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QVERIFY(!FWindow->ArchiveOpen());
+    QVERIFY(!Action(QStringLiteral("MenuAddFiles"))->isEnabled());
+    QCOMPARE(ReadBytes(Path(QStringLiteral("notes.zip"))), QByteArray("no zip"));
+}
+
+void TfrmArchiveInspectorTest::newArchiveOverAnExistingFile()
+{
+    const QString archive =
+        Build(QStringLiteral("old.zip"), TZipBuilder().Add("a.txt", "a").Add("b.txt", "b"));
+    const QByteArray old = ReadBytes(archive);
+    FDialogs->AnswerSave(archive);
+    FDialogs->AnswerMessage(TModalResult::mrNo);
+    Action(QStringLiteral("MenuNewArchive"))->trigger();
+    QCOMPARE(ReadBytes(archive), old);
+    QCOMPARE(Column(0), (QStringList{"a.txt", "b.txt"}));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkSave).first().Caption,
+             FContext->GetLangText(TDialogType::Common_Dialog_SelectArchive));
+
+    FDialogs->AnswerSave(archive);
+    FDialogs->AnswerMessage(TModalResult::mrYes);
+    Action(QStringLiteral("MenuNewArchive"))->trigger();
+    QCOMPARE(ReadBytes(archive).size(), 22);
+    QVERIFY(FWindow->ArchiveOpen());
+    QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
+
+    // A new archive is open before anything is added to it.
+    const QString fresh = Path(QStringLiteral("fresh.zip"));
+    Write(QStringLiteral("map.ut2"), "map");
+    FWindow->AddFilesToArchive(fresh, {Path(QStringLiteral("map.ut2"))});
+    QCOMPARE(FWindow->ArchiveName(), fresh);
+    QCOMPARE(Column(0), QStringList{"map.ut2"});
+}
+
+void TfrmArchiveInspectorTest::cancelStopsALargeExtraction()
+{
+    TZipBuilderEntry large;
+    large.Name = "Maps/DM-Huge.ut2";
+    large.Zeros = 200 * 1024 * 1024;
+    const QString archive =
+        Build(QStringLiteral("big.zip"), TZipBuilder().Add(large).Add("small.txt", "small"));
+    QDir().mkpath(Path(QStringLiteral("out")));
+    QVERIFY(FWindow->OpenArchive(archive));
+    auto* cancel = Child<QPushButton>(FWindow.get(), QStringLiteral("btnCancel"));
+    bool clicked = false;
+    QTimer::singleShot(30, cancel, [&] {
+        clicked = true;
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
+    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    QVERIFY(clicked);
+    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty()); // no part, no temporary
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
+    QVERIFY(ListIsBack());
+
+    // The next operation runs to its end; closing the window during one cancels it.
+    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
+    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    QCOMPARE(QFileInfo(Path(QStringLiteral("out/DM-Huge.ut2"))).size(), large.Zeros);
+    QCOMPARE(ReadBytes(Path(QStringLiteral("out/small.txt"))), QByteArray("small"));
+
+    QDir().mkpath(Path(QStringLiteral("again")));
+    QTimer::singleShot(30, FWindow.get(), [this] { FWindow->close(); });
+    FDialogs->AnswerFolder(Path(QStringLiteral("again")));
+    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    QVERIFY(Tree(Path(QStringLiteral("again"))).isEmpty());
+    QVERIFY(!FWindow->isVisible());
+    QVERIFY(!FWindow->ArchiveOpen());
+}
+
+void TfrmArchiveInspectorTest::dropsAddFilesOnly()
+{
+    Write(QStringLiteral("loose.txt"), "loose");
+    QDir().mkpath(Path(QStringLiteral("folder")));
+    QMimeData shell;
+    shell.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("loose.txt"))),
+                   QUrl::fromLocalFile(Path(QStringLiteral("folder")))});
+    // No archive open: nothing.
+    QVERIFY(!FWindow->lwFilesDragOver(nullptr, &shell));
+    FWindow->lwFilesDragDrop(nullptr, &shell);
+
+    const QString archive = Build(QStringLiteral("drop.zip"), TZipBuilder().Add("a.txt", "a"));
+    const QByteArray old = ReadBytes(archive);
+    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(FWindow->lwFilesDragOver(nullptr, &shell));
+    FWindow->lwFilesDragDrop(nullptr, &shell);
+    QCOMPARE(Column(0), (QStringList{"a.txt", "loose.txt"}));
+    QVERIFY(old != ReadBytes(archive));
+
+    // Rows of a list the page context names as the maps list add the maps under bare names.
+    WriteMap(FFixture->Game(), QStringLiteral("DM-Drag.ut2"), "Drag", "Tester");
+    QTreeWidget maps;
+    IPageContext::AddDragList(&maps, TMapPaths::mpMaps);
+    for (const QString& name : QStringList{"DM-Other.ut2", "DM-Drag.ut2"})
+        new QTreeWidgetItem(&maps, QStringList{name});
+    maps.topLevelItem(1)->setSelected(true);
+    QMimeData rows;
+    QVERIFY(FWindow->lwFilesDragOver(&maps, &rows));
+    FWindow->lwFilesDragDrop(&maps, &rows);
+    QCOMPARE(Column(0), (QStringList{"a.txt", "loose.txt", "DM-Drag.ut2"}));
+    QVERIFY(FWindow->Zip().ExtractTo(2, Path(QStringLiteral("drag.ut2"))));
+    QCOMPARE(ReadBytes(Path(QStringLiteral("drag.ut2"))),
+             ReadBytes(FFixture->Game().Path(QStringLiteral("Maps/DM-Drag.ut2"))));
+
+    // A list that is not one of the four adds nothing.
+    QTreeWidget other;
+    new QTreeWidgetItem(&other, QStringList{"DM-Drag.ut2"});
+    other.topLevelItem(0)->setSelected(true);
+    FWindow->lwFilesDragDrop(&other, &rows);
+    QCOMPARE(FWindow->Files()->topLevelItemCount(), 3);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TfrmArchiveInspectorTest::extractAndOpenUsesAFolderOfTheUsersOwn()
+{
+    const QString archive =
+        Build(QStringLiteral("open.zip"), TZipBuilder().Add("docs/readme.txt", "read me"));
+    QVERIFY(FWindow->OpenArchive(archive));
+    SelectRows({0});
+    Action(QStringLiteral("MenuExtractAndOpen"))->trigger();
+    QCOMPARE(FOpened.size(), 1);
+    const QFileInfo opened(FOpened.first());
+    QCOMPARE(opened.fileName(), QStringLiteral("readme.txt"));
+    QCOMPARE(ReadBytes(opened.filePath()), QByteArray("read me"));
+    QCOMPARE(QFileInfo(opened.absolutePath()).absolutePath(), Path(QStringLiteral("tmp")));
+    QCOMPARE(QFile::permissions(opened.absolutePath()) & 0x0077, QFileDevice::Permissions());
+
+    // Where a link takes the folder's place, nothing is written through it.
+    QVERIFY(QDir(opened.absolutePath()).removeRecursively());
+    QDir().mkpath(Path(QStringLiteral("elsewhere")));
+    QVERIFY(QFile::link(Path(QStringLiteral("elsewhere")), opened.absolutePath()));
+    Action(QStringLiteral("MenuExtractAndOpen"))->trigger();
+    QCOMPARE(FOpened.size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QVERIFY(Tree(Path(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+void TfrmArchiveInspectorTest::mainWindowOpensTheWindow()
+{
+    FWindow.reset();
+    const std::unique_ptr<TfrmMain> main = FFixture->CreateMainWindow();
+    QVERIFY(main);
+    main->show();
+    QAction* item = Child<QAction>(main.get(), QStringLiteral("MenuArchiveInspector"));
+    QVERIFY(item->isEnabled());
+    item->trigger();
+    TfrmArchiveInspector* window = main->ArchiveInspector();
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->ArchiveOpen());
+    // Dressed by the language with the main window.
+    QCOMPARE(Child<QAction>(window, QStringLiteral("MenuInstallUTContent"))->text(),
+             QStringLiteral("Install UT2004 Files..."));
+    QCOMPARE(window->Files()->headerItem()->text(1),
+             main->GetLangText(TDialogType::Col_CompressedSize));
+    main->close();
+    QVERIFY(!window->isVisible());
+}
+
+QTEST_MAIN(TfrmArchiveInspectorTest)
+#include "TfrmArchiveInspectorTest.moc"
