@@ -336,6 +336,7 @@ void TfrmMain::ConnectMenus()
                             FUi->MeunInstallUTContentFromFile})
         action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
+    FUi->MenuPlayDemo->setIcon(KOVAIcon(kiDemos));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
     FUi->MenuExit->setIcon(KOVAIcon(kiDelete));
 }

@@ -158,7 +158,8 @@ void TAddOnsPage::btnAddOns_RemoveClick()
     const QString system = ResolveGamePath(SystemFolder());
     for (const QString& name : ticked)
         files << JoinPath(system, name);
-    ShellFileOperation(window(), FO_DELETE, files, nullptr, FOF_ALLOWUNDO);
+    // Continue in the file selection confirmed the delete already.
+    ShellFileOperation(window(), FO_DELETE, files, nullptr, FOF_ALLOWUNDO | FOF_NOCONFIRMATION);
     // Only rows of files that went away go; the count follows them.
     QList<QTreeWidgetItem*> all;
     for (int i = 0; i < FUi->lwAddons_List->topLevelItemCount(); ++i)

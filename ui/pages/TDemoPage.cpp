@@ -24,7 +24,7 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->setupUi(this);
     FUi->pnDemoManager_Views->setCurrentWidget(FUi->pnDemoManager_DefaultView);
     FUi->imgDemoManager_ViewingDemo->setPixmap(
-        style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+        style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48, 48));
     // The link only ends the wait; it opens nothing.
     FUi->llDemoManager_ExitView->SetDisableNavigation(true);
     FUi->ViewDemo->setIcon(KOVAIcon(kiPlay));
@@ -173,7 +173,8 @@ void TDemoPage::DeleteDemoClick()
         return;
     QStringList files;
     IPageContext::GetSelectedFiles(&files, FUi->lwDemos_List, ResolveGamePath(DemosFolder()));
-    ShellFileOperation(window(), FO_DELETE, files, nullptr, FOF_ALLOWUNDO);
+    // The question above was the shell's own; asking it twice would only confuse.
+    ShellFileOperation(window(), FO_DELETE, files, nullptr, FOF_ALLOWUNDO | FOF_NOCONFIRMATION);
     // A demo the trash refused keeps its row.
     DropRowsOfGoneFiles(rows, DemosFolder());
 }
