@@ -72,6 +72,13 @@ private:
     QHash<QString, std::pair<QString, bool>> FFolded;
 };
 
+// The game stores its data files as plain files; a link would install what it points to.
+bool IsPlainFile(const QString& path)
+{
+    const QFileInfo info(ResolveGamePath(path));
+    return info.isFile() && !info.isSymLink();
+}
+
 TError NoSettings()
 {
     return TError{TErrorCode::ecNotFound,
@@ -95,6 +102,15 @@ TCacheExtractOutcome OutcomeOf(TFileOpOutcome outcome)
 }
 
 } // namespace
+
+bool TCacheExtractResult::AnyFailed() const
+{
+    return IndexError.has_value() ||
+           std::any_of(Items.begin(), Items.end(), [](const TCacheExtractItem& item) {
+               return item.Outcome == TCacheExtractOutcome::ceoFailed ||
+                      item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
+           });
+}
 
 TCacheManager::TCacheManager(TSettingsRef settingsRef)
     : FSettingsRef(std::move(settingsRef))
@@ -192,6 +208,10 @@ TResult<TCacheExtractResult> TCacheManager::ExtractEntries(const std::vector<int
             item.Outcome = TCacheExtractOutcome::ceoNoFile;
         } else if (!entry.HasInstallableName()) {
             item.Outcome = TCacheExtractOutcome::ceoBadName;
+        } else if (!IsPlainFile(entry.GetCachePath())) {
+            item.Outcome = TCacheExtractOutcome::ceoNotPlainFile;
+            item.Error = QStringLiteral("The cached file is a link or not a plain file, so it is "
+                                        "not one the game stored; it was not installed.");
         } else {
             const QString folder = settings->GetDestination(entry.FileName);
             if (folder.isEmpty() || folder == KNoInstall) {

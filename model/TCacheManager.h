@@ -18,6 +18,7 @@ enum class TCacheExtractOutcome
     ceoExtracted,      // copied or moved to Target; its index key and its entry are gone
     ceoNoFile,         // its data file is missing
     ceoBadName,        // its recorded name is no bare file name; nothing was installed
+    ceoNotPlainFile,   // its data file is a link or no plain file; nothing was installed
     ceoNoInstall,      // the settings give no folder for its file type
     ceoSkipped,        // the user declined to replace the file at Target
     ceoFailed,         // the copy or move failed (Error says why)
@@ -40,6 +41,10 @@ struct TCacheExtractResult
     QVector<TCacheExtractItem> Items; // one per entry considered, in list order
     bool Aborted = false;             // the user cancelled
     std::optional<TError> IndexError; // why the index could not be rewritten; none when it was
+    // True when an entry that was to go to its folder did not get there or kept its key: a copy
+    // or move failed, or the index could not be rewritten. What the user declined or cancelled,
+    // and entries without a file, a folder, a sound name or a plain data file, are no failures.
+    bool AnyFailed() const;
 };
 
 // The game's download cache: the entries of section "Cache" of "cache.ini" in the game's Cache

@@ -1,18 +1,20 @@
 #include "TScreenShot.h"
 
+#include "AtomicFile.h"
 #include "uKOVA_Misc.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QTemporaryDir>
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
 
@@ -34,11 +36,52 @@ struct TJpegErrorManager
 // Warnings would go to stderr; the encoder carries on after them.
 void JpegOutputMessage(j_common_ptr) {}
 
-// Encodes 32-bit pixels (QImage::Format_RGB32) into Out. Only C objects live in this frame, so
-// the jump back from the error handler skips no destructor. Message receives the error text.
-bool EncodeJpeg(const unsigned char* bits, int width, int height, qsizetype bytesPerLine,
-                int quality, std::FILE* out, char* message)
+// The encoder's output in memory, grown as needed. Data is the caller's to free() in every case,
+// also after an error in the middle.
+struct TJpegMemory
 {
+    jpeg_destination_mgr Pub;
+    JOCTET* Data;
+    size_t Capacity;
+};
+
+void JpegMemoryInit(j_compress_ptr info)
+{
+    auto* memory = reinterpret_cast<TJpegMemory*>(info->dest);
+    memory->Capacity = 1 << 20;
+    memory->Data = static_cast<JOCTET*>(std::malloc(memory->Capacity));
+    if (!memory->Data)
+        ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    memory->Pub.next_output_byte = memory->Data;
+    memory->Pub.free_in_buffer = memory->Capacity;
+}
+
+boolean JpegMemoryGrow(j_compress_ptr info)
+{
+    auto* memory = reinterpret_cast<TJpegMemory*>(info->dest);
+    auto* grown = static_cast<JOCTET*>(std::realloc(memory->Data, memory->Capacity * 2));
+    if (!grown)
+        ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+    memory->Data = grown;
+    memory->Pub.next_output_byte = grown + memory->Capacity;
+    memory->Pub.free_in_buffer = memory->Capacity;
+    memory->Capacity *= 2;
+    return TRUE;
+}
+
+void JpegMemoryTerm(j_compress_ptr) {}
+
+// Encodes 32-bit pixels (QImage::Format_RGB32) into Out; its size is Out.Capacity minus
+// Out.Pub.free_in_buffer. Only C objects live in this frame, so the jump back from the error
+// handler skips no destructor. Message receives the error text.
+bool EncodeJpeg(const unsigned char* bits, int width, int height, qsizetype bytesPerLine,
+                int quality, TJpegMemory* out, char* message)
+{
+    out->Data = nullptr;
+    out->Capacity = 0;
+    out->Pub.init_destination = JpegMemoryInit;
+    out->Pub.empty_output_buffer = JpegMemoryGrow;
+    out->Pub.term_destination = JpegMemoryTerm;
     jpeg_compress_struct info;
     std::memset(&info, 0, sizeof(info)); // so that destroying after an early error is safe
     TJpegErrorManager error;
@@ -52,7 +95,7 @@ bool EncodeJpeg(const unsigned char* bits, int width, int height, qsizetype byte
         return false;
     }
     jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, out);
+    info.dest = &out->Pub;
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 4;
@@ -69,7 +112,7 @@ bool EncodeJpeg(const unsigned char* bits, int width, int height, qsizetype byte
         JSAMPROW row = const_cast<JSAMPROW>(bits + info.next_scanline * bytesPerLine);
         jpeg_write_scanlines(&info, &row, 1);
     }
-    jpeg_finish_compress(&info); // flushes Out and reports a failed write
+    jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return true;
 }
@@ -152,40 +195,42 @@ TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bo
         image = image.convertToFormat(QImage::Format_RGB32);
 
     // The JPEG is made complete beside the target, then moved into place by the shell, which
-    // asks the same replace question as a plain copy.
-    QTemporaryDir work(targetInfo.absolutePath() + QLatin1String("/.kova-jpeg-XXXXXX"));
-    if (!work.isValid())
+    // asks the same replace question as a plain copy; a link at the target is replaced.
+    TAtomicWriter temporary(target);
+    QString reason;
+    const auto notWritten = [&] {
         return TError{TErrorCode::ecFailed,
-                      QStringLiteral("%1 could not be written: %2").arg(target, work.errorString()),
-                      target};
-    const QString temporary = work.filePath(targetInfo.fileName());
-    std::FILE* out = std::fopen(QFile::encodeName(temporary).constData(), "wb");
-    if (!out)
-        return TError{TErrorCode::ecFailed,
-                      QStringLiteral("%1 could not be written: %2")
-                          .arg(target, QString::fromLocal8Bit(std::strerror(errno))),
-                      target};
+                      QStringLiteral("%1 could not be written: %2").arg(target, reason), target};
+    };
+    if (!temporary.Open(&reason))
+        return notWritten();
+    TJpegMemory jpeg;
     char message[JMSG_LENGTH_MAX] = {};
     const bool encoded = EncodeJpeg(image.constBits(), image.width(), image.height(),
-                                    image.bytesPerLine(), quality, out, message);
-    const bool closed = std::fclose(out) == 0;
+                                    image.bytesPerLine(), quality, &jpeg, message);
+    const bool written =
+        encoded &&
+        temporary.Write(reinterpret_cast<const char*>(jpeg.Data),
+                        qint64(jpeg.Capacity - jpeg.Pub.free_in_buffer), &reason) &&
+        temporary.Close(&reason);
+    std::free(jpeg.Data);
     if (!encoded)
         return TError{TErrorCode::ecFailed,
                       QStringLiteral("%1 could not be converted to JPEG: %2")
                           .arg(FileName, QString::fromLocal8Bit(message)),
                       FileName};
-    if (!closed)
-        return TError{TErrorCode::ecFailed,
-                      QStringLiteral("%1 could not be written: %2")
-                          .arg(target, QString::fromLocal8Bit(std::strerror(errno))),
-                      target};
+    if (!written)
+        return notWritten();
 
-    if (const TResult<void> placed =
-            ShellFileOperationOne(nullptr, FO_MOVE, temporary, target, FOF_ALLOWUNDO);
-        !placed) {
+    const QString temporaryPath = temporary.TemporaryPath();
+    const TResult<void> placed =
+        ShellFileOperationOne(nullptr, FO_MOVE, temporaryPath, target, FOF_ALLOWUNDO);
+    if (QFileInfo::exists(temporaryPath)) // declined or failed
+        QFile::remove(temporaryPath);
+    if (!placed) {
         // The user knows the bitmap, not our temporary file.
         TError error = placed.Error();
-        error.Message.replace(temporary, target);
+        error.Message.replace(temporaryPath, target);
         error.FileName = target;
         return error;
     }

@@ -4,6 +4,7 @@
 #include "GamePath.h"
 #include "TServerPackages.h"
 #include "TextCodec.h"
+#include "TextLines.h"
 
 #include <QFileInfo>
 
@@ -81,8 +82,9 @@ QString TServerPackage::GetFileName() const
         const QString text = DecodeText(bytes);
         // Only the game's own search paths count: a "Paths" key, not a commented one or a key
         // that merely ends in "Paths".
-        for (QStringView line : QStringView(text).split(u'\n')) {
-            line = line.trimmed();
+        for (const TTextLine& textLine : SplitLines(text)) {
+            const QStringView line =
+                QStringView(text).sliced(textLine.Start, textLine.End - textLine.Start).trimmed();
             if (!line.startsWith(QLatin1String("Paths=")))
                 continue;
             const QString pattern = line.sliced(6).toString().replace(u'\\', u'/');

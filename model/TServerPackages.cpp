@@ -4,6 +4,7 @@
 
 #include "AtomicFile.h"
 #include "GamePath.h"
+#include "TIniFile.h"
 #include "TKOVASettings.h"
 #include "TextCodec.h"
 
@@ -51,8 +52,8 @@ class TTextFile final
 public:
     explicit TTextFile(QByteArray bytes)
         : FBytes(std::move(bytes))
-        , FEncoding(DetectTextEncoding(FBytes))
-        , FText(DecodeText(FBytes))
+        , FForm(DetectTextForm(FBytes))
+        , FText(FForm.Decode(FBytes))
         , FLines(SplitLines(FText))
     {}
 
@@ -62,10 +63,9 @@ public:
     {
         return QStringView(FText).sliced(FLines[i].Start, FLines[i].End - FLines[i].Start);
     }
-    qsizetype ByteOffset(qsizetype charPos) const
-    {
-        return FEncoding == TTextEncoding::teUtf16LE ? 2 + 2 * charPos : charPos;
-    }
+    qsizetype ByteOffset(qsizetype charPos) const { return FForm.ByteOffset(charPos); }
+    // Whether the encoding could be told, so that the file can be written.
+    bool Writable() const { return FForm.Known; }
     // The bytes before the first character: the byte-order mark of a UTF-16 file.
     QByteArray Head() const { return FBytes.left(ByteOffset(0)); }
     // The bytes of characters [From, To).
@@ -79,11 +79,7 @@ public:
         const qsizetype end = ByteOffset(FText.size());
         out.append(FBytes.constData() + end, FBytes.size() - end);
     }
-    QByteArray Encode(const QString& text) const
-    {
-        return FEncoding == TTextEncoding::teUtf16LE ? EncodeUtf16LE(text)
-                                                     : EncodeWindows1252(text);
-    }
+    QByteArray Encode(const QString& text) const { return FForm.Encode(text); }
     // The file's first line ending; CR LF for a file without one.
     QString LineEnding() const
     {
@@ -100,7 +96,7 @@ public:
 
 private:
     QByteArray FBytes;
-    TTextEncoding FEncoding;
+    TTextForm FForm;
     QString FText;
     std::vector<TTextLine> FLines;
 };
@@ -154,6 +150,9 @@ TResult<void> TServerPackages::Save()
         return TError{TErrorCode::ecFailed,
                       QStringLiteral("%1 could not be read: %2").arg(fileName, error), fileName};
     const TTextFile file(std::move(bytes));
+    if (!file.Writable())
+        return ErrorFrom(EIniFileException::UnknownEncoding(fileName), fileName,
+                         TErrorCode::ecInvalid);
     const auto& lines = file.Lines();
     const QString eol = file.LineEnding();
 

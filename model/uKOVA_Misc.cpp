@@ -26,22 +26,28 @@ TShellOperationUi& ShellOperationUi()
 void FindFilesIn(const QString& folder, const TFileMask& mask, bool recursive, QStringList& list,
                  QVector<TFileId>& seen)
 {
-    QVector<TFolderEntry> entries;
+    // One block of names per folder and one string per file found: the walk covers whole game
+    // folders.
+    TFolderNames names;
     TFileId id;
-    if (!ScanFolder(folder, entries, &id) || seen.contains(id))
+    if (!ScanFolderNames(folder, names, &id) || seen.contains(id))
         return;
     seen.append(id);
-    std::sort(entries.begin(), entries.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        return FileNameLess(a.Name, b.Name);
-    });
-    for (const TFolderEntry& entry : entries)
-        if (!entry.IsFolder && mask.Matches(entry.Name))
-            list.append(folder + entry.Name);
+    SortFolderNames(names);
+    const auto pathOf = [&folder](QStringView name) {
+        QString path;
+        path.reserve(folder.size() + name.size() + 1);
+        path.append(folder).append(name);
+        return path;
+    };
+    for (qsizetype i = 0; i < names.Names.size(); ++i)
+        if (!names.Names[i].IsFolder && mask.Matches(names.Name(i)))
+            list.append(pathOf(names.Name(i)));
     if (!recursive)
         return;
-    for (const TFolderEntry& entry : entries)
-        if (entry.IsFolder)
-            FindFilesIn(folder + entry.Name + QLatin1Char('/'), mask, true, list, seen);
+    for (qsizetype i = 0; i < names.Names.size(); ++i)
+        if (names.Names[i].IsFolder)
+            FindFilesIn(pathOf(names.Name(i)) + QLatin1Char('/'), mask, true, list, seen);
 }
 
 quint16 ReadU16(const QByteArray& bytes, qsizetype offset)

@@ -2,9 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 namespace {
+
+const QLatin1String KTemporaryMark(".kova-");
+constexpr qsizetype KRandomLength = 6;
+// Room for the mark and the random part within the 255 bytes most file systems allow a name.
+constexpr qsizetype KMaxNameBytes = 200;
 
 void SetError(QString* error, const QString& text)
 {
@@ -12,7 +17,40 @@ void SetError(QString* error, const QString& text)
         *error = text;
 }
 
+QString TemporaryNamePrefix(const QString& targetName)
+{
+    QString name = targetName;
+    while (!name.isEmpty() && QFile::encodeName(name).size() > KMaxNameBytes)
+        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
+    return QLatin1Char('.') + name + KTemporaryMark;
+}
+
 } // namespace
+
+QString TemporaryNameFor(const QString& targetName)
+{
+    static const char KDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    quint64 random = QRandomGenerator::global()->generate64();
+    QString name = TemporaryNamePrefix(targetName);
+    for (qsizetype i = 0; i < KRandomLength; ++i) {
+        name += QLatin1Char(KDigits[random % 62]);
+        random /= 62;
+    }
+    return name;
+}
+
+bool IsTemporaryFor(const QString& name, const QString& targetName)
+{
+    const QString prefix = TemporaryNamePrefix(targetName);
+    if (name.size() != prefix.size() + KRandomLength || !name.startsWith(prefix))
+        return false;
+    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
 
 bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, QString* error)
 {
@@ -30,24 +68,8 @@ bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, QStri
             return false;
         }
     }
-    // QSaveFile writes beside the file (through a symbolic link to its target), syncs, keeps
-    // the old permissions and renames over the old file; on failure it removes its temporary.
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        SetError(error, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        SetError(error, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        SetError(error, file.errorString());
-        return false;
-    }
-    return true;
+    TAtomicWriter writer(fileName, TLinkAtTarget::latFollow);
+    return writer.Open(error) && writer.Write(bytes, error) && writer.Commit(error);
 }
 
 bool ReadWholeFile(const QString& fileName, QByteArray& bytes, QString* error)

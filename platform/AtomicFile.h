@@ -1,13 +1,83 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QFileDevice>
 #include <QString>
 
-// Writes Bytes to FileName atomically: a temporary file beside it, flushed, then renamed over
-// it, keeping the old file's permissions; a symbolic link is written through to its target. A
-// read-only file is refused like a read-only folder (a rename would pass over it). Returns
-// false, with the reason in Error, when anything failed; the old file is then untouched and no
-// temporary file is left behind.
+#include <optional>
+
+// What becomes of a symbolic link at the target of a write.
+enum class TLinkAtTarget
+{
+    latReplace, // the new file takes the link's place; what it pointed to is never written
+    latFollow,  // the file the link points to is the one replaced (an edit of a file kept
+                // elsewhere); a dangling link is replaced
+};
+
+// Writes a file under Target's name by way of a temporary file beside it that is renamed over
+// Target once it is whole, so Target is always either the old file or the whole new one.
+//
+// Temporaries are named "." + the target's name + ".kova-" + six letters or digits; Open first
+// removes those of the same target that a killed writer left behind (older than a minute and
+// owned by this user). Until Commit or Close the temporary is removed when the writer goes.
+// The new file gets the replaced file's permissions, or a new file's.
+class TAtomicWriter final
+{
+public:
+    explicit TAtomicWriter(const QString& target, TLinkAtTarget links = TLinkAtTarget::latReplace);
+    ~TAtomicWriter();
+    TAtomicWriter(const TAtomicWriter&) = delete;
+    TAtomicWriter& operator=(const TAtomicWriter&) = delete;
+
+    // Makes the temporary. False, with the reason in Error, when it cannot be made (a folder
+    // that is missing or read-only, a name too long for the file system).
+    bool Open(QString* error = nullptr);
+    // False, with the reason in Error, when the bytes could not all be written.
+    bool Write(const char* data, qint64 size, QString* error = nullptr);
+    bool Write(const QByteArray& bytes, QString* error = nullptr)
+    {
+        return Write(bytes.constData(), bytes.size(), error);
+    }
+    // What the new file gets instead of the replaced file's permissions and a new time.
+    void SetPermissions(QFileDevice::Permissions permissions) { FPermissions = permissions; }
+    void SetModificationTime(const QDateTime& time) { FModified = time; }
+
+    // Puts the temporary on the disk and renames it over the target. False, with the reason in
+    // Error, when that failed; the temporary is then gone and the target as it was.
+    bool Commit(QString* error = nullptr);
+    // Closes the temporary and leaves it for the caller to move into place (or remove);
+    // TemporaryPath names it. Unlike Commit it does not wait for the disk: for a new file that
+    // can be made again, such as a converted screenshot. False, with the reason in Error, when
+    // that failed; the temporary is then gone.
+    bool Close(QString* error = nullptr);
+
+    // The file that Commit replaces: the target, or with latFollow what its link points to.
+    QString Target() const { return FTarget; }
+    // The temporary; empty until Open succeeded.
+    QString TemporaryPath() const { return FTemporary; }
+
+private:
+    bool Finish(bool sync, QString* error);
+    void Discard();
+
+    QString FTarget;
+    QString FTemporary;
+    int FFd = -1;
+    bool FKept = false; // committed or closed: the temporary is no longer ours to remove
+    std::optional<QFileDevice::Permissions> FPermissions;
+    QDateTime FModified;
+};
+
+// The names of the temporaries beside a target named TargetName: a new random one, and the test
+// whether Name is one of them.
+QString TemporaryNameFor(const QString& targetName);
+bool IsTemporaryFor(const QString& name, const QString& targetName);
+
+// Writes Bytes to FileName atomically through TAtomicWriter, following a symbolic link to the
+// file it points to. A read-only file is refused like a read-only folder (a rename would pass
+// over it). Returns false, with the reason in Error, when anything failed; the old file is then
+// untouched and no temporary file is left behind.
 bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes,
                          QString* error = nullptr);
 

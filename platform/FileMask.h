@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // Windows-style file-name masks: "*" any run, "?" exactly one character, no regard to letter
 // case. A mask ending in ".*" also matches names without a dot ("*.*" matches "README"), and
@@ -40,3 +41,9 @@ QStringList ListFolder(const QString& folder, const QString& mask, TListKind kin
 void SortFileNames(QStringList& names);
 // The order of SortFileNames: true when A comes before B.
 bool FileNameLess(const QString& a, const QString& b);
+
+struct TFolderEntry;
+struct TFolderNames;
+// Sort the entries of a folder listing by name in the order of SortFileNames.
+void SortFolderEntries(QVector<TFolderEntry>& entries);
+void SortFolderNames(TFolderNames& names);

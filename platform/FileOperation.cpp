@@ -1,5 +1,6 @@
 #include "FileOperation.h"
 
+#include "AtomicFile.h"
 #include "FileMask.h"
 #include "FolderScan.h"
 #include "GamePath.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <filesystem>
@@ -32,6 +32,8 @@ namespace {
 
 constexpr qint64 KCopyChunk = 1 << 20;
 
+bool GSimulateCrossDevice = false;
+
 std::filesystem::path NativePath(const QString& path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -50,6 +52,16 @@ QString ParentOf(const QString& path)
     if (slash < 0)
         return QStringLiteral(".");
     return slash == 0 ? QStringLiteral("/") : clean.left(slash);
+}
+
+// The rename of a move: fails with cross_device_link where the copy must serve.
+void MoveRename(const QString& source, const QString& target, std::error_code& code)
+{
+    if (GSimulateCrossDevice) {
+        code = std::make_error_code(std::errc::cross_device_link);
+        return;
+    }
+    std::filesystem::rename(NativePath(source), NativePath(target), code);
 }
 
 bool Present(const QString& path)
@@ -106,9 +118,7 @@ QVector<TFolderEntry> SortedEntries(const QString& folder, bool* ok, TFileId* id
 {
     QVector<TFolderEntry> entries;
     *ok = ScanFolder(folder, entries, id);
-    std::sort(entries.begin(), entries.end(), [](const TFolderEntry& a, const TFolderEntry& b) {
-        return FileNameLess(a.Name, b.Name);
-    });
+    SortFolderEntries(entries);
     return entries;
 }
 
@@ -444,40 +454,34 @@ TFileOpOutcome TRun::CopyFile(const QString& source, const QString& target, QStr
         error = QStringLiteral("\"%1\" could not be read: %2").arg(source, in.errorString());
         return TFileOpOutcome::fooFailed;
     }
-    // The copy goes to a temporary file beside the target that replaces it only when whole.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("\"%1\" could not be written: %2").arg(target, out.errorString());
+    // A temporary file beside the target takes the target's name only when whole; a link of
+    // that name is replaced, never written through to a file outside the target's folder.
+    TAtomicWriter out(target);
+    QString reason;
+    const auto writeFailed = [&] {
+        error = QStringLiteral("\"%1\" could not be written: %2").arg(target, reason);
         return TFileOpOutcome::fooFailed;
-    }
+    };
+    if (!out.Open(&reason))
+        return writeFailed();
     QByteArray buffer;
     for (;;) {
         buffer = in.read(KCopyChunk);
         if (buffer.isEmpty())
             break;
-        if (out.write(buffer) != buffer.size()) {
-            error =
-                QStringLiteral("\"%1\" could not be written: %2").arg(target, out.errorString());
-            out.cancelWriting();
-            return TFileOpOutcome::fooFailed;
-        }
-        if (!Advance(buffer.size())) {
-            out.cancelWriting();
+        if (!out.Write(buffer, &reason))
+            return writeFailed();
+        if (!Advance(buffer.size()))
             return TFileOpOutcome::fooCancelled;
-        }
     }
     if (in.error() != QFileDevice::NoError) {
         error = QStringLiteral("\"%1\" could not be read: %2").arg(source, in.errorString());
-        out.cancelWriting();
         return TFileOpOutcome::fooFailed;
     }
-    out.flush();
-    out.setPermissions(sourceInfo.permissions());
-    out.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
-    if (!out.commit()) {
-        error = QStringLiteral("\"%1\" could not be written: %2").arg(target, out.errorString());
-        return TFileOpOutcome::fooFailed;
-    }
+    out.SetPermissions(sourceInfo.permissions());
+    out.SetModificationTime(sourceInfo.lastModified());
+    if (!out.Commit(&reason))
+        return writeFailed();
     return TFileOpOutcome::fooDone;
 }
 
@@ -541,7 +545,7 @@ TFileOpOutcome TRun::MoveFile(const QString& source, const QString& target, QStr
     if (const auto refused = PrepareTarget(source, target, "moved", false, error))
         return *refused;
     std::error_code code;
-    std::filesystem::rename(NativePath(source), NativePath(target), code);
+    MoveRename(source, target, code);
     if (!code)
         return Advance(size) ? TFileOpOutcome::fooDone : TFileOpOutcome::fooCancelled;
     if (code != std::errc::cross_device_link) {
@@ -571,7 +575,7 @@ TFileOpOutcome TRun::MoveTree(const QString& source, const QString& target, QVec
             return TFileOpOutcome::fooFailed;
         }
         std::error_code code;
-        std::filesystem::rename(NativePath(source), NativePath(target), code);
+        MoveRename(source, target, code);
         if (!code) {
             QVector<TFileId> counted;
             return Advance(TreeSize(target, counted)) ? TFileOpOutcome::fooDone
@@ -595,6 +599,11 @@ TFileOpOutcome TRun::MoveTree(const QString& source, const QString& target, QVec
 }
 
 } // namespace
+
+void SimulateCrossDeviceMoves(bool on)
+{
+    GSimulateCrossDevice = on;
+}
 
 TFileOpResult RunFileOperation(const TFileOpRequest& request, const TFileOpCallbacks& callbacks)
 {

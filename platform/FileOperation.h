@@ -9,7 +9,8 @@
 // The shell's copy, move, rename and delete of a list of files, done by us.
 //
 // Copy and move: each file is copied to a temporary name beside its target and renamed into
-// place, so a target is either whole or untouched; a move is a rename, or a copy and a delete
+// place, so a target is either whole or untouched, and a symbolic link at the target is
+// replaced, never written through; a move is a rename, or a copy and a delete
 // of the source across file systems. A folder is copied or moved with everything in it.
 // Copying or moving a file onto itself is refused (the file stays whole). Missing target
 // folders are created. Delete goes to the freedesktop trash, or for good when asked; when the
@@ -84,6 +85,10 @@ struct TFileOpRequest
 };
 
 TFileOpResult RunFileOperation(const TFileOpRequest& request, const TFileOpCallbacks& callbacks);
+
+// For tests: while On, every move renames as if across file systems (the rename fails, and a
+// copy and the delete of the source serve instead).
+void SimulateCrossDeviceMoves(bool on);
 
 // Moves one file or folder to the freedesktop trash. False, with the reason, when the trash
 // refused; the file is then untouched.

@@ -23,6 +23,27 @@ struct TFolderEntry
     bool IsFolder = false;
 };
 
+// The entries of a folder as one block of names, for walks over many folders, where a string
+// per entry would cost more than the walk itself.
+struct TFolderNames
+{
+    struct TName
+    {
+        qsizetype Start;
+        qsizetype Size;
+        bool IsFolder;
+    };
+    QString Text;         // every name, one after the other
+    QVector<TName> Names; // in the order of the file system, until sorted
+    QStringView Name(qsizetype index) const
+    {
+        return QStringView(Text).sliced(Names[index].Start, Names[index].Size);
+    }
+};
+
+// ScanFolder into one block of names.
+bool ScanFolderNames(const QString& folder, TFolderNames& names, TFileId* id = nullptr);
+
 // The entries of Folder in the order of the file system: "." and ".." left out, a link taken as
 // what it points to, dangling links and entries that are neither regular files nor folders
 // (devices, pipes, sockets) left out. False when the folder cannot be read; Id, when given,

@@ -22,6 +22,12 @@ EIniFileException::EIniFileException(const QString& fileName, const QString& rea
     , FFileName(fileName)
 {}
 
+EIniFileException EIniFileException::UnknownEncoding(const QString& fileName)
+{
+    return EIniFileException(
+        fileName, QStringLiteral("its text encoding cannot be told, so it is left as it is"));
+}
+
 namespace {
 
 // The blanks the profile functions trim; ESC and other control bytes are text (the game puts
@@ -136,12 +142,11 @@ public:
     }
 
     // Bytes of Text for this file's encoding.
-    QByteArray Encode(QStringView text) const;
+    QByteArray Encode(QStringView text) const { return FForm.Encode(text); }
     // Byte offset of a character position of Text.
-    qsizetype ByteOffset(qsizetype charPos) const
-    {
-        return FEncoding == TTextEncoding::teUtf16LE ? 2 + 2 * charPos : charPos;
-    }
+    qsizetype ByteOffset(qsizetype charPos) const { return FForm.ByteOffset(charPos); }
+    // Whether the file's encoding could be told, so that it can be written.
+    bool Writable() const { return FForm.Known; }
     // The line ending new lines get: the file's first one, else CR LF.
     QString LineEnding() const;
 
@@ -149,7 +154,7 @@ private:
     void Parse();
 
     QByteArray FBytes;
-    TTextEncoding FEncoding;
+    TTextForm FForm;
     QString FText;
     std::vector<TLine> FLines;
     std::vector<TSection> FSections;
@@ -158,8 +163,8 @@ private:
 
 TIniDocument::TIniDocument(QByteArray bytes, bool keepBytes)
     : FBytes(std::move(bytes))
-    , FEncoding(DetectTextEncoding(FBytes))
-    , FText(DecodeText(FBytes))
+    , FForm(DetectTextForm(FBytes))
+    , FText(FForm.Decode(FBytes))
 {
     if (!keepBytes)
         FBytes.clear();
@@ -215,12 +220,6 @@ void TIniDocument::Parse()
         for (size_t k = 0; k < sec.Keys.size(); ++k)
             sec.KeyIndex.emplace(sec.Keys[k].Name, int(k));
     }
-}
-
-QByteArray TIniDocument::Encode(QStringView text) const
-{
-    const QString s = text.toString();
-    return FEncoding == TTextEncoding::teUtf16LE ? EncodeUtf16LE(s) : EncodeWindows1252(s);
 }
 
 QString TIniDocument::LineEnding() const
@@ -339,7 +338,10 @@ std::shared_ptr<TIniDocument> LoadForWrite(const QString& fileName)
     QString error;
     if (!ReadWholeFile(fileName, bytes, &error) && QFileInfo::exists(fileName))
         throw EIniFileException(fileName, QStringLiteral("cannot read it: ") + error);
-    return std::make_shared<TIniDocument>(std::move(bytes), true);
+    auto document = std::make_shared<TIniDocument>(std::move(bytes), true);
+    if (!document->Writable())
+        throw EIniFileException::UnknownEncoding(fileName);
+    return document;
 }
 
 void Save(const QString& fileName, const QByteArray& bytes)

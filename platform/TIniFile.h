@@ -19,6 +19,8 @@ class EIniFileException : public std::runtime_error
 {
 public:
     EIniFileException(const QString& fileName, const QString& reason);
+    // The refusal to write a file whose text encoding cannot be told.
+    static EIniFileException UnknownEncoding(const QString& fileName);
     const QString& FileName() const { return FFileName; }
 
 private:
@@ -47,9 +49,10 @@ struct TIniKeyLine
 // before it allowed); the first "]" ends the name, blanks around the name are dropped and text
 // after the "]" is ignored. A "[" line without "]" is no header, so the keys below it stay in
 // the section above. Lines above the first header, lines without "=" and lines with an empty
-// key name are no keys. Texts are decoded from Windows-1252, or UTF-16LE when the file starts
-// with its byte-order mark. Blanks are space, tab, CR, VT and FF; control bytes such as the
-// game's ESC colour codes are text.
+// key name are no keys. Texts are decoded in the file's form (see DetectTextForm: Windows-1252,
+// or UTF-16 of either byte order, with or without a byte-order mark); lines end as SplitLines
+// says (CR LF, LF, or CR alone in a file without LF). Blanks are space, tab, CR, VT and FF; control
+// bytes such as the game's ESC colour codes are text.
 //
 // Writing changes only the line it writes: it replaces the value of the first matching key
 // (everything up to and including its "=" stays), or adds "Key=Value" after the last non-blank
@@ -61,7 +64,8 @@ struct TIniKeyLine
 // renamed over the old one (through a symbolic link to its target, keeping the permissions), so
 // a failed write leaves the old file whole; it raises EIniFileException, as does a read-only
 // file, and a name or value that would not read back (an empty section or key name, a "]" in a
-// section name, a "=" in a key name or one starting with "[" or ";", a line break anywhere).
+// section name, a "=" in a key name or one starting with "[" or ";", a line break anywhere),
+// and a file whose encoding cannot be told (it stays as it is).
 // DeleteKey and EraseSection leave the file untouched when there is nothing to remove.
 //
 // Reading a missing or unreadable file gives no sections (it never raises). Every member may be

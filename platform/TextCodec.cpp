@@ -1,5 +1,7 @@
 #include "TextCodec.h"
 
+#include <cstring>
+
 namespace {
 
 // Unicode of the bytes 0x80..0x9F; the five bytes Windows-1252 leaves undefined keep their
@@ -42,37 +44,99 @@ QByteArray EncodeWindows1252(const QString& text)
     return bytes;
 }
 
-QString DecodeUtf16LE(const QByteArray& bytes)
+namespace {
+
+// UTF-16 of either byte order; High is the index (0 or 1) of each unit's high byte.
+QString DecodeUtf16(const QByteArray& bytes, int high)
 {
     const qsizetype count = bytes.size() / 2;
     QString text(count, Qt::Uninitialized);
     QChar* out = text.data();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
     for (qsizetype i = 0; i < count; ++i)
-        out[i] = QChar(static_cast<char16_t>(in[2 * i] | (in[2 * i + 1] << 8)));
+        out[i] = QChar(static_cast<char16_t>((in[2 * i + high] << 8) | in[2 * i + 1 - high]));
     return text;
 }
 
-QByteArray EncodeUtf16LE(const QString& text)
+QByteArray EncodeUtf16(QStringView text, int high)
 {
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
     char* out = bytes.data();
-    for (const QChar c : text) {
-        *out++ = static_cast<char>(c.unicode() & 0xFF);
-        *out++ = static_cast<char>(c.unicode() >> 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out[2 * i + high] = static_cast<char>(text[i].unicode() >> 8);
+        out[2 * i + 1 - high] = static_cast<char>(text[i].unicode() & 0xFF);
     }
     return bytes;
 }
 
-TTextEncoding DetectTextEncoding(const QByteArray& fileBytes)
+} // namespace
+
+QString DecodeUtf16LE(const QByteArray& bytes)
 {
-    return fileBytes.startsWith("\xFF\xFE") ? TTextEncoding::teUtf16LE
-                                            : TTextEncoding::teWindows1252;
+    return DecodeUtf16(bytes, 1);
+}
+
+QByteArray EncodeUtf16LE(const QString& text)
+{
+    return EncodeUtf16(text, 1);
+}
+
+QString TTextForm::Decode(const QByteArray& fileBytes) const
+{
+    const QByteArray body = fileBytes.mid(MarkSize);
+    switch (Encoding) {
+    case TTextEncoding::teUtf16LE:
+        return DecodeUtf16(body, 1);
+    case TTextEncoding::teUtf16BE:
+        return DecodeUtf16(body, 0);
+    case TTextEncoding::teWindows1252:
+        break;
+    }
+    return DecodeWindows1252(body);
+}
+
+QByteArray TTextForm::Encode(QStringView text) const
+{
+    switch (Encoding) {
+    case TTextEncoding::teUtf16LE:
+        return EncodeUtf16(text, 1);
+    case TTextEncoding::teUtf16BE:
+        return EncodeUtf16(text, 0);
+    case TTextEncoding::teWindows1252:
+        break;
+    }
+    return EncodeWindows1252(text.toString());
+}
+
+TTextForm DetectTextForm(const QByteArray& fileBytes)
+{
+    if (fileBytes.startsWith("\xFF\xFE"))
+        return {TTextEncoding::teUtf16LE, 2, true};
+    if (fileBytes.startsWith("\xFE\xFF"))
+        return {TTextEncoding::teUtf16BE, 2, true};
+    const qsizetype size = fileBytes.size();
+    if (!std::memchr(fileBytes.constData(), 0, size_t(size)))
+        return {};
+    // The lines, keys and brackets of these files are ASCII, whose characters have a zero high
+    // byte in UTF-16: zeros in many odd places mean little-endian, in many even places
+    // big-endian. A few zeros in the other places come from characters such as U+0100.
+    qsizetype evenZeros = 0;
+    qsizetype oddZeros = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (fileBytes[i] == 0)
+            ++((i & 1) ? oddZeros : evenZeros);
+    }
+    const qsizetype units = size / 2;
+    if (size % 2 == 0) {
+        if (oddZeros * 4 >= units && evenZeros * 4 <= oddZeros)
+            return {TTextEncoding::teUtf16LE, 0, true};
+        if (evenZeros * 4 >= units && oddZeros * 4 <= evenZeros)
+            return {TTextEncoding::teUtf16BE, 0, true};
+    }
+    return {TTextEncoding::teWindows1252, 0, false};
 }
 
 QString DecodeText(const QByteArray& fileBytes)
 {
-    if (DetectTextEncoding(fileBytes) == TTextEncoding::teUtf16LE)
-        return DecodeUtf16LE(fileBytes.mid(2));
-    return DecodeWindows1252(fileBytes);
+    return DetectTextForm(fileBytes).Decode(fileBytes);
 }

@@ -12,6 +12,7 @@ struct TTextLine
     qsizetype Next;  // start of the next line
 };
 
-// The lines of a text file's decoded text, as the game's platform reads them: LF ends a line,
-// and a CR ends one only before an LF (a lone CR is text). The last line may have no ending.
+// The lines of a text file's decoded text: LF ends a line, and a CR ends one only before an LF
+// (a lone CR is text), except in a text without any LF, whose lines end with CR alone. The last
+// line may have no ending.
 std::vector<TTextLine> SplitLines(QStringView text);

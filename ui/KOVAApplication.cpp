@@ -12,6 +12,8 @@ namespace {
 const QString KAlreadyRunning = QStringLiteral(
     "There is already another instance of KOVA running. You can only run one instance of KOVA "
     "at the same time.");
+const QString KNoLock = QStringLiteral(
+    "KOVA cannot start: the lock that keeps it to one running copy could not be taken.\n%1");
 const QString KNoXmlDom = QStringLiteral(
     "Error: No installed XML DOM implementation was found. Cannot initialize application. Please "
     "install an XML DOM implementation, like Microsoft XML 4, on your computer. See readme file "
@@ -39,6 +41,8 @@ bool TKOVAStartup::Start(const QString& appDir, const QStringList& arguments)
 {
     FInstance = std::make_unique<TSingleInstance>(QStringLiteral("KOVA"));
     if (FInstance->State() == TSingleInstance::siFailed) {
+        Dialogs().MessageBox(nullptr, QStringLiteral("Error"),
+                             KNoLock.arg(FInstance->ErrorString()), TMsgDlgType::mtError, mbOK);
         FExitStatus = esStartupFailed;
         return false;
     }

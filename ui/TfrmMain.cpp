@@ -564,7 +564,8 @@ void TfrmMain::HandleCommandLine()
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
-            done = bool(CacheManager()->ExtractAll(true));
+            const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
+            done = extracted && !extracted->AnyFailed();
         }
     });
     RequestEnd(done ? 0 : 1);

@@ -38,7 +38,8 @@ int ExtractedCount(const TCacheExtractResult& result)
 class TReplaceAnswers final
 {
 public:
-    explicit TReplaceAnswers(TReplaceAnswer answer) : Answer(answer)
+    explicit TReplaceAnswers(TReplaceAnswer answer)
+        : Answer(answer)
     {
         SetShellOperationUi([this](TWindowHandle, quint16) {
             TFileOpCallbacks callbacks;
@@ -60,7 +61,9 @@ public:
 class TCacheTest : public ::testing::Test
 {
 protected:
-    TCacheTest() : FSettings(FGame.Root()) {}
+    TCacheTest()
+        : FSettings(FGame.Root())
+    {}
 
     TSettingsRef Ref() const
     {
@@ -177,24 +180,42 @@ TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
                              "EVIL-5=..\n"
                              "EVIL-6=\n"
                              "EVIL-7=evil\x01.u\n"
-                             "../System/Core=Core.u\n";
+                             "../System/Core=Core.u\n"
+                             "LINK-1=Linked.u\n";
     WriteIndex(index);
     for (int i = 1; i <= 7; ++i)
         WriteData(QStringLiteral("EVIL-%1").arg(i), "evil");
     FGame.WriteFile("System/Core.uxx", "not a cache file");
+    // The game's data files are plain files; a link would put what it points to in their place.
+    const QString secret = FEnvironment.Root() + "/secret";
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("secret");
+    }
+    ASSERT_TRUE(QFile::link(secret, FGame.Path("Cache/LINK-1.uxx")));
     TCacheManager cache(Ref());
-    ASSERT_EQ(cache.GetCount(), 8);
+    ASSERT_EQ(cache.GetCount(), 9);
     EXPECT_FALSE(cache.GetItem(7)->CacheFileExists()); // its GUID points out of the folder
 
+    const TCacheExtractResult copied = Ran(cache.Extract(8, false));
+    ASSERT_EQ(copied.Items.size(), 1);
+    EXPECT_EQ(copied.Items[0].Outcome, TOutcome::ceoNotPlainFile);
+    EXPECT_TRUE(copied.Items[0].Error.contains("link")) << qPrintable(copied.Items[0].Error);
     const TCacheExtractResult result = Ran(cache.ExtractAll(true));
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(result.Items[i].Outcome, TOutcome::ceoBadName) << i;
     EXPECT_EQ(result.Items[7].Outcome, TOutcome::ceoNoFile);
-    EXPECT_EQ(cache.GetCount(), 8);
+    EXPECT_EQ(result.Items[8].Outcome, TOutcome::ceoNotPlainFile);
+    EXPECT_FALSE(result.AnyFailed());
+    EXPECT_EQ(cache.GetCount(), 9);
     EXPECT_EQ(Index(), index);
     EXPECT_EQ(FilesNamed("evil.u"), QStringList());
     EXPECT_EQ(FilesNamed("Core.u"), QStringList());
+    EXPECT_EQ(FilesNamed("Linked.u"), QStringList());
+    EXPECT_FALSE(QFileInfo(FGame.Path("System/Linked.u")).isSymLink());
     EXPECT_TRUE(QFile::exists(FGame.Path("Cache/EVIL-1.uxx")));
+    EXPECT_TRUE(QFileInfo(FGame.Path("Cache/LINK-1.uxx")).isSymLink());
 }
 
 TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
@@ -212,6 +233,7 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
         EXPECT_EQ(answers.Asked, (QStringList{"Alpha.u", "beta.u"}));
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoSkipped);
         EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoSkipped);
+        EXPECT_FALSE(result.AnyFailed()); // the user's choice
     }
     {
         TReplaceAnswers answers(TReplaceAnswer::raCancel);
@@ -247,6 +269,7 @@ TEST_F(TCacheTest, AnIndexThatCannotBeRewrittenIsReported)
         EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoIndexNotWritten);
         ASSERT_TRUE(result.IndexError);
         EXPECT_EQ(result.IndexError->FileName, FGame.Path("Cache/cache.ini"));
+        EXPECT_TRUE(result.AnyFailed());
         EXPECT_FALSE(cache.PurgeMissing());
     }
     ASSERT_TRUE(SetMode(FGame.Path("Cache"), 0755));

@@ -1,5 +1,7 @@
 #include "FileMask.h"
 
+#include "FolderScan.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,4 +79,38 @@ TEST_F(ListFolderTest, SortsWithoutRegardToCaseAndSeparatesKinds)
     EXPECT_EQ(ListFolder(Dir.path(), "*.*", TListKind::lkAll),
               QStringList({"A.UT2", "a.ut2", "b.ut2", "c.Ut2", "LinkedFolder.ut2", "README", "Sub",
                            "x.ut2"}));
+}
+
+// The folder walks sort by keys made once per name; they must keep the order of a listing.
+TEST(FileMaskTest, FolderEntriesSortAsListingsDo)
+{
+    const QStringList ascii = {"b.ut2", "A.UT2", "_x", "a.ut2", "a",
+                               "B",     "Zz",    "z",  "[1]",   "a.UT2"};
+    const QStringList mixed =
+        ascii + QStringList{"\u00e9t\u00e9", "\u00c9T\u00c9", "\u00e4", "\u00df",
+                            "\u0416uk",      "\U0001F600.u",  "e"};
+    // Names that share a start, which the sort skips.
+    const QStringList shared = {"mapFile-2.u", "MAPfile-10.u", "mapfile-1.u", "mapfile-",
+                                "MapFile-1.U", "mapfile-1.u2", "mapfile-1.u"};
+    const QStringList sharedMixed = shared + QStringList{"mapfile-\u00e9", "MAPFILE-\u00c9"};
+    for (const QStringList& names : {ascii, mixed, shared, sharedMixed}) {
+        QStringList expected = names;
+        SortFileNames(expected);
+        QVector<TFolderEntry> entries;
+        TFolderNames block;
+        for (const QString& name : names) {
+            entries.append({name, false});
+            block.Names.append({block.Text.size(), name.size(), false});
+            block.Text += name;
+        }
+        SortFolderEntries(entries);
+        SortFolderNames(block);
+        QStringList sorted, sortedBlock;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            sorted.append(entries[i].Name);
+            sortedBlock.append(block.Name(i).toString());
+        }
+        EXPECT_EQ(sorted, expected);
+        EXPECT_EQ(sortedBlock, expected);
+    }
 }

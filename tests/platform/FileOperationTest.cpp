@@ -259,6 +259,51 @@ TEST_F(FileOperationTest, MovesAcrossFileSystemsByCopyAndDelete)
     EXPECT_FALSE(QFileInfo::exists(other.filePath("Folder")));
 }
 
+// A link at the target (in a shared game folder, anyone's) is replaced by the new file, never
+// written through to the file it points to, by a copy and by a move that has to copy.
+TEST_F(FileOperationTest, LinkAtTheTargetIsReplacedNeverWrittenThrough)
+{
+    QTemporaryDir outside;
+    const QString victim = outside.filePath("Victim.u");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("outside");
+    }
+    const QString missing = outside.filePath("Missing.u");
+    TFileOpCallbacks yes;
+    yes.AskReplace = [](const QString&, const QString&) { return TReplaceAnswer::raYes; };
+
+    for (const bool crossDevice : {false, true}) {
+        for (const TFileOpKind kind : {TFileOpKind::fokCopy, TFileOpKind::fokMove}) {
+            SCOPED_TRACE(testing::Message() << (kind == TFileOpKind::fokCopy ? "copy" : "move")
+                                            << (crossDevice ? " across file systems" : ""));
+            QDir(Path("System")).removeRecursively();
+            QDir().mkpath(Path("System"));
+            ASSERT_TRUE(QFile::link(victim, Path("System/Victim.u")));
+            ASSERT_TRUE(QFile::link(missing, Path("System/Dangling.u")));
+            const QString a = Write("Cache/A.uxx", "new a");
+            const QString b = Write("Cache/B.uxx", "new b");
+            SimulateCrossDeviceMoves(crossDevice);
+            const TFileOpResult result = RunFileOperation(
+                Request(kind, {a, b}, {Path("System/Victim.u"), Path("System/Dangling.u")}), yes);
+            SimulateCrossDeviceMoves(false);
+            EXPECT_TRUE(result.AllDone());
+            EXPECT_EQ(Read("System/Victim.u"), "new a");
+            EXPECT_EQ(Read("System/Dangling.u"), "new b");
+            EXPECT_FALSE(QFileInfo(Path("System/Victim.u")).isSymLink());
+            EXPECT_FALSE(QFileInfo(Path("System/Dangling.u")).isSymLink());
+            QFile file(victim);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), "outside");
+            EXPECT_FALSE(QFileInfo::exists(missing));
+            EXPECT_EQ(QDir(Path("System"))
+                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                      QStringList({"Dangling.u", "Victim.u"}));
+        }
+    }
+}
+
 TEST_F(FileOperationTest, DeleteGoesToTheTrash)
 {
     const QString file = Write("Cache/ABC.uxx", "cached");

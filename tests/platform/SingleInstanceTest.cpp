@@ -1,9 +1,11 @@
 #include "SingleInstance.h"
 
 #include "Process.h"
+#include "TFileProtection.h"
 #include "TGameFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -60,11 +62,61 @@ TEST(SingleInstanceTest, LockOfAKilledCopyDoesNotBlock)
     EXPECT_EQ(TSingleInstance("KOVA").State(), TSingleInstance::siAcquired);
 }
 
-TEST(SingleInstanceTest, WithoutRuntimeFolderTheTempFolderServes)
+// Without a private runtime folder the lock goes to a private folder of the user's own, so
+// that nothing another user put in a shared folder (a file or a link of the lock's name) can
+// keep the program from starting; what cannot be used is said.
+TEST(SingleInstanceTest, OnlyAFolderOfThisUsersOwnHoldsTheLock)
 {
     TTempEnvironment env;
-    qunsetenv("XDG_RUNTIME_DIR");
-    TSingleInstance first("KOVA-test-nort");
-    EXPECT_EQ(first.State(), TSingleInstance::siAcquired);
-    EXPECT_EQ(TSingleInstance("KOVA-test-nort").State(), TSingleInstance::siAlreadyRunning);
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    const QString shared = env.Root() + "/tmp";
+    QDir().mkpath(shared);
+    ASSERT_TRUE(SetMode(shared, 01777));
+    qputenv("TMPDIR", QFile::encodeName(shared));
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown(QFile::encodeName(cache).constData(), user, gid_t(-1)), 0);
+    // Another user's (root's, as the tests run) file of a fixed lock name, and a link of such a
+    // name, by the user's real and effective ids.
+    for (const uid_t id : {::getuid(), user}) {
+        const QString fixedName = shared + "/KOVA-" + QString::number(id) + ".lock";
+        QFile foreign(fixedName);
+        ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+        foreign.close();
+        ASSERT_TRUE(SetMode(fixedName, 0600));
+        QFile::link(fixedName, shared + "/KOVA-test-" + QString::number(id) + ".lock");
+    }
+    // A runtime folder that others may write is passed over like a missing one.
+    ASSERT_TRUE(SetMode(runtime, 0777));
+    {
+        const TFileProtection asUser(env.Root());
+        for (const bool withRuntime : {false, true}) {
+            if (!withRuntime)
+                qunsetenv("XDG_RUNTIME_DIR");
+            else
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+            for (const char* name : {"KOVA", "KOVA-test"}) {
+                const TSingleInstance first(name);
+                EXPECT_EQ(first.State(), TSingleInstance::siAcquired)
+                    << name << ": " << qPrintable(first.ErrorString());
+                EXPECT_EQ(TSingleInstance(name).State(), TSingleInstance::siAlreadyRunning);
+                EXPECT_TRUE(QFileInfo::exists(cache + "/KOVA/" + name + ".lock"));
+            }
+        }
+        EXPECT_EQ(QFileInfo(cache + "/KOVA").permissions() & 0x0077, 0);
+
+        // Our own folder given over to a link: no lock, and the reason names the folder.
+        QDir(cache + "/KOVA").removeRecursively();
+        ASSERT_TRUE(QFile::link(shared, cache + "/KOVA"));
+        const TSingleInstance refused("KOVA");
+        EXPECT_EQ(refused.State(), TSingleInstance::siFailed);
+        EXPECT_TRUE(refused.ErrorString().contains(cache + "/KOVA"))
+            << qPrintable(refused.ErrorString());
+        EXPECT_FALSE(QFileInfo::exists(shared + "/KOVA.lock"));
+    }
+    ASSERT_TRUE(SetMode(runtime, 0700));
+    qputenv("TMPDIR", oldTemp);
+    if (oldTemp.isEmpty())
+        qunsetenv("TMPDIR");
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <utime.h>
 
@@ -237,18 +238,59 @@ TEST_F(TIniWrite, NewSectionsAndNewFiles)
     EXPECT_EQ(ReadBytes(orphan), "K=1\n\n[S]\nK=2\n");
 }
 
-TEST_F(TIniWrite, Utf16FileStaysUtf16)
+// Each form a file may come in is read and edited in place in that form.
+TEST_F(TIniWrite, EveryEncodingAndLineEndingStaysAsItWas)
 {
-    const QByteArray original =
-        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nA=\u0416\r\nB=2\r\n")) + "\x00";
-    const QString path = Make(original); // with a stray odd byte at the end, which is kept
-    TIniFile ini(path);
-    ini.WriteString("S", "A", "\u00e9t\u00e9");
-    ini.WriteString("S", "C", "3");
-    EXPECT_EQ(ReadBytes(path),
-              "\xff\xfe" +
-                  EncodeUtf16LE(QStringLiteral("[S]\r\nA=\u00e9t\u00e9\r\nB=2\r\nC=3\r\n")) +
-                  "\x00");
+    const auto le = [](const QString& text) { return EncodeUtf16LE(text); };
+    const auto be = [](const QString& text) {
+        QByteArray bytes = EncodeUtf16LE(text);
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+            std::swap(bytes[i], bytes[i + 1]);
+        return bytes;
+    };
+    const auto cp = [](const QString& text) { return EncodeWindows1252(text); };
+    struct TForm
+    {
+        const char* Name;
+        std::function<QByteArray(const QString&)> Encode;
+        QByteArray Head, Tail;
+        QString Eol;
+    };
+    const TForm forms[] = {
+        {"UTF-16LE with a mark and a stray odd byte", le, "\xff\xfe", QByteArray(1, 0), "\r\n"},
+        {"UTF-16LE without a mark", le, {}, {}, "\r\n"},
+        {"UTF-16BE with a mark", be, "\xfe\xff", {}, "\r\n"},
+        {"UTF-16BE without a mark", be, {}, {}, "\n"},
+        {"Windows-1252 with CR alone", cp, {}, {}, "\r"},
+        {"UTF-16LE with CR alone", le, "\xff\xfe", {}, "\r"},
+    };
+    for (const TForm& form : forms) {
+        SCOPED_TRACE(form.Name);
+        const auto bytes = [&](QString text) {
+            return form.Head + form.Encode(text.replace("\n", form.Eol)) + form.Tail;
+        };
+        const QString path = Make(bytes(QStringLiteral("[S]\nA=\u00e9\nB=2\n\n[T]\nX=1\n")));
+        TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("s", "a", {}), QStringLiteral("\u00e9"));
+        EXPECT_EQ(ini.ReadSection("T"), QStringList({"X"}));
+        ini.WriteString("S", "A", "\u00e9t\u00e9");
+        ini.WriteString("S", "C", "3");
+        EXPECT_EQ(ReadBytes(path),
+                  bytes(QStringLiteral("[S]\nA=\u00e9t\u00e9\nB=2\nC=3\n\n[T]\nX=1\n")));
+    }
+
+    // Zero bytes in no pattern of either byte order: no write, and a reason naming the file.
+    const QByteArray unknown("[S]\r\nA=1\0\0\0\r\nB=2\r\n", 17);
+    const QString path = Make(unknown, "Unknown.ini");
+    try {
+        TIniFile(path).WriteString("S", "A", "2");
+        ADD_FAILURE() << "the write was not refused";
+    } catch (const EIniFileException& error) {
+        EXPECT_EQ(error.FileName(), path);
+        EXPECT_TRUE(QString::fromLocal8Bit(error.what()).contains("Unknown.ini"));
+    }
+    EXPECT_THROW(TIniFile(path).DeleteKey("S", "B"), EIniFileException);
+    EXPECT_EQ(ReadBytes(path), unknown);
 }
 
 TEST_F(TIniWrite, DeleteKeyAndEraseSection)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
@@ -34,16 +36,31 @@ TEST(TextCodec, Utf16LittleEndian)
     EXPECT_EQ(DecodeUtf16LE(bytes + "\x41"), text); // an odd last byte is dropped
 }
 
-TEST(TextCodec, WholeFilesByTheirByteOrderMark)
+TEST(TextCodec, WholeFilesByTheirMarkOrTheirZeroBytes)
 {
-    EXPECT_EQ(DetectTextEncoding("\xff\xfe[\0"), TTextEncoding::teUtf16LE);
-    EXPECT_EQ(DetectTextEncoding("\xff"), TTextEncoding::teWindows1252);
-    EXPECT_EQ(DetectTextEncoding("\xfe\xff"), TTextEncoding::teWindows1252);
-    EXPECT_EQ(DetectTextEncoding({}), TTextEncoding::teWindows1252);
+    const auto form = [](const QByteArray& bytes) {
+        const TTextForm f = DetectTextForm(bytes);
+        return std::make_tuple(f.Encoding, f.MarkSize, f.Known);
+    };
+    using E = TTextEncoding;
+    EXPECT_EQ(form("\xff\xfe[\0"), std::make_tuple(E::teUtf16LE, 2, true));
+    EXPECT_EQ(form("\xfe\xff\0["), std::make_tuple(E::teUtf16BE, 2, true));
+    EXPECT_EQ(form("\xff"), std::make_tuple(E::teWindows1252, 0, true));
+    EXPECT_EQ(form({}), std::make_tuple(E::teWindows1252, 0, true));
+    EXPECT_EQ(form(QByteArray("[\0S\0]\0", 6)), std::make_tuple(E::teUtf16LE, 0, true));
+    EXPECT_EQ(form(QByteArray("\0[\0S\0]", 6)), std::make_tuple(E::teUtf16BE, 0, true));
+    // A Hangul syllable U+AC00 has a zero low byte among the ASCII high ones.
+    EXPECT_EQ(form(QByteArray("[\0S\0]\0\r\0\n\0K\0=\0\0\xac", 16)),
+              std::make_tuple(E::teUtf16LE, 0, true));
+    // Zero bytes in no UTF-16 pattern, or in an odd-sized file: the encoding cannot be told.
+    EXPECT_FALSE(DetectTextForm(QByteArray("[S]\0\0\r\nK=1", 11)).Known);
+    EXPECT_FALSE(DetectTextForm(QByteArray("[\0S\0]", 5)).Known);
+
     EXPECT_EQ(DecodeText(QByteArray("\xff\xfe"
                                     "A\0=\0",
                                     6)),
               "A=");
+    EXPECT_EQ(DecodeText(QByteArray("\xfe\xff\0A\x04\x16", 6)), QStringLiteral("A\u0416"));
     EXPECT_EQ(DecodeText("Caf\xe9"), QStringLiteral("Caf\u00e9"));
     EXPECT_EQ(DecodeText("\xff\xfe"), QString());
 }

@@ -31,6 +31,7 @@ private slots:
     // Last: a switch asks the application to quit, which ends every event loop after it.
     void firstRunThroughASwitchAsksThenWorksThenEnds();
     void installCacheWithoutAGameFolderEndsWithAnError();
+    void installCacheThatCannotMoveAFileEndsWithAnError();
 
 private:
     // The program copied into the fixture's program folder, set up to run offscreen.
@@ -296,6 +297,31 @@ void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()
     QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")), KIndex);
     QVERIFY(QFile::exists(FFixture->Game().Path(QStringLiteral("Cache/GOOD-1.uxx"))));
     QVERIFY(FilesNamed(QStringLiteral("Good.u")).isEmpty());
+}
+
+void KOVAProgramTest::installCacheThatCannotMoveAFileEndsWithAnError()
+{
+    // A recorded name longer than the file system allows: that file cannot reach its folder.
+    WriteDownloadCache();
+    const QString longName = QString(300, QLatin1Char('L')) + QStringLiteral(".u");
+    FFixture->Game().WriteFile(QStringLiteral("Cache/cache.ini"),
+                               "[Cache]\r\nGOOD-1=Good.u\r\nLONG-1=" + longName.toLatin1() +
+                                   "\r\n");
+    FFixture->Game().WriteFile(QStringLiteral("Cache/LONG-1.uxx"), "long");
+    TScriptedDialogs dialogs;
+    dialogs.AnswerMessage(TModalResult::mrOk); // the error of the move
+    std::unique_ptr<TfrmMain> window =
+        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->EndRequested());
+    QCOMPARE(window->ExitStatus(), int(esSwitchFailed));
+    QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
+    QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).first().Type, TMsgDlgType::mtError);
+    // What could go went; the file that could not keeps its file and its key.
+    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
+    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/LONG-1.uxx")), QByteArray("long"));
+    QVERIFY(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")).contains("LONG-1="));
 }
 
 QTEST_MAIN(KOVAProgramTest)

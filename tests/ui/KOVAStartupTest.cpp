@@ -47,6 +47,7 @@ private slots:
     void firstRunAsksLanguageThenCacheAndKeepsTheAnswers();
     void firstRunWithoutALanguageEnds();
     void secondInstanceIsRefusedUntilTheFirstIsGone();
+    void aLockThatCannotBeTakenIsSaid();
 
 private:
     static bool AnyWindowVisible();
@@ -352,6 +353,26 @@ void KOVAStartupTest::secondInstanceIsRefusedUntilTheFirstIsGone()
     TKOVAStartup again;
     QVERIFY(again.Start(FFixture->AppDir(), FFixture->Arguments()));
     QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void KOVAStartupTest::aLockThatCannotBeTakenIsSaid()
+{
+    // No runtime folder, and a file where the private folder for the lock would be.
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString blocked = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/KOVA");
+    QFile file(blocked);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    TKOVAStartup startup;
+    QVERIFY(!startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    QCOMPARE(startup.ExitStatus(), int(esStartupFailed));
+    QVERIFY(!startup.MainWindow());
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    const TScriptedDialogs::TCall& call = FDialogs->Calls().first();
+    QCOMPARE(call.Caption, QStringLiteral("Error"));
+    QCOMPARE(call.Type, TMsgDlgType::mtError);
+    QVERIFY2(call.Text.contains(blocked), qPrintable(call.Text));
 }
 
 QTEST_MAIN(KOVAStartupTest)

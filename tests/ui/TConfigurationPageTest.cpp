@@ -35,6 +35,7 @@ private slots:
     void newGameFolderReachesEveryManager_data();
     void newGameFolderReachesEveryManager();
     void folderThatCannotBeSavedIsNotTaken();
+    void folderWhoseSettingsCannotBeReadBackIsNotTaken();
     void activationWritesUserIniAndItsBackup();
     void failedBackupLeavesUserIniAlone();
     void languageApplySavesTheCodeAndDressesThePage();
@@ -258,6 +259,32 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QCOMPARE(FContext->Orders(), QStringList());
     QCOMPARE(FFixture->ReadSettings(), settings);
+    QCOMPARE(FContext->Settings().UTDir, oldFolder);
+    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
+             FFixture->Game().Path(QStringLiteral("Maps")));
+    QCOMPARE(FContext->MapManager()->GetCount(), 2);
+}
+
+void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
+{
+    // A file that others may read and write, but not its owner: the save reads it as one of the
+    // others and passes, the new file is the user's own with the same rights, and its reload
+    // fails.
+    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
+    WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
+    ShowPage();
+    const QString oldFolder = FContext->Settings().UTDir;
+    Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
+    QVERIFY(SetMode(FFixture->AppDir(), 0777) && SetMode(FFixture->SettingsFile(), 0066));
+    {
+        TFileProtection protection(FFixture->Root());
+        Click(QStringLiteral("btnConfigure_ApplyPath"));
+    }
+    QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
+
+    // The failure is shown, and the window stays on one folder: the one whose settings loaded.
+    QVERIFY(!FDialogs->Calls().isEmpty());
+    QCOMPARE(FContext->Orders(), QStringList({"ReloadSettings"}));
     QCOMPARE(FContext->Settings().UTDir, oldFolder);
     QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
              FFixture->Game().Path(QStringLiteral("Maps")));

@@ -131,8 +131,13 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
         settings.UTDir = oldFolder;
         return;
     }
-    if (!FContext.ReloadSettings())
+    if (!FContext.ReloadSettings()) {
+        // The loaded settings, the folders and the managers are still those of the old folder:
+        // the window stays on it, and so does the file when it can be written.
+        settings.UTDir = oldFolder;
+        Succeeded(this, settings.SaveToFile());
         return;
+    }
     FContext.RecreateManagers();
     // The map cache lists the folder it was built for: a new folder needs a new cache.
     if (settings.EnableMapManagerCache && settings.UTDir.compare(oldFolder, Qt::CaseSensitive) != 0)
