@@ -645,11 +645,8 @@ void TfrmMain::MenuPlayDemoClick()
 {
     if (!CheckGamePath())
         return;
-    TFileDialogOptions options;
-    options.Filter = GetLangText(TDialogType::Common_Filter_DemFiles);
-    options.DefaultExt = FSettings->DemoExt.startsWith(QLatin1Char('.')) ? FSettings->DemoExt.mid(1)
-                                                                         : FSettings->DemoExt;
-    options.Title = GetLangText(TDialogType::Common_Dialog_SelectFile);
+    TFileDialogOptions options =
+        TDemoPage::DemoFileOptions(*this, TDialogType::Common_Dialog_SelectFile);
     options.InitialDir = FFolders.TransferDir();
     const QStringList chosen = Dialogs().OpenFiles(this, options);
     if (!chosen.isEmpty())

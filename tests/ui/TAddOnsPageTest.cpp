@@ -34,8 +34,8 @@ private slots:
 
 private:
     TAddOnsPage* ShowPage();
-    QStringList Rows() const;
-    void Select(const QStringList& names) const;
+    QStringList Rows() const { return Captions(FPage->List()); }
+    void Select(const QStringList& names) const { SelectRows(FPage->List(), names); }
     void Click(const QString& button) const
     {
         QTest::mouseClick(Child<QToolButton>(FContext->Host(), button), Qt::LeftButton);
@@ -94,23 +94,6 @@ TAddOnsPage* TAddOnsPageTest::ShowPage()
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FPage = FContext->Create<TAddOnsPage>(QStringLiteral("tbMutatorManager"));
     return FPage;
-}
-
-QStringList TAddOnsPageTest::Rows() const
-{
-    QStringList rows;
-    const QTreeWidget* list = FPage->List();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0);
-    return rows;
-}
-
-void TAddOnsPageTest::Select(const QStringList& names) const
-{
-    QTreeWidget* list = FPage->List();
-    list->clearSelection();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
 }
 
 void TAddOnsPageTest::countLineShowsWholeMegabytes()

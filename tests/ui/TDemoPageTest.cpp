@@ -44,8 +44,8 @@ private:
     TDemoPage* ShowPage();
     // The main window over the fixture, shown, with a script as the game.
     TDemoPage* ShowWindow();
-    QStringList Rows() const;
-    void Select(const QStringList& names) const;
+    QStringList Rows() const { return Captions(FPage->List()); }
+    void Select(const QStringList& names) const { SelectRows(FPage->List(), names); }
     void Trigger(const QString& action) const
     {
         QWidget* host = FWindow ? static_cast<QWidget*>(FWindow.get()) : FContext->Host();
@@ -138,22 +138,6 @@ TDemoPage* TDemoPageTest::ShowWindow()
         qWarning("The main window was not exposed");
     FPage = Child<TDemoPage>(FWindow.get(), QString());
     return FPage;
-}
-
-QStringList TDemoPageTest::Rows() const
-{
-    QStringList rows;
-    const QTreeWidget* list = FPage->List();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0);
-    return rows;
-}
-
-void TDemoPageTest::Select(const QStringList& names) const
-{
-    QTreeWidget* list = FPage->List();
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
 }
 
 void TDemoPageTest::deleteTakesOnlyWhatTheTrashTook()

@@ -65,12 +65,15 @@ QString TDemoPage::DemosFolder() const
     return FContext.Settings().GetPath(TMapPaths::mpDemos);
 }
 
-QString TDemoPage::DemoExtension() const
+TFileDialogOptions TDemoPage::DemoFileOptions(const IPageContext& context, TDialogType title)
 {
-    QString extension = FContext.Settings().DemoExt;
-    if (extension.startsWith(QLatin1Char('.')))
-        extension.remove(0, 1);
-    return extension;
+    TFileDialogOptions options;
+    options.Title = context.GetLangText(title);
+    options.Filter = context.GetLangText(TDialogType::Common_Filter_DemFiles);
+    options.DefaultExt = context.Settings().DemoExt;
+    if (options.DefaultExt.startsWith(QLatin1Char('.')))
+        options.DefaultExt.remove(0, 1);
+    return options;
 }
 
 void TDemoPage::LanguageChanged()
@@ -118,11 +121,8 @@ void TDemoPage::ExportDemoClick()
     if (files.isEmpty())
         return;
     if (files.size() == 1) {
-        TFileDialogOptions options;
+        TFileDialogOptions options = DemoFileOptions(FContext, TDialogType::DemoManager_ExportDemo);
         options.FileName = files.first();
-        options.Filter = FContext.GetLangText(TDialogType::Common_Filter_DemFiles);
-        options.DefaultExt = DemoExtension();
-        options.Title = FContext.GetLangText(TDialogType::DemoManager_ExportDemo);
         options.InitialDir = ResolveGamePath(DemosFolder());
         const QString target = FContext.Dialogs().SaveFile(window(), options);
         if (!target.isEmpty())
@@ -141,13 +141,10 @@ void TDemoPage::ExportDemoClick()
 void TDemoPage::ImportDemoClick()
 {
     const QString demos = ResolveGamePath(DemosFolder());
-    TFileDialogOptions options;
+    TFileDialogOptions options = DemoFileOptions(FContext, TDialogType::Common_FileToImport);
     const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwDemos_List);
     if (!rows.isEmpty())
         options.FileName = JoinPath(demos, rows.first()->text(0));
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_DemFiles);
-    options.DefaultExt = DemoExtension();
-    options.Title = FContext.GetLangText(TDialogType::Common_FileToImport);
     options.InitialDir = FContext.Folders().TransferDir();
     const QStringList chosen = FContext.Dialogs().OpenFiles(window(), options);
     if (chosen.isEmpty())

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "IDialogs.h"
+#include "TDialogType.h"
 #include "TPageBase.h"
 
 class QTreeWidget;
@@ -41,10 +43,11 @@ public:
 
     QTreeWidget* List() const;
 
+    // A file prompt for demos: their filter and default extension, with Title.
+    static TFileDialogOptions DemoFileOptions(const IPageContext& context, TDialogType title);
+
 private:
     QString DemosFolder() const;
-    // The file prompt's filter and default extension for demos.
-    QString DemoExtension() const;
 
     std::unique_ptr<Ui::TDemoPage> FUi;
 };

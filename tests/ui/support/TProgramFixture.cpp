@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 
 TProgramFixture::TProgramFixture(bool portable)
@@ -136,6 +137,20 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+QStringList Captions(const QTreeWidget* list)
+{
+    QStringList captions;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        captions << list->topLevelItem(i)->text(0);
+    return captions;
+}
+
+void SelectRows(QTreeWidget* list, const QStringList& names)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
 }
 
 QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QTreeWidget;
 class QWidget;
 class TfrmMain;
 
@@ -67,6 +68,11 @@ QString WriteMap(const TGameFolder& game, const QString& fileName, const std::st
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// The captions of a list's rows, in list order.
+QStringList Captions(const QTreeWidget* list);
+// Selects exactly the rows of List whose captions are among Names.
+void SelectRows(QTreeWidget* list, const QStringList& names);
 
 // A shell script in the game's System folder that stands in for the game: it writes its
 // arguments (one per line) to "args" and its working folder to "cwd" in RecordFolder, sleeps
