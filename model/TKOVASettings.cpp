@@ -52,11 +52,12 @@ QString ExtensionOf(const QString& fileName)
     return dot >= NameStart(fileName) ? fileName.mid(dot) : QString();
 }
 
-// The stored game folder as the program keeps it: local, with a trailing "/".
+// The stored game folder as the program keeps it: local, with a trailing "/". No folder stays
+// empty: as "/" it would make the file system's root the game folder.
 QString UTDirFromText(const QString& text)
 {
-    if (text.isEmpty())
-        return QStringLiteral("/");
+    if (text.trimmed().isEmpty())
+        return QString();
     return WithTrailingSeparator(ResolveGamePath(text));
 }
 
@@ -120,7 +121,6 @@ TKOVASettings::TKOVASettings(const QString& appDir, const QString& fileName)
 TResult<void> TKOVASettings::LoadFromFile()
 {
     TKOVASettings next(*this);
-    QString className;
     QString message;
     try {
         next.ReadFile();
@@ -129,19 +129,26 @@ TResult<void> TKOVASettings::LoadFromFile()
             OnChanged();
         return {};
     } catch (const EXMLFileError& error) {
-        className = QStringLiteral("EXMLFileError");
-        message = QString::fromUtf8(error.what());
+        // The parser is part of the program: what can be wrong is the file, so the message says
+        // where in it.
+        message = error.Line() > 0
+                      ? QStringLiteral("The settings file \"%1\" is not valid XML: %2 at line %3, "
+                                       "column %4.")
+                            .arg(FileName, error.Reason())
+                            .arg(error.Line())
+                            .arg(error.Column())
+                      : QStringLiteral("The settings file \"%1\" could not be read: %2.")
+                            .arg(FileName, error.Reason());
     } catch (const std::exception& error) {
-        className = QStringLiteral("std::exception");
-        message = QString::fromUtf8(error.what());
+        message = QStringLiteral("The settings file \"%1\" could not be read: %2.")
+                      .arg(FileName, QString::fromUtf8(error.what()));
     }
-    return TError{TErrorCode::ecFailed,
-                  QStringLiteral("Error processing xml file \"%1\".\r\nMake sure you have an XML "
-                                 "DOM implementation, like Microsoft XML 4, installed. See readme "
-                                 "file for additional information.\r\n\r\nDetails: Exception "
-                                 "class %2 with message: \r\n%3")
-                      .arg(FileName, className, message),
-                  FileName};
+    return TError{TErrorCode::ecFailed, message, FileName};
+}
+
+bool TKOVASettings::HasSettingsRoot() const
+{
+    return FRootName == QLatin1String(KRootName);
 }
 
 void TKOVASettings::ReadFile()
@@ -151,7 +158,8 @@ void TKOVASettings::ReadFile()
     SPCharacters.clear();
     const TXMLTextFile file(FileName);
     const pugi::xml_node root = file.Root();
-    if (std::strcmp(root.name(), KRootName) == 0) {
+    FRootName = QString::fromUtf8(root.name());
+    if (HasSettingsRoot()) {
         const pugi::xml_node basic = FindXMLChild(root, QStringLiteral("basic"));
         FirstRun = ReadXMLNodeBool(basic, QStringLiteral("firstrun"), false);
         EnableMapManagerCache =
@@ -178,10 +186,15 @@ void TKOVASettings::ReadFile()
         for (TMapPaths index : KAllMapPaths) {
             const QString name = MapPathName(index);
             const pugi::xml_node child = FindXMLChild(paths, name);
-            Paths[static_cast<int>(index)] =
-                child ? LocalPathFromWindows(
-                            XMLNodeText(child).replace(QStringLiteral("%UTDIR%"), utDirText))
-                      : UTDir + name;
+            const QString text = XMLNodeText(child);
+            // Without a game folder there is no folder inside it either ("%UTDIR%\Maps" would
+            // be "/Maps").
+            if (UTDir.isEmpty() && (!child || text.contains(QStringLiteral("%UTDIR%"))))
+                Paths[static_cast<int>(index)].clear();
+            else
+                Paths[static_cast<int>(index)] = child ? LocalPathFromWindows(QString(text).replace(
+                                                             QStringLiteral("%UTDIR%"), utDirText))
+                                                       : UTDir + name;
         }
 
         const pugi::xml_node destinations = FindXMLChild(root, QStringLiteral("destinations"));
@@ -328,7 +341,8 @@ QString TKOVASettings::GetMapsDir() const
 
 QString TKOVASettings::GetGameIniFile() const
 {
-    return ResolveGamePath(GetPath(TMapPaths::mpSystem) + u'/' + IniFile);
+    const QString system = GetPath(TMapPaths::mpSystem);
+    return system.isEmpty() ? QString() : ResolveGamePath(system + u'/' + IniFile);
 }
 
 QString TKOVASettings::GetGameLanguage() const
@@ -435,8 +449,11 @@ QString TKOVASettings::ExpandPath(const QString& text) const
         return text;
     for (TMapPaths index : KAllMapPaths) {
         const QString placeholder = u'%' + MapPathName(index) + u'%';
-        if (text.contains(placeholder))
-            return QString(text).replace(placeholder, GetPath(index));
+        if (!text.contains(placeholder))
+            continue;
+        // An unknown folder would leave the rest of the text to stand from the root.
+        const QString folder = GetPath(index);
+        return folder.isEmpty() ? QString() : QString(text).replace(placeholder, folder);
     }
     return text;
 }

@@ -76,10 +76,14 @@ public:
     TKOVASettings(const QString& appDir, const QString& fileName);
 
     // (Re)reads the whole file, all or nothing: on failure every field keeps its value and the
-    // error's message is the full text to show (caption "Fatal Error"). A root element other
-    // than "kovasettings" is no failure: the options and folders keep their values, the rules
-    // are emptied and the characters read again.
+    // error's message is the full text to show (caption "Fatal Error"), naming the file and, for
+    // a file that is not well-formed, the line, the column and the parser's reason. A root
+    // element other than "kovasettings" is no failure: the options and folders keep their
+    // values, the rules are emptied and the characters read again (see HasSettingsRoot).
     TResult<void> LoadFromFile();
+    // True once a load read a file whose root element (RootName) is "kovasettings".
+    bool HasSettingsRoot() const;
+    const QString& RootName() const { return FRootName; }
     // Writes "utdir", "language", "firstrun", "enablemapmanagercache", "iswindowsizeable",
     // "folderinstallmode" and the unknown-content rule back into FileName (created when
     // missing), changing only the values that differ; every other byte of the file stays. Fails
@@ -96,7 +100,8 @@ public:
     // path; ecNotFound when the key or value is missing.
     TResult<QString> GetUTDirFromRegistry() const;
 
-    // The folder of one kind of game file, without a trailing "/".
+    // The folder of one kind of game file, without a trailing "/". Empty, as are the two
+    // below, while no game folder is set.
     QString GetPath(TMapPaths index) const;
     QString GetMapsDir() const;     // with a trailing "/"
     QString GetGameIniFile() const; // the game's main INI file
@@ -137,7 +142,7 @@ public:
     QString ExeName;  // the game's executable name, in the System folder
     QString AppDir;   // the program folder
     QString FileName; // the settings file
-    QString UTDir;    // the game folder, with a trailing "/"
+    QString UTDir;    // the game folder, with a trailing "/"; empty when none is set
     QString DemoID;
     QString DemoExt;
     int MaxGoreLevel = 0;
@@ -151,6 +156,7 @@ public:
     TFolderInstallMode FolderInstallMode = TFolderInstallMode::fimRecursive;
 
 private:
+    QString FRootName;
     // Only a load copies: it reads into a copy, which replaces this object once the whole file
     // was read. The managers keep this object's address, so nobody else may copy it.
     TKOVASettings(const TKOVASettings&) = default;

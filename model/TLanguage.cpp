@@ -1,9 +1,13 @@
 #include "TLanguage.h"
 
+#include "AtomicFile.h"
 #include "TIniFile.h"
+#include "TextCodec.h"
 
 #include <QFileInfo>
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +41,44 @@ TLanguage::TLanguage(TLanguageForms forms, const QString& fileName, bool apply)
     }
     if (apply)
         ApplyToForms(FFileName);
+}
+
+TResult<void> TLanguage::Check() const
+{
+    const auto unusable = [this](TErrorCode code, const QString& reason) {
+        return TError{
+            code,
+            QStringLiteral("The language file \"%1\" cannot be used: %2.").arg(FFileName, reason),
+            FFileName};
+    };
+    QByteArray bytes;
+    QString error;
+    if (!ReadWholeFile(FFileName, bytes, &error))
+        return unusable(TErrorCode::ecFailed,
+                        QStringLiteral("it could not be read (%1)").arg(error));
+    if (bytes.trimmed().isEmpty())
+        return unusable(TErrorCode::ecInvalid, QStringLiteral("it is empty"));
+    // Text has no control characters but line breaks, tabs, form feeds and an old end-of-file
+    // mark.
+    const QString text = DecodeText(bytes);
+    const bool binary = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r' && c != u'\f' &&
+               c.unicode() != 0x1a;
+    });
+    if (binary)
+        return unusable(TErrorCode::ecInvalid, QStringLiteral("it is not a text file"));
+    const TIniFile ini(FFileName);
+    if (ini.ReadValue(KLanguageSection, QStringLiteral("Language")).value_or(QString()).isEmpty())
+        return unusable(TErrorCode::ecInvalid,
+                        QStringLiteral("it names no language (section [%1] has no \"%2=\" line); "
+                                       "it may be cut short")
+                            .arg(KLanguageSection, QStringLiteral("Language")));
+    if (!ini.SectionExists(KDialogsSection))
+        return unusable(TErrorCode::ecInvalid,
+                        QStringLiteral("it holds no messages (section [%1] is missing or empty); "
+                                       "it may be cut short")
+                            .arg(KDialogsSection));
+    return {};
 }
 
 QString TLanguage::GetDialogString(TDialogType index) const

@@ -2,6 +2,7 @@
 
 #include "ILanguageForm.h"
 #include "TDialogType.h"
+#include "TResult.h"
 
 #include <QString>
 
@@ -34,6 +35,11 @@ public:
 
     const TLanguageLoadedEvent& OnLanguageLoaded() const { return FOnLanguageLoaded; }
     void SetOnLanguageLoaded(TLanguageLoadedEvent event) { FOnLanguageLoaded = std::move(event); }
+
+    // Whether the file is one the program can show: text holding the language's name (section
+    // "Language") and its messages (section "Dialogs"). The error names the file and says what
+    // is wrong with it. A file without some messages passes: those show as empty texts.
+    TResult<void> Check() const;
 
     // The message of Index from section "Dialogs", read from the file now; empty when the file,
     // the section or the key is missing or the value is empty.

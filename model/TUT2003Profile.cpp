@@ -46,6 +46,9 @@ TUT2003Profile::TUT2003Profile(const QString& gameDir, const QString& profilesDi
 
 QString TUT2003Profile::ActiveFileName() const
 {
+    // No game folder is no "/System/User.ini" at the file system's root.
+    if (GameDir.isEmpty())
+        return QString();
     return ResolveGamePath(GameDir + QLatin1String("/System/User.ini"));
 }
 

@@ -29,7 +29,8 @@ public:
 
     // A new profile object for the game's "User.ini", owned by the caller.
     std::unique_ptr<TUTProfile> GetActive() const;
-    // The game's "User.ini" (letter case resolved as the game would find it).
+    // The game's "User.ini" (letter case resolved as the game would find it); empty without a
+    // game folder.
     QString ActiveFileName() const;
     QString ProfilesDir() const { return FProfilesDir; } // with a trailing "/"
     QString BackupsDir() const { return FBackupsDir; }   // with a trailing "/"

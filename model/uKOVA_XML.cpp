@@ -102,6 +102,20 @@ QByteArray DeclaredEncoding(const QByteArray& bytes)
 EXMLFileError::EXMLFileError(const QString& fileName, const QString& reason)
     : std::runtime_error(QStringLiteral("%1: %2").arg(fileName, reason).toStdString())
     , FFileName(fileName)
+    , FReason(reason)
+{}
+
+EXMLFileError::EXMLFileError(const QString& fileName, const QString& reason, qsizetype line,
+                             qsizetype column)
+    : std::runtime_error(QStringLiteral("%1: %2 at line %3, column %4")
+                             .arg(fileName, reason)
+                             .arg(line)
+                             .arg(column)
+                             .toStdString())
+    , FFileName(fileName)
+    , FReason(reason)
+    , FLine(line)
+    , FColumn(column)
 {}
 
 pugi::xml_node FindXMLChild(pugi::xml_node node, const QString& name)
@@ -273,8 +287,5 @@ void ParseXMLBytes(const QString& fileName, const QByteArray& utf8, unsigned fla
     const QByteArray before = utf8.left(offset);
     const qsizetype line = before.count('\n') + 1;
     const qsizetype column = offset - (before.lastIndexOf('\n') + 1) + 1;
-    throw EXMLFileError(fileName, QStringLiteral("%1 at line %2, column %3")
-                                      .arg(FromUtf8(result.description()))
-                                      .arg(line)
-                                      .arg(column));
+    throw EXMLFileError(fileName, FromUtf8(result.description()), line, column);
 }

@@ -18,10 +18,19 @@ class EXMLFileError : public std::runtime_error
 {
 public:
     EXMLFileError(const QString& fileName, const QString& reason);
+    // A document that is not well-formed: the parser's Reason at Line and Column (from 1).
+    EXMLFileError(const QString& fileName, const QString& reason, qsizetype line, qsizetype column);
     const QString& FileName() const { return FFileName; }
+    const QString& Reason() const { return FReason; }
+    // 0 unless the document is not well-formed.
+    qsizetype Line() const { return FLine; }
+    qsizetype Column() const { return FColumn; }
 
 private:
     QString FFileName;
+    QString FReason;
+    qsizetype FLine = 0;
+    qsizetype FColumn = 0;
 };
 
 // The first child element of Node named exactly Name; a null node when there is none.

@@ -34,6 +34,7 @@ TWaitState PollProgram(const TProcessHandle& handle, int* exitCode = nullptr);
 // is left behind. The program keeps running.
 void ReleaseProgram(const TProcessHandle& handle);
 
-// Opens a file, folder or URL with the desktop's default handler (xdg-open). False when the
-// desktop refused.
-bool OpenWithDefaultHandler(const QString& fileOrUrl);
+// Opens a file, folder or URL with the desktop's default handler (xdg-open). False, with the
+// reason in Error, when the handler could not be started; what the handler then does with the
+// file is its own affair.
+bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error = nullptr);

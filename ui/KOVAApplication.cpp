@@ -59,7 +59,9 @@ bool TKOVAStartup::Start(const QString& appDir, const QStringList& arguments)
         return false;
     }
     QCoreApplication::processEvents();
-    QApplication::setApplicationDisplayName(QStringLiteral("UT2003 KOVA"));
+    // The title of the game served until the settings name it. Qt would append a display name
+    // to every window's title, the main window's own included, so the dialogs add this one.
+    SetApplicationTitle(QStringLiteral("UT2004 KOVA"));
     FMainWindow = std::make_unique<TfrmMain>(appDir, arguments);
     if (FMainWindow->StartupState() != TStartupState::ssRunning) {
         FExitStatus = esStartupFailed;

@@ -53,6 +53,12 @@ const QString KNoLanguageFile =
 const QString KLanguageMissing = QStringLiteral(
     "Fatal Error: KOVA was not able to locate the selected language file. GUI cannot be "
     "initialized.\r\nPlease reconfigure the settings.xml file or re-install KOVA.");
+const QString KNoLanguageChosen =
+    QStringLiteral("Fatal Error: No language was chosen. KOVA cannot be started without one.\r\n"
+                   "Start KOVA again to choose your language.");
+const QString KLanguageDamaged =
+    QStringLiteral("Fatal Error: %1 GUI cannot be initialized.\r\nPlease replace or delete the "
+                   "file, reconfigure the settings.xml file or re-install KOVA.");
 
 // A Windows-style message text shows its line breaks as CR LF; Qt wants LF.
 QString DisplayText(QString text)
@@ -60,12 +66,17 @@ QString DisplayText(QString text)
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
 }
 
+void ShowFatalError(QWidget* owner, const QString& text)
+{
+    Dialogs().MessageBox(owner, QStringLiteral("Fatal Error"), DisplayText(text),
+                         TMsgDlgType::mtError, mbOK);
+}
+
 // The settings loader's failures end the start-up, so they carry the fatal caption wherever
 // they happen.
 void ShowSettingsLoadError(QWidget* owner, const TError& error)
 {
-    Dialogs().MessageBox(owner, QStringLiteral("Fatal Error"), DisplayText(error.Message),
-                         TMsgDlgType::mtError, mbOK);
+    ShowFatalError(owner, error.Message);
 }
 
 } // namespace
@@ -112,15 +123,31 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else if (!FFolders.PrepareSettings(&error))
         settingsFile.clear();
     if (settingsFile.isEmpty()) {
-        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), error, TMsgDlgType::mtError,
-                             mbOK);
+        ShowFatalError(this, error);
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
     FSettingsOwner = std::make_unique<TKOVASettings>(FFolders.ProgramDir(), settingsFile);
     FSettings = FSettingsOwner.get();
+    // The user's own file may be started afresh: the next start makes it again.
+    const QString remedy =
+        settingsFile == FFolders.SettingsFile() && settingsFile != FFolders.ShippedSettingsFile()
+            ? QStringLiteral("\nCorrect the file, or delete it to start again "
+                             "with the settings KOVA comes with.")
+            : QString();
     if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded) {
-        ShowSettingsLoadError(this, loaded.Error());
+        ShowFatalError(this, loaded.Error().Message + remedy);
+        FStartupState = TStartupState::ssSettingsFailed;
+        return;
+    }
+    // Read as settings, another kind of file leaves every value at its default; the first thing
+    // to fail would be the language, which is not what is wrong.
+    if (!FSettings->HasSettingsRoot()) {
+        ShowFatalError(this,
+                       QStringLiteral("The file \"%1\" is not a settings file of KOVA: its root "
+                                      "element is <%2>, where <kovasettings> was expected.")
+                               .arg(settingsFile, FSettings->RootName()) +
+                           remedy);
         FStartupState = TStartupState::ssSettingsFailed;
         return;
     }
@@ -129,7 +156,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
         setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
     else
         setFixedSize(size().expandedTo(minimumSize()));
-    QApplication::setApplicationDisplayName(FSettings->AppName);
+    SetApplicationTitle(FSettings->AppName);
     setWindowTitle(QStringLiteral("%1 [ %2 ] - v%3")
                        .arg(FSettings->AppName, LongTitle(), GetFileVersionText()));
 
@@ -138,8 +165,7 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FLanguageManager =
         std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), QStringLiteral("Lang"));
     if (FLanguageManager->GetCount() == 0) {
-        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KNoLanguageFile),
-                             TMsgDlgType::mtError, mbOK);
+        ShowFatalError(this, KNoLanguageFile);
         FStartupState = TStartupState::ssNoLanguageFile;
         return;
     }
@@ -151,9 +177,16 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     else
         languageIndex = FLanguageManager->IndexOfCode(FSettings->Language);
     if (languageIndex < 0) {
-        Dialogs().MessageBox(this, QStringLiteral("Fatal Error"), DisplayText(KLanguageMissing),
-                             TMsgDlgType::mtError, mbOK);
+        ShowFatalError(this, FSettings->FirstRun ? KNoLanguageChosen : KLanguageMissing);
         FStartupState = TStartupState::ssLanguageMissing;
+        return;
+    }
+    // A damaged file would dress nothing and leave every message empty: questions without a
+    // question.
+    if (const TResult<void> usable = FLanguageManager->GetLanguage(languageIndex)->Check();
+        !usable) {
+        ShowFatalError(this, KLanguageDamaged.arg(usable.Error().Message));
+        FStartupState = TStartupState::ssLanguageDamaged;
         return;
     }
     FLanguageManager->SetItemIndex(languageIndex);
@@ -404,7 +437,28 @@ void TfrmMain::RunGame(const TUTMap* map, const QString& options)
         return;
     const QString exe =
         FSettings->GetPath(TMapPaths::mpSystem) + QLatin1Char('/') + FSettings->ExeName;
-    StartProgram(ResolveGamePath(exe), {QFileInfo(map->FileName()).fileName() + options});
+    StartOrReport(ResolveGamePath(exe), {QFileInfo(map->FileName()).fileName() + options});
+}
+
+void TfrmMain::StartOrReport(const QString& program, const QStringList& arguments)
+{
+    QString error;
+    if (!StartProgram(program, arguments, QString(), &error).Valid())
+        ReportStartError(error);
+}
+
+void TfrmMain::OpenOrReport(const QString& fileOrUrl)
+{
+    // Through the link label, so that the menu opens a document as the About page's links do.
+    QString error;
+    if (!TLinkLabel::OpenURL(fileOrUrl, &error))
+        ReportStartError(error);
+}
+
+void TfrmMain::ReportStartError(const QString& error)
+{
+    Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Error), error, TMsgDlgType::mtError,
+                         mbOK);
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -458,6 +512,9 @@ void TfrmMain::BuildToolTips()
     const QString title = FSettings->AppName.left(255).toHtmlEscaped();
     const QList<QWidget*> widgets = findChildren<QWidget*>();
     for (QWidget* widget : widgets) {
+        // The dialogs the window owns are forms of their own, dressed with their own hints.
+        if (widget->window() != this)
+            continue;
         const QString hint = TQtLanguageForm::HintOf(widget);
         if (hint.isEmpty() || widget->inherits("QLabel") || widget->inherits("QToolButton"))
             continue;
@@ -657,8 +714,8 @@ void TfrmMain::MenuPlayUT2003Click()
 {
     if (!CheckGamePath())
         return;
-    StartProgram(ResolveGamePath(FSettings->UTDir + QStringLiteral("System/") + FSettings->ExeName),
-                 {});
+    StartOrReport(
+        ResolveGamePath(FSettings->UTDir + QStringLiteral("System/") + FSettings->ExeName), {});
 }
 
 void TfrmMain::MenuServerPackageEditorClick()
@@ -688,13 +745,13 @@ void TfrmMain::MenuExitClick()
 void TfrmMain::MenuHelpFileClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Readme()));
+        OpenOrReport(FFolders.DocumentFile(language->Readme()));
 }
 
 void TfrmMain::MenuChangeLogClick()
 {
     if (const TLanguage* language = CurrentLanguage())
-        TLinkLabel::OpenURL(FFolders.DocumentFile(language->Changelog()));
+        OpenOrReport(FFolders.DocumentFile(language->Changelog()));
 }
 
 void TfrmMain::MenuAboutClick()

@@ -38,6 +38,7 @@ enum class TStartupState
     ssSettingsFailed,  // the settings file could not be found, made or read (the user was told)
     ssNoLanguageFile,  // no language file beside the program
     ssLanguageMissing, // the selected language file is missing, or none was chosen
+    ssLanguageDamaged, // the selected language file cannot be used
 };
 
 // The main window: the frame around the tool's twelve pages (start-up and shut-down, the menus,
@@ -131,6 +132,11 @@ private:
     // The pages, found in their tab sheets.
     QList<TPageBase*> Pages() const;
     void HandleCommandLine();
+    // Starts a program, or opens a file with the desktop's handler; a start that fails is shown
+    // with the reason.
+    void StartOrReport(const QString& program, const QStringList& arguments);
+    void OpenOrReport(const QString& fileOrUrl);
+    void ReportStartError(const QString& error);
     void RequestEnd(int status);
     QStringList GetPageList() const;
     void WindowMenuItemClick(int tag);

@@ -145,21 +145,28 @@ void ReleaseProgram(const TProcessHandle& handle)
     }).detach();
 }
 
-bool OpenWithDefaultHandler(const QString& fileOrUrl)
+bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error)
 {
-    if (fileOrUrl.isEmpty())
+    QString reason;
+    const auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
         return false;
+    };
+    if (fileOrUrl.isEmpty())
+        return fail(QStringLiteral("No file was named to open."));
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty())
-        return false;
+        return fail(QStringLiteral("\"%1\" cannot be opened: \"xdg-open\", which opens files "
+                                   "with the desktop's programs, was not found on PATH.")
+                        .arg(fileOrUrl));
     QString target = fileOrUrl;
     // A name that starts with "-" would be read as an option.
     if (target.startsWith(QLatin1Char('-')))
         target = QFileInfo(target).absoluteFilePath();
-    QString error;
-    const pid_t pid = Spawn({opener, target}, QString(), error);
+    const pid_t pid = Spawn({opener, target}, QString(), reason);
     if (pid <= 0)
-        return false;
+        return fail(reason);
     TProcessHandle handle;
     handle.Pid = pid;
     ReleaseProgram(handle);

@@ -65,6 +65,50 @@ TEST_F(LanguageTest, DescriptionDefaultsOnlyForMissingKeys)
     EXPECT_EQ(missing.GetDialogString(TDialogType::Common_Error), "");
 }
 
+TEST_F(LanguageTest, CheckTellsADamagedFileFromAnIncompleteOne)
+{
+    // Usable: a translation that lacks messages (they show empty), and one in UTF-16.
+    const QStringList incomplete = {"[Language]", "Language=Fran\u00e7ais", "[Dialogs]",
+                                    "Common_Yes=Oui"};
+    EXPECT_TRUE(
+        TLanguage(nullptr, WriteLanguageFile(FilePath("Lang.fr"), incomplete), false).Check());
+    QString utf16Text = QStringLiteral("\uFEFF") + incomplete.join(QStringLiteral("\r\n"));
+    QFile utf16(FilePath("Lang.utf"));
+    ASSERT_TRUE(utf16.open(QIODevice::WriteOnly));
+    utf16.write(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2);
+    utf16.close();
+    EXPECT_TRUE(TLanguage(nullptr, utf16.fileName(), false).Check());
+
+    // Damaged: each says which file and what is wrong with it.
+    const struct
+    {
+        QByteArray Bytes;
+        const char* Reason;
+    } damaged[] = {
+        {"", "it is empty"},
+        {"\r\n  \r\n", "it is empty"},
+        {QByteArray("\x7f"
+                    "ELF\x02\x01\x01\0\0\0[Language]\r\nLanguage=x\r\n",
+                    30),
+         "it is not a text file"},
+        {"[Language]\r\nLangu", "it names no language"},
+        {"[Language]\r\nLanguage=English\r\nAuthor=The", "it holds no messages"},
+    };
+    for (const auto& file : damaged) {
+        const QString path = FilePath("Lang.bad");
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(file.Bytes);
+        out.close();
+        const TResult<void> checked = TLanguage(nullptr, path, false).Check();
+        ASSERT_FALSE(checked) << file.Reason;
+        EXPECT_TRUE(checked.Error().Message.startsWith(
+            QStringLiteral("The language file \"%1\" cannot be used: %2")
+                .arg(path, QString::fromLatin1(file.Reason))))
+            << checked.Error().Message.toStdString();
+    }
+}
+
 TEST_F(LanguageTest, MessagesAreReadFromTheFileAtEachLookup)
 {
     const QString path =

@@ -5,9 +5,17 @@
 #include "TfrmMain.h"
 #include "uKOVA_MapCache.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWindow>
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
@@ -28,10 +36,10 @@ private slots:
     void aKilledCopyDoesNotBlockTheNextStart();
     void settingsSurviveARebuildAndTheNextRun_data();
     void settingsSurviveARebuildAndTheNextRun();
-    // Last: a switch asks the application to quit, which ends every event loop after it.
     void firstRunThroughASwitchAsksThenWorksThenEnds();
     void installCacheWithoutAGameFolderEndsWithAnError();
     void installCacheThatCannotMoveAFileEndsWithAnError();
+    void replaceQuestionsOfTheCacheMoveAreAnswered();
 
 private:
     // The program copied into the fixture's program folder, set up to run offscreen.
@@ -53,10 +61,95 @@ const QByteArray KIndex = "[Cache]\r\n"
                           "[Other]\r\n"
                           "GOOD-1=Good.u\r\n";
 
+// Answers the replace questions of a running operation in the Qt message boxes themselves,
+// through the window system as a user would: a question a modal window blocks takes no answer.
+// The first question is left open a while, longer than a progress window waits before it shows
+// itself; the second is answered with the mouse, the third with Escape.
+class TQuestionAnswerer final : public QObject
+{
+public:
+    TQuestionAnswerer()
+    {
+        connect(&FTimer, &QTimer::timeout, this, &TQuestionAnswerer::Poll);
+        FTimer.start(20);
+    }
+
+    QStringList Titles;        // of each question, as the user reads it
+    int ProgressOverFirst = 0; // progress windows shown while the first question waited
+    bool ProgressUnderSecond = false;
+    bool Blocked = false; // a question took no answer and had to be closed
+
+private:
+    static QList<QWidget*> Visible(const char* className)
+    {
+        QList<QWidget*> found;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && widget->inherits(className))
+                found << widget;
+        return found;
+    }
+
+    void Poll()
+    {
+        const QList<QWidget*> boxes = Visible("QMessageBox");
+        auto* box = boxes.isEmpty() ? nullptr : static_cast<QMessageBox*>(boxes.first());
+        if (box != FBox) {
+            FBox = box;
+            FShown.start();
+            FAnswered = false;
+            if (box)
+                Titles << box->windowTitle();
+        }
+        if (!box)
+            return;
+        if (FAnswered) {
+            // An answer that did not close the box within a second was swallowed.
+            if (FShown.elapsed() > 1000) {
+                Blocked = true;
+                for (QWidget* progress : Visible("QProgressDialog"))
+                    static_cast<QProgressDialog*>(progress)->cancel();
+                box->done(QMessageBox::Cancel);
+            }
+            return;
+        }
+        QWindow* window = box->windowHandle();
+        switch (Titles.size()) {
+        case 1:
+            // A progress window's own timer would show it after four seconds.
+            if (FShown.elapsed() < 4500 && Visible("QProgressDialog").isEmpty())
+                return;
+            ProgressOverFirst = Visible("QProgressDialog").size();
+            QTest::keyClick(window, Qt::Key_N);
+            break;
+        case 2: {
+            ProgressUnderSecond = !Visible("QProgressDialog").isEmpty();
+            const QAbstractButton* yes = box->button(QMessageBox::Yes);
+            QTest::mouseClick(window, Qt::LeftButton, {}, yes->mapTo(box, yes->rect().center()));
+            break;
+        }
+        default:
+            QTest::keyClick(window, Qt::Key_Escape);
+            break;
+        }
+        FAnswered = true;
+        FShown.start();
+    }
+
+    QTimer FTimer;
+    QPointer<QMessageBox> FBox;
+    QElapsedTimer FShown;
+    bool FAnswered = false;
+};
+
 } // namespace
 
 void KOVAProgramTest::init()
 {
+    // A switch of an earlier test asked the application to quit, which makes every event loop
+    // end at once until the application's own loop has run: run it once.
+    QCoreApplication::processEvents();
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     FFixture = std::make_unique<TProgramFixture>();
 }
 
@@ -228,7 +321,7 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
                program.exitCode() == 0;
     };
     QVERIFY(runOnce());
-    FFixture->SetSetting(QStringLiteral("iswindowsizeable"), QStringLiteral("True"));
+    FFixture->SetSetting(QStringLiteral("iswindowsizeable"), QStringLiteral("False"));
     const QByteArray mine = FFixture->ReadSettings();
 
     // The build puts the shipped files beside the program again.
@@ -322,6 +415,43 @@ void KOVAProgramTest::installCacheThatCannotMoveAFileEndsWithAnError()
     QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
     QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/LONG-1.uxx")), QByteArray("long"));
     QVERIFY(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")).contains("LONG-1="));
+}
+
+void KOVAProgramTest::replaceQuestionsOfTheCacheMoveAreAnswered()
+{
+    // Four files of one name: each after the first asks before it replaces the one moved.
+    const TGameFolder& game = FFixture->Game();
+    game.WriteFile(QStringLiteral("Cache/cache.ini"), "[Cache]\r\n"
+                                                      "TWIN-1=Twin.u\r\n"
+                                                      "TWIN-2=Twin.u\r\n"
+                                                      "MID-1=Mid.u\r\n"
+                                                      "TWIN-3=Twin.u\r\n"
+                                                      "TWIN-4=Twin.u\r\n"
+                                                      "LAST-1=Last.u\r\n");
+    for (const char* guid : {"TWIN-1", "TWIN-2", "MID-1", "TWIN-3", "TWIN-4", "LAST-1"})
+        game.WriteFile(QStringLiteral("Cache/%1.uxx").arg(QLatin1String(guid)), guid);
+
+    TQuestionAnswerer answerer; // with the program's own dialogs: no scripted ones
+    std::unique_ptr<TfrmMain> window =
+        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    window->show();
+    QVERIFY(window->EndRequested());
+
+    QCOMPARE(answerer.Titles.size(), 3);
+    QVERIFY(!answerer.Blocked);
+    // A progress window never comes over an open question; once it shows, questions come above
+    // it and take their answer.
+    QCOMPARE(answerer.ProgressOverFirst, 0);
+    QVERIFY(answerer.ProgressUnderSecond);
+    QCOMPARE(answerer.Titles.first(), QStringLiteral("Confirmation \u2014 UT2004 KOVA"));
+
+    // No kept the first file, Yes replaced it, Cancel stopped the run there.
+    QCOMPARE(game.ReadFile(QStringLiteral("System/Twin.u")), QByteArray("TWIN-3"));
+    QCOMPARE(game.ReadFile(QStringLiteral("System/Mid.u")), QByteArray("MID-1"));
+    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/TWIN-2.uxx"))));
+    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/TWIN-4.uxx"))));
+    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/LAST-1.uxx"))));
+    QVERIFY(!QFile::exists(game.Path(QStringLiteral("System/Last.u"))));
 }
 
 QTEST_MAIN(KOVAProgramTest)

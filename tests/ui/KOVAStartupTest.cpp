@@ -45,7 +45,8 @@ private slots:
     void fatalErrorsEndBeforeAnyWindow_data();
     void fatalErrorsEndBeforeAnyWindow();
     void firstRunAsksLanguageThenCacheAndKeepsTheAnswers();
-    void firstRunWithoutALanguageEnds();
+    void firstRunLanguageDialogClosedWithEscape_data();
+    void firstRunLanguageDialogClosedWithEscape();
     void secondInstanceIsRefusedUntilTheFirstIsGone();
     void aLockThatCannotBeTakenIsSaid();
 
@@ -62,6 +63,9 @@ const QString KFatalCaption = QStringLiteral("Fatal Error");
 const QString KNoLanguageFile =
     QStringLiteral("Fatal Error: No language file was found. KOVA cannot be started.\n"
                    "Please reconfigure the settings.xml file or re-install KOVA.");
+const QString KNoLanguageChosen =
+    QStringLiteral("Fatal Error: No language was chosen. KOVA cannot be started without one.\n"
+                   "Start KOVA again to choose your language.");
 const QString KLanguageMissing = QStringLiteral(
     "Fatal Error: KOVA was not able to locate the selected language file. GUI cannot be "
     "initialized.\nPlease reconfigure the settings.xml file or re-install KOVA.");
@@ -76,7 +80,9 @@ enum TFatalCase
 {
     fcNoLanguageFile,
     fcLanguageMissing,
+    fcLanguageDamaged,
     fcSettingsCutShort,
+    fcSettingsOfAnotherKind,
     fcSettingsMissing
 };
 
@@ -217,17 +223,30 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept()
 void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow_data()
 {
     QTest::addColumn<int>("failure");
-    QTest::addColumn<QString>("text"); // empty: the settings loader's own text
-    QTest::newRow("no language file") << int(fcNoLanguageFile) << KNoLanguageFile;
-    QTest::newRow("selected language missing") << int(fcLanguageMissing) << KLanguageMissing;
-    QTest::newRow("settings cut short") << int(fcSettingsCutShort) << QString();
-    QTest::newRow("settings missing") << int(fcSettingsMissing) << QString();
+    // Each must be in the message; "<settings>" and "<lang>" stand for the files' paths.
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("no language file") << int(fcNoLanguageFile) << QStringList{KNoLanguageFile};
+    QTest::newRow("selected language missing")
+        << int(fcLanguageMissing) << QStringList{KLanguageMissing};
+    QTest::newRow("language file empty")
+        << int(fcLanguageDamaged)
+        << QStringList{"The language file \"<lang>\" cannot be used: it is empty."};
+    // Where the file is damaged and why, in the words of this platform.
+    QTest::newRow("settings cut short")
+        << int(fcSettingsCutShort)
+        << QStringList{"The settings file \"<settings>\" is not valid XML: ", " at line ",
+                       ", column "};
+    QTest::newRow("settings of another kind")
+        << int(fcSettingsOfAnotherKind)
+        << QStringList{"\"<settings>\" is not a settings file of KOVA: its root element is "
+                       "<mapcache>"};
+    QTest::newRow("settings missing") << int(fcSettingsMissing) << QStringList{"<settings>"};
 }
 
 void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
 {
     QFETCH(int, failure);
-    QFETCH(QString, text);
+    QFETCH(QStringList, texts);
     switch (failure) {
     case fcNoLanguageFile:
         QVERIFY(QFile::remove(FFixture->AppFile(QStringLiteral("Lang.int"))));
@@ -235,8 +254,15 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
     case fcLanguageMissing:
         FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("xx"));
         break;
+    case fcLanguageDamaged:
+        WriteBytes(FFixture->AppFile(QStringLiteral("Lang.int")), QByteArray());
+        break;
     case fcSettingsCutShort:
         WriteBytes(FFixture->SettingsFile(), FFixture->ReadSettings().left(300));
+        break;
+    case fcSettingsOfAnotherKind:
+        WriteBytes(FFixture->SettingsFile(),
+                   FFixture->ReadSettings().replace("kovasettings>", "mapcache>"));
         break;
     case fcSettingsMissing:
         QVERIFY(QFile::remove(FFixture->SettingsFile()));
@@ -255,10 +281,12 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
     QCOMPARE(call.Kind, TKind::dkMessage);
     QCOMPARE(call.Type, TMsgDlgType::mtError);
     QCOMPARE(call.Caption, KFatalCaption);
-    if (text.isEmpty())
-        QVERIFY(call.Text.contains(QLatin1String("settings.xml")));
-    else
-        QCOMPARE(call.Text, text);
+    for (QString text : texts) {
+        text.replace(QStringLiteral("<settings>"), FFixture->SettingsFile());
+        text.replace(QStringLiteral("<lang>"), FFixture->AppFile(QStringLiteral("Lang.int")));
+        QVERIFY2(call.Text.contains(text), qPrintable(call.Text));
+    }
+    QVERIFY(!call.Text.contains(QLatin1String("Microsoft")));
     QVERIFY(!QDir(FFixture->AppFile(QStringLiteral("Profiles"))).exists());
     QCOMPARE(FFixture->ReadSettings(), settings);
 }
@@ -315,19 +343,47 @@ void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
-void KOVAStartupTest::firstRunWithoutALanguageEnds()
+void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape_data()
 {
+    QTest::addColumn<bool>("highlighted");
+    QTest::newRow("with a language highlighted") << true;
+    QTest::newRow("with none") << false;
+}
+
+void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
+{
+    QFETCH(bool, highlighted);
+    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
     FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
     const QByteArray settings = FFixture->ReadSettings();
-    const auto closed = WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    FDialogs->AnswerMessage(TModalResult::mrNo); // no map cache
+    const auto closed = WhenModal([highlighted](QWidget* dialog) {
+        auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
+        // Taking the focus puts the list's cursor on its first row: let that happen first.
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTRY_VERIFY(list->hasFocus());
+        list->setCurrentItem(
+            highlighted ? list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly).value(0)
+                        : nullptr);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
 
     TKOVAStartup startup;
-    QVERIFY(!startup.Start(FFixture->AppDir(), FFixture->Arguments()));
+    const bool started = startup.Start(FFixture->AppDir(), FFixture->Arguments());
     QVERIFY(*closed);
+    if (highlighted) {
+        // Escape keeps the language the user had picked.
+        QVERIFY(started);
+        QVERIFY(FFixture->ReadSettings().contains("<language>de</language>"));
+        QCOMPARE(FDialogs->Calls().size(), 1);
+        QCOMPARE(FDialogs->Calls().first().Caption, QStringLiteral("DE Confirmation"));
+        return;
+    }
+    QVERIFY(!started);
     QVERIFY(startup.ExitStatus() != 0);
     QVERIFY(!AnyWindowVisible());
     QCOMPARE(FDialogs->Calls().size(), 1);
-    QCOMPARE(FDialogs->Calls().first().Text, KLanguageMissing);
+    QCOMPARE(FDialogs->Calls().first().Text, KNoLanguageChosen);
     QCOMPARE(FFixture->ReadSettings(), settings);
 }
 

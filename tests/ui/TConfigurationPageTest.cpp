@@ -32,6 +32,8 @@ private slots:
     void cleanup();
 
     void noValidFolderChangesNothing();
+    void noGameFolderIsNoFolder();
+    void autoSearchSaysWhatItFound();
     void newGameFolderReachesEveryManager_data();
     void newGameFolderReachesEveryManager();
     void folderThatCannotBeSavedIsNotTaken();
@@ -72,6 +74,7 @@ const QByteArray KClanProfile = "[DefaultPlayer]\r\n"
 enum TFolderChange
 {
     fcApply,
+    fcEnter,
     fcApplyWindowsPath,
     fcBrowse,
     fcAutoSearch
@@ -147,15 +150,73 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Text, warning);
 
-    // Auto-Search without the registry value: nothing visible happens.
-    FDialogs->Clear();
-    Click(QStringLiteral("btnConfigure_SearchPath"));
-    QCOMPARE(FDialogs->Calls().size(), 0);
-
     QCOMPARE(FFixture->ReadSettings(), settings);
     QCOMPARE(FContext->MapManager(), maps);
     QCOMPARE(FContext->Orders(), QStringList());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TConfigurationPageTest::noGameFolderIsNoFolder()
+{
+    // A new user's settings before a folder was found: the page shows no folder, never "/",
+    // and Browse starts in the user's home.
+    FFixture.reset();
+    FFixture = std::make_unique<TProgramFixture>(false);
+    WriteBytes(FFixture->SettingsFile(),
+               ReadBytes(FFixture->AppFile(QStringLiteral("settings.xml"))));
+    FFixture->SetSetting(QStringLiteral("utdir"), QString());
+    ShowPage();
+    QCOMPARE(FContext->Settings().UTDir, QString());
+    QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->text(), QString());
+    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_Advanced"))->isVisible());
+    FDialogs->AnswerFolder(QString());
+    Click(QStringLiteral("btnConfigure_BrowsePath"));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkFolder).size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkFolder).first().Text, QDir::homePath());
+    QCOMPARE(FContext->Folders().TransferDir(), QDir::homePath());
+}
+
+void TConfigurationPageTest::autoSearchSaysWhatItFound()
+{
+    ShowPage();
+    const QByteArray settings = FFixture->ReadSettings();
+    const QString registry = FFixture->Environment().WinePrefix() + QStringLiteral("/system.reg");
+    const auto registered = [&](const QString& folder) {
+        WriteBytes(registry, "WINE REGISTRY Version 2\n\n"
+                             "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1\n"
+                             "\"Folder\"=\"" +
+                                 folder.toUtf8() + "\"\n");
+    };
+    const auto search = [&] {
+        FDialogs->Clear();
+        Click(QStringLiteral("btnConfigure_SearchPath"));
+        return FDialogs->Calls();
+    };
+
+    // Nothing registered: it says so, and where it looked.
+    QList<TScriptedDialogs::TCall> calls = search();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.first().Type, TMsgDlgType::mtInformation);
+    QVERIFY(calls.first().Text.contains(QLatin1String("no game folder")));
+    QVERIFY(calls.first().Text.contains(QLatin1String("HKEY_LOCAL_MACHINE")));
+
+    // A registered folder that is no game folder.
+    registered(QStringLiteral("C:\\\\Nowhere"));
+    calls = search();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.first().Type, TMsgDlgType::mtWarning);
+    QVERIFY(calls.first().Text.contains(QLatin1String("Nowhere")));
+
+    // The folder already in use.
+    registered(FFixture->Game().Root());
+    calls = search();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.first().Type, TMsgDlgType::mtInformation);
+    QVERIFY(calls.first().Text.contains(FFixture->Game().Root()));
+    QVERIFY(calls.first().Text.contains(QLatin1String("already in use")));
+
+    QCOMPARE(FFixture->ReadSettings(), settings);
+    QCOMPARE(FContext->Orders(), QStringList());
 }
 
 void TConfigurationPageTest::newGameFolderReachesEveryManager_data()
@@ -163,6 +224,7 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager_data()
     QTest::addColumn<int>("change");
     QTest::addColumn<bool>("mapCache");
     QTest::newRow("apply") << int(fcApply) << false;
+    QTest::newRow("enter in the folder box") << int(fcEnter) << false;
     QTest::newRow("apply of the folder as Windows writes it") << int(fcApplyWindowsPath) << false;
     QTest::newRow("browse") << int(fcBrowse) << false;
     QTest::newRow("auto-search") << int(fcAutoSearch) << false;
@@ -198,6 +260,13 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
         Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second.Root());
         Click(QStringLiteral("btnConfigure_ApplyPath"));
         break;
+    case fcEnter: {
+        auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
+        edit->setText(second.Root());
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        break;
+    }
     case fcApplyWindowsPath:
         Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
             ->setText(QStringLiteral("c:\\second"));
@@ -211,7 +280,14 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
         Click(QStringLiteral("btnConfigure_SearchPath"));
         break;
     }
-    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
+    // Auto-Search says what it found.
+    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(messages.size(), change == fcAutoSearch ? 1 : 0);
+    if (change == fcAutoSearch) {
+        QCOMPARE(messages.first().Type, TMsgDlgType::mtInformation);
+        QVERIFY(messages.first().Text.contains(second.Root()));
+        QVERIFY(messages.first().Text.contains(QLatin1String("in use now")));
+    }
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
 
     // Stored, saved, read again, and every manager lists the new folder; the map cache, when
@@ -320,11 +396,11 @@ void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
     QCOMPARE(ReadBytes(backups.filePath(backupFiles.first())), userIni);
     QCOMPARE(ReadBytes(clan), KClanProfile);
 
-    // The page shows the profile now active; the button keeps its state.
+    // The page shows the profile now active, which is nothing to activate again.
     QCOMPARE(Find<QLabel>(QStringLiteral("lbConfigure_ActiveProfile"))->text(),
              QStringLiteral("Active profile: Clan"));
     QCOMPARE(profiles->currentText(), QStringLiteral("Clan"));
-    QVERIFY(activate->isEnabled());
+    QVERIFY(!activate->isEnabled());
 
     // Edit Profiles opens the Profiles page.
     Click(QStringLiteral("btnConfigure_EditProfiles"));
@@ -397,15 +473,16 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
     auto* resizeable = Find<QCheckBox>(QStringLiteral("cbConfig_IsWindowResizeable"));
     auto* unknown = Find<QCheckBox>(QStringLiteral("cbConfig_InstallUnknownContents"));
     auto* cache = Find<QCheckBox>(QStringLiteral("cbConfig_EnableCache"));
-    QVERIFY(!resizeable->isChecked() && unknown->isChecked() && !cache->isChecked());
+    // The window comes resizable; the fixed size is the user's choice.
+    QVERIFY(resizeable->isChecked() && unknown->isChecked() && !cache->isChecked());
     QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
 
-    resizeable->setChecked(true);
+    resizeable->setChecked(false);
     unknown->setChecked(false);
     Click(QStringLiteral("btnConfig_Save"));
     QByteArray expected = original;
-    expected.replace("<iswindowsizeable>False</iswindowsizeable>",
-                     "<iswindowsizeable>True</iswindowsizeable>");
+    expected.replace("<iswindowsizeable>True</iswindowsizeable>",
+                     "<iswindowsizeable>False</iswindowsizeable>");
     expected.replace("<destination mask=\"*unknown_content\">%help%</destination>",
                      "<destination mask=\"*unknown_content\">%no_install%</destination>");
     QCOMPARE(FFixture->ReadSettings(), expected);

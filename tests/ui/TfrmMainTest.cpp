@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 using TKind = TScriptedDialogs::TKind;
@@ -38,6 +39,8 @@ private slots:
     void cleanup();
 
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
+    void noGameFolderNoticeStaysInSight();
+    void failedStartsAreShown();
     void languageChangeDressesEveryFormAndTheWindowMenu();
     void titleIsNameLongTitleAndVersion();
     void cacheRebuildWritesTheCacheAndGivesTheWindowBack();
@@ -151,6 +154,62 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
+void TfrmMainTest::noGameFolderNoticeStaysInSight()
+{
+    FFixture->SetSetting(QStringLiteral("utdir"), FFixture->Root() + QStringLiteral("/Gone"));
+    ShowMainWindow();
+    FDialogs.reset(); // the notice as the user gets it
+    const QString text = FWindow->GetLangText(TDialogType::Common_UnableToLocateDirectory);
+    const auto noticeShown = [&text] {
+        const QList<QWidget*> widgets = QApplication::allWidgets();
+        return std::any_of(widgets.begin(), widgets.end(), [&text](const QWidget* widget) {
+            const auto* label = qobject_cast<const QLabel*>(widget);
+            return label && label->isVisible() && label->text().contains(text);
+        });
+    };
+    auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
+
+    // From the menu, then a click elsewhere and a moment to read it: the notice is still there.
+    Find<QAction>(QStringLiteral("MenuPlayUT2003"))->trigger();
+    QTest::mouseClick(Find<QLabel>(QStringLiteral("lbWelcome")), Qt::LeftButton);
+    QTest::qWait(300);
+    QVERIFY(noticeShown());
+
+    // Typing a folder is acting on it.
+    QTest::keyClick(edit, Qt::Key_A);
+    QVERIFY(!noticeShown());
+
+    // From another page, whose actions the Window menu reaches, it shows too.
+    Find<QMenu>(QStringLiteral("MenuWindow"))->actions().at(5)->trigger();
+    QVERIFY(!edit->isVisible());
+    Find<QAction>(QStringLiteral("MenuServerPackageEditor"))->trigger();
+    QTest::qWait(300);
+    QVERIFY(noticeShown());
+}
+
+void TfrmMainTest::failedStartsAreShown()
+{
+    ShowMainWindow();
+    // Neither wine nor the desktop's opener can be found.
+    const QByteArray path = qgetenv("PATH");
+    const QTemporaryDir empty;
+    qputenv("PATH", empty.path().toLocal8Bit());
+    Find<QAction>(QStringLiteral("MenuPlayUT2003"))->trigger();
+    Find<QAction>(QStringLiteral("MenuHelpFile"))->trigger();
+    qputenv("PATH", path);
+
+    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(errors.size(), 2);
+    for (const TScriptedDialogs::TCall& error : errors) {
+        QCOMPARE(error.Type, TMsgDlgType::mtError);
+        QCOMPARE(error.Caption, FWindow->GetLangText(TDialogType::Common_Error));
+    }
+    QVERIFY(errors.at(0).Text.contains(FFixture->Game().Path(QStringLiteral("System/UT2004.exe"))));
+    QVERIFY(errors.at(0).Text.contains(QLatin1String("\"wine\" was not found")));
+    QVERIFY(errors.at(1).Text.contains(QLatin1String("Readme.htm")));
+    QVERIFY(errors.at(1).Text.contains(QLatin1String("\"xdg-open\"")));
+}
+
 void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 {
     FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
@@ -177,6 +236,11 @@ void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
                  german);
         QVERIFY(inGerman(Find<QLabel>(QStringLiteral("lbUpdateCache"))->text()));
         QVERIFY(inGerman(FWindow->ServerPackageEditor()->windowTitle()));
+        // A dialog's controls keep their own hints, without the main window's title.
+        const QString listTip =
+            Child<QWidget>(FWindow->ServerPackageEditor(), QStringLiteral("lwItems"))->toolTip();
+        QVERIFY(inGerman(listTip));
+        QVERIFY2(!listTip.contains(FWindow->Settings().AppName), qPrintable(listTip));
         QVERIFY(inGerman(
             Child<QPushButton>(&FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
                 ->text()));

@@ -27,7 +27,10 @@ int TSelectLanguage::Execute(TKOVALanguage* languages)
         return -1;
     TSelectLanguage dialog;
     dialog.FUi->lbLanguages->addItems(languages->GetNames());
-    if (dialog.exec() != QDialog::Accepted)
-        return -1;
-    return dialog.FUi->lbLanguages->currentRow();
+    dialog.exec();
+    // The dialog has no Cancel: closing it (Escape) keeps the language highlighted, the one
+    // selected or else the one the list's cursor is on.
+    const QListWidget* list = dialog.FUi->lbLanguages;
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? list->currentRow() : list->row(selected.first());
 }

@@ -18,8 +18,9 @@ class TSelectLanguage final : public QDialog
     Q_DISABLE_COPY_MOVE(TSelectLanguage)
 
 public:
-    // The index of the chosen language in the manager's order; -1 for no manager or when no
-    // language was chosen.
+    // The index of the chosen language in the manager's order: the highlighted row (selected,
+    // else under the list's cursor) when the dialog closes, by OK or otherwise; -1 for no
+    // manager or when no row is highlighted.
     static int Execute(TKOVALanguage* languages);
 
     explicit TSelectLanguage(QWidget* parent = nullptr);

@@ -71,6 +71,8 @@ int TServerPackageEditor::Execute()
 {
     if (!Fill())
         return QDialog::Rejected;
+    // Wide enough for every tool button in the language in use, none behind the overflow arrow.
+    resize(qMax(width(), sizeHint().width()), height());
     return exec();
 }
 

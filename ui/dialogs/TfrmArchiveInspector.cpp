@@ -48,7 +48,7 @@ TfrmArchiveInspector::TfrmArchiveInspector(IPageContext& context, QWidget* paren
     : QMainWindow(parent)
     , FContext(context)
     , FUi(std::make_unique<Ui::TfrmArchiveInspector>())
-    , FOpener(OpenWithDefaultHandler)
+    , FOpener([](const QString& file) { return OpenWithDefaultHandler(file); })
 {
     FUi->setupUi(this);
     setWindowIcon(KOVAIcon(kiExtract));

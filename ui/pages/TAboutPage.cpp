@@ -91,6 +91,5 @@ void TAboutPage::lbAbout_UpdatesBeforeNavigate(TLinkLabel*, bool& cancel)
 
 void TAboutPage::imgAbout_LogoClick()
 {
-    // Whether the page opened is not looked at.
-    TLinkLabel::OpenURL(FContext.UpdateAddresses().Project);
+    TLinkLabel::OpenOrReport(window(), FContext.UpdateAddresses().Project);
 }

@@ -4,6 +4,7 @@
 #include "Guard.h"
 #include "IDialogs.h"
 #include "IPageContext.h"
+#include "ProgramFolders.h"
 #include "SystemImages.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
@@ -11,7 +12,9 @@
 #include "TemplateFormat.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -36,6 +39,9 @@ TConfigurationPage::TConfigurationPage(IPageContext& context, QWidget* parent)
     ConnectGuarded(FUi->btnConfigure_SearchPath, &QPushButton::clicked, this,
                    &TConfigurationPage::btnConfigure_SearchPathClick);
     ConnectGuarded(FUi->btnConfigure_ApplyPath, &QPushButton::clicked, this,
+                   &TConfigurationPage::btnConfigure_ApplyPathClick);
+    // Enter in the folder box is the Apply beside it.
+    ConnectGuarded(FUi->edConfigure_UT2003Path, &QLineEdit::returnPressed, this,
                    &TConfigurationPage::btnConfigure_ApplyPathClick);
     // Only the user's choice runs the change handler; refilling the box does not.
     ConnectGuarded(FUi->cbConfigure_SelectProfile, &QComboBox::activated, this,
@@ -108,6 +114,8 @@ void TConfigurationPage::ShowConfigurationPage()
         const int index = profiles && active ? profiles->IndexOfID(active->ID) : -1;
         FUi->cbConfigure_SelectProfile->setCurrentIndex(index);
     }
+    // The selection is the active profile (or none) now: there is nothing to activate.
+    FUi->btnConfigure_ApplyProfile->setEnabled(false);
     FUi->lbConfigure_ActiveProfile->setText(
         FormatTemplate(FContext.GetLangText(TDialogType::Configuration_lbActiveProfile),
                        {active ? active->Name : QString()}));
@@ -147,7 +155,10 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
 
 void TConfigurationPage::btnConfigure_BrowsePathClick()
 {
+    // Without a game folder the search starts where the user's own files are.
     QString folder = FContext.Settings().UTDir;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = FContext.Folders().TransferDir();
     if (!BrowseForFolder(CSIDL_DRIVES,
                          FContext.GetLangText(TDialogType::Configuration_BrowseForDir), folder))
         return;
@@ -162,9 +173,40 @@ void TConfigurationPage::btnConfigure_BrowsePathClick()
 
 void TConfigurationPage::btnConfigure_SearchPathClick()
 {
-    const TResult<QString> folder = FContext.Settings().GetUTDirFromRegistry();
-    if (folder && FContext.Settings().IsValidUTDir(*folder))
-        ApplyGameFolder(*folder);
+    TKOVASettings& settings = FContext.Settings();
+    const TResult<QString> folder = settings.GetUTDirFromRegistry();
+    const auto tell = [this](TDialogType caption, TMsgDlgType type, const QString& text) {
+        FContext.Dialogs().MessageBox(this, FContext.GetLangText(caption), text, type, mbOK);
+    };
+    if (!folder) {
+        tell(TDialogType::Common_Information, TMsgDlgType::mtInformation,
+             tr("Auto-Search found no game folder. %1\nChoose the folder with Browse instead.")
+                 .arg(folder.Error().Message));
+        return;
+    }
+    const QString shown = QDir::toNativeSeparators(*folder);
+    if (!settings.IsValidUTDir(*folder)) {
+        tell(TDialogType::Common_Warning, TMsgDlgType::mtWarning,
+             tr("Auto-Search found the folder %1 in the registry, but it is not a valid game "
+                "folder.")
+                 .arg(shown));
+        return;
+    }
+    const auto inUse = [&] {
+        return QFileInfo(*folder).canonicalFilePath() ==
+               QFileInfo(settings.UTDir).canonicalFilePath();
+    };
+    if (inUse()) {
+        ShowConfigurationPage();
+        tell(TDialogType::Common_Information, TMsgDlgType::mtInformation,
+             tr("Auto-Search found the game folder %1, which is already in use.").arg(shown));
+        return;
+    }
+    ApplyGameFolder(*folder);
+    // A folder that could not be taken was reported on the way.
+    if (inUse())
+        tell(TDialogType::Common_Information, TMsgDlgType::mtInformation,
+             tr("Auto-Search found the game folder %1. It is in use now.").arg(shown));
 }
 
 void TConfigurationPage::btnConfigure_ApplyPathClick()
@@ -206,10 +248,8 @@ void TConfigurationPage::btnConfigure_ApplyProfileClick()
     FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
                                   FContext.GetLangText(TDialogType::Profiles_ProfileActivated),
                                   TMsgDlgType::mtInformation, mbOK);
-    // The page shows the profile now active; the button keeps its state.
-    const bool enabled = FUi->btnConfigure_ApplyProfile->isEnabled();
+    // The page shows the profile now active, which is nothing to activate again.
     ShowConfigurationPage();
-    FUi->btnConfigure_ApplyProfile->setEnabled(enabled);
 }
 
 void TConfigurationPage::btnConfigure_EditProfilesClick()

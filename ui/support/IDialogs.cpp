@@ -8,6 +8,12 @@ namespace {
 
 IDialogs* GDialogs = nullptr;
 
+QString& Title()
+{
+    static QString title;
+    return title;
+}
+
 } // namespace
 
 IDialogs& Dialogs()
@@ -19,6 +25,16 @@ IDialogs& Dialogs()
 void SetDialogs(IDialogs* dialogs)
 {
     GDialogs = dialogs;
+}
+
+void SetApplicationTitle(const QString& title)
+{
+    Title() = title;
+}
+
+QString ApplicationTitle()
+{
+    return Title();
 }
 
 QString QtFilterFromFilter(const QString& filter)

@@ -99,5 +99,10 @@ IDialogs& Dialogs();
 // Installs Dialogs (not owned); nullptr restores the Qt implementation.
 void SetDialogs(IDialogs* dialogs);
 
+// The program's name, which the dialogs show after their own caption ("Warning — UT2004 KOVA").
+// The start-up sets it, from the settings once they are read.
+void SetApplicationTitle(const QString& title);
+QString ApplicationTitle();
+
 // Delphi-style filter text ("Zip files|*.zip|All|*.*") to Qt's ("Zip files (*.zip);;All (*)").
 QString QtFilterFromFilter(const QString& filter);

@@ -1,5 +1,7 @@
 #include "TQtDialogs.h"
 
+#include "TBalloonTip.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -8,7 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
-#include <QToolTip>
+#include <QWindow>
 
 namespace {
 
@@ -48,6 +50,29 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
     return QMessageBox::NoIcon;
 }
 
+} // namespace
+
+QWidget* DialogParent(QWidget* owner)
+{
+    QWidget* window = owner ? owner->window() : nullptr;
+    if (!window || !window->isVisible() || !window->windowHandle() ||
+        !window->windowHandle()->isExposed())
+        return nullptr;
+    return owner;
+}
+
+QString DialogCaption(const QString& caption)
+{
+    const QString title = ApplicationTitle();
+    if (title.isEmpty() || caption == title)
+        return caption;
+    if (caption.isEmpty())
+        return title;
+    return caption + QStringLiteral(" \u2014 ") + title;
+}
+
+namespace {
+
 QString StartPath(const TFileDialogOptions& options)
 {
     if (options.FileName.isEmpty())
@@ -63,7 +88,8 @@ QString StartPath(const TFileDialogOptions& options)
 TModalResult TQtDialogs::MessageBox(QWidget* owner, const QString& caption, const QString& text,
                                     TMsgDlgType type, TMsgDlgButtons buttons)
 {
-    QMessageBox box(IconOf(type), caption, text, QMessageBox::NoButton, owner);
+    QMessageBox box(IconOf(type), DialogCaption(caption), text, QMessageBox::NoButton,
+                    DialogParent(owner));
     for (const TButtonMap& map : KButtons) {
         if (buttons.testFlag(map.Button))
             box.addButton(map.Standard);
@@ -84,8 +110,8 @@ bool TQtDialogs::InputQuery(QWidget* owner, const QString& caption, const QStrin
                             QString& value)
 {
     bool ok = false;
-    const QString text =
-        QInputDialog::getText(owner, caption, prompt, QLineEdit::Normal, value, &ok);
+    const QString text = QInputDialog::getText(DialogParent(owner), DialogCaption(caption), prompt,
+                                               QLineEdit::Normal, value, &ok);
     if (ok)
         value = text;
     return ok;
@@ -93,7 +119,7 @@ bool TQtDialogs::InputQuery(QWidget* owner, const QString& caption, const QStrin
 
 QStringList TQtDialogs::OpenFiles(QWidget* owner, const TFileDialogOptions& options)
 {
-    QFileDialog dialog(owner, options.Title, StartPath(options),
+    QFileDialog dialog(DialogParent(owner), DialogCaption(options.Title), StartPath(options),
                        QtFilterFromFilter(options.Filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(options.MultiSelect ? QFileDialog::ExistingFiles
@@ -106,7 +132,7 @@ QStringList TQtDialogs::OpenFiles(QWidget* owner, const TFileDialogOptions& opti
 
 QString TQtDialogs::SaveFile(QWidget* owner, const TFileDialogOptions& options)
 {
-    QFileDialog dialog(owner, options.Title, StartPath(options),
+    QFileDialog dialog(DialogParent(owner), DialogCaption(options.Title), StartPath(options),
                        QtFilterFromFilter(options.Filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -118,7 +144,8 @@ QString TQtDialogs::SaveFile(QWidget* owner, const TFileDialogOptions& options)
 
 bool TQtDialogs::BrowseForFolder(QWidget* owner, const QString& title, QString& path)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(owner, title, path);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(DialogParent(owner), DialogCaption(title), path);
     if (chosen.isEmpty())
         return false;
     path = chosen;
@@ -128,10 +155,6 @@ bool TQtDialogs::BrowseForFolder(QWidget* owner, const QString& title, QString& 
 void TQtDialogs::ShowBalloonTip(QLineEdit* edit, const QString& title, const QString& text,
                                 TBalloonIcon icon)
 {
-    if (!edit)
-        return;
-    QString html =
-        QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
     QStyle::StandardPixmap pixmap = QStyle::SP_CustomBase;
     if (icon == TBalloonIcon::biError)
         pixmap = QStyle::SP_MessageBoxCritical;
@@ -139,11 +162,12 @@ void TQtDialogs::ShowBalloonTip(QLineEdit* edit, const QString& title, const QSt
         pixmap = QStyle::SP_MessageBoxWarning;
     else if (icon == TBalloonIcon::biInfo)
         pixmap = QStyle::SP_MessageBoxInformation;
-    Q_UNUSED(pixmap) // tool tips take no icon; the title says what kind of tip it is
-    QToolTip::showText(edit->mapToGlobal(QPoint(edit->width() / 4, edit->height())), html, edit);
+    TBalloonTip::ShowBalloon(
+        edit, title, text,
+        pixmap == QStyle::SP_CustomBase ? QIcon() : QApplication::style()->standardIcon(pixmap));
 }
 
 void TQtDialogs::ShowException(QWidget* owner, const QString& message)
 {
-    QMessageBox::critical(owner, QApplication::applicationDisplayName(), message);
+    QMessageBox::critical(DialogParent(owner), DialogCaption(QString()), message);
 }

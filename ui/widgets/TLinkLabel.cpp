@@ -115,24 +115,37 @@ void TLinkLabel::Click()
         OnBeforeNavigate(this, cancel);
     if (cancel)
         return;
-    if (!OpenURL(FHyperLink)) {
-        Dialogs().ShowException(window(),
-                                tr("No program could be started to open \"%1\".").arg(FHyperLink));
+    if (!OpenOrReport(window(), FHyperLink))
         return;
-    }
     if (OnAfterNavigate)
         OnAfterNavigate(this);
 }
 
-bool TLinkLabel::OpenURL(const QString& address)
+bool TLinkLabel::OpenURL(const QString& address, QString* error)
 {
-    if (address.isEmpty())
-        return false;
-    const QString url = IsUrl(address) ? address
-                                       : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
-                                             .toString(QUrl::FullyEncoded);
+    QString reason;
     const TOpener& opener = Opener();
-    return opener ? opener(url) : OpenWithDefaultHandler(url);
+    bool opened = false;
+    if (!address.isEmpty()) {
+        const QString url = IsUrl(address)
+                                ? address
+                                : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
+                                      .toString(QUrl::FullyEncoded);
+        opened = opener ? opener(url) : OpenWithDefaultHandler(url, &reason);
+    }
+    if (!opened && error)
+        *error = reason.isEmpty() ? tr("No program could be started to open \"%1\".").arg(address)
+                                  : reason;
+    return opened;
+}
+
+bool TLinkLabel::OpenOrReport(QWidget* owner, const QString& address)
+{
+    QString error;
+    if (OpenURL(address, &error))
+        return true;
+    Dialogs().ShowException(owner, error);
+    return false;
 }
 
 TLinkLabel::TOpener TLinkLabel::SetOpener(TOpener opener)

@@ -61,9 +61,11 @@ public:
     void Navigate() { Click(); }
 
     // Opens Address with the desktop's default handler: a URL as it stands, anything else as a
-    // local file (made absolute, handed over as one file URL, blanks and all). False when it
-    // could not be opened.
-    static bool OpenURL(const QString& address);
+    // local file (made absolute, handed over as one file URL, blanks and all). False, with the
+    // reason in Error, when it could not be opened.
+    static bool OpenURL(const QString& address, QString* error = nullptr);
+    // OpenURL; a failure is shown in the error box over Owner.
+    static bool OpenOrReport(QWidget* owner, const QString& address);
     // The default browser's program; empty here, where the desktop's default handler chooses.
     static QString GetDefaultBrowser() { return QString(); }
     // Replaces what OpenURL hands the address to (tests do); null restores the desktop's
