@@ -680,11 +680,13 @@ bool TfrmMain::PlayDemo(const QString& fileName)
 void TfrmMain::DemoThreadTerminate(const TShellExecThread* ended)
 {
     // An earlier demo's game may end while a later one plays.
-    if (ended != FDemoThread)
-        return;
-    FDemoThread = nullptr;
-    if (TDemoPage* page = DemoPage())
-        page->SetViewingDemo(false);
+    if (ended == FDemoThread) {
+        FDemoThread = nullptr;
+        if (TDemoPage* page = DemoPage())
+            page->SetViewingDemo(false);
+    }
+    if (const QString error = ended->StartError(); !error.isEmpty())
+        ReportStartError(error);
 }
 
 void TfrmMain::ExitDemoView()

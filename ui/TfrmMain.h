@@ -160,7 +160,8 @@ private:
 
     // Demo playback.
     void MenuPlayDemoClick();
-    // The end of a demo's wait; only the last demo's end shows the demo list again.
+    // The end of a demo's wait; only the last demo's end shows the demo list again. A game that
+    // could not be started is reported.
     void DemoThreadTerminate(const TShellExecThread* ended);
     TDemoPage* DemoPage() const;
 

@@ -291,12 +291,16 @@ void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
     QVERIFY(!QFile::exists(Record(QStringLiteral("ended"))));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(QStringLiteral("ended"))), 10000);
 
-    // Without the game's program the panel shows and goes again.
+    // Without the game's program the panel shows and goes again, and an error box says why.
     QVERIFY(QFile::remove(FFixture->Game().Path(QStringLiteral("System/Game.sh"))));
+    FDialogs->Clear();
+    FDialogs->AnswerMessage(TModalResult::mrOk);
     QVERIFY(FWindow->PlayDemo(Demos(QStringLiteral("Beta.demo4"))));
     QVERIFY(FPage->ViewingDemo());
     QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 300);
-    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+    QTRY_COMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtError);
+    QVERIFY(FDialogs->Calls().first().Text.contains(QStringLiteral("Game.sh")));
 }
 
 void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
