@@ -55,16 +55,19 @@ public:
         }
     }
 
-    bool Has(const TCacheEntry& entry) const
+    bool Has(const TCacheEntry& entry) const { return !NameOf(entry).isEmpty(); }
+
+    // The name the entry's data file has in the folder; empty when it has none.
+    QString NameOf(const TCacheEntry& entry) const
     {
         if (!TCacheEntry::IsBareFileName(entry.GUID))
-            return false;
+            return QString();
         const QString name = entry.GUID + QStringLiteral(".uxx");
         const auto exact = FExact.constFind(name);
         if (exact != FExact.cend())
-            return exact.value();
+            return exact.value() ? name : QString();
         const auto folded = FFolded.constFind(name.toCaseFolded());
-        return folded != FFolded.cend() && folded->second;
+        return folded != FFolded.cend() && folded->second ? folded->first : QString();
     }
 
 private:
@@ -177,6 +180,20 @@ TResult<TCacheExtractResult> TCacheManager::Extract(int index, bool move, TWindo
         return TError{
             TErrorCode::ecNotFound, QStringLiteral("There is no cache entry %1.").arg(index), {}};
     return ExtractEntries({index}, move, wnd);
+}
+
+TResult<TCacheExtractResult> TCacheManager::Extract(std::vector<int> indexes, bool move,
+                                                    TWindowHandle wnd)
+{
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    for (const int index : indexes) {
+        if (!GetItem(index))
+            return TError{TErrorCode::ecNotFound,
+                          QStringLiteral("There is no cache entry %1.").arg(index),
+                          {}};
+    }
+    return ExtractEntries(indexes, move, wnd);
 }
 
 TResult<TCacheExtractResult> TCacheManager::ExtractAll(bool move, TWindowHandle wnd)
@@ -323,6 +340,19 @@ void TCacheManager::Delete(int index)
 {
     if (GetItem(index))
         FItems.erase(FItems.begin() + index);
+}
+
+QVector<qint64> TCacheManager::GetCacheFileSizes() const
+{
+    const QString folder = GetCacheDir();
+    const TCachePresence presence(folder);
+    QVector<qint64> sizes;
+    sizes.reserve(qsizetype(FItems.size()));
+    for (const std::unique_ptr<TCacheEntry>& entry : FItems) {
+        const QString name = presence.NameOf(*entry);
+        sizes.append(name.isEmpty() ? -1 : QFileInfo(JoinPath(folder, name)).size());
+    }
+    return sizes;
 }
 
 TResult<int> TCacheManager::PurgeMissing()

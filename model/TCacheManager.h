@@ -76,6 +76,12 @@ public:
     // its IndexError, with the entry kept. Fails with ecNotFound for an index out of range or
     // without settings.
     TResult<TCacheExtractResult> Extract(int index, bool move, TWindowHandle wnd = nullptr);
+    // Extract for these entries (list indexes, each once, in any order) as one shell operation,
+    // so "Yes to All" and Cancel hold for all of them, and one rewrite of the index; the items
+    // of the value follow the entries in list order. Fails with ecNotFound for an index out of
+    // range or without settings.
+    TResult<TCacheExtractResult> Extract(std::vector<int> indexes, bool move,
+                                         TWindowHandle wnd = nullptr);
     // Extract for every entry, in list order, as one shell operation (so "Yes to All" and
     // Cancel hold for the whole run) and one rewrite of the index. Entries whose file is
     // missing or has no folder stay as they are. Fails with ecNotFound without settings.
@@ -91,6 +97,10 @@ public:
     // list; gives how many. Fails, with index and list unchanged, when the index cannot be
     // rewritten.
     TResult<int> PurgeMissing();
+
+    // The size of each entry's data file, in list order; -1 where CacheFileExists would say
+    // it is missing. One listing of the Cache folder serves every entry.
+    QVector<qint64> GetCacheFileSizes() const;
 
     // The settings through the reference; nullptr when there are none.
     TKOVASettings* GetSettings() const;

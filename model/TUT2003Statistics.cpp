@@ -1,36 +1,21 @@
 #include "TUT2003Statistics.h"
 
-#include "FolderScan.h"
+#include "FileMask.h"
+#include "FolderTotals.h"
 #include "GamePath.h"
 #include "TKOVASettings.h"
 #include "uKOVA_Misc.h"
 
 #include <iterator>
-#include <set>
-#include <utility>
+#include <optional>
 
 namespace {
 
-// An unset folder stays empty, which the file search takes as nothing to search; a bare "/"
-// would be the whole file system.
+// An unset folder stays empty, which the walk takes as nothing to count; a bare "/" would be
+// the whole file system.
 QString SearchFolder(const QString& folder)
 {
-    return folder.isEmpty() ? QString() : WithTrailingSeparator(ResolveGamePath(folder));
-}
-
-// A file reached twice (a link to it, or a second hard link) is one file.
-QStringList DistinctFiles(const QStringList& paths)
-{
-    QStringList distinct;
-    std::set<std::pair<quint64, quint64>> seen;
-    distinct.reserve(paths.size());
-    for (const QString& path : paths) {
-        TFileId id;
-        if (GetFileId(path, id) && !seen.insert({id.Device, id.Inode}).second)
-            continue;
-        distinct.append(path);
-    }
-    return distinct;
+    return folder.isEmpty() ? QString() : ResolveGamePath(folder);
 }
 
 } // namespace
@@ -57,6 +42,10 @@ qint64 TUT2003Statistics::SumSizes(const QStringList* list)
 void TUT2003Statistics::Collect(int flags, std::array<TFileStatistics, 5>& stats) const
 {
     stats.fill(TFileStatistics());
+    // Without a game folder there is nothing to count; a folder typed by mistake ("/") would
+    // have the whole file system walked.
+    if (!Settings.IsValidUTDir(Settings.UTDir))
+        return;
     struct TGroup
     {
         int Bit;
@@ -76,11 +65,13 @@ void TUT2003Statistics::Collect(int flags, std::array<TFileStatistics, 5>& stats
         const TGroup& group = groups[i];
         if (!(flags & group.Bit))
             continue;
-        QStringList found;
-        FindFiles(SearchFolder(group.Folder), group.Mask, group.Recursive, found);
-        found = DistinctFiles(found);
-        stats[i].Count = found.size();
-        stats[i].Size = SumSizes(&found);
+        // "*.*" matches every name: the whole-folder walk decodes no name at all.
+        const std::optional<TFileMask> mask =
+            group.Bit == KAllFiles ? std::nullopt : std::optional<TFileMask>(group.Mask);
+        const TFolderTotals totals =
+            SumFolderFiles(SearchFolder(group.Folder), mask ? &*mask : nullptr, group.Recursive);
+        stats[i].Count = totals.Count;
+        stats[i].Size = totals.Size;
     }
 }
 

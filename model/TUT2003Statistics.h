@@ -29,8 +29,9 @@ public:
     // The sum of FileSize over the paths of List; 0 without a list.
     static qint64 SumSizes(const QStringList* list);
 
-    // All five records zeroed, then each group whose bit is set in Flags counted. A missing folder
-    // counts 0 files of 0 bytes. A file reached twice (through a symbolic link) counts once.
+    // All five records zeroed, then each group whose bit is set in Flags counted; nothing is
+    // counted without a valid game folder. A missing folder counts 0 files of 0 bytes. A file
+    // reached twice (through a symbolic link) counts once; a link to a folder is not followed.
     void Collect(int flags, std::array<TFileStatistics, 5>& stats) const;
     // Every group, and FirstRun := the value "FirstRun" of section "FirstRun" of the game's main
     // INI file, 0 when it is missing or not a number.

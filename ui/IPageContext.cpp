@@ -1,6 +1,9 @@
 #include "IPageContext.h"
 
 #include "GamePath.h"
+#include "IDialogs.h"
+#include "KOVAIcons.h"
+#include "TSystemManager.h"
 
 #include <QTreeWidget>
 
@@ -37,5 +40,31 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
     if (!folder.isValid())
         return false;
     GetSelectedFiles(files, list, Settings().GetPath(static_cast<TMapPaths>(folder.toInt())));
+    return true;
+}
+
+void IPageContext::ShowError(QWidget* owner, const QString& text)
+{
+    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Error), text, TMsgDlgType::mtError,
+                         mbOK);
+}
+
+void IPageContext::ShowInformation(QWidget* owner, const QString& text)
+{
+    Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Information), text,
+                         TMsgDlgType::mtInformation, mbOK);
+}
+
+bool IPageContext::AssociateDemoFiles(QWidget* owner)
+{
+    TSystemManager* manager = SystemManager();
+    if (!manager)
+        return false;
+    const TResult<void> associated = manager->AssociateDemoFiles(KOVADemoFileImage(48));
+    if (!associated) {
+        ShowError(owner, associated.Error().Message);
+        return false;
+    }
+    ShowInformation(owner, GetLangText(TDialogType::SysInteg_FileAssocChanged));
     return true;
 }

@@ -10,6 +10,7 @@
 class IDialogs;
 class QObject;
 class QTreeWidget;
+class QWidget;
 class TAddonDeletionProposal;
 class TCacheManager;
 class TEventManager;
@@ -106,6 +107,8 @@ public:
     // While Busy, the main window is disabled and cannot be closed: another window (the archive
     // window) runs a long task that lets input through for its Cancel button.
     virtual void SetBusy(bool busy) = 0;
+    // Runs the refresh handler of the active page.
+    virtual void pgMainChange() = 0;
 
     // Demo playback (the demo page, File > Play Demo, "/playdemo").
     // Plays the demo file through the game: the demo is copied into the game's Demos folder when
@@ -128,4 +131,13 @@ public:
     // For a list marked by AddDragList: true, with the full paths of its selected rows in list
     // order appended to Files. False (Files untouched) for any other source.
     bool DraggedFiles(const QObject* source, QStringList* files) const;
+
+    // The error box (caption Common_Error) and the notice (caption Common_Information) of the
+    // pages, with Text.
+    void ShowError(QWidget* owner, const QString& text);
+    void ShowInformation(QWidget* owner, const QString& text);
+    // Makes this program open the game's demo files, with the program's own demo-file icon, and
+    // says so in a notice; an error box says why when it could not. Shared by the pages that
+    // offer it. False when it failed.
+    bool AssociateDemoFiles(QWidget* owner);
 };

@@ -457,8 +457,7 @@ void TfrmMain::OpenOrReport(const QString& fileOrUrl)
 
 void TfrmMain::ReportStartError(const QString& error)
 {
-    Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Error), error, TMsgDlgType::mtError,
-                         mbOK);
+    ShowError(this, error);
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -661,8 +660,7 @@ bool TfrmMain::PlayDemo(const QString& fileName)
     if (!prepared) {
         // Playing the demo of that name already there, or none, would not be what was chosen.
         if (prepared.Error().Code != TErrorCode::ecNotFound)
-            Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Error),
-                                 prepared.Error().Message, TMsgDlgType::mtError, mbOK);
+            ShowError(this, prepared.Error().Message);
         return false;
     }
     if (TDemoPage* page = DemoPage())

@@ -90,6 +90,7 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    void pgMainChange() override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
@@ -100,8 +101,6 @@ public:
     // links follow at the window's next showing.
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
 
-    // Runs the refresh handler of the active page.
-    void pgMainChange();
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }

@@ -5,6 +5,7 @@
 // the ratio is above the limit. Making the tree takes a while; with KOVA_FINDFILES_TREE naming
 // a folder, the tree is made there once and kept.
 
+#include "WholeProcess.h"
 #include "uKOVA_Misc.h"
 
 #include <QDir>
@@ -12,18 +13,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -85,33 +79,6 @@ int ListTree(const char* dir)
     std::fflush(stdout);
     // The list goes with the process, as find's memory does.
     std::_Exit(list.size() == KTopFolders * KSubFolders * KFilesPerFolder ? 0 : 1);
-}
-
-// Runs a program with its output thrown away; the wall time in milliseconds, or -1.
-double TimedRun(const char* program, std::vector<const char*> args)
-{
-    args.insert(args.begin(), program);
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawnp(&pid, program, &actions, nullptr, const_cast<char**>(args.data()), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return -1;
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -87,8 +87,12 @@ TEST_F(StatisticsTest, CountsTheFiveGroupsOfAKnownTree)
     huge.close();
     const TFileStatistics onDisk = AllFilesOnDisk();
 
-    // A link back to the game folder must not loop, and a link to a map counts it once.
+    // A link back to the game folder must not loop, a link to a folder elsewhere is not
+    // followed, and a link to a map counts it once.
     ASSERT_TRUE(QFile::link(FGame.Root(), FGame.Path(QStringLiteral("Maps/Loop"))));
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QFile(elsewhere.filePath(QStringLiteral("Big.ut2"))).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), FGame.Path(QStringLiteral("Maps/Elsewhere"))));
     ASSERT_TRUE(QFile::link(FGame.Path(QStringLiteral("Maps/DM-Test.ut2")),
                             FGame.Path(QStringLiteral("Maps/Link.ut2"))));
 

@@ -50,7 +50,8 @@ const QList<QPair<QString, QStringList>> KPrefixes = {
 };
 
 // Controls named by the tool's documents without a prefix: whole words ending in their kind
-// ("AddPackageButton", "IniEditorPopUp", "ArchiveToolbar", "Coolbar", "ResImage", "MainMenu").
+// ("AddPackageButton", "IniEditorPopUp", "ArchiveToolbar", "Coolbar", "ResImage", "MainMenu",
+// "SysInteg_ZipIco").
 const QList<QPair<QString, QStringList>> KKindEndings = {
     {"Button", {"QPushButton", "QToolButton"}},
     {"Popup", {"QMenu"}},
@@ -58,6 +59,7 @@ const QList<QPair<QString, QStringList>> KKindEndings = {
     {"bar", {"QToolBar", "QWidget", "QFrame"}},
     {"Bar", {"QToolBar", "QWidget", "QFrame"}},
     {"Image", {"QLabel"}},
+    {"Ico", {"QLabel"}},
     {"Menu", {"QMenuBar", "QMenu"}},
 };
 

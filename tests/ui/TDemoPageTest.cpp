@@ -247,6 +247,14 @@ void TDemoPageTest::viewPlaysTheSelectedDemoAndTheLinkOnlyEndsTheView()
     QCOMPARE(FContext->Orders().last(), QStringLiteral("ExitDemoView"));
     QVERIFY(opened.isEmpty());
 
+    // The association is the System Integration page's.
+    FDialogs->AnswerMessage(TModalResult::mrOk);
+    Trigger(QStringLiteral("DemoAdvanced"));
+    QCOMPARE(FDialogs->Calls().last().Text,
+             FContext->GetLangText(TDialogType::SysInteg_FileAssocChanged));
+    QVERIFY(ReadBytes(FFixture->Environment().ConfigHome() + QStringLiteral("/mimeapps.list"))
+                .contains("kova"));
+
     // The rows go into an open archive with their folder.
     QStringList dragged;
     QVERIFY(FContext->DraggedFiles(FPage->List(), &dragged));

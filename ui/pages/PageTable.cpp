@@ -10,6 +10,10 @@
 #include "TGameSettingsPage.h"
 #include "TPageBase.h"
 #include "TProfilesPage.h"
+// Cache, statistics and system-integration pages
+#include "TCachePage.h"
+#include "TStatisticsPage.h"
+#include "TSystemIntegrationPage.h"
 
 #include <QLayout>
 #include <QPointer>
@@ -21,11 +25,12 @@ const QList<TPageEntry>& PageTable()
     static const QList<TPageEntry> table = {
         {QStringLiteral("tbConfiguration"), kiConfiguration, MakePage<TConfigurationPage>},
         //
-        {QStringLiteral("tbStatistics"), kiStatistics},
+        {QStringLiteral("tbStatistics"), kiStatistics, MakePage<TStatisticsPage>},
         //
         {QStringLiteral("tbINIEditor"), kiIniEditor, MakePage<TIniEditorPage>, false},
         //
-        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration},
+        {QStringLiteral("tbSystemIntegration"), kiSystemIntegration,
+         MakePage<TSystemIntegrationPage>},
         //
         {QStringLiteral("tbUTSettings"), kiGameSettings, MakePage<TGameSettingsPage>},
         //
@@ -39,7 +44,7 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbDemoManager"), kiDemos, MakePage<TDemoPage>},
         //
-        {QStringLiteral("tbCacheManager"), kiCache},
+        {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //
         {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };

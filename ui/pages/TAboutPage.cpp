@@ -73,10 +73,8 @@ void TAboutPage::lbAbout_UpdatesBeforeNavigate(TLinkLabel*, bool& cancel)
     cancel = true;
     if (!newer) {
         // A check that got no answer says so: the user would otherwise take it for "none".
-        dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Error),
-                           FContext.GetLangText(TDialogType::Update_Error) +
-                               QStringLiteral("\n\n") + newer.Error().Message,
-                           TMsgDlgType::mtError, mbOK);
+        FContext.ShowError(window(), FContext.GetLangText(TDialogType::Update_Error) +
+                                         QStringLiteral("\n\n") + newer.Error().Message);
     } else if (*newer) {
         cancel =
             dialogs.MessageBox(window(), FContext.GetLangText(TDialogType::Common_Confirmation),

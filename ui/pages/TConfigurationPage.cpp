@@ -245,9 +245,7 @@ void TConfigurationPage::btnConfigure_ApplyProfileClick()
     // A failed backup stops before "User.ini" is touched; the error box says why.
     if (!Succeeded(this, profiles->Activate(*selected)))
         return;
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
-                                  FContext.GetLangText(TDialogType::Profiles_ProfileActivated),
-                                  TMsgDlgType::mtInformation, mbOK);
+    FContext.ShowInformation(this, FContext.GetLangText(TDialogType::Profiles_ProfileActivated));
     // The page shows the profile now active, which is nothing to activate again.
     ShowConfigurationPage();
 }

@@ -35,10 +35,9 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->DeleteDemo->setIcon(KOVAIcon(kiDelete));
     FUi->DemoAdvanced->setIcon(KOVAIcon(kiSystemIntegration));
 
-    // Archives come with the installation road, the association with the integration page.
+    // Archives come with the installation road.
     FUi->DemoExportArchive->setEnabled(false);
     FUi->DemoImportArchive->setEnabled(false);
-    FUi->DemoAdvanced->setEnabled(false);
 
     FUi->lwDemos_List->header()->resizeSection(0, 350);
     FUi->lwDemos_List->header()->resizeSection(1, 70);
@@ -49,6 +48,8 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     ConnectGuarded(FUi->ExportDemo, &QAction::triggered, this, &TDemoPage::ExportDemoClick);
     ConnectGuarded(FUi->ImportDemo, &QAction::triggered, this, &TDemoPage::ImportDemoClick);
     ConnectGuarded(FUi->DeleteDemo, &QAction::triggered, this, &TDemoPage::DeleteDemoClick);
+    ConnectGuarded(FUi->DemoAdvanced, &QAction::triggered, this,
+                   &TDemoPage::btnSystemIntegration_AssocDemFilesClick);
     ConnectGuarded(FUi->llDemoManager_ExitView, &TLinkLabel::clicked, this,
                    &TDemoPage::llDemoManager_ExitViewClick);
 }
@@ -174,6 +175,11 @@ void TDemoPage::DeleteDemoClick()
     ShellFileOperation(window(), FO_DELETE, files, nullptr, FOF_ALLOWUNDO | FOF_NOCONFIRMATION);
     // A demo the trash refused keeps its row.
     DropRowsOfGoneFiles(rows, DemosFolder());
+}
+
+void TDemoPage::btnSystemIntegration_AssocDemFilesClick()
+{
+    FContext.AssociateDemoFiles(window());
 }
 
 void TDemoPage::llDemoManager_ExitViewClick()

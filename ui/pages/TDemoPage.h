@@ -39,6 +39,8 @@ public:
     void ExportDemoClick();
     void ImportDemoClick();
     void DeleteDemoClick();
+    // The demo file association, as the System Integration page offers it.
+    void btnSystemIntegration_AssocDemFilesClick();
     void llDemoManager_ExitViewClick();
 
     QTreeWidget* List() const;

@@ -294,8 +294,7 @@ void TIniEditorPage::btnINI_ResetSectionClick()
 
 void TIniEditorPage::ShowError(TDialogType text)
 {
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Error),
-                                  FContext.GetLangText(text), TMsgDlgType::mtError, mbOK);
+    FContext.ShowError(this, FContext.GetLangText(text));
 }
 
 bool TIniEditorPage::AcceptNewName(QString& name, bool section)

@@ -121,14 +121,12 @@ void TProfilesPage::RefreshThroughRegistry()
 
 void TProfilesPage::ShowInformation(TDialogType text)
 {
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
-                                  FContext.GetLangText(text), TMsgDlgType::mtInformation, mbOK);
+    FContext.ShowInformation(this, FContext.GetLangText(text));
 }
 
 void TProfilesPage::ShowError(const QString& text)
 {
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Error), text,
-                                  TMsgDlgType::mtError, mbOK);
+    FContext.ShowError(this, text);
 }
 
 void TProfilesPage::lbProfiles_JumpToActiveClick()

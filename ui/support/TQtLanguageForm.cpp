@@ -113,9 +113,13 @@ void TQtLanguageForm::SetComponentCaption(const QString& name, const QString& te
 
 void TQtLanguageForm::SetComponentHint(const QString& name, const QString& text)
 {
-    if (auto* widget = qobject_cast<QWidget*>(Find(name))) {
+    QObject* object = Find(name);
+    if (auto* widget = qobject_cast<QWidget*>(object)) {
         widget->setProperty(KHintProperty, text);
         widget->setToolTip(text);
+    } else if (auto* action = qobject_cast<QAction*>(object)) {
+        // A tool-bar button shows its action's tip.
+        action->setToolTip(text);
     }
 }
 

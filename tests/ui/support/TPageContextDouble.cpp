@@ -64,10 +64,13 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
         for (TPageBase* page : Pages())
             page->SettingsChanged();
     };
+    // The file operations of the pages ask and report through the dialogs, as in the window.
+    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
 }
 
 TPageContextDouble::~TPageContextDouble()
 {
+    SetShellOperationUi(nullptr);
     FSettings->OnChanged = nullptr;
     SetShellOperationUi(nullptr);
     FHost.reset();
@@ -95,6 +98,7 @@ TPageBase* TPageContextDouble::CreatePage(const QString& tabSheet)
     if (!QTest::qWaitForWindowExposed(FHost.get()))
         qWarning("The page's form was not exposed");
     CurrentLanguage()->Apply();
+    FActiveSheet = tabSheet;
     if (const TEventMethod handler = FEventManager->Find(sheet))
         handler();
     return page;
@@ -186,6 +190,7 @@ bool TPageContextDouble::CheckGamePath()
 void TPageContextDouble::ShowPage(const QString& tabSheet)
 {
     FOrders << QStringLiteral("ShowPage ") + tabSheet;
+    FActiveSheet = tabSheet;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(tabSheet)))
         handler();
 }
@@ -238,6 +243,15 @@ void TPageContextDouble::LoadIniFile(const QString& fileName)
     if (auto* page = qobject_cast<TIniEditorPage*>(
             PageIn(FHost->findChild<QWidget*>(QStringLiteral("tbINIEditor")))))
         page->LoadIniFile(fileName);
+}
+
+void TPageContextDouble::pgMainChange()
+{
+    FOrders << QStringLiteral("pgMainChange");
+    if (FActiveSheet.isEmpty())
+        return;
+    if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(FActiveSheet)))
+        handler();
 }
 
 void TPageContextDouble::SetBusy(bool busy)

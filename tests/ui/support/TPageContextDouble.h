@@ -16,10 +16,10 @@ class TProgramFixture;
 // The page context without the main window, for page and dialog tests: the settings, the
 // languages and the managers over a program fixture, made as the window makes them. Orders are
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here) are carried
-// out too, while RunGame, UpdateMapCache, EditServerPackages, SetBusy, PlayDemo and
-// ExitDemoView only leave their record. The update check asks the server SetUpdateServer gives,
-// as the window's does.
+// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
+// which refreshes the page made or shown last) are carried out too, while RunGame,
+// UpdateMapCache, EditServerPackages, SetBusy, PlayDemo and ExitDemoView only leave their
+// record. The update check asks the server SetUpdateServer gives, as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -43,7 +43,7 @@ public:
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
     // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
-    // "PlayDemo /path/My.demo4", "ExitDemoView".
+    // "pgMainChange", "PlayDemo /path/My.demo4", "ExitDemoView".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -72,6 +72,7 @@ public:
     void ApplyLanguage(int index) override;
     void EditServerPackages() override;
     void LoadIniFile(const QString& fileName) override;
+    void pgMainChange() override;
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
@@ -94,5 +95,6 @@ private:
     std::unique_ptr<TEventManager> FEventManager;
     std::unique_ptr<QWidget> FHost;
     mutable TAddonDeletionProposal* FSelection = nullptr;
+    QString FActiveSheet; // the tab sheet made or shown last
     TUpdateCheck FUpdateCheck;
 };

@@ -1,0 +1,306 @@
+#include "TCacheManager.h"
+#include "TCachePage.h"
+#include "TPageContextDouble.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QProcess>
+#include <QStyle>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The Cache Manager page over a fixture game folder: what the rows show, and that each row
+// installs, hides or purges its own entry and nothing else.
+class TCachePageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void rowsShowEachEntryAndClearingDropsOnlyDeadLines();
+    void eachRowActsOnItsOwnEntry();
+    void realCachesListAsTheirIndexSays();
+    void zipPacksDataFilesUnderRecordedNamesAndInstallsNothing();
+    void entriesThatCannotGoAreNamedAndKeepTheirRows();
+
+private:
+    TCachePage* ShowPage()
+    {
+        FContext = std::make_unique<TPageContextDouble>(*FFixture);
+        return FContext->Create<TCachePage>(QStringLiteral("tbCacheManager"));
+    }
+    QTreeWidget* List() const { return Child<QTreeWidget>(FContext->Host(), "lwCache_List"); }
+    // Each row as "name|size|GUID", in list order.
+    QStringList Rows() const;
+    // Selects the rows of these GUIDs only.
+    void Select(const QStringList& guids) const;
+    void Press(const QString& action) const
+    {
+        auto* bar = Child<QToolBar>(FContext->Host(), QStringLiteral("tbrCacheManager"));
+        QTest::mouseClick(bar->widgetForAction(Child<QAction>(FContext->Host(), action)),
+                          Qt::LeftButton);
+    }
+    void WriteCache(const QString& name, const QByteArray& bytes) const
+    {
+        FFixture->Game().WriteFile(QStringLiteral("Cache/") + name, bytes);
+    }
+    QByteArray Game(const QString& relative) const { return FFixture->Game().ReadFile(relative); }
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TPageContextDouble> FContext;
+};
+
+void TCachePageTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+}
+
+void TCachePageTest::cleanup()
+{
+    FContext.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+QStringList TCachePageTest::Rows() const
+{
+    QStringList rows;
+    for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = List()->topLevelItem(i);
+        rows << row->text(0) + u'|' + row->text(1) + u'|' + row->text(2);
+    }
+    return rows;
+}
+
+void TCachePageTest::Select(const QStringList& guids) const
+{
+    List()->clearSelection();
+    for (int i = 0; i < List()->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = List()->topLevelItem(i);
+        if (guids.contains(row->text(2)))
+            row->setSelected(true);
+    }
+}
+
+void TCachePageTest::rowsShowEachEntryAndClearingDropsOnlyDeadLines()
+{
+    const QByteArray index = "[Cache]\r\n"
+                             "G1=Foo.u\r\n"
+                             "; kept as it is\r\n"
+                             "G2=Bar.utx\r\n"
+                             "G3=Gone.u\r\n"
+                             "G4=Doc.xyz\r\n"
+                             "\r\n"
+                             "[Other]\r\n"
+                             "G3=Gone.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("G1.uxx"), QByteArray(2000, 'f'));
+    WriteCache(QStringLiteral("G2.uxx"), QByteArray(300, 'b'));
+    WriteCache(QStringLiteral("G4.uxx"), QByteArray(1500000, 'd'));
+    ShowPage();
+    QCOMPARE(Rows(), QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Gone.u|0 Byte|G3",
+                                  "Doc.xyz|1.43 MB|G4"}));
+    QCOMPARE(List()->headerItem()->text(2), FContext->GetLangText(TDialogType::Col_HashValue));
+    const QImage warning =
+        List()->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16).toImage();
+    QCOMPARE(List()->topLevelItem(2)->icon(0).pixmap(16).toImage(), warning);
+    QVERIFY(List()->topLevelItem(0)->icon(0).pixmap(16).toImage() != warning);
+
+    // Sorting by size compares the data files' bytes, not the size texts.
+    QHeaderView* header = List()->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+    QCOMPARE(Rows(), QStringList({"Gone.u|0 Byte|G3", "Bar.utx|300 Byte|G2", "Foo.u|1.95 KB|G1",
+                                  "Doc.xyz|1.43 MB|G4"}));
+
+    Press(QStringLiteral("CacheClearCorrupt"));
+    QCOMPARE(Rows(),
+             QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Doc.xyz|1.43 MB|G4"}));
+    QByteArray expected = index;
+    expected.replace("G3=Gone.u\r\nG4", "G4"); // the line of [Other] stays
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), expected);
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void TCachePageTest::eachRowActsOnItsOwnEntry()
+{
+    const QByteArray index = "[Cache]\r\nG1=Foo.u\r\nG5=Foo.u\r\nG6=Baz.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("G1.uxx"), "first version");
+    WriteCache(QStringLiteral("G5.uxx"), "second version");
+    WriteCache(QStringLiteral("G6.uxx"), "baz");
+    ShowPage();
+    auto* move = Child<QCheckBox>(FContext->Host(),
+                                  QStringLiteral("cbCacheDeleteSourceFilesAfterInstallation"));
+    QVERIFY(move->isChecked());
+
+    // Moved: the row's own bytes arrive; the other entry of that name keeps file and key.
+    Select({QStringLiteral("G5")});
+    Press(QStringLiteral("InstallCache"));
+    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("second version"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("Cache/G5.uxx"))));
+    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("first version"));
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")),
+             QByteArray("[Cache]\r\nG1=Foo.u\r\nG6=Baz.u\r\n"));
+    QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
+
+    // A replace the user declines installs nothing, and the row stays for another try.
+    FDialogs->AnswerMessage(TModalResult::mrNo);
+    Select({QStringLiteral("G1")});
+    Press(QStringLiteral("InstallCache"));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
+    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("second version"));
+    QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
+    QCOMPARE(FContext->CacheManager()->GetCount(), 2);
+
+    // Copied: the data file stays, its key goes, and so does the entry; the row stays.
+    move->setChecked(false);
+    FDialogs->AnswerMessage(TModalResult::mrYes);
+    Press(QStringLiteral("InstallCache"));
+    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("first version"));
+    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("first version"));
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
+    QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
+    QCOMPARE(FContext->CacheManager()->GetCount(), 1);
+    // Its entry is gone: the row does nothing more.
+    Press(QStringLiteral("InstallCache"));
+    QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 2);
+
+    // Hidden: the row and the entry go, the cache itself is untouched.
+    Select({QStringLiteral("G6")});
+    Press(QStringLiteral("CleanCache"));
+    QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1"}));
+    QCOMPARE(FContext->CacheManager()->GetCount(), 0);
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
+    QCOMPARE(Game(QStringLiteral("Cache/G6.uxx")), QByteArray("baz"));
+
+    Press(QStringLiteral("CacheSelectAll"));
+    QCOMPARE(List()->selectedItems().size(), 1);
+    QVERIFY(FDialogs->AllAnswersUsed());
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TCachePageTest::realCachesListAsTheirIndexSays()
+{
+    const QString real = RealDataDir();
+    if (real.isEmpty())
+        QSKIP("no real game files here");
+
+    // The UT2004 index: 47 entries, none with its data file.
+    const QByteArray ut2004 =
+        ReadBytes(real + QStringLiteral("/ini/GrantSorenson-LumpysInvasionServer/Cache/cache.ini"));
+    QStringList expected;
+    for (const QByteArray& line : ut2004.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0)
+            expected << QString::fromLatin1(line.mid(eq + 1).trimmed()) +
+                            QStringLiteral("|0 Byte|") + QString::fromLatin1(line.left(eq));
+    }
+    QCOMPARE(expected.size(), 47);
+    WriteCache(QStringLiteral("cache.ini"), ut2004);
+    TCachePage* page = ShowPage();
+    QCOMPARE(Rows(), expected);
+
+    // The Killing Floor cache: one name under two GUIDs, each row installs its own bytes.
+    const QDir kf(real + QStringLiteral("/kf1-cache/Cache"));
+    for (const QString& name : kf.entryList(QDir::Files))
+        WriteCache(name, ReadBytes(kf.filePath(name)));
+    FContext->RecreateManagers();
+    page->RefreshPage();
+    QCOMPARE(List()->topLevelItemCount(), 36);
+    const QString first = QStringLiteral("5FBF66EC494B46314CE2CFBE841A90C2-1");
+    const QString second = QStringLiteral("6B53FF7348257FFBEF34769B671876FF-1");
+    QVERIFY(Rows().contains(QStringLiteral("ReloadOptionsSP_Meteor.u|28.81 KB|") + first));
+    QVERIFY(Rows().contains(QStringLiteral("ReloadOptionsSP_Meteor.u|28.81 KB|") + second));
+    for (const QString& guid : {second, first}) {
+        if (guid == first)
+            FDialogs->AnswerMessage(TModalResult::mrYes);
+        Select({guid});
+        Press(QStringLiteral("InstallCache"));
+        QCOMPARE(Game(QStringLiteral("System/ReloadOptionsSP_Meteor.u")),
+                 ReadBytes(kf.filePath(guid + QStringLiteral(".uxx"))));
+    }
+    QCOMPARE(List()->topLevelItemCount(), 34);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
+{
+    const QByteArray index = "[Cache]\r\nG1=Foo.u\r\nG2=Bar.utx\r\nG3=Gone.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("G1.uxx"), "foo bytes");
+    WriteCache(QStringLiteral("G2.uxx"), "bar bytes");
+    ShowPage();
+    const QStringList rows = Rows();
+    const QString archive = FFixture->Root() + QStringLiteral("/Cached.zip");
+    Press(QStringLiteral("CacheSelectAll"));
+    FDialogs->AnswerSave(QString()); // cancelled: nothing happens
+    Press(QStringLiteral("CacheInstallAndZip"));
+    QVERIFY(!QFile::exists(archive));
+
+    FDialogs->AnswerSave(archive);
+    FDialogs->AnswerMessage(TModalResult::mrOk);
+    Press(QStringLiteral("CacheInstallAndZip"));
+    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().Type, TMsgDlgType::mtWarning);
+    QVERIFY(messages.first().Text.contains(QStringLiteral("Gone.u")));
+    QVERIFY(!messages.first().Text.contains(QStringLiteral("Foo.u")));
+
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+    QVERIFY(unzip.waitForFinished());
+    QCOMPARE(QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
+             QStringList({"Foo.u", "Bar.utx"}));
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), archive, QStringLiteral("Bar.utx")});
+    QVERIFY(unzip.waitForFinished());
+    QCOMPARE(unzip.readAllStandardOutput(), QByteArray("bar bytes"));
+
+    // Nothing was installed, and the cache is as it was.
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), index);
+    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("foo bytes"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Foo.u"))));
+    QCOMPARE(Rows(), rows);
+    QCOMPARE(FContext->CacheManager()->GetCount(), 3);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
+{
+    // A data file that is a link is none the game stored; the other entry installs.
+    const QByteArray index = "[Cache]\r\nG1=Linked.u\r\nG2=Plain.u\r\n";
+    WriteCache(QStringLiteral("cache.ini"), index);
+    WriteCache(QStringLiteral("Elsewhere.bin"), "elsewhere");
+    QVERIFY(QFile::link(FFixture->Game().Path(QStringLiteral("Cache/Elsewhere.bin")),
+                        FFixture->Game().Path(QStringLiteral("Cache/G1.uxx"))));
+    WriteCache(QStringLiteral("G2.uxx"), "plain");
+    ShowPage();
+    Press(QStringLiteral("CacheSelectAll"));
+    Press(QStringLiteral("InstallCache"));
+
+    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors.first().Caption, FContext->GetLangText(TDialogType::Common_Error));
+    QVERIFY(errors.first().Text.startsWith(QStringLiteral("Linked.u: ")));
+    QVERIFY(!errors.first().Text.contains(QStringLiteral("Plain.u")));
+    QCOMPARE(Game(QStringLiteral("System/Plain.u")), QByteArray("plain"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Linked.u"))));
+    QCOMPARE(Rows(), QStringList({"Linked.u|9 Byte|G1"}));
+    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG1=Linked.u\r\n"));
+}
+
+QTEST_MAIN(TCachePageTest)
+#include "TCachePageTest.moc"

@@ -1,0 +1,200 @@
+#include "FolderScan.h"
+#include "KOVAIcons.h"
+#include "TKOVASettings.h"
+#include "TPageContextDouble.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TSystemIntegrationPage.h"
+#include "TSystemManager.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QGroupBox>
+#include <QImage>
+#include <QMap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The System Integration page over the user's desktop files in a temporary environment: the
+// boxes show and write the install verbs, the folder-install mode is saved when it changes, and
+// the demo association says whether it worked.
+class TSystemIntegrationPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void verbBoxesFollowTheDesktopFilesAndShowingWritesNothing();
+    void folderInstallModeIsSavedOnlyWhenItChanges();
+    void refusedWritesShowAnErrorAndTheTrueState();
+    void demoAssociationWritesItsIconAndSaysSo();
+
+private:
+    TSystemIntegrationPage* ShowPage()
+    {
+        FContext = std::make_unique<TPageContextDouble>(*FFixture);
+        return FContext->Create<TSystemIntegrationPage>(QStringLiteral("tbSystemIntegration"));
+    }
+    template <class T> T* Find(const QString& name) const
+    {
+        return Child<T>(FContext->Host(), name);
+    }
+    void Click(QAbstractButton* button) const { QTest::mouseClick(button, Qt::LeftButton); }
+    // Every file of the temporary environment and the settings file, with its bytes and its
+    // identity (a rewrite through a new file changes it).
+    QMap<QString, QByteArray> Snapshot() const;
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TPageContextDouble> FContext;
+};
+
+void TSystemIntegrationPageTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+}
+
+void TSystemIntegrationPageTest::cleanup()
+{
+    FContext.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+QMap<QString, QByteArray> TSystemIntegrationPageTest::Snapshot() const
+{
+    QMap<QString, QByteArray> files;
+    QStringList paths{FFixture->SettingsFile()};
+    QDirIterator it(FFixture->Environment().Root(), QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    for (const QString& path : paths) {
+        TFileId id;
+        GetFileId(path, id);
+        files.insert(path, ReadBytes(path) + "@" + QByteArray::number(id.Inode));
+    }
+    return files;
+}
+
+void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesNothing()
+{
+    TSystemIntegrationPage* page = ShowPage();
+    auto* zip = Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtension"));
+    auto* folder =
+        Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtensionFolder"));
+    auto* group = Find<QGroupBox>(QStringLiteral("rgSysInteg_FolderInstallOptions"));
+    QVERIFY(!zip->isChecked() && !folder->isChecked() && !group->isEnabled());
+    const QList<QRadioButton*> modes = group->findChildren<QRadioButton*>();
+    QCOMPARE(modes.size(), 3);
+    QCOMPARE(modes[0]->text(), FContext->GetLangText(TDialogType::Common_Yes));
+    QCOMPARE(modes[1]->text(), FContext->GetLangText(TDialogType::Common_No));
+    QCOMPARE(modes[2]->text(), FContext->GetLangText(TDialogType::Common_AskMe));
+    QVERIFY(modes[2]->isChecked()); // the shipped settings ask
+
+    const QString folderEntry = TSystemManager::VerbEntryFile(QStringLiteral("folder"));
+    Click(folder);
+    QVERIFY(folder->isChecked() && group->isEnabled() && !zip->isChecked());
+    const QByteArray entry = ReadBytes(folderEntry);
+    QVERIFY(entry.contains("MimeType=inode/directory;"));
+    QVERIFY(entry.contains(" /install %f"));
+    QVERIFY(!QFile::exists(TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+    Click(zip);
+    QVERIFY(zip->isChecked());
+    QVERIFY(ReadBytes(TSystemManager::VerbEntryFile(QStringLiteral(".zip")))
+                .contains("MimeType=application/zip;"));
+
+    // Showing the page reads; it writes nothing, not even what it shows.
+    const QMap<QString, QByteArray> before = Snapshot();
+    page->RefreshPage();
+    page->RefreshPage();
+    QCOMPARE(Snapshot(), before);
+    QVERIFY(zip->isChecked() && folder->isChecked() && group->isEnabled());
+
+    Click(folder);
+    QVERIFY(!folder->isChecked() && !group->isEnabled() && zip->isChecked());
+    QVERIFY(!QFile::exists(folderEntry));
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void TSystemIntegrationPageTest::folderInstallModeIsSavedOnlyWhenItChanges()
+{
+    Click(ShowPage()->findChild<QCheckBox*>(
+        QStringLiteral("cbSystemIntegration_EnableShellExtensionFolder")));
+    QByteArray expected = FFixture->ReadSettings();
+    expected.replace("<folderinstallmode>fimAsk</folderinstallmode>",
+                     "<folderinstallmode>fimNonRecursive</folderinstallmode>");
+    auto* no = Find<QRadioButton>(QStringLiteral("rbSysInteg_FolderInstallNo"));
+    Click(no);
+    QCOMPARE(FFixture->ReadSettings(), expected);
+    QCOMPARE(FContext->Settings().FolderInstallMode, TFolderInstallMode::fimNonRecursive);
+
+    const QMap<QString, QByteArray> before = Snapshot();
+    Click(no);
+    QCOMPARE(Snapshot(), before);
+    QCOMPARE(FDialogs->Calls().size(), 0);
+}
+
+void TSystemIntegrationPageTest::refusedWritesShowAnErrorAndTheTrueState()
+{
+    // A folder stands where each entry should go.
+    QVERIFY(QDir().mkpath(TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+    QVERIFY(QDir().mkpath(TSystemManager::DemoEntryFile()));
+    ShowPage();
+    auto* zip = Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtension"));
+    Click(zip);
+    QVERIFY(!zip->isChecked());
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Error));
+    QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtError);
+    QVERIFY(FDialogs->Calls().first().Text.contains(
+        TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+
+    FDialogs->Clear();
+    Click(Find<QPushButton>(QStringLiteral("btnSystemIntegration_AssocDemFiles")));
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Error));
+    QVERIFY(FDialogs->Calls().first().Text.contains(TSystemManager::DemoEntryFile()));
+    QVERIFY(!QFileInfo::exists(TSystemManager::MimeAppsFile()));
+}
+
+void TSystemIntegrationPageTest::demoAssociationWritesItsIconAndSaysSo()
+{
+    ShowPage();
+    Click(Find<QPushButton>(QStringLiteral("btnSystemIntegration_AssocDemFiles")));
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Caption,
+             FContext->GetLangText(TDialogType::Common_Information));
+    QCOMPARE(FDialogs->Calls().first().Text,
+             FContext->GetLangText(TDialogType::SysInteg_FileAssocChanged));
+    QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtInformation);
+
+    // The entry plays demos, names our icon, and is the demo type's default handler.
+    const QString type = FContext->SystemManager()->GetDemoMimeType();
+    QVERIFY(!type.isEmpty());
+    const QString entry = QString::fromUtf8(ReadBytes(TSystemManager::DemoEntryFile()));
+    QVERIFY(entry.contains(QStringLiteral(" /playdemo %f")));
+    QVERIFY(entry.contains(QStringLiteral("MimeType=") + type + QLatin1Char(';')));
+    const qsizetype at = entry.indexOf(QStringLiteral("\nIcon="));
+    QVERIFY(at > 0);
+    const QString iconName = entry.mid(at + 6).section(QLatin1Char('\n'), 0, 0);
+    QVERIFY(
+        QString::fromUtf8(ReadBytes(TSystemManager::MimeAppsFile()))
+            .contains(type + QLatin1Char('=') + TSystemManager::DemoEntryId() + QLatin1Char(';')));
+    const QImage installed(FFixture->Environment().DataHome() +
+                           QStringLiteral("/icons/hicolor/48x48/mimetypes/") + iconName +
+                           QStringLiteral(".png"));
+    QVERIFY(!installed.isNull());
+    QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32),
+             KOVADemoFileImage(48).convertToFormat(QImage::Format_ARGB32));
+}
+
+QTEST_MAIN(TSystemIntegrationPageTest)
+#include "TSystemIntegrationPageTest.moc"
