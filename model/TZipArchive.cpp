@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QStorageInfo>
 
@@ -23,7 +22,6 @@ namespace {
 // Large enough that the file system sees few writes, small enough to stay in the caches.
 constexpr qint64 KChunkSize = 256 * 1024;
 constexpr int KPasswordAttempts = 3;
-constexpr int KNameAttempts = 100;
 // How often libzip reports while it writes an archive (as a fraction of the whole).
 constexpr double KWritePrecision = 0.005;
 
@@ -67,92 +65,26 @@ qint64 FileSystemFreeSpace(const QString& folder)
     return available < 0 ? std::numeric_limits<qint64>::max() : available;
 }
 
-// A new file under Target's name by way of a temporary beside it that is renamed over Target
-// once whole; the temporary is removed unless committed. The name pattern is the one the file
-// layer's writers use, so their clean-up recognises a temporary a killed extraction left.
-class TEntryWriter final
+// Renames the written temporary over its target. A file that replaces another waits for the
+// disk first, so that a crash leaves the old file or the whole new one; a new file can be
+// extracted again, and waiting for each of thousands of small files would cost more than the
+// extraction.
+bool Place(TAtomicWriter& writer, QString& error)
 {
-public:
-    explicit TEntryWriter(const QString& target)
-        : FTarget(target)
-    {}
-    ~TEntryWriter() { Discard(); }
-    TEntryWriter(const TEntryWriter&) = delete;
-    TEntryWriter& operator=(const TEntryWriter&) = delete;
-
-    bool Open(QString& error)
-    {
-        const QFileInfo target(FTarget);
-        const QString folder = target.absolutePath();
-        static const char KLetters[] =
-            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
-            QString suffix;
-            for (int i = 0; i < 6; ++i)
-                suffix += QLatin1Char(KLetters[QRandomGenerator::global()->bounded(62)]);
-            FFile.setFileName(folder + QStringLiteral("/.") + target.fileName() +
-                              QStringLiteral(".kova-") + suffix);
-            // NewOnly refuses any existing name, a link included.
-            if (FFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-                FOpen = true;
-                // A replaced file keeps its permissions; what a link points to is not looked at.
-                if (!target.isSymLink() && target.isFile())
-                    FFile.setPermissions(QFile::permissions(FTarget));
-                return true;
-            }
-            if (!FFile.exists())
-                break;
-        }
-        error = FFile.errorString();
+    const QFileInfo target(writer.Target());
+    if (target.exists() || target.isSymLink())
+        return writer.Commit(&error);
+    if (!writer.Close(&error))
         return false;
-    }
-
-    bool Write(const char* data, qint64 size, QString& error)
-    {
-        if (FFile.write(data, size) == size)
-            return true;
-        error = FFile.errorString();
-        return false;
-    }
-
-    void SetModificationTime(const QDateTime& time) { FModified = time; }
-
-    bool Commit(QString& error)
-    {
-        if (FModified.isValid())
-            FFile.setFileTime(FModified, QFileDevice::FileModificationTime);
-        FFile.close();
-        if (FFile.error() != QFileDevice::NoError) {
-            error = FFile.errorString();
-            return false;
-        }
-        // A rename replaces whatever has the target's name as a whole, a link included.
-        std::error_code code;
-        std::filesystem::rename(QFile::encodeName(FFile.fileName()).toStdString(),
-                                QFile::encodeName(FTarget).toStdString(), code);
-        if (code) {
-            error = QString::fromLocal8Bit(code.message().c_str());
-            return false;
-        }
-        FKept = true;
+    std::error_code code;
+    std::filesystem::rename(QFile::encodeName(writer.TemporaryPath()).toStdString(),
+                            QFile::encodeName(writer.Target()).toStdString(), code);
+    if (!code)
         return true;
-    }
-
-private:
-    void Discard()
-    {
-        if (!FOpen || FKept)
-            return;
-        FFile.close();
-        QFile::remove(FFile.fileName());
-    }
-
-    QString FTarget;
-    QFile FFile;
-    QDateTime FModified;
-    bool FOpen = false;
-    bool FKept = false;
-};
+    error = QString::fromLocal8Bit(code.message().c_str());
+    QFile::remove(writer.TemporaryPath());
+    return false;
+}
 
 // What the write callbacks of libzip need.
 struct TWriteState
@@ -266,6 +198,7 @@ void TZipArchive::Close()
     FEntries.clear();
     FKeptPassword.clear();
     FHasKeptPassword = false;
+    FSwept.clear();
 }
 
 TResult<void> TZipArchive::Reopen()
@@ -432,9 +365,17 @@ TResult<void> TZipArchive::ExtractOne(int index, const QString& target, qint64 d
     }
     const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
 
-    TEntryWriter writer(target);
+    // Each folder's leftovers of killed writers are swept once while the archive is open, not
+    // once per entry.
+    const QString folder = FolderOf(target);
+    if (!FSwept.contains(folder)) {
+        RemoveStaleTemporaries(folder);
+        FSwept.insert(folder);
+    }
+    TAtomicWriter writer(target);
+    writer.SetSweep(false);
     QString error;
-    if (!writer.Open(error))
+    if (!writer.Open(&error))
         return EntryError(TErrorCode::ecFailed, index,
                           QStringLiteral("cannot write beside \"%1\": %2").arg(target, error));
     std::vector<char> buffer(KChunkSize);
@@ -451,7 +392,7 @@ TResult<void> TZipArchive::ExtractOne(int index, const QString& target, qint64 d
             return EntryError(
                 TErrorCode::ecInvalid, index,
                 QStringLiteral("it holds more than its declared %1 bytes").arg(entry.Size));
-        if (!writer.Write(buffer.data(), read, error))
+        if (!writer.Write(buffer.data(), read, &error))
             return EntryError(TErrorCode::ecFailed, index,
                               QStringLiteral("cannot write \"%1\": %2").arg(target, error));
         if (!report(written))
@@ -462,7 +403,7 @@ TResult<void> TZipArchive::ExtractOne(int index, const QString& target, qint64 d
             TErrorCode::ecInvalid, index,
             QStringLiteral("it holds %1 bytes, not its declared %2").arg(written).arg(entry.Size));
     writer.SetModificationTime(entry.Modified);
-    if (!writer.Commit(error))
+    if (!Place(writer, error))
         return EntryError(TErrorCode::ecFailed, index,
                           QStringLiteral("cannot write \"%1\": %2").arg(target, error));
     if (entry.IsEncrypted) {

@@ -3,6 +3,7 @@
 #include "TResult.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -16,9 +17,11 @@
 //
 //  - Open lists the entries in archive order (Entries(); an entry's index is its row).
 //  - ExtractTo writes entry i to exactly one path; Extract does a list of such jobs with one
-//    overall progress. Each file is written to a temporary beside its target and renamed over
-//    it only after the whole entry was read with its declared size and checksum; an error, a
-//    wrong password or a cancel leaves the old file and no temporary. A link at the target is
+//    overall progress. Each file is written to a temporary beside its target (the file layer's
+//    TAtomicWriter; each target folder is rid of killed writers' leftovers once while the
+//    archive is open) and renamed over it only after the whole entry was read with its declared
+//    size and checksum, and, when it replaces a file, was put on the disk; an error, a wrong
+//    password or a cancel leaves the old file and no temporary. A link at the target is
 //    replaced, never written through. No entry writes more than its declared size, and jobs
 //    whose declared sizes exceed the free space of their folder are refused before any write.
 //    Folder and link entries are never written; FlatName tells a caller which entries may be
@@ -168,6 +171,7 @@ private:
     QVector<TZipEntry> FEntries;
     QByteArray FKeptPassword;
     bool FHasKeptPassword = false;
+    QSet<QString> FSwept; // target folders rid of stale temporaries since the archive opened
     TProgressCallback FProgress;
     TPasswordCallback FPassword;
     TFreeSpaceFunction FFreeSpace;

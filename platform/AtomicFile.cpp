@@ -42,9 +42,17 @@ QString TemporaryNameFor(const QString& targetName)
 bool IsTemporaryFor(const QString& name, const QString& targetName)
 {
     const QString prefix = TemporaryNamePrefix(targetName);
-    if (name.size() != prefix.size() + KRandomLength || !name.startsWith(prefix))
+    return name.size() == prefix.size() + KRandomLength && name.startsWith(prefix) &&
+           IsTemporaryName(name);
+}
+
+bool IsTemporaryName(const QString& name)
+{
+    const qsizetype mark = name.size() - KRandomLength - KTemporaryMark.size();
+    if (mark < 1 || !name.startsWith(QLatin1Char('.')) ||
+        QStringView(name).mid(mark, KTemporaryMark.size()) != KTemporaryMark)
         return false;
-    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+    for (qsizetype i = name.size() - KRandomLength; i < name.size(); ++i) {
         const char16_t c = name[i].unicode();
         if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))
             return false;

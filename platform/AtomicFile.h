@@ -42,6 +42,9 @@ public:
     // What the new file gets instead of the replaced file's permissions and a new time.
     void SetPermissions(QFileDevice::Permissions permissions) { FPermissions = permissions; }
     void SetModificationTime(const QDateTime& time) { FModified = time; }
+    // Whether Open first removes the target's stale temporaries (the default). A writer of many
+    // files sweeps each folder once with RemoveStaleTemporaries instead.
+    void SetSweep(bool sweep) { FSweep = sweep; }
 
     // Puts the temporary on the disk and renames it over the target. False, with the reason in
     // Error, when that failed; the temporary is then gone and the target as it was.
@@ -65,6 +68,7 @@ private:
     QString FTemporary;
     int FFd = -1;
     bool FKept = false; // committed or closed: the temporary is no longer ours to remove
+    bool FSweep = true;
     std::optional<QFileDevice::Permissions> FPermissions;
     QDateTime FModified;
 };
@@ -73,6 +77,12 @@ private:
 // whether Name is one of them.
 QString TemporaryNameFor(const QString& targetName);
 bool IsTemporaryFor(const QString& name, const QString& targetName);
+// Whether Name is a temporary of any target.
+bool IsTemporaryName(const QString& name);
+
+// Removes the temporaries in Folder that killed writers left, whatever file they were for: as
+// TAtomicWriter::Open does for its target, ours only, and only those untouched for a minute.
+void RemoveStaleTemporaries(const QString& folder);
 
 // Writes Bytes to FileName atomically through TAtomicWriter, following a symbolic link to the
 // file it points to. A read-only file is refused like a read-only folder (a rename would pass

@@ -110,6 +110,21 @@ public:
     // Runs the refresh handler of the active page.
     virtual void pgMainChange() = 0;
 
+    // The add-on installation road.
+    // Installs FileName into the game folders its install rules give: a ".zip" archive (any
+    // file when AsArchive) entry by entry, any other file copied. Silent asks nothing and shows
+    // no summary; an existing file is then replaced when OverwriteDefault, else kept. True when
+    // the run went through; false for a missing file, a cancel or a failure (shown unless
+    // Silent).
+    virtual bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                                    bool asArchive = false) = 0;
+    // Asks for a zip archive (new or existing) and adds the files behind the selected rows of
+    // ListView, files of Folder, under their bare names; an entry of the same name is replaced.
+    // Nothing without a selected row.
+    virtual void ExportToArchive(const QTreeWidget* listView, const QString& folder) = 0;
+    // Asks for one zip archive and installs it: InstallFromArchive(file, false, true).
+    virtual void ImportFromArchive() = 0;
+
     // Demo playback (the demo page, File > Play Demo, "/playdemo").
     // Plays the demo file through the game: the demo is copied into the game's Demos folder when
     // it lies elsewhere, the game's exec script names it, and the game starts while the demo

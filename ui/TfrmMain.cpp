@@ -11,10 +11,13 @@
 #include "PageTable.h"
 #include "Process.h"
 #include "TAddonDeletionProposal.h"
+#include "TAddonInstaller.h"
 #include "TCacheManager.h"
 #include "TDemoPage.h"
 #include "TEventManager.h"
 #include "TIniEditorPage.h"
+#include "TInstallSummary.h"
+#include "TInstallationSummary.h"
 #include "TInstallationManagers.h"
 #include "TKOVALanguage.h"
 #include "TKOVASettings.h"
@@ -32,6 +35,7 @@
 #include "TSystemManager.h"
 #include "TUT2003Profile.h"
 #include "TUpdateCache.h"
+#include "TemplateFormat.h"
 #include "TfrmArchiveInspector.h"
 #include "uKOVA_Misc.h"
 
@@ -215,9 +219,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
     FUpdateCache = new TUpdateCache(this);
     FServerPackageEditor = new TServerPackageEditor(*this, this);
     FArchiveInspector = std::make_unique<TfrmArchiveInspector>(*this);
+    FInstallationSummary = new TInstallationSummary(this);
     for (QWidget* form :
          {static_cast<QWidget*>(FAddonDeletionProposal), static_cast<QWidget*>(FUpdateCache),
-          static_cast<QWidget*>(FServerPackageEditor),
+          static_cast<QWidget*>(FInstallationSummary), static_cast<QWidget*>(FServerPackageEditor),
           static_cast<QWidget*>(FArchiveInspector.get())}) {
         FFormAdapters << std::make_shared<TQtLanguageForm>(form);
         FForms->append(FFormAdapters.last().get());
@@ -363,11 +368,13 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MenuCheckForUpdatesClick);
     ConnectGuarded(FUi->MenuArchiveInspector, &QAction::triggered, this,
                    &TfrmMain::MenuArchiveInspectorClick);
+    ConnectGuarded(FUi->MeunInstallUTContentFromArchive, &QAction::triggered, this,
+                   &TfrmMain::MeunInstallUTContentFromArchiveClick);
+    ConnectGuarded(FUi->MeunInstallUTContentFromDir, &QAction::triggered, this,
+                   &TfrmMain::MeunInstallUTContentFromDirClick);
+    ConnectGuarded(FUi->MeunInstallUTContentFromFile, &QAction::triggered, this,
+                   &TfrmMain::MeunInstallUTContentFromFileClick);
     ConnectGuarded(FUi->MenuPlayDemo, &QAction::triggered, this, &TfrmMain::MenuPlayDemoClick);
-    // What the add-on installation does is not part of this program yet.
-    for (QAction* action : {FUi->MeunInstallUTContentFromArchive, FUi->MeunInstallUTContentFromDir,
-                            FUi->MeunInstallUTContentFromFile})
-        action->setEnabled(false);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
     FUi->MenuPlayDemo->setIcon(KOVAIcon(kiDemos));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
@@ -635,19 +642,182 @@ void TfrmMain::RequestEnd(int status)
     QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
 }
 
-bool TfrmMain::InstallFromFolder(const QString&, bool, bool)
+void TfrmMain::ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& yesToAll,
+                                bool& cancel)
 {
-    return false; // the add-on installation is not part of this program yet
+    if (FSilent) {
+        yesToAll = FOverwriteDefault;
+        overwrite = FOverwriteDefault;
+        return;
+    }
+    // The archive window stays on top while it shows the run's progress.
+    QWidget* owner = FArchiveInspector->isVisible() ? static_cast<QWidget*>(FArchiveInspector.get())
+                                                    : static_cast<QWidget*>(this);
+    switch (Dialogs().MessageBox(
+        owner, GetLangText(TDialogType::Common_Confirmation),
+        FormatTemplate(GetLangText(TDialogType::Common_OverwriteFile), {fileName}),
+        TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel | mbYesToAll)) {
+    case TModalResult::mrYes:
+        overwrite = true;
+        break;
+    case TModalResult::mrNo:
+        overwrite = false;
+        break;
+    case TModalResult::mrYesToAll:
+        yesToAll = true;
+        break;
+    default:
+        cancel = true;
+        break;
+    }
 }
 
-bool TfrmMain::InstallFromArchive(const QString&, bool, bool)
+bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
 {
-    return false; // the add-on installation is not part of this program yet
+    TInstallSummary summary;
+    const bool complete = AllFilesExist(files);
+    TAddonInstaller road(*FSettings, FArchiveInspector->Zip());
+    road.SetCopyOwner(this, FSilent);
+    const TOverwriteCallback confirm = [this](const QString& fileName, bool& overwrite,
+                                              bool& yesToAll, bool& cancel) {
+        ConfirmOverwrite(fileName, overwrite, yesToAll, cancel);
+    };
+    TResult<void> result;
+    const auto run = [&] {
+        result = asArchive ? road.InstallArchives(files, summary, confirm)
+                           : road.InstallFileList(files, summary, confirm);
+    };
+    const bool anyArchive =
+        asArchive || std::any_of(files.begin(), files.end(), &TAddonInstaller::IsArchive);
+    if (complete && anyArchive) {
+        // Archives unpack through the archive window, its progress panel in front.
+        FArchiveInspector->ShowArchive(QString());
+        FArchiveInspector->RunWithProgress(run);
+        FArchiveInspector->hide();
+    } else if (complete) {
+        run();
+    }
+    if (!FSilent) {
+        Succeeded(this, result);
+        FInstallationSummary->Execute(&summary, CurrentLanguage(), FSettings);
+    }
+    return complete && result && !summary.Aborted();
 }
 
-bool TfrmMain::InstallFiles(const QStringList&, bool, bool)
+bool TfrmMain::InstallFiles(const QStringList& files, bool silent, bool overwriteDefault)
 {
-    return false; // the add-on installation is not part of this program yet
+    FSilent = silent;
+    FOverwriteDefault = overwriteDefault;
+    return RunInstall(files, false);
+}
+
+bool TfrmMain::InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                                  bool asArchive)
+{
+    FSilent = silent;
+    FOverwriteDefault = overwriteDefault;
+    return RunInstall({fileName}, asArchive);
+}
+
+bool TfrmMain::InstallFromFolder(const QString& folder, bool recursive, bool silent)
+{
+    if (!DirExists(folder))
+        return false;
+    QStringList files;
+    FindFiles(WithTrailingSeparator(ResolveGamePath(folder)), QStringLiteral("*.*"), recursive,
+              files);
+    return InstallFilesDirect(files, silent);
+}
+
+bool TfrmMain::InstallFilesDirect(const QStringList& files, bool silent)
+{
+    if (!AllFilesExist(files))
+        return false;
+    FSilent = silent;
+    return RunInstall(files, false);
+}
+
+TFileDialogOptions TfrmMain::TransferPrompt(TDialogType title, TDialogType filter) const
+{
+    TFileDialogOptions options;
+    options.Title = GetLangText(title);
+    options.Filter = GetLangText(filter);
+    options.InitialDir = FFolders.TransferDir();
+    return options;
+}
+
+void TfrmMain::ExportToArchive(const QTreeWidget* listView, const QString& folder)
+{
+    QStringList files;
+    GetSelectedFiles(&files, listView, folder);
+    if (files.isEmpty())
+        return;
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
+    options.DefaultExt = QStringLiteral("zip");
+    const QString archive = Dialogs().SaveFile(this, options);
+    if (archive.isEmpty())
+        return;
+    FArchiveInspector->show();
+    FArchiveInspector->repaint();
+    FArchiveInspector->AddFilesToArchive(archive, files);
+    FArchiveInspector->CloseArchive();
+    FArchiveInspector->hide();
+}
+
+void TfrmMain::ImportFromArchive()
+{
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
+    options.DefaultExt = QStringLiteral("zip");
+    const QStringList chosen = Dialogs().OpenFiles(this, options);
+    if (!chosen.isEmpty())
+        InstallFromArchive(chosen.first(), false, true);
+}
+
+void TfrmMain::MeunInstallUTContentFromArchiveClick()
+{
+    if (!CheckGamePath())
+        return;
+    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                                TDialogType::Common_Filter_ZipFiles);
+    options.MultiSelect = true;
+    const QStringList chosen = Dialogs().OpenFiles(this, options);
+    if (chosen.isEmpty())
+        return;
+    QStringList archives;
+    for (const QString& file : chosen) {
+        if (TAddonInstaller::IsArchive(file))
+            archives << file;
+    }
+    InstallFiles(archives, false, true);
+}
+
+void TfrmMain::MeunInstallUTContentFromDirClick()
+{
+    if (!CheckGamePath())
+        return;
+    QString folder = FFolders.TransferDir();
+    if (Dialogs().BrowseForFolder(this, GetLangText(TDialogType::Common_Dialog_SelectDir),
+                                  folder) &&
+        DirExists(folder))
+        InstallFromFolder(folder, false, false);
+}
+
+void TfrmMain::MeunInstallUTContentFromFileClick()
+{
+    if (!CheckGamePath())
+        return;
+    TFileDialogOptions options =
+        TransferPrompt(TDialogType::Common_Dialog_SelectFile, TDialogType::Common_Filter_AllFiles);
+    options.MultiSelect = true;
+    const QStringList chosen = Dialogs().OpenFiles(this, options);
+    QStringList files;
+    for (const QString& file : chosen) {
+        if (!TAddonInstaller::IsArchive(file))
+            files << file;
+    }
+    InstallFilesDirect(files, false);
 }
 
 bool TfrmMain::PlayDemo(const QString& fileName)

@@ -10,6 +10,7 @@
 #include "ProgramFolders.h"
 #include "TUpdateCheck.h"
 
+struct TFileDialogOptions;
 class QLineEdit;
 class QMenu;
 class TEventManager;
@@ -26,6 +27,7 @@ class TUpdateCache;
 class TAddonDeletionProposal;
 class TDemoPage;
 class TfrmArchiveInspector;
+class TInstallationSummary;
 
 namespace Ui {
 class TfrmMain;
@@ -100,11 +102,37 @@ public:
     // The update server the check asks (tests give a server of their own). The About page's
     // links follow at the window's next showing.
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
+    // The add-on installation road (the page context's part of it).
+    bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                            bool asArchive = false) override;
+    void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
+    void ImportFromArchive() override;
 
     // The busy window of the map-cache rebuild and the server-package editor.
     TUpdateCache* UpdateCacheWindow() const { return FUpdateCache; }
     TServerPackageEditor* ServerPackageEditor() const { return FServerPackageEditor; }
     TfrmArchiveInspector* ArchiveInspector() const { return FArchiveInspector.get(); }
+    TInstallationSummary* InstallationSummary() const { return FInstallationSummary; }
+
+    // The add-on installation road. Each returns whether the run went through: every file
+    // there, nothing cancelled, nothing failed.
+    // The overwrite question: the dialogs' Yes, No, Cancel, Yes to All (closing it is Cancel);
+    // a silent run answers with the preset instead and shows nothing.
+    void ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& yesToAll, bool& cancel);
+    // Installs Files with the overwrite question, then shows the summary unless Silent. Sets
+    // both the silent flag and the overwrite preset.
+    bool InstallFiles(const QStringList& files, bool silent, bool overwriteDefault);
+    // The files of Folder (and its subfolders when Recursive) through InstallFilesDirect.
+    bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
+    // As InstallFiles, keeping the overwrite preset; nothing at all (no summary) unless every
+    // file exists.
+    bool InstallFilesDirect(const QStringList& files, bool silent);
+    bool Silent() const { return FSilent; }
+    bool OverwriteDefault() const { return FOverwriteDefault; }
+
+    void MeunInstallUTContentFromArchiveClick();
+    void MeunInstallUTContentFromDirClick();
+    void MeunInstallUTContentFromFileClick();
 
     // The program's long title, between the brackets of the window caption.
     static QString LongTitle();
@@ -152,10 +180,12 @@ private:
     void MenuCheckForUpdatesClick();
     void MenuArchiveInspectorClick();
 
-    // Install and demo road; these report whether they did their work.
-    bool InstallFromFolder(const QString& folder, bool recursive, bool silent);
-    bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault);
-    bool InstallFiles(const QStringList& files, bool silent, bool overwriteDefault);
+    // One run of the installation road over Files (as archives when AsArchive), with its
+    // summary shown unless silent.
+    bool RunInstall(const QStringList& files, bool asArchive);
+    // A prompt for add-on files to install, import or export, starting where the user's
+    // transfers start.
+    TFileDialogOptions TransferPrompt(TDialogType title, TDialogType filter) const;
 
     // Demo playback.
     void MenuPlayDemoClick();
@@ -193,6 +223,7 @@ private:
     TAddonDeletionProposal* FAddonDeletionProposal = nullptr;
     // A window of its own (not a child), so that it stays usable while this one is busy for it.
     std::unique_ptr<TfrmArchiveInspector> FArchiveInspector;
+    TInstallationSummary* FInstallationSummary = nullptr;
     bool FBusy = false; // disabled for a long task: the window cannot be closed
     TUpdateCheck FUpdateCheck;
 };

@@ -13,6 +13,7 @@
 // between runs and not timed. Prints the medians side by side, the engine's peak memory above
 // its idle peak on the single entry, and the medians of opening list.zip in the engine and in
 // the archive window (list filled).
+#include "BenchRuns.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
@@ -40,13 +41,6 @@
 namespace {
 
 constexpr qint64 KMegabyte = 1024 * 1024;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 bool WriteMixed(const QString& path)
 {
@@ -139,20 +133,12 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int runs = 5;
-    QString parent = QDir::tempPath();
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--folder") == 0)
-            parent = QString::fromLocal8Bit(argv[i + 1]);
-    }
-    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
-    if (unzip.isEmpty()) {
-        std::fprintf(stderr, "unzip is not installed\n");
+    TBenchOptions options;
+    if (!ReadBenchOptions(argc, argv, options))
         return 1;
-    }
-    QTemporaryDir folder(parent + QStringLiteral("/kova-bench-archive-XXXXXX"));
+    const int runs = options.Runs;
+    const QString unzip = options.Unzip;
+    QTemporaryDir folder(options.Folder + QStringLiteral("/kova-bench-archive-XXXXXX"));
     const auto path = [&](const char* name) { return folder.filePath(QLatin1String(name)); };
     std::printf("Writing the archives in %s ...\n", qPrintable(folder.path()));
     std::fflush(stdout);

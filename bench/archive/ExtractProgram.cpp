@@ -3,30 +3,12 @@
 // archive and after the extraction (kilobytes):
 //
 //   bench_archive_extract ARCHIVE FOLDER
+#include "PeakMemory.h"
 #include "TZipArchive.h"
 
-#include <QFile>
 #include <QString>
 
 #include <cstdio>
-
-namespace {
-
-// The peak resident memory of this program since it started. Not getrusage: its peak carries
-// over from the parent through fork and exec.
-long PeakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -41,9 +41,10 @@ QString NameOf(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// Our own temporaries of Target that a killed writer left: regular files, this user's, and
-// untouched for a while, so that no running writer loses its file.
-void RemoveStaleTemporaries(const QString& folder, const QString& targetName)
+// Our own temporaries that a killed writer left (those of TargetName, or of any target when it
+// is empty): regular files, this user's, and untouched for a while, so that no running writer
+// loses its file.
+void RemoveStale(const QString& folder, const QString& targetName)
 {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
@@ -51,8 +52,10 @@ void RemoveStaleTemporaries(const QString& folder, const QString& targetName)
     const int fd = ::dirfd(dir);
     const time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.' ||
-            !IsTemporaryFor(QFile::decodeName(entry->d_name), targetName))
+        if (entry->d_name[0] != '.')
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (targetName.isEmpty() ? !IsTemporaryName(name) : !IsTemporaryFor(name, targetName))
             continue;
         struct stat st;
         if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
@@ -78,6 +81,11 @@ bool SyncAndClose(int fd, bool sync, QString* error)
 
 } // namespace
 
+void RemoveStaleTemporaries(const QString& folder)
+{
+    RemoveStale(folder, QString());
+}
+
 TAtomicWriter::TAtomicWriter(const QString& target, TLinkAtTarget links)
     : FTarget(target)
 {
@@ -101,7 +109,8 @@ bool TAtomicWriter::Open(QString* error)
     }
     const QString folder = FolderOf(FTarget);
     const QString name = NameOf(FTarget);
-    RemoveStaleTemporaries(folder, name);
+    if (FSweep)
+        RemoveStale(folder, name);
     for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
         const QString temporary = (folder == QLatin1String("/") ? QString() : folder) +
                                   QLatin1Char('/') + TemporaryNameFor(name);

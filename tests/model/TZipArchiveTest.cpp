@@ -4,7 +4,6 @@
 #include "TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -13,22 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Every file and folder below Root, hidden ones too, with the size of each file.
-QStringList Tree(const QString& root)
-{
-    QStringList items;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        items << QDir(root).relativeFilePath(info.filePath()) +
-                     (info.isDir() ? QStringLiteral("/") : QStringLiteral(" %1").arg(info.size()));
-    }
-    items.sort();
-    return items;
-}
 
 // Writes a file, making its folder.
 bool WriteBytes(const QString& path, const QByteArray& bytes)
@@ -118,17 +101,12 @@ TEST_F(TZipArchiveTest, ListsEntriesInArchiveOrderWithTheirSizes)
 
 TEST_F(TZipArchiveTest, HostileNamesHaveNoFlatNameAndLinksAreNeverWritten)
 {
-    TZipBuilderEntry link;
-    link.Name = "link";
-    link.Data = "/etc/passwd";
-    link.Deflate = false;
-    link.UnixMode = 0120777;
     OpenOrFail(Build("hostile.zip", TZipBuilder()
                                         .Add("../evil.txt", "e")
                                         .Add("/abs/x.txt", "x")
                                         .Add("a\\..\\..\\y.txt", "y")
                                         .Add("..", "dots")
-                                        .Add(link)
+                                        .AddLink("link", "/etc/passwd")
                                         .Add("c:", "drive")
                                         .Add("new\nline.txt", "newline")));
     QStringList flat;
@@ -156,14 +134,14 @@ TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
     QDir().mkpath(Path("out"));
     const QByteArray old = "the old map";
     ASSERT_TRUE(WriteBytes(Path("out/DM-Bad.ut2"), old));
-    const QStringList before = Tree(Path("out"));
+    const QStringList before = FileTree(Path("out"));
 
     const TResult<void> crc = FZip.ExtractTo(0, Path("out/DM-Bad.ut2"));
     ASSERT_FALSE(crc);
     EXPECT_TRUE(crc.Error().Message.contains("bad.zip"));
     EXPECT_TRUE(crc.Error().Message.contains("Maps/DM-Bad.ut2"));
     EXPECT_EQ(ReadBytes(Path("out/DM-Bad.ut2")), old);
-    EXPECT_EQ(Tree(Path("out")), before);
+    EXPECT_EQ(FileTree(Path("out")), before);
 
     // An entry never writes more than it declares: the 100 MB stop after the first chunk.
     int reports = 0;
@@ -175,7 +153,7 @@ TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
     ASSERT_FALSE(bombed);
     EXPECT_TRUE(bombed.Error().Message.contains("bomb.txt"));
     EXPECT_LE(reports, 2);
-    EXPECT_EQ(Tree(Path("out")), before);
+    EXPECT_EQ(FileTree(Path("out")), before);
 
     // Declared sizes above the free space are refused before anything is written.
     reports = 0;
@@ -183,7 +161,7 @@ TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
     const TResult<void> full = FZip.Extract({{2, Path("out/ok.txt")}, {0, Path("out/a.ut2")}});
     ASSERT_FALSE(full);
     EXPECT_EQ(reports, 0);
-    EXPECT_EQ(Tree(Path("out")), before);
+    EXPECT_EQ(FileTree(Path("out")), before);
 
     FZip.SetFreeSpace([](const QString&) { return qint64(1) << 40; });
     ASSERT_TRUE(FZip.ExtractTo(2, Path("out/ok.txt")));
@@ -231,7 +209,7 @@ TEST_F(TZipArchiveTest, EncryptedEntriesNeedTheRightPassword)
     const TResult<void> cancelled = FZip.ExtractTo(0, Path("out/secret.txt"));
     ASSERT_FALSE(cancelled);
     EXPECT_EQ(cancelled.Error().Code, TErrorCode::ecCancelled);
-    EXPECT_TRUE(Tree(Path("out")).isEmpty());
+    EXPECT_TRUE(FileTree(Path("out")).isEmpty());
 
     // The right one extracts the right bytes and is kept for the archive's other entries.
     answers = {"s3cret"};
@@ -322,7 +300,7 @@ TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
     EXPECT_EQ(cancelled.Error().Code, TErrorCode::ecCancelled);
     EXPECT_EQ(reports, 5);
     EXPECT_LT(lastPercent, 5);
-    EXPECT_TRUE(Tree(Path("out")).isEmpty());
+    EXPECT_TRUE(FileTree(Path("out")).isEmpty());
 
     FZip.SetProgress(nullptr);
     ASSERT_TRUE(FZip.ExtractTo(0, Path("out/big.ut2")));
@@ -330,7 +308,7 @@ TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
 
     // A cancelled write keeps the archive byte for byte, with no temporary beside it.
     const QByteArray before = ReadBytes(archive);
-    const QStringList folder = Tree(FDir.path());
+    const QStringList folder = FileTree(FDir.path());
     ASSERT_TRUE(WriteBytes(Path("out/new.txt"), SampleText(100000)));
     FZip.SetProgress(
         [](const TZipProgress& progress) { return progress.Operation != TZipOperation::zoAdding; });
@@ -338,7 +316,7 @@ TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
     ASSERT_FALSE(add);
     EXPECT_EQ(add.Error().Code, TErrorCode::ecCancelled);
     EXPECT_EQ(ReadBytes(archive), before);
-    QStringList after = Tree(FDir.path());
+    QStringList after = FileTree(FDir.path());
     after.removeAll(QStringLiteral("out/new.txt 100000"));
     EXPECT_EQ(after, folder);
     EXPECT_EQ(FZip.Count(), 2);

@@ -125,6 +125,16 @@ TZipBuilder& TZipBuilder::AddFolder(const QByteArray& name)
     return Add(entry);
 }
 
+TZipBuilder& TZipBuilder::AddLink(const QByteArray& name, const QByteArray& target)
+{
+    TZipBuilderEntry entry;
+    entry.Name = name;
+    entry.Data = target;
+    entry.Deflate = false;
+    entry.UnixMode = 0120777;
+    return Add(entry);
+}
+
 bool TZipBuilder::Write(const QString& fileName) const
 {
     QFile file(fileName);

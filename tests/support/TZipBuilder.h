@@ -25,6 +25,8 @@ public:
     TZipBuilder& Add(const TZipBuilderEntry& entry);
     TZipBuilder& Add(const QByteArray& name, const QByteArray& data, bool deflate = true);
     TZipBuilder& AddFolder(const QByteArray& name);
+    // A symbolic link entry Name pointing at Target, as zip tools of Unix store one.
+    TZipBuilder& AddLink(const QByteArray& name, const QByteArray& target);
     // Writes the archive; false when the file cannot be written.
     bool Write(const QString& fileName) const;
 

@@ -1,5 +1,7 @@
 #include "TestFiles.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 void PrintTo(const QString& text, std::ostream* out)
@@ -11,4 +13,24 @@ QByteArray ReadBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList FileTree(const QString& root)
+{
+    QStringList items;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString name = QDir(root).relativeFilePath(info.filePath());
+        if (info.isSymLink())
+            items << name + QStringLiteral(" -> ") + info.symLinkTarget();
+        else if (info.isDir())
+            items << name + QLatin1Char('/');
+        else
+            items << name + QStringLiteral(" %1").arg(info.size());
+    }
+    items.sort();
+    return items;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <ostream>
 
@@ -10,3 +11,7 @@ void PrintTo(const QString& text, std::ostream* out);
 
 // The whole file; empty when it cannot be read.
 QByteArray ReadBytes(const QString& path);
+
+// Every file and folder below Root, hidden ones too, sorted: "Maps/" for a folder,
+// "Maps/DM-Foo.ut2 1024" for a file with its size, "link.u -> target" for a link.
+QStringList FileTree(const QString& root);

@@ -160,20 +160,7 @@ void KOVAProgramTest::cleanup()
 
 void KOVAProgramTest::PrepareProgram(QProcess& process, const QStringList& arguments) const
 {
-    const QString program = FFixture->AppFile(QStringLiteral("kova"));
-    if (!QFile::exists(program)) {
-        QVERIFY(QFile::copy(QStringLiteral(KOVA_PROGRAM), program));
-        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner | QFile::ReadOther |
-                                                   QFile::ExeOther));
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(environment);
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(FFixture->Root());
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    FFixture->PrepareProgram(process, QStringLiteral(KOVA_PROGRAM), arguments);
 }
 
 void KOVAProgramTest::WriteDownloadCache() const

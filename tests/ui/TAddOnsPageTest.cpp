@@ -1,9 +1,12 @@
 #include "IPageContext.h"
 #include "TAddOnsPage.h"
+#include "TInstallationSummary.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
+#include "TZipBuilder.h"
 #include "TemplateFormat.h"
+#include "TfrmMain.h"
 
 #include <QAction>
 #include <QDir>
@@ -31,6 +34,7 @@ private slots:
     void removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked();
     void realCodePackagesAreListedWithTheirSiblings();
     void installCopiesTheTickedSiblingsIntoSystem();
+    void zipArchiveGoesThroughTheInstallationRoad();
 
 private:
     TAddOnsPage* ShowPage();
@@ -237,9 +241,48 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
     QCOMPARE(ReadBytes(System(QStringLiteral("Foo.u"))), package);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
-    // The server-package button opens the editor through the window.
+    // The server-package button opens the editor through the window; the archive buttons take
+    // the road with the list's System folder.
     Child<QAction>(FContext->Host(), QStringLiteral("ServerPackagesButton"))->trigger();
     QCOMPARE(FContext->Orders().last(), QStringLiteral("EditServerPackages"));
+    FPage->RefreshPage();
+    Select({"Foo.u"});
+    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_IntoArchive"))->trigger();
+    QCOMPARE(FContext->Orders().last(),
+             QStringLiteral("ExportToArchive %1 Foo.u")
+                 .arg(FContext->Settings().GetPath(TMapPaths::mpSystem)));
+    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_FromArchive"))->trigger();
+    QCOMPARE(FContext->Orders().last(), QStringLiteral("ImportFromArchive"));
+}
+
+void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
+{
+    const QString archive = FFixture->Root() + QStringLiteral("/Download/Pack.zip");
+    QDir().mkpath(FFixture->Root() + QStringLiteral("/Download"));
+    QVERIFY(TZipBuilder()
+                .Add("Zipped.u", "zipped package")
+                .Add("Zipped.int", "[Public]")
+                .Write(archive));
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->ShowPage(QStringLiteral("tbMutatorManager"));
+
+    FDialogs->AnswerOpen({archive});
+    QStringList summaryRows;
+    const auto summaryShown = WhenModal([&summaryRows](QWidget* dialog) {
+        auto* summary = qobject_cast<TInstallationSummary*>(dialog);
+        QVERIFY(summary);
+        summaryRows = Captions(summary->Files());
+        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    QTest::mouseClick(Child<QToolButton>(window.get(), QStringLiteral("btnAddOns_Install")),
+                      Qt::LeftButton);
+    QVERIFY(*summaryShown);
+    QCOMPARE(summaryRows, (QStringList{"Pack.zip", "Pack.zip"}));
+    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.u"))), QByteArray("zipped package"));
+    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.int"))), QByteArray("[Public]"));
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 QTEST_MAIN(TAddOnsPageTest)

@@ -231,6 +231,13 @@ void TDemoPageTest::viewPlaysTheSelectedDemoAndTheLinkOnlyEndsTheView()
                                              FContext->Settings().GetPath(TMapPaths::mpDemos) +
                                              QStringLiteral("/Beta.demo4")});
 
+    // The archive buttons take the road with the list's Demos folder.
+    Trigger(QStringLiteral("DemoExportArchive"));
+    QCOMPARE(FContext->Orders().last(), QStringLiteral("ExportToArchive %1 Beta.demo4 Gamma.demo4")
+                                            .arg(FContext->Settings().GetPath(TMapPaths::mpDemos)));
+    Trigger(QStringLiteral("DemoImportArchive"));
+    QCOMPARE(FContext->Orders().last(), QStringLiteral("ImportFromArchive"));
+
     // The viewing panel shows the warning icon; its link ends the view and opens nothing.
     FPage->SetViewingDemo(true);
     QVERIFY(Child<QLabel>(FPage, QStringLiteral("imgDemoManager_ViewingDemo"))->pixmap().width() >

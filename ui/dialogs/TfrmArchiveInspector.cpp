@@ -108,6 +108,7 @@ void TfrmArchiveInspector::ConnectHandlers()
     action(FUi->MenuExtractAll, &TfrmArchiveInspector::MenuExtractAllClick);
     action(FUi->MenuExtractSelected, &TfrmArchiveInspector::MenuExtractSelectedClick);
     action(FUi->MenuExtractAndOpen, &TfrmArchiveInspector::MenuExtractAndOpenClick);
+    action(FUi->MenuInstallUTContent, &TfrmArchiveInspector::MenuInstallUTContentClick);
     button(FUi->NewArchiveButton, &TfrmArchiveInspector::MenuNewArchiveClick);
     button(FUi->OpenArchiveButton, &TfrmArchiveInspector::MenuOpenClick);
     button(FUi->AddFilesButton, &TfrmArchiveInspector::MenuAddFilesClick);
@@ -177,8 +178,6 @@ void TfrmArchiveInspector::UpdateControls()
         for (QAction* item : menu->actions())
             item->setEnabled(open);
     }
-    // Installing from the window comes with the add-on installation road.
-    FUi->MenuInstallUTContent->setEnabled(false);
     for (QAction* item : FUi->MenuFile->actions())
         item->setEnabled(!running);
     FUi->MainMenu->setEnabled(!running);
@@ -632,6 +631,14 @@ void TfrmArchiveInspector::MenuExtractAndOpenClick()
         return;
     }
     ExtractAndOpen(folder, FUi->lwFiles->indexOfTopLevelItem(current));
+}
+
+void TfrmArchiveInspector::MenuInstallUTContentClick()
+{
+    // The open archive is installed as an archive, whatever its name says; the road hides this
+    // window when it ends.
+    if (FArchiveOpen)
+        FContext.InstallFromArchive(FArchiveName, false, true, true);
 }
 
 bool TfrmArchiveInspector::lwFilesDragOver(const QObject* source, const QMimeData* data) const

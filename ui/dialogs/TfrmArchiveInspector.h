@@ -95,6 +95,7 @@ public:
     void MenuExtractAllClick();
     void MenuExtractSelectedClick();
     void MenuExtractAndOpenClick();
+    void MenuInstallUTContentClick();
     void btnCancelClick();
     // A drag over the window: rows of a list view of the program, or files from outside.
     bool lwFilesDragOver(const QObject* source, const QMimeData* data) const;

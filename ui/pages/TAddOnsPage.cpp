@@ -48,10 +48,6 @@ TAddOnsPage::TAddOnsPage(IPageContext& context, QWidget* parent)
     FUi->AddOns_FromArchive->setIcon(KOVAIcon(kiExtract));
     FUi->ServerPackagesButton->setIcon(KOVAIcon(kiIniEditor));
 
-    // Moving add-ons into and out of archives comes with the installation road.
-    FUi->AddOns_IntoArchive->setEnabled(false);
-    FUi->AddOns_FromArchive->setEnabled(false);
-
     FUi->lwAddons_List->header()->resizeSection(0, 350);
     FUi->lwAddons_List->header()->resizeSection(1, 100);
     FUi->lwAddons_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});
@@ -61,6 +57,10 @@ TAddOnsPage::TAddOnsPage(IPageContext& context, QWidget* parent)
                    &TAddOnsPage::btnAddOns_InstallClick);
     ConnectGuarded(FUi->btnAddOns_Remove, &QToolButton::clicked, this,
                    &TAddOnsPage::btnAddOns_RemoveClick);
+    ConnectGuarded(FUi->AddOns_IntoArchive, &QAction::triggered, this,
+                   &TAddOnsPage::AddOns_IntoArchiveClick);
+    ConnectGuarded(FUi->AddOns_FromArchive, &QAction::triggered, this,
+                   &TAddOnsPage::AddOns_FromArchiveClick);
     ConnectGuarded(FUi->ServerPackagesButton, &QAction::triggered, this,
                    &TAddOnsPage::ServerPackagesButtonClick);
 }
@@ -122,6 +122,10 @@ void TAddOnsPage::btnAddOns_InstallClick()
     if (LiesIn(file, SystemFolder()))
         return;
     const QString extension = QFileInfo(file).suffix();
+    if (extension.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0) {
+        FContext.InstallFromArchive(file, false, true);
+        return;
+    }
     if (extension.compare(QLatin1String("u"), Qt::CaseInsensitive) != 0)
         return;
 
@@ -166,6 +170,16 @@ void TAddOnsPage::btnAddOns_RemoveClick()
         all << FUi->lwAddons_List->topLevelItem(i);
     DropRowsOfGoneFiles(all, SystemFolder());
     ShowInstalledCount();
+}
+
+void TAddOnsPage::AddOns_IntoArchiveClick()
+{
+    FContext.ExportToArchive(FUi->lwAddons_List, SystemFolder());
+}
+
+void TAddOnsPage::AddOns_FromArchiveClick()
+{
+    FContext.ImportFromArchive();
 }
 
 void TAddOnsPage::ServerPackagesButtonClick()

@@ -31,6 +31,8 @@ public:
 
     void btnAddOns_InstallClick();
     void btnAddOns_RemoveClick();
+    void AddOns_IntoArchiveClick();
+    void AddOns_FromArchiveClick();
     void ServerPackagesButtonClick();
 
     QTreeWidget* List() const;

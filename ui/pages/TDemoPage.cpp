@@ -35,10 +35,6 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->DeleteDemo->setIcon(KOVAIcon(kiDelete));
     FUi->DemoAdvanced->setIcon(KOVAIcon(kiSystemIntegration));
 
-    // Archives come with the installation road.
-    FUi->DemoExportArchive->setEnabled(false);
-    FUi->DemoImportArchive->setEnabled(false);
-
     FUi->lwDemos_List->header()->resizeSection(0, 350);
     FUi->lwDemos_List->header()->resizeSection(1, 70);
     FUi->lwDemos_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});
@@ -47,6 +43,10 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     ConnectGuarded(FUi->ViewDemo, &QAction::triggered, this, &TDemoPage::ViewDemoClick);
     ConnectGuarded(FUi->ExportDemo, &QAction::triggered, this, &TDemoPage::ExportDemoClick);
     ConnectGuarded(FUi->ImportDemo, &QAction::triggered, this, &TDemoPage::ImportDemoClick);
+    ConnectGuarded(FUi->DemoExportArchive, &QAction::triggered, this,
+                   &TDemoPage::DemoExportArchiveClick);
+    ConnectGuarded(FUi->DemoImportArchive, &QAction::triggered, this,
+                   &TDemoPage::DemoImportArchiveClick);
     ConnectGuarded(FUi->DeleteDemo, &QAction::triggered, this, &TDemoPage::DeleteDemoClick);
     ConnectGuarded(FUi->DemoAdvanced, &QAction::triggered, this,
                    &TDemoPage::btnSystemIntegration_AssocDemFilesClick);
@@ -157,6 +157,16 @@ void TDemoPage::ImportDemoClick()
     if (GetFileId(source, sourceId) && GetFileId(target, targetId) && sourceId == targetId)
         return;
     ShellFileOperationStr(window(), FO_COPY, source, target, FOF_ALLOWUNDO);
+}
+
+void TDemoPage::DemoExportArchiveClick()
+{
+    FContext.ExportToArchive(FUi->lwDemos_List, DemosFolder());
+}
+
+void TDemoPage::DemoImportArchiveClick()
+{
+    FContext.ImportFromArchive();
 }
 
 void TDemoPage::DeleteDemoClick()

@@ -38,6 +38,8 @@ public:
     void ViewDemoClick();
     void ExportDemoClick();
     void ImportDemoClick();
+    void DemoExportArchiveClick();
+    void DemoImportArchiveClick();
     void DeleteDemoClick();
     // The demo file association, as the System Integration page offers it.
     void btnSystemIntegration_AssocDemFilesClick();

@@ -269,6 +269,34 @@ TResult<bool> TPageContextDouble::CheckForUpdate()
     return FUpdateCheck.Check(FSettings->ProjectID, GetVersionNumber());
 }
 
+bool TPageContextDouble::InstallFromArchive(const QString& fileName, bool silent,
+                                            bool overwriteDefault, bool asArchive)
+{
+    FOrders << QStringLiteral("InstallFromArchive %1 silent %2 overwrite %3 archive %4")
+                   .arg(fileName)
+                   .arg(silent ? 1 : 0)
+                   .arg(overwriteDefault ? 1 : 0)
+                   .arg(asArchive ? 1 : 0);
+    return true;
+}
+
+void TPageContextDouble::ExportToArchive(const QTreeWidget* listView, const QString& folder)
+{
+    QStringList files;
+    GetSelectedFiles(&files, listView, folder);
+    if (files.isEmpty())
+        return;
+    QStringList names;
+    for (const QString& file : files)
+        names << QFileInfo(file).fileName();
+    FOrders << QStringLiteral("ExportToArchive %1 %2").arg(folder, names.join(QLatin1Char(' ')));
+}
+
+void TPageContextDouble::ImportFromArchive()
+{
+    FOrders << QStringLiteral("ImportFromArchive");
+}
+
 bool TPageContextDouble::PlayDemo(const QString& fileName)
 {
     FOrders << QStringLiteral("PlayDemo ") + fileName;

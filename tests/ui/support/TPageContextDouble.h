@@ -18,8 +18,9 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
 // which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache, EditServerPackages, SetBusy, PlayDemo and ExitDemoView only leave their
-// record. The update check asks the server SetUpdateServer gives, as the window's does.
+// UpdateMapCache, EditServerPackages, SetBusy, the installation road's three, PlayDemo and
+// ExitDemoView only leave their record. The update check asks the server SetUpdateServer gives,
+// as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -43,7 +44,9 @@ public:
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
     // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
-    // "pgMainChange", "PlayDemo /path/My.demo4", "ExitDemoView".
+    // "pgMainChange", "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
+    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive", "PlayDemo /path/My.demo4",
+    // "ExitDemoView".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -76,6 +79,10 @@ public:
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
+    bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
+                            bool asArchive = false) override;
+    void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
+    void ImportFromArchive() override;
     bool PlayDemo(const QString& fileName) override;
     void ExitDemoView() override;
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
@@ -70,6 +71,38 @@ void TProgramFixture::SetSetting(const QString& name, const QString& value)
     text.replace(match.capturedStart(), match.capturedLength(),
                  QStringLiteral("<%1>%2</%1>").arg(name, value.toHtmlEscaped()));
     WriteBytes(SettingsFile(), text.toUtf8());
+}
+
+void TProgramFixture::SetSettingXml(const QString& name, const QString& xml)
+{
+    QString text = QString::fromUtf8(ReadSettings());
+    const QRegularExpression element(QStringLiteral("<%1>.*?</%1>").arg(name),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = element.match(text);
+    if (!match.hasMatch())
+        qFatal("TProgramFixture: no element %s", qPrintable(name));
+    text.replace(match.capturedStart(), match.capturedLength(),
+                 QStringLiteral("<%1>%2</%1>").arg(name, xml));
+    WriteBytes(SettingsFile(), text.toUtf8());
+}
+
+void TProgramFixture::PrepareProgram(QProcess& process, const QString& program,
+                                     const QStringList& arguments, const QString& workingDir) const
+{
+    const QString copy = AppFile(QStringLiteral("kova"));
+    if (!QFile::exists(copy)) {
+        if (!QFile::copy(program, copy) ||
+            !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadOther | QFile::ExeOther))
+            qFatal("TProgramFixture: cannot copy the program");
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.setProgram(copy);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingDir.isEmpty() ? Root() : workingDir);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
 std::unique_ptr<TGameFolder> TProgramFixture::MakeGameFolder(const QString& name) const

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QProcess;
 class QTreeWidget;
 class QWidget;
 class TfrmMain;
@@ -42,6 +43,14 @@ public:
 
     // Replaces the text of the first element Name of "settings.xml".
     void SetSetting(const QString& name, const QString& value);
+    // Replaces what the first element Name of "settings.xml" holds by Xml ("<destination
+    // mask=\".u\">%system%</destination>" for "destinations").
+    void SetSettingXml(const QString& name, const QString& xml);
+
+    // Process set up to run the program built at Program, copied into the program folder (once),
+    // offscreen, with Arguments, in WorkingDir (the fixture's root when empty).
+    void PrepareProgram(QProcess& process, const QString& program, const QStringList& arguments,
+                        const QString& workingDir = {}) const;
     // Another valid game folder under Root.
     std::unique_ptr<TGameFolder> MakeGameFolder(const QString& name) const;
     // "Lang.<Code>" beside the shipped one: display name Name, every text of the shipped file

@@ -1,0 +1,248 @@
+#include "TAddonInstaller.h"
+#include "GamePath.h"
+#include "TGameFolder.h"
+#include "TInstallSummary.h"
+#include "TShippedSettings.h"
+#include "TZipArchive.h"
+#include "TZipBuilder.h"
+#include "TestFiles.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QQueue>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The shipped rules (".ut2" Maps, ".u" System, ".utx" Textures, anything unknown Help) and one
+// rename rule.
+const QList<QPair<QByteArray, QByteArray>> KRenames = {
+    {"<renames>", "<renames><rename mask=\"renameme.u\">Renamed.u</rename>"}};
+
+class TAddonInstallerTest : public ::testing::Test
+{
+protected:
+    TAddonInstallerTest()
+        : FSettings(FGame.Root(), KRenames)
+        , FRoad(*FSettings.Get(), FZip)
+    {}
+
+    // The scripted question: each answer in turn ('y' Yes, 'n' No, 'a' Yes to All, 'c' Cancel);
+    // the targets asked about are recorded relative to the game folder.
+    TOverwriteCallback Confirm()
+    {
+        return [this](const QString& fileName, bool& overwrite, bool& yesToAll, bool& cancel) {
+            FAsked << Game(fileName);
+            const char answer = FAnswers.isEmpty() ? 'c' : FAnswers.dequeue();
+            overwrite = answer == 'y';
+            yesToAll = yesToAll || answer == 'a';
+            cancel = answer == 'c';
+        };
+    }
+
+    QString Game(const QString& path) const { return QDir(FGame.Root()).relativeFilePath(path); }
+
+    QString Archive(const QString& name, const TZipBuilder& builder) const
+    {
+        const QString path = FWork.filePath(name);
+        EXPECT_TRUE(builder.Write(path));
+        return path;
+    }
+
+    QString Plain(const QString& relative, const QByteArray& bytes) const
+    {
+        const QString path = FWork.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return path;
+    }
+
+    // Each row as "source file -> target (relative to the game folder) +" (installed) or "-".
+    static QStringList Rows(const TInstallSummary& summary, const QString& gameRoot)
+    {
+        QStringList rows;
+        for (int i = 0; i < summary.GetCount(); ++i) {
+            const TInstallSummaryItem* item = summary.GetItem(i);
+            const QString target = item->TargetFile.startsWith(gameRoot)
+                                       ? QDir(gameRoot).relativeFilePath(item->TargetFile)
+                                       : item->TargetFile;
+            rows << QStringLiteral("%1 -> %2 %3")
+                        .arg(EntryFileName(item->SourceFile), target,
+                             item->Installed ? QStringLiteral("+") : QStringLiteral("-"));
+        }
+        return rows;
+    }
+    QStringList Rows(const TInstallSummary& summary) const { return Rows(summary, FGame.Root()); }
+
+    TGameFolder FGame;
+    QTemporaryDir FWork;
+    TShippedSettings FSettings;
+    TZipArchive FZip;
+    TAddonInstaller FRoad;
+    QQueue<char> FAnswers;
+    QStringList FAsked;
+};
+
+TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothing)
+{
+    FGame.WriteFile(QStringLiteral("System/foo.U"), "old");
+    const QString archive =
+        Archive(QStringLiteral("a.zip"), TZipBuilder()
+                                             .Add("Maps/DM-Foo.ut2", "map")
+                                             .AddFolder("Docs/")
+                                             .Add("Docs/readme.txt", "read me")
+                                             .Add("../../x/Foo.u", "new code")
+                                             .Add("..", "dots")
+                                             .AddLink("link.u", "../../../../etc/passwd")
+                                             .Add("C:\\x\\Pic.utx", "texture"));
+    const QStringList before = FileTree(FGame.Root());
+    TInstallSummary summary;
+    FAnswers << 'y';
+    ASSERT_TRUE(FRoad.InstallArchives({archive}, summary, Confirm()));
+
+    // The existing file is found in any letter case: asked about and replaced, never doubled.
+    EXPECT_EQ(FAsked, QStringList{"System/foo.U"});
+    EXPECT_EQ(Rows(summary),
+              (QStringList{"DM-Foo.ut2 -> Maps/DM-Foo.ut2 +", "readme.txt -> Help/readme.txt +",
+                           "Foo.u -> System/foo.U +", ".. ->  -", "link.u ->  -",
+                           "Pic.utx -> Textures/Pic.utx +"}));
+    EXPECT_EQ(summary.GetItem(2)->SourceFile, QStringLiteral("..\\..\\x\\Foo.u"));
+    EXPECT_EQ(summary.GetItem(2)->SourceArchive, archive);
+    EXPECT_FALSE(summary.Aborted());
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/foo.U")), QByteArray("new code"));
+    QStringList added = FileTree(FGame.Root());
+    for (const QString& item : before)
+        added.removeOne(item);
+    EXPECT_EQ(added, (QStringList{"Help/readme.txt 7", "Maps/DM-Foo.ut2 3", "System/foo.U 8",
+                                  "Textures/Pic.utx 7"}));
+}
+
+TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
+{
+    FGame.WriteFile(QStringLiteral("Maps/DM-Foo.ut2"), "the old map");
+    TZipBuilderEntry damaged;
+    damaged.Name = "DM-Foo.ut2";
+    damaged.Data = SampleText(100000);
+    damaged.Crc = 0x12345678;
+    const QString first =
+        Archive(QStringLiteral("first.zip"),
+                TZipBuilder().Add("Before.u", "before").Add(damaged).Add("After.u", "after"));
+    const QString second = Archive(QStringLiteral("second.zip"), TZipBuilder().Add("Next.u", "x"));
+    const QStringList maps = FileTree(FGame.Path(QStringLiteral("Maps")));
+    // What a killed install left beside a target goes with the next install into that folder.
+    QFile stale(FGame.WriteFile(QStringLiteral("Maps/.DM-Old.ut2.kova-Stale1"), "half"));
+    ASSERT_TRUE(stale.open(QIODevice::ReadWrite) &&
+                stale.setFileTime(QDateTime::currentDateTime().addSecs(-600),
+                                  QFileDevice::FileModificationTime));
+    stale.close();
+    TInstallSummary summary;
+    FAnswers << 'y';
+    const TResult<void> result = FRoad.InstallFileList({first, second}, summary, Confirm());
+
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.Error().Message.contains(QStringLiteral("DM-Foo.ut2")));
+    EXPECT_TRUE(summary.Aborted());
+    EXPECT_EQ(Rows(summary),
+              (QStringList{"Before.u -> System/Before.u +", "DM-Foo.ut2 -> Maps/DM-Foo.ut2 -"}));
+    // The old file byte for byte and no temporary beside it; nothing after the failure.
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("Maps/DM-Foo.ut2")), QByteArray("the old map"));
+    EXPECT_EQ(FileTree(FGame.Path(QStringLiteral("Maps"))), maps);
+    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/After.u"))));
+    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/Next.u"))));
+}
+
+TEST_F(TAddonInstallerTest, YesToAllHoldsForOneArchiveAndCancelStopsTheList)
+{
+    for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
+        FGame.WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
+    const QString first = Archive(
+        QStringLiteral("first.zip"),
+        TZipBuilder().Add("A1.u", "new").Add("A2.u", "new").Add("A3.u", "new").Add("N.u", "n"));
+    const QString second = Archive(
+        QStringLiteral("second.zip"),
+        TZipBuilder().Add("B0.u", "new").Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "n"));
+    const QString third = Archive(QStringLiteral("third.zip"), TZipBuilder().Add("C.u", "c"));
+    TInstallSummary summary;
+    FAnswers << 'a' << 'c';
+    ASSERT_TRUE(FRoad.InstallFileList({first, second, third}, summary, Confirm()));
+
+    EXPECT_EQ(FAsked, (QStringList{"System/A1.u", "System/B1.u"}));
+    EXPECT_TRUE(summary.Aborted());
+    // The cancelled entry gets no row; what the second archive wrote before it stays.
+    EXPECT_EQ(Rows(summary), (QStringList{"A1.u -> System/A1.u +", "A2.u -> System/A2.u +",
+                                          "A3.u -> System/A3.u +", "N.u -> System/N.u +",
+                                          "B0.u -> System/B0.u +"}));
+    for (const char* name : {"B1.u", "B2.u", "B3.u"})
+        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/") + QLatin1String(name)), "old");
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/A3.u")), QByteArray("new"));
+    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/C.u"))));
+}
+
+TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
+{
+    QStringList files;
+    for (const char* name : {"One.u", "Two.u", "Three.u", "Four.u"}) {
+        FGame.WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
+        files << Plain(QLatin1String(name), "new");
+    }
+    TInstallSummary summary;
+    FAnswers << 'y' << 'y' << 'c';
+    ASSERT_TRUE(FRoad.InstallFileList(files, summary, Confirm()));
+
+    EXPECT_EQ(FAsked.size(), 3);
+    EXPECT_TRUE(summary.Aborted());
+    EXPECT_EQ(Rows(summary), (QStringList{"One.u -> System/One.u +", "Two.u -> System/Two.u +"}));
+    EXPECT_EQ(summary.GetItem(0)->SourceArchive, WithTrailingSeparator(FWork.path()));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Two.u")), QByteArray("new"));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Three.u")), QByteArray("old"));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Four.u")), QByteArray("old"));
+}
+
+TEST_F(TAddonInstallerTest, ATargetTakenEarlierInTheRunIsAskedAbout)
+{
+    const QStringList files = {Plain(QStringLiteral("a/Foo.u"), "from a"),
+                               Plain(QStringLiteral("b/Foo.u"), "from b")};
+    {
+        TInstallSummary summary;
+        FAnswers << 'n';
+        ASSERT_TRUE(FRoad.InstallFileList(files, summary, Confirm()));
+        EXPECT_EQ(FAsked, QStringList{"System/Foo.u"});
+        EXPECT_EQ(Rows(summary),
+                  (QStringList{"Foo.u -> System/Foo.u +", "Foo.u -> System/Foo.u -"}));
+        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Foo.u")), QByteArray("from a"));
+    }
+    ASSERT_TRUE(QFile::remove(FGame.Path(QStringLiteral("System/Foo.u"))));
+    {
+        // Yes: the later file takes the target, and only its row reads installed.
+        TInstallSummary summary;
+        FAnswers << 'y';
+        ASSERT_TRUE(FRoad.InstallFileList(files, summary, Confirm()));
+        EXPECT_EQ(Rows(summary),
+                  (QStringList{"Foo.u -> System/Foo.u -", "Foo.u -> System/Foo.u +"}));
+        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Foo.u")), QByteArray("from b"));
+    }
+}
+
+TEST_F(TAddonInstallerTest, AFileThatIsItsOwnTargetStaysAndRenameRulesNameTargets)
+{
+    const QString own = FGame.WriteFile(QStringLiteral("System/Own.u"), "own");
+    const QString renamed = Plain(QStringLiteral("RenameMe.U"), "renamed");
+    const QString inHelp = FGame.WriteFile(QStringLiteral("Help/Guide.txt"), "guide");
+    TInstallSummary summary;
+    ASSERT_TRUE(FRoad.InstallFileList({own, renamed, inHelp}, summary, Confirm()));
+
+    EXPECT_TRUE(FAsked.isEmpty());
+    EXPECT_FALSE(summary.Aborted());
+    EXPECT_EQ(Rows(summary),
+              (QStringList{"Own.u -> System/Own.u -", "RenameMe.U -> System/Renamed.u +",
+                           "Guide.txt -> Help/Guide.txt -"}));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Own.u")), QByteArray("own"));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Renamed.u")), QByteArray("renamed"));
+    EXPECT_EQ(FGame.ReadFile(QStringLiteral("Help/Guide.txt")), QByteArray("guide"));
+}
+
+} // namespace

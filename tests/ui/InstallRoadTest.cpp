@@ -1,0 +1,278 @@
+#include "GamePath.h"
+#include "TInstallationSummary.h"
+#include "TLanguage.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TZipArchive.h"
+#include "TZipBuilder.h"
+#include "TemplateFormat.h"
+#include "TfrmArchiveInspector.h"
+#include "TfrmMain.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+#include <QTreeWidget>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The installation road as a user meets it: the File > Install items, the overwrite question,
+// the installation summary with its buttons, and export into an archive.
+class InstallRoadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void yesToAllHoldsForOneArchiveAndCancelAbortsTheRun();
+    void summaryMovesAndDeletesInstalledFilesOnly();
+    void exportWritesBareNamesOnceEach();
+
+private:
+    void ShowMainWindow();
+    QString Work(const QString& relative) const
+    {
+        return FFixture->Root() + QStringLiteral("/work/") + relative;
+    }
+    QString Lang(TDialogType key) const { return FWindow->GetLangText(key); }
+    QAction* Action(const QString& name) const { return Child<QAction>(FWindow.get(), name); }
+    const TGameFolder& Game() const { return FFixture->Game(); }
+    // The summary dialog's state as one text: the headline and each row's columns.
+    static QStringList Shown(const TInstallationSummary* summary);
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TfrmMain> FWindow;
+};
+
+void InstallRoadTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    QDir(FFixture->Root()).mkpath(QStringLiteral("work"));
+    FDialogs = std::make_unique<TScriptedDialogs>();
+}
+
+void InstallRoadTest::cleanup()
+{
+    FWindow.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+void InstallRoadTest::ShowMainWindow()
+{
+    FWindow = FFixture->CreateMainWindow();
+    FWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
+}
+
+QStringList InstallRoadTest::Shown(const TInstallationSummary* summary)
+{
+    QStringList shown{Child<QLabel>(summary, QStringLiteral("lbSummary"))->text()};
+    const QTreeWidget* list = summary->Files();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        shown << QStringLiteral("%1 | %2 | %3 | %4")
+                     .arg(row->text(0), row->text(1), row->text(2), row->text(3));
+    }
+    return shown;
+}
+
+void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
+{
+    for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
+        Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
+    const QString first = Work(QStringLiteral("first.zip"));
+    const QString second = Work(QStringLiteral("Second.ZIP"));
+    QVERIFY(TZipBuilder()
+                .Add("A1.u", "new")
+                .Add("A2.u", "new")
+                .Add("A3.u", "new")
+                .Add("New.u", "new")
+                .AddLink("link.u", "../elsewhere.u")
+                .Write(first));
+    QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
+    QVERIFY(WriteBytes(Work(QStringLiteral("notes.txt")), "not an archive"));
+    ShowMainWindow();
+
+    FDialogs->AnswerOpen({first, Work(QStringLiteral("notes.txt")), second});
+    FDialogs->AnswerMessage(TModalResult::mrYesToAll);
+    FDialogs->AnswerMessage(TModalResult::mrCancel);
+    QStringList shown;
+    QImage icon;
+    const auto summaryShown = WhenModal([&](QWidget* dialog) {
+        auto* summary = qobject_cast<TInstallationSummary*>(dialog);
+        QVERIFY(summary);
+        shown = Shown(summary);
+        icon = Child<QLabel>(summary, QStringLiteral("ResImage"))->pixmap().toImage();
+        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    Action(QStringLiteral("MeunInstallUTContentFromArchive"))->trigger();
+    QVERIFY(*summaryShown);
+
+    // One question per archive: Yes to All ends the asking in the first only.
+    const QList<TScriptedDialogs::TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
+    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.at(0).Text, FormatTemplate(Lang(TDialogType::Common_OverwriteFile),
+                                                  {Game().Path(QStringLiteral("System/A1.u"))}));
+    QVERIFY(questions.at(1).Text.contains(Game().Path(QStringLiteral("System/B1.u"))));
+    QVERIFY(questions.at(0).Buttons.testFlag(mbYesToAll));
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+
+    const QString installed = Lang(TDialogType::Sum_Status_Ok);
+    const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
+    const QString system = Game().Path(QStringLiteral("System/"));
+    QCOMPARE(shown,
+             (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {4, 5, 1}),
+                          QStringLiteral("first.zip | A1.u | %1A1.u | %2").arg(system, installed),
+                          QStringLiteral("first.zip | A2.u | %1A2.u | %2").arg(system, installed),
+                          QStringLiteral("first.zip | A3.u | %1A3.u | %2").arg(system, installed),
+                          QStringLiteral("first.zip | New.u | %1New.u | %2").arg(system, installed),
+                          QStringLiteral("first.zip | link.u |  | %1").arg(notInstalled)}));
+    QCOMPARE(
+        icon,
+        FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());
+    for (const char* name : {"B1.u", "B2.u", "B3.u"})
+        QCOMPARE(Game().ReadFile(QStringLiteral("System/") + QLatin1String(name)), "old");
+    QCOMPARE(Game().ReadFile(QStringLiteral("System/A2.u")), QByteArray("new"));
+    QVERIFY(!FWindow->ArchiveInspector()->isVisible());
+    QVERIFY(FWindow->isEnabled());
+}
+
+void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
+{
+    const QString addon = Work(QStringLiteral("addon"));
+    for (const char* name : {"Move.u", "Keep.u", "Blocked.u", "Gone.u"})
+        QVERIFY(WriteBytes(addon + QLatin1Char('/') + QLatin1String(name), name));
+    QVERIFY(WriteBytes(addon + QStringLiteral("/sub/Deeper.u"), "not this one"));
+    Game().WriteFile(QStringLiteral("System/Keep.u"), "old keep");
+    QVERIFY(QDir().mkpath(Game().Path(QStringLiteral("Textures/Blocked.u"))));
+    ShowMainWindow();
+
+    FDialogs->AnswerFolder(addon);
+    FDialogs->AnswerMessage(TModalResult::mrNo); // keep System/Keep.u
+    const QString system = Game().Path(QStringLiteral("System/"));
+    const QString textures = Game().Path(QStringLiteral("Textures/"));
+    const QString installed = Lang(TDialogType::Sum_Status_Ok);
+    const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
+    QStringList afterMove;
+    QStringList afterDelete;
+    int errorsShown = 0;
+    const auto summaryShown = WhenModal([&](QWidget* dialog) {
+        auto* summary = qobject_cast<TInstallationSummary*>(dialog);
+        QVERIFY(summary);
+        QTreeWidget* list = summary->Files();
+        QCOMPARE(list->topLevelItemCount(), 4); // the folder alone, not its subfolder
+        QMenu* menu = summary->TargetMenu();
+        QCOMPARE(menu->actions().size(), 14);
+        QCOMPARE(menu->actions().at(int(TMapPaths::mpTextures))->text(),
+                 FWindow->Settings().GetPath(TMapPaths::mpTextures) + QStringLiteral(" ..."));
+        const auto select = [list](const QList<int>& rows) {
+            list->clearSelection();
+            for (const int row : rows)
+                list->topLevelItem(row)->setSelected(true);
+        };
+        // Rows in the folder's sorted order: Blocked, Gone, Keep, Move. Keep was not installed;
+        // a folder stands in Blocked's way; Gone stays in System, the folder it is in.
+        select({0, 2, 3});
+        menu->actions().at(int(TMapPaths::mpTextures))->trigger();
+        errorsShown = FDialogs->CallsOf(TKind::dkException).size();
+        select({1});
+        menu->actions().at(int(TMapPaths::mpSystem))->trigger();
+        afterMove = Shown(summary);
+        select({1, 2});
+        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnDeleteTarget")),
+                          Qt::LeftButton);
+        afterDelete = Shown(summary);
+        summary->accept();
+    });
+    Action(QStringLiteral("MeunInstallUTContentFromDir"))->trigger();
+    QVERIFY(*summaryShown);
+
+    QCOMPARE(errorsShown, 1); // the folder in the way
+    const QString folder = WithTrailingSeparator(addon);
+    const QString headline = Lang(TDialogType::Sum_Summary_OK);
+    QCOMPARE(afterMove,
+             (QStringList{
+                 FormatTemplate(headline, {3, 4, 1}),
+                 QStringLiteral("%1 | Blocked.u | %2Blocked.u | %3").arg(folder, system, installed),
+                 QStringLiteral("%1 | Gone.u | %2Gone.u | %3").arg(folder, system, installed),
+                 QStringLiteral("%1 | Keep.u | %2Keep.u | %3").arg(folder, system, notInstalled),
+                 QStringLiteral("%1 | Move.u | %2Move.u | %3").arg(folder, textures, installed)}));
+    QCOMPARE(afterDelete.first(), FormatTemplate(headline, {2, 4, 2}));
+    QVERIFY(afterDelete.at(2).endsWith(notInstalled));
+    QVERIFY(afterDelete.at(3).endsWith(notInstalled));
+
+    QCOMPARE(Game().ReadFile(QStringLiteral("Textures/Move.u")), QByteArray("Move.u"));
+    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Move.u"))));
+    QCOMPARE(Game().ReadFile(QStringLiteral("System/Blocked.u")), QByteArray("Blocked.u"));
+    QCOMPARE(Game().ReadFile(QStringLiteral("System/Keep.u")), QByteArray("old keep"));
+    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Gone.u"))));
+    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Deeper.u"))));
+    // Deleted for good: nothing went to the trash.
+    QVERIFY(!QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files")).exists() ||
+            QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files"))
+                .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+}
+
+void InstallRoadTest::exportWritesBareNamesOnceEach()
+{
+    const QString demos = FFixture->Game().Path(QStringLiteral("Demos"));
+    for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
+        Game().WriteFile(QStringLiteral("Demos/") + QLatin1String(name), name);
+    ShowMainWindow();
+    QTreeWidget list;
+    for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
+        list.addTopLevelItem(new QTreeWidgetItem(QStringList{QLatin1String(name)}));
+    list.setSelectionMode(QAbstractItemView::MultiSelection);
+    const auto select = [&list](const QList<int>& rows) {
+        list.clearSelection();
+        for (const int row : rows)
+            list.topLevelItem(row)->setSelected(true);
+    };
+    const QString archive = Work(QStringLiteral("demos.zip"));
+    const auto names = [&archive] {
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+        unzip.waitForFinished();
+        QStringList lines = QString::fromUtf8(unzip.readAllStandardOutput())
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        lines.sort();
+        return lines;
+    };
+
+    select({0, 1, 2});
+    FDialogs->AnswerSave(archive);
+    FWindow->ExportToArchive(&list, demos);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkSave).first().Caption,
+             Lang(TDialogType::Common_Dialog_SelectArchive));
+    QCOMPARE(names(), (QStringList{"One.demo4", "Three.demo4", "Two.demo4"}));
+
+    // Again into it: the names already there are replaced, not doubled.
+    Game().WriteFile(QStringLiteral("Demos/Two.demo4"), "Two again");
+    select({1, 3});
+    FDialogs->AnswerSave(archive);
+    FWindow->ExportToArchive(&list, demos);
+    QCOMPARE(names(), (QStringList{"Four.demo4", "One.demo4", "Three.demo4", "Two.demo4"}));
+    TZipArchive zip;
+    QVERIFY(zip.Open(archive));
+    QTemporaryDir out;
+    for (int i = 0; i < zip.Count(); ++i) {
+        const QString name = zip.Entries().at(i).Name;
+        QVERIFY(zip.ExtractTo(i, out.filePath(name)));
+        QCOMPARE(ReadBytes(out.filePath(name)), Game().ReadFile(QStringLiteral("Demos/") + name));
+    }
+    QVERIFY(!FWindow->ArchiveInspector()->isVisible());
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+QTEST_MAIN(InstallRoadTest)
+#include "InstallRoadTest.moc"
