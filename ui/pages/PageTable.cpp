@@ -2,7 +2,9 @@
 
 #include "KOVAIcons.h"
 #include "TAboutPage.h"
+#include "TAddOnsPage.h"
 #include "TConfigurationPage.h"
+#include "TDemoPage.h"
 #include "TIniEditorPage.h"
 #include "TEventManager.h"
 #include "TGameSettingsPage.h"
@@ -38,9 +40,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbScreenshotManager"), kiScreenshots},
         //
-        {QStringLiteral("tbMutatorManager"), kiAddSection},
+        {QStringLiteral("tbMutatorManager"), kiAddSection, MakePage<TAddOnsPage>},
         //
-        {QStringLiteral("tbDemoManager"), kiDemos},
+        {QStringLiteral("tbDemoManager"), kiDemos, MakePage<TDemoPage>},
         //
         {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //

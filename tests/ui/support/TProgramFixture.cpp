@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWidget>
 
 TProgramFixture::TProgramFixture(bool portable)
@@ -169,6 +170,40 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+QStringList Captions(const QTreeWidget* list)
+{
+    QStringList captions;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        captions << list->topLevelItem(i)->text(0);
+    return captions;
+}
+
+void SelectRows(QTreeWidget* list, const QStringList& names)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
+}
+
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds)
+{
+    QDir().mkpath(recordFolder);
+    // Each record is written beside and renamed, so a test never reads half of one.
+    QByteArray script =
+        "#!/bin/sh\n"
+        "mkdir -p RECORD\n"
+        "printf '%s\\n' \"$@\" > RECORD/args.tmp && mv RECORD/args.tmp RECORD/args\n"
+        "pwd -P > RECORD/cwd.tmp && mv RECORD/cwd.tmp RECORD/cwd\n"
+        "sleep SECONDS\n"
+        "echo ended > RECORD/ended\n";
+    script.replace("RECORD", "'" + QFile::encodeName(recordFolder) + "'");
+    script.replace("SECONDS", QByteArray::number(seconds));
+    const QString path = game.WriteFile(QStringLiteral("System/") + name, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadOther | QFile::ExeOther);
+    return path;
 }
 
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)

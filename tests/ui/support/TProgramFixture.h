@@ -14,6 +14,7 @@
 #include <string>
 
 class QProcess;
+class QTreeWidget;
 class QWidget;
 class TfrmMain;
 
@@ -76,6 +77,17 @@ QString WriteMap(const TGameFolder& game, const QString& fileName, const std::st
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// The captions of a list's rows, in list order.
+QStringList Captions(const QTreeWidget* list);
+// Selects exactly the rows of List whose captions are among Names.
+void SelectRows(QTreeWidget* list, const QStringList& names);
+
+// A shell script in the game's System folder that stands in for the game: it writes its
+// arguments (one per line) to "args" and its working folder to "cwd" in RecordFolder, sleeps
+// Seconds, then writes "ended" there. Returns the script's path.
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds);
 
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
 // to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
