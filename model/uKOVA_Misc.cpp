@@ -98,13 +98,15 @@ void SetShellOperationUi(TShellOperationUi ui)
     ShellOperationUi() = std::move(ui);
 }
 
-void FindFiles(const QString& dir, const QString& mask, bool recursive, QStringList& list)
+QStringList FindFiles(const QString& dir, const QString& mask, bool recursive)
 {
+    QStringList list;
     if (dir.isEmpty())
-        return;
+        return list;
     QVector<TFileId> seen;
     FindFilesIn(WithTrailingSeparator(ResolveGamePath(dir)), TFileMask(mask), recursive, list,
                 seen);
+    return list;
 }
 
 bool TryGetFileSize(const QString& fileName, qint64& size)

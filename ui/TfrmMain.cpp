@@ -236,8 +236,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
     FUi->MenuCacheUpdate->setEnabled(FSettings->EnableMapManagerCache);
-    FUi->pgMain->SetChanging([this] {
-        if (FSettings->IsValidUTDir(FSettings->UTDir))
+    FUi->pgMain->SetChanging([this](int index) {
+        // The Configuration page is where the folder is mended: the way there stays open.
+        if (index == FUi->pgMain->indexOf(FUi->tbConfiguration) ||
+            FSettings->IsValidUTDir(FSettings->UTDir))
             return true;
         ShowConfigurationPage();
         return false;
@@ -620,9 +622,8 @@ void TfrmMain::HandleCommandLine()
             const bool recursive = argument(2) == QLatin1String("-r");
             const bool overwrite =
                 argument(2) == QLatin1String("-o") || argument(3) == QLatin1String("-o");
-            QStringList files;
-            FindFiles(WithTrailingSeparator(QDir::currentPath()), QStringLiteral("*.*"), recursive,
-                      files);
+            const QStringList files = FindFiles(WithTrailingSeparator(QDir::currentPath()),
+                                                QStringLiteral("*.*"), recursive);
             done = InstallFiles(files, true, overwrite);
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
@@ -723,10 +724,9 @@ bool TfrmMain::InstallFromFolder(const QString& folder, bool recursive, bool sil
 {
     if (!DirExists(folder))
         return false;
-    QStringList files;
-    FindFiles(WithTrailingSeparator(ResolveGamePath(folder)), QStringLiteral("*.*"), recursive,
-              files);
-    return InstallFilesDirect(files, silent);
+    return InstallFilesDirect(
+        FindFiles(WithTrailingSeparator(ResolveGamePath(folder)), QStringLiteral("*.*"), recursive),
+        silent);
 }
 
 bool TfrmMain::InstallFilesDirect(const QStringList& files, bool silent)
