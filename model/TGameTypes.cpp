@@ -71,10 +71,12 @@ const TMapGameType* TGameTypes::FindByText(const QString& s) const
     return nullptr;
 }
 
-void TGameTypes::ListNames(QStringList& list) const
+QStringList TGameTypes::ListNames() const
 {
+    QStringList names;
     for (const auto& item : FItems)
-        list.append(item->Name());
+        names.append(item->Name());
+    return names;
 }
 
 QStringView BareFileName(QStringView fileName)

@@ -36,8 +36,8 @@ public:
     // The first game type named exactly S, else the first whose name or mask contains S (letter
     // case counting); none for an empty S or when no game type does.
     const TMapGameType* FindByText(const QString& s) const;
-    // Appends every name in list order.
-    void ListNames(QStringList& list) const;
+    // Every name in list order.
+    QStringList ListNames() const;
 
 private:
     TSettingsRef FSettingsRef;

@@ -73,19 +73,12 @@ TLanguage* TKOVALanguage::GetCurrentLanguage() const
     return GetLanguage(FItemIndex);
 }
 
-void TKOVALanguage::ListNames(QStringList* list) const
+QStringList TKOVALanguage::ListNames() const
 {
-    if (!list)
-        return;
+    QStringList names;
     for (const auto& language : FItems)
-        list->append(language->LanguageName());
-}
-
-const QStringList& TKOVALanguage::GetNames()
-{
-    FNames.clear();
-    ListNames(&FNames);
-    return FNames;
+        names.append(language->LanguageName());
+    return names;
 }
 
 void TKOVALanguage::SetOnLanguageLoaded(const TLanguageLoadedEvent& event)

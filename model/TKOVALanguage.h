@@ -31,10 +31,9 @@ public:
     int ItemIndex() const { return FItemIndex; }
     void SetItemIndex(int index) { FItemIndex = index; }
 
-    // Appends every language's display name in order; nothing for no list.
-    void ListNames(QStringList* list) const;
-    // The display names in order, in a list the manager keeps.
-    const QStringList& GetNames();
+    // Every language's display name in order.
+    QStringList ListNames() const;
+    QStringList GetNames() const { return ListNames(); }
 
     // Stores Event and hands it to every language.
     void SetOnLanguageLoaded(const TLanguageLoadedEvent& event);
@@ -61,5 +60,4 @@ private:
     std::vector<std::unique_ptr<TLanguage>> FItems;
     int FItemIndex = 0;
     TLanguageLoadedEvent FOnLanguageLoaded;
-    QStringList FNames;
 };

@@ -351,9 +351,9 @@ QString TKOVASettings::GetGameLanguage() const
                         GetGameIniFile());
 }
 
-void TKOVASettings::GetSPCharacters(QStringList& list) const
+QStringList TKOVASettings::GetSPCharacters() const
 {
-    list.append(SPCharacters);
+    return SPCharacters;
 }
 
 QString TKOVASettings::GetDestination(const QString& fileName) const
@@ -409,13 +409,13 @@ bool TKOVASettings::GetInstallUnknownContent() const
     return false;
 }
 
-void TKOVASettings::SetInstallUnknownContent(int mode)
+void TKOVASettings::SetInstallUnknownContent(TUnknownContentMode mode)
 {
-    if (mode != 0 && mode != 1)
+    if (mode != TUnknownContentMode::ucmNoInstall && mode != TUnknownContentMode::ucmHelp)
         return;
     for (TInstallType& rule : Destinations) {
         if (IsUnknownContentMask(rule.Mask))
-            rule.Destination = mode == 1 ? KHelpPlaceholder : KNoInstall;
+            rule.Destination = mode == TUnknownContentMode::ucmHelp ? KHelpPlaceholder : KNoInstall;
     }
 }
 

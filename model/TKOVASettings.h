@@ -49,6 +49,13 @@ enum class TFolderInstallMode
 // "fimRecursive", "fimNonRecursive" or "fimAsk".
 QString FolderInstallModeName(TFolderInstallMode mode);
 
+// Where SetInstallUnknownContent sends files that no install rule names.
+enum class TUnknownContentMode
+{
+    ucmNoInstall = 0,
+    ucmHelp = 1 // the Help folder
+};
+
 // One install rule (Mask: an extension with its dot, or "*unknown_content"; Destination: a
 // folder, or "%no_install%") or one rename rule (Mask: a file name; Destination: the new name).
 struct TInstallType
@@ -107,8 +114,8 @@ public:
     QString GetGameIniFile() const; // the game's main INI file
     // "Language" of section "Engine.Engine" of the main INI file; empty when missing.
     QString GetGameLanguage() const;
-    // Appends the single-player character names to List.
-    void GetSPCharacters(QStringList& list) const;
+    // The single-player character names.
+    QStringList GetSPCharacters() const;
 
     // The folder, with a trailing "/", into which a file of that name is installed (by its
     // extension, the last matching rule winning, else the last unknown-content rule); exactly
@@ -119,9 +126,9 @@ public:
     QString ApplyRenames(const QString& fileName) const;
     // True when an unknown-content rule installs somewhere.
     bool GetInstallUnknownContent() const;
-    // Every unknown-content rule gets KNoInstall (Mode 0) or "%help%" (Mode 1); other modes
-    // change nothing. Nothing is saved here.
-    void SetInstallUnknownContent(int mode);
+    // Every unknown-content rule gets KNoInstall or "%help%"; a value outside the enumeration
+    // changes nothing. Nothing is saved here.
+    void SetInstallUnknownContent(TUnknownContentMode mode);
     // Stores Rule at Index, appending it when Index is at or past the end.
     void SetDestination(int index, const TInstallType& rule);
     void SetRename(int index, const TInstallType& rule);

@@ -57,8 +57,8 @@ void TMapManager::ScanFolder(const QString& path)
     Clear();
     if (path.isEmpty())
         return;
-    QStringList files;
-    FindFiles(WithTrailingSeparator(path), QStringLiteral("*.ut2"), false, files);
+    const QStringList files =
+        FindFiles(WithTrailingSeparator(path), QStringLiteral("*.ut2"), false);
     FMaps.reserve(static_cast<std::size_t>(files.size()));
     for (const QString& file : files)
         Add(std::make_unique<TUTMap>(this, &FGameTypes, file));
@@ -132,31 +132,35 @@ TUTMap* TMapManager::FindByFileName(QStringView fileName) const
     return FByShortName.value(ShortNameKey(fileName), nullptr);
 }
 
-void TMapManager::ListFileNames(QStringList& list) const
+QStringList TMapManager::ListFileNames() const
 {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(FMaps.size()));
     for (const auto& map : FMaps)
         list.append(map->FileName());
+    return list;
 }
 
-void TMapManager::ListMapsOfGameTypes(QStringList& list,
-                                      const QList<const TMapGameType*>& gameTypes) const
+QStringList TMapManager::ListMapsOfGameTypes(const QList<const TMapGameType*>& gameTypes) const
 {
-    list.clear();
+    QStringList list;
     for (const auto& map : FMaps) {
         for (const TMapGameType* gameType : gameTypes) {
             if (gameType && map->GameType() == gameType)
                 list.append(map->FileName());
         }
     }
+    return list;
 }
 
-void TMapManager::ListMapsWithoutGameType(QStringList& list) const
+QStringList TMapManager::ListMapsWithoutGameType() const
 {
-    list.clear();
+    QStringList list;
     for (const auto& map : FMaps) {
         if (!FGameTypes.FindForFile(map->FileName()))
             list.append(map->FileName());
     }
+    return list;
 }
 
 int TMapManager::IndexOfPath(const QString& fileName) const
@@ -256,10 +260,9 @@ TResult<void> TMapManager::AddChangedFiles()
     const QString folder = MapsFolder();
     if (folder.isEmpty())
         return {};
-    QStringList files;
-    FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.ut2"), false, files);
     QStringList changed;
-    for (const QString& file : files) {
+    for (const QString& file :
+         FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.ut2"), false)) {
         const TUTMap* map = FindByFileName(file);
         if (!map || SamePathKey(map->FileName()) != SamePathKey(file) ||
             map->Size() != GetFileSizeOf(file))

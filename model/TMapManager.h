@@ -57,14 +57,13 @@ public:
     // The first map whose file name equals the file name of FileName (without folder, letter
     // case not counting); none when there is none.
     TUTMap* FindByFileName(QStringView fileName) const;
-    // Appends every map's full path in list order.
-    void ListFileNames(QStringList& list) const;
-    // Replaces List with the full path of every map, in list order, whose game type is one of
-    // GameTypes (a map is listed once for each time its game type is given).
-    void ListMapsOfGameTypes(QStringList& list, const QList<const TMapGameType*>& gameTypes) const;
-    // Replaces List with the full path of every map, in list order, whose file name no
-    // game-type mask matches now.
-    void ListMapsWithoutGameType(QStringList& list) const;
+    // Every map's full path in list order.
+    QStringList ListFileNames() const;
+    // The full path of every map, in list order, whose game type is one of GameTypes (a map is
+    // listed once for each time its game type is given).
+    QStringList ListMapsOfGameTypes(const QList<const TMapGameType*>& gameTypes) const;
+    // The full path of every map, in list order, whose file name no game-type mask matches now.
+    QStringList ListMapsWithoutGameType() const;
 
     // Keeping the list in step with map files the program changed. With the map cache on, each
     // call writes the cache file once, from the list, with the texts as they stand (no package

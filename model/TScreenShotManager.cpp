@@ -10,9 +10,7 @@
 
 TScreenShotManager::TScreenShotManager(const QString& dir, const QString& mask)
 {
-    QStringList files;
-    FindFiles(WithTrailingSeparator(ResolveGamePath(dir)), mask, false, files);
-    for (const QString& file : files)
+    for (const QString& file : FindFiles(WithTrailingSeparator(ResolveGamePath(dir)), mask, false))
         FItems.push_back(std::make_unique<TScreenShot>(file));
 }
 

@@ -63,12 +63,16 @@ void TShellExecThread::SetFreeOnTerminate(bool freeOnTerminate)
         disconnect(FFreeConnection);
 }
 
-bool TShellExecThread::RunAndWait(const QString& fileName, const QString& params)
+bool TShellExecThread::RunAndWait(const QString& fileName, const QString& params, QString* error)
 {
     const QString program = ResolveGamePath(fileName);
-    if (!GameFileExists(program))
+    if (!GameFileExists(program)) {
+        if (error)
+            *error = QStringLiteral("\"%1\" does not exist.").arg(program);
         return false;
-    const TProcessHandle process = StartProgram(program, QProcess::splitCommand(params));
+    }
+    const TProcessHandle process =
+        StartProgram(program, QProcess::splitCommand(params), QString(), error);
     if (!process.Valid())
         return false;
 
@@ -87,7 +91,18 @@ bool TShellExecThread::RunAndWait(const QString& fileName, const QString& params
     }
 }
 
+QString TShellExecThread::StartError() const
+{
+    const std::lock_guard lock(FMutex);
+    return FStartError;
+}
+
 void TShellExecThread::run()
 {
-    RunAndWait(FFileName, FParams);
+    QString error;
+    if (!RunAndWait(FFileName, FParams, &error)) {
+        const std::lock_guard lock(FMutex);
+        FStartError =
+            error.isEmpty() ? QStringLiteral("\"%1\" could not be started.").arg(FFileName) : error;
+    }
 }

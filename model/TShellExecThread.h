@@ -37,9 +37,11 @@ public:
 
     // Starts FileName (resolved without regard to letter case) with Params split as a command
     // line, then polls every 100 ms until it ends, the application quits or Abort is set. False,
-    // without waiting, when there is no such file or the program could not be started; true once
-    // the wait ended.
-    bool RunAndWait(const QString& fileName, const QString& params);
+    // without waiting, when there is no such file or the program could not be started (Error, when
+    // given, then says why); true once the wait ended.
+    bool RunAndWait(const QString& fileName, const QString& params, QString* error = nullptr);
+    // Once the thread has ended: why the program could not be started; empty when it was.
+    QString StartError() const;
 
 protected:
     void run() override;
@@ -50,5 +52,6 @@ private:
     mutable std::mutex FMutex;
     std::condition_variable FWake;
     bool FAbort = false;
+    QString FStartError;
     QMetaObject::Connection FFreeConnection;
 };

@@ -365,14 +365,17 @@ bool TSystemManager::IsInstalled(const QString& ext) const
     return verbPresent && !ReadDesktopEntry(ProgramEntryFile()).isEmpty();
 }
 
-TResult<void> TSystemManager::SetInstalled(const QString& ext, const QString& defaultType, int mode)
+TResult<void> TSystemManager::SetInstalled(const QString& ext, const QString& defaultType,
+                                           TVerbMode mode)
 {
-    if (mode != 0 && mode != 1)
-        return TError{TErrorCode::ecInvalid, QStringLiteral("%1 is no mode.").arg(mode), {}};
+    if (mode != TVerbMode::vmRemove && mode != TVerbMode::vmRegister)
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("%1 is no mode.").arg(static_cast<int>(mode)),
+                      {}};
     if (!IsUsableExt(ext))
         return NoExtension(ext);
 
-    if (mode == 0) {
+    if (mode == TVerbMode::vmRemove) {
         if (TResult<void> removed = RemoveFile(VerbEntryFile(ext)); !removed)
             return removed;
         // The program's entry stays while the verb of another kind needs it.
@@ -440,24 +443,30 @@ TResult<void> TSystemManager::SetInstalled(const QString& ext, const QString& de
     return {};
 }
 
-bool TSystemManager::IsInstalledKind(int kind) const
+bool TSystemManager::IsInstalledKind(TVerbKind kind) const
 {
-    if (kind == 0)
+    switch (kind) {
+    case TVerbKind::vkZip:
         return IsInstalled(KZipExt);
-    if (kind == 1)
+    case TVerbKind::vkFolder:
         return IsInstalled(KFolderExt);
+    }
     return false;
 }
 
-TResult<void> TSystemManager::SetInstalledKind(int kind, int mode)
+TResult<void> TSystemManager::SetInstalledKind(TVerbKind kind, TVerbMode mode)
 {
-    if (kind == 0)
+    switch (kind) {
+    case TVerbKind::vkZip:
         return SetInstalled(KZipExt, Text(TDialogType::SysInteg_DefaultZip, QStringLiteral("zip")),
                             mode);
-    if (kind == 1)
+    case TVerbKind::vkFolder:
         return SetInstalled(KFolderExt, Text(TDialogType::SysInteg_DefaultFolder, KFolderExt),
                             mode);
-    return TError{TErrorCode::ecInvalid, QStringLiteral("%1 is no kind of content.").arg(kind), {}};
+    }
+    return TError{TErrorCode::ecInvalid,
+                  QStringLiteral("%1 is no kind of content.").arg(static_cast<int>(kind)),
+                  {}};
 }
 
 QString TSystemManager::OwnDemoMimeType() const

@@ -9,6 +9,20 @@
 
 class TLanguage;
 
+// The kinds of content the install verb is offered for.
+enum class TVerbKind
+{
+    vkZip = 0,   // ".zip" archives
+    vkFolder = 1 // folders
+};
+
+// What SetInstalled does with the install verb.
+enum class TVerbMode
+{
+    vmRemove = 0,
+    vmRegister = 1
+};
+
 // The tool's shell integration, kept in the freedesktop files of the user:
 // - the install verb ("InstallUTContent") for zip archives and for folders: one desktop entry
 //   per kind in $XDG_DATA_HOME/applications, offered in "Open With" for "application/zip" or
@@ -32,16 +46,16 @@ public:
     // Whether the install verb is there for Ext (".zip", "folder", or another extension with
     // its dot): its entry for the kind and the program's own entry both. Never fails.
     bool IsInstalled(const QString& ext) const;
-    // Mode 1 registers the verb for Ext (defining a file type named DefaultType when the
-    // desktop knows none for Ext), Mode 0 removes it; the program's own entry goes only with
-    // the last kind. Fails, having done nothing, with ecInvalid for another mode, when Ext is
-    // no extension or the program path is unusable; fails when a file could not be written or
+    // Registers the verb for Ext (defining a file type named DefaultType when the desktop knows
+    // none for Ext), or removes it; the program's own entry goes only with the last kind. Fails,
+    // having done nothing, with ecInvalid for a mode outside the enumeration, when Ext is no
+    // extension or the program path is unusable; fails when a file could not be written or
     // removed.
-    TResult<void> SetInstalled(const QString& ext, const QString& defaultType, int mode);
-    // Kind 0 is ".zip", kind 1 "folder"; another kind gives false, or ecInvalid, and does
-    // nothing.
-    bool IsInstalledKind(int kind) const;
-    TResult<void> SetInstalledKind(int kind, int mode);
+    TResult<void> SetInstalled(const QString& ext, const QString& defaultType, TVerbMode mode);
+    // IsInstalled and SetInstalled for ".zip" or "folder"; a kind outside the enumeration gives
+    // false, or ecInvalid, and does nothing.
+    bool IsInstalledKind(TVerbKind kind) const;
+    TResult<void> SetInstalledKind(TVerbKind kind, TVerbMode mode);
 
     // Makes this program open the demo files (settings "demoExt"). Icon, when not null, is
     // written as the demo files' icon. Fails with ecNotFound without settings, ecInvalid when

@@ -55,9 +55,7 @@ QString TUT2003Profile::ActiveFileName() const
 void TUT2003Profile::Refresh()
 {
     FItems.clear();
-    QStringList files;
-    FindFiles(ProfilesDir(), QStringLiteral("*.ini"), false, files);
-    for (const QString& file : files)
+    for (const QString& file : FindFiles(ProfilesDir(), QStringLiteral("*.ini"), false))
         FItems.push_back(std::make_unique<TUTProfile>(file));
     auto active = GetActive();
     if (active->IsDefault)
@@ -211,12 +209,12 @@ TResult<void> TUT2003Profile::RestoreBackup(const QString& backupFile)
                                  FOF_SILENT | FOF_NOERRORUI);
 }
 
-void TUT2003Profile::ListNames(QStringList* list) const
+QStringList TUT2003Profile::ListNames() const
 {
-    if (!list)
-        return;
+    QStringList names;
     for (const auto& profile : FItems)
-        list->append(profile->Name);
+        names.append(profile->Name);
+    return names;
 }
 
 void TUT2003Profile::Add(std::unique_ptr<TUTProfile> profile)

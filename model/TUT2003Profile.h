@@ -63,8 +63,8 @@ public:
     // ecDeclined when the user kept "User.ini", or when the copy failed.
     TResult<void> RestoreBackup(const QString& backupFile);
 
-    // Appends every profile's name in list order; nothing without a list.
-    void ListNames(QStringList* list) const;
+    // Every profile's name in list order.
+    QStringList ListNames() const;
     // The list takes ownership. Insert clamps Index into the list.
     void Add(std::unique_ptr<TUTProfile> profile);
     void Insert(int index, std::unique_ptr<TUTProfile> profile);

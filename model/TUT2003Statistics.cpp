@@ -29,12 +29,10 @@ qint64 TUT2003Statistics::FileSize(const QString& fileName)
     return GetFileSizeOf(fileName);
 }
 
-qint64 TUT2003Statistics::SumSizes(const QStringList* list)
+qint64 TUT2003Statistics::SumSizes(const QStringList& list)
 {
-    if (!list)
-        return 0;
     qint64 sum = 0;
-    for (const QString& path : *list)
+    for (const QString& path : list)
         sum += FileSize(path);
     return sum;
 }

@@ -26,8 +26,8 @@ public:
 
     // The size of a file; 0 for a folder or a missing file.
     static qint64 FileSize(const QString& fileName);
-    // The sum of FileSize over the paths of List; 0 without a list.
-    static qint64 SumSizes(const QStringList* list);
+    // The sum of FileSize over the paths of List.
+    static qint64 SumSizes(const QStringList& list);
 
     // All five records zeroed, then each group whose bit is set in Flags counted; nothing is
     // counted without a valid game folder. A missing folder counts 0 files of 0 bytes. A file

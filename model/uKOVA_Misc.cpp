@@ -103,13 +103,15 @@ TFileOpCallbacks ShellOperationCallbacks(TWindowHandle owner, quint16 flags)
     return ShellOperationUi() ? ShellOperationUi()(owner, flags) : TFileOpCallbacks();
 }
 
-void FindFiles(const QString& dir, const QString& mask, bool recursive, QStringList& list)
+QStringList FindFiles(const QString& dir, const QString& mask, bool recursive)
 {
+    QStringList list;
     if (dir.isEmpty())
-        return;
+        return list;
     QVector<TFileId> seen;
     FindFilesIn(WithTrailingSeparator(ResolveGamePath(dir)), TFileMask(mask), recursive, list,
                 seen);
+    return list;
 }
 
 bool TryGetFileSize(const QString& fileName, qint64& size)

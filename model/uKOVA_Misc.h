@@ -43,11 +43,11 @@ void SetShellOperationUi(TShellOperationUi ui);
 // one): a caller that must ask a question of the operation ahead of it asks it here.
 TFileOpCallbacks ShellOperationCallbacks(TWindowHandle owner, quint16 flags);
 
-// Appends Dir + name of every file in Dir matching Mask (files of a folder first, sorted by
-// name without regard to case), then, when Recursive, searches each subfolder the same way in
+// Dir + name of every file in Dir matching Mask (files of a folder first, sorted by name
+// without regard to case), then, when Recursive, of each subfolder searched the same way in
 // sorted order. Each folder is entered once, so a link loop ends. Never fails: a missing
-// folder adds nothing. Dir must end with a separator.
-void FindFiles(const QString& dir, const QString& mask, bool recursive, QStringList& list);
+// folder gives none. Dir must end with a separator.
+QStringList FindFiles(const QString& dir, const QString& mask, bool recursive);
 
 // "%d Byte", "%2n KB", "%2n MB" or "%2n GB"; 1048576 is still "1,024.00 KB".
 QString FormatFileSize(qint64 size);

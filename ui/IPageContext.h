@@ -125,6 +125,17 @@ public:
     // Asks for one zip archive and installs it: InstallFromArchive(file, false, true).
     virtual void ImportFromArchive() = 0;
 
+    // Demo playback (the demo page, File > Play Demo, "/playdemo").
+    // Plays the demo file through the game: the demo is copied into the game's Demos folder when
+    // it lies elsewhere, the game's exec script names it, and the game starts while the demo
+    // page shows that a demo plays, until the game ends. False when it did not come to starting
+    // the game: for a missing demo silently, otherwise an error box said why. A game that then
+    // cannot be started is reported in an error box too.
+    virtual bool PlayDemo(const QString& fileName) = 0;
+    // Stops waiting for the game that plays the last demo; the game runs on, and the demo page
+    // shows its list again once the wait has ended. Nothing while no demo plays.
+    virtual void ExitDemoView() = 0;
+
     // Appends Folder (a separator is added when missing) followed by the caption of each
     // selected row of ListView, in list order. Nothing for no list or list view.
     static void GetSelectedFiles(QStringList* list, const QTreeWidget* listView,

@@ -2,6 +2,7 @@
 #include "ui_TfrmMain.h"
 
 #include "AtomicFile.h"
+#include "DemoScript.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -12,6 +13,7 @@
 #include "TAddonDeletionProposal.h"
 #include "TAddonInstaller.h"
 #include "TCacheManager.h"
+#include "TDemoPage.h"
 #include "TEventManager.h"
 #include "TIniEditorPage.h"
 #include "TInstallSummary.h"
@@ -234,8 +236,10 @@ void TfrmMain::FormCreate(const QStringList& arguments)
 
     FUi->MenuCacheEnabled->setChecked(FSettings->EnableMapManagerCache);
     FUi->MenuCacheUpdate->setEnabled(FSettings->EnableMapManagerCache);
-    FUi->pgMain->SetChanging([this] {
-        if (FSettings->IsValidUTDir(FSettings->UTDir))
+    FUi->pgMain->SetChanging([this](int index) {
+        // The Configuration page is where the folder is mended: the way there stays open.
+        if (index == FUi->pgMain->indexOf(FUi->tbConfiguration) ||
+            FSettings->IsValidUTDir(FSettings->UTDir))
             return true;
         ShowConfigurationPage();
         return false;
@@ -372,9 +376,9 @@ void TfrmMain::ConnectMenus()
                    &TfrmMain::MeunInstallUTContentFromDirClick);
     ConnectGuarded(FUi->MeunInstallUTContentFromFile, &QAction::triggered, this,
                    &TfrmMain::MeunInstallUTContentFromFileClick);
-    // What the demo page does is not part of this program yet.
-    FUi->MenuPlayDemo->setEnabled(false);
+    ConnectGuarded(FUi->MenuPlayDemo, &QAction::triggered, this, &TfrmMain::MenuPlayDemoClick);
     FUi->MenuPlayUT2003->setIcon(KOVAIcon(kiPlay));
+    FUi->MenuPlayDemo->setIcon(KOVAIcon(kiDemos));
     FUi->MenuAbout->setIcon(KOVAIcon(kiAbout));
     FUi->MenuExit->setIcon(KOVAIcon(kiDelete));
 }
@@ -462,8 +466,7 @@ void TfrmMain::OpenOrReport(const QString& fileOrUrl)
 
 void TfrmMain::ReportStartError(const QString& error)
 {
-    Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Error), error, TMsgDlgType::mtError,
-                         mbOK);
+    ShowError(this, error);
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -619,9 +622,8 @@ void TfrmMain::HandleCommandLine()
             const bool recursive = argument(2) == QLatin1String("-r");
             const bool overwrite =
                 argument(2) == QLatin1String("-o") || argument(3) == QLatin1String("-o");
-            QStringList files;
-            FindFiles(WithTrailingSeparator(QDir::currentPath()), QStringLiteral("*.*"), recursive,
-                      files);
+            const QStringList files = FindFiles(WithTrailingSeparator(QDir::currentPath()),
+                                                QStringLiteral("*.*"), recursive);
             done = InstallFiles(files, true, overwrite);
         } else if (command == QLatin1String("/playdemo")) {
             done = PlayDemo(argument(2));
@@ -722,10 +724,9 @@ bool TfrmMain::InstallFromFolder(const QString& folder, bool recursive, bool sil
 {
     if (!DirExists(folder))
         return false;
-    QStringList files;
-    FindFiles(WithTrailingSeparator(ResolveGamePath(folder)), QStringLiteral("*.*"), recursive,
-              files);
-    return InstallFilesDirect(files, silent);
+    return InstallFilesDirect(
+        FindFiles(WithTrailingSeparator(ResolveGamePath(folder)), QStringLiteral("*.*"), recursive),
+        silent);
 }
 
 bool TfrmMain::InstallFilesDirect(const QStringList& files, bool silent)
@@ -819,9 +820,64 @@ void TfrmMain::MeunInstallUTContentFromFileClick()
     InstallFilesDirect(files, false);
 }
 
-bool TfrmMain::PlayDemo(const QString&)
+bool TfrmMain::PlayDemo(const QString& fileName)
 {
-    return false; // demo playback is not part of this program yet
+    if (fileName.isEmpty() || !GameFileExists(fileName))
+        return false;
+    const TResult<void> prepared =
+        PrepareDemoPlayback(this, fileName, FSettings->GetPath(TMapPaths::mpDemos),
+                            FSettings->GetPath(TMapPaths::mpSystem));
+    if (!prepared) {
+        // Playing the demo of that name already there, or none, would not be what was chosen.
+        if (prepared.Error().Code != TErrorCode::ecNotFound)
+            ShowError(this, prepared.Error().Message);
+        return false;
+    }
+    if (TDemoPage* page = DemoPage())
+        page->SetViewingDemo(true);
+    auto* thread =
+        new TShellExecThread(JoinPath(FSettings->GetPath(TMapPaths::mpSystem), FSettings->ExeName),
+                             QStringLiteral("-exec=") + DemoScriptName(), this);
+    thread->SetOnTerminate(this, [this, thread] { DemoThreadTerminate(thread); });
+    thread->SetFreeOnTerminate(true);
+    FDemoThread = thread;
+    thread->start();
+    return true;
+}
+
+void TfrmMain::DemoThreadTerminate(const TShellExecThread* ended)
+{
+    // An earlier demo's game may end while a later one plays.
+    if (ended == FDemoThread) {
+        FDemoThread = nullptr;
+        if (TDemoPage* page = DemoPage())
+            page->SetViewingDemo(false);
+    }
+    if (const QString error = ended->StartError(); !error.isEmpty())
+        ReportStartError(error);
+}
+
+void TfrmMain::ExitDemoView()
+{
+    if (FDemoThread)
+        FDemoThread->SetAbort(true);
+}
+
+TDemoPage* TfrmMain::DemoPage() const
+{
+    return qobject_cast<TDemoPage*>(PageIn(FUi->tbDemoManager));
+}
+
+void TfrmMain::MenuPlayDemoClick()
+{
+    if (!CheckGamePath())
+        return;
+    TFileDialogOptions options =
+        TDemoPage::DemoFileOptions(*this, TDialogType::Common_Dialog_SelectFile);
+    options.InitialDir = FFolders.TransferDir();
+    const QStringList chosen = Dialogs().OpenFiles(this, options);
+    if (!chosen.isEmpty())
+        PlayDemo(chosen.first());
 }
 
 void TfrmMain::MenuPlayUT2003Click()

@@ -25,6 +25,7 @@ class TSystemManager;
 class TServerPackageEditor;
 class TUpdateCache;
 class TAddonDeletionProposal;
+class TDemoPage;
 class TfrmArchiveInspector;
 class TInstallationSummary;
 
@@ -95,6 +96,8 @@ public:
     TUpdateAddresses UpdateAddresses() const override;
     TResult<bool> CheckForUpdate() override;
     void SetBusy(bool busy) override;
+    bool PlayDemo(const QString& fileName) override;
+    void ExitDemoView() override;
 
     // The update server the check asks (tests give a server of their own). The About page's
     // links follow at the window's next showing.
@@ -183,8 +186,13 @@ private:
     // A prompt for add-on files to install, import or export, starting where the user's
     // transfers start.
     TFileDialogOptions TransferPrompt(TDialogType title, TDialogType filter) const;
-    // Demo playback; reports whether it did its work.
-    bool PlayDemo(const QString& fileName);
+
+    // Demo playback.
+    void MenuPlayDemoClick();
+    // The end of a demo's wait; only the last demo's end shows the demo list again. A game that
+    // could not be started is reported.
+    void DemoThreadTerminate(const TShellExecThread* ended);
+    TDemoPage* DemoPage() const;
 
     std::unique_ptr<Ui::TfrmMain> FUi;
     TStartupState FStartupState = TStartupState::ssRunning;

@@ -51,8 +51,8 @@ void BuildTree(const QString& root)
 // each is printed, as find prints it.
 int ListTree(const char* dir)
 {
-    QStringList list;
-    FindFiles(QFile::decodeName(dir) + QLatin1Char('/'), QStringLiteral("*.*"), true, list);
+    const QStringList list =
+        FindFiles(QFile::decodeName(dir) + QLatin1Char('/'), QStringLiteral("*.*"), true);
     static char buffer[1 << 16];
     size_t used = 0;
     const auto flush = [&] {

@@ -225,17 +225,14 @@ void LoadBenchmark(int mapCount, int runs)
         TMapManager manager(TSettingsRef(&settings), cacheFile);
         const double load = Seconds(start);
         const auto listStart = TClock::now();
-        QStringList list;
         int listed = 0;
         const TGameTypes& types = manager.GameTypes();
         for (int t = 0; t < types.GetCount(); ++t) {
-            manager.ListMapsOfGameTypes(list, {types.GetItem(t)});
             // The page ties each row to its map by the file name.
-            for (const QString& file : list)
+            for (const QString& file : manager.ListMapsOfGameTypes({types.GetItem(t)}))
                 listed += manager.FindByFileName(file) ? 1 : 0;
         }
-        manager.ListMapsWithoutGameType(list);
-        listed += static_cast<int>(list.size());
+        listed += static_cast<int>(manager.ListMapsWithoutGameType().size());
         lists.push_back(Seconds(listStart));
         loads.push_back(load);
         if (listed != mapCount || manager.GetCount() != mapCount)

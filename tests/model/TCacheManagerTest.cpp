@@ -156,7 +156,8 @@ TEST_F(TCacheTest, ExtractAllSkipsWhatCannotGoAndKeepsItsKeys)
                "TEXT-1=Good.utx\r\n");
     for (const char* guid : {"NOIN-1", "GOOD-1", "TEXT-1"})
         WriteData(guid);
-    FSettings->SetInstallUnknownContent(0); // ".xyz" has no folder now
+    FSettings->SetInstallUnknownContent(
+        TUnknownContentMode::ucmNoInstall); // ".xyz" has no folder now
     TCacheManager cache(Ref());
     const TCacheExtractResult result = Ran(cache.ExtractAll(true));
     ASSERT_EQ(result.Items.size(), 4);

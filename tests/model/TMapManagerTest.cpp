@@ -161,10 +161,8 @@ TEST(GameTypesTest, ReadInFileOrderAndFound)
 {
     TMapsSetup setup(false);
     TGameTypes types(TSettingsRef(&setup.Settings));
-    QStringList names;
-    types.ListNames(names);
-    EXPECT_EQ(names, QStringList({"Team Deathmatch", "Deathmatch", "Capture the Flag",
-                                  "Without mask", "Second CTF"}));
+    EXPECT_EQ(types.ListNames(), QStringList({"Team Deathmatch", "Deathmatch", "Capture the Flag",
+                                              "Without mask", "Second CTF"}));
     EXPECT_EQ(types.GetItem(2)->Mask(), "CTF-*");
     EXPECT_EQ(types.GetItem(3)->Mask(), "");
     EXPECT_EQ(types.GetItem(5), nullptr);
@@ -434,16 +432,13 @@ TEST(MapManagerTest, FindAndListByGameType)
     EXPECT_EQ(manager->FindByFileName(u"Other.ut2"), manager->GetItem(3));
 
     const TGameTypes& types = manager->GameTypes();
-    QStringList list = {QStringLiteral("stale")};
-    manager->ListMapsOfGameTypes(list, {types.GetItem(1), types.GetItem(1), types.GetItem(0)});
-    EXPECT_EQ(ShortNames(list), QStringList({"DM-Alpha.ut2", "DM-Alpha.ut2", "dm-beta.UT2",
-                                             "dm-beta.UT2", "TDM-Delta.ut2"}));
-    manager->ListMapsWithoutGameType(list);
-    EXPECT_EQ(ShortNames(list), QStringList({"Other.ut2", "Other.ut2"}));
-    list = QStringList{QStringLiteral("kept")};
-    manager->ListFileNames(list);
-    EXPECT_EQ(list.size(), 7);
-    EXPECT_EQ(list.first(), "kept");
+    EXPECT_EQ(ShortNames(manager->ListMapsOfGameTypes(
+                  {types.GetItem(1), types.GetItem(1), types.GetItem(0)})),
+              QStringList(
+                  {"DM-Alpha.ut2", "DM-Alpha.ut2", "dm-beta.UT2", "dm-beta.UT2", "TDM-Delta.ut2"}));
+    EXPECT_EQ(ShortNames(manager->ListMapsWithoutGameType()),
+              QStringList({"Other.ut2", "Other.ut2"}));
+    EXPECT_EQ(manager->ListFileNames().size(), 6);
 }
 
 TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)

@@ -39,9 +39,9 @@ class TSystemManagerTest : public ::testing::Test
 {
 protected:
     TSystemManagerTest()
-        : FSettings(FGame.Root()),
-          FLanguage(nullptr, QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"), false),
-          FManager([this] { return FSettings.Get(); }, &FLanguage, KProgram)
+        : FSettings(FGame.Root())
+        , FLanguage(nullptr, QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"), false)
+        , FManager([this] { return FSettings.Get(); }, &FLanguage, KProgram)
     {}
 
     // desktop-file-validate accepts the entry.
@@ -66,12 +66,12 @@ protected:
 
 TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
 {
-    EXPECT_FALSE(FManager.IsInstalledKind(0));
-    EXPECT_FALSE(FManager.IsInstalledKind(1));
+    EXPECT_FALSE(FManager.IsInstalledKind(TVerbKind::vkZip));
+    EXPECT_FALSE(FManager.IsInstalledKind(TVerbKind::vkFolder));
 
-    ASSERT_TRUE(FManager.SetInstalledKind(0, 1));
-    EXPECT_TRUE(FManager.IsInstalledKind(0));
-    EXPECT_FALSE(FManager.IsInstalledKind(1));
+    ASSERT_TRUE(FManager.SetInstalledKind(TVerbKind::vkZip, TVerbMode::vmRegister));
+    EXPECT_TRUE(FManager.IsInstalledKind(TVerbKind::vkZip));
+    EXPECT_FALSE(FManager.IsInstalledKind(TVerbKind::vkFolder));
     const QString zip = TSystemManager::VerbEntryFile(".zip");
     ExpectValid(zip);
     ExpectValid(TSystemManager::ProgramEntryFile());
@@ -85,40 +85,44 @@ TEST_F(TSystemManagerTest, EachKindOfInstallVerbComesAndGoesOnItsOwn)
                                  "with KOVA\nExec=" +
                                  KQuotedProgram.toUtf8() + " /install %f\n"));
 
-    ASSERT_TRUE(FManager.SetInstalledKind(1, 1));
+    ASSERT_TRUE(FManager.SetInstalledKind(TVerbKind::vkFolder, TVerbMode::vmRegister));
     ExpectValid(TSystemManager::VerbEntryFile("folder"));
     EXPECT_TRUE(ReadBytes(TSystemManager::VerbEntryFile("folder"))
                     .contains("\nMimeType=inode/directory;\n"));
-    EXPECT_TRUE(FManager.IsInstalledKind(0));
-    EXPECT_TRUE(FManager.IsInstalledKind(1));
+    EXPECT_TRUE(FManager.IsInstalledKind(TVerbKind::vkZip));
+    EXPECT_TRUE(FManager.IsInstalledKind(TVerbKind::vkFolder));
 
     // Off for zip archives: folders keep their verb, and with it the program's entry.
-    ASSERT_TRUE(FManager.SetInstalledKind(0, 0));
-    EXPECT_FALSE(FManager.IsInstalledKind(0));
-    EXPECT_TRUE(FManager.IsInstalledKind(1));
+    ASSERT_TRUE(FManager.SetInstalledKind(TVerbKind::vkZip, TVerbMode::vmRemove));
+    EXPECT_FALSE(FManager.IsInstalledKind(TVerbKind::vkZip));
+    EXPECT_TRUE(FManager.IsInstalledKind(TVerbKind::vkFolder));
     EXPECT_TRUE(QFile::exists(TSystemManager::ProgramEntryFile()));
-    ASSERT_TRUE(FManager.SetInstalledKind(1, 0));
-    EXPECT_FALSE(FManager.IsInstalledKind(1));
+    ASSERT_TRUE(FManager.SetInstalledKind(TVerbKind::vkFolder, TVerbMode::vmRemove));
+    EXPECT_FALSE(FManager.IsInstalledKind(TVerbKind::vkFolder));
     EXPECT_FALSE(QFile::exists(TSystemManager::ProgramEntryFile()));
 
     // One entry without the other is no verb.
-    ASSERT_TRUE(FManager.SetInstalled("folder", "Folder", 1));
+    ASSERT_TRUE(FManager.SetInstalled("folder", "Folder", TVerbMode::vmRegister));
     QFile::remove(TSystemManager::ProgramEntryFile());
     EXPECT_FALSE(FManager.IsInstalled("folder"));
 
-    // Kinds and modes outside the range do nothing.
-    EXPECT_EQ(FManager.SetInstalledKind(2, 1).Error().Code, TErrorCode::ecInvalid);
-    EXPECT_FALSE(FManager.IsInstalledKind(2));
-    EXPECT_EQ(FManager.SetInstalled(".zip", "ZIP", 2).Error().Code, TErrorCode::ecInvalid);
+    // Kinds and modes outside the enumerations do nothing.
+    EXPECT_EQ(
+        FManager.SetInstalledKind(static_cast<TVerbKind>(2), TVerbMode::vmRegister).Error().Code,
+        TErrorCode::ecInvalid);
+    EXPECT_FALSE(FManager.IsInstalledKind(static_cast<TVerbKind>(2)));
+    EXPECT_EQ(FManager.SetInstalled(".zip", "ZIP", static_cast<TVerbMode>(2)).Error().Code,
+              TErrorCode::ecInvalid);
     EXPECT_FALSE(QFile::exists(zip));
-    EXPECT_EQ(FManager.SetInstalled("../zip", "ZIP", 1).Error().Code, TErrorCode::ecInvalid);
+    EXPECT_EQ(FManager.SetInstalled("../zip", "ZIP", TVerbMode::vmRegister).Error().Code,
+              TErrorCode::ecInvalid);
 }
 
 TEST_F(TSystemManagerTest, TextsNeverEmptyAndProgramPathChecked)
 {
     const TLanguage missing(nullptr, FGame.Path("Lang.none"), false);
     TSystemManager manager([this] { return FSettings.Get(); }, &missing, "/usr/bin/kova");
-    ASSERT_TRUE(manager.SetInstalledKind(1, 1));
+    ASSERT_TRUE(manager.SetInstalledKind(TVerbKind::vkFolder, TVerbMode::vmRegister));
     ExpectValid(TSystemManager::VerbEntryFile("folder"));
     EXPECT_TRUE(
         ReadBytes(TSystemManager::VerbEntryFile("folder")).contains("\nName=InstallUTContent\n"));
@@ -129,7 +133,8 @@ TEST_F(TSystemManagerTest, TextsNeverEmptyAndProgramPathChecked)
         ReadBytes(TSystemManager::DemoPackageFile()).contains("<comment>UT2004.Demo</comment>"));
 
     TSystemManager relative([this] { return FSettings.Get(); }, &FLanguage, "kova");
-    const TResult<void> installed = relative.SetInstalledKind(0, 1);
+    const TResult<void> installed =
+        relative.SetInstalledKind(TVerbKind::vkZip, TVerbMode::vmRegister);
     ASSERT_FALSE(installed);
     EXPECT_EQ(installed.Error().FileName, "kova");
     EXPECT_FALSE(QFile::exists(TSystemManager::VerbEntryFile(".zip")));

@@ -75,11 +75,9 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
                             ProgramFile("Profiles/Backups"));
     EXPECT_EQ(profiles.GameDir, FGame.Root());
 
-    QStringList names;
-    profiles.ListNames(&names);
     // The unmanaged "User.ini" comes first; deeper folders are not searched.
-    EXPECT_EQ(names, (QStringList{"(DEFAULT)", "Alpha", "(DEFAULT)", "Unnamed Profile", "(default)",
-                                  "Bad"}));
+    EXPECT_EQ(profiles.ListNames(), (QStringList{"(DEFAULT)", "Alpha", "(DEFAULT)",
+                                                 "Unnamed Profile", "(default)", "Bad"}));
     EXPECT_TRUE(profiles.GetItem(0)->IsDefault);
     EXPECT_EQ(profiles.GetItem(0)->FileName, FGame.Path(QStringLiteral("System/User.ini")));
     EXPECT_FALSE(profiles.GetItem(1)->IsDefault);

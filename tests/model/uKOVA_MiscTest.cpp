@@ -30,34 +30,25 @@ protected:
 
 TEST_F(FindFilesTest, FilesOfOneFolderSortedWithoutRegardToCase)
 {
-    QStringList list;
-    FindFiles(Maps, "*.ut2", false, list);
-    EXPECT_EQ(list, QStringList({Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2"}));
-
-    QStringList all{"kept"}; // only ever appended to
-    FindFiles(Maps, "*.*", false, all);
-    EXPECT_EQ(all, QStringList(
-                       {"kept", Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2", Maps + "README"}));
+    EXPECT_EQ(FindFiles(Maps, "*.ut2", false),
+              QStringList({Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2"}));
+    EXPECT_EQ(FindFiles(Maps, "*.*", false),
+              QStringList({Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2", Maps + "README"}));
 }
 
 TEST_F(FindFilesTest, RecursiveSearchTakesFilesBeforeSubfoldersAndEndsInLinkLoops)
 {
     ASSERT_TRUE(QFile::link(FGame.Path("Maps"), FGame.Path("Maps/x.ut2/Back")));
-    QStringList list;
-    FindFiles(Maps, "*.ut2", true, list);
-    EXPECT_EQ(list, QStringList({Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2", Maps + "Sub/z.ut2",
-                                 Maps + "x.ut2/y.ut2"}));
+    EXPECT_EQ(FindFiles(Maps, "*.ut2", true),
+              QStringList({Maps + "A.UT2", Maps + "b.ut2", Maps + "c.Ut2", Maps + "Sub/z.ut2",
+                           Maps + "x.ut2/y.ut2"}));
 }
 
 TEST_F(FindFilesTest, FolderInAnotherCaseOrMissing)
 {
-    QStringList list;
-    FindFiles(FGame.Root() + "\\MAPS\\SUB\\", "*.TXT", false, list);
-    EXPECT_EQ(list, QStringList({Maps + "Sub/notes.txt"}));
-
-    list.clear();
-    FindFiles(FGame.Path("Nowhere/"), "*.*", true, list);
-    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(FindFiles(FGame.Root() + "\\MAPS\\SUB\\", "*.TXT", false),
+              QStringList({Maps + "Sub/notes.txt"}));
+    EXPECT_TRUE(FindFiles(FGame.Path("Nowhere/"), "*.*", true).isEmpty());
 }
 
 // ---- Sizes and existence

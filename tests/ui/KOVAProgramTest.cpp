@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -31,6 +32,7 @@ private slots:
     void cleanup();
 
     void installCacheInstallsWhatItCanAndEnds();
+    void playDemoStartsTheGameAndEndsWithoutWaiting();
     void aKilledCopyDoesNotBlockTheNextStart();
     void settingsSurviveARebuildAndTheNextRun_data();
     void settingsSurviveARebuildAndTheNextRun();
@@ -210,6 +212,57 @@ void KOVAProgramTest::installCacheInstallsWhatItCanAndEnds()
     QCOMPARE(game.ReadFile(QStringLiteral("Cache/EVIL-1.uxx")), QByteArray("evil"));
     QVERIFY(FilesNamed(QStringLiteral("Evil.u")).isEmpty());
     QCOMPARE(FFixture->ReadSettings(), settings);
+}
+
+void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
+{
+    const TGameFolder& game = FFixture->Game();
+    const QString record = FFixture->Root() + QStringLiteral("/record");
+    WriteGameScript(game, QStringLiteral("Game.sh"), record, 3);
+    FFixture->SetSetting(QStringLiteral("exename"), QStringLiteral("Game.sh"));
+    const QString demo = FFixture->Root() + QStringLiteral("/Other/My.Match.demo4");
+    const QByteArray bytes(40000, 'd');
+    QVERIFY(WriteBytes(demo, bytes));
+    const auto play = [this](const QString& file) {
+        QProcess program;
+        PrepareProgram(program, {QStringLiteral("/playdemo"), file});
+        program.start();
+        const bool ended = program.waitForFinished(60000);
+        return ended && program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    };
+
+    // A demo from elsewhere is copied in and played; the program does not wait for the game,
+    // and the game plays on after it.
+    QCOMPARE(play(demo), 0);
+    QVERIFY(!QFile::exists(record + QStringLiteral("/ended")));
+    QCOMPARE(game.ReadFile(QStringLiteral("System/kova.txt")), QByteArray("demoplay My.Match\r\n"));
+    QCOMPARE(game.ReadFile(QStringLiteral("Demos/My.Match.demo4")), bytes);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/cwd")), 10000);
+    QCOMPARE(ReadBytes(record + QStringLiteral("/args")), QByteArray("-exec=kova.txt\n"));
+    QCOMPARE(QString::fromLocal8Bit(ReadBytes(record + QStringLiteral("/cwd"))).trimmed(),
+             QFileInfo(game.Path(QStringLiteral("System"))).canonicalFilePath());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/ended")), 10000);
+
+    // A demo already in the Demos folder is not copied again.
+    const QString inPlace = game.Path(QStringLiteral("Demos/My.Match.demo4"));
+    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+    {
+        QFile file(inPlace);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    QVERIFY(QDir(record).removeRecursively());
+    QCOMPARE(play(inPlace), 0);
+    QCOMPARE(QFileInfo(inPlace).lastModified(), old);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/args")), 10000);
+
+    // A missing demo changes nothing and starts nothing.
+    QVERIFY(QDir(record).removeRecursively());
+    QVERIFY(game.WriteFile(QStringLiteral("System/kova.txt"), "kept").size() > 0);
+    QCOMPARE(play(FFixture->Root() + QStringLiteral("/Other/Missing.demo4")), 1);
+    QCOMPARE(game.ReadFile(QStringLiteral("System/kova.txt")), QByteArray("kept"));
+    QTest::qWait(500);
+    QVERIFY(!QFile::exists(record + QStringLiteral("/args")));
 }
 
 void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()

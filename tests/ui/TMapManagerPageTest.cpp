@@ -48,7 +48,7 @@ private:
     }
     void Trigger(const QString& action) const { Find<QAction>(action)->trigger(); }
     QTreeWidget* List() const { return Find<QTreeWidget>(QStringLiteral("lbMapManager_MapList")); }
-    QStringList Rows() const { return RowCaptions(List()); }
+    QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
     QString MapFile(const QString& name) const
@@ -212,12 +212,10 @@ void TMapManagerPageTest::sameNameInOtherLetterCaseShowsTheFirstListed()
 
 void TMapManagerPageTest::playStartsTheGameWithOneArgument()
 {
-    // The game is a script that writes down the arguments it got.
-    const QString script = FFixture->Game().WriteFile(
-        QStringLiteral("System/record.sh"),
-        "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > \"$0.args.tmp\" && mv \"$0.args.tmp\" "
-        "\"$0.args\"\n");
-    QVERIFY(SetMode(script, 0755));
+    // The game is a script that writes down the arguments it got, one per line.
+    const QString records = FFixture->Root() + QStringLiteral("/records");
+    const QString script =
+        WriteGameScript(FFixture->Game(), QStringLiteral("record.sh"), records, 0);
     FFixture->SetSetting(QStringLiteral("exename"), QStringLiteral("record.sh"));
     std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
     window->show();
@@ -225,12 +223,11 @@ void TMapManagerPageTest::playStartsTheGameWithOneArgument()
     window->ShowPage(QStringLiteral("tbMapManager"));
     auto* list = Child<QTreeWidget>(window.get(), QStringLiteral("lbMapManager_MapList"));
     QTRY_COMPARE(list->topLevelItemCount(), 3);
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setSelected(list->topLevelItem(i)->text(0) == "DM-A.ut2");
+    SelectRows(list, {QStringLiteral("DM-A.ut2")});
     Child<QAction>(window.get(), QStringLiteral("MapManager_PlayMap"))->trigger();
-    const QString record = script + QStringLiteral(".args");
+    const QString record = records + QStringLiteral("/args");
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
-    QCOMPARE(ReadBytes(record), QByteArray("1\nDM-A.ut2?bAutoNumBots=True\n"));
+    QCOMPARE(ReadBytes(record), QByteArray("DM-A.ut2?bAutoNumBots=True\n"));
 
     // A game that cannot be started says so.
     QVERIFY(QFile::remove(script));

@@ -22,7 +22,7 @@ private slots:
         }
         FAsked = 0;
         FAllow = false;
-        FControl->SetChanging([this] {
+        FControl->SetChanging([this](int) {
             ++FAsked;
             return FAllow;
         });

@@ -48,7 +48,7 @@ private:
     {
         return Find<QTreeWidget>(QStringLiteral("lwScreenShotManager_List"));
     }
-    QStringList Rows() const { return RowCaptions(List()); }
+    QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Shot(const QString& name) const
     {

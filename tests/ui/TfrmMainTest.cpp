@@ -39,6 +39,7 @@ private slots:
     void cleanup();
 
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
+    void configurationTabOpensFromAnyPageWhileTheFolderIsInvalid();
     void noGameFolderNoticeStaysInSight();
     void failedStartsAreShown();
     void languageChangeDressesEveryFormAndTheWindowMenu();
@@ -151,6 +152,26 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
                       Qt::LeftButton);
     QTest::mouseClick(bar, Qt::LeftButton, {}, pages->TabRect(6).center());
     QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbMapManager"));
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TfrmMainTest::configurationTabOpensFromAnyPageWhileTheFolderIsInvalid()
+{
+    FFixture->SetSetting(QStringLiteral("utdir"), FFixture->Root() + QStringLiteral("/Gone"));
+    ShowMainWindow();
+    FDialogs->Clear();
+    TPageControl* pages = Pages();
+    const auto current = [pages] { return pages->currentWidget()->objectName(); };
+    Find<QMenu>(QStringLiteral("MenuWindow"))->actions().at(5)->trigger();
+    QCOMPARE(current(), QStringLiteral("tbProfiles"));
+
+    // Away from the folder edit, other tabs stay shut, but the Configuration tab leads to it.
+    QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->TabRect(6).center());
+    QCOMPARE(current(), QStringLiteral("tbProfiles"));
+    const int configuration = pages->indexOf(Find<QWidget>(QStringLiteral("tbConfiguration")));
+    QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->TabRect(configuration).center());
+    QCOMPARE(current(), QStringLiteral("tbConfiguration"));
+    QVERIFY(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -2,9 +2,8 @@
 #include "ui_TAddonDeletionProposal.h"
 
 #include "IPageContext.h"
-#include "uKOVA_Misc.h"
-
-#include <QFileInfo>
+#include "FileMask.h"
+#include "GamePath.h"
 
 TAddonDeletionProposal::TAddonDeletionProposal(IPageContext& context, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -34,12 +33,20 @@ void TAddonDeletionProposal::Prepare(const QString& folder, const QStringList& n
                                             ? TDialogType::Common_AddonDeletionProposal_Delete
                                             : TDialogType::Common_AddonDeletionProposal_Install));
     FUi->clbFiles->clear();
+    // An add-on's name is matched as written, never as a mask: "Foo*" names one add-on, not
+    // every name that starts with "Foo". Each file is listed once, however many names fit it.
+    const QStringList files =
+        ListFolder(ResolveGamePath(folder), QStringLiteral("*"), TListKind::lkFiles);
     QStringList found;
-    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    for (const QString& name : names)
-        FindFiles(dir, name + QStringLiteral(".*"), false, found);
-    for (const QString& path : found) {
-        auto* row = new QListWidgetItem(QFileInfo(path).fileName(), FUi->clbFiles);
+    for (const QString& name : names) {
+        for (const QString& file : files) {
+            if (!name.isEmpty() && file.startsWith(name + QLatin1Char('.'), Qt::CaseInsensitive) &&
+                !found.contains(file))
+                found << file;
+        }
+    }
+    for (const QString& file : found) {
+        auto* row = new QListWidgetItem(file, FUi->clbFiles);
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(Qt::Checked);
     }

@@ -580,9 +580,7 @@ void TfrmArchiveInspector::MenuAddDirClick()
                                this, LangText(TDialogType::Common_Confirmation),
                                LangText(TDialogType::Common_IncludeSubFolders),
                                TMsgDlgType::mtConfirmation, mbYes | mbNo) == TModalResult::mrYes;
-    QStringList files;
-    FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.*"), recursive, files);
-    AddFiles(files);
+    AddFiles(FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.*"), recursive));
 }
 
 void TfrmArchiveInspector::MenuExtractAllClick()

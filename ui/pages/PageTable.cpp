@@ -2,7 +2,9 @@
 
 #include "KOVAIcons.h"
 #include "TAboutPage.h"
+#include "TAddOnsPage.h"
 #include "TConfigurationPage.h"
+#include "TDemoPage.h"
 #include "TIniEditorPage.h"
 #include "TMapManagerPage.h"
 #include "TScreenshotManagerPage.h"
@@ -40,9 +42,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbScreenshotManager"), kiScreenshots, MakePage<TScreenshotManagerPage>},
         //
-        {QStringLiteral("tbMutatorManager"), kiAddSection},
+        {QStringLiteral("tbMutatorManager"), kiAddSection, MakePage<TAddOnsPage>},
         //
-        {QStringLiteral("tbDemoManager"), kiDemos},
+        {QStringLiteral("tbDemoManager"), kiDemos, MakePage<TDemoPage>},
         //
         {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
         //

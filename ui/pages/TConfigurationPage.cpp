@@ -106,11 +106,8 @@ void TConfigurationPage::ShowConfigurationPage()
     {
         const QSignalBlocker blocker(FUi->cbConfigure_SelectProfile);
         FUi->cbConfigure_SelectProfile->clear();
-        if (profiles) {
-            QStringList names;
-            profiles->ListNames(&names);
-            FUi->cbConfigure_SelectProfile->addItems(names);
-        }
+        if (profiles)
+            FUi->cbConfigure_SelectProfile->addItems(profiles->ListNames());
         const int index = profiles && active ? profiles->IndexOfID(active->ID) : -1;
         FUi->cbConfigure_SelectProfile->setCurrentIndex(index);
     }
@@ -294,7 +291,9 @@ void TConfigurationPage::btnConfig_SaveClick()
     const bool cacheWasOn = settings.EnableMapManagerCache;
     settings.IsWindowSizeable = FUi->cbConfig_IsWindowResizeable->isChecked();
     settings.EnableMapManagerCache = FUi->cbConfig_EnableCache->isChecked();
-    settings.SetInstallUnknownContent(FUi->cbConfig_InstallUnknownContents->isChecked() ? 1 : 0);
+    settings.SetInstallUnknownContent(FUi->cbConfig_InstallUnknownContents->isChecked()
+                                          ? TUnknownContentMode::ucmHelp
+                                          : TUnknownContentMode::ucmNoInstall);
     if (!Succeeded(this, settings.SaveToFile()))
         return;
     FUi->btnConfig_UpdateCache->setEnabled(settings.EnableMapManagerCache);

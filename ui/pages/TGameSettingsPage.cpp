@@ -145,10 +145,8 @@ void TGameSettingsPage::LoadGameSettings()
 
     FLoadedName = IniReadString(userIni, KPlayerSection, QStringLiteral("Name"));
     FUi->lbeSettings_Playername->setText(FLoadedName);
-    QStringList characters;
-    settings.GetSPCharacters(characters);
     FUi->cbSettings_PlayerModel->clear();
-    FUi->cbSettings_PlayerModel->addItems(characters);
+    FUi->cbSettings_PlayerModel->addItems(settings.GetSPCharacters());
     FLoadedCharacter = IniReadString(userIni, KPlayerSection, QStringLiteral("Character"));
     FLoadedFrameRate = IniReadString(gameIni, KVideoSection, QStringLiteral("MinDesiredFrameRate"));
     FUi->lbeSettings_MinDesFramerate->setText(FLoadedFrameRate);

@@ -119,11 +119,8 @@ void TMapManagerPage::ShowMapManagerPage()
         const QSignalBlocker blocker(box);
         box->clear();
         box->addItem(FContext.GetLangText(TDialogType::MapManager_AllTypes));
-        if (const TMapManager* maps = FContext.MapManager()) {
-            QStringList names;
-            maps->GameTypes().ListNames(names);
-            box->addItems(names);
-        }
+        if (const TMapManager* maps = FContext.MapManager())
+            box->addItems(maps->GameTypes().ListNames());
         box->addItem(FContext.GetLangText(TDialogType::MapManager_OtherTypes));
         // A new game folder's settings may hold fewer game types.
         box->setCurrentIndex(index >= 0 && index < box->count() ? index : 0);
@@ -139,17 +136,14 @@ void TMapManagerPage::cbMapManager_SelectGameTypeChange()
     const TMapManager* maps = FContext.MapManager();
     if (index < 0 || !maps)
         return;
-    QStringList files;
-    if (index == 0) {
-        maps->ListFileNames(files);
-    } else if (index == box->count() - 1) {
-        maps->ListMapsWithoutGameType(files);
-    } else {
+    if (index == 0)
+        FillMapList(maps->ListFileNames());
+    else if (index == box->count() - 1)
+        FillMapList(maps->ListMapsWithoutGameType());
+    else
         // Entry I stands for game type I - 1: a search by the entry's text could find another
         // game type whose name holds it.
-        maps->ListMapsOfGameTypes(files, {maps->GameTypes().GetItem(index - 1)});
-    }
-    FillMapList(files);
+        FillMapList(maps->ListMapsOfGameTypes({maps->GameTypes().GetItem(index - 1)}));
 }
 
 void TMapManagerPage::FillMapList(const QStringList& list)

@@ -86,11 +86,8 @@ void TProfilesPage::ShowProfilesPage()
     {
         const QSignalBlocker blocker(FUi->cbProfiles_SelectProfile);
         FUi->cbProfiles_SelectProfile->clear();
-        if (const TUT2003Profile* profiles = FContext.Profiles()) {
-            QStringList names;
-            profiles->ListNames(&names);
-            FUi->cbProfiles_SelectProfile->addItems(names);
-        }
+        if (const TUT2003Profile* profiles = FContext.Profiles())
+            FUi->cbProfiles_SelectProfile->addItems(profiles->ListNames());
         FUi->cbProfiles_SelectProfile->setCurrentIndex(ActiveIndex());
     }
     cbProfiles_SelectProfileChange();

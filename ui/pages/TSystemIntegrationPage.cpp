@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int KZipKind = 0;
-constexpr int KFolderKind = 1;
 constexpr int KIconSize = 32;
 
 } // namespace
@@ -69,10 +67,10 @@ void TSystemIntegrationPage::ShowSystemIntegrationPage()
 void TSystemIntegrationPage::ShowVerbs()
 {
     const TSystemManager* manager = FContext.SystemManager();
-    FUi->cbSystemIntegration_EnableShellExtension->setChecked(manager &&
-                                                              manager->IsInstalledKind(KZipKind));
+    FUi->cbSystemIntegration_EnableShellExtension->setChecked(
+        manager && manager->IsInstalledKind(TVerbKind::vkZip));
     FUi->cbSystemIntegration_EnableShellExtensionFolder->setChecked(
-        manager && manager->IsInstalledKind(KFolderKind));
+        manager && manager->IsInstalledKind(TVerbKind::vkFolder));
     FUi->rgSysInteg_FolderInstallOptions->setEnabled(
         FUi->cbSystemIntegration_EnableShellExtensionFolder->isChecked());
 }
@@ -85,12 +83,13 @@ void TSystemIntegrationPage::ShowFolderInstallMode()
         buttons[mode]->setChecked(true);
 }
 
-void TSystemIntegrationPage::SetVerb(int kind, bool on)
+void TSystemIntegrationPage::SetVerb(TVerbKind kind, bool on)
 {
     TSystemManager* manager = FContext.SystemManager();
     if (!manager)
         return;
-    const TResult<void> written = manager->SetInstalledKind(kind, on ? 1 : 0);
+    const TResult<void> written =
+        manager->SetInstalledKind(kind, on ? TVerbMode::vmRegister : TVerbMode::vmRemove);
     // The boxes show what the desktop files hold, whatever became of the write.
     ShowVerbs();
     if (!written)
@@ -99,12 +98,12 @@ void TSystemIntegrationPage::SetVerb(int kind, bool on)
 
 void TSystemIntegrationPage::cbSystemIntegration_EnableShellExtensionClick()
 {
-    SetVerb(KZipKind, FUi->cbSystemIntegration_EnableShellExtension->isChecked());
+    SetVerb(TVerbKind::vkZip, FUi->cbSystemIntegration_EnableShellExtension->isChecked());
 }
 
 void TSystemIntegrationPage::cbSystemIntegration_EnableShellExtensionFolderClick()
 {
-    SetVerb(KFolderKind, FUi->cbSystemIntegration_EnableShellExtensionFolder->isChecked());
+    SetVerb(TVerbKind::vkFolder, FUi->cbSystemIntegration_EnableShellExtensionFolder->isChecked());
 }
 
 void TSystemIntegrationPage::rgSysInteg_FolderInstallOptionsClick()

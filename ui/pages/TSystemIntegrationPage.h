@@ -5,6 +5,7 @@
 #include "TPageBase.h"
 
 class QRadioButton;
+enum class TVerbKind;
 
 namespace Ui {
 class TSystemIntegrationPage;
@@ -36,7 +37,7 @@ public:
 
 private:
     // Switches the verb of Kind as the user asked, then shows what the desktop files hold.
-    void SetVerb(int kind, bool on);
+    void SetVerb(TVerbKind kind, bool on);
     // The boxes and the radio group as the desktop files say.
     void ShowVerbs();
     void ShowFolderInstallMode();

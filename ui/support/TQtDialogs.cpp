@@ -3,6 +3,7 @@
 #include "TBalloonTip.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -76,7 +77,8 @@ QString StartPath(const TFileDialogOptions& options)
 {
     if (options.FileName.isEmpty())
         return options.InitialDir;
-    if (options.InitialDir.isEmpty())
+    // A file name with its folder says where to start by itself.
+    if (options.InitialDir.isEmpty() || QDir::isAbsolutePath(options.FileName))
         return options.FileName;
     return options.InitialDir + QLatin1Char('/') + options.FileName;
 }

@@ -163,9 +163,9 @@ QRect TPageControl::TabRect(int index) const
     return FTabBar->Rect(index);
 }
 
-bool TPageControl::UserMayChange() const
+bool TPageControl::UserMayChange(int index) const
 {
-    return !FAllowChange || FAllowChange();
+    return !FAllowChange || FAllowChange(index);
 }
 
 void TPageControl::keyPressEvent(QKeyEvent* event)
@@ -174,7 +174,7 @@ void TPageControl::keyPressEvent(QKeyEvent* event)
     const bool pageKey = (event->modifiers() & Qt::ControlModifier) &&
                          (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
                           event->key() == Qt::Key_PageUp || event->key() == Qt::Key_PageDown);
-    if (pageKey && !UserMayChange()) {
+    if (pageKey && !UserMayChange(-1)) {
         event->accept();
         return;
     }
@@ -190,7 +190,7 @@ bool TPageControl::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const int index = FTabBar->TabAtPoint(mouse->position().toPoint());
-        if (index >= 0 && index != currentIndex() && !UserMayChange())
+        if (index >= 0 && index != currentIndex() && !UserMayChange(index))
             return true;
         break;
     }
@@ -205,12 +205,12 @@ bool TPageControl::eventFilter(QObject* watched, QEvent* event)
         case Qt::Key_End:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-            if (!UserMayChange())
+            if (!UserMayChange(-1))
                 return true;
             break;
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
-            if ((key->modifiers() & Qt::ControlModifier) && !UserMayChange())
+            if ((key->modifiers() & Qt::ControlModifier) && !UserMayChange(-1))
                 return true;
             break;
         default:
@@ -219,7 +219,7 @@ bool TPageControl::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::Wheel:
-        if (!UserMayChange())
+        if (!UserMayChange(-1))
             return true;
         break;
     default:

@@ -17,12 +17,16 @@ class TPageControl final : public QTabWidget
 public:
     explicit TPageControl(QWidget* parent = nullptr);
 
-    // Asked before a change by the user; false refuses it. Unset: every change passes.
-    void SetChanging(std::function<bool()> allowChange) { FAllowChange = std::move(allowChange); }
+    // Asked before a change by the user to the page at Index, or -1 when the tab bar picks the
+    // page (keyboard, wheel); false refuses it. Unset: every change passes.
+    void SetChanging(std::function<bool(int index)> allowChange)
+    {
+        FAllowChange = std::move(allowChange);
+    }
     // The area of tab Index in the tab bar's coordinates.
     QRect TabRect(int index) const;
-    // Whether the user may leave the current page now.
-    bool UserMayChange() const;
+    // Whether the user may go from the current page to the page at Index (-1: not known yet).
+    bool UserMayChange(int index) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -30,5 +34,5 @@ protected:
 
 private:
     TMultiRowTabBar* FTabBar;
-    std::function<bool()> FAllowChange;
+    std::function<bool(int index)> FAllowChange;
 };

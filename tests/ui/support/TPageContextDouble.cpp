@@ -52,6 +52,8 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
             page->LanguageChanged();
     });
 
+    // The shell's file operations ask and report through the dialogs, as in the window.
+    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
     FFolders.MakeUserFolders();
     FManagers = std::make_unique<TInstallationManagers>(&FSettings, FFolders);
     FManagers->Create();
@@ -70,6 +72,7 @@ TPageContextDouble::~TPageContextDouble()
 {
     SetShellOperationUi(nullptr);
     FSettings->OnChanged = nullptr;
+    SetShellOperationUi(nullptr);
     FHost.reset();
     FEventManager.reset();
     FManagers.reset();
@@ -292,4 +295,15 @@ void TPageContextDouble::ExportToArchive(const QTreeWidget* listView, const QStr
 void TPageContextDouble::ImportFromArchive()
 {
     FOrders << QStringLiteral("ImportFromArchive");
+}
+
+bool TPageContextDouble::PlayDemo(const QString& fileName)
+{
+    FOrders << QStringLiteral("PlayDemo ") + fileName;
+    return true;
+}
+
+void TPageContextDouble::ExitDemoView()
+{
+    FOrders << QStringLiteral("ExitDemoView");
 }

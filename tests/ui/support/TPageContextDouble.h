@@ -18,8 +18,9 @@ class TProgramFixture;
 // recorded in Orders(); those that change what the pages read (ReloadSettings,
 // RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
 // which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache, EditServerPackages, SetBusy and the installation road's three only leave
-// their record. The update check asks the server SetUpdateServer gives, as the window's does.
+// UpdateMapCache, EditServerPackages, SetBusy, the installation road's three, PlayDemo and
+// ExitDemoView only leave their record. The update check asks the server SetUpdateServer gives,
+// as the window's does.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -44,7 +45,8 @@ public:
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
     // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
     // "pgMainChange", "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
-    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive".
+    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive", "PlayDemo /path/My.demo4",
+    // "ExitDemoView".
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }
@@ -81,6 +83,8 @@ public:
                             bool asArchive = false) override;
     void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
     void ImportFromArchive() override;
+    bool PlayDemo(const QString& fileName) override;
+    void ExitDemoView() override;
 
 private:
     QList<TPageBase*> Pages() const;

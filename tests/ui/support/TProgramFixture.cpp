@@ -172,6 +172,45 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
            file.write(bytes) == bytes.size();
 }
 
+QStringList Captions(const QTreeWidget* list)
+{
+    QStringList captions;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        captions << list->topLevelItem(i)->text(0);
+    return captions;
+}
+
+void SelectRows(QTreeWidget* list, const QStringList& names)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        const bool wanted = names.contains(row->text(0));
+        if (wanted)
+            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+        row->setSelected(wanted);
+    }
+}
+
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds)
+{
+    QDir().mkpath(recordFolder);
+    // Each record is written beside and renamed, so a test never reads half of one.
+    QByteArray script =
+        "#!/bin/sh\n"
+        "mkdir -p RECORD\n"
+        "printf '%s\\n' \"$@\" > RECORD/args.tmp && mv RECORD/args.tmp RECORD/args\n"
+        "pwd -P > RECORD/cwd.tmp && mv RECORD/cwd.tmp RECORD/cwd\n"
+        "sleep SECONDS\n"
+        "echo ended > RECORD/ended\n";
+    script.replace("RECORD", "'" + QFile::encodeName(recordFolder) + "'");
+    script.replace("SECONDS", QByteArray::number(seconds));
+    const QString path = game.WriteFile(QStringLiteral("System/") + name, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)
 {
     auto ran = std::make_shared<bool>(false);
@@ -201,24 +240,4 @@ std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int
     });
     timer->start(KStep);
     return ran;
-}
-
-QStringList RowCaptions(const QTreeWidget* list)
-{
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        rows << list->topLevelItem(i)->text(0);
-    return rows;
-}
-
-void SelectRows(QTreeWidget* list, const QStringList& names)
-{
-    list->clearSelection();
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = list->topLevelItem(i);
-        if (names.contains(row->text(0))) {
-            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
-            row->setSelected(true);
-        }
-    }
 }

@@ -78,16 +78,22 @@ QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 
+// The captions of a list's rows, in list order.
+QStringList Captions(const QTreeWidget* list);
+// Selects exactly the rows of List whose captions are among Names; the last of them becomes the
+// current row, as after the user's clicks.
+void SelectRows(QTreeWidget* list, const QStringList& names);
+
+// A shell script in the game's System folder that stands in for the game: it writes its
+// arguments (one per line) to "args" and its working folder to "cwd" in RecordFolder, sleeps
+// Seconds, then writes "ended" there. Returns the script's path.
+QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
+                        int seconds);
+
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
 // to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
 // TimeoutMs. The flag returned is set once the action ran.
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
-
-// The captions (first column) of a list's rows, in list order.
-QStringList RowCaptions(const QTreeWidget* list);
-// Selects exactly the rows whose caption is one of Names, as the user's clicks would; the last
-// of them becomes the current row.
-void SelectRows(QTreeWidget* list, const QStringList& names);
 
 // A named descendant of Parent, or a test failure.
 template <class T> T* Child(const QObject* parent, const QString& name)

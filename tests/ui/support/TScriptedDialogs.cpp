@@ -105,6 +105,7 @@ bool TScriptedDialogs::InputQuery(QWidget*, const QString& caption, const QStrin
 QStringList TScriptedDialogs::OpenFiles(QWidget*, const TFileDialogOptions& options)
 {
     TCall call{dkOpen, options.Title, options.Filter};
+    call.FileName = options.FileName;
     call.Unexpected = FOpens.isEmpty();
     FCalls << call;
     return call.Unexpected ? QStringList() : FOpens.dequeue();
@@ -113,6 +114,7 @@ QStringList TScriptedDialogs::OpenFiles(QWidget*, const TFileDialogOptions& opti
 QString TScriptedDialogs::SaveFile(QWidget*, const TFileDialogOptions& options)
 {
     TCall call{dkSave, options.Title, options.Filter};
+    call.FileName = options.FileName;
     call.Unexpected = FSaves.isEmpty();
     FCalls << call;
     return call.Unexpected ? QString() : FSaves.dequeue();

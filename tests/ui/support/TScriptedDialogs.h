@@ -32,7 +32,8 @@ public:
         TMsgDlgType Type = TMsgDlgType::mtCustom;
         TMsgDlgButtons Buttons = {};
         bool Unexpected = false;
-        QString Target = {}; // the object name of the edit a balloon tip points at
+        QString Target = {};   // the object name of the edit a balloon tip points at
+        QString FileName = {}; // the name a file dialog starts with
     };
 
     TScriptedDialogs();

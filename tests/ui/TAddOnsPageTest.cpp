@@ -1,0 +1,289 @@
+#include "IPageContext.h"
+#include "TAddOnsPage.h"
+#include "TInstallationSummary.h"
+#include "TPageContextDouble.h"
+#include "TProgramFixture.h"
+#include "TScriptedDialogs.h"
+#include "TZipBuilder.h"
+#include "TemplateFormat.h"
+#include "TfrmMain.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using TKind = TScriptedDialogs::TKind;
+
+// The Add-Ons page over the page context's double: the count line, removing an add-on with its
+// sibling files, installing one.
+class TAddOnsPageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void countLineShowsWholeMegabytes();
+    void removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked();
+    void realCodePackagesAreListedWithTheirSiblings();
+    void installCopiesTheTickedSiblingsIntoSystem();
+    void zipArchiveGoesThroughTheInstallationRoad();
+
+private:
+    TAddOnsPage* ShowPage();
+    QStringList Rows() const { return Captions(FPage->List()); }
+    void Select(const QStringList& names) const { SelectRows(FPage->List(), names); }
+    void Click(const QString& button) const
+    {
+        QTest::mouseClick(Child<QToolButton>(FContext->Host(), button), Qt::LeftButton);
+    }
+    QString System(const QString& name = QString()) const
+    {
+        return FFixture->Game().Path(QStringLiteral("System/") + name);
+    }
+    QString Trashed(const QString& name) const
+    {
+        return FFixture->Environment().DataHome() + QStringLiteral("/Trash/files/") + name;
+    }
+
+    std::unique_ptr<TProgramFixture> FFixture;
+    std::unique_ptr<TScriptedDialogs> FDialogs;
+    std::unique_ptr<TPageContextDouble> FContext;
+    TAddOnsPage* FPage = nullptr;
+};
+
+namespace {
+
+// The rows of the add-on file selection, "+" for a ticked one.
+QStringList SelectionRows(QWidget* dialog)
+{
+    auto* files = Child<QListWidget>(dialog, QStringLiteral("clbFiles"));
+    QStringList rows;
+    for (int i = 0; i < files->count(); ++i)
+        rows << (files->item(i)->checkState() == Qt::Checked ? QStringLiteral("+")
+                                                             : QStringLiteral("-")) +
+                    files->item(i)->text();
+    return rows;
+}
+
+void Continue(QWidget* dialog)
+{
+    QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")), Qt::LeftButton);
+}
+
+} // namespace
+
+void TAddOnsPageTest::init()
+{
+    FFixture = std::make_unique<TProgramFixture>();
+    FDialogs = std::make_unique<TScriptedDialogs>();
+}
+
+void TAddOnsPageTest::cleanup()
+{
+    FContext.reset();
+    FDialogs.reset();
+    FFixture.reset();
+}
+
+TAddOnsPage* TAddOnsPageTest::ShowPage()
+{
+    FContext = std::make_unique<TPageContextDouble>(*FFixture);
+    FPage = FContext->Create<TAddOnsPage>(QStringLiteral("tbMutatorManager"));
+    return FPage;
+}
+
+void TAddOnsPageTest::countLineShowsWholeMegabytes()
+{
+    FFixture->Game().WriteFile(QStringLiteral("System/Big.u"), QByteArray(1048575, 'u'));
+    FFixture->Game().WriteFile(QStringLiteral("System/Big.int"), "not counted");
+    ShowPage();
+    auto* label = Child<QLabel>(FContext->Host(), QStringLiteral("lbAddOns_Installed"));
+    const QString pattern = FContext->GetLangText(TDialogType::Statistics_lbModsInstalled);
+    QCOMPARE(label->text(), FormatTemplate(pattern, {1, 0}));
+    QCOMPARE(Rows(), QStringList{"Big.u"});
+
+    // One byte more, in a second file, makes a whole megabyte.
+    FFixture->Game().WriteFile(QStringLiteral("System/Small.u"), "u");
+    FPage->RefreshPage();
+    QCOMPARE(label->text(), FormatTemplate(pattern, {2, 1}));
+    QCOMPARE(Rows(), (QStringList{"Big.u", "Small.u"}));
+
+    // The size column sorts by bytes, not by its text.
+    FFixture->Game().WriteFile(QStringLiteral("System/A.u"), QByteArray(2000, 'u'));
+    FPage->RefreshPage();
+    FPage->List()->sortItems(1, Qt::AscendingOrder);
+    QCOMPARE(Rows(), (QStringList{"Small.u", "A.u", "Big.u"}));
+}
+
+void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
+{
+    for (const char* name : {"Foo.u", "Foo.int", "Foo.ucl", "FooBar.u", "Foo*.u", "Other.u"})
+        FFixture->Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), name);
+    ShowPage();
+
+    // A name with a mask character is one add-on's name.
+    Select({"Foo*.u"});
+    const auto masked = WhenModal([](QWidget* dialog) {
+        QCOMPARE(SelectionRows(dialog), QStringList{"+Foo*.u"});
+        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnCancel")), Qt::LeftButton);
+    });
+    Click(QStringLiteral("btnAddOns_Remove"));
+    QVERIFY(*masked);
+    QVERIFY(QFile::exists(System(QStringLiteral("Foo*.u"))));
+
+    // Continue moves the ticked files to the trash, asking nothing more; only the rows of files
+    // that went go.
+    Select({"Foo.u"});
+    const auto removing = WhenModal([](QWidget* dialog) {
+        QCOMPARE(SelectionRows(dialog), (QStringList{"+Foo.int", "+Foo.u", "+Foo.ucl"}));
+        Continue(dialog);
+    });
+    Click(QStringLiteral("btnAddOns_Remove"));
+    QVERIFY(*removing);
+    for (const QString name : {"Foo.u", "Foo.int", "Foo.ucl"}) {
+        QVERIFY2(!QFile::exists(System(name)), qPrintable(name));
+        QCOMPARE(ReadBytes(Trashed(name)), name.toLatin1());
+    }
+    for (const QString name : {"FooBar.u", "Foo*.u", "Other.u"})
+        QVERIFY2(QFile::exists(System(name)), qPrintable(name));
+    QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
+    QCOMPARE(FDialogs->Calls().size(), 0);
+    QCOMPARE(
+        Child<QLabel>(FContext->Host(), QStringLiteral("lbAddOns_Installed"))->text(),
+        FormatTemplate(FContext->GetLangText(TDialogType::Statistics_lbModsInstalled), {3, 0}));
+
+    // Nothing ticked deletes nothing and asks nothing more.
+    FDialogs->Clear();
+    Select({"FooBar.u"});
+    const auto unticked = WhenModal([](QWidget* dialog) {
+        auto* files = Child<QListWidget>(dialog, QStringLiteral("clbFiles"));
+        for (int i = 0; i < files->count(); ++i)
+            files->item(i)->setCheckState(Qt::Unchecked);
+        Continue(dialog);
+    });
+    Click(QStringLiteral("btnAddOns_Remove"));
+    QVERIFY(*unticked);
+    QVERIFY(QFile::exists(System(QStringLiteral("FooBar.u"))));
+    QCOMPARE(FDialogs->Calls().size(), 0);
+    QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
+}
+
+void TAddOnsPageTest::realCodePackagesAreListedWithTheirSiblings()
+{
+    const QString real = RealDataDir();
+    if (real.isEmpty())
+        QSKIP("The real game files are not on this machine");
+    for (const QFileInfo& file : QDir(real + QStringLiteral("/System")).entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), System(file.fileName())));
+    ShowPage();
+    QCOMPARE(Rows().size(), 19);
+    QVERIFY(Rows().contains(QStringLiteral("UT2004RPG.u")));
+    QVERIFY(Rows().contains(QStringLiteral("U_MegaShield_rc.u")));
+
+    Select({"UT2004RPG.u"});
+    const auto offered = WhenModal([](QWidget* dialog) {
+        QCOMPARE(SelectionRows(dialog),
+                 (QStringList{"+UT2004RPG.int", "+UT2004RPG.u", "+UT2004RPG.ucl"}));
+    });
+    Click(QStringLiteral("btnAddOns_Remove"));
+    QVERIFY(*offered);
+    QCOMPARE(Rows().size(), 19);
+
+    // The rows go into an open archive with their System folder.
+    QStringList dragged;
+    QVERIFY(FContext->DraggedFiles(FPage->List(), &dragged));
+    QCOMPARE(dragged, QStringList{System(QStringLiteral("UT2004RPG.u"))});
+}
+
+void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
+{
+    const QString elsewhere = FFixture->Root() + QStringLiteral("/Download");
+    QVERIFY(QDir().mkpath(elsewhere));
+    const QByteArray package(70000, 'p');
+    WriteBytes(elsewhere + QStringLiteral("/Foo.u"), package);
+    WriteBytes(elsewhere + QStringLiteral("/Foo.int"), "[Public]\r\n");
+    WriteBytes(elsewhere + QStringLiteral("/Bar.u"), "bar");
+    ShowPage();
+
+    FDialogs->AnswerOpen({elsewhere + QStringLiteral("/Foo.u")});
+    const auto installing = WhenModal([](QWidget* dialog) {
+        QCOMPARE(SelectionRows(dialog), (QStringList{"+Foo.int", "+Foo.u"}));
+        Continue(dialog);
+    });
+    Click(QStringLiteral("btnAddOns_Install"));
+    QVERIFY(*installing);
+    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.u"))), package);
+    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.int"))), QByteArray("[Public]\r\n"));
+    QVERIFY(!QFile::exists(System(QStringLiteral("Bar.u"))));
+    const TScriptedDialogs::TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
+    QCOMPARE(prompt.Caption, FContext->GetLangText(TDialogType::Common_Dialog_OpenAddon));
+    QCOMPARE(prompt.Text, FContext->GetLangText(TDialogType::Common_AllSupportedFiles) +
+                              QStringLiteral("|*.zip;*.u"));
+
+    // A package chosen in the System folder, by its own path or through a link to the folder,
+    // is where it belongs already: nothing is offered.
+    QVERIFY(QFile::link(System(), FFixture->Root() + QStringLiteral("/SystemLink")));
+    FDialogs->AnswerOpen({System(QStringLiteral("Foo.u"))});
+    FDialogs->AnswerOpen({FFixture->Root() + QStringLiteral("/SystemLink/Foo.u")});
+    const auto nothing = WhenModal([](QWidget*) {}, 300);
+    Click(QStringLiteral("btnAddOns_Install"));
+    Click(QStringLiteral("btnAddOns_Install"));
+    QTest::qWait(400);
+    QVERIFY(!*nothing);
+    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.u"))), package);
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+
+    // The server-package button opens the editor through the window; the archive buttons take
+    // the road with the list's System folder.
+    Child<QAction>(FContext->Host(), QStringLiteral("ServerPackagesButton"))->trigger();
+    QCOMPARE(FContext->Orders().last(), QStringLiteral("EditServerPackages"));
+    FPage->RefreshPage();
+    Select({"Foo.u"});
+    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_IntoArchive"))->trigger();
+    QCOMPARE(FContext->Orders().last(),
+             QStringLiteral("ExportToArchive %1 Foo.u")
+                 .arg(FContext->Settings().GetPath(TMapPaths::mpSystem)));
+    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_FromArchive"))->trigger();
+    QCOMPARE(FContext->Orders().last(), QStringLiteral("ImportFromArchive"));
+}
+
+void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
+{
+    const QString archive = FFixture->Root() + QStringLiteral("/Download/Pack.zip");
+    QDir().mkpath(FFixture->Root() + QStringLiteral("/Download"));
+    QVERIFY(TZipBuilder()
+                .Add("Zipped.u", "zipped package")
+                .Add("Zipped.int", "[Public]")
+                .Write(archive));
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->ShowPage(QStringLiteral("tbMutatorManager"));
+
+    FDialogs->AnswerOpen({archive});
+    QStringList summaryRows;
+    const auto summaryShown = WhenModal([&summaryRows](QWidget* dialog) {
+        auto* summary = qobject_cast<TInstallationSummary*>(dialog);
+        QVERIFY(summary);
+        summaryRows = Captions(summary->Files());
+        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    QTest::mouseClick(Child<QToolButton>(window.get(), QStringLiteral("btnAddOns_Install")),
+                      Qt::LeftButton);
+    QVERIFY(*summaryShown);
+    QCOMPARE(summaryRows, (QStringList{"Pack.zip", "Pack.zip"}));
+    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.u"))), QByteArray("zipped package"));
+    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.int"))), QByteArray("[Public]"));
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+QTEST_MAIN(TAddOnsPageTest)
+#include "TAddOnsPageTest.moc"
