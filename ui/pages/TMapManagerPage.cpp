@@ -1,6 +1,7 @@
 #include "TMapManagerPage.h"
 #include "ui_TMapManagerPage.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -181,7 +182,7 @@ void TMapManagerPage::FillMapList(const QStringList& list)
 
 void TMapManagerPage::lbMapManager_MapListChange()
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lbMapManager_MapList);
     if (!FContext.MapManager())
         return;
     const auto fill = [this](TDialogType key, const QString& value) {
@@ -286,7 +287,7 @@ void TMapManagerPage::btnMapManager_ExportMapClick()
 
 void TMapManagerPage::btnMapManager_DeleteMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lbMapManager_MapList);
     if (rows.isEmpty())
         return;
     if (FContext.Dialogs().MessageBox(
@@ -314,7 +315,7 @@ void TMapManagerPage::btnMapManager_DeleteMapClick()
 
 void TMapManagerPage::btnMapManager_RenameMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lbMapManager_MapList);
     if (rows.size() != 1) {
         FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Information),
                                       FContext.GetLangText(TDialogType::MapManager_RenameError),
@@ -382,7 +383,7 @@ void TMapManagerPage::btnMapManager_ImportFromArchiveClick()
 
 void TMapManagerPage::MapManager_PlayMapClick()
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lbMapManager_MapList->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lbMapManager_MapList);
     if (rows.isEmpty())
         return;
     if (const TUTMap* map = MapOf(rows.first()))

@@ -1,6 +1,7 @@
 #include "TScreenshotManagerPage.h"
 #include "ui_TScreenshotManagerPage.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -104,7 +105,7 @@ QTreeWidgetItem* TScreenshotManagerPage::ItemIndexRow() const
     QTreeWidgetItem* current = FUi->lwScreenShotManager_List->currentItem();
     if (current && current->isSelected())
         return current;
-    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwScreenShotManager_List);
     return rows.isEmpty() ? nullptr : rows.first();
 }
 
@@ -191,7 +192,7 @@ void TScreenshotManagerPage::btnScreenshotmanager_CopyToFolderClick()
 
 void TScreenshotManagerPage::MoveOrCopy(bool move)
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwScreenShotManager_List);
     if (rows.isEmpty())
         return;
     const bool asJpeg = FUi->cbScreenshotmanager_UseJPG->isChecked();
@@ -220,7 +221,7 @@ void TScreenshotManagerPage::MoveOrCopy(bool move)
 void TScreenshotManagerPage::CopyOrConvertScreenshots(bool move, bool asJpeg, const QString& dest,
                                                       int quality, const QString& confirmedTarget)
 {
-    const QList<QTreeWidgetItem*> rows = FUi->lwScreenShotManager_List->SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwScreenShotManager_List);
     TScreenShotManager* shots = FContext.ScreenShotManager();
     if (rows.isEmpty() || !shots)
         return;
@@ -270,7 +271,7 @@ void TScreenshotManagerPage::btnScreenshotmanager_DeleteClick()
     TScreenShotManager* shots = FContext.ScreenShotManager();
     if (!shots)
         return;
-    for (QTreeWidgetItem* row : FUi->lwScreenShotManager_List->SelectedRows()) {
+    for (QTreeWidgetItem* row : SelectedRows(FUi->lwScreenShotManager_List)) {
         const int index = shots->IndexOf(row->text(scFileName));
         if (index < 0)
             continue;

@@ -54,16 +54,6 @@ void TListView::SetSortNumber(QTreeWidgetItem* item, int column, qint64 value)
         item->setData(column, KSortNumberRole, value);
 }
 
-QList<QTreeWidgetItem*> TListView::SelectedRows() const
-{
-    QList<QTreeWidgetItem*> rows;
-    for (int i = 0; i < topLevelItemCount(); ++i) {
-        if (topLevelItem(i)->isSelected())
-            rows.append(topLevelItem(i));
-    }
-    return rows;
-}
-
 void TListView::HeaderClicked(int column)
 {
     // A second click on the same header sorts the same way again.

@@ -37,9 +37,6 @@ public:
     // The number Item sorts by in Column under lsNumber.
     static void SetSortNumber(QTreeWidgetItem* item, int column, qint64 value);
 
-    // The selected rows in list order (selectedItems() gives them in the order of selecting).
-    QList<QTreeWidgetItem*> SelectedRows() const;
-
 private:
     void HeaderClicked(int column);
 
