@@ -11,10 +11,10 @@
 #include "GamePath.h"
 #include "TEventManager.h"
 #include "TZipArchive.h"
+#include "ProgramFolders.h"
 #include "uKOVA_Misc.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
@@ -176,7 +176,7 @@ void TCachePage::CacheInstallAndZipClick()
     options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectArchive);
     options.Filter = FContext.GetLangText(TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = QDir::homePath();
+    options.InitialDir = FContext.Folders().TransferDir();
     const QString archive = FContext.Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;
