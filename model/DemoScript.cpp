@@ -1,7 +1,6 @@
 #include "DemoScript.h"
 
 #include "AtomicFile.h"
-#include "FolderScan.h"
 #include "GamePath.h"
 #include "TextCodec.h"
 
@@ -9,13 +8,6 @@
 #include <QFileInfo>
 
 namespace {
-
-// Whether both paths name one file, whatever links or letter case lie on the way.
-bool SameFile(const QString& a, const QString& b)
-{
-    TFileId first, second;
-    return GetFileId(a, first) && GetFileId(b, second) && first == second;
-}
 
 TError NotPlayed(TErrorCode code, const QString& demo, const QString& reason)
 {

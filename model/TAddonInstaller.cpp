@@ -14,22 +14,10 @@
 
 namespace {
 
-bool Present(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 // A folder where the file should go: nothing is written into it.
 bool FolderInTheWay(const QString& target)
 {
     return QFileInfo(target).isDir();
-}
-
-bool SameFile(const QString& a, const QString& b)
-{
-    TFileId idA, idB;
-    return GetFileId(a, idA) && GetFileId(b, idB) && idA == idB;
 }
 
 QString FolderPart(const QString& path)
@@ -261,7 +249,7 @@ TAddonInstaller::TDecision TAddonInstaller::Decide(const QString& target,
                                                    TAnswers& answers,
                                                    TInstallSummary& summary) const
 {
-    const bool exists = FAccepted.contains(KeyOf(target)) || Present(target);
+    const bool exists = FAccepted.contains(KeyOf(target)) || PathPresent(target);
     if (!exists || !onConfirm || answers.YesToAll)
         return TDecision::dcInstall;
     bool overwrite = false;

@@ -6,11 +6,21 @@
 #include "uKOVA_MapCache.h"
 #include "uKOVA_Misc.h"
 
+#include <QDir>
+#include <QSet>
+
+#include <algorithm>
+
 namespace {
 
 QString ShortNameKey(QStringView fileName)
 {
     return BareFileName(fileName).toString().toCaseFolded();
+}
+
+QString SamePathKey(const QString& fileName)
+{
+    return QDir::cleanPath(LocalPathFromWindows(fileName));
 }
 
 } // namespace
@@ -57,6 +67,7 @@ void TMapManager::ScanFolder(const QString& path)
 void TMapManager::LoadCache(const QString& fileName)
 {
     QList<TMapCacheItem> items;
+    FCacheForeign = false;
     switch (ReadMapCache(fileName, items)) {
     case TMapCacheRead::mcrLoaded:
         Clear();
@@ -68,6 +79,7 @@ void TMapManager::LoadCache(const QString& fileName)
         }
         break;
     case TMapCacheRead::mcrForeign:
+        FCacheForeign = true;
         break;
     case TMapCacheRead::mcrMissing:
     case TMapCacheRead::mcrDamaged:
@@ -149,4 +161,114 @@ QStringList TMapManager::ListMapsWithoutGameType() const
             list.append(map->FileName());
     }
     return list;
+}
+
+int TMapManager::IndexOfPath(const QString& fileName) const
+{
+    const QString key = SamePathKey(fileName);
+    for (int i = 0; i < GetCount(); ++i) {
+        if (SamePathKey(FMaps[static_cast<std::size_t>(i)]->FileName()) == key)
+            return i;
+    }
+    return -1;
+}
+
+void TMapManager::RebuildIndex()
+{
+    FByShortName.clear();
+    for (const auto& map : FMaps) {
+        const QString key = ShortNameKey(map->FileName());
+        if (!FByShortName.contains(key))
+            FByShortName.insert(key, map.get());
+    }
+}
+
+TResult<void> TMapManager::WriteCacheOfList() const
+{
+    const TKOVASettings* settings = Settings();
+    if (!settings || !settings->EnableMapManagerCache || FCacheFile.isEmpty() || FCacheForeign)
+        return {};
+    QList<TMapCacheItem> items;
+    items.reserve(GetCount());
+    for (const auto& map : FMaps)
+        items.append({map->FileName(), map->Author(), map->Title(), map->Description()});
+    return WriteMapCache(FCacheFile, items);
+}
+
+TResult<void> TMapManager::DropMaps(const QStringList& fileNames)
+{
+    // One pass over the list for any number of files: a page may drop hundreds at once.
+    QSet<QString> wanted;
+    for (const QString& fileName : fileNames)
+        wanted.insert(SamePathKey(fileName));
+    QSet<QString> found;
+    std::erase_if(FMaps, [&](const std::unique_ptr<TUTMap>& map) {
+        const QString key = SamePathKey(map->FileName());
+        if (!wanted.contains(key) || found.contains(key))
+            return false;
+        found.insert(key);
+        return true;
+    });
+    RebuildIndex();
+    for (const QString& fileName : fileNames) {
+        if (found.contains(SamePathKey(fileName)))
+            continue;
+        const TUTMap* map = FindByFileName(fileName);
+        const auto other = std::find_if(FMaps.begin(), FMaps.end(),
+                                        [map](const auto& item) { return item.get() == map; });
+        if (other != FMaps.end()) {
+            FMaps.erase(other);
+            RebuildIndex();
+        }
+    }
+    return WriteCacheOfList();
+}
+
+TResult<void> TMapManager::AddMaps(const QStringList& fileNames)
+{
+    for (const QString& fileName : fileNames) {
+        auto map = std::make_unique<TUTMap>(this, &FGameTypes, fileName);
+        if (const int index = IndexOfPath(fileName); index >= 0) {
+            FMaps[static_cast<std::size_t>(index)] = std::move(map);
+            RebuildIndex();
+        } else {
+            Add(std::move(map));
+        }
+    }
+    return WriteCacheOfList();
+}
+
+TResult<void> TMapManager::RenameMap(const QString& from, const QString& to)
+{
+    const int old = IndexOfPath(from);
+    if (old < 0)
+        return AddMaps({to});
+    auto map = std::make_unique<TUTMap>(this, &FGameTypes, to);
+    FMaps[static_cast<std::size_t>(old)] = std::move(map);
+    // A map of the new name listed elsewhere stood for the file the rename replaced.
+    for (int i = GetCount() - 1; i >= 0; --i) {
+        if (i != old &&
+            SamePathKey(FMaps[static_cast<std::size_t>(i)]->FileName()) == SamePathKey(to))
+            FMaps.erase(FMaps.begin() + i);
+    }
+    RebuildIndex();
+    return WriteCacheOfList();
+}
+
+TResult<void> TMapManager::AddChangedFiles()
+{
+    const QString folder = MapsFolder();
+    if (folder.isEmpty())
+        return {};
+    QStringList changed;
+    for (const QString& file :
+         FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.ut2"), false)) {
+        const TUTMap* map = FindByFileName(file);
+        if (!map || SamePathKey(map->FileName()) != SamePathKey(file) ||
+            map->Size() != GetFileSizeOf(file))
+            changed.append(file);
+    }
+    if (changed.isEmpty())
+        return {};
+    return AddMaps(changed);
 }

@@ -65,6 +65,23 @@ public:
     // The full path of every map, in list order, whose file name no game-type mask matches now.
     QStringList ListMapsWithoutGameType() const;
 
+    // Keeping the list in step with map files the program changed. With the map cache on, each
+    // call writes the cache file once, from the list, with the texts as they stand (no package
+    // is read). Fails only when that write fails: the list has changed all the same, and the
+    // old cache file stays whole.
+    //
+    // Drops the map of each full path (the map of that very file, else the first one with its
+    // file name).
+    TResult<void> DropMaps(const QStringList& fileNames);
+    // A fresh map (size, game type, texts to be read) for each full path, in place of a map of
+    // that very file, else appended.
+    TResult<void> AddMaps(const QStringList& fileNames);
+    // The map of From becomes a fresh map of To, in From's place; another map of To goes.
+    TResult<void> RenameMap(const QString& from, const QString& to);
+    // AddMaps for each "*.ut2" file of the maps folder that the list lacks or whose size has
+    // changed since it was listed (an archive installed into the folder).
+    TResult<void> AddChangedFiles();
+
     const TGameTypes& GameTypes() const { return FGameTypes; }
     TGameTypes& GameTypes() { return FGameTypes; }
     // The settings object the window holds now; none without one.
@@ -78,10 +95,15 @@ public:
 
 private:
     void Clear();
+    // The index of the map of that very file; -1 for none.
+    int IndexOfPath(const QString& fileName) const;
+    void RebuildIndex();
+    TResult<void> WriteCacheOfList() const;
 
     TSettingsRef FSettingsRef;
     TGameTypes FGameTypes;
     QString FCacheFile;
+    bool FCacheForeign = false; // the cache file is no map cache: never written
     std::vector<std::unique_ptr<TUTMap>> FMaps;
     QHash<QString, TUTMap*> FByShortName; // case-folded short name to the first such map
 };

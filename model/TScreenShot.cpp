@@ -139,14 +139,14 @@ TResult<void> TScreenShot::Delete()
     return ShellFileOperationOne(nullptr, FO_DELETE, FileName, QString(), FOF_ALLOWUNDO);
 }
 
-TResult<void> TScreenShot::CopyTo(const QString& dest, bool asJpeg, int quality)
+TResult<void> TScreenShot::CopyTo(const QString& dest, bool asJpeg, int quality, bool askReplace)
 {
-    return Transfer(dest, asJpeg, quality, false);
+    return Transfer(dest, asJpeg, quality, false, askReplace);
 }
 
-TResult<void> TScreenShot::MoveTo(const QString& dest, bool asJpeg, int quality)
+TResult<void> TScreenShot::MoveTo(const QString& dest, bool asJpeg, int quality, bool askReplace)
 {
-    return Transfer(dest, asJpeg, quality, true);
+    return Transfer(dest, asJpeg, quality, true, askReplace);
 }
 
 QString TScreenShot::TargetFor(const QString& dest, bool asJpeg) const
@@ -162,16 +162,18 @@ QString TScreenShot::TargetFor(const QString& dest, bool asJpeg) const
     return asJpeg ? ChangeFileExt(target, QStringLiteral(".jpg")) : target;
 }
 
-TResult<void> TScreenShot::Transfer(const QString& dest, bool asJpeg, int quality, bool move)
+TResult<void> TScreenShot::Transfer(const QString& dest, bool asJpeg, int quality, bool move,
+                                    bool askReplace)
 {
     const QString target = TargetFor(dest, asJpeg);
+    const quint16 flags = FOF_ALLOWUNDO | FOF_NOERRORUI | (askReplace ? 0 : FOF_NOCONFIRMATION);
     if (asJpeg)
-        return TransferAsJpeg(target, quality, move);
-    return ShellFileOperationOne(nullptr, move ? FO_MOVE : FO_COPY, FileName, target,
-                                 FOF_ALLOWUNDO);
+        return TransferAsJpeg(target, quality, move, flags);
+    return ShellFileOperationOne(nullptr, move ? FO_MOVE : FO_COPY, FileName, target, flags);
 }
 
-TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bool move)
+TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bool move,
+                                          quint16 flags)
 {
     if (quality < 1 || quality > 100)
         return TError{TErrorCode::ecInvalid,
@@ -224,7 +226,7 @@ TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bo
 
     const QString temporaryPath = temporary.TemporaryPath();
     const TResult<void> placed =
-        ShellFileOperationOne(nullptr, FO_MOVE, temporaryPath, target, FOF_ALLOWUNDO);
+        ShellFileOperationOne(nullptr, FO_MOVE, temporaryPath, target, flags);
     if (QFileInfo::exists(temporaryPath)) // declined or failed
         QFile::remove(temporaryPath);
     if (!placed) {
@@ -236,7 +238,10 @@ TResult<void> TScreenShot::TransferAsJpeg(const QString& target, int quality, bo
     }
     if (!move)
         return {};
-    if (const TResult<void> deleted = Delete(); !deleted)
+    // The user asked for a move: the bitmap goes without a question of its own.
+    if (const TResult<void> deleted = ShellFileOperationOne(nullptr, FO_DELETE, FileName, QString(),
+                                                            FOF_ALLOWUNDO | FOF_NOCONFIRMATION);
+        !deleted)
         return TError{deleted.Error().Code,
                       QStringLiteral("%1 was written, but the bitmap stays: %2")
                           .arg(target, deleted.Error().Message),

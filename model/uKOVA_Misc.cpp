@@ -98,6 +98,11 @@ void SetShellOperationUi(TShellOperationUi ui)
     ShellOperationUi() = std::move(ui);
 }
 
+TFileOpCallbacks ShellOperationCallbacks(TWindowHandle owner, quint16 flags)
+{
+    return ShellOperationUi() ? ShellOperationUi()(owner, flags) : TFileOpCallbacks();
+}
+
 QStringList FindFiles(const QString& dir, const QString& mask, bool recursive)
 {
     QStringList list;

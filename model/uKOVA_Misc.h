@@ -39,6 +39,9 @@ constexpr quint16 FOF_NOERRORUI = 0x0400; // report no errors to the user
 // confirmed, and nothing is shown.
 using TShellOperationUi = std::function<TFileOpCallbacks(TWindowHandle owner, quint16 flags)>;
 void SetShellOperationUi(TShellOperationUi ui);
+// The callbacks the user interface gives an operation of Owner with Flags (the defaults without
+// one): a caller that must ask a question of the operation ahead of it asks it here.
+TFileOpCallbacks ShellOperationCallbacks(TWindowHandle owner, quint16 flags);
 
 // Dir + name of every file in Dir matching Mask (files of a folder first, sorted by name
 // without regard to case), then, when Recursive, of each subfolder searched the same way in

@@ -64,18 +64,6 @@ void MoveRename(const QString& source, const QString& target, std::error_code& c
     std::filesystem::rename(NativePath(source), NativePath(target), code);
 }
 
-bool Present(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-bool SameFile(const QString& a, const QString& b)
-{
-    TFileId idA, idB;
-    return GetFileId(a, idA) && GetFileId(b, idB) && idA == idB;
-}
-
 // The absolute path with links resolved as far as it exists; the rest as written.
 QString ResolvedAbsolute(const QString& path)
 {
@@ -325,7 +313,7 @@ void TRun::DeleteAll()
 
 TFileOpOutcome TRun::DeleteOne(const QString& path, QString& error)
 {
-    if (!Present(path)) {
+    if (!PathPresent(path)) {
         error = QStringLiteral("\"%1\" does not exist.").arg(path);
         return TFileOpOutcome::fooFailed;
     }
@@ -423,7 +411,7 @@ std::optional<TFileOpOutcome> TRun::PrepareTarget(const QString& source, const Q
                     .arg(source, QString::fromLatin1(verb));
         return TFileOpOutcome::fooFailed;
     }
-    if (Present(target)) {
+    if (PathPresent(target)) {
         if (QFileInfo(target).isDir()) {
             error = QStringLiteral("\"%1\" is a folder.").arg(target);
             return TFileOpOutcome::fooFailed;
@@ -609,4 +597,10 @@ TFileOpResult RunFileOperation(const TFileOpRequest& request, const TFileOpCallb
 {
     TRun run(request, callbacks);
     return run.Run();
+}
+
+bool SameFile(const QString& a, const QString& b)
+{
+    TFileId idA, idB;
+    return GetFileId(a, idA) && GetFileId(b, idB) && idA == idB;
 }

@@ -90,6 +90,10 @@ TFileOpResult RunFileOperation(const TFileOpRequest& request, const TFileOpCallb
 // copy and the delete of the source serve instead).
 void SimulateCrossDeviceMoves(bool on);
 
+// Whether A and B name the same file or folder: links followed, or another spelling of the name
+// on a case-insensitive mount. False when either is missing.
+bool SameFile(const QString& a, const QString& b);
+
 // Moves one file or folder to the freedesktop trash. False, with the reason, when the trash
 // refused; the file is then untouched.
 bool MoveToTrash(const QString& path, QString* error = nullptr);

@@ -31,13 +31,6 @@ QString WinePrefix()
     return WithoutTrailingSeparator(prefix);
 }
 
-// Present, or at least a link (a dangling link still occupies the name).
-bool PathPresent(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 // The entry of Folder whose name equals Name without regard to case; the first in sorted order
 // when several do. Empty when there is none.
 QString FindCaseInsensitive(const QString& folder, const QString& name)
@@ -166,4 +159,10 @@ QString WithoutTrailingSeparator(const QString& path)
     while (result.size() > 1 && result.endsWith(QLatin1Char('/')))
         result.chop(1);
     return result;
+}
+
+bool PathPresent(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
 }

@@ -26,6 +26,10 @@ bool GameFileExists(const QString& path);
 // ResolveGamePath, then: an existing folder (or a link to one).
 bool GameFolderExists(const QString& path);
 
+// Whether the name Path is taken: something is there, or at least a link (a dangling link still
+// occupies the name).
+bool PathPresent(const QString& path);
+
 // Joins a folder and a name with exactly one "/" between them.
 QString JoinPath(const QString& folder, const QString& name);
 

@@ -285,6 +285,74 @@ TEST(MapCacheTest, DamagedCacheIsRebuiltForeignOneLeftAlone)
     EXPECT_EQ(ReadBytes(setup.CacheFile()), foreign);
 }
 
+TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
+{
+    TMapsSetup setup(true);
+    auto manager = setup.Manager();
+    const auto cachedNames = [&setup] {
+        QList<TMapCacheItem> items;
+        EXPECT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
+        QStringList names;
+        for (const TMapCacheItem& item : items)
+            names << BareFileName(item.FileName).toString();
+        return names;
+    };
+    const auto listedNames = [&manager] {
+        QStringList names;
+        for (int i = 0; i < manager->GetCount(); ++i)
+            names << manager->GetItem(i)->ShortName();
+        return names;
+    };
+
+    // A rename keeps the map's place and takes the new name's game type.
+    ASSERT_TRUE(QFile::rename(setup.MapPath("DM-Alpha.ut2"), setup.MapPath("CTF-Alpha.ut2")));
+    EXPECT_TRUE(manager->RenameMap(setup.MapPath("DM-Alpha.ut2"), setup.MapPath("CTF-Alpha.ut2")));
+    const QStringList renamed = {"CTF-Gamma.ut2", "CTF-Alpha.ut2", "dm-beta.UT2", "Other.ut2",
+                                 "TDM-Delta.ut2"};
+    EXPECT_EQ(listedNames(), renamed);
+    EXPECT_EQ(cachedNames(), renamed);
+    EXPECT_EQ(manager->FindByFileName(u"ctf-alpha.ut2")->GameType()->Name(), "Capture the Flag");
+    EXPECT_EQ(manager->FindByFileName(u"DM-Alpha.ut2"), nullptr);
+    EXPECT_EQ(manager->FindByFileName(u"CTF-Alpha.ut2")->GetTitle(), KColourTitleText);
+
+    // An added file of a listed map replaces it in place; a new one is appended.
+    WriteAll(setup.MapPath("Other.ut2"), "longer than it was before");
+    const QString fresh = setup.WriteMap(QStringLiteral("DM-Fresh.ut2"), TMapTexts());
+    EXPECT_TRUE(manager->AddMaps({setup.MapPath("Other.ut2"), fresh}));
+    EXPECT_EQ(listedNames(), renamed + QStringList{"DM-Fresh.ut2"});
+    EXPECT_EQ(cachedNames(), listedNames());
+    EXPECT_EQ(manager->FindByFileName(u"Other.ut2")->Size(), 25);
+
+    // A drop names the file; another spelling of its name finds it too.
+    EXPECT_TRUE(manager->DropMaps({setup.MapPath("DM-BETA.ut2"), setup.MapPath("Other.ut2")}));
+    EXPECT_EQ(listedNames(),
+              QStringList({"CTF-Gamma.ut2", "CTF-Alpha.ut2", "TDM-Delta.ut2", "DM-Fresh.ut2"}));
+    EXPECT_EQ(cachedNames(), listedNames());
+    // Texts are stored as they stand: nothing was read for the change.
+    QList<TMapCacheItem> items;
+    ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
+    EXPECT_EQ(items[3].Title, "");
+    EXPECT_EQ(items[0].Author, "Nobody");
+
+    // Files the list lacks join it (the two dropped above are still on disk), changed ones are
+    // listed again in place.
+    const QString later = setup.WriteMap(QStringLiteral("CTF-Later.ut2"), TMapTexts());
+    WriteAll(setup.MapPath("TDM-Delta.ut2"), "changed");
+    EXPECT_TRUE(manager->AddChangedFiles());
+    EXPECT_EQ(listedNames(),
+              QStringList({"CTF-Gamma.ut2", "CTF-Alpha.ut2", "TDM-Delta.ut2", "DM-Fresh.ut2",
+                           "CTF-Later.ut2", "dm-beta.UT2", "Other.ut2"}));
+    EXPECT_EQ(manager->FindByFileName(u"TDM-Delta.ut2")->Size(), 7);
+    EXPECT_EQ(cachedNames(), listedNames());
+
+    // A cache file that is no map cache is never written.
+    const QByteArray foreign = "<settings/>\n";
+    WriteAll(setup.CacheFile(), foreign);
+    auto other = setup.Manager();
+    EXPECT_TRUE(other->AddMaps({fresh}));
+    EXPECT_EQ(ReadBytes(setup.CacheFile()), foreign);
+}
+
 TEST(MapCacheTest, UnwritableCacheKeepsTheScannedList)
 {
     TMapsSetup setup(true);

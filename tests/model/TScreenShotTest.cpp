@@ -195,13 +195,22 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     EXPECT_TRUE(QFileInfo::exists(Shot1)); // not moved: the bitmap stays
     EXPECT_EQ(FUi.ReplaceQuestions, QStringList{jpeg});
 
-    // Accepted, the move leaves the JPEG and sends the bitmap to the trash.
+    // Accepted, the move leaves the JPEG and sends the bitmap to the trash without a question
+    // of its own.
     const QByteArray bitmap = ReadBytes(Shot1);
     FUi.ReplaceAnswer = TReplaceAnswer::raYes;
     EXPECT_TRUE(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90));
     ExpectQuadrantJpeg(jpeg);
     EXPECT_FALSE(QFileInfo::exists(Shot1));
     EXPECT_EQ(ReadBytes(TrashFile(QStringLiteral("Shot00001.bmp"))), bitmap);
+    EXPECT_TRUE(FUi.DeleteQuestions.isEmpty());
+
+    // A caller that has asked already replaces without a second question.
+    Write(jpeg, "old");
+    FUi.ReplaceAnswer = TReplaceAnswer::raNo;
+    EXPECT_TRUE(TScreenShot(Shot2).CopyTo(jpeg, true, 90, false));
+    ExpectQuadrantJpeg(jpeg);
+    EXPECT_EQ(FUi.ReplaceQuestions.size(), 2);
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "low.jpg", "palette.jpg"}));
 }
 

@@ -1,5 +1,6 @@
 #include "FileOperation.h"
 
+#include "TFileProtection.h"
 #include "TGameFolder.h"
 
 #include <QDir>
@@ -322,18 +323,7 @@ TEST_F(FileOperationTest, DeleteGoesToTheTrash)
 
 TEST_F(FileOperationTest, RefusedTrashNeverDeletesForGood)
 {
-    const QString trash = FEnv.DataHome() + "/Trash";
-    QDir().mkpath(trash + "/files");
-    if (::geteuid() == 0) {
-        // Folder modes do not bind the super-user: "info" then names a folder where no file can
-        // be made by anyone.
-        ASSERT_TRUE(QFile::link("/proc", trash + "/info"));
-    } else {
-        QDir().mkpath(trash + "/info");
-        QFile::setPermissions(trash + "/info", QFile::ReadOwner | QFile::ExeOwner);
-    }
-    QFile::setPermissions(trash, QFile::ReadOwner | QFile::ExeOwner);
-    QFile::setPermissions(trash + "/files", QFile::ReadOwner | QFile::ExeOwner);
+    const TRefusingTrash refusing(FEnv.DataHome());
 
     const QString file = Write("ScreenShots/Shot00001.bmp", "keep me");
     QStringList reported;
@@ -349,11 +339,6 @@ TEST_F(FileOperationTest, RefusedTrashNeverDeletesForGood)
     EXPECT_FALSE(MoveToTrash(file, &error));
     EXPECT_TRUE(error.contains("Shot00001.bmp"));
     EXPECT_EQ(Read("ScreenShots/Shot00001.bmp"), "keep me");
-    QFile::setPermissions(trash, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::setPermissions(trash + "/files", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (::geteuid() != 0)
-        QFile::setPermissions(trash + "/info",
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 TEST_F(FileOperationTest, DeleteForGoodAndItsConfirmation)

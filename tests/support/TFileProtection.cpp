@@ -1,5 +1,6 @@
 #include "TFileProtection.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
@@ -43,4 +44,33 @@ TFileProtection::~TFileProtection()
 bool SetMode(const QString& path, unsigned mode)
 {
     return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+TRefusingTrash::TRefusingTrash(const QString& dataHome)
+    : FTrash(dataHome + QStringLiteral("/Trash"))
+{
+    QDir().mkpath(FTrash + QStringLiteral("/files"));
+    if (::geteuid() == 0) {
+        // Folder modes do not bind the super-user: "info" then names a folder where no file can
+        // be made by anyone, while the trash's own "info" waits beside it.
+        QDir(FTrash).rename(QStringLiteral("info"), QStringLiteral("info.kept"));
+        QFile::link(QStringLiteral("/proc"), FTrash + QStringLiteral("/info"));
+    } else {
+        QDir().mkpath(FTrash + QStringLiteral("/info"));
+        SetMode(FTrash + QStringLiteral("/info"), 0500);
+    }
+    SetMode(FTrash, 0500);
+    SetMode(FTrash + QStringLiteral("/files"), 0500);
+}
+
+TRefusingTrash::~TRefusingTrash()
+{
+    SetMode(FTrash, 0700);
+    SetMode(FTrash + QStringLiteral("/files"), 0700);
+    if (::geteuid() != 0) {
+        SetMode(FTrash + QStringLiteral("/info"), 0700);
+    } else {
+        QFile::remove(FTrash + QStringLiteral("/info"));
+        QDir(FTrash).rename(QStringLiteral("info.kept"), QStringLiteral("info"));
+    }
 }

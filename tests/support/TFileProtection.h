@@ -21,3 +21,17 @@ private:
 
 // Sets the permissions of a file or folder in the octal form of chmod (0555, 0444, 0755).
 bool SetMode(const QString& path, unsigned mode);
+
+// Makes the freedesktop trash under DataHome ($XDG_DATA_HOME) refuse every file for the life of
+// the object, as a trash that cannot be written to does, and opens it again after.
+class TRefusingTrash final
+{
+public:
+    explicit TRefusingTrash(const QString& dataHome);
+    ~TRefusingTrash();
+    TRefusingTrash(const TRefusingTrash&) = delete;
+    TRefusingTrash& operator=(const TRefusingTrash&) = delete;
+
+private:
+    QString FTrash;
+};

@@ -1,4 +1,5 @@
 #include "TDemoPage.h"
+#include "TFileProtection.h"
 #include "TZipArchive.h"
 #include "TZipBuilder.h"
 #include "TfrmArchiveInspector.h"
@@ -17,8 +18,6 @@
 #include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
-
-#include <unistd.h>
 
 using TKind = TScriptedDialogs::TKind;
 
@@ -71,35 +70,6 @@ private:
     std::unique_ptr<TfrmMain> FWindow;
     TDemoPage* FPage = nullptr;
 };
-
-namespace {
-
-// Makes the trash refuse every file: its folders cannot be written to, by anyone.
-void RefuseTrash(const QString& trash)
-{
-    QDir().mkpath(trash + QStringLiteral("/files"));
-    if (::geteuid() == 0) {
-        QVERIFY(QFile::link(QStringLiteral("/proc"), trash + QStringLiteral("/info")));
-    } else {
-        QDir().mkpath(trash + QStringLiteral("/info"));
-        QFile::setPermissions(trash + QStringLiteral("/info"), QFile::ReadOwner | QFile::ExeOwner);
-    }
-    QFile::setPermissions(trash + QStringLiteral("/files"), QFile::ReadOwner | QFile::ExeOwner);
-    QFile::setPermissions(trash, QFile::ReadOwner | QFile::ExeOwner);
-}
-
-void AllowTrash(const QString& trash)
-{
-    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-    QFile::setPermissions(trash, all);
-    QFile::setPermissions(trash + QStringLiteral("/files"), all);
-    if (QFileInfo(trash + QStringLiteral("/info")).isSymLink())
-        QFile::remove(trash + QStringLiteral("/info"));
-    QDir().mkpath(trash + QStringLiteral("/info"));
-    QFile::setPermissions(trash + QStringLiteral("/info"), all);
-}
-
-} // namespace
 
 void TDemoPageTest::init()
 {
@@ -157,13 +127,14 @@ void TDemoPageTest::deleteTakesOnlyWhatTheTrashTook()
     QVERIFY(QFile::exists(Demos(QStringLiteral("Alpha.demo4"))));
 
     // A trash that refuses keeps the files and their rows, and says so.
-    RefuseTrash(trash);
-    FDialogs->Clear();
-    FDialogs->AnswerMessage(TModalResult::mrYes);
-    FDialogs->AnswerMessage(TModalResult::mrOk); // Alpha refused
-    FDialogs->AnswerMessage(TModalResult::mrOk); // Gamma refused
-    Trigger(QStringLiteral("DeleteDemo"));
-    AllowTrash(trash);
+    {
+        const TRefusingTrash refusing(FFixture->Environment().DataHome());
+        FDialogs->Clear();
+        FDialogs->AnswerMessage(TModalResult::mrYes);
+        FDialogs->AnswerMessage(TModalResult::mrOk); // Alpha refused
+        FDialogs->AnswerMessage(TModalResult::mrOk); // Gamma refused
+        Trigger(QStringLiteral("DeleteDemo"));
+    }
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).last().Type, TMsgDlgType::mtError);
     QCOMPARE(Rows().size(), 3);
     QCOMPARE(ReadBytes(Demos(QStringLiteral("Alpha.demo4"))),

@@ -30,12 +30,6 @@ enum TColumn
     colStatus,
 };
 
-bool Present(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 } // namespace
 
 TInstallationSummary::TInstallationSummary(QWidget* parent)
@@ -249,7 +243,7 @@ void TInstallationSummary::btnDeleteTargetClick()
         // For good, without questions: the user just installed it.
         ShellFileOperationStr(this, FO_DELETE, item->TargetFile, QString(),
                               FOF_SILENT | FOF_NOCONFIRMATION);
-        if (Present(item->TargetFile))
+        if (PathPresent(item->TargetFile))
             continue;
         item->Installed = false;
         listRow->setText(colStatus, notInstalled);

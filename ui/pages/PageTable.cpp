@@ -6,6 +6,8 @@
 #include "TConfigurationPage.h"
 #include "TDemoPage.h"
 #include "TIniEditorPage.h"
+#include "TMapManagerPage.h"
+#include "TScreenshotManagerPage.h"
 #include "TEventManager.h"
 #include "TGameSettingsPage.h"
 #include "TPageBase.h"
@@ -36,9 +38,9 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
-        {QStringLiteral("tbMapManager"), kiMaps},
+        {QStringLiteral("tbMapManager"), kiMaps, MakePage<TMapManagerPage>},
         //
-        {QStringLiteral("tbScreenshotManager"), kiScreenshots},
+        {QStringLiteral("tbScreenshotManager"), kiScreenshots, MakePage<TScreenshotManagerPage>},
         //
         {QStringLiteral("tbMutatorManager"), kiAddSection, MakePage<TAddOnsPage>},
         //

@@ -7,6 +7,7 @@
 #include "KOVAIcons.h"
 #include "SystemImages.h"
 #include "TCacheManager.h"
+#include "FolderList.h"
 #include "GamePath.h"
 #include "TEventManager.h"
 #include "TZipArchive.h"
@@ -120,17 +121,6 @@ int TCachePage::EntryOf(const QTreeWidgetItem* row) const
     return -1;
 }
 
-QList<QTreeWidgetItem*> TCachePage::SelectedRows() const
-{
-    QList<QTreeWidgetItem*> rows;
-    const TListView* list = FUi->lwCache_List;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows.append(list->topLevelItem(i));
-    }
-    return rows;
-}
-
 void TCachePage::InstallCacheClick()
 {
     TCacheManager* cache = FContext.CacheManager();
@@ -139,7 +129,7 @@ void TCachePage::InstallCacheClick()
     const bool move = FUi->cbCacheDeleteSourceFilesAfterInstallation->isChecked();
     QHash<QString, QTreeWidgetItem*> rowOfGUID;
     std::vector<int> indexes;
-    for (QTreeWidgetItem* row : SelectedRows()) {
+    for (QTreeWidgetItem* row : SelectedRows(FUi->lwCache_List)) {
         const int index = EntryOf(row);
         if (index < 0 || rowOfGUID.contains(row->text(ccGUID)))
             continue;
@@ -179,7 +169,7 @@ void TCachePage::InstallCacheClick()
 void TCachePage::CacheInstallAndZipClick()
 {
     TCacheManager* cache = FContext.CacheManager();
-    const QList<QTreeWidgetItem*> rows = SelectedRows();
+    const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwCache_List);
     if (!cache || rows.isEmpty())
         return;
     TFileDialogOptions options;
@@ -240,7 +230,7 @@ void TCachePage::CleanCacheClick()
     if (!cache)
         return;
     // The rows are known before any goes.
-    for (QTreeWidgetItem* row : SelectedRows()) {
+    for (QTreeWidgetItem* row : SelectedRows(FUi->lwCache_List)) {
         const int index = EntryOf(row);
         if (index < 0)
             continue;

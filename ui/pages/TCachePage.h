@@ -43,7 +43,6 @@ public:
 private:
     // The list index of the entry a row stands for; -1 when it is no longer in the list.
     int EntryOf(const QTreeWidgetItem* row) const;
-    QList<QTreeWidgetItem*> SelectedRows() const;
 
     std::unique_ptr<Ui::TCachePage> FUi;
 };

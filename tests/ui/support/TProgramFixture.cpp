@@ -182,8 +182,13 @@ QStringList Captions(const QTreeWidget* list)
 
 void SelectRows(QTreeWidget* list, const QStringList& names)
 {
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setSelected(names.contains(list->topLevelItem(i)->text(0)));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        const bool wanted = names.contains(row->text(0));
+        if (wanted)
+            list->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+        row->setSelected(wanted);
+    }
 }
 
 QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,

@@ -80,7 +80,8 @@ bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // The captions of a list's rows, in list order.
 QStringList Captions(const QTreeWidget* list);
-// Selects exactly the rows of List whose captions are among Names.
+// Selects exactly the rows of List whose captions are among Names; the last of them becomes the
+// current row, as after the user's clicks.
 void SelectRows(QTreeWidget* list, const QStringList& names);
 
 // A shell script in the game's System folder that stands in for the game: it writes its
