@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The shipped rules (".ut2" Maps, ".u" System, ".utx" Textures, anything unknown Help) and one
@@ -70,9 +72,8 @@ protected:
             const QString target = item->TargetFile.startsWith(gameRoot)
                                        ? QDir(gameRoot).relativeFilePath(item->TargetFile)
                                        : item->TargetFile;
-            rows << QStringLiteral("%1 -> %2 %3")
-                        .arg(EntryFileName(item->SourceFile), target,
-                             item->Installed ? QStringLiteral("+") : QStringLiteral("-"));
+            rows << u"%1 -> %2 %3"_s.arg(EntryFileName(item->SourceFile), target,
+                                         item->Installed ? u"+"_s : u"-"_s);
         }
         return rows;
     }
@@ -89,16 +90,15 @@ protected:
 
 TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothing)
 {
-    FGame.WriteFile(QStringLiteral("System/foo.U"), "old");
-    const QString archive =
-        Archive(QStringLiteral("a.zip"), TZipBuilder()
-                                             .Add("Maps/DM-Foo.ut2", "map")
-                                             .AddFolder("Docs/")
-                                             .Add("Docs/readme.txt", "read me")
-                                             .Add("../../x/Foo.u", "new code")
-                                             .Add("..", "dots")
-                                             .AddLink("link.u", "../../../../etc/passwd")
-                                             .Add("C:\\x\\Pic.utx", "texture"));
+    FGame.WriteFile(u"System/foo.U"_s, "old");
+    const QString archive = Archive(u"a.zip"_s, TZipBuilder()
+                                                    .Add("Maps/DM-Foo.ut2", "map")
+                                                    .AddFolder("Docs/")
+                                                    .Add("Docs/readme.txt", "read me")
+                                                    .Add("../../x/Foo.u", "new code")
+                                                    .Add("..", "dots")
+                                                    .AddLink("link.u", "../../../../etc/passwd")
+                                                    .Add("C:\\x\\Pic.utx", "texture"));
     const QStringList before = FileTree(FGame.Root());
     TInstallSummary summary;
     FAnswers << 'y';
@@ -110,10 +110,10 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
               (QStringList{"DM-Foo.ut2 -> Maps/DM-Foo.ut2 +", "readme.txt -> Help/readme.txt +",
                            "Foo.u -> System/foo.U +", ".. ->  -", "link.u ->  -",
                            "Pic.utx -> Textures/Pic.utx +"}));
-    EXPECT_EQ(summary.GetItem(2)->SourceFile, QStringLiteral("..\\..\\x\\Foo.u"));
+    EXPECT_EQ(summary.GetItem(2)->SourceFile, u"..\\..\\x\\Foo.u"_s);
     EXPECT_EQ(summary.GetItem(2)->SourceArchive, archive);
     EXPECT_FALSE(summary.Aborted());
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/foo.U")), QByteArray("new code"));
+    EXPECT_EQ(FGame.ReadFile(u"System/foo.U"_s), QByteArray("new code"));
     QStringList added = FileTree(FGame.Root());
     for (const QString& item : before)
         added.removeOne(item);
@@ -123,18 +123,18 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
 
 TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
 {
-    FGame.WriteFile(QStringLiteral("Maps/DM-Foo.ut2"), "the old map");
+    FGame.WriteFile(u"Maps/DM-Foo.ut2"_s, "the old map");
     TZipBuilderEntry damaged;
     damaged.Name = "DM-Foo.ut2";
     damaged.Data = SampleText(100000);
     damaged.Crc = 0x12345678;
     const QString first =
-        Archive(QStringLiteral("first.zip"),
+        Archive(u"first.zip"_s,
                 TZipBuilder().Add("Before.u", "before").Add(damaged).Add("After.u", "after"));
-    const QString second = Archive(QStringLiteral("second.zip"), TZipBuilder().Add("Next.u", "x"));
-    const QStringList maps = FileTree(FGame.Path(QStringLiteral("Maps")));
+    const QString second = Archive(u"second.zip"_s, TZipBuilder().Add("Next.u", "x"));
+    const QStringList maps = FileTree(FGame.Path(u"Maps"_s));
     // What a killed install left beside a target goes with the next install into that folder.
-    QFile stale(FGame.WriteFile(QStringLiteral("Maps/.DM-Old.ut2.kova-Stale1"), "half"));
+    QFile stale(FGame.WriteFile(u"Maps/.DM-Old.ut2.kova-Stale1"_s, "half"));
     ASSERT_TRUE(stale.open(QIODevice::ReadWrite) &&
                 stale.setFileTime(QDateTime::currentDateTime().addSecs(-600),
                                   QFileDevice::FileModificationTime));
@@ -144,28 +144,28 @@ TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
     const TResult<void> result = FRoad.InstallFileList({first, second}, summary, Confirm());
 
     ASSERT_FALSE(result);
-    EXPECT_TRUE(result.Error().Message.contains(QStringLiteral("DM-Foo.ut2")));
+    EXPECT_TRUE(result.Error().Message.contains(u"DM-Foo.ut2"_s));
     EXPECT_TRUE(summary.Aborted());
     EXPECT_EQ(Rows(summary),
               (QStringList{"Before.u -> System/Before.u +", "DM-Foo.ut2 -> Maps/DM-Foo.ut2 -"}));
     // The old file byte for byte and no temporary beside it; nothing after the failure.
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("Maps/DM-Foo.ut2")), QByteArray("the old map"));
-    EXPECT_EQ(FileTree(FGame.Path(QStringLiteral("Maps"))), maps);
-    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/After.u"))));
-    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/Next.u"))));
+    EXPECT_EQ(FGame.ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("the old map"));
+    EXPECT_EQ(FileTree(FGame.Path(u"Maps"_s)), maps);
+    EXPECT_FALSE(QFile::exists(FGame.Path(u"System/After.u"_s)));
+    EXPECT_FALSE(QFile::exists(FGame.Path(u"System/Next.u"_s)));
 }
 
 TEST_F(TAddonInstallerTest, YesToAllHoldsForOneArchiveAndCancelStopsTheList)
 {
     for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
-        FGame.WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
+        FGame.WriteFile(u"System/"_s + QLatin1String(name), "old");
     const QString first = Archive(
-        QStringLiteral("first.zip"),
+        u"first.zip"_s,
         TZipBuilder().Add("A1.u", "new").Add("A2.u", "new").Add("A3.u", "new").Add("N.u", "n"));
     const QString second = Archive(
-        QStringLiteral("second.zip"),
+        u"second.zip"_s,
         TZipBuilder().Add("B0.u", "new").Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "n"));
-    const QString third = Archive(QStringLiteral("third.zip"), TZipBuilder().Add("C.u", "c"));
+    const QString third = Archive(u"third.zip"_s, TZipBuilder().Add("C.u", "c"));
     TInstallSummary summary;
     FAnswers << 'a' << 'c';
     ASSERT_TRUE(FRoad.InstallFileList({first, second, third}, summary, Confirm()));
@@ -177,16 +177,16 @@ TEST_F(TAddonInstallerTest, YesToAllHoldsForOneArchiveAndCancelStopsTheList)
                                           "A3.u -> System/A3.u +", "N.u -> System/N.u +",
                                           "B0.u -> System/B0.u +"}));
     for (const char* name : {"B1.u", "B2.u", "B3.u"})
-        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/") + QLatin1String(name)), "old");
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/A3.u")), QByteArray("new"));
-    EXPECT_FALSE(QFile::exists(FGame.Path(QStringLiteral("System/C.u"))));
+        EXPECT_EQ(FGame.ReadFile(u"System/"_s + QLatin1String(name)), "old");
+    EXPECT_EQ(FGame.ReadFile(u"System/A3.u"_s), QByteArray("new"));
+    EXPECT_FALSE(QFile::exists(FGame.Path(u"System/C.u"_s)));
 }
 
 TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
 {
     QStringList files;
     for (const char* name : {"One.u", "Two.u", "Three.u", "Four.u"}) {
-        FGame.WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
+        FGame.WriteFile(u"System/"_s + QLatin1String(name), "old");
         files << Plain(QLatin1String(name), "new");
     }
     TInstallSummary summary;
@@ -197,15 +197,14 @@ TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
     EXPECT_TRUE(summary.Aborted());
     EXPECT_EQ(Rows(summary), (QStringList{"One.u -> System/One.u +", "Two.u -> System/Two.u +"}));
     EXPECT_EQ(summary.GetItem(0)->SourceArchive, WithTrailingSeparator(FWork.path()));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Two.u")), QByteArray("new"));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Three.u")), QByteArray("old"));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Four.u")), QByteArray("old"));
+    EXPECT_EQ(FGame.ReadFile(u"System/Two.u"_s), QByteArray("new"));
+    EXPECT_EQ(FGame.ReadFile(u"System/Three.u"_s), QByteArray("old"));
+    EXPECT_EQ(FGame.ReadFile(u"System/Four.u"_s), QByteArray("old"));
 }
 
 TEST_F(TAddonInstallerTest, ATargetTakenEarlierInTheRunIsAskedAbout)
 {
-    const QStringList files = {Plain(QStringLiteral("a/Foo.u"), "from a"),
-                               Plain(QStringLiteral("b/Foo.u"), "from b")};
+    const QStringList files = {Plain(u"a/Foo.u"_s, "from a"), Plain(u"b/Foo.u"_s, "from b")};
     {
         TInstallSummary summary;
         FAnswers << 'n';
@@ -213,9 +212,9 @@ TEST_F(TAddonInstallerTest, ATargetTakenEarlierInTheRunIsAskedAbout)
         EXPECT_EQ(FAsked, QStringList{"System/Foo.u"});
         EXPECT_EQ(Rows(summary),
                   (QStringList{"Foo.u -> System/Foo.u +", "Foo.u -> System/Foo.u -"}));
-        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Foo.u")), QByteArray("from a"));
+        EXPECT_EQ(FGame.ReadFile(u"System/Foo.u"_s), QByteArray("from a"));
     }
-    ASSERT_TRUE(QFile::remove(FGame.Path(QStringLiteral("System/Foo.u"))));
+    ASSERT_TRUE(QFile::remove(FGame.Path(u"System/Foo.u"_s)));
     {
         // Yes: the later file takes the target, and only its row reads installed.
         TInstallSummary summary;
@@ -223,15 +222,15 @@ TEST_F(TAddonInstallerTest, ATargetTakenEarlierInTheRunIsAskedAbout)
         ASSERT_TRUE(FRoad.InstallFileList(files, summary, Confirm()));
         EXPECT_EQ(Rows(summary),
                   (QStringList{"Foo.u -> System/Foo.u -", "Foo.u -> System/Foo.u +"}));
-        EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Foo.u")), QByteArray("from b"));
+        EXPECT_EQ(FGame.ReadFile(u"System/Foo.u"_s), QByteArray("from b"));
     }
 }
 
 TEST_F(TAddonInstallerTest, AFileThatIsItsOwnTargetStaysAndRenameRulesNameTargets)
 {
-    const QString own = FGame.WriteFile(QStringLiteral("System/Own.u"), "own");
-    const QString renamed = Plain(QStringLiteral("RenameMe.U"), "renamed");
-    const QString inHelp = FGame.WriteFile(QStringLiteral("Help/Guide.txt"), "guide");
+    const QString own = FGame.WriteFile(u"System/Own.u"_s, "own");
+    const QString renamed = Plain(u"RenameMe.U"_s, "renamed");
+    const QString inHelp = FGame.WriteFile(u"Help/Guide.txt"_s, "guide");
     TInstallSummary summary;
     ASSERT_TRUE(FRoad.InstallFileList({own, renamed, inHelp}, summary, Confirm()));
 
@@ -240,9 +239,9 @@ TEST_F(TAddonInstallerTest, AFileThatIsItsOwnTargetStaysAndRenameRulesNameTarget
     EXPECT_EQ(Rows(summary),
               (QStringList{"Own.u -> System/Own.u -", "RenameMe.U -> System/Renamed.u +",
                            "Guide.txt -> Help/Guide.txt -"}));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Own.u")), QByteArray("own"));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("System/Renamed.u")), QByteArray("renamed"));
-    EXPECT_EQ(FGame.ReadFile(QStringLiteral("Help/Guide.txt")), QByteArray("guide"));
+    EXPECT_EQ(FGame.ReadFile(u"System/Own.u"_s), QByteArray("own"));
+    EXPECT_EQ(FGame.ReadFile(u"System/Renamed.u"_s), QByteArray("renamed"));
+    EXPECT_EQ(FGame.ReadFile(u"Help/Guide.txt"_s), QByteArray("guide"));
 }
 
 } // namespace

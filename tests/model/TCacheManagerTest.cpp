@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using TOutcome = TCacheExtractOutcome;
@@ -71,13 +73,13 @@ protected:
     }
     QString WriteIndex(const QByteArray& bytes) const
     {
-        return FGame.WriteFile(QStringLiteral("Cache/cache.ini"), bytes);
+        return FGame.WriteFile(u"Cache/cache.ini"_s, bytes);
     }
     QString WriteData(const QString& guid, const QByteArray& bytes = "data") const
     {
-        return FGame.WriteFile(QStringLiteral("Cache/") + guid + QStringLiteral(".uxx"), bytes);
+        return FGame.WriteFile(u"Cache/"_s + guid + u".uxx"_s, bytes);
     }
-    QByteArray Index() const { return FGame.ReadFile(QStringLiteral("Cache/cache.ini")); }
+    QByteArray Index() const { return FGame.ReadFile(u"Cache/cache.ini"_s); }
     QStringList Guids(const TCacheManager& cache) const
     {
         QStringList guids;
@@ -185,7 +187,7 @@ TEST_F(TCacheTest, HostileRecordedNamesInstallNothingAnywhere)
                              "LINK-1=Linked.u\n";
     WriteIndex(index);
     for (int i = 1; i <= 7; ++i)
-        WriteData(QStringLiteral("EVIL-%1").arg(i), "evil");
+        WriteData(u"EVIL-%1"_s.arg(i), "evil");
     FGame.WriteFile("System/Core.uxx", "not a cache file");
     // The game's data files are plain files; a link would put what it points to in their place.
     const QString secret = FEnvironment.Root() + "/secret";
@@ -348,7 +350,7 @@ TEST_F(TCacheTest, RealKillingFloorCache)
     EXPECT_EQ(answers.Asked, QStringList{"ReloadOptionsSP_Meteor.u"});
     for (const char* name : {"KFWeaponStay.u", "CleanAppIDMut.u", "KFFakedPlayers.u", "FPSpinMut.u",
                              "WeaponPickupMessage.u", "ReloadOptionsSP_Meteor.u"})
-        EXPECT_TRUE(QFile::exists(FGame.Path(QStringLiteral("System/") + name))) << name;
+        EXPECT_TRUE(QFile::exists(FGame.Path(u"System/"_s + name))) << name;
     QFile flags(FGame.Path("Textures/CountryFlagsTex.utx"));
     ASSERT_TRUE(flags.open(QIODevice::ReadOnly));
     EXPECT_EQ(flags.size(), 242711);

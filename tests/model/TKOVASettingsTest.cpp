@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void WriteAll(const QString& path, const QByteArray& bytes)
@@ -27,7 +29,7 @@ public:
     explicit TSettingsFile(QByteArray bytes, const QString& gameRoot = QString())
     {
         bytes.replace("@UTDIR@", gameRoot.toUtf8());
-        FPath = FDir.filePath(QStringLiteral("settings.xml"));
+        FPath = FDir.filePath(u"settings.xml"_s);
         WriteAll(FPath, bytes);
     }
     QString Path() const { return FPath; }
@@ -80,7 +82,7 @@ TEST(TKOVASettingsLoadTest, RootOnlyFileGivesEveryDefault)
     EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimAsk);
     EXPECT_EQ(settings.UTDir, "");
     EXPECT_TRUE(settings.Destinations.isEmpty());
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.ut2")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"DM-Foo.ut2"_s), KNoInstall);
     EXPECT_FALSE(settings.GetInstallUnknownContent());
 }
 
@@ -106,7 +108,7 @@ TEST(TKOVASettingsLoadTest, AnotherRootReadsNothingAndSaveWritesNothing)
     ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_FALSE(settings.FirstRun);
     EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimRecursive);
-    settings.Language = QStringLiteral("det");
+    settings.Language = u"det"_s;
     EXPECT_TRUE(settings.SaveToFile());
     EXPECT_EQ(ReadBytes(file.Path()), bytes);
 }
@@ -160,7 +162,7 @@ TEST(TKOVASettingsLoadTest, DamagedFileIsReportedWhereItIsDamaged)
                   .arg(file.Path()));
     QFile::remove(file.Path());
     EXPECT_TRUE(settings.LoadFromFile().Error().Message.startsWith(
-        QStringLiteral("The settings file \"%1\" could not be read: ").arg(file.Path())));
+        u"The settings file \"%1\" could not be read: "_s.arg(file.Path())));
 }
 
 TEST(TKOVASettingsPathsTest, NoGameFolderIsNoFolderAtAll)
@@ -176,9 +178,9 @@ TEST(TKOVASettingsPathsTest, NoGameFolderIsNoFolderAtAll)
         EXPECT_EQ(settings.GetPath(index), "") << MapPathName(index).toStdString();
     EXPECT_EQ(settings.GetMapsDir(), "");
     EXPECT_EQ(settings.GetGameIniFile(), "");
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.ut2")), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), KNoInstall);
-    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%help%\\Foo.txt")), "");
+    EXPECT_EQ(settings.GetDestination(u"DM-Foo.ut2"_s), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), KNoInstall);
+    EXPECT_EQ(settings.ExpandPath(u"%help%\\Foo.txt"_s), "");
     EXPECT_EQ(TUT2003Profile(settings.UTDir, file.AppDir(), file.AppDir()).ActiveFileName(), "");
 
     // Whatever the working folder holds, the statistics find nothing.
@@ -217,11 +219,9 @@ TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
     EXPECT_EQ(settings.GetGameLanguage(), "int");
 
     // Only the first placeholder kind is expanded; a capital letter is no placeholder.
-    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%maps%/a/%maps%")),
-              game.Path("Maps/a/") + game.Path("Maps"));
-    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%system%/%maps%")),
-              game.Path("System") + "/%maps%");
-    EXPECT_EQ(settings.ExpandPath(QStringLiteral("%Maps%")), "%Maps%");
+    EXPECT_EQ(settings.ExpandPath(u"%maps%/a/%maps%"_s), game.Path("Maps/a/") + game.Path("Maps"));
+    EXPECT_EQ(settings.ExpandPath(u"%system%/%maps%"_s), game.Path("System") + "/%maps%");
+    EXPECT_EQ(settings.ExpandPath(u"%Maps%"_s), "%Maps%");
     EXPECT_EQ(settings.ExpandPath(KNoInstall), KNoInstall);
 }
 
@@ -238,13 +238,13 @@ TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
     EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
     for (TMapPaths index : KAllMapPaths)
         EXPECT_TRUE(QDir(settings.GetPath(index)).exists()) << MapPathName(index).toStdString();
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.ut2")), game.Path("Maps/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.u")), game.Path("System/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.int")), game.Path("System/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("Foo.utx")), game.Path("Textures/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), game.Path("Help/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.demo4")), game.Path("Demos/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("Some/Folder/Song.OGG")), game.Path("Music/"));
+    EXPECT_EQ(settings.GetDestination(u"DM-Foo.ut2"_s), game.Path("Maps/"));
+    EXPECT_EQ(settings.GetDestination(u"Foo.u"_s), game.Path("System/"));
+    EXPECT_EQ(settings.GetDestination(u"Foo.int"_s), game.Path("System/"));
+    EXPECT_EQ(settings.GetDestination(u"Foo.utx"_s), game.Path("Textures/"));
+    EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), game.Path("Help/"));
+    EXPECT_EQ(settings.GetDestination(u"x.demo4"_s), game.Path("Demos/"));
+    EXPECT_EQ(settings.GetDestination(u"Some/Folder/Song.OGG"_s), game.Path("Music/"));
     EXPECT_TRUE(settings.GetInstallUnknownContent());
 
     // The game-folder test needs all three files, and a name for each.
@@ -254,7 +254,7 @@ TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
     EXPECT_EQ(settings.UTDir, old);
     QFile::remove(game.Path("System/Core.dll"));
     EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
-    game.WriteFile(QStringLiteral("System/Core.dll"), "MZ");
+    game.WriteFile(u"System/Core.dll"_s, "MZ");
     settings.ExeName.clear();
     EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
 }
@@ -265,29 +265,29 @@ TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)
     TSettingsFile file(KRulesFile, game.Root());
     TKOVASettings settings(file.AppDir(), file.Path());
     ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("DM-Foo.UT2")), game.Path("Maps/"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.u")), game.Path("System/"));
+    EXPECT_EQ(settings.GetDestination(u"DM-Foo.UT2"_s), game.Path("Maps/"));
+    EXPECT_EQ(settings.GetDestination(u"x.u"_s), game.Path("System/"));
     // Loading expands only the first placeholder kind of a destination.
     EXPECT_EQ(settings.Destinations[5].Mask, ".both");
     EXPECT_EQ(settings.Destinations[5].Destination, game.Path("System/%maps%"));
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("README")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"README"_s), KNoInstall);
     // A destination that names no absolute folder installs nothing.
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.cap")), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.rel")), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("x.none")), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"x.cap"_s), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"x.rel"_s), KNoInstall);
+    EXPECT_EQ(settings.GetDestination(u"x.none"_s), KNoInstall);
     EXPECT_FALSE(settings.GetInstallUnknownContent());
 
     settings.SetInstallUnknownContent(static_cast<TUnknownContentMode>(7));
     EXPECT_FALSE(settings.GetInstallUnknownContent());
     settings.SetInstallUnknownContent(TUnknownContentMode::ucmHelp);
     EXPECT_TRUE(settings.GetInstallUnknownContent());
-    EXPECT_EQ(settings.GetDestination(QStringLiteral("readme.txt")), game.Path("Help/"));
+    EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), game.Path("Help/"));
 
-    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/y/OLD.U")), "/x/y/New.u");
-    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("Old.u")), "New.u");
-    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/other.u")), "/x/other.u");
-    EXPECT_EQ(settings.ApplyRenames(QStringLiteral("/x/ReadMe.txt")), game.Path("Help/Foo.txt"));
+    EXPECT_EQ(settings.ApplyRenames(u"/x/y/OLD.U"_s), "/x/y/New.u");
+    EXPECT_EQ(settings.ApplyRenames(u"Old.u"_s), "New.u");
+    EXPECT_EQ(settings.ApplyRenames(u"/x/other.u"_s), "/x/other.u");
+    EXPECT_EQ(settings.ApplyRenames(u"/x/ReadMe.txt"_s), game.Path("Help/Foo.txt"));
 
     // A reload gives the same rules, not twice as many.
     const qsizetype rules = settings.Destinations.size();
@@ -324,7 +324,7 @@ TEST(TKOVASettingsSaveTest, HandWrittenFileKeepsEverythingButTheChangedValue)
     TKOVASettings settings(file.AppDir(), file.Path());
     ASSERT_TRUE(settings.LoadFromFile());
 
-    settings.Language = QStringLiteral("det");
+    settings.Language = u"det"_s;
     EXPECT_TRUE(settings.SaveToFile());
     QByteArray expected = before;
     expected.replace("<language>int</language>", "<language>det</language>");
@@ -386,7 +386,7 @@ TEST(TKOVASettingsSaveTest, FailedWriteFailsAndKeepsTheFile)
     TSettingsFile file(original);
     TKOVASettings settings(file.AppDir(), file.Path());
     ASSERT_TRUE(settings.LoadFromFile());
-    settings.Language = QStringLiteral("det");
+    settings.Language = u"det"_s;
     ASSERT_TRUE(SetMode(file.AppDir(), 0555));
     {
         TFileProtection protection(file.AppDir());
@@ -410,10 +410,10 @@ TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
                             "Bot=(DefaultName=\"Nobody\",Menu=\"SP\")\r\n"
                             "Player=Menu=\"SP\"\r\n"
                             "Player=(DefaultName=\"Open,Menu=\"SP\"";
-    game.WriteFile(QStringLiteral("System/xplayersL1.upl"), list);
+    game.WriteFile(u"System/xplayersL1.upl"_s, list);
     TKOVASettings settings(file.AppDir(), file.Path());
     ASSERT_TRUE(settings.LoadFromFile());
-    const QStringList expected{"Jakob", QStringLiteral("Caf\u00e9"), "", "Open,Menu="};
+    const QStringList expected{"Jakob", u"Caf\u00e9"_s, "", "Open,Menu="};
     EXPECT_EQ(settings.SPCharacters, expected);
     EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.GetSPCharacters(), expected);
@@ -421,7 +421,7 @@ TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
     const QString text = QString::fromLatin1(list);
     QByteArray utf16("\xFF\xFE");
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    game.WriteFile(QStringLiteral("System/xplayersL1.upl"), utf16);
+    game.WriteFile(u"System/xplayersL1.upl"_s, utf16);
     EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.SPCharacters, expected);
 
@@ -443,7 +443,7 @@ TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
         "\"Folder\"=\"C:\\\\UT2004\"\n"
         "\"Version\"=\"3369\"\n";
     WriteAll(env.WinePrefix() + "/system.reg", reg);
-    TGameFolder game(env.WinePrefix() + "/drive_c", QStringLiteral("UT2004"));
+    TGameFolder game(env.WinePrefix() + "/drive_c", u"UT2004"_s);
 
     TSettingsFile file(ShippedSettings(QString()));
     TKOVASettings settings(file.AppDir(), file.Path());
@@ -455,7 +455,7 @@ TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
     settings.SetUTDir(*dir);
     EXPECT_EQ(settings.UTDir, game.Root() + "/");
 
-    settings.Registry = QStringLiteral("SOFTWARE\\No Such Game");
+    settings.Registry = u"SOFTWARE\\No Such Game"_s;
     const TResult<QString> other = settings.GetUTDirFromRegistry();
     ASSERT_FALSE(other);
     EXPECT_EQ(other.Error().Code, TErrorCode::ecNotFound);

@@ -12,6 +12,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Language files are Windows-1252 with CR LF line endings.
@@ -72,7 +74,7 @@ TEST_F(LanguageTest, CheckTellsADamagedFileFromAnIncompleteOne)
                                     "Common_Yes=Oui"};
     EXPECT_TRUE(
         TLanguage(nullptr, WriteLanguageFile(FilePath("Lang.fr"), incomplete), false).Check());
-    QString utf16Text = QStringLiteral("\uFEFF") + incomplete.join(QStringLiteral("\r\n"));
+    QString utf16Text = u"\uFEFF"_s + incomplete.join(u"\r\n"_s);
     QFile utf16(FilePath("Lang.utf"));
     ASSERT_TRUE(utf16.open(QIODevice::WriteOnly));
     utf16.write(reinterpret_cast<const char*>(utf16Text.utf16()), utf16Text.size() * 2);
@@ -102,9 +104,9 @@ TEST_F(LanguageTest, CheckTellsADamagedFileFromAnIncompleteOne)
         out.close();
         const TResult<void> checked = TLanguage(nullptr, path, false).Check();
         ASSERT_FALSE(checked) << file.Reason;
-        EXPECT_TRUE(checked.Error().Message.startsWith(
-            QStringLiteral("The language file \"%1\" cannot be used: %2")
-                .arg(path, QString::fromLatin1(file.Reason))))
+        EXPECT_TRUE(
+            checked.Error().Message.startsWith(u"The language file \"%1\" cannot be used: %2"_s.arg(
+                path, QString::fromLatin1(file.Reason))))
             << checked.Error().Message.toStdString();
     }
 }
@@ -313,7 +315,7 @@ TEST(ShippedLanguageFile, EveryMessageHasATemplateItsCallersCanFill)
         {TDialogType::Sum_Summary_OK, {7, 9, 2}},
         {TDialogType::Sum_Summary_Fail, {5, 8, 3}},
     };
-    const QRegularExpression conversion(QStringLiteral("%-?[0-9]*(:[0-9]*)?(\\.[0-9]+)?[sdunxfe]"));
+    const QRegularExpression conversion(u"%-?[0-9]*(:[0-9]*)?(\\.[0-9]+)?[sdunxfe]"_s);
 
     for (int i = 0; i < DialogTypeCount; ++i) {
         const auto type = static_cast<TDialogType>(i);

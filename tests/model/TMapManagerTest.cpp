@@ -14,6 +14,8 @@
 
 #include <ostream>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Windows-1252 bytes of a title with a colour code (escape, then red, green, blue), the euro
@@ -49,8 +51,8 @@ class TMapsSetup
 {
 public:
     explicit TMapsSetup(bool cacheOn, const QByteArray& gameTypes = KGameTypes)
-        : FGame(FEnvironment.WinePrefix() + QStringLiteral("/drive_c"))
-        , FApp(FEnvironment.Root() + QStringLiteral("/KOVA"))
+        : FGame(FEnvironment.WinePrefix() + u"/drive_c"_s)
+        , FApp(FEnvironment.Root() + u"/KOVA"_s)
     {
         QDir().mkpath(FApp);
         SetCache(cacheOn, gameTypes);
@@ -58,22 +60,22 @@ public:
         colour.Title = KColourTitle;
         colour.Author = "Author \xAB\xBB";
         colour.Description = "A plain description";
-        WriteMap(QStringLiteral("DM-Alpha.ut2"), colour);
+        WriteMap(u"DM-Alpha.ut2"_s, colour);
         TMapTexts unicode;
         unicode.Utf16 = true;
         unicode.Title = "\xCE\xA9mega \xE6\x97\xA5\xE6\x9C\xAC";
         unicode.Author = "Zo\xC3\xAB";
         unicode.Description = "\x1B\x01\xC3\xBF\x01Green";
-        WriteMap(QStringLiteral("dm-beta.UT2"), unicode);
+        WriteMap(u"dm-beta.UT2"_s, unicode);
         TMapTexts untitled;
         untitled.Author = "Nobody";
-        WriteMap(QStringLiteral("CTF-Gamma.ut2"), untitled);
+        WriteMap(u"CTF-Gamma.ut2"_s, untitled);
         TMapTexts noSummary;
         noSummary.WithLevelSummary = false;
-        WriteMap(QStringLiteral("TDM-Delta.ut2"), noSummary);
-        FGame.WriteFile(QStringLiteral("Maps/Other.ut2"), "not a package at all");
-        FGame.WriteFile(QStringLiteral("Maps/readme.txt"), "not a map");
-        QDir(FGame.Path(QStringLiteral("Maps"))).mkdir(QStringLiteral("DM-Folder.ut2"));
+        WriteMap(u"TDM-Delta.ut2"_s, noSummary);
+        FGame.WriteFile(u"Maps/Other.ut2"_s, "not a package at all");
+        FGame.WriteFile(u"Maps/readme.txt"_s, "not a map");
+        QDir(FGame.Path(u"Maps"_s)).mkdir(u"DM-Folder.ut2"_s);
     }
 
     // Settings whose maps folder is written in another letter case than on disk.
@@ -92,15 +94,12 @@ public:
 
     QString WriteMap(const QString& name, const TMapTexts& texts)
     {
-        return FGame.WriteFile(QStringLiteral("Maps/") + name, Bytes(MakeMapPackage(texts)));
+        return FGame.WriteFile(u"Maps/"_s + name, Bytes(MakeMapPackage(texts)));
     }
 
-    QString MapPath(const QString& name) const
-    {
-        return FGame.Path(QStringLiteral("Maps/") + name);
-    }
-    QString SettingsFile() const { return FApp + QStringLiteral("/settings.xml"); }
-    QString CacheFile() const { return FApp + QStringLiteral("/cache.xml"); }
+    QString MapPath(const QString& name) const { return FGame.Path(u"Maps/"_s + name); }
+    QString SettingsFile() const { return FApp + u"/settings.xml"_s; }
+    QString CacheFile() const { return FApp + u"/cache.xml"_s; }
     QString AppDir() const { return FApp; }
     QString Root() const { return FEnvironment.Root(); }
     const TGameFolder& Game() const { return FGame; }
@@ -317,7 +316,7 @@ TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
 
     // An added file of a listed map replaces it in place; a new one is appended.
     WriteAll(setup.MapPath("Other.ut2"), "longer than it was before");
-    const QString fresh = setup.WriteMap(QStringLiteral("DM-Fresh.ut2"), TMapTexts());
+    const QString fresh = setup.WriteMap(u"DM-Fresh.ut2"_s, TMapTexts());
     EXPECT_TRUE(manager->AddMaps({setup.MapPath("Other.ut2"), fresh}));
     EXPECT_EQ(listedNames(), renamed + QStringList{"DM-Fresh.ut2"});
     EXPECT_EQ(cachedNames(), listedNames());
@@ -336,7 +335,7 @@ TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
 
     // Files the list lacks join it (the two dropped above are still on disk), changed ones are
     // listed again in place.
-    const QString later = setup.WriteMap(QStringLiteral("CTF-Later.ut2"), TMapTexts());
+    const QString later = setup.WriteMap(u"CTF-Later.ut2"_s, TMapTexts());
     WriteAll(setup.MapPath("TDM-Delta.ut2"), "changed");
     EXPECT_TRUE(manager->AddChangedFiles());
     EXPECT_EQ(listedNames(),
@@ -427,8 +426,8 @@ TEST(MapManagerTest, FindAndListByGameType)
     EXPECT_EQ(manager->FindByFileName(u"C:\\Maps\\other.UT2"), manager->GetItem(3));
     EXPECT_EQ(manager->FindByFileName(u"DM-Missing.ut2"), nullptr);
     // The first of two maps with one file name is found.
-    manager->Add(std::make_unique<TUTMap>(manager.get(), &manager->GameTypes(),
-                                          QStringLiteral("/other/Other.ut2")));
+    manager->Add(
+        std::make_unique<TUTMap>(manager.get(), &manager->GameTypes(), u"/other/Other.ut2"_s));
     EXPECT_EQ(manager->FindByFileName(u"Other.ut2"), manager->GetItem(3));
 
     const TGameTypes& types = manager->GameTypes();
@@ -444,15 +443,14 @@ TEST(MapManagerTest, FindAndListByGameType)
 TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("cache.xml"));
+    const QString file = dir.filePath(u"cache.xml"_s);
     QString controls;
     for (char16_t c = 1; c < 0xA0; ++c)
         controls += QChar(c);
     controls += QString::fromUtf8("\xE2\x80\xA8 &lt; \"quoted\" ]]> \xF0\x9F\x98\x80");
     const QList<TMapCacheItem> items = {
-        {QStringLiteral("/maps/a\x1B.ut2"), controls, QStringLiteral("  "), QStringLiteral("\r\n")},
-        {QStringLiteral("/maps/b.ut2"), QStringLiteral(" lead and trail\t"), QString(),
-         QStringLiteral("x")}};
+        {u"/maps/a\x1B.ut2"_s, controls, u"  "_s, u"\r\n"_s},
+        {u"/maps/b.ut2"_s, u" lead and trail\t"_s, QString(), u"x"_s}};
     ASSERT_TRUE(WriteMapCache(file, items));
     QList<TMapCacheItem> read;
     ASSERT_EQ(ReadMapCache(file, read), TMapCacheRead::mcrLoaded);
@@ -489,13 +487,13 @@ TEST(RealMapsTest, CacheBuildGivesTheTextsOfTheManifest)
     if (maps.isEmpty() || !QFileInfo(maps).isDir())
         GTEST_SKIP() << "no real game files here";
     QTemporaryDir app;
-    const QString settingsFile = app.filePath(QStringLiteral("settings.xml"));
+    const QString settingsFile = app.filePath(u"settings.xml"_s);
     WriteAll(settingsFile, "<kovasettings><basic><enablemapmanagercache>True"
                            "</enablemapmanagercache></basic><paths><maps>" +
                                maps.toUtf8() + "</maps></paths>" + KGameTypes + "</kovasettings>");
     auto settings = std::make_unique<TKOVASettings>(app.path(), settingsFile);
     ASSERT_TRUE(settings->LoadFromFile());
-    const QString cacheFile = app.filePath(QStringLiteral("cache.xml"));
+    const QString cacheFile = app.filePath(u"cache.xml"_s);
     TMapManager built(TSettingsRef(&settings), cacheFile);
     ASSERT_EQ(built.GetCount(), 10);
     QList<TMapCacheItem> items;

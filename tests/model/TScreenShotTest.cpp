@@ -16,6 +16,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int KWidth = 64;
@@ -71,17 +73,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FTarget.isValid());
-        Shot1 = FGame.WriteFile(QStringLiteral("ScreenShots/Shot00001.bmp"), Bitmap24());
-        Shot2 = FGame.WriteFile(QStringLiteral("ScreenShots/Shot00002.bmp"), Bitmap8());
-        Shot3 = FGame.WriteFile(QStringLiteral("ScreenShots/shot00003.BMP"), Bitmap24());
-        FGame.WriteFile(QStringLiteral("ScreenShots/Shot0004.bmp"), Bitmap24());
-        FGame.WriteFile(QStringLiteral("ScreenShots/Other.bmp"), Bitmap24());
+        Shot1 = FGame.WriteFile(u"ScreenShots/Shot00001.bmp"_s, Bitmap24());
+        Shot2 = FGame.WriteFile(u"ScreenShots/Shot00002.bmp"_s, Bitmap8());
+        Shot3 = FGame.WriteFile(u"ScreenShots/shot00003.BMP"_s, Bitmap24());
+        FGame.WriteFile(u"ScreenShots/Shot0004.bmp"_s, Bitmap24());
+        FGame.WriteFile(u"ScreenShots/Other.bmp"_s, Bitmap24());
     }
 
     QString Target(const QString& name) const { return FTarget.filePath(name); }
     QString TrashFile(const QString& name) const
     {
-        return FEnvironment.DataHome() + QStringLiteral("/Trash/files/") + name;
+        return FEnvironment.DataHome() + u"/Trash/files/"_s + name;
     }
     // Nothing but the expected files: no temporary JPEG work folder left behind.
     QStringList TargetEntries() const
@@ -102,34 +104,31 @@ protected:
 TEST_F(ScreenShotTest, ManagerListsAndFindsTheScreenshots)
 {
     // The settings may give the folder in another letter case, with Windows separators.
-    TScreenShotManager shots(FGame.Root() + QStringLiteral("\\screenshots"),
-                             QStringLiteral("Shot?????.bmp"));
+    TScreenShotManager shots(FGame.Root() + u"\\screenshots"_s, u"Shot?????.bmp"_s);
     ASSERT_EQ(shots.GetCount(), 3);
     EXPECT_EQ(shots.GetItem(0)->FileName, Shot1);
     EXPECT_EQ(shots.GetItem(1)->FileName, Shot2);
     EXPECT_EQ(shots.GetItem(2)->FileName, Shot3);
     EXPECT_EQ(shots.GetItem(3), nullptr);
 
-    EXPECT_EQ(shots.IndexOf(QStringLiteral("SHOT00002.bmp")), 1);
+    EXPECT_EQ(shots.IndexOf(u"SHOT00002.bmp"_s), 1);
     EXPECT_EQ(shots.IndexOf(Shot3), 2);
     EXPECT_EQ(shots.IndexOf(Shot3.toUpper()), 2);
-    EXPECT_EQ(shots.IndexOf(QStringLiteral("Other.bmp")), -1);
+    EXPECT_EQ(shots.IndexOf(u"Other.bmp"_s), -1);
 
     // Dropping an entry keeps its file.
     EXPECT_TRUE(shots.Delete(0, false));
     EXPECT_TRUE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(shots.IndexOf(QStringLiteral("Shot00001.bmp")), -1);
+    EXPECT_EQ(shots.IndexOf(u"Shot00001.bmp"_s), -1);
     EXPECT_EQ(FailureOf(shots.Delete(5, false)), TErrorCode::ecNotFound);
 
-    TScreenShotManager none(FGame.Path(QStringLiteral("NoSuchFolder")),
-                            QStringLiteral("Shot?????.bmp"));
+    TScreenShotManager none(FGame.Path(u"NoSuchFolder"_s), u"Shot?????.bmp"_s);
     EXPECT_EQ(none.GetCount(), 0);
 }
 
 TEST_F(ScreenShotTest, DeleteGoesToTheTrashOrKeepsTheEntry)
 {
-    TScreenShotManager shots(FGame.Path(QStringLiteral("ScreenShots")),
-                             QStringLiteral("Shot?????.bmp"));
+    TScreenShotManager shots(FGame.Path(u"ScreenShots"_s), u"Shot?????.bmp"_s);
     const QByteArray bytes = ReadBytes(Shot1);
 
     FUi.ConfirmDelete = false;
@@ -140,7 +139,7 @@ TEST_F(ScreenShotTest, DeleteGoesToTheTrashOrKeepsTheEntry)
     FUi.ConfirmDelete = true;
     EXPECT_TRUE(shots.Delete(0, true));
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(ReadBytes(TrashFile(QStringLiteral("Shot00001.bmp"))), bytes);
+    EXPECT_EQ(ReadBytes(TrashFile(u"Shot00001.bmp"_s)), bytes);
     EXPECT_EQ(shots.GetCount(), 2);
 
     // A file that is already gone only leaves the list.
@@ -156,37 +155,36 @@ TEST_F(ScreenShotTest, CopyAndMoveKeepTheBitmap)
 
     // Into an existing folder, given with or without a trailing separator.
     EXPECT_TRUE(shot.CopyTo(FTarget.path(), false, 50));
-    EXPECT_EQ(ReadBytes(Target(QStringLiteral("Shot00001.bmp"))), bytes);
+    EXPECT_EQ(ReadBytes(Target(u"Shot00001.bmp"_s)), bytes);
     QDir sub(FTarget.path());
-    sub.mkdir(QStringLiteral("sub"));
-    EXPECT_TRUE(shot.CopyTo(Target(QStringLiteral("sub/")), false, 50));
-    EXPECT_EQ(ReadBytes(Target(QStringLiteral("sub/Shot00001.bmp"))), bytes);
+    sub.mkdir(u"sub"_s);
+    EXPECT_TRUE(shot.CopyTo(Target(u"sub/"_s), false, 50));
+    EXPECT_EQ(ReadBytes(Target(u"sub/Shot00001.bmp"_s)), bytes);
 
     // Any other path is the target file itself.
-    EXPECT_TRUE(shot.CopyTo(Target(QStringLiteral("named.bmp")), false, 50));
-    EXPECT_EQ(ReadBytes(Target(QStringLiteral("named.bmp"))), bytes);
+    EXPECT_TRUE(shot.CopyTo(Target(u"named.bmp"_s), false, 50));
+    EXPECT_EQ(ReadBytes(Target(u"named.bmp"_s)), bytes);
 
-    EXPECT_TRUE(shot.MoveTo(Target(QStringLiteral("moved.bmp")), false, 50));
+    EXPECT_TRUE(shot.MoveTo(Target(u"moved.bmp"_s), false, 50));
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(ReadBytes(Target(QStringLiteral("moved.bmp"))), bytes);
+    EXPECT_EQ(ReadBytes(Target(u"moved.bmp"_s)), bytes);
 }
 
 TEST_F(ScreenShotTest, ConvertsToJpeg)
 {
     // 24-bit and 8-bit bitmaps, into a folder and to a name without extension.
     EXPECT_TRUE(TScreenShot(Shot1).CopyTo(FTarget.path(), true, 90));
-    ExpectQuadrantJpeg(Target(QStringLiteral("Shot00001.jpg")));
-    EXPECT_TRUE(TScreenShot(Shot2).CopyTo(Target(QStringLiteral("palette")), true, 75));
-    ExpectQuadrantJpeg(Target(QStringLiteral("palette.jpg")));
+    ExpectQuadrantJpeg(Target(u"Shot00001.jpg"_s));
+    EXPECT_TRUE(TScreenShot(Shot2).CopyTo(Target(u"palette"_s), true, 75));
+    ExpectQuadrantJpeg(Target(u"palette.jpg"_s));
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
 
     // A lower quality makes a smaller file.
-    EXPECT_TRUE(TScreenShot(Shot1).CopyTo(Target(QStringLiteral("low.bmp")), true, 5));
-    EXPECT_LT(QFileInfo(Target(QStringLiteral("low.jpg"))).size(),
-              QFileInfo(Target(QStringLiteral("Shot00001.jpg"))).size());
+    EXPECT_TRUE(TScreenShot(Shot1).CopyTo(Target(u"low.bmp"_s), true, 5));
+    EXPECT_LT(QFileInfo(Target(u"low.jpg"_s)).size(), QFileInfo(Target(u"Shot00001.jpg"_s)).size());
 
     // An existing JPEG is replaced only when the user says so.
-    const QString jpeg = Target(QStringLiteral("Shot00001.jpg"));
+    const QString jpeg = Target(u"Shot00001.jpg"_s);
     Write(jpeg, "old");
     FUi.ReplaceAnswer = TReplaceAnswer::raNo;
     EXPECT_EQ(FailureOf(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90)),
@@ -202,7 +200,7 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     EXPECT_TRUE(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90));
     ExpectQuadrantJpeg(jpeg);
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(ReadBytes(TrashFile(QStringLiteral("Shot00001.bmp"))), bitmap);
+    EXPECT_EQ(ReadBytes(TrashFile(u"Shot00001.bmp"_s)), bitmap);
     EXPECT_TRUE(FUi.DeleteQuestions.isEmpty());
 
     // A caller that has asked already replaces without a second question.
@@ -217,7 +215,7 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
 TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
 {
     const QString broken =
-        FGame.WriteFile(QStringLiteral("ScreenShots/Shot00009.bmp"), "BM not really a bitmap");
+        FGame.WriteFile(u"ScreenShots/Shot00009.bmp"_s, "BM not really a bitmap");
     EXPECT_EQ(FailureOf(TScreenShot(broken).MoveTo(FTarget.path(), true, 90)),
               TErrorCode::ecFailed);
     EXPECT_TRUE(QFileInfo::exists(broken));
@@ -228,7 +226,7 @@ TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
 
     // Wider than JPEG allows: the encoder's own error comes back as ours.
     const QString wide =
-        FGame.WriteFile(QStringLiteral("ScreenShots/Shot00010.bmp"),
+        FGame.WriteFile(u"ScreenShots/Shot00010.bmp"_s,
                         BitmapBytes24(70000, 1, [](int, int) { return 0x808080u; }));
     const TResult<void> tooWide = TScreenShot(wide).MoveTo(FTarget.path(), true, 90);
     ASSERT_FALSE(tooWide);
@@ -237,9 +235,8 @@ TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)
     EXPECT_TRUE(QFileInfo::exists(wide));
 
     // A target folder that cannot be written.
-    EXPECT_EQ(
-        FailureOf(TScreenShot(Shot1).MoveTo(Target(QStringLiteral("missing/dir/x.bmp")), true, 90)),
-        TErrorCode::ecFailed);
+    EXPECT_EQ(FailureOf(TScreenShot(Shot1).MoveTo(Target(u"missing/dir/x.bmp"_s), true, 90)),
+              TErrorCode::ecFailed);
     EXPECT_TRUE(QFileInfo::exists(Shot1));
     EXPECT_TRUE(TargetEntries().isEmpty());
 }

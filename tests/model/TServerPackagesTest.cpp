@@ -10,12 +10,16 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class TServerPackagesTest : public ::testing::Test
 {
 protected:
-    TServerPackagesTest() : FSettings(FGame.Root()) {}
+    TServerPackagesTest()
+        : FSettings(FGame.Root())
+    {}
 
     QString Ini() const { return FGame.Path("System/UT2004.ini"); }
     QByteArray IniBytes() const { return FGame.ReadFile("System/UT2004.ini"); }
@@ -127,7 +131,7 @@ TEST_F(TServerPackagesTest, Utf16FilesStayUtf16)
                                                   "ServerPackages=A\r\n"));
     auto packages = Load(original);
     ASSERT_EQ(packages->GetCount(), 1);
-    packages->Add(QStringLiteral("ServerPackages=\u00c9t\u00e9"));
+    packages->Add(u"ServerPackages=\u00c9t\u00e9"_s);
     EXPECT_TRUE(packages->Save());
     EXPECT_EQ(IniBytes(),
               "\xff\xfe" + EncodeUtf16LE(QStringLiteral(

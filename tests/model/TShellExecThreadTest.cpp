@@ -14,6 +14,8 @@
 #include <csignal>
 #include <sys/types.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QCoreApplication& App()
@@ -30,7 +32,7 @@ QCoreApplication& App()
 // The state letter of a process ('Z' for a zombie), or 0 when there is no such process.
 char ProcessState(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray line = stat.readAll();
@@ -178,7 +180,7 @@ TEST(ShellExecThread, TheEndHandlerNeverRunsForAReceiverThatIsGone)
     App();
     bool ended = false;
     auto* window = new QObject;
-    TShellExecThread thread(QStringLiteral("/nonexistent/program"), QString());
+    TShellExecThread thread(u"/nonexistent/program"_s, QString());
     thread.SetOnTerminate(window, [&] { ended = true; });
     thread.start();
     ASSERT_TRUE(thread.wait(QDeadlineTimer(5000)));

@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A program path that needs every kind of quoting an Exec key knows.
-const QString KProgram = QStringLiteral("/opt/K O V A/$bin`s \"100%\" \\kova");
+const QString KProgram = u"/opt/K O V A/$bin`s \"100%\" \\kova"_s;
 const QString KQuotedProgram = QStringLiteral(R"("/opt/K O V A/\\$bin\\`s \\"100%%\\" \\\\kova")");
 
 // Runs a desktop tool in the test's environment, away from any desktop session's settings.

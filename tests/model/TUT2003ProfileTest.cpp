@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray KManagedIni("[DefaultPlayer]\r\n"
@@ -29,7 +31,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FProgram.isValid());
-        QDir().mkpath(ProgramFile(QStringLiteral("Profiles/Backups")));
+        QDir().mkpath(ProgramFile(u"Profiles/Backups"_s));
     }
 
     QString ProgramFile(const QString& relative) const { return FProgram.filePath(relative); }
@@ -46,8 +48,7 @@ protected:
 
     QStringList Backups() const
     {
-        return QDir(ProgramFile(QStringLiteral("Profiles/Backups")))
-            .entryList(QDir::Files, QDir::Name);
+        return QDir(ProgramFile(u"Profiles/Backups"_s)).entryList(QDir::Files, QDir::Name);
     }
 
     TTempEnvironment FEnvironment;
@@ -60,16 +61,15 @@ protected:
 
 TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
 {
-    WriteProgramFile(QStringLiteral("Profiles/a.ini"), KManagedIni);
-    WriteProgramFile(QStringLiteral("Profiles/b.ini"), "[UT2004KOVA]\r\nProfileName=NoID\r\n");
-    WriteProgramFile(QStringLiteral("Profiles/c.ini"),
+    WriteProgramFile(u"Profiles/a.ini"_s, KManagedIni);
+    WriteProgramFile(u"Profiles/b.ini"_s, "[UT2004KOVA]\r\nProfileName=NoID\r\n");
+    WriteProgramFile(u"Profiles/c.ini"_s,
                      "[UT2004KOVA]\r\nProfileName=(DEFAULT)\r\nID={6B29FC40-CA47-1067-B31D-"
                      "00DD010662DB}\r\n");
-    WriteProgramFile(QStringLiteral("Profiles/d.ini"),
-                     "[UT2004KOVA]\r\nProfileName=(default)\r\nID=CREATE\r\n");
+    WriteProgramFile(u"Profiles/d.ini"_s, "[UT2004KOVA]\r\nProfileName=(default)\r\nID=CREATE\r\n");
     const QByteArray badId("[UT2004KOVA]\r\nProfileName=Bad\r\nID=not a guid\r\n");
-    const QString bad = WriteProgramFile(QStringLiteral("Profiles/e.ini"), badId);
-    WriteProgramFile(QStringLiteral("Profiles/Deeper/f.ini"), KManagedIni);
+    const QString bad = WriteProgramFile(u"Profiles/e.ini"_s, badId);
+    WriteProgramFile(u"Profiles/Deeper/f.ini"_s, KManagedIni);
 
     TUT2003Profile profiles(FGame.Root() + QLatin1Char('/'), ProgramFile("Profiles"),
                             ProgramFile("Profiles/Backups"));
@@ -79,18 +79,16 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
     EXPECT_EQ(profiles.ListNames(), (QStringList{"(DEFAULT)", "Alpha", "(DEFAULT)",
                                                  "Unnamed Profile", "(default)", "Bad"}));
     EXPECT_TRUE(profiles.GetItem(0)->IsDefault);
-    EXPECT_EQ(profiles.GetItem(0)->FileName, FGame.Path(QStringLiteral("System/User.ini")));
+    EXPECT_EQ(profiles.GetItem(0)->FileName, FGame.Path(u"System/User.ini"_s));
     EXPECT_FALSE(profiles.GetItem(1)->IsDefault);
-    EXPECT_EQ(profiles.GetItem(1)->ID,
-              QUuid(QStringLiteral("{6B29FC40-CA47-1067-B31D-00DD010662DA}")));
+    EXPECT_EQ(profiles.GetItem(1)->ID, QUuid(u"{6B29FC40-CA47-1067-B31D-00DD010662DA}"_s));
     EXPECT_TRUE(profiles.GetItem(2)->IsDefault);
     EXPECT_TRUE(profiles.GetItem(2)->ID.isNull());
 
     // "create" was replaced by a new identifier, written upper case with braces.
     const TUTProfile* created = profiles.GetItem(4);
     EXPECT_FALSE(created->ID.isNull());
-    const QString written =
-        ReadIniValue(QStringLiteral("ID"), QStringLiteral("UT2004KOVA"), created->FileName);
+    const QString written = ReadIniValue(u"ID"_s, u"UT2004KOVA"_s, created->FileName);
     EXPECT_EQ(written, TUTProfile::GuidToString(created->ID));
     EXPECT_EQ(written, written.toUpper());
     EXPECT_TRUE(written.startsWith(QLatin1Char('{')) && written.endsWith(QLatin1Char('}')));
@@ -100,15 +98,15 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
     EXPECT_EQ(ReadBytes(bad), badId);
 
     // Found by path in any letter case or by name in any ASCII case; the earlier one wins.
-    EXPECT_EQ(profiles.IndexOf(ProgramFile(QStringLiteral("PROFILES/A.INI"))), 1);
-    EXPECT_EQ(profiles.IndexOf(QStringLiteral("aLPHA")), 1);
-    EXPECT_EQ(profiles.IndexOf(QStringLiteral("(default)")), 0);
-    EXPECT_EQ(profiles.IndexOf(QStringLiteral("nobody")), -1);
+    EXPECT_EQ(profiles.IndexOf(ProgramFile(u"PROFILES/A.INI"_s)), 1);
+    EXPECT_EQ(profiles.IndexOf(u"aLPHA"_s), 1);
+    EXPECT_EQ(profiles.IndexOf(u"(default)"_s), 0);
+    EXPECT_EQ(profiles.IndexOf(u"nobody"_s), -1);
     EXPECT_EQ(profiles.IndexOfID(created->ID), 4);
     EXPECT_EQ(profiles.IndexOfID(QUuid::createUuid()), -1);
 
     // A missing "User.ini" adds no entry.
-    QFile::remove(FGame.Path(QStringLiteral("System/User.ini")));
+    QFile::remove(FGame.Path(u"System/User.ini"_s));
     profiles.Refresh();
     EXPECT_EQ(profiles.GetCount(), 5);
     EXPECT_FALSE(profiles.GetActive()->IsDefault);
@@ -116,18 +114,18 @@ TEST_F(ProfileTest, ReadsNamesAndIdentifiersOfTheProfileFiles)
 
 TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 {
-    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
+    const QString userIni = FGame.Path(u"System/User.ini"_s);
     const QByteArray original = ReadBytes(userIni);
     TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
     ASSERT_EQ(profiles.GetCount(), 1);
 
     // Create: a copy of "User.ini" with the profile's section added.
-    const TResult<TUTProfile*> created = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    const TResult<TUTProfile*> created = profiles.CreateProfile(u"Mine"_s, userIni);
     ASSERT_TRUE(created);
     TUTProfile* mine = *created;
-    const QString mineFile = ProgramFile(QStringLiteral("Profiles/Mine.ini"));
+    const QString mineFile = ProgramFile(u"Profiles/Mine.ini"_s);
     EXPECT_EQ(mine->FileName, mineFile);
-    EXPECT_EQ(mine->Name, QStringLiteral("Mine"));
+    EXPECT_EQ(mine->Name, u"Mine"_s);
     EXPECT_FALSE(mine->IsDefault);
     EXPECT_TRUE(mine->IsManaged());
     EXPECT_FALSE(mine->ID.isNull());
@@ -139,18 +137,16 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
     const QUuid mineId = mine->ID;
 
     // Names that would leave the Profiles folder are refused.
-    const TResult<TUTProfile*> escaped =
-        profiles.CreateProfile(QStringLiteral("../Escape"), userIni);
+    const TResult<TUTProfile*> escaped = profiles.CreateProfile(u"../Escape"_s, userIni);
     ASSERT_FALSE(escaped);
     EXPECT_EQ(escaped.Error().Code, TErrorCode::ecInvalid);
-    EXPECT_FALSE(QFileInfo::exists(ProgramFile(QStringLiteral("Escape.ini"))));
+    EXPECT_FALSE(QFileInfo::exists(ProgramFile(u"Escape.ini"_s)));
 
     // Activate: the unmanaged "User.ini" is backed up first, then replaced by the profile.
     EXPECT_TRUE(profiles.Activate(*mine));
     EXPECT_EQ(ReadBytes(userIni), mineBytes);
     ASSERT_EQ(Backups().size(), 1);
-    const QString firstBackup =
-        ProgramFile(QStringLiteral("Profiles/Backups/") + Backups().front());
+    const QString firstBackup = ProgramFile(u"Profiles/Backups/"_s + Backups().front());
     EXPECT_EQ(ReadBytes(firstBackup), original);
     EXPECT_EQ(profiles.GetCount(), 1); // the default entry is gone: "User.ini" is managed now
     EXPECT_EQ(profiles.IndexOfID(profiles.GetActive()->ID), 0);
@@ -171,8 +167,7 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
         EXPECT_TRUE(pattern.match(name).hasMatch()) << name.toStdString();
     for (const QString& name : backups) {
         if (name != QFileInfo(firstBackup).fileName()) {
-            EXPECT_EQ(ReadBytes(ProgramFile(QStringLiteral("Profiles/Backups/") + name)),
-                      mineBytes);
+            EXPECT_EQ(ReadBytes(ProgramFile(u"Profiles/Backups/"_s + name)), mineBytes);
         }
     }
 
@@ -189,13 +184,13 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 
     // Delete: the file goes for good and the entry with it.
     profiles.Refresh();
-    const int index = profiles.IndexOf(QStringLiteral("Mine"));
+    const int index = profiles.IndexOf(u"Mine"_s);
     ASSERT_GE(index, 0);
     const int count = profiles.GetCount();
     EXPECT_TRUE(profiles.DeleteProfile(index));
     EXPECT_FALSE(QFileInfo::exists(mineFile));
     EXPECT_EQ(profiles.GetCount(), count - 1);
-    EXPECT_TRUE(QDir(FEnvironment.DataHome() + QStringLiteral("/Trash/files")).isEmpty());
+    EXPECT_TRUE(QDir(FEnvironment.DataHome() + u"/Trash/files"_s).isEmpty());
     EXPECT_EQ(profiles.DeleteProfile(profiles.GetCount()).Error().Code, TErrorCode::ecNotFound);
     // A missing file is no backup.
     EXPECT_EQ(profiles.Backup(TUTProfile(mineFile)).Error().Code, TErrorCode::ecNotFound);
@@ -203,31 +198,28 @@ TEST_F(ProfileTest, LifeCycleKeepsEveryFileByteForByte)
 
 TEST_F(ProfileTest, RenamingAndCreatingOverAnExistingProfile)
 {
-    const QString userIni = FGame.Path(QStringLiteral("System/User.ini"));
+    const QString userIni = FGame.Path(u"System/User.ini"_s);
     TUT2003Profile profiles(FGame.Root(), ProgramFile("Profiles"), ProgramFile("Profiles/Backups"));
-    const TResult<TUTProfile*> created = profiles.CreateProfile(QStringLiteral("Mine"), userIni);
+    const TResult<TUTProfile*> created = profiles.CreateProfile(u"Mine"_s, userIni);
     ASSERT_TRUE(created);
     TUTProfile* mine = *created;
     const QUuid id = mine->ID;
 
-    EXPECT_TRUE(mine->SetName(QStringLiteral("Renamed")));
+    EXPECT_TRUE(mine->SetName(u"Renamed"_s));
     TUTProfile reread(mine->FileName);
-    EXPECT_EQ(reread.Name, QStringLiteral("Renamed"));
+    EXPECT_EQ(reread.Name, u"Renamed"_s);
     EXPECT_EQ(reread.ID, id);
 
     // A second profile of the same file name, in any letter case, or a name the game's
     // platform cannot hold, is refused before anything is copied.
     const QByteArray mineBytes = ReadBytes(mine->FileName);
-    for (const QString& name :
-         {QStringLiteral("Mine"), QStringLiteral("mINE"), QStringLiteral("a:b"),
-          QStringLiteral("tab\there"), QStringLiteral("..")}) {
+    for (const QString& name : {u"Mine"_s, u"mINE"_s, u"a:b"_s, u"tab\there"_s, u".."_s}) {
         const TResult<TUTProfile*> refused = profiles.CreateProfile(name, userIni);
         ASSERT_FALSE(refused) << name.toStdString();
         EXPECT_EQ(refused.Error().Code, TErrorCode::ecInvalid);
     }
     EXPECT_EQ(ReadBytes(mine->FileName), mineBytes);
-    EXPECT_EQ(QDir(ProgramFile(QStringLiteral("Profiles"))).entryList(QDir::Files),
-              QStringList{QStringLiteral("Mine.ini")});
+    EXPECT_EQ(QDir(ProgramFile(u"Profiles"_s)).entryList(QDir::Files), QStringList{u"Mine.ini"_s});
     EXPECT_EQ(profiles.GetCount(), 2); // the default entry and "Mine"
 }
 
@@ -237,20 +229,20 @@ TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     TGameFolder game(root.path());
-    const QString program = root.filePath(QStringLiteral("Program"));
-    const QString profilesDir = program + QStringLiteral("/Profiles");
-    const QString backupsDir = profilesDir + QStringLiteral("/Backups");
+    const QString program = root.filePath(u"Program"_s);
+    const QString profilesDir = program + u"/Profiles"_s;
+    const QString backupsDir = profilesDir + u"/Backups"_s;
     QDir().mkpath(backupsDir);
-    const QString alpha = profilesDir + QStringLiteral("/a.ini");
+    const QString alpha = profilesDir + u"/a.ini"_s;
     {
         QFile file(alpha);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(KManagedIni);
     }
-    const QString userIni = game.Path(QStringLiteral("System/User.ini"));
+    const QString userIni = game.Path(u"System/User.ini"_s);
     const QByteArray original = ReadBytes(userIni);
     // "User.ini" could be replaced; only the backup cannot be written.
-    SetMode(game.Path(QStringLiteral("System")), 0777);
+    SetMode(game.Path(u"System"_s), 0777);
     SetMode(userIni, 0666);
     SetMode(backupsDir, 0555);
     SetMode(profilesDir, 0555);
@@ -268,7 +260,7 @@ TEST_F(ProfileTest, ReadOnlyFoldersFailBackupAndDelete)
         ASSERT_FALSE(deleted);
         EXPECT_EQ(deleted.Error().FileName, alpha);
         EXPECT_TRUE(QFileInfo::exists(alpha));
-        EXPECT_EQ(profiles.IndexOf(QStringLiteral("Alpha")), 1);
+        EXPECT_EQ(profiles.IndexOf(u"Alpha"_s), 1);
     }
     SetMode(backupsDir, 0755);
     SetMode(profilesDir, 0755);

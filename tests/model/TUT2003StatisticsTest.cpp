@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class StatisticsTest : public ::testing::Test
@@ -17,12 +19,12 @@ class StatisticsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        FGame.WriteFile(QStringLiteral("System/xplayersL1.upl"), QByteArray());
+        FGame.WriteFile(u"System/xplayersL1.upl"_s, QByteArray());
         QFile shipped(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
         ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
         QByteArray bytes = shipped.readAll();
         bytes.replace("<utdir></utdir>", "<utdir>" + FGame.Root().toUtf8() + "</utdir>");
-        QFile file(FProgram.filePath(QStringLiteral("settings.xml")));
+        QFile file(FProgram.filePath(u"settings.xml"_s));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
@@ -30,8 +32,8 @@ protected:
     TKOVASettings* Settings()
     {
         if (!FSettings) {
-            FSettings = std::make_unique<TKOVASettings>(
-                FProgram.path(), FProgram.filePath(QStringLiteral("settings.xml")));
+            FSettings = std::make_unique<TKOVASettings>(FProgram.path(),
+                                                        FProgram.filePath(u"settings.xml"_s));
             if (const TResult<void> loaded = FSettings->LoadFromFile(); !loaded)
                 ADD_FAILURE() << loaded.Error().Message.toStdString();
         }
@@ -69,18 +71,18 @@ protected:
 
 TEST_F(StatisticsTest, CountsTheFiveGroupsOfAKnownTree)
 {
-    Write(QStringLiteral("System/Core.u"), 100);
-    Write(QStringLiteral("System/Engine.U"), 50);
-    Write(QStringLiteral("System/Folder.u/Inner.u"), 9); // a folder is no add-on
-    Write(QStringLiteral("Maps/DM-Test.ut2"), 1000);
-    Write(QStringLiteral("Maps/Sub/DM-Deep.ut2"), 10); // only in the all-files group
-    Write(QStringLiteral("ScreenShots/Shot00001.bmp"), 30);
-    Write(QStringLiteral("ScreenShots/Shot1.bmp"), 5);
-    Write(QStringLiteral("Demos/a.demo4"), 7);
-    Write(QStringLiteral("Demos/b.DEMO4"), 8);
-    Write(QStringLiteral("Demos/c.txt"), 1);
+    Write(u"System/Core.u"_s, 100);
+    Write(u"System/Engine.U"_s, 50);
+    Write(u"System/Folder.u/Inner.u"_s, 9); // a folder is no add-on
+    Write(u"Maps/DM-Test.ut2"_s, 1000);
+    Write(u"Maps/Sub/DM-Deep.ut2"_s, 10); // only in the all-files group
+    Write(u"ScreenShots/Shot00001.bmp"_s, 30);
+    Write(u"ScreenShots/Shot1.bmp"_s, 5);
+    Write(u"Demos/a.demo4"_s, 7);
+    Write(u"Demos/b.DEMO4"_s, 8);
+    Write(u"Demos/c.txt"_s, 1);
     // A demo above 4 GiB counts with its full size (sparse: no disk space taken).
-    QFile huge(FGame.Path(QStringLiteral("Demos/huge.demo4")));
+    QFile huge(FGame.Path(u"Demos/huge.demo4"_s));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     const qint64 hugeSize = 5 * (qint64(1) << 30);
     ASSERT_TRUE(huge.resize(hugeSize));
@@ -89,12 +91,11 @@ TEST_F(StatisticsTest, CountsTheFiveGroupsOfAKnownTree)
 
     // A link back to the game folder must not loop, a link to a folder elsewhere is not
     // followed, and a link to a map counts it once.
-    ASSERT_TRUE(QFile::link(FGame.Root(), FGame.Path(QStringLiteral("Maps/Loop"))));
+    ASSERT_TRUE(QFile::link(FGame.Root(), FGame.Path(u"Maps/Loop"_s)));
     QTemporaryDir elsewhere;
-    ASSERT_TRUE(QFile(elsewhere.filePath(QStringLiteral("Big.ut2"))).open(QIODevice::WriteOnly));
-    ASSERT_TRUE(QFile::link(elsewhere.path(), FGame.Path(QStringLiteral("Maps/Elsewhere"))));
-    ASSERT_TRUE(QFile::link(FGame.Path(QStringLiteral("Maps/DM-Test.ut2")),
-                            FGame.Path(QStringLiteral("Maps/Link.ut2"))));
+    ASSERT_TRUE(QFile(elsewhere.filePath(u"Big.ut2"_s)).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), FGame.Path(u"Maps/Elsewhere"_s)));
+    ASSERT_TRUE(QFile::link(FGame.Path(u"Maps/DM-Test.ut2"_s), FGame.Path(u"Maps/Link.ut2"_s)));
 
     TUT2003Statistics statistics(*Settings());
     TFileStatistics all, addOns, maps, shots, demos;
@@ -120,8 +121,8 @@ TEST_F(StatisticsTest, CountsTheFiveGroupsOfAKnownTree)
 
 TEST_F(StatisticsTest, MissingFoldersAndVersionGiveZero)
 {
-    ASSERT_TRUE(QDir(FGame.Path(QStringLiteral("Demos"))).removeRecursively());
-    FGame.WriteFile(QStringLiteral("System/UT2004.ini"), "[FirstRun]\r\nFirstRun=soon\r\n");
+    ASSERT_TRUE(QDir(FGame.Path(u"Demos"_s)).removeRecursively());
+    FGame.WriteFile(u"System/UT2004.ini"_s, "[FirstRun]\r\nFirstRun=soon\r\n");
     TUT2003Statistics statistics(*Settings());
     TFileStatistics all, addOns, maps, shots, demos;
     int firstRun = -1;
@@ -129,7 +130,7 @@ TEST_F(StatisticsTest, MissingFoldersAndVersionGiveZero)
     EXPECT_EQ(demos, TFileStatistics());
     EXPECT_EQ(firstRun, 0);
 
-    FGame.WriteFile(QStringLiteral("System/UT2004.ini"), "[Engine.Engine]\r\nLanguage=int\r\n");
+    FGame.WriteFile(u"System/UT2004.ini"_s, "[Engine.Engine]\r\nLanguage=int\r\n");
     statistics.GetAll(all, addOns, maps, shots, demos, firstRun);
     EXPECT_EQ(firstRun, 0);
 }

@@ -11,16 +11,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-// Writes a file, making its folder.
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+namespace {
 
 // Runs a zip tool of the system; false when it is not installed or failed.
 bool RunTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
@@ -317,7 +310,7 @@ TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
     EXPECT_EQ(add.Error().Code, TErrorCode::ecCancelled);
     EXPECT_EQ(ReadBytes(archive), before);
     QStringList after = FileTree(FDir.path());
-    after.removeAll(QStringLiteral("out/new.txt 100000"));
+    after.removeAll(u"out/new.txt 100000"_s);
     EXPECT_EQ(after, folder);
     EXPECT_EQ(FZip.Count(), 2);
 }
@@ -325,7 +318,7 @@ TEST_F(TZipArchiveTest, CancelStopsEarlyAndTheNextOperationCompletes)
 TEST_F(TZipArchiveTest, RealArchiveExtractsAsUnzipDoes)
 {
     REQUIRE_TOOL("unzip");
-    const QString real = RealDataDir() + QStringLiteral("/archives/jsinis.zip");
+    const QString real = RealDataDir() + u"/archives/jsinis.zip"_s;
     if (RealDataDir().isEmpty() || !QFileInfo::exists(real))
         GTEST_SKIP() << "no real game files on this machine";
     OpenOrFail(real);

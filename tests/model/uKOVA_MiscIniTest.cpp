@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString WriteBytes(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
@@ -125,10 +127,10 @@ TEST(RenameIniSection, RefusesWhenTheNewNameExistsOrTheOldIsMissing)
 TEST(RenameIniSection, Utf16FileStaysUtf16)
 {
     QTemporaryDir dir;
-    const QString path = WriteBytes(
-        dir, "Test.ucl", "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Old]\r\nK=\u0416\r\n")));
+    const QString path =
+        WriteBytes(dir, "Test.ucl", "\xff\xfe" + EncodeUtf16LE(u"[Old]\r\nK=\u0416\r\n"_s));
     EXPECT_TRUE(RenameIniSection(TIniFile(path), "old", "New"));
-    EXPECT_EQ(ReadBytes(path), "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[New]\r\nK=\u0416\r\n")));
+    EXPECT_EQ(ReadBytes(path), "\xff\xfe" + EncodeUtf16LE(u"[New]\r\nK=\u0416\r\n"_s));
 }
 
 TEST(RenameIniSection, FailedWriteRaisesAndLeavesTheFileWhole)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
@@ -24,20 +26,18 @@ QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 TEST(SplitStringTest, PartsLimitsAndEdges)
 {
-    const QString semi = QStringLiteral(";");
-    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;.int;.ucl")),
-              (QStringList{".u", ".int", ".ucl"}));
-    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;;.int")), (QStringList{".u", "", ".int"}));
-    EXPECT_EQ(SplitString(semi, QStringLiteral(".u;")), (QStringList{".u"}));
-    EXPECT_EQ(SplitString(semi, QStringLiteral(";.u")), (QStringList{"", ".u"}));
+    const QString semi = u";"_s;
+    EXPECT_EQ(SplitString(semi, u".u;.int;.ucl"_s), (QStringList{".u", ".int", ".ucl"}));
+    EXPECT_EQ(SplitString(semi, u".u;;.int"_s), (QStringList{".u", "", ".int"}));
+    EXPECT_EQ(SplitString(semi, u".u;"_s), (QStringList{".u"}));
+    EXPECT_EQ(SplitString(semi, u";.u"_s), (QStringList{"", ".u"}));
     EXPECT_TRUE(SplitString(semi, QString()).isEmpty());
-    EXPECT_EQ(SplitString(QString(), QStringLiteral("a;b")), (QStringList{"a;b"}));
-    EXPECT_EQ(SplitString(semi, QStringLiteral("a;b;c"), 2), (QStringList{"a", "b;c"}));
-    EXPECT_EQ(SplitString(semi, QStringLiteral("a;b;c"), 1), (QStringList{"a;b;c"}));
-    EXPECT_TRUE(SplitString(semi, QStringLiteral("a;b"), -1).isEmpty());
+    EXPECT_EQ(SplitString(QString(), u"a;b"_s), (QStringList{"a;b"}));
+    EXPECT_EQ(SplitString(semi, u"a;b;c"_s, 2), (QStringList{"a", "b;c"}));
+    EXPECT_EQ(SplitString(semi, u"a;b;c"_s, 1), (QStringList{"a;b;c"}));
+    EXPECT_TRUE(SplitString(semi, u"a;b"_s, -1).isEmpty());
     // The delimiter is matched with letter case and may be longer than one character.
-    EXPECT_EQ(SplitString(QStringLiteral("Ab"), QStringLiteral("xAbyabz")),
-              (QStringList{"x", "yabz"}));
+    EXPECT_EQ(SplitString(u"Ab"_s, u"xAbyabz"_s), (QStringList{"x", "yabz"}));
 }
 
 TEST(XMLNodeReadTest, ValuesAreParsedStrictly)
@@ -81,8 +81,8 @@ TEST(XMLNodeReadTest, ValuesAreParsedStrictly)
 TEST(XMLNodeWriteTest, WritesAppendAndEscapeAndCreateXMLFileMakesTheSkeleton)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("cache.xml"));
-    CreateXMLFile(path, QStringLiteral("kovacache"), {QStringLiteral("a"), QStringLiteral("b")});
+    const QString path = dir.filePath(u"cache.xml"_s);
+    CreateXMLFile(path, u"kovacache"_s, {u"a"_s, u"b"_s});
 
     pugi::xml_document doc;
     LoadXMLDocument(path, doc);
@@ -91,17 +91,17 @@ TEST(XMLNodeWriteTest, WritesAppendAndEscapeAndCreateXMLFileMakesTheSkeleton)
     EXPECT_TRUE(FindXMLChild(root, "a"));
     EXPECT_TRUE(FindXMLChild(root, "b"));
 
-    WriteXMLNodeText(root, "a", QStringLiteral("x < y & \"z\""));
-    WriteXMLNodeText(root, "c", QStringLiteral("Caf\u00e9"));
+    WriteXMLNodeText(root, "a", u"x < y & \"z\""_s);
+    WriteXMLNodeText(root, "c", u"Caf\u00e9"_s);
     WriteXMLNodeBool(root, "d", true);
-    WriteXMLNodeText(pugi::xml_node(), "e", QStringLiteral("ignored"));
+    WriteXMLNodeText(pugi::xml_node(), "e", u"ignored"_s);
     SaveXMLDocument(doc, path);
 
     pugi::xml_document again;
     LoadXMLDocument(path, again);
     root = again.document_element();
     EXPECT_EQ(ReadXMLNodeText(root, "a", QString()), "x < y & \"z\"");
-    EXPECT_EQ(ReadXMLNodeText(root, "c", QString()), QStringLiteral("Caf\u00e9"));
+    EXPECT_EQ(ReadXMLNodeText(root, "c", QString()), u"Caf\u00e9"_s);
     EXPECT_EQ(ReadXMLNodeText(root, "d", QString()), "True");
     // "b" stays where it was, the new children come after it.
     QStringList order;
@@ -116,7 +116,7 @@ TEST(XMLTextFileTest, UnchangedFileIsWrittenBackByteForByte)
     const QByteArray bytes =
         "\xEF\xBB\xBF<?xml version='1.0'?>\r\n<!-- hand made -->\r\n<root  a='1' >\r\n"
         "\t<x></x><y  /><z>a&#65;&apos;<![CDATA[<raw>]]></z>\r\n</root>\r\n";
-    const QString path = WriteTemp(dir, QStringLiteral("a.xml"), bytes);
+    const QString path = WriteTemp(dir, u"a.xml"_s, bytes);
     TXMLTextFile file(path);
     EXPECT_FALSE(file.Modified());
     EXPECT_EQ(file.Bytes(), bytes);
@@ -126,34 +126,34 @@ TEST(XMLTextFileTest, UnchangedFileIsWrittenBackByteForByte)
 TEST(XMLTextFileTest, SetTextChangesOnlyThatElement)
 {
     QTemporaryDir dir;
-    const QString path = WriteTemp(dir, QStringLiteral("a.xml"),
+    const QString path = WriteTemp(dir, u"a.xml"_s,
                                    "<root>\n  <x>old<!-- c --></x>\n  <y/>\n  <z  ></z>\n"
                                    "  <w><x>inner</x></w>\n</root>\n");
     TXMLTextFile file(path);
     const pugi::xml_node root = file.Root();
-    file.SetText(FindXMLChild(root, "x"), QStringLiteral("a<b"));
-    file.SetText(FindXMLChild(root, "y"), QStringLiteral("new"));
-    file.SetText(FindXMLChild(root, "z"), QStringLiteral("zz"));
-    file.SetText(FindXMLChild(FindXMLChild(root, "w"), "x"), QStringLiteral("in"));
+    file.SetText(FindXMLChild(root, "x"), u"a<b"_s);
+    file.SetText(FindXMLChild(root, "y"), u"new"_s);
+    file.SetText(FindXMLChild(root, "z"), u"zz"_s);
+    file.SetText(FindXMLChild(FindXMLChild(root, "w"), "x"), u"in"_s);
     EXPECT_EQ(file.Bytes(), QByteArray("<root>\n  <x>a&lt;b</x>\n  <y>new</y>\n  <z  >zz</z>\n"
                                        "  <w><x>in</x></w>\n</root>\n"));
     file.Save();
     EXPECT_EQ(ReadBytes(path), file.Bytes());
-    EXPECT_THROW(file.SetText(FindXMLChild(root, "x"), QStringLiteral("bell\a")), EXMLFileError);
+    EXPECT_THROW(file.SetText(FindXMLChild(root, "x"), u"bell\a"_s), EXMLFileError);
 }
 
 TEST(XMLTextFileTest, AppendedChildrenFollowTheLayout)
 {
     QTemporaryDir dir;
-    const QString crlf = WriteTemp(dir, QStringLiteral("crlf.xml"),
+    const QString crlf = WriteTemp(dir, u"crlf.xml"_s,
                                    "<root>\r\n  <basic>\r\n    <a>1</a>\r\n  </basic>\r\n"
                                    "  <empty/>\r\n  <flat><a>1</a></flat>\r\n</root>");
     TXMLTextFile file(crlf);
     const pugi::xml_node root = file.Root();
-    file.AppendChild(FindXMLChild(root, "basic"), QStringLiteral("b"), QStringLiteral("2"));
-    file.AppendChild(FindXMLChild(root, "basic"), QStringLiteral("c"), QStringLiteral("3"));
-    file.AppendChild(FindXMLChild(root, "empty"), QStringLiteral("d"), QStringLiteral("4"));
-    file.AppendChild(FindXMLChild(root, "flat"), QStringLiteral("e"), QStringLiteral("5"));
+    file.AppendChild(FindXMLChild(root, "basic"), u"b"_s, u"2"_s);
+    file.AppendChild(FindXMLChild(root, "basic"), u"c"_s, u"3"_s);
+    file.AppendChild(FindXMLChild(root, "empty"), u"d"_s, u"4"_s);
+    file.AppendChild(FindXMLChild(root, "flat"), u"e"_s, u"5"_s);
     EXPECT_EQ(file.Bytes(),
               QByteArray("<root>\r\n  <basic>\r\n    <a>1</a>\r\n    <b>2</b>\r\n    <c>3</c>\r\n"
                          "  </basic>\r\n  <empty><d>4</d></empty>\r\n"
@@ -168,26 +168,26 @@ TEST(XMLTextFileTest, KeepsTheFileEncoding)
                                         "<root><name>Caf\u00e9</name></root>\r\n");
     QByteArray utf16("\xFF\xFE");
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    const QString path16 = WriteTemp(dir, QStringLiteral("u16.xml"), utf16);
+    const QString path16 = WriteTemp(dir, u"u16.xml"_s, utf16);
     {
         TXMLTextFile file(path16);
         const pugi::xml_node name = FindXMLChild(file.Root(), "name");
-        EXPECT_EQ(XMLNodeText(name), QStringLiteral("Caf\u00e9"));
+        EXPECT_EQ(XMLNodeText(name), u"Caf\u00e9"_s);
         EXPECT_EQ(file.Bytes(), utf16);
-        file.SetText(name, QStringLiteral("Na\u00efve"));
+        file.SetText(name, u"Na\u00efve"_s);
         QString changed = text;
-        changed.replace(QStringLiteral("Caf\u00e9"), QStringLiteral("Na\u00efve"));
+        changed.replace(u"Caf\u00e9"_s, u"Na\u00efve"_s);
         QByteArray expected("\xFF\xFE");
         expected.append(reinterpret_cast<const char*>(changed.utf16()), changed.size() * 2);
         EXPECT_EQ(file.Bytes(), expected);
     }
     // A single-byte encoding keeps its bytes; what it cannot hold becomes a reference.
     const QString pathLatin =
-        WriteTemp(dir, QStringLiteral("latin.xml"),
+        WriteTemp(dir, u"latin.xml"_s,
                   "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><root><n>Caf\xE9</n><m/></root>");
     TXMLTextFile latin(pathLatin);
-    EXPECT_EQ(XMLNodeText(FindXMLChild(latin.Root(), "n")), QStringLiteral("Caf\u00e9"));
-    latin.SetText(FindXMLChild(latin.Root(), "m"), QStringLiteral("\u00e9\u20ac"));
+    EXPECT_EQ(XMLNodeText(FindXMLChild(latin.Root(), "n")), u"Caf\u00e9"_s);
+    latin.SetText(FindXMLChild(latin.Root(), "m"), u"\u00e9\u20ac"_s);
     EXPECT_EQ(latin.Bytes(), QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><root>"
                                         "<n>Caf\xE9</n><m>&#233;&#8364;</m></root>"));
 }
@@ -196,14 +196,14 @@ TEST(XMLTextFileTest, BrokenOrMissingFilesRaise)
 {
     QTemporaryDir dir;
     try {
-        TXMLTextFile file(WriteTemp(dir, QStringLiteral("bad.xml"), "<a>\n<b></c>\n</a>"));
+        TXMLTextFile file(WriteTemp(dir, u"bad.xml"_s, "<a>\n<b></c>\n</a>"));
         FAIL() << "a file that is not well-formed was accepted";
     } catch (const EXMLFileError& error) {
         EXPECT_NE(std::string(error.what()).find("line 2"), std::string::npos) << error.what();
     }
-    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, QStringLiteral("empty.xml"), "")), EXMLFileError);
-    EXPECT_THROW(TXMLTextFile(dir.filePath(QStringLiteral("missing.xml"))), EXMLFileError);
-    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, QStringLiteral("enc.xml"),
+    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, u"empty.xml"_s, "")), EXMLFileError);
+    EXPECT_THROW(TXMLTextFile(dir.filePath(u"missing.xml"_s)), EXMLFileError);
+    EXPECT_THROW(TXMLTextFile(WriteTemp(dir, u"enc.xml"_s,
                                         "<?xml version=\"1.0\" encoding=\"x-no-such\"?><a/>")),
                  EXMLFileError);
 }

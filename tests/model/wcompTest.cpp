@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 bool Wild(const char* mask, const char* s)
@@ -49,6 +51,6 @@ TEST(WildcardTest, AnyNumberOfStarsWithoutFailure)
     EXPECT_FALSE(Wild("*a*b*c*d*e*f*g*h*i*j*k", "0a1b2c3d4e5f6g7h8i9j0"));
     // A mask that makes a naive backtracking search explode ends at once.
     const QString text(4000, u'a');
-    EXPECT_FALSE(CompareWildString(QString(QStringLiteral("*a")).repeated(30) + u'b', text));
-    EXPECT_TRUE(CompareWildString(QString(QStringLiteral("*a")).repeated(30) + u'*', text));
+    EXPECT_FALSE(CompareWildString(QString(u"*a"_s).repeated(30) + u'b', text));
+    EXPECT_TRUE(CompareWildString(QString(u"*a"_s).repeated(30) + u'*', text));
 }

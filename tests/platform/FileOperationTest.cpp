@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class FileOperationTest : public ::testing::Test
@@ -234,7 +236,7 @@ TEST_F(FileOperationTest, MovesAndRenamesFiles)
 
 TEST_F(FileOperationTest, MovesAcrossFileSystemsByCopyAndDelete)
 {
-    QTemporaryDir other(QStringLiteral("/dev/shm/kova-test-XXXXXX"));
+    QTemporaryDir other(u"/dev/shm/kova-test-XXXXXX"_s);
     struct stat a, b;
     if (!other.isValid() || ::stat("/dev/shm", &a) != 0 ||
         ::stat(QFile::encodeName(FTemp.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Paths as standard strings, which the test names print readably.
@@ -104,7 +106,7 @@ TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 
     QTemporaryDir dir;
     const QString copy = dir.filePath(QFileInfo(source).fileName());
-    const QString value = QStringLiteral("Written by the test \u00e9");
+    const QString value = u"Written by the test \u00e9"_s;
     // Keys in the middle of the file, in sections whose names hold control bytes, and the last.
     QList<TKeyLine> targets;
     if (!lines.isEmpty()) {
@@ -175,8 +177,7 @@ TEST(TRealIniFacts, SectionNamesWithEscapeBytes)
     if (root.isEmpty())
         GTEST_SKIP() << "no real game files on this machine";
     const TIniFile ini(root + "/ini/IceOfWraith-UT2004/System/UT2004.ini");
-    const QString name =
-        QStringLiteral("1\x1bon\x1b") + "1\x1bTeam\x1b" + "Deathmatch MaplistRecord";
+    const QString name = u"1\x1bon\x1b"_s + "1\x1bTeam\x1b" + "Deathmatch MaplistRecord";
     EXPECT_TRUE(ini.ReadSections().contains(name));
     EXPECT_TRUE(ini.SectionExists(name.toLower()));
 }

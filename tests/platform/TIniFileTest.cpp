@@ -16,23 +16,18 @@
 #include <thread>
 #include <utime.h>
 
-namespace {
+using namespace Qt::StringLiterals;
 
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+namespace {
 
 // A file in a fresh temporary folder.
 class TIniFixture : public ::testing::Test
 {
 protected:
-    QString Make(const QByteArray& bytes, const QString& name = QStringLiteral("Test.ini"))
+    QString Make(const QByteArray& bytes, const QString& name = u"Test.ini"_s)
     {
         const QString path = FDir.filePath(name);
-        WriteBytes(path, bytes);
+        EXPECT_TRUE(WriteBytes(path, bytes));
         return path;
     }
     QTemporaryDir FDir;
@@ -155,10 +150,9 @@ TEST_F(TIniRead, Windows1252AndEscapeBytesInNamesAndValues)
 
 TEST_F(TIniRead, Utf16FileWithByteOrderMark)
 {
-    const QByteArray bytes =
-        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Sect]\r\nName=\u0416uk\r\n"));
+    const QByteArray bytes = "\xff\xfe" + EncodeUtf16LE(u"[Sect]\r\nName=\u0416uk\r\n"_s);
     const TIniFile ini(Make(bytes));
-    EXPECT_EQ(ini.ReadString("sect", "name", {}), QStringLiteral("\u0416uk"));
+    EXPECT_EQ(ini.ReadString("sect", "name", {}), u"\u0416uk"_s);
 }
 
 using TIniWrite = TIniFixture;
@@ -175,13 +169,13 @@ TEST_F(TIniWrite, OneValueOfTheGameIniChangesOnlyItsLine)
     EXPECT_EQ(ini.ReadString("Engine.Engine", "Language", {}), "det");
 
     // A repeated key: the first line changes, the others and the commented one stay.
-    WriteBytes(path, original);
+    ASSERT_TRUE(WriteBytes(path, original));
     ini.WriteString("Engine.GameEngine", "ServerPackages", "Caf\u00e9");
     const qsizetype first = original.indexOf("ServerPackages=Core") + 15;
     EXPECT_EQ(ReadBytes(path), Replaced(original, first, 4, "Caf\xe9"));
 
     // In the section whose name holds 0xE9, beside a value full of control bytes.
-    WriteBytes(path, original);
+    ASSERT_TRUE(WriteBytes(path, original));
     ini.WriteString(DecodeWindows1252("Caf\xe9 Server"), "AdminName", "Admin");
     const qsizetype admin = original.indexOf("AdminName=Root") + 10;
     EXPECT_EQ(ReadBytes(path), Replaced(original, admin, 4, "Admin"));
@@ -269,14 +263,13 @@ TEST_F(TIniWrite, EveryEncodingAndLineEndingStaysAsItWas)
         const auto bytes = [&](QString text) {
             return form.Head + form.Encode(text.replace("\n", form.Eol)) + form.Tail;
         };
-        const QString path = Make(bytes(QStringLiteral("[S]\nA=\u00e9\nB=2\n\n[T]\nX=1\n")));
+        const QString path = Make(bytes(u"[S]\nA=\u00e9\nB=2\n\n[T]\nX=1\n"_s));
         TIniFile ini(path);
-        EXPECT_EQ(ini.ReadString("s", "a", {}), QStringLiteral("\u00e9"));
+        EXPECT_EQ(ini.ReadString("s", "a", {}), u"\u00e9"_s);
         EXPECT_EQ(ini.ReadSection("T"), QStringList({"X"}));
         ini.WriteString("S", "A", "\u00e9t\u00e9");
         ini.WriteString("S", "C", "3");
-        EXPECT_EQ(ReadBytes(path),
-                  bytes(QStringLiteral("[S]\nA=\u00e9t\u00e9\nB=2\nC=3\n\n[T]\nX=1\n")));
+        EXPECT_EQ(ReadBytes(path), bytes(u"[S]\nA=\u00e9t\u00e9\nB=2\nC=3\n\n[T]\nX=1\n"_s));
     }
 
     // Zero bytes in no pattern of either byte order: no write, and a reason naming the file.
@@ -320,7 +313,7 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
     const QByteArray lf = "; head\n[Cache]\nA-1=a.u\nB-1=b.u\n  b-1 = again.u\n;C-1=c.u\n"
                           "C-1=c.u\n\n[Other]\nA-1=x\n[cache]\nA-1=y\nD-1=d.u";
     const QByteArray utf16 =
-        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\nA-1=\u00e9.u\r\nB-1=b\r\n")) + "\x00";
+        "\xff\xfe" + EncodeUtf16LE(u"[Cache]\r\nA-1=\u00e9.u\r\nB-1=b\r\n"_s) + "\x00";
     const QStringList idents{"D-1", "b-1", "Missing", "A-1", "B-1", "b-1", " C-1 "};
     for (const QByteArray& original : {lf, utf16}) {
         const QString one = Make(original, "One.ini");
@@ -331,7 +324,7 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
         EXPECT_EQ(ReadBytes(run), ReadBytes(one));
     }
     EXPECT_EQ(ReadBytes(FDir.filePath("Run.ini")),
-              "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Cache]\r\n")) + "\x00");
+              "\xff\xfe" + EncodeUtf16LE(u"[Cache]\r\n"_s) + "\x00");
 
     const QString path = Make(lf);
     EXPECT_EQ(TIniFile(path).DeleteKeys("Cache", {"Missing", "E-1"}), 0);
@@ -342,8 +335,7 @@ TEST_F(TIniWrite, DeleteKeysMatchesOneDeleteKeyAtATime)
 TEST_F(TIniWrite, WriteStringsMatchesOneWriteStringAtATime)
 {
     const QByteArray lf = "; head\n[Video]\nGamma=0.8\n\n[Gore]\nLevel=0";
-    const QByteArray utf16 =
-        "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[Video]\r\nGamma=\u00e9\r\n")) + "\x00";
+    const QByteArray utf16 = "\xff\xfe" + EncodeUtf16LE(u"[Video]\r\nGamma=\u00e9\r\n"_s) + "\x00";
     const QList<TIniValue> values = {{"video", "Gamma", "1.1"},
                                      {"Video", "Contrast", "0.5"},
                                      {"Gore", "Level", "2"},
@@ -418,10 +410,9 @@ TEST_F(TIniWrite, KeyLinesAreReadWrittenAndRemovedOneByOne)
 
     // A file in UTF-16 stays in it.
     const QString wide =
-        Make("\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nK=1\r\nK=\u0416\r\n")), "Wide.ini");
-    TIniFile(wide).WriteValueAt("S", "K", 1, QStringLiteral("\u00e9"));
-    EXPECT_EQ(ReadBytes(wide),
-              "\xff\xfe" + EncodeUtf16LE(QStringLiteral("[S]\r\nK=1\r\nK=\u00e9\r\n")));
+        Make("\xff\xfe" + EncodeUtf16LE(u"[S]\r\nK=1\r\nK=\u0416\r\n"_s), "Wide.ini");
+    TIniFile(wide).WriteValueAt("S", "K", 1, u"\u00e9"_s);
+    EXPECT_EQ(ReadBytes(wide), "\xff\xfe" + EncodeUtf16LE(u"[S]\r\nK=1\r\nK=\u00e9\r\n"_s));
 }
 
 TEST_F(TIniWrite, NamesAndValuesThatCannotBeKeptAreRefused)
@@ -444,7 +435,7 @@ TEST_F(TIniWrite, FailedWriteRaisesNamesTheFileAndLeavesItWhole)
     ASSERT_TRUE(QDir().mkpath(folder));
     const QByteArray original = SampleGameIni();
     const QString path = folder + "/UT2004.ini";
-    WriteBytes(path, original);
+    ASSERT_TRUE(WriteBytes(path, original));
     ASSERT_TRUE(SetMode(folder, 0555));
     {
         TFileProtection protection(FDir.path());
@@ -526,7 +517,7 @@ TEST_F(TIniCache, ReplacedDeletedAndCreatedFilesAreSeen)
     ASSERT_TRUE(QFile::rename(other, path));
     EXPECT_EQ(ini.ReadString("S", "K", {}), "2");
     // Old bytes in a new file: the renamed file is another file even with equal size and time.
-    WriteBytes(other, "[S]\nK=3\n");
+    ASSERT_TRUE(WriteBytes(other, "[S]\nK=3\n"));
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(other, path));
     EXPECT_EQ(ini.ReadString("S", "K", {}), "3");
@@ -566,8 +557,8 @@ TEST_F(TIniCache, ChangesBehindALinkAreSeen)
 TEST_F(TIniCache, RelativePathsFollowTheCurrentFolder)
 {
     QTemporaryDir other;
-    WriteBytes(FDir.filePath("Rel.ini"), "[S]\nK=here\n");
-    WriteBytes(QDir(other.path()).filePath("Rel.ini"), "[S]\nK=there\n");
+    ASSERT_TRUE(WriteBytes(FDir.filePath("Rel.ini"), "[S]\nK=here\n"));
+    ASSERT_TRUE(WriteBytes(QDir(other.path()).filePath("Rel.ini"), "[S]\nK=there\n"));
     const QString saved = QDir::currentPath();
     QDir::setCurrent(FDir.path());
     const QString here = TIniFile("Rel.ini").ReadString("S", "K", {});

@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
@@ -24,12 +26,12 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
 
 TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
 {
-    EXPECT_EQ(EncodeWindows1252(QStringLiteral("a\u0416\u20ac\U0001F600b")), "a?\x80??b");
+    EXPECT_EQ(EncodeWindows1252(u"a\u0416\u20ac\U0001F600b"_s), "a?\x80??b");
 }
 
 TEST(TextCodec, Utf16LittleEndian)
 {
-    const QString text = QStringLiteral("A\u00e9\u0416\U0001F600");
+    const QString text = u"A\u00e9\u0416\U0001F600"_s;
     const QByteArray bytes = EncodeUtf16LE(text);
     EXPECT_EQ(bytes, QByteArray("A\0\xe9\0\x16\x04\x3d\xd8\x00\xde", 10));
     EXPECT_EQ(DecodeUtf16LE(bytes), text);
@@ -60,8 +62,8 @@ TEST(TextCodec, WholeFilesByTheirMarkOrTheirZeroBytes)
                                     "A\0=\0",
                                     6)),
               "A=");
-    EXPECT_EQ(DecodeText(QByteArray("\xfe\xff\0A\x04\x16", 6)), QStringLiteral("A\u0416"));
-    EXPECT_EQ(DecodeText("Caf\xe9"), QStringLiteral("Caf\u00e9"));
+    EXPECT_EQ(DecodeText(QByteArray("\xfe\xff\0A\x04\x16", 6)), u"A\u0416"_s);
+    EXPECT_EQ(DecodeText("Caf\xe9"), u"Caf\u00e9"_s);
     EXPECT_EQ(DecodeText("\xff\xfe"), QString());
 }
 

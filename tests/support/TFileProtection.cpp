@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr uid_t KNobody = 65534;
@@ -47,30 +49,30 @@ bool SetMode(const QString& path, unsigned mode)
 }
 
 TRefusingTrash::TRefusingTrash(const QString& dataHome)
-    : FTrash(dataHome + QStringLiteral("/Trash"))
+    : FTrash(dataHome + u"/Trash"_s)
 {
-    QDir().mkpath(FTrash + QStringLiteral("/files"));
+    QDir().mkpath(FTrash + u"/files"_s);
     if (::geteuid() == 0) {
         // Folder modes do not bind the super-user: "info" then names a folder where no file can
         // be made by anyone, while the trash's own "info" waits beside it.
-        QDir(FTrash).rename(QStringLiteral("info"), QStringLiteral("info.kept"));
-        QFile::link(QStringLiteral("/proc"), FTrash + QStringLiteral("/info"));
+        QDir(FTrash).rename(u"info"_s, u"info.kept"_s);
+        QFile::link(u"/proc"_s, FTrash + u"/info"_s);
     } else {
-        QDir().mkpath(FTrash + QStringLiteral("/info"));
-        SetMode(FTrash + QStringLiteral("/info"), 0500);
+        QDir().mkpath(FTrash + u"/info"_s);
+        SetMode(FTrash + u"/info"_s, 0500);
     }
     SetMode(FTrash, 0500);
-    SetMode(FTrash + QStringLiteral("/files"), 0500);
+    SetMode(FTrash + u"/files"_s, 0500);
 }
 
 TRefusingTrash::~TRefusingTrash()
 {
     SetMode(FTrash, 0700);
-    SetMode(FTrash + QStringLiteral("/files"), 0700);
+    SetMode(FTrash + u"/files"_s, 0700);
     if (::geteuid() != 0) {
-        SetMode(FTrash + QStringLiteral("/info"), 0700);
+        SetMode(FTrash + u"/info"_s, 0700);
     } else {
-        QFile::remove(FTrash + QStringLiteral("/info"));
-        QDir(FTrash).rename(QStringLiteral("info.kept"), QStringLiteral("info"));
+        QFile::remove(FTrash + u"/info"_s);
+        QDir(FTrash).rename(u"info.kept"_s, u"info"_s);
     }
 }

@@ -9,6 +9,8 @@
 // Qt texts in GoogleTest's failure messages (found by argument-dependent lookup).
 void PrintTo(const QString& text, std::ostream* out);
 
+// Writes the whole file, making its folder; false when it cannot.
+bool WriteBytes(const QString& path, const QByteArray& bytes);
 // The whole file; empty when it cannot be read.
 QByteArray ReadBytes(const QString& path);
 

@@ -5,6 +5,8 @@
 
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 // Language files and tests find controls by their object names, so every name in a form must
 // carry the prefix of its kind of control.
 class FormNamesTest : public QObject
@@ -93,7 +95,7 @@ bool NameFits(const QString& objectName, const QString& cls)
 void FormNamesTest::everyObjectNameMatchesItsClass()
 {
     const QDir forms(QStringLiteral(KOVA_SOURCE_DIR "/ui/forms"));
-    const QStringList files = forms.entryList({QStringLiteral("*.ui")}, QDir::Files);
+    const QStringList files = forms.entryList({u"*.ui"_s}, QDir::Files);
     QVERIFY(!files.isEmpty());
     QStringList problems;
     for (const QString& name : files) {
@@ -102,19 +104,18 @@ void FormNamesTest::everyObjectNameMatchesItsClass()
         QDomDocument document;
         QVERIFY2(document.setContent(&file), qPrintable(name));
         const QDomElement root = document.documentElement();
-        const QDomElement top = root.firstChildElement(QStringLiteral("widget"));
-        for (const QString& tag : {QStringLiteral("widget"), QStringLiteral("action")}) {
+        const QDomElement top = root.firstChildElement(u"widget"_s);
+        for (const QString& tag : {u"widget"_s, u"action"_s}) {
             const QDomNodeList nodes = root.elementsByTagName(tag);
             for (int i = 0; i < nodes.size(); ++i) {
                 const QDomElement element = nodes.at(i).toElement();
                 if (element == top)
                     continue;
-                const QString objectName = element.attribute(QStringLiteral("name"));
-                const QString cls = tag == QLatin1String("action")
-                                        ? QStringLiteral("QAction")
-                                        : element.attribute(QStringLiteral("class"));
+                const QString objectName = element.attribute(u"name"_s);
+                const QString cls =
+                    tag == QLatin1String("action") ? u"QAction"_s : element.attribute(u"class"_s);
                 if (!NameFits(objectName, cls))
-                    problems << QStringLiteral("%1: %2 is a %3").arg(name, objectName, cls);
+                    problems << u"%1: %2 is a %3"_s.arg(name, objectName, cls);
             }
         }
     }

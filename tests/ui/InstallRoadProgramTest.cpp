@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // "/install" and "/installfolder" as the shell integration runs them: the real program, silent,
 // judged by its exit status and by what it did to the files.
 class InstallRoadProgramTest : public QObject
@@ -48,11 +50,11 @@ QStringList Changes(const QStringList& before, const QStringList& after)
     QStringList changes;
     for (const QString& item : after) {
         if (!before.contains(item))
-            changes << QStringLiteral("+ ") + item;
+            changes << u"+ "_s + item;
     }
     for (const QString& item : before) {
         if (!after.contains(item))
-            changes << QStringLiteral("- ") + item;
+            changes << u"- "_s + item;
     }
     return changes;
 }
@@ -62,7 +64,7 @@ QStringList Changes(const QStringList& before, const QStringList& after)
 void InstallRoadProgramTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
-    QDir(FFixture->Root()).mkpath(QStringLiteral("work"));
+    QDir(FFixture->Root()).mkpath(u"work"_s);
 }
 
 void InstallRoadProgramTest::cleanup()
@@ -82,7 +84,7 @@ int InstallRoadProgramTest::Run(const QStringList& arguments, const QString& wor
 
 QString InstallRoadProgramTest::Work(const QString& relative) const
 {
-    return FFixture->Root() + QStringLiteral("/work/") + relative;
+    return FFixture->Root() + u"/work/"_s + relative;
 }
 
 QString InstallRoadProgramTest::Archive(const QString& name, const TZipBuilder& builder) const
@@ -95,100 +97,91 @@ QString InstallRoadProgramTest::Archive(const QString& name, const TZipBuilder& 
 
 void InstallRoadProgramTest::aHostileArchiveInstallsOnlyItsTargets()
 {
-    FFixture->SetSettingXml(QStringLiteral("destinations"), KTightRules);
-    const QString archive =
-        Archive(QStringLiteral("a.zip"), TZipBuilder()
-                                             .Add("Maps/DM-Foo.ut2", "map")
-                                             .Add("Textures/Foo.utx", "texture")
-                                             .AddFolder("Docs/")
-                                             .Add("readme.txt", "read me")
-                                             .Add("../../../evil.u", "evil")
-                                             .Add("/abs/Bar.u", "bar")
-                                             .Add("C:\\x\\Baz.u", "baz")
-                                             .Add("..", "dots")
-                                             .AddLink("link.u", "../../../../outside.u"));
+    FFixture->SetSettingXml(u"destinations"_s, KTightRules);
+    const QString archive = Archive(u"a.zip"_s, TZipBuilder()
+                                                    .Add("Maps/DM-Foo.ut2", "map")
+                                                    .Add("Textures/Foo.utx", "texture")
+                                                    .AddFolder("Docs/")
+                                                    .Add("readme.txt", "read me")
+                                                    .Add("../../../evil.u", "evil")
+                                                    .Add("/abs/Bar.u", "bar")
+                                                    .Add("C:\\x\\Baz.u", "baz")
+                                                    .Add("..", "dots")
+                                                    .AddLink("link.u", "../../../../outside.u"));
     // A first start makes the program's own folders, so that the second changes game files only.
-    QCOMPARE(Run({QStringLiteral("/install"), Work(QStringLiteral("missing.zip")),
-                  QStringLiteral("-s")}),
-             1);
+    QCOMPARE(Run({u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}), 1);
     const QStringList before = FileTree(FFixture->Root());
 
-    QCOMPARE(Run({QStringLiteral("/install"), archive, QStringLiteral("-s")}), 0);
+    QCOMPARE(Run({u"/install"_s, archive, u"-s"_s}), 0);
     QCOMPARE(Changes(before, FileTree(FFixture->Root())),
              (QStringList{"+ UT2004/Maps/DM-Foo.ut2 3", "+ UT2004/System/Bar.u 3",
                           "+ UT2004/System/Baz.u 3", "+ UT2004/System/evil.u 4",
                           "+ UT2004/Textures/Foo.utx 7"}));
-    QCOMPARE(Game().ReadFile(QStringLiteral("Maps/DM-Foo.ut2")), QByteArray("map"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("Textures/Foo.utx")), QByteArray("texture"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/evil.u")), QByteArray("evil"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Bar.u")), QByteArray("bar"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Baz.u")), QByteArray("baz"));
+    QCOMPARE(Game().ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("map"));
+    QCOMPARE(Game().ReadFile(u"Textures/Foo.utx"_s), QByteArray("texture"));
+    QCOMPARE(Game().ReadFile(u"System/evil.u"_s), QByteArray("evil"));
+    QCOMPARE(Game().ReadFile(u"System/Bar.u"_s), QByteArray("bar"));
+    QCOMPARE(Game().ReadFile(u"System/Baz.u"_s), QByteArray("baz"));
 }
 
 void InstallRoadProgramTest::aDamagedEntryNeverReplacesAFile()
 {
-    Game().WriteFile(QStringLiteral("Maps/DM-Foo.ut2"), "the old map");
-    const QString good =
-        Archive(QStringLiteral("good.zip"), TZipBuilder().Add("DM-Foo.ut2", "a better map"));
+    Game().WriteFile(u"Maps/DM-Foo.ut2"_s, "the old map");
+    const QString good = Archive(u"good.zip"_s, TZipBuilder().Add("DM-Foo.ut2", "a better map"));
     // The shell's install verb replaces what exists.
-    QCOMPARE(Run({QStringLiteral("/install"), good, QStringLiteral("-s")}), 0);
-    QCOMPARE(Game().ReadFile(QStringLiteral("Maps/DM-Foo.ut2")), QByteArray("a better map"));
+    QCOMPARE(Run({u"/install"_s, good, u"-s"_s}), 0);
+    QCOMPARE(Game().ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("a better map"));
 
     TZipBuilderEntry damaged;
     damaged.Name = "DM-Foo.ut2";
     damaged.Data = SampleText(300000);
     damaged.Crc = 0xdeadbeef;
-    const QString bad = Archive(QStringLiteral("bad.zip"), TZipBuilder().Add(damaged));
+    const QString bad = Archive(u"bad.zip"_s, TZipBuilder().Add(damaged));
     const QStringList before = FileTree(Game().Root());
-    QCOMPARE(Run({QStringLiteral("/install"), bad, QStringLiteral("-s")}), 1);
+    QCOMPARE(Run({u"/install"_s, bad, u"-s"_s}), 1);
     QCOMPARE(FileTree(Game().Root()), before); // no temporary left either
-    QCOMPARE(Game().ReadFile(QStringLiteral("Maps/DM-Foo.ut2")), QByteArray("a better map"));
+    QCOMPARE(Game().ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("a better map"));
 }
 
 void InstallRoadProgramTest::foldersFollowTheModeAndTheSwitches()
 {
-    FFixture->SetSettingXml(QStringLiteral("renames"),
-                            QStringLiteral("<rename mask=\"foo.u\">Bar.u</rename>"));
-    const QString addon = Work(QStringLiteral("addon"));
-    QVERIFY(WriteBytes(addon + QStringLiteral("/X.u"), "new x"));
-    QVERIFY(WriteBytes(addon + QStringLiteral("/FOO.u"), "foo"));
-    QVERIFY(WriteBytes(addon + QStringLiteral("/sub/Y.u"), "y"));
-    Game().WriteFile(QStringLiteral("System/X.u"), "old x");
-    const QString y = Game().Path(QStringLiteral("System/Y.u"));
+    FFixture->SetSettingXml(u"renames"_s, u"<rename mask=\"foo.u\">Bar.u</rename>"_s);
+    const QString addon = Work(u"addon"_s);
+    QVERIFY(WriteBytes(addon + u"/X.u"_s, "new x"));
+    QVERIFY(WriteBytes(addon + u"/FOO.u"_s, "foo"));
+    QVERIFY(WriteBytes(addon + u"/sub/Y.u"_s, "y"));
+    Game().WriteFile(u"System/X.u"_s, "old x");
+    const QString y = Game().Path(u"System/Y.u"_s);
 
     // "/install" of a folder: silent, existing files kept, recursion by the settings.
-    FFixture->SetSetting(QStringLiteral("folderinstallmode"), QStringLiteral("fimNonRecursive"));
-    QCOMPARE(Run({QStringLiteral("/install"), addon, QStringLiteral("-s")}), 0);
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/X.u")), QByteArray("old x"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Bar.u")), QByteArray("foo"));
+    FFixture->SetSetting(u"folderinstallmode"_s, u"fimNonRecursive"_s);
+    QCOMPARE(Run({u"/install"_s, addon, u"-s"_s}), 0);
+    QCOMPARE(Game().ReadFile(u"System/X.u"_s), QByteArray("old x"));
+    QCOMPARE(Game().ReadFile(u"System/Bar.u"_s), QByteArray("foo"));
     QVERIFY(!QFile::exists(y));
-    FFixture->SetSetting(QStringLiteral("folderinstallmode"), QStringLiteral("fimRecursive"));
-    QCOMPARE(Run({QStringLiteral("/install"), addon, QStringLiteral("-S")}), 0);
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/X.u")), QByteArray("old x"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Y.u")), QByteArray("y"));
+    FFixture->SetSetting(u"folderinstallmode"_s, u"fimRecursive"_s);
+    QCOMPARE(Run({u"/install"_s, addon, u"-S"_s}), 0);
+    QCOMPARE(Game().ReadFile(u"System/X.u"_s), QByteArray("old x"));
+    QCOMPARE(Game().ReadFile(u"System/Y.u"_s), QByteArray("y"));
 
     // "/installfolder": the working folder; "-r" counts only first, "-o" first or second.
     QVERIFY(QFile::remove(y));
-    QCOMPARE(
-        Run({QStringLiteral("/installfolder"), QStringLiteral("-o"), QStringLiteral("-r")}, addon),
-        0);
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/X.u")), QByteArray("new x"));
+    QCOMPARE(Run({u"/installfolder"_s, u"-o"_s, u"-r"_s}, addon), 0);
+    QCOMPARE(Game().ReadFile(u"System/X.u"_s), QByteArray("new x"));
     QVERIFY(!QFile::exists(y));
-    Game().WriteFile(QStringLiteral("System/X.u"), "old x");
-    QCOMPARE(
-        Run({QStringLiteral("/installfolder"), QStringLiteral("-r"), QStringLiteral("-o")}, addon),
-        0);
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/X.u")), QByteArray("new x"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Y.u")), QByteArray("y"));
+    Game().WriteFile(u"System/X.u"_s, "old x");
+    QCOMPARE(Run({u"/installfolder"_s, u"-r"_s, u"-o"_s}, addon), 0);
+    QCOMPARE(Game().ReadFile(u"System/X.u"_s), QByteArray("new x"));
+    QCOMPARE(Game().ReadFile(u"System/Y.u"_s), QByteArray("y"));
 }
 
 void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()
 {
-    const QString archive = RealDataDir() + QStringLiteral("/archives/jsinis.zip");
+    const QString archive = RealDataDir() + u"/archives/jsinis.zip"_s;
     if (RealDataDir().isEmpty() || !QFile::exists(archive))
         QSKIP("The real game files are not on this machine.");
-    const QByteArray userIni = Game().ReadFile(QStringLiteral("System/User.ini"));
-    QCOMPARE(Run({QStringLiteral("/install"), archive, QStringLiteral("-s")}), 0);
+    const QByteArray userIni = Game().ReadFile(u"System/User.ini"_s);
+    QCOMPARE(Run({u"/install"_s, archive, u"-s"_s}), 0);
 
     // Its INI files have no rule of their own: the shipped rules send them to Help.
     QTemporaryDir expected;
@@ -198,10 +191,9 @@ void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()
     for (int i = 0; i < zip.Count(); ++i) {
         const QString name = zip.FlatName(i);
         QVERIFY(zip.ExtractTo(i, expected.filePath(name)));
-        QCOMPARE(Game().ReadFile(QStringLiteral("Help/") + name),
-                 ReadBytes(expected.filePath(name)));
+        QCOMPARE(Game().ReadFile(u"Help/"_s + name), ReadBytes(expected.filePath(name)));
     }
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/User.ini")), userIni);
+    QCOMPARE(Game().ReadFile(u"System/User.ini"_s), userIni);
 }
 
 QTEST_MAIN(InstallRoadProgramTest)

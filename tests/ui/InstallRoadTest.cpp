@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The installation road as a user meets it: the File > Install items, the overwrite question,
@@ -40,7 +42,7 @@ private:
     void ShowMainWindow();
     QString Work(const QString& relative) const
     {
-        return FFixture->Root() + QStringLiteral("/work/") + relative;
+        return FFixture->Root() + u"/work/"_s + relative;
     }
     QString Lang(TDialogType key) const { return FWindow->GetLangText(key); }
     QAction* Action(const QString& name) const { return Child<QAction>(FWindow.get(), name); }
@@ -56,7 +58,7 @@ private:
 void InstallRoadTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
-    QDir(FFixture->Root()).mkpath(QStringLiteral("work"));
+    QDir(FFixture->Root()).mkpath(u"work"_s);
     FDialogs = std::make_unique<TScriptedDialogs>();
 }
 
@@ -76,12 +78,11 @@ void InstallRoadTest::ShowMainWindow()
 
 QStringList InstallRoadTest::Shown(const TInstallationSummary* summary)
 {
-    QStringList shown{Child<QLabel>(summary, QStringLiteral("lbSummary"))->text()};
+    QStringList shown{Child<QLabel>(summary, u"lbSummary"_s)->text()};
     const QTreeWidget* list = summary->Files();
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = list->topLevelItem(i);
-        shown << QStringLiteral("%1 | %2 | %3 | %4")
-                     .arg(row->text(0), row->text(1), row->text(2), row->text(3));
+        shown << u"%1 | %2 | %3 | %4"_s.arg(row->text(0), row->text(1), row->text(2), row->text(3));
     }
     return shown;
 }
@@ -89,9 +90,9 @@ QStringList InstallRoadTest::Shown(const TInstallationSummary* summary)
 void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
 {
     for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
-        Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "old");
-    const QString first = Work(QStringLiteral("first.zip"));
-    const QString second = Work(QStringLiteral("Second.ZIP"));
+        Game().WriteFile(u"System/"_s + QLatin1String(name), "old");
+    const QString first = Work(u"first.zip"_s);
+    const QString second = Work(u"Second.ZIP"_s);
     QVERIFY(TZipBuilder()
                 .Add("A1.u", "new")
                 .Add("A2.u", "new")
@@ -100,10 +101,10 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
                 .AddLink("link.u", "../elsewhere.u")
                 .Write(first));
     QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
-    QVERIFY(WriteBytes(Work(QStringLiteral("notes.txt")), "not an archive"));
+    QVERIFY(WriteBytes(Work(u"notes.txt"_s), "not an archive"));
     ShowMainWindow();
 
-    FDialogs->AnswerOpen({first, Work(QStringLiteral("notes.txt")), second});
+    FDialogs->AnswerOpen({first, Work(u"notes.txt"_s), second});
     FDialogs->AnswerMessage(TModalResult::mrYesToAll);
     FDialogs->AnswerMessage(TModalResult::mrCancel);
     QStringList shown;
@@ -112,55 +113,54 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
         auto* summary = qobject_cast<TInstallationSummary*>(dialog);
         QVERIFY(summary);
         shown = Shown(summary);
-        icon = Child<QLabel>(summary, QStringLiteral("ResImage"))->pixmap().toImage();
-        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnOk")), Qt::LeftButton);
+        icon = Child<QLabel>(summary, u"ResImage"_s)->pixmap().toImage();
+        QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
-    Action(QStringLiteral("MeunInstallUTContentFromArchive"))->trigger();
+    Action(u"MeunInstallUTContentFromArchive"_s)->trigger();
     QVERIFY(*summaryShown);
 
     // One question per archive: Yes to All ends the asking in the first only.
     const QList<TScriptedDialogs::TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(questions.size(), 2);
     QCOMPARE(questions.at(0).Text, FormatTemplate(Lang(TDialogType::Common_OverwriteFile),
-                                                  {Game().Path(QStringLiteral("System/A1.u"))}));
-    QVERIFY(questions.at(1).Text.contains(Game().Path(QStringLiteral("System/B1.u"))));
+                                                  {Game().Path(u"System/A1.u"_s)}));
+    QVERIFY(questions.at(1).Text.contains(Game().Path(u"System/B1.u"_s)));
     QVERIFY(questions.at(0).Buttons.testFlag(mbYesToAll));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
     const QString installed = Lang(TDialogType::Sum_Status_Ok);
     const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
-    const QString system = Game().Path(QStringLiteral("System/"));
-    QCOMPARE(shown,
-             (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {4, 5, 1}),
-                          QStringLiteral("first.zip | A1.u | %1A1.u | %2").arg(system, installed),
-                          QStringLiteral("first.zip | A2.u | %1A2.u | %2").arg(system, installed),
-                          QStringLiteral("first.zip | A3.u | %1A3.u | %2").arg(system, installed),
-                          QStringLiteral("first.zip | New.u | %1New.u | %2").arg(system, installed),
-                          QStringLiteral("first.zip | link.u |  | %1").arg(notInstalled)}));
+    const QString system = Game().Path(u"System/"_s);
+    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {4, 5, 1}),
+                                 u"first.zip | A1.u | %1A1.u | %2"_s.arg(system, installed),
+                                 u"first.zip | A2.u | %1A2.u | %2"_s.arg(system, installed),
+                                 u"first.zip | A3.u | %1A3.u | %2"_s.arg(system, installed),
+                                 u"first.zip | New.u | %1New.u | %2"_s.arg(system, installed),
+                                 u"first.zip | link.u |  | %1"_s.arg(notInstalled)}));
     QCOMPARE(
         icon,
         FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());
     for (const char* name : {"B1.u", "B2.u", "B3.u"})
-        QCOMPARE(Game().ReadFile(QStringLiteral("System/") + QLatin1String(name)), "old");
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/A2.u")), QByteArray("new"));
+        QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "old");
+    QCOMPARE(Game().ReadFile(u"System/A2.u"_s), QByteArray("new"));
     QVERIFY(!FWindow->ArchiveInspector()->isVisible());
     QVERIFY(FWindow->isEnabled());
 }
 
 void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
 {
-    const QString addon = Work(QStringLiteral("addon"));
+    const QString addon = Work(u"addon"_s);
     for (const char* name : {"Move.u", "Keep.u", "Blocked.u", "Gone.u"})
         QVERIFY(WriteBytes(addon + QLatin1Char('/') + QLatin1String(name), name));
-    QVERIFY(WriteBytes(addon + QStringLiteral("/sub/Deeper.u"), "not this one"));
-    Game().WriteFile(QStringLiteral("System/Keep.u"), "old keep");
-    QVERIFY(QDir().mkpath(Game().Path(QStringLiteral("Textures/Blocked.u"))));
+    QVERIFY(WriteBytes(addon + u"/sub/Deeper.u"_s, "not this one"));
+    Game().WriteFile(u"System/Keep.u"_s, "old keep");
+    QVERIFY(QDir().mkpath(Game().Path(u"Textures/Blocked.u"_s)));
     ShowMainWindow();
 
     FDialogs->AnswerFolder(addon);
     FDialogs->AnswerMessage(TModalResult::mrNo); // keep System/Keep.u
-    const QString system = Game().Path(QStringLiteral("System/"));
-    const QString textures = Game().Path(QStringLiteral("Textures/"));
+    const QString system = Game().Path(u"System/"_s);
+    const QString textures = Game().Path(u"Textures/"_s);
     const QString installed = Lang(TDialogType::Sum_Status_Ok);
     const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
     QStringList afterMove;
@@ -174,7 +174,7 @@ void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
         QMenu* menu = summary->TargetMenu();
         QCOMPARE(menu->actions().size(), 14);
         QCOMPARE(menu->actions().at(int(TMapPaths::mpTextures))->text(),
-                 FWindow->Settings().GetPath(TMapPaths::mpTextures) + QStringLiteral(" ..."));
+                 FWindow->Settings().GetPath(TMapPaths::mpTextures) + u" ..."_s);
         const auto select = [list](const QList<int>& rows) {
             list->clearSelection();
             for (const int row : rows)
@@ -189,45 +189,43 @@ void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
         menu->actions().at(int(TMapPaths::mpSystem))->trigger();
         afterMove = Shown(summary);
         select({1, 2});
-        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnDeleteTarget")),
-                          Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(summary, u"btnDeleteTarget"_s), Qt::LeftButton);
         afterDelete = Shown(summary);
         summary->accept();
     });
-    Action(QStringLiteral("MeunInstallUTContentFromDir"))->trigger();
+    Action(u"MeunInstallUTContentFromDir"_s)->trigger();
     QVERIFY(*summaryShown);
 
     QCOMPARE(errorsShown, 1); // the folder in the way
     const QString folder = WithTrailingSeparator(addon);
     const QString headline = Lang(TDialogType::Sum_Summary_OK);
     QCOMPARE(afterMove,
-             (QStringList{
-                 FormatTemplate(headline, {3, 4, 1}),
-                 QStringLiteral("%1 | Blocked.u | %2Blocked.u | %3").arg(folder, system, installed),
-                 QStringLiteral("%1 | Gone.u | %2Gone.u | %3").arg(folder, system, installed),
-                 QStringLiteral("%1 | Keep.u | %2Keep.u | %3").arg(folder, system, notInstalled),
-                 QStringLiteral("%1 | Move.u | %2Move.u | %3").arg(folder, textures, installed)}));
+             (QStringList{FormatTemplate(headline, {3, 4, 1}),
+                          u"%1 | Blocked.u | %2Blocked.u | %3"_s.arg(folder, system, installed),
+                          u"%1 | Gone.u | %2Gone.u | %3"_s.arg(folder, system, installed),
+                          u"%1 | Keep.u | %2Keep.u | %3"_s.arg(folder, system, notInstalled),
+                          u"%1 | Move.u | %2Move.u | %3"_s.arg(folder, textures, installed)}));
     QCOMPARE(afterDelete.first(), FormatTemplate(headline, {2, 4, 2}));
     QVERIFY(afterDelete.at(2).endsWith(notInstalled));
     QVERIFY(afterDelete.at(3).endsWith(notInstalled));
 
-    QCOMPARE(Game().ReadFile(QStringLiteral("Textures/Move.u")), QByteArray("Move.u"));
-    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Move.u"))));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Blocked.u")), QByteArray("Blocked.u"));
-    QCOMPARE(Game().ReadFile(QStringLiteral("System/Keep.u")), QByteArray("old keep"));
-    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Gone.u"))));
-    QVERIFY(!QFile::exists(Game().Path(QStringLiteral("System/Deeper.u"))));
+    QCOMPARE(Game().ReadFile(u"Textures/Move.u"_s), QByteArray("Move.u"));
+    QVERIFY(!QFile::exists(Game().Path(u"System/Move.u"_s)));
+    QCOMPARE(Game().ReadFile(u"System/Blocked.u"_s), QByteArray("Blocked.u"));
+    QCOMPARE(Game().ReadFile(u"System/Keep.u"_s), QByteArray("old keep"));
+    QVERIFY(!QFile::exists(Game().Path(u"System/Gone.u"_s)));
+    QVERIFY(!QFile::exists(Game().Path(u"System/Deeper.u"_s)));
     // Deleted for good: nothing went to the trash.
-    QVERIFY(!QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files")).exists() ||
-            QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files"))
+    QVERIFY(!QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).exists() ||
+            QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s)
                 .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 void InstallRoadTest::exportWritesBareNamesOnceEach()
 {
-    const QString demos = FFixture->Game().Path(QStringLiteral("Demos"));
+    const QString demos = FFixture->Game().Path(u"Demos"_s);
     for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
-        Game().WriteFile(QStringLiteral("Demos/") + QLatin1String(name), name);
+        Game().WriteFile(u"Demos/"_s + QLatin1String(name), name);
     ShowMainWindow();
     QTreeWidget list;
     for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
@@ -238,10 +236,10 @@ void InstallRoadTest::exportWritesBareNamesOnceEach()
         for (const int row : rows)
             list.topLevelItem(row)->setSelected(true);
     };
-    const QString archive = Work(QStringLiteral("demos.zip"));
+    const QString archive = Work(u"demos.zip"_s);
     const auto names = [&archive] {
         QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+        unzip.start(u"unzip"_s, {u"-Z1"_s, archive});
         unzip.waitForFinished();
         QStringList lines = QString::fromUtf8(unzip.readAllStandardOutput())
                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -257,7 +255,7 @@ void InstallRoadTest::exportWritesBareNamesOnceEach()
     QCOMPARE(names(), (QStringList{"One.demo4", "Three.demo4", "Two.demo4"}));
 
     // Again into it: the names already there are replaced, not doubled.
-    Game().WriteFile(QStringLiteral("Demos/Two.demo4"), "Two again");
+    Game().WriteFile(u"Demos/Two.demo4"_s, "Two again");
     select({1, 3});
     FDialogs->AnswerSave(archive);
     FWindow->ExportToArchive(&list, demos);
@@ -268,7 +266,7 @@ void InstallRoadTest::exportWritesBareNamesOnceEach()
     for (int i = 0; i < zip.Count(); ++i) {
         const QString name = zip.Entries().at(i).Name;
         QVERIFY(zip.ExtractTo(i, out.filePath(name)));
-        QCOMPARE(ReadBytes(out.filePath(name)), Game().ReadFile(QStringLiteral("Demos/") + name));
+        QCOMPARE(ReadBytes(out.filePath(name)), Game().ReadFile(u"Demos/"_s + name));
     }
     QVERIFY(!FWindow->ArchiveInspector()->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);

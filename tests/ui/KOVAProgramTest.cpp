@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The program itself, run as a user or a file manager runs it.
 class KOVAProgramTest : public QObject
 {
@@ -166,10 +168,10 @@ void KOVAProgramTest::PrepareProgram(QProcess& process, const QStringList& argum
 void KOVAProgramTest::WriteDownloadCache() const
 {
     const TGameFolder& game = FFixture->Game();
-    game.WriteFile(QStringLiteral("Cache/cache.ini"), KIndex);
-    game.WriteFile(QStringLiteral("Cache/GOOD-1.uxx"), "good");
-    game.WriteFile(QStringLiteral("Cache/TEXT-1.uxx"), "texture");
-    game.WriteFile(QStringLiteral("Cache/EVIL-1.uxx"), "evil");
+    game.WriteFile(u"Cache/cache.ini"_s, KIndex);
+    game.WriteFile(u"Cache/GOOD-1.uxx"_s, "good");
+    game.WriteFile(u"Cache/TEXT-1.uxx"_s, "texture");
+    game.WriteFile(u"Cache/EVIL-1.uxx"_s, "evil");
 }
 
 QStringList KOVAProgramTest::FilesNamed(const QString& name) const
@@ -189,7 +191,7 @@ void KOVAProgramTest::installCacheInstallsWhatItCanAndEnds()
     WriteDownloadCache();
     const QByteArray settings = FFixture->ReadSettings();
     QProcess program;
-    PrepareProgram(program, {QStringLiteral("/installcache")});
+    PrepareProgram(program, {u"/installcache"_s});
     program.start();
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -197,35 +199,34 @@ void KOVAProgramTest::installCacheInstallsWhatItCanAndEnds()
 
     // The two files that have a folder are moved there; only their keys leave the index.
     const TGameFolder& game = FFixture->Game();
-    QCOMPARE(game.ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
-    QCOMPARE(game.ReadFile(QStringLiteral("Textures/Good.utx")), QByteArray("texture"));
-    QVERIFY(!QFile::exists(game.Path(QStringLiteral("Cache/GOOD-1.uxx"))));
-    QVERIFY(!QFile::exists(game.Path(QStringLiteral("Cache/TEXT-1.uxx"))));
-    QCOMPARE(game.ReadFile(QStringLiteral("Cache/cache.ini")),
-             QByteArray("[Cache]\r\n"
-                        "MISS-1=Missing.u\r\n"
-                        "EVIL-1=..\\..\\Evil.u\r\n"
-                        "\r\n"
-                        "[Other]\r\n"
-                        "GOOD-1=Good.u\r\n"));
+    QCOMPARE(game.ReadFile(u"System/Good.u"_s), QByteArray("good"));
+    QCOMPARE(game.ReadFile(u"Textures/Good.utx"_s), QByteArray("texture"));
+    QVERIFY(!QFile::exists(game.Path(u"Cache/GOOD-1.uxx"_s)));
+    QVERIFY(!QFile::exists(game.Path(u"Cache/TEXT-1.uxx"_s)));
+    QCOMPARE(game.ReadFile(u"Cache/cache.ini"_s), QByteArray("[Cache]\r\n"
+                                                             "MISS-1=Missing.u\r\n"
+                                                             "EVIL-1=..\\..\\Evil.u\r\n"
+                                                             "\r\n"
+                                                             "[Other]\r\n"
+                                                             "GOOD-1=Good.u\r\n"));
     // A name that climbs out of the game folder installs nothing.
-    QCOMPARE(game.ReadFile(QStringLiteral("Cache/EVIL-1.uxx")), QByteArray("evil"));
-    QVERIFY(FilesNamed(QStringLiteral("Evil.u")).isEmpty());
+    QCOMPARE(game.ReadFile(u"Cache/EVIL-1.uxx"_s), QByteArray("evil"));
+    QVERIFY(FilesNamed(u"Evil.u"_s).isEmpty());
     QCOMPARE(FFixture->ReadSettings(), settings);
 }
 
 void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
 {
     const TGameFolder& game = FFixture->Game();
-    const QString record = FFixture->Root() + QStringLiteral("/record");
-    WriteGameScript(game, QStringLiteral("Game.sh"), record, 3);
-    FFixture->SetSetting(QStringLiteral("exename"), QStringLiteral("Game.sh"));
-    const QString demo = FFixture->Root() + QStringLiteral("/Other/My.Match.demo4");
+    const QString record = FFixture->Root() + u"/record"_s;
+    WriteGameScript(game, u"Game.sh"_s, record, 3);
+    FFixture->SetSetting(u"exename"_s, u"Game.sh"_s);
+    const QString demo = FFixture->Root() + u"/Other/My.Match.demo4"_s;
     const QByteArray bytes(40000, 'd');
     QVERIFY(WriteBytes(demo, bytes));
     const auto play = [this](const QString& file) {
         QProcess program;
-        PrepareProgram(program, {QStringLiteral("/playdemo"), file});
+        PrepareProgram(program, {u"/playdemo"_s, file});
         program.start();
         const bool ended = program.waitForFinished(60000);
         return ended && program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
@@ -234,17 +235,17 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
     // A demo from elsewhere is copied in and played; the program does not wait for the game,
     // and the game plays on after it.
     QCOMPARE(play(demo), 0);
-    QVERIFY(!QFile::exists(record + QStringLiteral("/ended")));
-    QCOMPARE(game.ReadFile(QStringLiteral("System/kova.txt")), QByteArray("demoplay My.Match\r\n"));
-    QCOMPARE(game.ReadFile(QStringLiteral("Demos/My.Match.demo4")), bytes);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/cwd")), 10000);
-    QCOMPARE(ReadBytes(record + QStringLiteral("/args")), QByteArray("-exec=kova.txt\n"));
-    QCOMPARE(QString::fromLocal8Bit(ReadBytes(record + QStringLiteral("/cwd"))).trimmed(),
-             QFileInfo(game.Path(QStringLiteral("System"))).canonicalFilePath());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/ended")), 10000);
+    QVERIFY(!QFile::exists(record + u"/ended"_s));
+    QCOMPARE(game.ReadFile(u"System/kova.txt"_s), QByteArray("demoplay My.Match\r\n"));
+    QCOMPARE(game.ReadFile(u"Demos/My.Match.demo4"_s), bytes);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/cwd"_s), 10000);
+    QCOMPARE(ReadBytes(record + u"/args"_s), QByteArray("-exec=kova.txt\n"));
+    QCOMPARE(QString::fromLocal8Bit(ReadBytes(record + u"/cwd"_s)).trimmed(),
+             QFileInfo(game.Path(u"System"_s)).canonicalFilePath());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/ended"_s), 10000);
 
     // A demo already in the Demos folder is not copied again.
-    const QString inPlace = game.Path(QStringLiteral("Demos/My.Match.demo4"));
+    const QString inPlace = game.Path(u"Demos/My.Match.demo4"_s);
     const QDateTime old = QDateTime::currentDateTime().addDays(-3);
     {
         QFile file(inPlace);
@@ -254,15 +255,15 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
     QVERIFY(QDir(record).removeRecursively());
     QCOMPARE(play(inPlace), 0);
     QCOMPARE(QFileInfo(inPlace).lastModified(), old);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + QStringLiteral("/args")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/args"_s), 10000);
 
     // A missing demo changes nothing and starts nothing.
     QVERIFY(QDir(record).removeRecursively());
-    QVERIFY(game.WriteFile(QStringLiteral("System/kova.txt"), "kept").size() > 0);
-    QCOMPARE(play(FFixture->Root() + QStringLiteral("/Other/Missing.demo4")), 1);
-    QCOMPARE(game.ReadFile(QStringLiteral("System/kova.txt")), QByteArray("kept"));
+    QVERIFY(game.WriteFile(u"System/kova.txt"_s, "kept").size() > 0);
+    QCOMPARE(play(FFixture->Root() + u"/Other/Missing.demo4"_s), 1);
+    QCOMPARE(game.ReadFile(u"System/kova.txt"_s), QByteArray("kept"));
     QTest::qWait(500);
-    QVERIFY(!QFile::exists(record + QStringLiteral("/args")));
+    QVERIFY(!QFile::exists(record + u"/args"_s));
 }
 
 void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
@@ -272,10 +273,9 @@ void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
     program.start();
     QVERIFY(program.waitForStarted());
     // The backups folder is made after the lock is taken, so the copy holds it by then.
-    QTRY_VERIFY_WITH_TIMEOUT(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists(),
-                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(FFixture->AppFile(u"Profiles/Backups"_s)).exists(), 30000);
     {
-        const TSingleInstance probe(QStringLiteral("KOVA"));
+        const TSingleInstance probe(u"KOVA"_s);
         QCOMPARE(probe.State(), TSingleInstance::siAlreadyRunning);
     }
     program.kill();
@@ -302,13 +302,13 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
     FFixture = std::make_unique<TProgramFixture>(portable);
     const auto runOnce = [this] {
         QProcess program;
-        PrepareProgram(program, {QStringLiteral("/installcache")});
+        PrepareProgram(program, {u"/installcache"_s});
         program.start();
         return program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit &&
                program.exitCode() == 0;
     };
     QVERIFY(runOnce());
-    FFixture->SetSetting(QStringLiteral("iswindowsizeable"), QStringLiteral("False"));
+    FFixture->SetSetting(u"iswindowsizeable"_s, u"False"_s);
     const QByteArray mine = FFixture->ReadSettings();
 
     // The build puts the shipped files beside the program again.
@@ -318,12 +318,11 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
         shipped << file.filePath();
     QProcess build;
     build.start(QStringLiteral(KOVA_CMAKE_COMMAND),
-                {QStringLiteral("-DFILES=") + shipped.join(QLatin1Char(';')),
-                 QStringLiteral("-DDEST=") + FFixture->AppDir(), QStringLiteral("-P"),
-                 QStringLiteral(KOVA_SOURCE_DIR "/cmake/CopyShippedData.cmake")});
+                {u"-DFILES="_s + shipped.join(QLatin1Char(';')), u"-DDEST="_s + FFixture->AppDir(),
+                 u"-P"_s, QStringLiteral(KOVA_SOURCE_DIR "/cmake/CopyShippedData.cmake")});
     QVERIFY(build.waitForFinished(60000));
     QCOMPARE(build.exitCode(), 0);
-    QCOMPARE(ReadBytes(FFixture->AppFile(QStringLiteral("Lang.int"))),
+    QCOMPARE(ReadBytes(FFixture->AppFile(u"Lang.int"_s)),
              ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int")));
 
     QVERIFY(runOnce());
@@ -334,26 +333,24 @@ void KOVAProgramTest::firstRunThroughASwitchAsksThenWorksThenEnds()
 {
     // The real program would wait for the language choice; the test makes it.
     WriteDownloadCache();
-    WriteMap(FFixture->Game(), QStringLiteral("DM-Only.ut2"), "Only", "Ann");
-    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    WriteMap(FFixture->Game(), u"DM-Only.ut2"_s, "Only", "Ann");
+    FFixture->SetSetting(u"firstrun"_s, u"True"_s);
     TScriptedDialogs dialogs;
     dialogs.AnswerMessage(TModalResult::mrYes); // build the map cache
     const auto chosen = WhenModal([](QWidget* dialog) {
-        Child<QListWidget>(dialog, QStringLiteral("lbLanguages"))->setCurrentRow(0);
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnOk")), Qt::LeftButton);
+        Child<QListWidget>(dialog, u"lbLanguages"_s)->setCurrentRow(0);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnOk"_s), Qt::LeftButton);
     });
-    std::unique_ptr<TfrmMain> window =
-        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
     QVERIFY(*chosen);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
     QVERIFY(window->EndRequested());
     QCOMPARE(window->ExitStatus(), 0);
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
+    QCOMPARE(FFixture->Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
     QList<TMapCacheItem> items;
-    QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
-             TMapCacheRead::mcrLoaded);
+    QCOMPARE(ReadMapCache(FFixture->AppFile(u"cache.xml"_s), items), TMapCacheRead::mcrLoaded);
     QCOMPARE(items.size(), 1);
     QVERIFY(FFixture->ReadSettings().contains("<firstrun>False</firstrun>"));
     QCOMPARE(dialogs.UnexpectedCount(), 0);
@@ -364,34 +361,31 @@ void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()
     // The real program would first show the warning of the failed folder detection and wait
     // for the user, so this runs the window in the test with that warning answered.
     WriteDownloadCache();
-    QVERIFY(QFile::remove(FFixture->Game().Path(QStringLiteral("System/Core.dll"))));
+    QVERIFY(QFile::remove(FFixture->Game().Path(u"System/Core.dll"_s)));
     TScriptedDialogs dialogs;
-    std::unique_ptr<TfrmMain> window =
-        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QVERIFY(window->EndRequested());
     QCOMPARE(window->ExitStatus(), int(esGameFolderInvalid));
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).first().Type, TMsgDlgType::mtWarning);
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")), KIndex);
-    QVERIFY(QFile::exists(FFixture->Game().Path(QStringLiteral("Cache/GOOD-1.uxx"))));
-    QVERIFY(FilesNamed(QStringLiteral("Good.u")).isEmpty());
+    QCOMPARE(FFixture->Game().ReadFile(u"Cache/cache.ini"_s), KIndex);
+    QVERIFY(QFile::exists(FFixture->Game().Path(u"Cache/GOOD-1.uxx"_s)));
+    QVERIFY(FilesNamed(u"Good.u"_s).isEmpty());
 }
 
 void KOVAProgramTest::installCacheThatCannotMoveAFileEndsWithAnError()
 {
     // A recorded name longer than the file system allows: that file cannot reach its folder.
     WriteDownloadCache();
-    const QString longName = QString(300, QLatin1Char('L')) + QStringLiteral(".u");
-    FFixture->Game().WriteFile(QStringLiteral("Cache/cache.ini"),
-                               "[Cache]\r\nGOOD-1=Good.u\r\nLONG-1=" + longName.toLatin1() +
-                                   "\r\n");
-    FFixture->Game().WriteFile(QStringLiteral("Cache/LONG-1.uxx"), "long");
+    const QString longName = QString(300, QLatin1Char('L')) + u".u"_s;
+    FFixture->Game().WriteFile(
+        u"Cache/cache.ini"_s, "[Cache]\r\nGOOD-1=Good.u\r\nLONG-1=" + longName.toLatin1() + "\r\n");
+    FFixture->Game().WriteFile(u"Cache/LONG-1.uxx"_s, "long");
     TScriptedDialogs dialogs;
     dialogs.AnswerMessage(TModalResult::mrOk); // the error of the move
-    std::unique_ptr<TfrmMain> window =
-        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QVERIFY(window->EndRequested());
@@ -399,28 +393,27 @@ void KOVAProgramTest::installCacheThatCannotMoveAFileEndsWithAnError()
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).first().Type, TMsgDlgType::mtError);
     // What could go went; the file that could not keeps its file and its key.
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Good.u")), QByteArray("good"));
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("Cache/LONG-1.uxx")), QByteArray("long"));
-    QVERIFY(FFixture->Game().ReadFile(QStringLiteral("Cache/cache.ini")).contains("LONG-1="));
+    QCOMPARE(FFixture->Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
+    QCOMPARE(FFixture->Game().ReadFile(u"Cache/LONG-1.uxx"_s), QByteArray("long"));
+    QVERIFY(FFixture->Game().ReadFile(u"Cache/cache.ini"_s).contains("LONG-1="));
 }
 
 void KOVAProgramTest::replaceQuestionsOfTheCacheMoveAreAnswered()
 {
     // Four files of one name: each after the first asks before it replaces the one moved.
     const TGameFolder& game = FFixture->Game();
-    game.WriteFile(QStringLiteral("Cache/cache.ini"), "[Cache]\r\n"
-                                                      "TWIN-1=Twin.u\r\n"
-                                                      "TWIN-2=Twin.u\r\n"
-                                                      "MID-1=Mid.u\r\n"
-                                                      "TWIN-3=Twin.u\r\n"
-                                                      "TWIN-4=Twin.u\r\n"
-                                                      "LAST-1=Last.u\r\n");
+    game.WriteFile(u"Cache/cache.ini"_s, "[Cache]\r\n"
+                                         "TWIN-1=Twin.u\r\n"
+                                         "TWIN-2=Twin.u\r\n"
+                                         "MID-1=Mid.u\r\n"
+                                         "TWIN-3=Twin.u\r\n"
+                                         "TWIN-4=Twin.u\r\n"
+                                         "LAST-1=Last.u\r\n");
     for (const char* guid : {"TWIN-1", "TWIN-2", "MID-1", "TWIN-3", "TWIN-4", "LAST-1"})
-        game.WriteFile(QStringLiteral("Cache/%1.uxx").arg(QLatin1String(guid)), guid);
+        game.WriteFile(u"Cache/%1.uxx"_s.arg(QLatin1String(guid)), guid);
 
     TQuestionAnswerer answerer; // with the program's own dialogs: no scripted ones
-    std::unique_ptr<TfrmMain> window =
-        FFixture->CreateMainWindow({QStringLiteral("/installcache")});
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
     window->show();
     QVERIFY(window->EndRequested());
 
@@ -430,15 +423,15 @@ void KOVAProgramTest::replaceQuestionsOfTheCacheMoveAreAnswered()
     // it and take their answer.
     QCOMPARE(answerer.ProgressOverFirst, 0);
     QVERIFY(answerer.ProgressUnderSecond);
-    QCOMPARE(answerer.Titles.first(), QStringLiteral("Confirmation \u2014 UT2004 KOVA"));
+    QCOMPARE(answerer.Titles.first(), u"Confirmation \u2014 UT2004 KOVA"_s);
 
     // No kept the first file, Yes replaced it, Cancel stopped the run there.
-    QCOMPARE(game.ReadFile(QStringLiteral("System/Twin.u")), QByteArray("TWIN-3"));
-    QCOMPARE(game.ReadFile(QStringLiteral("System/Mid.u")), QByteArray("MID-1"));
-    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/TWIN-2.uxx"))));
-    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/TWIN-4.uxx"))));
-    QVERIFY(QFile::exists(game.Path(QStringLiteral("Cache/LAST-1.uxx"))));
-    QVERIFY(!QFile::exists(game.Path(QStringLiteral("System/Last.u"))));
+    QCOMPARE(game.ReadFile(u"System/Twin.u"_s), QByteArray("TWIN-3"));
+    QCOMPARE(game.ReadFile(u"System/Mid.u"_s), QByteArray("MID-1"));
+    QVERIFY(QFile::exists(game.Path(u"Cache/TWIN-2.uxx"_s)));
+    QVERIFY(QFile::exists(game.Path(u"Cache/TWIN-4.uxx"_s)));
+    QVERIFY(QFile::exists(game.Path(u"Cache/LAST-1.uxx"_s)));
+    QVERIFY(!QFile::exists(game.Path(u"System/Last.u"_s)));
 }
 
 QTEST_MAIN(KOVAProgramTest)

@@ -26,6 +26,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The program's start-up as a user meets it: over a set-up program folder, at the first run,
@@ -59,7 +61,7 @@ private:
 
 namespace {
 
-const QString KFatalCaption = QStringLiteral("Fatal Error");
+const QString KFatalCaption = u"Fatal Error"_s;
 const QString KNoLanguageFile =
     QStringLiteral("Fatal Error: No language file was found. KOVA cannot be started.\n"
                    "Please reconfigure the settings.xml file or re-install KOVA.");
@@ -92,10 +94,10 @@ void KOVAStartupTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
-    WriteMap(FFixture->Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
-    WriteMap(FFixture->Game(), QStringLiteral("CTF-Second.ut2"), "Second", "Bob");
-    WriteScreenshot(FFixture->Game(), QStringLiteral("Shot00001.bmp"));
-    WriteScreenshot(FFixture->Game(), QStringLiteral("Shot00002.bmp"));
+    WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
+    WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
+    WriteScreenshot(FFixture->Game(), u"Shot00001.bmp"_s);
+    WriteScreenshot(FFixture->Game(), u"Shot00002.bmp"_s);
 }
 
 void KOVAStartupTest::cleanup()
@@ -113,8 +115,8 @@ bool KOVAStartupTest::AnyWindowVisible()
 
 void KOVAStartupTest::startsOverAFixtureGameFolder()
 {
-    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
-    FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("de"));
+    FFixture->AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
+    FFixture->SetSetting(u"language"_s, u"de"_s);
     const QByteArray settings = FFixture->ReadSettings();
 
     TKOVAStartup startup;
@@ -134,14 +136,14 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
         QVERIFY2(handled == (page != QLatin1String("tbINIEditor")), qPrintable(page));
     }
     // The page table names the tab sheets, in tab order.
-    auto* pages = Child<QTabWidget>(window, QStringLiteral("pgMain"));
+    auto* pages = Child<QTabWidget>(window, u"pgMain"_s);
     QCOMPARE(pages->count(), int(PageTable().size()));
     for (int i = 0; i < pages->count(); ++i) {
         QCOMPARE(pages->widget(i)->objectName(), KPages.at(i));
         QCOMPARE(PageTable().at(i).TabSheet, KPages.at(i));
     }
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
-    QVERIFY(QDir(FFixture->AppFile(QStringLiteral("Profiles/Backups"))).exists());
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
+    QVERIFY(QDir(FFixture->AppFile(u"Profiles/Backups"_s)).exists());
     QVERIFY(!AnyWindowVisible());
 
     // First showing: the chosen language dresses every form, the Window menu and the page.
@@ -149,20 +151,17 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
     QVERIFY(QTest::qWaitForWindowExposed(window));
     for (int i = 0; i < pages->count(); ++i)
         QVERIFY2(pages->tabText(i).startsWith(QLatin1String("DE ")), qPrintable(pages->tabText(i)));
-    QCOMPARE(Child<QLabel>(window, QStringLiteral("lbUpdateCache"))->text(),
-             QStringLiteral("DE Please wait while the map cache is updated..."));
-    QCOMPARE(window->ServerPackageEditor()->windowTitle(),
-             QStringLiteral("DE ServerPackage Editor"));
-    QCOMPARE(Child<QPushButton>(&window->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
-                 ->text(),
-             QStringLiteral("DE Select All"));
-    QCOMPARE(Child<QMenu>(window, QStringLiteral("MenuWindow"))->actions().size(), 11);
-    QCOMPARE(Child<QLineEdit>(window, QStringLiteral("edConfigure_UT2003Path"))->text(),
+    QCOMPARE(Child<QLabel>(window, u"lbUpdateCache"_s)->text(),
+             u"DE Please wait while the map cache is updated..."_s);
+    QCOMPARE(window->ServerPackageEditor()->windowTitle(), u"DE ServerPackage Editor"_s);
+    QCOMPARE(Child<QPushButton>(&window->AddonDeletionProposal(), u"btnSelectAll"_s)->text(),
+             u"DE Select All"_s);
+    QCOMPARE(Child<QMenu>(window, u"MenuWindow"_s)->actions().size(), 11);
+    QCOMPARE(Child<QLineEdit>(window, u"edConfigure_UT2003Path"_s)->text(),
              FFixture->Game().Root() + QLatin1Char('/'));
-    QCOMPARE(Child<QComboBox>(window, QStringLiteral("cbConfigure_SelectLang"))->currentText(),
-             QStringLiteral("Deutsch"));
-    QCOMPARE(Child<QComboBox>(window, QStringLiteral("cbConfigure_SelectProfile"))->currentText(),
-             QStringLiteral("(DEFAULT)"));
+    QCOMPARE(Child<QComboBox>(window, u"cbConfigure_SelectLang"_s)->currentText(), u"Deutsch"_s);
+    QCOMPARE(Child<QComboBox>(window, u"cbConfigure_SelectProfile"_s)->currentText(),
+             u"(DEFAULT)"_s);
 
     // A normal start asks nothing and saves nothing.
     QCOMPARE(FDialogs->Calls().size(), 0);
@@ -171,8 +170,8 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
 
 void KOVAStartupTest::damagedMapCacheIsRebuiltAtStart()
 {
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
+    const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     WriteBytes(cacheFile, "<?xml version=\"1.1\"?>\n<kovacache>\n  <item0>\n    <filen");
 
     TKOVAStartup startup;
@@ -194,13 +193,12 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept_data()
 void KOVAStartupTest::gameFolderIsDetectedAndKept()
 {
     QFETCH(bool, fromRegistry);
-    FFixture->SetSetting(QStringLiteral("utdir"), QString());
-    const QString driveC = FFixture->Environment().WinePrefix() + QStringLiteral("/drive_c");
-    const TGameFolder found(driveC,
-                            fromRegistry ? QStringLiteral("Games") : QStringLiteral("UT2004"));
-    WriteMap(found, QStringLiteral("DM-Found.ut2"), "Found", "Fay");
+    FFixture->SetSetting(u"utdir"_s, QString());
+    const QString driveC = FFixture->Environment().WinePrefix() + u"/drive_c"_s;
+    const TGameFolder found(driveC, fromRegistry ? u"Games"_s : u"UT2004"_s);
+    WriteMap(found, u"DM-Found.ut2"_s, "Found", "Fay");
     if (fromRegistry)
-        WriteBytes(FFixture->Environment().WinePrefix() + QStringLiteral("/system.reg"),
+        WriteBytes(FFixture->Environment().WinePrefix() + u"/system.reg"_s,
                    "WINE REGISTRY Version 2\n\n"
                    "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
                    "\"Folder\"=\"C:\\\\Games\"\n");
@@ -212,11 +210,9 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept()
     // Taken, saved, and every folder and rule follows it.
     QCOMPARE(window->Settings().UTDir, found.Root() + QLatin1Char('/'));
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + found.Root().toUtf8()));
-    QCOMPARE(window->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
-             found.Path(QStringLiteral("Maps/")));
+    QCOMPARE(window->Settings().GetDestination(u"DM-New.ut2"_s), found.Path(u"Maps/"_s));
     QCOMPARE(window->MapManager()->GetCount(), 1);
-    QCOMPARE(window->MapManager()->GetItem(0)->FileName(),
-             found.Path(QStringLiteral("Maps/DM-Found.ut2")));
+    QCOMPARE(window->MapManager()->GetItem(0)->FileName(), found.Path(u"Maps/DM-Found.ut2"_s));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), fromRegistry ? 0 : 1);
 }
 
@@ -249,13 +245,13 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
     QFETCH(QStringList, texts);
     switch (failure) {
     case fcNoLanguageFile:
-        QVERIFY(QFile::remove(FFixture->AppFile(QStringLiteral("Lang.int"))));
+        QVERIFY(QFile::remove(FFixture->AppFile(u"Lang.int"_s)));
         break;
     case fcLanguageMissing:
-        FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("xx"));
+        FFixture->SetSetting(u"language"_s, u"xx"_s);
         break;
     case fcLanguageDamaged:
-        WriteBytes(FFixture->AppFile(QStringLiteral("Lang.int")), QByteArray());
+        WriteBytes(FFixture->AppFile(u"Lang.int"_s), QByteArray());
         break;
     case fcSettingsCutShort:
         WriteBytes(FFixture->SettingsFile(), FFixture->ReadSettings().left(300));
@@ -282,29 +278,28 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
     QCOMPARE(call.Type, TMsgDlgType::mtError);
     QCOMPARE(call.Caption, KFatalCaption);
     for (QString text : texts) {
-        text.replace(QStringLiteral("<settings>"), FFixture->SettingsFile());
-        text.replace(QStringLiteral("<lang>"), FFixture->AppFile(QStringLiteral("Lang.int")));
+        text.replace(u"<settings>"_s, FFixture->SettingsFile());
+        text.replace(u"<lang>"_s, FFixture->AppFile(u"Lang.int"_s));
         QVERIFY2(call.Text.contains(text), qPrintable(call.Text));
     }
     QVERIFY(!call.Text.contains(QLatin1String("Microsoft")));
-    QVERIFY(!QDir(FFixture->AppFile(QStringLiteral("Profiles"))).exists());
+    QVERIFY(!QDir(FFixture->AppFile(u"Profiles"_s)).exists());
     QCOMPARE(FFixture->ReadSettings(), settings);
 }
 
 void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
 {
-    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
-    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
-    FFixture->SetSetting(QStringLiteral("language"), QStringLiteral("int"));
+    FFixture->AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
+    FFixture->SetSetting(u"firstrun"_s, u"True"_s);
+    FFixture->SetSetting(u"language"_s, u"int"_s);
     FDialogs->AnswerMessage(TModalResult::mrYes); // build the map cache
 
     bool okDisabledFirst = false;
     const auto chosen = WhenModal([&](QWidget* dialog) {
-        auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
-        auto* ok = Child<QPushButton>(dialog, QStringLiteral("btnOk"));
+        auto* list = Child<QListWidget>(dialog, u"lbLanguages"_s);
+        auto* ok = Child<QPushButton>(dialog, u"btnOk"_s);
         okDisabledFirst = !ok->isEnabled();
-        const QList<QListWidgetItem*> rows =
-            list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly);
+        const QList<QListWidgetItem*> rows = list->findItems(u"Deutsch"_s, Qt::MatchExactly);
         if (rows.size() == 1)
             list->setCurrentItem(rows.first());
         QTest::mouseClick(ok, Qt::LeftButton);
@@ -320,7 +315,7 @@ void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
     // The cache question comes in the chosen language; both answers are saved at once.
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TScriptedDialogs::TCall& question = FDialogs->Calls().first();
-    QCOMPARE(question.Caption, QStringLiteral("DE Confirmation"));
+    QCOMPARE(question.Caption, u"DE Confirmation"_s);
     QVERIFY(question.Text.startsWith(QLatin1String("DE ")));
     QCOMPARE(question.Type, TMsgDlgType::mtConfirmation);
     QCOMPARE(question.Buttons, TMsgDlgButtons(mbYes | mbNo));
@@ -331,12 +326,11 @@ void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
 
     // The first showing builds the cache, then the window is the user's again.
     TfrmMain* window = startup.MainWindow();
-    QFile::remove(FFixture->AppFile(QStringLiteral("cache.xml")));
+    QFile::remove(FFixture->AppFile(u"cache.xml"_s));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QList<TMapCacheItem> items;
-    QCOMPARE(ReadMapCache(FFixture->AppFile(QStringLiteral("cache.xml")), items),
-             TMapCacheRead::mcrLoaded);
+    QCOMPARE(ReadMapCache(FFixture->AppFile(u"cache.xml"_s), items), TMapCacheRead::mcrLoaded);
     QCOMPARE(items.size(), 2);
     QVERIFY(window->isEnabled());
     QVERIFY(!window->UpdateCacheWindow()->isVisible());
@@ -353,18 +347,17 @@ void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape_data()
 void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
 {
     QFETCH(bool, highlighted);
-    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
-    FFixture->SetSetting(QStringLiteral("firstrun"), QStringLiteral("True"));
+    FFixture->AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
+    FFixture->SetSetting(u"firstrun"_s, u"True"_s);
     const QByteArray settings = FFixture->ReadSettings();
     FDialogs->AnswerMessage(TModalResult::mrNo); // no map cache
     const auto closed = WhenModal([highlighted](QWidget* dialog) {
-        auto* list = Child<QListWidget>(dialog, QStringLiteral("lbLanguages"));
+        auto* list = Child<QListWidget>(dialog, u"lbLanguages"_s);
         // Taking the focus puts the list's cursor on its first row: let that happen first.
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         QTRY_VERIFY(list->hasFocus());
-        list->setCurrentItem(
-            highlighted ? list->findItems(QStringLiteral("Deutsch"), Qt::MatchExactly).value(0)
-                        : nullptr);
+        list->setCurrentItem(highlighted ? list->findItems(u"Deutsch"_s, Qt::MatchExactly).value(0)
+                                         : nullptr);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
 
@@ -376,7 +369,7 @@ void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
         QVERIFY(started);
         QVERIFY(FFixture->ReadSettings().contains("<language>de</language>"));
         QCOMPARE(FDialogs->Calls().size(), 1);
-        QCOMPARE(FDialogs->Calls().first().Caption, QStringLiteral("DE Confirmation"));
+        QCOMPARE(FDialogs->Calls().first().Caption, u"DE Confirmation"_s);
         return;
     }
     QVERIFY(!started);
@@ -390,7 +383,7 @@ void KOVAStartupTest::firstRunLanguageDialogClosedWithEscape()
 void KOVAStartupTest::secondInstanceIsRefusedUntilTheFirstIsGone()
 {
     {
-        const TSingleInstance first(QStringLiteral("KOVA"));
+        const TSingleInstance first(u"KOVA"_s);
         QCOMPARE(first.State(), TSingleInstance::siAcquired);
         TKOVAStartup second;
         QVERIFY(!second.Start(FFixture->AppDir(), FFixture->Arguments()));
@@ -398,7 +391,7 @@ void KOVAStartupTest::secondInstanceIsRefusedUntilTheFirstIsGone()
         QVERIFY(!second.MainWindow());
         QCOMPARE(FDialogs->Calls().size(), 1);
         const TScriptedDialogs::TCall& call = FDialogs->Calls().first();
-        QCOMPARE(call.Caption, QStringLiteral("Error"));
+        QCOMPARE(call.Caption, u"Error"_s);
         QCOMPARE(call.Text, QStringLiteral("There is already another instance of KOVA running. "
                                            "You can only run one instance of KOVA at the same "
                                            "time."));
@@ -415,7 +408,7 @@ void KOVAStartupTest::aLockThatCannotBeTakenIsSaid()
 {
     // No runtime folder, and a file where the private folder for the lock would be.
     qunsetenv("XDG_RUNTIME_DIR");
-    const QString blocked = qEnvironmentVariable("XDG_CACHE_HOME") + QStringLiteral("/KOVA");
+    const QString blocked = qEnvironmentVariable("XDG_CACHE_HOME") + u"/KOVA"_s;
     QFile file(blocked);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
@@ -426,7 +419,7 @@ void KOVAStartupTest::aLockThatCannotBeTakenIsSaid()
     QVERIFY(!startup.MainWindow());
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TScriptedDialogs::TCall& call = FDialogs->Calls().first();
-    QCOMPARE(call.Caption, QStringLiteral("Error"));
+    QCOMPARE(call.Caption, u"Error"_s);
     QCOMPARE(call.Type, TMsgDlgType::mtError);
     QVERIFY2(call.Text.contains(blocked), qPrintable(call.Text));
 }

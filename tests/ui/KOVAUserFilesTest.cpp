@@ -14,6 +14,8 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // Where the program keeps the user's files: per user through the desktop's folders, apart from
@@ -55,35 +57,33 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
     TProgramFixture fixture(false);
     TScriptedDialogs dialogs;
     const TTempEnvironment& environment = fixture.Environment();
-    const QByteArray shipped = ReadBytes(fixture.AppFile(QStringLiteral("settings.xml")));
+    const QByteArray shipped = ReadBytes(fixture.AppFile(u"settings.xml"_s));
     // A language of the user's own, beside the shipped one.
-    fixture.AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
-    const QString userLanguage = environment.DataHome() + QStringLiteral("/kova/Lang.de");
-    QDir().mkpath(environment.DataHome() + QStringLiteral("/kova"));
-    QVERIFY(QFile::rename(fixture.AppFile(QStringLiteral("Lang.de")), userLanguage));
+    fixture.AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
+    const QString userLanguage = environment.DataHome() + u"/kova/Lang.de"_s;
+    QDir().mkpath(environment.DataHome() + u"/kova"_s);
+    QVERIFY(QFile::rename(fixture.AppFile(u"Lang.de"_s), userLanguage));
     const QStringList programFolder = Tree(fixture.AppDir());
 
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
         QCOMPARE(window->StartupState(), TStartupState::ssRunning);
-        QCOMPARE(window->Settings().FileName,
-                 environment.ConfigHome() + QStringLiteral("/kova/settings.xml"));
+        QCOMPARE(window->Settings().FileName, environment.ConfigHome() + u"/kova/settings.xml"_s);
         QCOMPARE(fixture.ReadSettings(), shipped);
-        QVERIFY(QDir(environment.DataHome() + QStringLiteral("/kova/Profiles/Backups")).exists());
-        QCOMPARE(window->Profiles()->ProfilesDir(),
-                 environment.DataHome() + QStringLiteral("/kova/Profiles/"));
+        QVERIFY(QDir(environment.DataHome() + u"/kova/Profiles/Backups"_s).exists());
+        QCOMPARE(window->Profiles()->ProfilesDir(), environment.DataHome() + u"/kova/Profiles/"_s);
         QCOMPARE(window->Folders().MapCacheFile(),
-                 environment.Root() + QStringLiteral("/home/.cache/kova/cache.xml"));
+                 environment.Root() + u"/home/.cache/kova/cache.xml"_s);
         QVERIFY(window->LanguageManager().IndexOfFile(userLanguage) >= 0);
 
         // The user's change is saved where the user's settings are.
-        window->Settings().Language = QStringLiteral("de");
+        window->Settings().Language = u"de"_s;
         QVERIFY(window->Settings().SaveToFile());
     }
     QCOMPARE(Tree(fixture.AppDir()), programFolder);
 
     // A new shipped default (an update) never replaces what the user has.
-    WriteBytes(fixture.AppFile(QStringLiteral("settings.xml")),
+    WriteBytes(fixture.AppFile(u"settings.xml"_s),
                QByteArray(shipped).replace("<language>int</language>", "<language>xx</language>"));
     std::unique_ptr<TfrmMain> again = fixture.CreateMainWindow();
     QCOMPARE(again->StartupState(), TStartupState::ssRunning);
@@ -108,24 +108,22 @@ void KOVAUserFilesTest::eachHomeKeepsItsOwnSettingsAndProfiles()
         QVERIFY(!window->Settings().EnableMapManagerCache);
         window->Settings().EnableMapManagerCache = true;
         QVERIFY(window->Settings().SaveToFile());
-        QVERIFY(
-            WriteBytes(window->Profiles()->ProfilesDir() + QStringLiteral("Mine.ini"), KProfile));
+        QVERIFY(WriteBytes(window->Profiles()->ProfilesDir() + u"Mine.ini"_s, KProfile));
     }
-    QVERIFY(QFile::exists(first.filePath(QStringLiteral(".local/share/kova/Profiles/Mine.ini"))));
+    QVERIFY(QFile::exists(first.filePath(u".local/share/kova/Profiles/Mine.ini"_s)));
 
     qputenv("HOME", QFile::encodeName(second.path()));
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
         QVERIFY(!window->Settings().EnableMapManagerCache);
-        QCOMPARE(window->Settings().FileName,
-                 second.filePath(QStringLiteral(".config/kova/settings.xml")));
-        QCOMPARE(window->Profiles()->IndexOf(QStringLiteral("Mine")), -1);
+        QCOMPARE(window->Settings().FileName, second.filePath(u".config/kova/settings.xml"_s));
+        QCOMPARE(window->Profiles()->IndexOf(u"Mine"_s), -1);
     }
 
     qputenv("HOME", QFile::encodeName(first.path()));
     std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
     QVERIFY(window->Settings().EnableMapManagerCache);
-    QVERIFY(window->Profiles()->IndexOf(QStringLiteral("Mine")) >= 0);
+    QVERIFY(window->Profiles()->IndexOf(u"Mine"_s) >= 0);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 
@@ -133,16 +131,16 @@ void KOVAUserFilesTest::portableKeepsEverythingBesideTheProgram()
 {
     TProgramFixture fixture;
     TScriptedDialogs dialogs;
-    fixture.SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
-    WriteMap(fixture.Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
+    fixture.SetSetting(u"enablemapmanagercache"_s, u"True"_s);
+    WriteMap(fixture.Game(), u"DM-First.ut2"_s, "First", "Ann");
     const QStringList home = Tree(fixture.Environment().Home());
 
     std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
     QCOMPARE(window->StartupState(), TStartupState::ssRunning);
-    QCOMPARE(window->Settings().FileName, fixture.AppFile(QStringLiteral("settings.xml")));
-    QVERIFY(QDir(fixture.AppFile(QStringLiteral("Profiles/Backups"))).exists());
-    QCOMPARE(window->Profiles()->ProfilesDir(), fixture.AppFile(QStringLiteral("Profiles/")));
-    QVERIFY(QFile::exists(fixture.AppFile(QStringLiteral("cache.xml"))));
+    QCOMPARE(window->Settings().FileName, fixture.AppFile(u"settings.xml"_s));
+    QVERIFY(QDir(fixture.AppFile(u"Profiles/Backups"_s)).exists());
+    QCOMPARE(window->Profiles()->ProfilesDir(), fixture.AppFile(u"Profiles/"_s));
+    QVERIFY(QFile::exists(fixture.AppFile(u"cache.xml"_s)));
     QCOMPARE(window->Folders().TransferDir(), fixture.AppDir());
     QCOMPARE(Tree(fixture.Environment().Home()), home);
     QCOMPARE(dialogs.Calls().size(), 0);
@@ -152,10 +150,10 @@ void KOVAUserFilesTest::externalSettingsFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("usedFolder"); // empty: none, the start-up fails
-    QTest::newRow("in the configuration folder") << QStringLiteral("other.xml") << "config";
-    QTest::newRow("in the program folder only") << QStringLiteral("program.xml") << "program";
-    QTest::newRow("in neither") << QStringLiteral("missing.xml") << QString();
-    QTest::newRow("an absolute path") << QStringLiteral("<root>/other.xml") << QString();
+    QTest::newRow("in the configuration folder") << u"other.xml"_s << "config";
+    QTest::newRow("in the program folder only") << u"program.xml"_s << "program";
+    QTest::newRow("in neither") << u"missing.xml"_s << QString();
+    QTest::newRow("an absolute path") << u"<root>/other.xml"_s << QString();
 }
 
 void KOVAUserFilesTest::externalSettingsFile()
@@ -164,22 +162,21 @@ void KOVAUserFilesTest::externalSettingsFile()
     QFETCH(QString, usedFolder);
     TProgramFixture fixture(false);
     TScriptedDialogs dialogs;
-    const QString config = fixture.Environment().ConfigHome() + QStringLiteral("/kova");
+    const QString config = fixture.Environment().ConfigHome() + u"/kova"_s;
     // Each place names another game folder, so the one read shows.
-    const std::unique_ptr<TGameFolder> inConfig = fixture.MakeGameFolder(QStringLiteral("Cfg"));
-    const std::unique_ptr<TGameFolder> inProgram = fixture.MakeGameFolder(QStringLiteral("Prg"));
-    const QByteArray shipped = ReadBytes(fixture.AppFile(QStringLiteral("settings.xml")));
+    const std::unique_ptr<TGameFolder> inConfig = fixture.MakeGameFolder(u"Cfg"_s);
+    const std::unique_ptr<TGameFolder> inProgram = fixture.MakeGameFolder(u"Prg"_s);
+    const QByteArray shipped = ReadBytes(fixture.AppFile(u"settings.xml"_s));
     const QByteArray game = fixture.Game().Root().toUtf8();
-    WriteBytes(config + QStringLiteral("/other.xml"),
+    WriteBytes(config + u"/other.xml"_s,
                QByteArray(shipped).replace(game, inConfig->Root().toUtf8()));
-    for (const QString& file : {QStringLiteral("other.xml"), QStringLiteral("program.xml")})
+    for (const QString& file : {u"other.xml"_s, u"program.xml"_s})
         WriteBytes(fixture.AppFile(file),
                    QByteArray(shipped).replace(game, inProgram->Root().toUtf8()));
-    WriteBytes(fixture.Root() + QStringLiteral("/other.xml"), shipped);
-    name.replace(QStringLiteral("<root>"), fixture.Root());
+    WriteBytes(fixture.Root() + u"/other.xml"_s, shipped);
+    name.replace(u"<root>"_s, fixture.Root());
 
-    std::unique_ptr<TfrmMain> window =
-        fixture.CreateMainWindow({QStringLiteral("/external"), name});
+    std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow({u"/external"_s, name});
     if (usedFolder.isEmpty()) {
         // Never a silent fall-back to the default settings: the message names both places.
         QCOMPARE(window->StartupState(), TStartupState::ssSettingsFailed);
@@ -194,8 +191,8 @@ void KOVAUserFilesTest::externalSettingsFile()
     const TGameFolder& used = usedFolder == QLatin1String("config") ? *inConfig : *inProgram;
     QCOMPARE(window->Settings().UTDir, used.Root() + QLatin1Char('/'));
     QCOMPARE(window->Settings().FileName, usedFolder == QLatin1String("config")
-                                               ? config + QStringLiteral("/other.xml")
-                                               : fixture.AppFile(name));
+                                              ? config + u"/other.xml"_s
+                                              : fixture.AppFile(name));
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 
@@ -210,7 +207,7 @@ void KOVAUserFilesTest::readOnlyProgramFolderStartsAndSaves()
     for (const QString& entry : Tree(envRoot))
         QVERIFY(SetMode(envRoot + entry, 0777));
     const QStringList programFolder = Tree(fixture.AppDir());
-    QVERIFY(SetMode(fixture.AppFile(QStringLiteral("settings.xml")), 0444));
+    QVERIFY(SetMode(fixture.AppFile(u"settings.xml"_s), 0444));
     QVERIFY(SetMode(fixture.AppDir(), 0555));
     {
         TFileProtection protection(fixture.Root());

@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Every page the page table makes stands up over the page context alone: it refreshes, follows
 // a language and a settings change, with the game folder there and without it.
 class PageTableTest : public QObject
@@ -40,7 +42,7 @@ void PageTableTest::everyPageRefreshesAndFollowsChanges()
     TProgramFixture fixture;
     TScriptedDialogs dialogs;
     if (!gameFolder)
-        fixture.SetSetting(QStringLiteral("utdir"), fixture.Root() + QStringLiteral("/Gone"));
+        fixture.SetSetting(u"utdir"_s, fixture.Root() + u"/Gone"_s);
     TPageContextDouble context(fixture);
     TPageBase* page = context.CreatePage(tabSheet);
     QVERIFY(page->isVisible());

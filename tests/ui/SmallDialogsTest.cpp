@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The server-package editor and the add-on file selection, driven as a user drives them.
@@ -36,10 +38,7 @@ private:
     void EditServerPackages(const std::function<void(QDialog* editor)>& action);
     static QTreeWidgetItem* Row(QDialog* editor, const QString& caption);
     static QStringList Rows(QDialog* editor);
-    QByteArray GameIni() const
-    {
-        return FFixture->Game().ReadFile(QStringLiteral("System/UT2004.ini"));
-    }
+    QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -81,25 +80,24 @@ void SmallDialogsTest::EditServerPackages(const std::function<void(QDialog* edit
         }
         action(editor);
     });
-    Child<QAction>(FWindow.get(), QStringLiteral("MenuServerPackageEditor"))->trigger();
+    Child<QAction>(FWindow.get(), u"MenuServerPackageEditor"_s)->trigger();
     QVERIFY(*ran);
 }
 
 QTreeWidgetItem* SmallDialogsTest::Row(QDialog* editor, const QString& caption)
 {
     const QList<QTreeWidgetItem*> rows =
-        Child<QTreeWidget>(editor, QStringLiteral("lwItems"))->findItems(caption, Qt::MatchExactly);
+        Child<QTreeWidget>(editor, u"lwItems"_s)->findItems(caption, Qt::MatchExactly);
     return rows.size() == 1 ? rows.first() : nullptr;
 }
 
 QStringList SmallDialogsTest::Rows(QDialog* editor)
 {
     QStringList rows;
-    auto* list = Child<QTreeWidget>(editor, QStringLiteral("lwItems"));
+    auto* list = Child<QTreeWidget>(editor, u"lwItems"_s);
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = list->topLevelItem(i);
-        rows << (row->checkState(0) == Qt::Checked ? QStringLiteral("+") : QStringLiteral("-")) +
-                    row->text(0);
+        rows << (row->checkState(0) == Qt::Checked ? u"+"_s : u"-"_s) + row->text(0);
     }
     return rows;
 }
@@ -108,11 +106,11 @@ void SmallDialogsTest::serverPackageEditorSavesOnlyItsLines()
 {
     const QByteArray original = GameIni();
     QVERIFY(original.contains(KPackageLines));
-    const QString myMod = FFixture->Game().WriteFile(QStringLiteral("System/MyMod.u"), "package");
+    const QString myMod = FFixture->Game().WriteFile(u"System/MyMod.u"_s, "package");
 
     EditServerPackages([&](QDialog* editor) {
         QCOMPARE(Rows(editor), QStringList({"+Core", "+Engine", "-OldMutator", "+XGame"}));
-        auto* list = Child<QTreeWidget>(editor, QStringLiteral("lwItems"));
+        auto* list = Child<QTreeWidget>(editor, u"lwItems"_s);
         const auto select = [&](const QString& caption) {
             QTreeWidgetItem* row = Row(editor, caption);
             QVERIFY2(row, qPrintable(caption));
@@ -122,19 +120,19 @@ void SmallDialogsTest::serverPackageEditorSavesOnlyItsLines()
             Child<QAction>(editor, QString::fromLatin1(name))->trigger();
         };
 
-        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
-        select(QStringLiteral("Engine"));
+        Row(editor, u"Core"_s)->setCheckState(0, Qt::Unchecked);
+        select(u"Engine"_s);
         command("RemovePackageButton");
         // A rename keeps the line's own state.
-        select(QStringLiteral("OldMutator"));
-        FDialogs->AnswerInput(QStringLiteral("Other.u"));
+        select(u"OldMutator"_s);
+        FDialogs->AnswerInput(u"Other.u"_s);
         command("RenameButton");
-        select(QStringLiteral("XGame"));
-        FDialogs->AnswerInput(QStringLiteral("Renamed.u"));
+        select(u"XGame"_s);
+        FDialogs->AnswerInput(u"Renamed.u"_s);
         command("RenameButton");
         // Names that would name no package change nothing; neither does a cancelled prompt.
-        select(QStringLiteral("Renamed"));
-        for (const QString& empty : {QStringLiteral("   "), QStringLiteral(".u"), QString()}) {
+        select(u"Renamed"_s);
+        for (const QString& empty : {u"   "_s, u".u"_s, QString()}) {
             FDialogs->AnswerInput(empty);
             command("RenameButton");
         }
@@ -146,7 +144,7 @@ void SmallDialogsTest::serverPackageEditorSavesOnlyItsLines()
             lines << FWindow->ServerPackages()->GetItem(i)->Line;
         QCOMPARE(lines, QStringList({"ServerPackages=Core", ";ServerPackages=Other",
                                      "ServerPackages=Renamed", "ServerPackages=MyMod"}));
-        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(editor, u"btnSave"_s), Qt::LeftButton);
     });
 
     QByteArray expected = original;
@@ -168,18 +166,17 @@ void SmallDialogsTest::serverPackageEditorCancelAndCloseKeepTheFile()
     const QByteArray original = GameIni();
     const QStringList asInTheFile = {"+Core", "+Engine", "-OldMutator", "+XGame"};
     const auto change = [this](QDialog* editor) {
-        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
-        Child<QTreeWidget>(editor, QStringLiteral("lwItems"))
-            ->setCurrentItem(Row(editor, QStringLiteral("XGame")));
-        Child<QAction>(editor, QStringLiteral("RemovePackageButton"))->trigger();
-        FDialogs->AnswerOpen({FFixture->Game().Path(QStringLiteral("System/MyMod.u"))});
-        Child<QAction>(editor, QStringLiteral("AddPackageButton"))->trigger();
+        Row(editor, u"Core"_s)->setCheckState(0, Qt::Unchecked);
+        Child<QTreeWidget>(editor, u"lwItems"_s)->setCurrentItem(Row(editor, u"XGame"_s));
+        Child<QAction>(editor, u"RemovePackageButton"_s)->trigger();
+        FDialogs->AnswerOpen({FFixture->Game().Path(u"System/MyMod.u"_s)});
+        Child<QAction>(editor, u"AddPackageButton"_s)->trigger();
         QCOMPARE(Rows(editor).size(), 4);
     };
 
     EditServerPackages([&](QDialog* editor) {
         change(editor);
-        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnCancel")), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(editor, u"btnCancel"_s), Qt::LeftButton);
     });
     QCOMPARE(GameIni(), original);
     QCOMPARE(FWindow->ServerPackages()->GetCount(), 4);
@@ -200,22 +197,21 @@ void SmallDialogsTest::serverPackageEditorCancelAndCloseKeepTheFile()
 void SmallDialogsTest::serverPackageEditorStaysOpenWhenSaveFails()
 {
     const QByteArray original = GameIni();
-    const QString system = FFixture->Game().Path(QStringLiteral("System"));
-    const QString ini = system + QStringLiteral("/UT2004.ini");
+    const QString system = FFixture->Game().Path(u"System"_s);
+    const QString ini = system + u"/UT2004.ini"_s;
     EditServerPackages([&](QDialog* editor) {
-        Row(editor, QStringLiteral("Core"))->setCheckState(0, Qt::Unchecked);
+        Row(editor, u"Core"_s)->setCheckState(0, Qt::Unchecked);
         QVERIFY(SetMode(system, 0555) && SetMode(ini, 0444));
         {
             TFileProtection protection(FFixture->Root());
-            QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")),
-                              Qt::LeftButton);
+            QTest::mouseClick(Child<QPushButton>(editor, u"btnSave"_s), Qt::LeftButton);
         }
         QVERIFY(SetMode(system, 0755) && SetMode(ini, 0644));
         QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
         QVERIFY(editor->isVisible());
         QCOMPARE(GameIni(), original);
         // The changes are still there to be saved once the file can be written.
-        QTest::mouseClick(Child<QPushButton>(editor, QStringLiteral("btnSave")), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(editor, u"btnSave"_s), Qt::LeftButton);
         QVERIFY(!editor->isVisible());
     });
     QCOMPARE(GameIni(), QByteArray(original).replace("\r\nServerPackages=Core\r\n",
@@ -224,17 +220,16 @@ void SmallDialogsTest::serverPackageEditorStaysOpenWhenSaveFails()
 
 void SmallDialogsTest::addonSelectionListsEveryNameTicked()
 {
-    const QString system = FFixture->Game().Path(QStringLiteral("System"));
+    const QString system = FFixture->Game().Path(u"System"_s);
     for (const char* name :
          {"Foo.u", "Foo.ucl", "Foo.int", "FooBar.u", "Bar.u", "Bar.int", "Other.u"})
-        FFixture->Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), "x");
+        FFixture->Game().WriteFile(u"System/"_s + QLatin1String(name), "x");
     TAddonDeletionProposal* selection = &FWindow->AddonDeletionProposal();
-    auto* files = Child<QListWidget>(selection, QStringLiteral("clbFiles"));
+    auto* files = Child<QListWidget>(selection, u"clbFiles"_s);
     const auto rows = [files] {
         QStringList rows;
         for (int i = 0; i < files->count(); ++i)
-            rows << (files->item(i)->checkState() == Qt::Checked ? QStringLiteral("+")
-                                                                 : QStringLiteral("-")) +
+            rows << (files->item(i)->checkState() == Qt::Checked ? u"+"_s : u"-"_s) +
                         files->item(i)->text();
         return rows;
     };
@@ -244,19 +239,16 @@ void SmallDialogsTest::addonSelectionListsEveryNameTicked()
         QCOMPARE(rows(), QStringList({"+Foo.int", "+Foo.u", "+Foo.ucl", "+Bar.int", "+Bar.u"}));
         QCOMPARE(dialog->windowTitle(),
                  FWindow->GetLangText(TDialogType::Common_AddonDeletionProposal_Delete));
-        QVERIFY(Child<QLabel>(dialog, QStringLiteral("lbDeleteHint"))->isVisible());
-        QVERIFY(!Child<QLabel>(dialog, QStringLiteral("lbInstallHint"))->isVisible());
+        QVERIFY(Child<QLabel>(dialog, u"lbDeleteHint"_s)->isVisible());
+        QVERIFY(!Child<QLabel>(dialog, u"lbInstallHint"_s)->isVisible());
         files->item(0)->setCheckState(Qt::Unchecked);
         files->item(3)->setCheckState(Qt::Unchecked);
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnSelectAll")),
-                          Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnSelectAll"_s), Qt::LeftButton);
         QCOMPARE(rows(), QStringList({"+Foo.int", "+Foo.u", "+Foo.ucl", "+Bar.int", "+Bar.u"}));
         files->item(4)->setCheckState(Qt::Unchecked);
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")),
-                          Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnContinue"_s), Qt::LeftButton);
     });
-    QCOMPARE(selection->Execute(system, {QStringLiteral("Foo"), QStringLiteral("Bar")}, true),
-             int(QDialog::Accepted));
+    QCOMPARE(selection->Execute(system, {u"Foo"_s, u"Bar"_s}, true), int(QDialog::Accepted));
     QVERIFY(*deleting);
     QCOMPARE(selection->CheckedFiles(), QStringList({"Foo.int", "Foo.u", "Foo.ucl", "Bar.int"}));
 
@@ -264,21 +256,19 @@ void SmallDialogsTest::addonSelectionListsEveryNameTicked()
         QCOMPARE(rows(), QStringList({"+Bar.int", "+Bar.u"}));
         QCOMPARE(dialog->windowTitle(),
                  FWindow->GetLangText(TDialogType::Common_AddonDeletionProposal_Install));
-        QVERIFY(Child<QLabel>(dialog, QStringLiteral("lbInstallHint"))->isVisible());
-        QVERIFY(!Child<QLabel>(dialog, QStringLiteral("lbDeleteHint"))->isVisible());
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnCancel")), Qt::LeftButton);
+        QVERIFY(Child<QLabel>(dialog, u"lbInstallHint"_s)->isVisible());
+        QVERIFY(!Child<QLabel>(dialog, u"lbDeleteHint"_s)->isVisible());
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnCancel"_s), Qt::LeftButton);
     });
-    QCOMPARE(selection->ExecuteForAddon(system, QStringLiteral("Bar"), false),
-             int(QDialog::Rejected));
+    QCOMPARE(selection->ExecuteForAddon(system, u"Bar"_s, false), int(QDialog::Rejected));
     QVERIFY(*installing);
 
     // An add-on without files hands the caller nothing.
     const auto none = WhenModal([&](QWidget* dialog) {
         QCOMPARE(files->count(), 0);
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")),
-                          Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnContinue"_s), Qt::LeftButton);
     });
-    selection->ExecuteForAddon(system, QStringLiteral("Missing"), true);
+    selection->ExecuteForAddon(system, u"Missing"_s, true);
     QVERIFY(*none);
     QVERIFY(selection->CheckedFiles().isEmpty());
 }

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The About page and the update check over a loopback server: what is asked, what each answer
@@ -37,7 +39,7 @@ private:
     TAboutPage* ShowPage(const TUpdateServer& server);
     void ClickUpdates() const
     {
-        QTest::mouseClick(Child<TLinkLabel>(FContext->Host(), QStringLiteral("lbAbout_Updates")),
+        QTest::mouseClick(Child<TLinkLabel>(FContext->Host(), u"lbAbout_Updates"_s),
                           Qt::LeftButton);
     }
     QString Text(TDialogType key) const { return FContext->GetLangText(key); }
@@ -84,22 +86,21 @@ TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FContext->SetUpdateServer(server);
-    return FContext->Create<TAboutPage>(QStringLiteral("tbAbout"));
+    return FContext->Create<TAboutPage>(u"tbAbout"_s);
 }
 
 void TAboutPageTest::pageShowsNameVersionAndBuildTime()
 {
     ShowPage({FServer->Host()});
-    QCOMPARE(Child<QLabel>(FContext->Host(), QStringLiteral("lbAbout_Info"))->text(),
-             QStringLiteral("UT2004 KOVA, Version ") + GetFileVersionText());
-    QCOMPARE(Child<QLabel>(FContext->Host(), QStringLiteral("lbAbout_Build"))->text(),
+    QCOMPARE(Child<QLabel>(FContext->Host(), u"lbAbout_Info"_s)->text(),
+             u"UT2004 KOVA, Version "_s + GetFileVersionText());
+    QCOMPARE(Child<QLabel>(FContext->Host(), u"lbAbout_Build"_s)->text(),
              BuildTimeText(KOVABuildTimeUtc()));
     // The links point at the server's pages for the project id of the settings.
-    QCOMPARE(Child<TLinkLabel>(FContext->Host(), QStringLiteral("lbAbout_Homepage"))->HyperLink(),
-             FServer->Host() + QStringLiteral("/load.php?get=project.php&pid=10"));
-    QTest::mouseClick(Child<QLabel>(FContext->Host(), QStringLiteral("imgAbout_Logo")),
-                      Qt::LeftButton);
-    QCOMPARE(FOpened, {FServer->Host() + QStringLiteral("/load.php?get=project.php&pid=10")});
+    QCOMPARE(Child<TLinkLabel>(FContext->Host(), u"lbAbout_Homepage"_s)->HyperLink(),
+             FServer->Host() + u"/load.php?get=project.php&pid=10"_s);
+    QTest::mouseClick(Child<QLabel>(FContext->Host(), u"imgAbout_Logo"_s), Qt::LeftButton);
+    QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=project.php&pid=10"_s});
     QVERIFY(FServer->Requests().isEmpty());
 }
 
@@ -124,7 +125,7 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
     QFETCH(int, expected);
     ShowPage({FServer->Host()});
     FServer->SetReply({200, body});
-    const QString download = FServer->Host() + QStringLiteral("/load.php?get=download.php&pid=10");
+    const QString download = FServer->Host() + u"/load.php?get=download.php&pid=10"_s;
 
     if (expected == exAvailable)
         FDialogs->AnswerMessage(TModalResult::mrYes);
@@ -198,12 +199,12 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
     window->SetUpdateServer({FServer->Host()});
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    auto* pages = Child<QTabWidget>(window.get(), QStringLiteral("pgMain"));
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
+    auto* pages = Child<QTabWidget>(window.get(), u"pgMain"_s);
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     FServer->SetReply({200, "0"});
 
-    Child<QAction>(window.get(), QStringLiteral("MenuCheckForUpdates"))->trigger();
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbConfiguration"));
+    Child<QAction>(window.get(), u"MenuCheckForUpdates"_s)->trigger();
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     QCOMPARE(FServer->Requests().size(), 1);
     QCOMPARE(RequestTarget(FServer->Requests().first()),
              "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
@@ -214,12 +215,12 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
     // Yes opens the download page of the server the window was given.
     FServer->SetReply({200, "1"});
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Child<QAction>(window.get(), QStringLiteral("MenuCheckForUpdates"))->trigger();
-    QCOMPARE(FOpened, {FServer->Host() + QStringLiteral("/load.php?get=download.php&pid=10")});
+    Child<QAction>(window.get(), u"MenuCheckForUpdates"_s)->trigger();
+    QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=download.php&pid=10"_s});
 
     FOpened.clear();
-    Child<QAction>(window.get(), QStringLiteral("MenuHelpFile"))->trigger();
-    Child<QAction>(window.get(), QStringLiteral("MenuChangeLog"))->trigger();
+    Child<QAction>(window.get(), u"MenuHelpFile"_s)->trigger();
+    Child<QAction>(window.get(), u"MenuChangeLog"_s)->trigger();
     QCOMPARE(
         FOpened,
         QStringList(

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Add-Ons page over the page context's double: the count line, removing an add-on with its
@@ -46,11 +48,11 @@ private:
     }
     QString System(const QString& name = QString()) const
     {
-        return FFixture->Game().Path(QStringLiteral("System/") + name);
+        return FFixture->Game().Path(u"System/"_s + name);
     }
     QString Trashed(const QString& name) const
     {
-        return FFixture->Environment().DataHome() + QStringLiteral("/Trash/files/") + name;
+        return FFixture->Environment().DataHome() + u"/Trash/files/"_s + name;
     }
 
     std::unique_ptr<TProgramFixture> FFixture;
@@ -64,18 +66,17 @@ namespace {
 // The rows of the add-on file selection, "+" for a ticked one.
 QStringList SelectionRows(QWidget* dialog)
 {
-    auto* files = Child<QListWidget>(dialog, QStringLiteral("clbFiles"));
+    auto* files = Child<QListWidget>(dialog, u"clbFiles"_s);
     QStringList rows;
     for (int i = 0; i < files->count(); ++i)
-        rows << (files->item(i)->checkState() == Qt::Checked ? QStringLiteral("+")
-                                                             : QStringLiteral("-")) +
+        rows << (files->item(i)->checkState() == Qt::Checked ? u"+"_s : u"-"_s) +
                     files->item(i)->text();
     return rows;
 }
 
 void Continue(QWidget* dialog)
 {
-    QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnContinue")), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(dialog, u"btnContinue"_s), Qt::LeftButton);
 }
 
 } // namespace
@@ -96,28 +97,28 @@ void TAddOnsPageTest::cleanup()
 TAddOnsPage* TAddOnsPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FPage = FContext->Create<TAddOnsPage>(QStringLiteral("tbMutatorManager"));
+    FPage = FContext->Create<TAddOnsPage>(u"tbMutatorManager"_s);
     return FPage;
 }
 
 void TAddOnsPageTest::countLineShowsWholeMegabytes()
 {
-    FFixture->Game().WriteFile(QStringLiteral("System/Big.u"), QByteArray(1048575, 'u'));
-    FFixture->Game().WriteFile(QStringLiteral("System/Big.int"), "not counted");
+    FFixture->Game().WriteFile(u"System/Big.u"_s, QByteArray(1048575, 'u'));
+    FFixture->Game().WriteFile(u"System/Big.int"_s, "not counted");
     ShowPage();
-    auto* label = Child<QLabel>(FContext->Host(), QStringLiteral("lbAddOns_Installed"));
+    auto* label = Child<QLabel>(FContext->Host(), u"lbAddOns_Installed"_s);
     const QString pattern = FContext->GetLangText(TDialogType::Statistics_lbModsInstalled);
     QCOMPARE(label->text(), FormatTemplate(pattern, {1, 0}));
     QCOMPARE(Rows(), QStringList{"Big.u"});
 
     // One byte more, in a second file, makes a whole megabyte.
-    FFixture->Game().WriteFile(QStringLiteral("System/Small.u"), "u");
+    FFixture->Game().WriteFile(u"System/Small.u"_s, "u");
     FPage->RefreshPage();
     QCOMPARE(label->text(), FormatTemplate(pattern, {2, 1}));
     QCOMPARE(Rows(), (QStringList{"Big.u", "Small.u"}));
 
     // The size column sorts by bytes, not by its text.
-    FFixture->Game().WriteFile(QStringLiteral("System/A.u"), QByteArray(2000, 'u'));
+    FFixture->Game().WriteFile(u"System/A.u"_s, QByteArray(2000, 'u'));
     FPage->RefreshPage();
     FPage->List()->sortItems(1, Qt::AscendingOrder);
     QCOMPARE(Rows(), (QStringList{"Small.u", "A.u", "Big.u"}));
@@ -126,18 +127,18 @@ void TAddOnsPageTest::countLineShowsWholeMegabytes()
 void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
 {
     for (const char* name : {"Foo.u", "Foo.int", "Foo.ucl", "FooBar.u", "Foo*.u", "Other.u"})
-        FFixture->Game().WriteFile(QStringLiteral("System/") + QLatin1String(name), name);
+        FFixture->Game().WriteFile(u"System/"_s + QLatin1String(name), name);
     ShowPage();
 
     // A name with a mask character is one add-on's name.
     Select({"Foo*.u"});
     const auto masked = WhenModal([](QWidget* dialog) {
         QCOMPARE(SelectionRows(dialog), QStringList{"+Foo*.u"});
-        QTest::mouseClick(Child<QPushButton>(dialog, QStringLiteral("btnCancel")), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnCancel"_s), Qt::LeftButton);
     });
-    Click(QStringLiteral("btnAddOns_Remove"));
+    Click(u"btnAddOns_Remove"_s);
     QVERIFY(*masked);
-    QVERIFY(QFile::exists(System(QStringLiteral("Foo*.u"))));
+    QVERIFY(QFile::exists(System(u"Foo*.u"_s)));
 
     // Continue moves the ticked files to the trash, asking nothing more; only the rows of files
     // that went go.
@@ -146,7 +147,7 @@ void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
         QCOMPARE(SelectionRows(dialog), (QStringList{"+Foo.int", "+Foo.u", "+Foo.ucl"}));
         Continue(dialog);
     });
-    Click(QStringLiteral("btnAddOns_Remove"));
+    Click(u"btnAddOns_Remove"_s);
     QVERIFY(*removing);
     for (const QString name : {"Foo.u", "Foo.int", "Foo.ucl"}) {
         QVERIFY2(!QFile::exists(System(name)), qPrintable(name));
@@ -157,21 +158,21 @@ void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
     QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
     QCOMPARE(FDialogs->Calls().size(), 0);
     QCOMPARE(
-        Child<QLabel>(FContext->Host(), QStringLiteral("lbAddOns_Installed"))->text(),
+        Child<QLabel>(FContext->Host(), u"lbAddOns_Installed"_s)->text(),
         FormatTemplate(FContext->GetLangText(TDialogType::Statistics_lbModsInstalled), {3, 0}));
 
     // Nothing ticked deletes nothing and asks nothing more.
     FDialogs->Clear();
     Select({"FooBar.u"});
     const auto unticked = WhenModal([](QWidget* dialog) {
-        auto* files = Child<QListWidget>(dialog, QStringLiteral("clbFiles"));
+        auto* files = Child<QListWidget>(dialog, u"clbFiles"_s);
         for (int i = 0; i < files->count(); ++i)
             files->item(i)->setCheckState(Qt::Unchecked);
         Continue(dialog);
     });
-    Click(QStringLiteral("btnAddOns_Remove"));
+    Click(u"btnAddOns_Remove"_s);
     QVERIFY(*unticked);
-    QVERIFY(QFile::exists(System(QStringLiteral("FooBar.u"))));
+    QVERIFY(QFile::exists(System(u"FooBar.u"_s)));
     QCOMPARE(FDialogs->Calls().size(), 0);
     QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
 }
@@ -181,84 +182,83 @@ void TAddOnsPageTest::realCodePackagesAreListedWithTheirSiblings()
     const QString real = RealDataDir();
     if (real.isEmpty())
         QSKIP("The real game files are not on this machine");
-    for (const QFileInfo& file : QDir(real + QStringLiteral("/System")).entryInfoList(QDir::Files))
+    for (const QFileInfo& file : QDir(real + u"/System"_s).entryInfoList(QDir::Files))
         QVERIFY(QFile::copy(file.filePath(), System(file.fileName())));
     ShowPage();
     QCOMPARE(Rows().size(), 19);
-    QVERIFY(Rows().contains(QStringLiteral("UT2004RPG.u")));
-    QVERIFY(Rows().contains(QStringLiteral("U_MegaShield_rc.u")));
+    QVERIFY(Rows().contains(u"UT2004RPG.u"_s));
+    QVERIFY(Rows().contains(u"U_MegaShield_rc.u"_s));
 
     Select({"UT2004RPG.u"});
     const auto offered = WhenModal([](QWidget* dialog) {
         QCOMPARE(SelectionRows(dialog),
                  (QStringList{"+UT2004RPG.int", "+UT2004RPG.u", "+UT2004RPG.ucl"}));
     });
-    Click(QStringLiteral("btnAddOns_Remove"));
+    Click(u"btnAddOns_Remove"_s);
     QVERIFY(*offered);
     QCOMPARE(Rows().size(), 19);
 
     // The rows go into an open archive with their System folder.
     QStringList dragged;
     QVERIFY(FContext->DraggedFiles(FPage->List(), &dragged));
-    QCOMPARE(dragged, QStringList{System(QStringLiteral("UT2004RPG.u"))});
+    QCOMPARE(dragged, QStringList{System(u"UT2004RPG.u"_s)});
 }
 
 void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
 {
-    const QString elsewhere = FFixture->Root() + QStringLiteral("/Download");
+    const QString elsewhere = FFixture->Root() + u"/Download"_s;
     QVERIFY(QDir().mkpath(elsewhere));
     const QByteArray package(70000, 'p');
-    WriteBytes(elsewhere + QStringLiteral("/Foo.u"), package);
-    WriteBytes(elsewhere + QStringLiteral("/Foo.int"), "[Public]\r\n");
-    WriteBytes(elsewhere + QStringLiteral("/Bar.u"), "bar");
+    WriteBytes(elsewhere + u"/Foo.u"_s, package);
+    WriteBytes(elsewhere + u"/Foo.int"_s, "[Public]\r\n");
+    WriteBytes(elsewhere + u"/Bar.u"_s, "bar");
     ShowPage();
 
-    FDialogs->AnswerOpen({elsewhere + QStringLiteral("/Foo.u")});
+    FDialogs->AnswerOpen({elsewhere + u"/Foo.u"_s});
     const auto installing = WhenModal([](QWidget* dialog) {
         QCOMPARE(SelectionRows(dialog), (QStringList{"+Foo.int", "+Foo.u"}));
         Continue(dialog);
     });
-    Click(QStringLiteral("btnAddOns_Install"));
+    Click(u"btnAddOns_Install"_s);
     QVERIFY(*installing);
-    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.u"))), package);
-    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.int"))), QByteArray("[Public]\r\n"));
-    QVERIFY(!QFile::exists(System(QStringLiteral("Bar.u"))));
+    QCOMPARE(ReadBytes(System(u"Foo.u"_s)), package);
+    QCOMPARE(ReadBytes(System(u"Foo.int"_s)), QByteArray("[Public]\r\n"));
+    QVERIFY(!QFile::exists(System(u"Bar.u"_s)));
     const TScriptedDialogs::TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
     QCOMPARE(prompt.Caption, FContext->GetLangText(TDialogType::Common_Dialog_OpenAddon));
-    QCOMPARE(prompt.Text, FContext->GetLangText(TDialogType::Common_AllSupportedFiles) +
-                              QStringLiteral("|*.zip;*.u"));
+    QCOMPARE(prompt.Text,
+             FContext->GetLangText(TDialogType::Common_AllSupportedFiles) + u"|*.zip;*.u"_s);
 
     // A package chosen in the System folder, by its own path or through a link to the folder,
     // is where it belongs already: nothing is offered.
-    QVERIFY(QFile::link(System(), FFixture->Root() + QStringLiteral("/SystemLink")));
-    FDialogs->AnswerOpen({System(QStringLiteral("Foo.u"))});
-    FDialogs->AnswerOpen({FFixture->Root() + QStringLiteral("/SystemLink/Foo.u")});
+    QVERIFY(QFile::link(System(), FFixture->Root() + u"/SystemLink"_s));
+    FDialogs->AnswerOpen({System(u"Foo.u"_s)});
+    FDialogs->AnswerOpen({FFixture->Root() + u"/SystemLink/Foo.u"_s});
     const auto nothing = WhenModal([](QWidget*) {}, 300);
-    Click(QStringLiteral("btnAddOns_Install"));
-    Click(QStringLiteral("btnAddOns_Install"));
+    Click(u"btnAddOns_Install"_s);
+    Click(u"btnAddOns_Install"_s);
     QTest::qWait(400);
     QVERIFY(!*nothing);
-    QCOMPARE(ReadBytes(System(QStringLiteral("Foo.u"))), package);
+    QCOMPARE(ReadBytes(System(u"Foo.u"_s)), package);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
     // The server-package button opens the editor through the window; the archive buttons take
     // the road with the list's System folder.
-    Child<QAction>(FContext->Host(), QStringLiteral("ServerPackagesButton"))->trigger();
-    QCOMPARE(FContext->Orders().last(), QStringLiteral("EditServerPackages"));
+    Child<QAction>(FContext->Host(), u"ServerPackagesButton"_s)->trigger();
+    QCOMPARE(FContext->Orders().last(), u"EditServerPackages"_s);
     FPage->RefreshPage();
     Select({"Foo.u"});
-    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_IntoArchive"))->trigger();
+    Child<QAction>(FContext->Host(), u"AddOns_IntoArchive"_s)->trigger();
     QCOMPARE(FContext->Orders().last(),
-             QStringLiteral("ExportToArchive %1 Foo.u")
-                 .arg(FContext->Settings().GetPath(TMapPaths::mpSystem)));
-    Child<QAction>(FContext->Host(), QStringLiteral("AddOns_FromArchive"))->trigger();
-    QCOMPARE(FContext->Orders().last(), QStringLiteral("ImportFromArchive"));
+             u"ExportToArchive %1 Foo.u"_s.arg(FContext->Settings().GetPath(TMapPaths::mpSystem)));
+    Child<QAction>(FContext->Host(), u"AddOns_FromArchive"_s)->trigger();
+    QCOMPARE(FContext->Orders().last(), u"ImportFromArchive"_s);
 }
 
 void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
 {
-    const QString archive = FFixture->Root() + QStringLiteral("/Download/Pack.zip");
-    QDir().mkpath(FFixture->Root() + QStringLiteral("/Download"));
+    const QString archive = FFixture->Root() + u"/Download/Pack.zip"_s;
+    QDir().mkpath(FFixture->Root() + u"/Download"_s);
     QVERIFY(TZipBuilder()
                 .Add("Zipped.u", "zipped package")
                 .Add("Zipped.int", "[Public]")
@@ -266,7 +266,7 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
     std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->ShowPage(QStringLiteral("tbMutatorManager"));
+    window->ShowPage(u"tbMutatorManager"_s);
 
     FDialogs->AnswerOpen({archive});
     QStringList summaryRows;
@@ -274,14 +274,13 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
         auto* summary = qobject_cast<TInstallationSummary*>(dialog);
         QVERIFY(summary);
         summaryRows = Captions(summary->Files());
-        QTest::mouseClick(Child<QPushButton>(summary, QStringLiteral("btnOk")), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
-    QTest::mouseClick(Child<QToolButton>(window.get(), QStringLiteral("btnAddOns_Install")),
-                      Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(window.get(), u"btnAddOns_Install"_s), Qt::LeftButton);
     QVERIFY(*summaryShown);
     QCOMPARE(summaryRows, (QStringList{"Pack.zip", "Pack.zip"}));
-    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.u"))), QByteArray("zipped package"));
-    QCOMPARE(ReadBytes(System(QStringLiteral("Zipped.int"))), QByteArray("[Public]"));
+    QCOMPARE(ReadBytes(System(u"Zipped.u"_s)), QByteArray("zipped package"));
+    QCOMPARE(ReadBytes(System(u"Zipped.int"_s)), QByteArray("[Public]"));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -15,6 +15,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Cache Manager page over a fixture game folder: what the rows show, and that each row
@@ -37,7 +39,7 @@ private:
     TCachePage* ShowPage()
     {
         FContext = std::make_unique<TPageContextDouble>(*FFixture);
-        return FContext->Create<TCachePage>(QStringLiteral("tbCacheManager"));
+        return FContext->Create<TCachePage>(u"tbCacheManager"_s);
     }
     QTreeWidget* List() const { return Child<QTreeWidget>(FContext->Host(), "lwCache_List"); }
     // Each row as "name|size|GUID", in list order.
@@ -46,13 +48,13 @@ private:
     void Select(const QStringList& guids) const;
     void Press(const QString& action) const
     {
-        auto* bar = Child<QToolBar>(FContext->Host(), QStringLiteral("tbrCacheManager"));
+        auto* bar = Child<QToolBar>(FContext->Host(), u"tbrCacheManager"_s);
         QTest::mouseClick(bar->widgetForAction(Child<QAction>(FContext->Host(), action)),
                           Qt::LeftButton);
     }
     void WriteCache(const QString& name, const QByteArray& bytes) const
     {
-        FFixture->Game().WriteFile(QStringLiteral("Cache/") + name, bytes);
+        FFixture->Game().WriteFile(u"Cache/"_s + name, bytes);
     }
     QByteArray Game(const QString& relative) const { return FFixture->Game().ReadFile(relative); }
 
@@ -105,10 +107,10 @@ void TCachePageTest::rowsShowEachEntryAndClearingDropsOnlyDeadLines()
                              "\r\n"
                              "[Other]\r\n"
                              "G3=Gone.u\r\n";
-    WriteCache(QStringLiteral("cache.ini"), index);
-    WriteCache(QStringLiteral("G1.uxx"), QByteArray(2000, 'f'));
-    WriteCache(QStringLiteral("G2.uxx"), QByteArray(300, 'b'));
-    WriteCache(QStringLiteral("G4.uxx"), QByteArray(1500000, 'd'));
+    WriteCache(u"cache.ini"_s, index);
+    WriteCache(u"G1.uxx"_s, QByteArray(2000, 'f'));
+    WriteCache(u"G2.uxx"_s, QByteArray(300, 'b'));
+    WriteCache(u"G4.uxx"_s, QByteArray(1500000, 'd'));
     ShowPage();
     QCOMPARE(Rows(), QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Gone.u|0 Byte|G3",
                                   "Doc.xyz|1.43 MB|G4"}));
@@ -125,68 +127,66 @@ void TCachePageTest::rowsShowEachEntryAndClearingDropsOnlyDeadLines()
     QCOMPARE(Rows(), QStringList({"Gone.u|0 Byte|G3", "Bar.utx|300 Byte|G2", "Foo.u|1.95 KB|G1",
                                   "Doc.xyz|1.43 MB|G4"}));
 
-    Press(QStringLiteral("CacheClearCorrupt"));
+    Press(u"CacheClearCorrupt"_s);
     QCOMPARE(Rows(),
              QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Doc.xyz|1.43 MB|G4"}));
     QByteArray expected = index;
     expected.replace("G3=Gone.u\r\nG4", "G4"); // the line of [Other] stays
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), expected);
+    QCOMPARE(Game(u"Cache/cache.ini"_s), expected);
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
 void TCachePageTest::eachRowActsOnItsOwnEntry()
 {
     const QByteArray index = "[Cache]\r\nG1=Foo.u\r\nG5=Foo.u\r\nG6=Baz.u\r\n";
-    WriteCache(QStringLiteral("cache.ini"), index);
-    WriteCache(QStringLiteral("G1.uxx"), "first version");
-    WriteCache(QStringLiteral("G5.uxx"), "second version");
-    WriteCache(QStringLiteral("G6.uxx"), "baz");
+    WriteCache(u"cache.ini"_s, index);
+    WriteCache(u"G1.uxx"_s, "first version");
+    WriteCache(u"G5.uxx"_s, "second version");
+    WriteCache(u"G6.uxx"_s, "baz");
     ShowPage();
-    auto* move = Child<QCheckBox>(FContext->Host(),
-                                  QStringLiteral("cbCacheDeleteSourceFilesAfterInstallation"));
+    auto* move = Child<QCheckBox>(FContext->Host(), u"cbCacheDeleteSourceFilesAfterInstallation"_s);
     QVERIFY(move->isChecked());
 
     // Moved: the row's own bytes arrive; the other entry of that name keeps file and key.
-    Select({QStringLiteral("G5")});
-    Press(QStringLiteral("InstallCache"));
-    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("second version"));
-    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("Cache/G5.uxx"))));
-    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("first version"));
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")),
-             QByteArray("[Cache]\r\nG1=Foo.u\r\nG6=Baz.u\r\n"));
+    Select({u"G5"_s});
+    Press(u"InstallCache"_s);
+    QCOMPARE(Game(u"System/Foo.u"_s), QByteArray("second version"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(u"Cache/G5.uxx"_s)));
+    QCOMPARE(Game(u"Cache/G1.uxx"_s), QByteArray("first version"));
+    QCOMPARE(Game(u"Cache/cache.ini"_s), QByteArray("[Cache]\r\nG1=Foo.u\r\nG6=Baz.u\r\n"));
     QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
 
     // A replace the user declines installs nothing, and the row stays for another try.
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Select({QStringLiteral("G1")});
-    Press(QStringLiteral("InstallCache"));
+    Select({u"G1"_s});
+    Press(u"InstallCache"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
-    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("second version"));
+    QCOMPARE(Game(u"System/Foo.u"_s), QByteArray("second version"));
     QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
     QCOMPARE(FContext->CacheManager()->GetCount(), 2);
 
     // Copied: the data file stays, its key goes, and so does the entry; the row stays.
     move->setChecked(false);
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Press(QStringLiteral("InstallCache"));
-    QCOMPARE(Game(QStringLiteral("System/Foo.u")), QByteArray("first version"));
-    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("first version"));
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
+    Press(u"InstallCache"_s);
+    QCOMPARE(Game(u"System/Foo.u"_s), QByteArray("first version"));
+    QCOMPARE(Game(u"Cache/G1.uxx"_s), QByteArray("first version"));
+    QCOMPARE(Game(u"Cache/cache.ini"_s), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
     QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1", "Baz.u|3 Byte|G6"}));
     QCOMPARE(FContext->CacheManager()->GetCount(), 1);
     // Its entry is gone: the row does nothing more.
-    Press(QStringLiteral("InstallCache"));
+    Press(u"InstallCache"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 2);
 
     // Hidden: the row and the entry go, the cache itself is untouched.
-    Select({QStringLiteral("G6")});
-    Press(QStringLiteral("CleanCache"));
+    Select({u"G6"_s});
+    Press(u"CleanCache"_s);
     QCOMPARE(Rows(), QStringList({"Foo.u|13 Byte|G1"}));
     QCOMPARE(FContext->CacheManager()->GetCount(), 0);
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
-    QCOMPARE(Game(QStringLiteral("Cache/G6.uxx")), QByteArray("baz"));
+    QCOMPARE(Game(u"Cache/cache.ini"_s), QByteArray("[Cache]\r\nG6=Baz.u\r\n"));
+    QCOMPARE(Game(u"Cache/G6.uxx"_s), QByteArray("baz"));
 
-    Press(QStringLiteral("CacheSelectAll"));
+    Press(u"CacheSelectAll"_s);
     QCOMPARE(List()->selectedItems().size(), 1);
     QVERIFY(FDialogs->AllAnswersUsed());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -200,37 +200,37 @@ void TCachePageTest::realCachesListAsTheirIndexSays()
 
     // The UT2004 index: 47 entries, none with its data file.
     const QByteArray ut2004 =
-        ReadBytes(real + QStringLiteral("/ini/GrantSorenson-LumpysInvasionServer/Cache/cache.ini"));
+        ReadBytes(real + u"/ini/GrantSorenson-LumpysInvasionServer/Cache/cache.ini"_s);
     QStringList expected;
     for (const QByteArray& line : ut2004.split('\n')) {
         const qsizetype eq = line.indexOf('=');
         if (eq > 0)
-            expected << QString::fromLatin1(line.mid(eq + 1).trimmed()) +
-                            QStringLiteral("|0 Byte|") + QString::fromLatin1(line.left(eq));
+            expected << QString::fromLatin1(line.mid(eq + 1).trimmed()) + u"|0 Byte|"_s +
+                            QString::fromLatin1(line.left(eq));
     }
     QCOMPARE(expected.size(), 47);
-    WriteCache(QStringLiteral("cache.ini"), ut2004);
+    WriteCache(u"cache.ini"_s, ut2004);
     TCachePage* page = ShowPage();
     QCOMPARE(Rows(), expected);
 
     // The Killing Floor cache: one name under two GUIDs, each row installs its own bytes.
-    const QDir kf(real + QStringLiteral("/kf1-cache/Cache"));
+    const QDir kf(real + u"/kf1-cache/Cache"_s);
     for (const QString& name : kf.entryList(QDir::Files))
         WriteCache(name, ReadBytes(kf.filePath(name)));
     FContext->RecreateManagers();
     page->RefreshPage();
     QCOMPARE(List()->topLevelItemCount(), 36);
-    const QString first = QStringLiteral("5FBF66EC494B46314CE2CFBE841A90C2-1");
-    const QString second = QStringLiteral("6B53FF7348257FFBEF34769B671876FF-1");
-    QVERIFY(Rows().contains(QStringLiteral("ReloadOptionsSP_Meteor.u|28.81 KB|") + first));
-    QVERIFY(Rows().contains(QStringLiteral("ReloadOptionsSP_Meteor.u|28.81 KB|") + second));
+    const QString first = u"5FBF66EC494B46314CE2CFBE841A90C2-1"_s;
+    const QString second = u"6B53FF7348257FFBEF34769B671876FF-1"_s;
+    QVERIFY(Rows().contains(u"ReloadOptionsSP_Meteor.u|28.81 KB|"_s + first));
+    QVERIFY(Rows().contains(u"ReloadOptionsSP_Meteor.u|28.81 KB|"_s + second));
     for (const QString& guid : {second, first}) {
         if (guid == first)
             FDialogs->AnswerMessage(TModalResult::mrYes);
         Select({guid});
-        Press(QStringLiteral("InstallCache"));
-        QCOMPARE(Game(QStringLiteral("System/ReloadOptionsSP_Meteor.u")),
-                 ReadBytes(kf.filePath(guid + QStringLiteral(".uxx"))));
+        Press(u"InstallCache"_s);
+        QCOMPARE(Game(u"System/ReloadOptionsSP_Meteor.u"_s),
+                 ReadBytes(kf.filePath(guid + u".uxx"_s)));
     }
     QCOMPARE(List()->topLevelItemCount(), 34);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -239,40 +239,39 @@ void TCachePageTest::realCachesListAsTheirIndexSays()
 void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
 {
     const QByteArray index = "[Cache]\r\nG1=Foo.u\r\nG2=Bar.utx\r\nG3=Gone.u\r\n";
-    WriteCache(QStringLiteral("cache.ini"), index);
-    WriteCache(QStringLiteral("G1.uxx"), "foo bytes");
-    WriteCache(QStringLiteral("G2.uxx"), "bar bytes");
+    WriteCache(u"cache.ini"_s, index);
+    WriteCache(u"G1.uxx"_s, "foo bytes");
+    WriteCache(u"G2.uxx"_s, "bar bytes");
     ShowPage();
     const QStringList rows = Rows();
-    const QString archive = FFixture->Root() + QStringLiteral("/Cached.zip");
-    Press(QStringLiteral("CacheSelectAll"));
+    const QString archive = FFixture->Root() + u"/Cached.zip"_s;
+    Press(u"CacheSelectAll"_s);
     FDialogs->AnswerSave(QString()); // cancelled: nothing happens
-    Press(QStringLiteral("CacheInstallAndZip"));
+    Press(u"CacheInstallAndZip"_s);
     QVERIFY(!QFile::exists(archive));
 
     FDialogs->AnswerSave(archive);
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    Press(QStringLiteral("CacheInstallAndZip"));
+    Press(u"CacheInstallAndZip"_s);
     const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().Type, TMsgDlgType::mtWarning);
-    QVERIFY(messages.first().Text.contains(QStringLiteral("Gone.u")));
-    QVERIFY(!messages.first().Text.contains(QStringLiteral("Foo.u")));
+    QVERIFY(messages.first().Text.contains(u"Gone.u"_s));
+    QVERIFY(!messages.first().Text.contains(u"Foo.u"_s));
 
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
+    unzip.start(u"unzip"_s, {u"-Z1"_s, archive});
     QVERIFY(unzip.waitForFinished());
     QCOMPARE(QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
              QStringList({"Foo.u", "Bar.utx"}));
-    unzip.start(QStringLiteral("unzip"),
-                {QStringLiteral("-p"), archive, QStringLiteral("Bar.utx")});
+    unzip.start(u"unzip"_s, {u"-p"_s, archive, u"Bar.utx"_s});
     QVERIFY(unzip.waitForFinished());
     QCOMPARE(unzip.readAllStandardOutput(), QByteArray("bar bytes"));
 
     // Nothing was installed, and the cache is as it was.
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), index);
-    QCOMPARE(Game(QStringLiteral("Cache/G1.uxx")), QByteArray("foo bytes"));
-    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Foo.u"))));
+    QCOMPARE(Game(u"Cache/cache.ini"_s), index);
+    QCOMPARE(Game(u"Cache/G1.uxx"_s), QByteArray("foo bytes"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(u"System/Foo.u"_s)));
     QCOMPARE(Rows(), rows);
     QCOMPARE(FContext->CacheManager()->GetCount(), 3);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -282,24 +281,24 @@ void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
 {
     // A data file that is a link is none the game stored; the other entry installs.
     const QByteArray index = "[Cache]\r\nG1=Linked.u\r\nG2=Plain.u\r\n";
-    WriteCache(QStringLiteral("cache.ini"), index);
-    WriteCache(QStringLiteral("Elsewhere.bin"), "elsewhere");
-    QVERIFY(QFile::link(FFixture->Game().Path(QStringLiteral("Cache/Elsewhere.bin")),
-                        FFixture->Game().Path(QStringLiteral("Cache/G1.uxx"))));
-    WriteCache(QStringLiteral("G2.uxx"), "plain");
+    WriteCache(u"cache.ini"_s, index);
+    WriteCache(u"Elsewhere.bin"_s, "elsewhere");
+    QVERIFY(QFile::link(FFixture->Game().Path(u"Cache/Elsewhere.bin"_s),
+                        FFixture->Game().Path(u"Cache/G1.uxx"_s)));
+    WriteCache(u"G2.uxx"_s, "plain");
     ShowPage();
-    Press(QStringLiteral("CacheSelectAll"));
-    Press(QStringLiteral("InstallCache"));
+    Press(u"CacheSelectAll"_s);
+    Press(u"InstallCache"_s);
 
     const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first().Caption, FContext->GetLangText(TDialogType::Common_Error));
-    QVERIFY(errors.first().Text.startsWith(QStringLiteral("Linked.u: ")));
-    QVERIFY(!errors.first().Text.contains(QStringLiteral("Plain.u")));
-    QCOMPARE(Game(QStringLiteral("System/Plain.u")), QByteArray("plain"));
-    QVERIFY(!QFile::exists(FFixture->Game().Path(QStringLiteral("System/Linked.u"))));
+    QVERIFY(errors.first().Text.startsWith(u"Linked.u: "_s));
+    QVERIFY(!errors.first().Text.contains(u"Plain.u"_s));
+    QCOMPARE(Game(u"System/Plain.u"_s), QByteArray("plain"));
+    QVERIFY(!QFile::exists(FFixture->Game().Path(u"System/Linked.u"_s)));
     QCOMPARE(Rows(), QStringList({"Linked.u|9 Byte|G1"}));
-    QCOMPARE(Game(QStringLiteral("Cache/cache.ini")), QByteArray("[Cache]\r\nG1=Linked.u\r\n"));
+    QCOMPARE(Game(u"Cache/cache.ini"_s), QByteArray("[Cache]\r\nG1=Linked.u\r\n"));
 }
 
 QTEST_MAIN(TCachePageTest)

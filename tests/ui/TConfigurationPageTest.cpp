@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Configuration page over the page context's double: the game folder, the profile, the
@@ -86,9 +88,9 @@ void TConfigurationPageTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
-    WriteMap(FFixture->Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
-    WriteMap(FFixture->Game(), QStringLiteral("CTF-Second.ut2"), "Second", "Bob");
-    WriteScreenshot(FFixture->Game(), QStringLiteral("Shot00001.bmp"));
+    WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
+    WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
+    WriteScreenshot(FFixture->Game(), u"Shot00001.bmp"_s);
 }
 
 void TConfigurationPageTest::cleanup()
@@ -101,7 +103,7 @@ void TConfigurationPageTest::cleanup()
 TConfigurationPage* TConfigurationPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    return FContext->Create<TConfigurationPage>(QStringLiteral("tbConfiguration"));
+    return FContext->Create<TConfigurationPage>(u"tbConfiguration"_s);
 }
 
 QStringList TConfigurationPageTest::MapNames() const
@@ -115,25 +117,24 @@ QStringList TConfigurationPageTest::MapNames() const
 
 QString TConfigurationPageTest::WriteProfile(const QString& name) const
 {
-    const QString path =
-        FFixture->AppFile(QStringLiteral("Profiles/") + name + QStringLiteral(".ini"));
+    const QString path = FFixture->AppFile(u"Profiles/"_s + name + u".ini"_s);
     WriteBytes(path, KClanProfile);
     return path;
 }
 
 void TConfigurationPageTest::noValidFolderChangesNothing()
 {
-    FFixture->MakeGameFolder(QStringLiteral("Partial"));
-    QFile::remove(FFixture->Root() + QStringLiteral("/Partial/System/Core.dll"));
+    FFixture->MakeGameFolder(u"Partial"_s);
+    QFile::remove(FFixture->Root() + u"/Partial/System/Core.dll"_s);
     ShowPage();
     const QByteArray settings = FFixture->ReadSettings();
     const TMapManager* maps = FContext->MapManager();
-    auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
+    auto* edit = Find<QLineEdit>(u"edConfigure_UT2003Path"_s);
     const QString warning = FContext->GetLangText(TDialogType::Configuration_InvalidUTDir);
 
     // Apply of a typed folder that is not a game folder: a warning, and the edit is put back.
-    edit->setText(FFixture->Root() + QStringLiteral("/Partial"));
-    Click(QStringLiteral("btnConfigure_ApplyPath"));
+    edit->setText(FFixture->Root() + u"/Partial"_s);
+    Click(u"btnConfigure_ApplyPath"_s);
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Warning));
     QCOMPARE(FDialogs->Calls().first().Text, warning);
@@ -143,10 +144,10 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
     // Browse: cancelled says nothing; an invalid choice warns.
     FDialogs->Clear();
     FDialogs->AnswerFolder(QString());
-    Click(QStringLiteral("btnConfigure_BrowsePath"));
+    Click(u"btnConfigure_BrowsePath"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
-    FDialogs->AnswerFolder(FFixture->Root() + QStringLiteral("/Partial"));
-    Click(QStringLiteral("btnConfigure_BrowsePath"));
+    FDialogs->AnswerFolder(FFixture->Root() + u"/Partial"_s);
+    Click(u"btnConfigure_BrowsePath"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Text, warning);
 
@@ -162,15 +163,14 @@ void TConfigurationPageTest::noGameFolderIsNoFolder()
     // and Browse starts in the user's home.
     FFixture.reset();
     FFixture = std::make_unique<TProgramFixture>(false);
-    WriteBytes(FFixture->SettingsFile(),
-               ReadBytes(FFixture->AppFile(QStringLiteral("settings.xml"))));
-    FFixture->SetSetting(QStringLiteral("utdir"), QString());
+    WriteBytes(FFixture->SettingsFile(), ReadBytes(FFixture->AppFile(u"settings.xml"_s)));
+    FFixture->SetSetting(u"utdir"_s, QString());
     ShowPage();
     QCOMPARE(FContext->Settings().UTDir, QString());
-    QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->text(), QString());
-    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_Advanced"))->isVisible());
+    QCOMPARE(Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->text(), QString());
+    QVERIFY(!Find<QPushButton>(u"btnConfig_Advanced"_s)->isVisible());
     FDialogs->AnswerFolder(QString());
-    Click(QStringLiteral("btnConfigure_BrowsePath"));
+    Click(u"btnConfigure_BrowsePath"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkFolder).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkFolder).first().Text, QDir::homePath());
     QCOMPARE(FContext->Folders().TransferDir(), QDir::homePath());
@@ -180,7 +180,7 @@ void TConfigurationPageTest::autoSearchSaysWhatItFound()
 {
     ShowPage();
     const QByteArray settings = FFixture->ReadSettings();
-    const QString registry = FFixture->Environment().WinePrefix() + QStringLiteral("/system.reg");
+    const QString registry = FFixture->Environment().WinePrefix() + u"/system.reg"_s;
     const auto registered = [&](const QString& folder) {
         WriteBytes(registry, "WINE REGISTRY Version 2\n\n"
                              "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1\n"
@@ -189,7 +189,7 @@ void TConfigurationPageTest::autoSearchSaysWhatItFound()
     };
     const auto search = [&] {
         FDialogs->Clear();
-        Click(QStringLiteral("btnConfigure_SearchPath"));
+        Click(u"btnConfigure_SearchPath"_s);
         return FDialogs->Calls();
     };
 
@@ -201,7 +201,7 @@ void TConfigurationPageTest::autoSearchSaysWhatItFound()
     QVERIFY(calls.first().Text.contains(QLatin1String("HKEY_LOCAL_MACHINE")));
 
     // A registered folder that is no game folder.
-    registered(QStringLiteral("C:\\\\Nowhere"));
+    registered(u"C:\\\\Nowhere"_s);
     calls = search();
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls.first().Type, TMsgDlgType::mtWarning);
@@ -237,47 +237,45 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
     QFETCH(int, change);
     QFETCH(bool, mapCache);
     // The second folder lies where the registry of the Wine prefix says the game is.
-    const TGameFolder second(FFixture->Environment().WinePrefix() + QStringLiteral("/drive_c"),
-                             QStringLiteral("Second"));
-    WriteMap(second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
-    WriteMap(second, QStringLiteral("ONS-Big.ut2"), "Big", "Di");
-    WriteMap(second, QStringLiteral("BR-Third.ut2"), "Third", "Ed");
-    WriteScreenshot(second, QStringLiteral("Shot00007.bmp"));
-    WriteScreenshot(second, QStringLiteral("Shot00008.bmp"));
-    second.WriteFile(QStringLiteral("Cache/cache.ini"), "[Cache]\r\nAAAA-1=Alpha.u\r\n");
-    second.WriteFile(QStringLiteral("Cache/AAAA-1.uxx"), "alpha");
-    WriteBytes(FFixture->Environment().WinePrefix() + QStringLiteral("/system.reg"),
+    const TGameFolder second(FFixture->Environment().WinePrefix() + u"/drive_c"_s, u"Second"_s);
+    WriteMap(second, u"DM-Other.ut2"_s, "Other", "Cy");
+    WriteMap(second, u"ONS-Big.ut2"_s, "Big", "Di");
+    WriteMap(second, u"BR-Third.ut2"_s, "Third", "Ed");
+    WriteScreenshot(second, u"Shot00007.bmp"_s);
+    WriteScreenshot(second, u"Shot00008.bmp"_s);
+    second.WriteFile(u"Cache/cache.ini"_s, "[Cache]\r\nAAAA-1=Alpha.u\r\n");
+    second.WriteFile(u"Cache/AAAA-1.uxx"_s, "alpha");
+    WriteBytes(FFixture->Environment().WinePrefix() + u"/system.reg"_s,
                "WINE REGISTRY Version 2\n\n"
                "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
                "\"Folder\"=\"C:\\\\Second\"\n");
     if (mapCache)
-        FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+        FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     ShowPage();
     QCOMPARE(FContext->MapManager()->GetCount(), 2);
 
     switch (change) {
     case fcApply:
-        Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second.Root());
-        Click(QStringLiteral("btnConfigure_ApplyPath"));
+        Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->setText(second.Root());
+        Click(u"btnConfigure_ApplyPath"_s);
         break;
     case fcEnter: {
-        auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
+        auto* edit = Find<QLineEdit>(u"edConfigure_UT2003Path"_s);
         edit->setText(second.Root());
         edit->setFocus();
         QTest::keyClick(edit, Qt::Key_Return);
         break;
     }
     case fcApplyWindowsPath:
-        Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
-            ->setText(QStringLiteral("c:\\second"));
-        Click(QStringLiteral("btnConfigure_ApplyPath"));
+        Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->setText(u"c:\\second"_s);
+        Click(u"btnConfigure_ApplyPath"_s);
         break;
     case fcBrowse:
         FDialogs->AnswerFolder(second.Root());
-        Click(QStringLiteral("btnConfigure_BrowsePath"));
+        Click(u"btnConfigure_BrowsePath"_s);
         break;
     case fcAutoSearch:
-        Click(QStringLiteral("btnConfigure_SearchPath"));
+        Click(u"btnConfigure_SearchPath"_s);
         break;
     }
     // Auto-Search says what it found.
@@ -295,10 +293,10 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
     const QString root = second.Root() + QLatin1Char('/');
     QCOMPARE(FContext->Settings().UTDir, root);
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + second.Root().toUtf8()));
-    QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->text(), root);
+    QCOMPARE(Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->text(), root);
     QStringList orders = {"ReloadSettings", "RecreateManagers"};
     if (mapCache)
-        orders << QStringLiteral("UpdateMapCache");
+        orders << u"UpdateMapCache"_s;
     QCOMPARE(FContext->Orders(), orders);
     if (!mapCache)
         QCOMPARE(MapNames(),
@@ -306,28 +304,26 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
                               second.Path("Maps/ONS-Big.ut2")}));
     QCOMPARE(FContext->ScreenShotManager()->GetCount(), 2);
     QCOMPARE(QFileInfo(FContext->ScreenShotManager()->GetItem(0)->FileName).absolutePath(),
-             second.Path(QStringLiteral("ScreenShots")));
+             second.Path(u"ScreenShots"_s));
     QCOMPARE(FContext->CacheManager()->GetCount(), 1);
-    QCOMPARE(FContext->ServerPackages()->IniFile, second.Path(QStringLiteral("System/UT2004.ini")));
-    QCOMPARE(FContext->Profiles()->ActiveFileName(),
-             second.Path(QStringLiteral("System/User.ini")));
-    QCOMPARE(FContext->Settings().GetDestination(QStringLiteral("DM-New.ut2")),
-             second.Path(QStringLiteral("Maps/")));
+    QCOMPARE(FContext->ServerPackages()->IniFile, second.Path(u"System/UT2004.ini"_s));
+    QCOMPARE(FContext->Profiles()->ActiveFileName(), second.Path(u"System/User.ini"_s));
+    QCOMPARE(FContext->Settings().GetDestination(u"DM-New.ut2"_s), second.Path(u"Maps/"_s));
 }
 
 void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
 {
     // A program folder the user cannot write to, as a system-wide installation has it.
-    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
-    WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
+    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(u"Second"_s);
+    WriteMap(*second, u"DM-Other.ut2"_s, "Other", "Cy");
     ShowPage();
     const QString oldFolder = FContext->Settings().UTDir;
     const QByteArray settings = FFixture->ReadSettings();
-    Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
+    Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->setText(second->Root());
     QVERIFY(SetMode(FFixture->AppDir(), 0555) && SetMode(FFixture->SettingsFile(), 0444));
     {
         TFileProtection protection(FFixture->Root());
-        Click(QStringLiteral("btnConfigure_ApplyPath"));
+        Click(u"btnConfigure_ApplyPath"_s);
     }
     QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
 
@@ -336,8 +332,7 @@ void TConfigurationPageTest::folderThatCannotBeSavedIsNotTaken()
     QCOMPARE(FContext->Orders(), QStringList());
     QCOMPARE(FFixture->ReadSettings(), settings);
     QCOMPARE(FContext->Settings().UTDir, oldFolder);
-    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
-             FFixture->Game().Path(QStringLiteral("Maps")));
+    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps), FFixture->Game().Path(u"Maps"_s));
     QCOMPARE(FContext->MapManager()->GetCount(), 2);
 }
 
@@ -346,15 +341,15 @@ void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
     // A file that others may read and write, but not its owner: the save reads it as one of the
     // others and passes, the new file is the user's own with the same rights, and its reload
     // fails.
-    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(QStringLiteral("Second"));
-    WriteMap(*second, QStringLiteral("DM-Other.ut2"), "Other", "Cy");
+    const std::unique_ptr<TGameFolder> second = FFixture->MakeGameFolder(u"Second"_s);
+    WriteMap(*second, u"DM-Other.ut2"_s, "Other", "Cy");
     ShowPage();
     const QString oldFolder = FContext->Settings().UTDir;
-    Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->setText(second->Root());
+    Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->setText(second->Root());
     QVERIFY(SetMode(FFixture->AppDir(), 0777) && SetMode(FFixture->SettingsFile(), 0066));
     {
         TFileProtection protection(FFixture->Root());
-        Click(QStringLiteral("btnConfigure_ApplyPath"));
+        Click(u"btnConfigure_ApplyPath"_s);
     }
     QVERIFY(SetMode(FFixture->AppDir(), 0755) && SetMode(FFixture->SettingsFile(), 0644));
 
@@ -362,34 +357,33 @@ void TConfigurationPageTest::folderWhoseSettingsCannotBeReadBackIsNotTaken()
     QVERIFY(!FDialogs->Calls().isEmpty());
     QCOMPARE(FContext->Orders(), QStringList({"ReloadSettings"}));
     QCOMPARE(FContext->Settings().UTDir, oldFolder);
-    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps),
-             FFixture->Game().Path(QStringLiteral("Maps")));
+    QCOMPARE(FContext->Settings().GetPath(TMapPaths::mpMaps), FFixture->Game().Path(u"Maps"_s));
     QCOMPARE(FContext->MapManager()->GetCount(), 2);
 }
 
 void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
 {
-    const QString clan = WriteProfile(QStringLiteral("Clan"));
-    const QByteArray userIni = FFixture->Game().ReadFile(QStringLiteral("System/User.ini"));
+    const QString clan = WriteProfile(u"Clan"_s);
+    const QByteArray userIni = FFixture->Game().ReadFile(u"System/User.ini"_s);
     ShowPage();
-    auto* profiles = Find<QComboBox>(QStringLiteral("cbConfigure_SelectProfile"));
-    auto* activate = Find<QPushButton>(QStringLiteral("btnConfigure_ApplyProfile"));
+    auto* profiles = Find<QComboBox>(u"cbConfigure_SelectProfile"_s);
+    auto* activate = Find<QPushButton>(u"btnConfigure_ApplyProfile"_s);
     QCOMPARE(profiles->count(), 2);
-    QCOMPARE(profiles->currentText(), QStringLiteral("(DEFAULT)"));
+    QCOMPARE(profiles->currentText(), u"(DEFAULT)"_s);
     QVERIFY(!activate->isEnabled());
 
     profiles->setFocus();
     QTest::keyClick(profiles, Qt::Key_Down);
-    QCOMPARE(profiles->currentText(), QStringLiteral("Clan"));
+    QCOMPARE(profiles->currentText(), u"Clan"_s);
     QVERIFY(activate->isEnabled());
-    Click(QStringLiteral("btnConfigure_ApplyProfile"));
+    Click(u"btnConfigure_ApplyProfile"_s);
 
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
              FContext->GetLangText(TDialogType::Profiles_ProfileActivated));
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtInformation);
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")), KClanProfile);
-    const QDir backups(FFixture->AppFile(QStringLiteral("Profiles/Backups")));
+    QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s), KClanProfile);
+    const QDir backups(FFixture->AppFile(u"Profiles/Backups"_s));
     const QStringList backupFiles = backups.entryList(QDir::Files);
     QCOMPARE(backupFiles.size(), 1);
     QVERIFY(backupFiles.first().startsWith(QLatin1String("User.ini.")));
@@ -397,89 +391,85 @@ void TConfigurationPageTest::activationWritesUserIniAndItsBackup()
     QCOMPARE(ReadBytes(clan), KClanProfile);
 
     // The page shows the profile now active, which is nothing to activate again.
-    QCOMPARE(Find<QLabel>(QStringLiteral("lbConfigure_ActiveProfile"))->text(),
-             QStringLiteral("Active profile: Clan"));
-    QCOMPARE(profiles->currentText(), QStringLiteral("Clan"));
+    QCOMPARE(Find<QLabel>(u"lbConfigure_ActiveProfile"_s)->text(), u"Active profile: Clan"_s);
+    QCOMPARE(profiles->currentText(), u"Clan"_s);
     QVERIFY(!activate->isEnabled());
 
     // Edit Profiles opens the Profiles page.
-    Click(QStringLiteral("btnConfigure_EditProfiles"));
+    Click(u"btnConfigure_EditProfiles"_s);
     QCOMPARE(FContext->Orders(), QStringList({"ShowPage tbProfiles"}));
 }
 
 void TConfigurationPageTest::failedBackupLeavesUserIniAlone()
 {
-    WriteProfile(QStringLiteral("Clan"));
-    const QByteArray userIni = FFixture->Game().ReadFile(QStringLiteral("System/User.ini"));
+    WriteProfile(u"Clan"_s);
+    const QByteArray userIni = FFixture->Game().ReadFile(u"System/User.ini"_s);
     ShowPage();
-    auto* profiles = Find<QComboBox>(QStringLiteral("cbConfigure_SelectProfile"));
+    auto* profiles = Find<QComboBox>(u"cbConfigure_SelectProfile"_s);
     profiles->setFocus();
     QTest::keyClick(profiles, Qt::Key_Down);
 
     // Only the backup can fail: "User.ini" and its folder stay writable.
-    const QString backups = FFixture->AppFile(QStringLiteral("Profiles/Backups"));
+    const QString backups = FFixture->AppFile(u"Profiles/Backups"_s);
     QVERIFY(SetMode(backups, 0555));
-    QVERIFY(SetMode(FFixture->Game().Path(QStringLiteral("System")), 0777));
-    QVERIFY(SetMode(FFixture->Game().Path(QStringLiteral("System/User.ini")), 0666));
+    QVERIFY(SetMode(FFixture->Game().Path(u"System"_s), 0777));
+    QVERIFY(SetMode(FFixture->Game().Path(u"System/User.ini"_s), 0666));
     {
         TFileProtection protection(FFixture->Root());
-        Click(QStringLiteral("btnConfigure_ApplyProfile"));
+        Click(u"btnConfigure_ApplyProfile"_s);
     }
     SetMode(backups, 0755);
 
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")), userIni);
+    QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s), userIni);
     QCOMPARE(QDir(backups).entryList(QDir::Files).size(), 0);
-    QCOMPARE(Find<QLabel>(QStringLiteral("lbConfigure_ActiveProfile"))->text(),
-             QStringLiteral("Active profile: (DEFAULT)"));
+    QCOMPARE(Find<QLabel>(u"lbConfigure_ActiveProfile"_s)->text(), u"Active profile: (DEFAULT)"_s);
 }
 
 void TConfigurationPageTest::languageApplySavesTheCodeAndDressesThePage()
 {
     // The code is all that follows "Lang.", dots and all.
-    FFixture->AddLanguage(QStringLiteral("pt.br"), QStringLiteral("Portugues (Brasil)"),
-                          QStringLiteral("DE "));
+    FFixture->AddLanguage(u"pt.br"_s, u"Portugues (Brasil)"_s, u"DE "_s);
     ShowPage();
     QByteArray expected = FFixture->ReadSettings();
     expected.replace("<language>int</language>", "<language>pt.br</language>");
-    auto* languages = Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"));
-    const int chosen = languages->findText(QStringLiteral("Portugues (Brasil)"));
+    auto* languages = Find<QComboBox>(u"cbConfigure_SelectLang"_s);
+    const int chosen = languages->findText(u"Portugues (Brasil)"_s);
 
     // Nothing chosen: nothing happens.
     languages->setCurrentIndex(-1);
-    Click(QStringLiteral("btnConfigure_ApplyLang"));
+    Click(u"btnConfigure_ApplyLang"_s);
     QCOMPARE(FContext->Orders(), QStringList());
 
     languages->setCurrentIndex(chosen);
-    Click(QStringLiteral("btnConfigure_ApplyLang"));
-    QCOMPARE(FContext->Orders(), QStringList({QStringLiteral("ApplyLanguage %1").arg(chosen)}));
+    Click(u"btnConfigure_ApplyLang"_s);
+    QCOMPARE(FContext->Orders(), QStringList({u"ApplyLanguage %1"_s.arg(chosen)}));
     QCOMPARE(FFixture->ReadSettings(), expected);
-    QVERIFY(Find<QPushButton>(QStringLiteral("btnConfigure_BrowsePath"))
-                ->text()
-                .startsWith(QLatin1String("DE ")));
-    QCOMPARE(Find<QLabel>(QStringLiteral("lbConfigure_ActiveProfile"))->text(),
-             QStringLiteral("DE Active profile: (DEFAULT)"));
-    QCOMPARE(languages->currentText(), QStringLiteral("Portugues (Brasil)"));
+    QVERIFY(
+        Find<QPushButton>(u"btnConfigure_BrowsePath"_s)->text().startsWith(QLatin1String("DE ")));
+    QCOMPARE(Find<QLabel>(u"lbConfigure_ActiveProfile"_s)->text(),
+             u"DE Active profile: (DEFAULT)"_s);
+    QCOMPARE(languages->currentText(), u"Portugues (Brasil)"_s);
 }
 
 void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
 {
     ShowPage();
     const QByteArray original = FFixture->ReadSettings();
-    Click(QStringLiteral("btnConfig_Advanced"));
-    QVERIFY(Find<QWidget>(QStringLiteral("pnConfig_Advanced"))->isVisible());
-    QVERIFY(!Find<QWidget>(QStringLiteral("pnConfig_Main"))->isVisible());
-    auto* resizeable = Find<QCheckBox>(QStringLiteral("cbConfig_IsWindowResizeable"));
-    auto* unknown = Find<QCheckBox>(QStringLiteral("cbConfig_InstallUnknownContents"));
-    auto* cache = Find<QCheckBox>(QStringLiteral("cbConfig_EnableCache"));
+    Click(u"btnConfig_Advanced"_s);
+    QVERIFY(Find<QWidget>(u"pnConfig_Advanced"_s)->isVisible());
+    QVERIFY(!Find<QWidget>(u"pnConfig_Main"_s)->isVisible());
+    auto* resizeable = Find<QCheckBox>(u"cbConfig_IsWindowResizeable"_s);
+    auto* unknown = Find<QCheckBox>(u"cbConfig_InstallUnknownContents"_s);
+    auto* cache = Find<QCheckBox>(u"cbConfig_EnableCache"_s);
     // The window comes resizable; the fixed size is the user's choice.
     QVERIFY(resizeable->isChecked() && unknown->isChecked() && !cache->isChecked());
-    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
+    QVERIFY(!Find<QPushButton>(u"btnConfig_UpdateCache"_s)->isEnabled());
 
     resizeable->setChecked(false);
     unknown->setChecked(false);
-    Click(QStringLiteral("btnConfig_Save"));
+    Click(u"btnConfig_Save"_s);
     QByteArray expected = original;
     expected.replace("<iswindowsizeable>True</iswindowsizeable>",
                      "<iswindowsizeable>False</iswindowsizeable>");
@@ -492,7 +482,7 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
     // the cache is on.
     cache->setChecked(true);
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Click(QStringLiteral("btnConfig_Save"));
+    Click(u"btnConfig_Save"_s);
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
              FContext->GetLangText(TDialogType::Common_Update_Cache));
@@ -500,21 +490,21 @@ void TConfigurationPageTest::advancedPanelWritesOnlyItsValues()
     expected.replace("<enablemapmanagercache>False</enablemapmanagercache>",
                      "<enablemapmanagercache>True</enablemapmanagercache>");
     QCOMPARE(FFixture->ReadSettings(), expected);
-    Click(QStringLiteral("btnConfig_Save"));
+    Click(u"btnConfig_Save"_s);
     QCOMPARE(FDialogs->Calls().size(), 1);
-    QVERIFY(Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
-    Click(QStringLiteral("btnConfig_UpdateCache"));
+    QVERIFY(Find<QPushButton>(u"btnConfig_UpdateCache"_s)->isEnabled());
+    Click(u"btnConfig_UpdateCache"_s);
     QCOMPARE(FContext->Orders(), QStringList({"UpdateMapCache", "UpdateMapCache"}));
 
     // A change saved elsewhere (File > Cache) shows at once while the panel is open.
     FContext->Settings().EnableMapManagerCache = false;
     QVERIFY(FContext->Settings().SaveToFile());
     QVERIFY(!cache->isChecked());
-    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
+    QVERIFY(!Find<QPushButton>(u"btnConfig_UpdateCache"_s)->isEnabled());
 
-    Click(QStringLiteral("btnConfig_Main"));
-    QVERIFY(Find<QWidget>(QStringLiteral("pnConfig_Main"))->isVisible());
-    QVERIFY(!Find<QWidget>(QStringLiteral("pnConfig_Advanced"))->isVisible());
+    Click(u"btnConfig_Main"_s);
+    QVERIFY(Find<QWidget>(u"pnConfig_Main"_s)->isVisible());
+    QVERIFY(!Find<QWidget>(u"pnConfig_Advanced"_s)->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Demos page: its list and file actions over the page context's double, and demo playback
@@ -52,16 +54,12 @@ private:
     }
     QString Demos(const QString& name = QString()) const
     {
-        return FFixture->Game().Path(QStringLiteral("Demos/") + name);
+        return FFixture->Game().Path(u"Demos/"_s + name);
     }
-    QString Record(const QString& name) const
-    {
-        return FFixture->Root() + QStringLiteral("/record/") + name;
-    }
+    QString Record(const QString& name) const { return FFixture->Root() + u"/record/"_s + name; }
     QString Script() const
     {
-        return QString::fromLatin1(
-            ReadBytes(FFixture->Game().Path(QStringLiteral("System/kova.txt"))));
+        return QString::fromLatin1(ReadBytes(FFixture->Game().Path(u"System/kova.txt"_s)));
     }
 
     std::unique_ptr<TProgramFixture> FFixture;
@@ -76,9 +74,9 @@ void TDemoPageTest::init()
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
     for (const char* name : {"Alpha.demo4", "Beta.demo4", "Gamma.demo4"})
-        FFixture->Game().WriteFile(QStringLiteral("Demos/") + QLatin1String(name),
+        FFixture->Game().WriteFile(u"Demos/"_s + QLatin1String(name),
                                    QByteArray(name).repeated(1000));
-    FFixture->Game().WriteFile(QStringLiteral("Demos/Notes.txt"), "not a demo");
+    FFixture->Game().WriteFile(u"Demos/Notes.txt"_s, "not a demo");
 }
 
 void TDemoPageTest::cleanup()
@@ -92,16 +90,15 @@ void TDemoPageTest::cleanup()
 TDemoPage* TDemoPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FPage = FContext->Create<TDemoPage>(QStringLiteral("tbDemoManager"));
+    FPage = FContext->Create<TDemoPage>(u"tbDemoManager"_s);
     return FPage;
 }
 
 TDemoPage* TDemoPageTest::ShowWindow()
 {
-    WriteGameScript(FFixture->Game(), QStringLiteral("Game.sh"), Record(QString()), 3);
-    WriteGameScript(FFixture->Game(), QStringLiteral("Quick.sh"), Record(QStringLiteral("quick")),
-                    1);
-    FFixture->SetSetting(QStringLiteral("exename"), QStringLiteral("Game.sh"));
+    WriteGameScript(FFixture->Game(), u"Game.sh"_s, Record(QString()), 3);
+    WriteGameScript(FFixture->Game(), u"Quick.sh"_s, Record(u"quick"_s), 1);
+    FFixture->SetSetting(u"exename"_s, u"Game.sh"_s);
     FWindow = FFixture->CreateMainWindow();
     FWindow->show();
     if (!QTest::qWaitForWindowExposed(FWindow.get()))
@@ -114,17 +111,17 @@ void TDemoPageTest::deleteTakesOnlyWhatTheTrashTook()
 {
     ShowPage();
     QCOMPARE(Rows(), (QStringList{"Alpha.demo4", "Beta.demo4", "Gamma.demo4"}));
-    const QString trash = FFixture->Environment().DataHome() + QStringLiteral("/Trash");
+    const QString trash = FFixture->Environment().DataHome() + u"/Trash"_s;
 
     // No keeps both.
     Select({"Alpha.demo4", "Gamma.demo4"});
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Trigger(QStringLiteral("DeleteDemo"));
+    Trigger(u"DeleteDemo"_s);
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
              FContext->GetLangText(TDialogType::DemoManager_DeleteDemo));
     QCOMPARE(Rows().size(), 3);
-    QVERIFY(QFile::exists(Demos(QStringLiteral("Alpha.demo4"))));
+    QVERIFY(QFile::exists(Demos(u"Alpha.demo4"_s)));
 
     // A trash that refuses keeps the files and their rows, and says so.
     {
@@ -133,189 +130,182 @@ void TDemoPageTest::deleteTakesOnlyWhatTheTrashTook()
         FDialogs->AnswerMessage(TModalResult::mrYes);
         FDialogs->AnswerMessage(TModalResult::mrOk); // Alpha refused
         FDialogs->AnswerMessage(TModalResult::mrOk); // Gamma refused
-        Trigger(QStringLiteral("DeleteDemo"));
+        Trigger(u"DeleteDemo"_s);
     }
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).last().Type, TMsgDlgType::mtError);
     QCOMPARE(Rows().size(), 3);
-    QCOMPARE(ReadBytes(Demos(QStringLiteral("Alpha.demo4"))),
-             QByteArray("Alpha.demo4").repeated(1000));
+    QCOMPARE(ReadBytes(Demos(u"Alpha.demo4"_s)), QByteArray("Alpha.demo4").repeated(1000));
 
     // Yes trashes both and drops their rows, and only theirs; nothing else is asked.
     FDialogs->Clear();
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Trigger(QStringLiteral("DeleteDemo"));
+    Trigger(u"DeleteDemo"_s);
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(Rows(), QStringList{"Beta.demo4"});
-    QVERIFY(!QFile::exists(Demos(QStringLiteral("Alpha.demo4"))));
-    QCOMPARE(ReadBytes(trash + QStringLiteral("/files/Gamma.demo4")),
-             QByteArray("Gamma.demo4").repeated(1000));
+    QVERIFY(!QFile::exists(Demos(u"Alpha.demo4"_s)));
+    QCOMPARE(ReadBytes(trash + u"/files/Gamma.demo4"_s), QByteArray("Gamma.demo4").repeated(1000));
 }
 
 void TDemoPageTest::exportAndImportCopyWholeFiles()
 {
     ShowPage();
-    const QString elsewhere = FFixture->Root() + QStringLiteral("/Exported");
+    const QString elsewhere = FFixture->Root() + u"/Exported"_s;
     QVERIFY(QDir().mkpath(elsewhere));
 
     // One demo: to the name chosen, starting at the demo itself.
     Select({"Beta.demo4"});
-    FDialogs->AnswerSave(elsewhere + QStringLiteral("/Kept.demo4"));
-    Trigger(QStringLiteral("ExportDemo"));
-    QCOMPARE(ReadBytes(elsewhere + QStringLiteral("/Kept.demo4")), ReadBytes(Demos("Beta.demo4")));
+    FDialogs->AnswerSave(elsewhere + u"/Kept.demo4"_s);
+    Trigger(u"ExportDemo"_s);
+    QCOMPARE(ReadBytes(elsewhere + u"/Kept.demo4"_s), ReadBytes(Demos("Beta.demo4")));
     const TScriptedDialogs::TCall save = FDialogs->CallsOf(TKind::dkSave).first();
-    QCOMPARE(save.FileName, Demos(QStringLiteral("Beta.demo4")));
+    QCOMPARE(save.FileName, Demos(u"Beta.demo4"_s));
     QCOMPARE(save.Caption, FContext->GetLangText(TDialogType::DemoManager_ExportDemo));
 
     // Two: into the folder chosen, under their own names.
     Select({"Alpha.demo4", "Gamma.demo4"});
     FDialogs->AnswerFolder(elsewhere);
-    Trigger(QStringLiteral("ExportDemo"));
+    Trigger(u"ExportDemo"_s);
     for (const QString name : {"Alpha.demo4", "Gamma.demo4"})
         QCOMPARE(ReadBytes(elsewhere + QLatin1Char('/') + name), ReadBytes(Demos(name)));
 
     // Import: without a selection the prompt starts with no name; a demo from elsewhere is
     // copied in whole, one already in the Demos folder is left alone.
     FPage->List()->clearSelection();
-    WriteBytes(elsewhere + QStringLiteral("/New.demo4"), QByteArray(5000, 'n'));
+    WriteBytes(elsewhere + u"/New.demo4"_s, QByteArray(5000, 'n'));
     FDialogs->Clear();
-    FDialogs->AnswerOpen({elsewhere + QStringLiteral("/New.demo4")});
-    FDialogs->AnswerOpen({Demos(QStringLiteral("Beta.demo4"))});
-    Trigger(QStringLiteral("ImportDemo"));
-    Trigger(QStringLiteral("ImportDemo"));
-    QCOMPARE(ReadBytes(Demos(QStringLiteral("New.demo4"))), QByteArray(5000, 'n'));
+    FDialogs->AnswerOpen({elsewhere + u"/New.demo4"_s});
+    FDialogs->AnswerOpen({Demos(u"Beta.demo4"_s)});
+    Trigger(u"ImportDemo"_s);
+    Trigger(u"ImportDemo"_s);
+    QCOMPARE(ReadBytes(Demos(u"New.demo4"_s)), QByteArray(5000, 'n'));
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().FileName, QString());
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().Caption,
              FContext->GetLangText(TDialogType::Common_FileToImport));
     QCOMPARE(FDialogs->Calls().size(), 2); // no question about replacing Beta by itself
-    QCOMPARE(ReadBytes(Demos(QStringLiteral("Beta.demo4"))),
-             QByteArray("Beta.demo4").repeated(1000));
+    QCOMPARE(ReadBytes(Demos(u"Beta.demo4"_s)), QByteArray("Beta.demo4").repeated(1000));
 }
 
 void TDemoPageTest::viewPlaysTheSelectedDemoAndTheLinkOnlyEndsTheView()
 {
     ShowPage();
-    Trigger(QStringLiteral("ViewDemo"));
+    Trigger(u"ViewDemo"_s);
     QVERIFY(FContext->Orders().isEmpty());
     Select({"Gamma.demo4", "Beta.demo4"});
-    Trigger(QStringLiteral("ViewDemo"));
-    QCOMPARE(FContext->Orders(), QStringList{QStringLiteral("PlayDemo ") +
-                                             FContext->Settings().GetPath(TMapPaths::mpDemos) +
-                                             QStringLiteral("/Beta.demo4")});
+    Trigger(u"ViewDemo"_s);
+    QCOMPARE(FContext->Orders(),
+             QStringList{u"PlayDemo "_s + FContext->Settings().GetPath(TMapPaths::mpDemos) +
+                         u"/Beta.demo4"_s});
 
     // The archive buttons take the road with the list's Demos folder.
-    Trigger(QStringLiteral("DemoExportArchive"));
-    QCOMPARE(FContext->Orders().last(), QStringLiteral("ExportToArchive %1 Beta.demo4 Gamma.demo4")
-                                            .arg(FContext->Settings().GetPath(TMapPaths::mpDemos)));
-    Trigger(QStringLiteral("DemoImportArchive"));
-    QCOMPARE(FContext->Orders().last(), QStringLiteral("ImportFromArchive"));
+    Trigger(u"DemoExportArchive"_s);
+    QCOMPARE(FContext->Orders().last(), u"ExportToArchive %1 Beta.demo4 Gamma.demo4"_s.arg(
+                                            FContext->Settings().GetPath(TMapPaths::mpDemos)));
+    Trigger(u"DemoImportArchive"_s);
+    QCOMPARE(FContext->Orders().last(), u"ImportFromArchive"_s);
 
     // The viewing panel shows the warning icon; its link ends the view and opens nothing.
     FPage->SetViewingDemo(true);
-    QVERIFY(Child<QLabel>(FPage, QStringLiteral("imgDemoManager_ViewingDemo"))->pixmap().width() >
-            0);
+    QVERIFY(Child<QLabel>(FPage, u"imgDemoManager_ViewingDemo"_s)->pixmap().width() > 0);
     QStringList opened;
     const TLinkLabel::TOpener previous = TLinkLabel::SetOpener([&opened](const QString& url) {
         opened << url;
         return true;
     });
-    auto* link = Child<TLinkLabel>(FPage, QStringLiteral("llDemoManager_ExitView"));
+    auto* link = Child<TLinkLabel>(FPage, u"llDemoManager_ExitView"_s);
     QVERIFY(link->isVisible());
     QTest::mouseClick(link, Qt::LeftButton);
     TLinkLabel::SetOpener(previous);
-    QCOMPARE(FContext->Orders().last(), QStringLiteral("ExitDemoView"));
+    QCOMPARE(FContext->Orders().last(), u"ExitDemoView"_s);
     QVERIFY(opened.isEmpty());
 
     // The association is the System Integration page's.
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    Trigger(QStringLiteral("DemoAdvanced"));
+    Trigger(u"DemoAdvanced"_s);
     QCOMPARE(FDialogs->Calls().last().Text,
              FContext->GetLangText(TDialogType::SysInteg_FileAssocChanged));
-    QVERIFY(ReadBytes(FFixture->Environment().ConfigHome() + QStringLiteral("/mimeapps.list"))
-                .contains("kova"));
+    QVERIFY(ReadBytes(FFixture->Environment().ConfigHome() + u"/mimeapps.list"_s).contains("kova"));
 
     // The rows go into an open archive with their folder.
     QStringList dragged;
     QVERIFY(FContext->DraggedFiles(FPage->List(), &dragged));
-    QCOMPARE(dragged, (QStringList{Demos(QStringLiteral("Beta.demo4")),
-                                   Demos(QStringLiteral("Gamma.demo4"))}));
+    QCOMPARE(dragged, (QStringList{Demos(u"Beta.demo4"_s), Demos(u"Gamma.demo4"_s)}));
 }
 
 void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
 {
     ShowWindow();
-    const QString other = FFixture->Root() + QStringLiteral("/Other");
-    WriteBytes(other + QStringLiteral("/My.Match.demo4"), QByteArray(3000, 'm'));
+    const QString other = FFixture->Root() + u"/Other"_s;
+    WriteBytes(other + u"/My.Match.demo4"_s, QByteArray(3000, 'm'));
 
     // File > Play Demo: the quick game plays the first demo, the slow one a second demo.
-    FWindow->Settings().ExeName = QStringLiteral("Quick.sh");
-    FDialogs->AnswerOpen({other + QStringLiteral("/My.Match.demo4")});
-    auto* menu = Child<QAction>(FWindow.get(), QStringLiteral("MenuPlayDemo"));
+    FWindow->Settings().ExeName = u"Quick.sh"_s;
+    FDialogs->AnswerOpen({other + u"/My.Match.demo4"_s});
+    auto* menu = Child<QAction>(FWindow.get(), u"MenuPlayDemo"_s);
     QVERIFY(menu->isEnabled());
     menu->trigger();
     QVERIFY(FPage->ViewingDemo());
-    QCOMPARE(Script(), QStringLiteral("demoplay My.Match\r\n"));
-    QCOMPARE(ReadBytes(Demos(QStringLiteral("My.Match.demo4"))), QByteArray(3000, 'm'));
+    QCOMPARE(Script(), u"demoplay My.Match\r\n"_s);
+    QCOMPARE(ReadBytes(Demos(u"My.Match.demo4"_s)), QByteArray(3000, 'm'));
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().Caption,
              FWindow->GetLangText(TDialogType::Common_Dialog_SelectFile));
 
-    FWindow->Settings().ExeName = QStringLiteral("Game.sh");
-    QVERIFY(FWindow->PlayDemo(Demos(QStringLiteral("Alpha.demo4"))));
-    QCOMPARE(Script(), QStringLiteral("demoplay Alpha\r\n"));
+    FWindow->Settings().ExeName = u"Game.sh"_s;
+    QVERIFY(FWindow->PlayDemo(Demos(u"Alpha.demo4"_s)));
+    QCOMPARE(Script(), u"demoplay Alpha\r\n"_s);
     // The first game ends while the second plays: the panel stays.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(QStringLiteral("quick/ended"))), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(u"quick/ended"_s)), 10000);
     QTest::qWait(400);
     QVERIFY(FPage->ViewingDemo());
-    QCOMPARE(ReadBytes(Record(QStringLiteral("args"))), QByteArray("-exec=kova.txt\n"));
-    QCOMPARE(QString::fromLocal8Bit(ReadBytes(Record(QStringLiteral("cwd")))).trimmed(),
-             QFileInfo(FFixture->Game().Path(QStringLiteral("System"))).canonicalFilePath());
+    QCOMPARE(ReadBytes(Record(u"args"_s)), QByteArray("-exec=kova.txt\n"));
+    QCOMPARE(QString::fromLocal8Bit(ReadBytes(Record(u"cwd"_s))).trimmed(),
+             QFileInfo(FFixture->Game().Path(u"System"_s)).canonicalFilePath());
 
     // The exit link ends the wait at once; the game plays on to its end.
-    QVERIFY(!QFile::exists(Record(QStringLiteral("ended"))));
-    QTest::mouseClick(Child<TLinkLabel>(FWindow.get(), QStringLiteral("llDemoManager_ExitView")),
+    QVERIFY(!QFile::exists(Record(u"ended"_s)));
+    QTest::mouseClick(Child<TLinkLabel>(FWindow.get(), u"llDemoManager_ExitView"_s),
                       Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 1000);
-    QVERIFY(!QFile::exists(Record(QStringLiteral("ended"))));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(QStringLiteral("ended"))), 10000);
+    QVERIFY(!QFile::exists(Record(u"ended"_s)));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(u"ended"_s)), 10000);
 
     // Without the game's program the panel shows and goes again, and an error box says why.
-    QVERIFY(QFile::remove(FFixture->Game().Path(QStringLiteral("System/Game.sh"))));
+    QVERIFY(QFile::remove(FFixture->Game().Path(u"System/Game.sh"_s)));
     FDialogs->Clear();
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    QVERIFY(FWindow->PlayDemo(Demos(QStringLiteral("Beta.demo4"))));
+    QVERIFY(FWindow->PlayDemo(Demos(u"Beta.demo4"_s)));
     QVERIFY(FPage->ViewingDemo());
     QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 300);
     QTRY_COMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtError);
-    QVERIFY(FDialogs->Calls().first().Text.contains(QStringLiteral("Game.sh")));
+    QVERIFY(FDialogs->Calls().first().Text.contains(u"Game.sh"_s));
 }
 
 void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
 {
     ShowWindow();
-    const QString scriptFile = FFixture->Game().WriteFile(QStringLiteral("System/kova.txt"), "old");
-    const QString other = FFixture->Root() + QStringLiteral("/Other");
+    const QString scriptFile = FFixture->Game().WriteFile(u"System/kova.txt"_s, "old");
+    const QString other = FFixture->Root() + u"/Other"_s;
     const auto startsNothing = [&] {
         QVERIFY(!FPage->ViewingDemo());
         QCOMPARE(ReadBytes(scriptFile), QByteArray("old"));
         QTest::qWait(300);
-        QVERIFY(!QFile::exists(Record(QStringLiteral("args"))));
+        QVERIFY(!QFile::exists(Record(u"args"_s)));
     };
 
     // A missing demo: nothing at all.
-    QVERIFY(!FWindow->PlayDemo(other + QStringLiteral("/Missing.demo4")));
+    QVERIFY(!FWindow->PlayDemo(other + u"/Missing.demo4"_s));
     startsNothing();
     QCOMPARE(FDialogs->Calls().size(), 0);
 
     // The user keeps the demo of that name in the Demos folder: the chosen one cannot play.
-    WriteBytes(other + QStringLiteral("/Alpha.demo4"), "another match");
+    WriteBytes(other + u"/Alpha.demo4"_s, "another match");
     FDialogs->AnswerMessage(TModalResult::mrNo); // replace?
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    QVERIFY(!FWindow->PlayDemo(other + QStringLiteral("/Alpha.demo4")));
+    QVERIFY(!FWindow->PlayDemo(other + u"/Alpha.demo4"_s));
     startsNothing();
-    QCOMPARE(ReadBytes(Demos(QStringLiteral("Alpha.demo4"))),
-             QByteArray("Alpha.demo4").repeated(1000));
+    QCOMPARE(ReadBytes(Demos(u"Alpha.demo4"_s)), QByteArray("Alpha.demo4").repeated(1000));
     QCOMPARE(FDialogs->Calls().last().Type, TMsgDlgType::mtError);
-    QVERIFY(FDialogs->Calls().last().Text.contains(QStringLiteral("Alpha.demo4")));
+    QVERIFY(FDialogs->Calls().last().Text.contains(u"Alpha.demo4"_s));
 
     // A name the game's script cannot hold.
     WriteBytes(other + QString::fromUtf8("/\u03a9mega.demo4"), "omega");
@@ -326,10 +316,10 @@ void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
 
     // A Demos folder that cannot be made.
     QVERIFY(QDir(Demos()).removeRecursively());
-    FFixture->Game().WriteFile(QStringLiteral("Demos"), "a file in the way");
-    WriteBytes(other + QStringLiteral("/Fresh.demo4"), "fresh");
+    FFixture->Game().WriteFile(u"Demos"_s, "a file in the way");
+    WriteBytes(other + u"/Fresh.demo4"_s, "fresh");
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    QVERIFY(!FWindow->PlayDemo(other + QStringLiteral("/Fresh.demo4")));
+    QVERIFY(!FWindow->PlayDemo(other + u"/Fresh.demo4"_s));
     startsNothing();
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 4);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -338,8 +328,8 @@ void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
 void TDemoPageTest::demoRowsDragIntoAnOpenArchive()
 {
     ShowWindow();
-    FWindow->ShowPage(QStringLiteral("tbDemoManager"));
-    const QString archive = FFixture->Root() + QStringLiteral("/Demos.zip");
+    FWindow->ShowPage(u"tbDemoManager"_s);
+    const QString archive = FFixture->Root() + u"/Demos.zip"_s;
     QVERIFY(TZipBuilder().Add("readme.txt", "demos").Write(archive));
     TfrmArchiveInspector* inspector = FWindow->ArchiveInspector();
     QVERIFY(inspector->OpenArchive(archive));
@@ -352,12 +342,11 @@ void TDemoPageTest::demoRowsDragIntoAnOpenArchive()
     QCOMPARE(entries.size(), 3);
     for (int i = 1; i < 3; ++i) {
         const QString name = entries.at(i).Name;
-        QVERIFY(inspector->Zip().ExtractTo(i, FFixture->Root() + QStringLiteral("/out/") + name));
-        QCOMPARE(ReadBytes(FFixture->Root() + QStringLiteral("/out/") + name),
-                 ReadBytes(Demos(name)));
+        QVERIFY(inspector->Zip().ExtractTo(i, FFixture->Root() + u"/out/"_s + name));
+        QCOMPARE(ReadBytes(FFixture->Root() + u"/out/"_s + name), ReadBytes(Demos(name)));
     }
-    QCOMPARE(entries.at(1).Name, QStringLiteral("Alpha.demo4"));
-    QCOMPARE(entries.at(2).Name, QStringLiteral("Gamma.demo4"));
+    QCOMPARE(entries.at(1).Name, u"Alpha.demo4"_s);
+    QCOMPARE(entries.at(2).Name, u"Gamma.demo4"_s);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

@@ -18,6 +18,8 @@
 #include <clocale>
 #include <string>
 
+using namespace Qt::StringLiterals;
+
 // The game settings page over the page context's double: video values, gore, player and the
 // files Save may touch.
 class TGameSettingsPageTest : public QObject
@@ -50,10 +52,7 @@ private:
     // the track bar.
     QString Video(const QString& key) const;
     void SetGameIniVideo(const QByteArray& lines) const;
-    QByteArray GameIni() const
-    {
-        return FFixture->Game().ReadFile(QStringLiteral("System/UT2004.ini"));
-    }
+    QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -79,7 +78,7 @@ void TGameSettingsPageTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
-    FFixture->Game().WriteFile(QStringLiteral("System/xplayersL1.upl"), KPlayers);
+    FFixture->Game().WriteFile(u"System/xplayersL1.upl"_s, KPlayers);
 }
 
 void TGameSettingsPageTest::cleanup()
@@ -92,28 +91,25 @@ void TGameSettingsPageTest::cleanup()
 TGameSettingsPage* TGameSettingsPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    return FContext->Create<TGameSettingsPage>(QStringLiteral("tbUTSettings"));
+    return FContext->Create<TGameSettingsPage>(u"tbUTSettings"_s);
 }
 
 QString TGameSettingsPageTest::Video(const QString& key) const
 {
-    const auto* trackBar = Find<QSlider>(QStringLiteral("tbSettings_") + key);
-    const auto* upDown = Find<QSpinBox>(QStringLiteral("udSettings_") + key);
+    const auto* trackBar = Find<QSlider>(u"tbSettings_"_s + key);
+    const auto* upDown = Find<QSpinBox>(u"udSettings_"_s + key);
     if (upDown->value() != trackBar->value() || upDown->maximum() != trackBar->maximum())
-        return QStringLiteral("up-down %1 of %2 does not mirror")
-            .arg(upDown->value())
-            .arg(upDown->maximum());
-    return QStringLiteral("%1 %2 %3")
-        .arg(trackBar->maximum())
+        return u"up-down %1 of %2 does not mirror"_s.arg(upDown->value()).arg(upDown->maximum());
+    return u"%1 %2 %3"_s.arg(trackBar->maximum())
         .arg(trackBar->value())
-        .arg(Find<QLabel>(QStringLiteral("lbSettings_%1Value").arg(key))->text());
+        .arg(Find<QLabel>(u"lbSettings_%1Value"_s.arg(key))->text());
 }
 
 void TGameSettingsPageTest::SetGameIniVideo(const QByteArray& lines) const
 {
     QByteArray ini = GameIni();
     ini.truncate(ini.indexOf("[WinDrv.WindowsClient]"));
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"),
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s,
                                ini +
                                    "[Engine.GameInfo]\r\nGoreLevel=0\r\n\r\n"
                                    "[WinDrv.WindowsClient]\r\n" +
@@ -133,11 +129,11 @@ void TGameSettingsPageTest::realServerValuesLoadAndSaveUnchanged()
     const QString real = RealDataDir();
     if (real.isEmpty())
         QSKIP("The real game files are not on this machine");
-    const QString dir = real + QStringLiteral("/ini/GrantSorenson-LumpysInvasionServer/System/");
-    const QByteArray gameIni = ReadBytes(dir + QStringLiteral("UT2004.ini"));
-    const QByteArray userIni = ReadBytes(dir + QStringLiteral("User.ini"));
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), gameIni);
-    FFixture->Game().WriteFile(QStringLiteral("System/User.ini"), userIni);
+    const QString dir = real + u"/ini/GrantSorenson-LumpysInvasionServer/System/"_s;
+    const QByteArray gameIni = ReadBytes(dir + u"UT2004.ini"_s);
+    const QByteArray userIni = ReadBytes(dir + u"User.ini"_s);
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, gameIni);
+    FFixture->Game().WriteFile(u"System/User.ini"_s, userIni);
     const std::string savedLocale = std::setlocale(LC_ALL, nullptr);
     if (decimalComma) {
         if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
@@ -145,23 +141,22 @@ void TGameSettingsPageTest::realServerValuesLoadAndSaveUnchanged()
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     }
     ShowPage();
-    const QString gamma = Video(QStringLiteral("Gamma"));
-    const QString contrast = Video(QStringLiteral("Contrast"));
-    const QString brightness = Video(QStringLiteral("Brightness"));
-    const QString name = Find<QLineEdit>(QStringLiteral("lbeSettings_Playername"))->text();
-    const QString frameRate =
-        Find<QLineEdit>(QStringLiteral("lbeSettings_MinDesFramerate"))->text();
-    Click(QStringLiteral("btnSettings_Save"));
+    const QString gamma = Video(u"Gamma"_s);
+    const QString contrast = Video(u"Contrast"_s);
+    const QString brightness = Video(u"Brightness"_s);
+    const QString name = Find<QLineEdit>(u"lbeSettings_Playername"_s)->text();
+    const QString frameRate = Find<QLineEdit>(u"lbeSettings_MinDesFramerate"_s)->text();
+    Click(u"btnSettings_Save"_s);
     std::setlocale(LC_ALL, savedLocale.c_str());
     QLocale::setDefault(QLocale::c());
 
-    QCOMPARE(gamma, QStringLiteral("160 80 0,8"));
-    QCOMPARE(contrast, QStringLiteral("140 70 0,7"));
-    QCOMPARE(brightness, QStringLiteral("160 80 0,8"));
-    QCOMPARE(name, QStringLiteral("Lumps"));
-    QCOMPARE(frameRate, QStringLiteral("35.000000"));
+    QCOMPARE(gamma, u"160 80 0,8"_s);
+    QCOMPARE(contrast, u"140 70 0,7"_s);
+    QCOMPARE(brightness, u"160 80 0,8"_s);
+    QCOMPARE(name, u"Lumps"_s);
+    QCOMPARE(frameRate, u"35.000000"_s);
     QCOMPARE(GameIni(), gameIni);
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")), userIni);
+    QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s), userIni);
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
@@ -171,23 +166,23 @@ void TGameSettingsPageTest::oddVideoValuesLoadAndOnlyMovedOnesAreWritten()
                     "Brightness=0\r\n"
                     "Contrast=bright\r\n");
     ShowPage();
-    QCOMPARE(Video(QStringLiteral("Gamma")), QStringLiteral("147 73 0,73"));
+    QCOMPARE(Video(u"Gamma"_s), u"147 73 0,73"_s);
     // No number: at 1, and the label says so although the position never moved.
-    QCOMPARE(Video(QStringLiteral("Contrast")), QStringLiteral("200 100 1"));
+    QCOMPARE(Video(u"Contrast"_s), u"200 100 1"_s);
     // A maximum of 0 would hold the track bar still.
-    QCOMPARE(Video(QStringLiteral("Brightness")), QStringLiteral("200 0 0"));
+    QCOMPARE(Video(u"Brightness"_s), u"200 0 0"_s);
     QCOMPARE(FDialogs->Calls().size(), 0);
 
     // The up-down moves the track bar, the track bar the up-down, neither echoes back.
-    auto* brightness = Find<QSpinBox>(QStringLiteral("udSettings_Brightness"));
+    auto* brightness = Find<QSpinBox>(u"udSettings_Brightness"_s);
     brightness->stepBy(5);
-    QCOMPARE(Video(QStringLiteral("Brightness")), QStringLiteral("200 5 0,05"));
-    auto* contrast = Find<QSlider>(QStringLiteral("tbSettings_Contrast"));
+    QCOMPARE(Video(u"Brightness"_s), u"200 5 0,05"_s);
+    auto* contrast = Find<QSlider>(u"tbSettings_Contrast"_s);
     contrast->setFocus();
     QTest::keyClick(contrast, Qt::Key_Right);
-    QCOMPARE(Video(QStringLiteral("Contrast")), QStringLiteral("200 101 1,01"));
+    QCOMPARE(Video(u"Contrast"_s), u"200 101 1,01"_s);
     QTest::keyClick(contrast, Qt::Key_Left);
-    Click(QStringLiteral("btnSettings_Save"));
+    Click(u"btnSettings_Save"_s);
     QCOMPARE(GameIni().mid(GameIni().indexOf("[WinDrv.WindowsClient]")),
              QByteArray("[WinDrv.WindowsClient]\r\n"
                         "Gamma=0.734375\r\n"
@@ -196,45 +191,45 @@ void TGameSettingsPageTest::oddVideoValuesLoadAndOnlyMovedOnesAreWritten()
 
     // A missing value is not added; a reload forgets the moves.
     SetGameIniVideo("Brightness=1.25\r\n");
-    FContext->ShowPage(QStringLiteral("tbUTSettings"));
-    QCOMPARE(Video(QStringLiteral("Gamma")), QStringLiteral("200 100 1"));
-    QCOMPARE(Video(QStringLiteral("Brightness")), QStringLiteral("250 125 1,25"));
-    Click(QStringLiteral("btnSettings_Save"));
+    FContext->ShowPage(u"tbUTSettings"_s);
+    QCOMPARE(Video(u"Gamma"_s), u"200 100 1"_s);
+    QCOMPARE(Video(u"Brightness"_s), u"250 125 1,25"_s);
+    Click(u"btnSettings_Save"_s);
     QVERIFY(GameIni().endsWith("[WinDrv.WindowsClient]\r\nBrightness=1.25\r\n"));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
 void TGameSettingsPageTest::fullGoreFollowsBothFiles()
 {
-    const QString engine = QStringLiteral("System/Engine.int");
+    const QString engine = u"System/Engine.int"_s;
     const QString engineText = QStringLiteral("[Public]\r\nObject=(Name=Engine.Engine)\r\n"
                                               "[GameInfo]\r\nbAlternateMode=FALSE\r\n");
     FFixture->Game().WriteFile(engine, Utf16Le(engineText));
     QByteArray ini = GameIni() + "\r\n[Engine.GameInfo]\r\nGoreLevel=2\r\n";
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), ini);
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini);
     ShowPage();
-    auto* gore = Find<QCheckBox>(QStringLiteral("cbSettings_EnableFullGore"));
+    auto* gore = Find<QCheckBox>(u"cbSettings_EnableFullGore"_s);
     QVERIFY(gore->isChecked());
 
     // The level is compared as text.
     ini.replace("GoreLevel=2", "GoreLevel=02");
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), ini);
-    FContext->ShowPage(QStringLiteral("tbUTSettings"));
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini);
+    FContext->ShowPage(u"tbUTSettings"_s);
     QVERIFY(!gore->isChecked());
 
     ini.replace("GoreLevel=02", "GoreLevel=2");
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), ini);
-    FContext->ShowPage(QStringLiteral("tbUTSettings"));
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini);
+    FContext->ShowPage(u"tbUTSettings"_s);
     QVERIFY(gore->isChecked());
     gore->click();
-    Click(QStringLiteral("btnSettings_Save"));
+    Click(u"btnSettings_Save"_s);
     QVERIFY(GameIni().endsWith("[Engine.GameInfo]\r\nGoreLevel=0\r\n"));
     // The language file stays UTF-16LE, with only its value changed.
     QCOMPARE(FFixture->Game().ReadFile(engine),
              Utf16Le(QString(engineText).replace(QLatin1String("FALSE"), QLatin1String("True"))));
 
     gore->click();
-    Click(QStringLiteral("btnSettings_Save"));
+    Click(u"btnSettings_Save"_s);
     QVERIFY(GameIni().endsWith("[Engine.GameInfo]\r\nGoreLevel=2\r\n"));
     QCOMPARE(FFixture->Game().ReadFile(engine),
              Utf16Le(QString(engineText).replace(QLatin1String("FALSE"), QLatin1String("False"))));
@@ -246,22 +241,20 @@ void TGameSettingsPageTest::noGameFileIsCreated()
     // No language in the main INI file, no "User.ini".
     QByteArray ini = GameIni();
     ini.replace("Language=int\r\n", "");
-    FFixture->Game().WriteFile(QStringLiteral("System/UT2004.ini"), ini);
-    FFixture->Game().WriteFile(QStringLiteral("System/Engine.int"),
-                               "[GameInfo]\r\nbAlternateMode=False\r\n");
-    QFile::remove(FFixture->Game().Path(QStringLiteral("System/User.ini")));
-    const QStringList files =
-        QDir(FFixture->Game().Path(QStringLiteral("System"))).entryList(QDir::Files);
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini);
+    FFixture->Game().WriteFile(u"System/Engine.int"_s, "[GameInfo]\r\nbAlternateMode=False\r\n");
+    QFile::remove(FFixture->Game().Path(u"System/User.ini"_s));
+    const QStringList files = QDir(FFixture->Game().Path(u"System"_s)).entryList(QDir::Files);
     ShowPage();
-    QVERIFY(!Find<QCheckBox>(QStringLiteral("cbSettings_EnableFullGore"))->isChecked());
-    QCOMPARE(Find<QLineEdit>(QStringLiteral("lbeSettings_Playername"))->text(), QString());
+    QVERIFY(!Find<QCheckBox>(u"cbSettings_EnableFullGore"_s)->isChecked());
+    QCOMPARE(Find<QLineEdit>(u"lbeSettings_Playername"_s)->text(), QString());
 
-    Find<QLineEdit>(QStringLiteral("lbeSettings_Playername"))->setText(QStringLiteral("Nobody"));
-    Find<QCheckBox>(QStringLiteral("cbSettings_EnableFullGore"))->setChecked(true);
-    Click(QStringLiteral("btnSettings_Save"));
-    QCOMPARE(QDir(FFixture->Game().Path(QStringLiteral("System"))).entryList(QDir::Files), files);
+    Find<QLineEdit>(u"lbeSettings_Playername"_s)->setText(u"Nobody"_s);
+    Find<QCheckBox>(u"cbSettings_EnableFullGore"_s)->setChecked(true);
+    Click(u"btnSettings_Save"_s);
+    QCOMPARE(QDir(FFixture->Game().Path(u"System"_s)).entryList(QDir::Files), files);
     QCOMPARE(GameIni(), ini + "\r\n[Engine.GameInfo]\r\nGoreLevel=2\r\n");
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/Engine.int")),
+    QCOMPARE(FFixture->Game().ReadFile(u"System/Engine.int"_s),
              QByteArray("[GameInfo]\r\nbAlternateMode=False\r\n"));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
@@ -269,20 +262,20 @@ void TGameSettingsPageTest::noGameFileIsCreated()
 void TGameSettingsPageTest::characterAndNameAreWrittenAsTheyStand()
 {
     // A character the list lacks (letter case counts) stands as text, and typing adds no item.
-    FFixture->Game().WriteFile(QStringLiteral("System/User.ini"),
+    FFixture->Game().WriteFile(u"System/User.ini"_s,
                                "[DefaultPlayer]\r\nName=\"Quoted\"\r\nCharacter=gorge\r\n");
     ShowPage();
-    auto* character = Find<QComboBox>(QStringLiteral("cbSettings_PlayerModel"));
+    auto* character = Find<QComboBox>(u"cbSettings_PlayerModel"_s);
     QCOMPARE(character->count(), 2);
     QCOMPARE(character->currentIndex(), -1);
-    QCOMPARE(character->currentText(), QStringLiteral("gorge"));
+    QCOMPARE(character->currentText(), u"gorge"_s);
     character->lineEdit()->selectAll();
-    QTest::keyClicks(character, QStringLiteral("Malcolm"));
+    QTest::keyClicks(character, u"Malcolm"_s);
     QTest::keyClick(character, Qt::Key_Return);
     QCOMPARE(character->count(), 2);
-    Click(QStringLiteral("btnSettings_Save"));
+    Click(u"btnSettings_Save"_s);
     // The unchanged name keeps its quotes.
-    QCOMPARE(FFixture->Game().ReadFile(QStringLiteral("System/User.ini")),
+    QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s),
              QByteArray("[DefaultPlayer]\r\nName=\"Quoted\"\r\nCharacter=Malcolm\r\n"));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
@@ -290,23 +283,23 @@ void TGameSettingsPageTest::characterAndNameAreWrittenAsTheyStand()
 void TGameSettingsPageTest::editButtonsShowTheFileInTheIniEditor()
 {
     // The game finds "User.ini" in any letter case; the editor gets the file as it is named.
-    const QString userIni = FFixture->Game().Path(QStringLiteral("System/user.ini"));
-    QFile::rename(FFixture->Game().Path(QStringLiteral("System/User.ini")), userIni);
+    const QString userIni = FFixture->Game().Path(u"System/user.ini"_s);
+    QFile::rename(FFixture->Game().Path(u"System/User.ini"_s), userIni);
     ShowPage();
-    FContext->CreatePage(QStringLiteral("tbINIEditor"));
-    auto* fileBox = Find<QComboBox>(QStringLiteral("cbINI_FileName"));
+    FContext->CreatePage(u"tbINIEditor"_s);
+    auto* fileBox = Find<QComboBox>(u"cbINI_FileName"_s);
     FContext->ClearOrders();
 
-    Click(QStringLiteral("btnSettings_User"));
+    Click(u"btnSettings_User"_s);
     QCOMPARE(FContext->Orders(),
-             QStringList({QStringLiteral("LoadIniFile ") + userIni, "ShowPage tbINIEditor"}));
+             QStringList({u"LoadIniFile "_s + userIni, "ShowPage tbINIEditor"}));
     QCOMPARE(fileBox->currentText(), userIni);
 
     FContext->ClearOrders();
-    Click(QStringLiteral("btnSettings_UT2003"));
-    const QString gameIni = FFixture->Game().Path(QStringLiteral("System/UT2004.ini"));
+    Click(u"btnSettings_UT2003"_s);
+    const QString gameIni = FFixture->Game().Path(u"System/UT2004.ini"_s);
     QCOMPARE(FContext->Orders(),
-             QStringList({QStringLiteral("LoadIniFile ") + gameIni, "ShowPage tbINIEditor"}));
+             QStringList({u"LoadIniFile "_s + gameIni, "ShowPage tbINIEditor"}));
     QCOMPARE(fileBox->currentText(), gameIni);
     QCOMPARE(FDialogs->Calls().size(), 0);
 }

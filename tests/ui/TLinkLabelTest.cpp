@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The link label: its look under the mouse, what a click runs in which case, and what the
@@ -39,15 +41,14 @@ void TLinkLabelTest::init()
     FOpenerWorks = true;
     TLinkLabel::SetOpener([this](const QString& url) {
         FOpened << url;
-        FEvents << QStringLiteral("open");
+        FEvents << u"open"_s;
         return FOpenerWorks;
     });
     FLabel = std::make_unique<TLinkLabel>();
-    FLabel->setText(QStringLiteral("Check for Updates..."));
-    FLabel->OnBeforeNavigate = [this](TLinkLabel*, bool&) { FEvents << QStringLiteral("before"); };
-    FLabel->OnAfterNavigate = [this](TLinkLabel*) { FEvents << QStringLiteral("after"); };
-    connect(FLabel.get(), &TLinkLabel::clicked, this,
-            [this] { FEvents << QStringLiteral("click"); });
+    FLabel->setText(u"Check for Updates..."_s);
+    FLabel->OnBeforeNavigate = [this](TLinkLabel*, bool&) { FEvents << u"before"_s; };
+    FLabel->OnAfterNavigate = [this](TLinkLabel*) { FEvents << u"after"_s; };
+    connect(FLabel.get(), &TLinkLabel::clicked, this, [this] { FEvents << u"click"_s; });
     FLabel->show();
     QVERIFY(QTest::qWaitForWindowExposed(FLabel.get()));
 }
@@ -103,7 +104,7 @@ void TLinkLabelTest::clickNavigatesOnlyWhenItShould()
 
     // Navigation switched off: the same.
     FEvents.clear();
-    FLabel->SetHyperLink(QStringLiteral("https://example.invalid/page"));
+    FLabel->SetHyperLink(u"https://example.invalid/page"_s);
     FLabel->SetDisableNavigation(true);
     QTest::mouseClick(FLabel.get(), Qt::LeftButton);
     QCOMPARE(FEvents, QStringList({"click"}));
@@ -113,7 +114,7 @@ void TLinkLabelTest::clickNavigatesOnlyWhenItShould()
     FLabel->SetDisableNavigation(false);
     QTest::mouseClick(FLabel.get(), Qt::LeftButton);
     QCOMPARE(FEvents, QStringList({"click", "before", "open", "after"}));
-    QCOMPARE(FOpened, {QStringLiteral("https://example.invalid/page")});
+    QCOMPARE(FOpened, {u"https://example.invalid/page"_s});
     FEvents.clear();
     QTest::mousePress(FLabel.get(), Qt::LeftButton);
     QTest::mouseRelease(FLabel.get(), Qt::LeftButton, {}, QPoint(-5, -5));
@@ -121,7 +122,7 @@ void TLinkLabelTest::clickNavigatesOnlyWhenItShould()
 
     // Cancel stops the opener and the after-navigate handler.
     FLabel->OnBeforeNavigate = [this](TLinkLabel*, bool& cancel) {
-        FEvents << QStringLiteral("before");
+        FEvents << u"before"_s;
         cancel = true;
     };
     FLabel->Navigate();
@@ -140,18 +141,18 @@ void TLinkLabelTest::clickNavigatesOnlyWhenItShould()
 void TLinkLabelTest::openerGetsOneWholeAddress()
 {
     QTemporaryDir root;
-    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("Program Files/KOVA 2")));
-    const QString readme = root.path() + QStringLiteral("/Program Files/KOVA 2/Readme.htm");
+    QVERIFY(QDir(root.path()).mkpath(u"Program Files/KOVA 2"_s));
+    const QString readme = root.path() + u"/Program Files/KOVA 2/Readme.htm"_s;
 
     QVERIFY(TLinkLabel::OpenURL(readme));
-    QVERIFY(TLinkLabel::OpenURL(QStringLiteral("https://example.invalid/load.php?get=a&pid=10")));
+    QVERIFY(TLinkLabel::OpenURL(u"https://example.invalid/load.php?get=a&pid=10"_s));
     QVERIFY(!TLinkLabel::OpenURL(QString()));
     QCOMPARE(FOpened.size(), 2);
     QCOMPARE(FOpened.at(0), QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded));
     QVERIFY(FOpened.at(0).startsWith(QLatin1String("file:///")));
     QVERIFY(!FOpened.at(0).contains(QLatin1Char(' ')));
     QCOMPARE(QUrl(FOpened.at(0)).toLocalFile(), readme);
-    QCOMPARE(FOpened.at(1), QStringLiteral("https://example.invalid/load.php?get=a&pid=10"));
+    QCOMPARE(FOpened.at(1), u"https://example.invalid/load.php?get=a&pid=10"_s);
     QVERIFY(TLinkLabel::GetDefaultBrowser().isEmpty());
 }
 

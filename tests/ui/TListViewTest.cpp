@@ -7,6 +7,8 @@
 
 #include <tuple>
 
+using namespace Qt::StringLiterals;
+
 // The file lists: each sorts by the comparison its page installs, and hands its selected rows
 // on as files in the order it shows them.
 class TListViewTest : public QObject
@@ -30,8 +32,7 @@ private:
 void TListViewTest::init()
 {
     FList = std::make_unique<TListView>();
-    FList->setHeaderLabels(
-        {QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Type")});
+    FList->setHeaderLabels({u"File"_s, u"Size"_s, u"Type"_s});
     FList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Size texts that sort otherwise than the bytes; one past 4 GiB, which a 32-bit size would
     // take for 10 bytes.
@@ -99,9 +100,9 @@ void TListViewTest::selectedAndDraggedRowsComeInListOrder()
     FList->topLevelItem(0)->setSelected(true);
 
     QStringList selected;
-    IPageContext::GetSelectedFiles(&selected, FList.get(), QStringLiteral("/Demos"));
+    IPageContext::GetSelectedFiles(&selected, FList.get(), u"/Demos"_s);
     QCOMPARE(selected, QStringList({"/Demos/c.demo4", "/Demos/e.demo4"}));
-    IPageContext::GetSelectedFiles(&selected, nullptr, QStringLiteral("/Demos"));
+    IPageContext::GetSelectedFiles(&selected, nullptr, u"/Demos"_s);
     QCOMPARE(selected.size(), 2);
 
     // A list marked as a drag source stands for the files of its folder; others for nothing.
@@ -111,8 +112,8 @@ void TListViewTest::selectedAndDraggedRowsComeInListOrder()
     QVERIFY(!context.DraggedFiles(FList.get(), &dragged));
     IPageContext::AddDragList(FList.get(), TMapPaths::mpDemos);
     QVERIFY(context.DraggedFiles(FList.get(), &dragged));
-    QCOMPARE(dragged, QStringList({fixture.Game().Path(QStringLiteral("Demos/c.demo4")),
-                                   fixture.Game().Path(QStringLiteral("Demos/e.demo4"))}));
+    QCOMPARE(dragged, QStringList({fixture.Game().Path(u"Demos/c.demo4"_s),
+                                   fixture.Game().Path(u"Demos/e.demo4"_s)}));
     QVERIFY(!context.DraggedFiles(FList->header(), &dragged));
     QVERIFY(!context.DraggedFiles(nullptr, &dragged));
     QCOMPARE(dragged.size(), 2);

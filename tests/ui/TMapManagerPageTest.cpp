@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Map Manager page over the page context's double (Play over the main window): the list by
@@ -47,14 +49,11 @@ private:
         return Child<T>(FContext->Host(), name);
     }
     void Trigger(const QString& action) const { Find<QAction>(action)->trigger(); }
-    QTreeWidget* List() const { return Find<QTreeWidget>(QStringLiteral("lbMapManager_MapList")); }
+    QTreeWidget* List() const { return Find<QTreeWidget>(u"lbMapManager_MapList"_s); }
     QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
-    QString MapFile(const QString& name) const
-    {
-        return FFixture->Game().Path(QStringLiteral("Maps/") + name);
-    }
+    QString MapFile(const QString& name) const { return FFixture->Game().Path(u"Maps/"_s + name); }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -85,11 +84,11 @@ QByteArray MapBytes(const std::string& title, const std::string& author,
 void SetGameTypes(const TProgramFixture& fixture, const QList<QPair<QString, QString>>& types)
 {
     QString settings = QString::fromUtf8(fixture.ReadSettings());
-    QString list = QStringLiteral("<gametypes>");
+    QString list = u"<gametypes>"_s;
     for (const auto& [mask, name] : types)
-        list += QStringLiteral("<gametype mask=\"%1\">%2</gametype>").arg(mask, name);
-    list += QStringLiteral("</gametypes>");
-    settings.replace(QRegularExpression(QStringLiteral("<gametypes>.*</gametypes>"),
+        list += u"<gametype mask=\"%1\">%2</gametype>"_s.arg(mask, name);
+    list += u"</gametypes>"_s;
+    settings.replace(QRegularExpression(u"<gametypes>.*</gametypes>"_s,
                                         QRegularExpression::DotMatchesEverythingOption),
                      list);
     WriteBytes(fixture.SettingsFile(), settings.toUtf8());
@@ -101,12 +100,11 @@ void TMapManagerPageTest::init()
 {
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
-    SetGameTypes(*FFixture, {{QStringLiteral("DM-*"), QStringLiteral("Deathmatch")},
-                             {QStringLiteral("CTF-*"), QStringLiteral("Capture the Flag")}});
+    SetGameTypes(*FFixture, {{u"DM-*"_s, u"Deathmatch"_s}, {u"CTF-*"_s, u"Capture the Flag"_s}});
     const TGameFolder& game = FFixture->Game();
-    game.WriteFile(QStringLiteral("Maps/DM-A.ut2"), MapBytes("Alpha", "Me", "Desc", 1024));
-    game.WriteFile(QStringLiteral("Maps/CTF-B.ut2"), MapBytes("Beta", "You", "Flags", 2048));
-    game.WriteFile(QStringLiteral("Maps/Foo.ut2"), MapBytes("<b>x</b>", "Them", "Other"));
+    game.WriteFile(u"Maps/DM-A.ut2"_s, MapBytes("Alpha", "Me", "Desc", 1024));
+    game.WriteFile(u"Maps/CTF-B.ut2"_s, MapBytes("Beta", "You", "Flags", 2048));
+    game.WriteFile(u"Maps/Foo.ut2"_s, MapBytes("<b>x</b>", "Them", "Other"));
 }
 
 void TMapManagerPageTest::cleanup()
@@ -119,13 +117,13 @@ void TMapManagerPageTest::cleanup()
 void TMapManagerPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FContext->Create<TMapManagerPage>(QStringLiteral("tbMapManager"));
+    FContext->Create<TMapManagerPage>(u"tbMapManager"_s);
 }
 
 void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()
 {
     ShowPage();
-    auto* box = Find<QComboBox>(QStringLiteral("cbMapManager_SelectGameType"));
+    auto* box = Find<QComboBox>(u"cbMapManager_SelectGameType"_s);
     QStringList entries;
     for (int i = 0; i < box->count(); ++i)
         entries << box->itemText(i);
@@ -137,101 +135,97 @@ void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()
     box->setCurrentIndex(3);
     QCOMPARE(Rows(), QStringList({"Foo.ut2"}));
     // A refresh keeps the entry.
-    FContext->ShowPage(QStringLiteral("tbMapManager"));
+    FContext->ShowPage(u"tbMapManager"_s);
     QCOMPARE(box->currentIndex(), 3);
     QCOMPARE(Rows(), QStringList({"Foo.ut2"}));
 
     box->setCurrentIndex(0);
-    Select({QStringLiteral("DM-A.ut2")});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapGameType")), "Game type: Deathmatch");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapSize")),
-             QStringLiteral("Map size: ") + FormatFileSize(1024));
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: Alpha");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_Author")), "Author: Me");
-    QCOMPARE(Find<QPlainTextEdit>(QStringLiteral("mmMapManager_Desc"))->toPlainText(), "Desc");
+    Select({u"DM-A.ut2"_s});
+    QCOMPARE(Label(u"lbMapManager_MapGameType"_s), "Game type: Deathmatch");
+    QCOMPARE(Label(u"lbMapManager_MapSize"_s), u"Map size: "_s + FormatFileSize(1024));
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: Alpha");
+    QCOMPARE(Label(u"lbMapManager_Author"_s), "Author: Me");
+    QCOMPARE(Find<QPlainTextEdit>(u"mmMapManager_Desc"_s)->toPlainText(), "Desc");
 
     // Texts from a package are text, never markup, and no template is filled twice.
-    Select({QStringLiteral("Foo.ut2")});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapGameType")), "Game type: Unknown");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: <b>x</b>");
-    QCOMPARE(Find<QLabel>(QStringLiteral("lbMapManager_MapTitle"))->textFormat(), Qt::PlainText);
+    Select({u"Foo.ut2"_s});
+    QCOMPARE(Label(u"lbMapManager_MapGameType"_s), "Game type: Unknown");
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: <b>x</b>");
+    QCOMPARE(Find<QLabel>(u"lbMapManager_MapTitle"_s)->textFormat(), Qt::PlainText);
 
-    Select({QStringLiteral("DM-A.ut2"), QStringLiteral("CTF-B.ut2")});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapGameType")), "Game type: -");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: -");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_Author")), "Author: -");
-    QCOMPARE(Find<QPlainTextEdit>(QStringLiteral("mmMapManager_Desc"))->toPlainText(), "-");
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapSize")),
-             QStringLiteral("Map size: ") + FormatFileSize(3072));
+    Select({u"DM-A.ut2"_s, u"CTF-B.ut2"_s});
+    QCOMPARE(Label(u"lbMapManager_MapGameType"_s), "Game type: -");
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: -");
+    QCOMPARE(Label(u"lbMapManager_Author"_s), "Author: -");
+    QCOMPARE(Find<QPlainTextEdit>(u"mmMapManager_Desc"_s)->toPlainText(), "-");
+    QCOMPARE(Label(u"lbMapManager_MapSize"_s), u"Map size: "_s + FormatFileSize(3072));
     // The archive window takes the rows dragged from here as files of the maps folder.
     QStringList dragged;
     QVERIFY(List()->dragEnabled());
     QVERIFY(FContext->DraggedFiles(List(), &dragged));
-    QCOMPARE(dragged, QStringList({MapFile(QStringLiteral("CTF-B.ut2")),
-                                   MapFile(QStringLiteral("DM-A.ut2"))}));
+    QCOMPARE(dragged, QStringList({MapFile(u"CTF-B.ut2"_s), MapFile(u"DM-A.ut2"_s)}));
 
     // Sorted by size, the rows still stand for their own maps.
     QTest::mouseClick(List()->header()->viewport(), Qt::LeftButton, {},
                       QPoint(List()->header()->sectionViewportPosition(2) + 5, 5));
     QCOMPARE(Rows(), QStringList({"Foo.ut2", "DM-A.ut2", "CTF-B.ut2"}));
-    Select({QStringLiteral("CTF-B.ut2")});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: Beta");
+    Select({u"CTF-B.ut2"_s});
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: Beta");
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
 void TMapManagerPageTest::sameNameInOtherLetterCaseShowsTheFirstListed()
 {
-    FFixture->Game().WriteFile(QStringLiteral("Maps/DM-Twin.ut2"), MapBytes("Upper", "A", "B"));
-    FFixture->Game().WriteFile(QStringLiteral("Maps/dm-twin.ut2"), MapBytes("Lower", "A", "B"));
+    FFixture->Game().WriteFile(u"Maps/DM-Twin.ut2"_s, MapBytes("Upper", "A", "B"));
+    FFixture->Game().WriteFile(u"Maps/dm-twin.ut2"_s, MapBytes("Lower", "A", "B"));
     ShowPage();
     const QStringList rows = Rows();
-    const qsizetype first = rows.indexOf(QRegularExpression(
-        QStringLiteral("^dm-twin\\.ut2$"), QRegularExpression::CaseInsensitiveOption));
+    const qsizetype first = rows.indexOf(
+        QRegularExpression(u"^dm-twin\\.ut2$"_s, QRegularExpression::CaseInsensitiveOption));
     QVERIFY(first >= 0 && rows.size() == 5);
     const QString firstName = rows.at(first);
     const QString secondName = rows.at(first + 1);
     QCOMPARE(firstName.compare(secondName, Qt::CaseInsensitive), 0);
     Select({firstName});
-    const QString firstTitle = Label(QStringLiteral("lbMapManager_MapTitle"));
+    const QString firstTitle = Label(u"lbMapManager_MapTitle"_s);
     // The game finds its maps without regard to case, so one name stands for one map: the
     // details of the second row are those of the first.
     Select({secondName});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), firstTitle);
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), firstTitle);
 
     // Deleting the second row takes its own file, and the first stays listed as it was.
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Trigger(QStringLiteral("MapManager_DeleteMap"));
+    Trigger(u"MapManager_DeleteMap"_s);
     QVERIFY(!QFileInfo::exists(MapFile(secondName)));
     QVERIFY(QFileInfo::exists(MapFile(firstName)));
-    FContext->ShowPage(QStringLiteral("tbMapManager"));
+    FContext->ShowPage(u"tbMapManager"_s);
     QVERIFY(Rows().contains(firstName));
     QVERIFY(!Rows().contains(secondName));
     Select({firstName});
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), firstTitle);
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), firstTitle);
 }
 
 void TMapManagerPageTest::playStartsTheGameWithOneArgument()
 {
     // The game is a script that writes down the arguments it got, one per line.
-    const QString records = FFixture->Root() + QStringLiteral("/records");
-    const QString script =
-        WriteGameScript(FFixture->Game(), QStringLiteral("record.sh"), records, 0);
-    FFixture->SetSetting(QStringLiteral("exename"), QStringLiteral("record.sh"));
+    const QString records = FFixture->Root() + u"/records"_s;
+    const QString script = WriteGameScript(FFixture->Game(), u"record.sh"_s, records, 0);
+    FFixture->SetSetting(u"exename"_s, u"record.sh"_s);
     std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    window->ShowPage(QStringLiteral("tbMapManager"));
-    auto* list = Child<QTreeWidget>(window.get(), QStringLiteral("lbMapManager_MapList"));
+    window->ShowPage(u"tbMapManager"_s);
+    auto* list = Child<QTreeWidget>(window.get(), u"lbMapManager_MapList"_s);
     QTRY_COMPARE(list->topLevelItemCount(), 3);
-    SelectRows(list, {QStringLiteral("DM-A.ut2")});
-    Child<QAction>(window.get(), QStringLiteral("MapManager_PlayMap"))->trigger();
-    const QString record = records + QStringLiteral("/args");
+    SelectRows(list, {u"DM-A.ut2"_s});
+    Child<QAction>(window.get(), u"MapManager_PlayMap"_s)->trigger();
+    const QString record = records + u"/args"_s;
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
     QCOMPARE(ReadBytes(record), QByteArray("DM-A.ut2?bAutoNumBots=True\n"));
 
     // A game that cannot be started says so.
     QVERIFY(QFile::remove(script));
-    Child<QAction>(window.get(), QStringLiteral("MapManager_PlayMap"))->trigger();
+    Child<QAction>(window.get(), u"MapManager_PlayMap"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Type, TMsgDlgType::mtError);
     window.reset();
@@ -240,118 +234,115 @@ void TMapManagerPageTest::playStartsTheGameWithOneArgument()
 void TMapManagerPageTest::deleteTakesOnlyWhatTheTrashTook()
 {
     ShowPage();
-    const QByteArray alpha = ReadBytes(MapFile(QStringLiteral("DM-A.ut2")));
+    const QByteArray alpha = ReadBytes(MapFile(u"DM-A.ut2"_s));
     // No: nothing goes.
-    Select({QStringLiteral("DM-A.ut2")});
+    Select({u"DM-A.ut2"_s});
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Trigger(QStringLiteral("MapManager_DeleteMap"));
+    Trigger(u"MapManager_DeleteMap"_s);
     QCOMPARE(Rows().size(), 3);
-    QVERIFY(QFileInfo::exists(MapFile(QStringLiteral("DM-A.ut2"))));
+    QVERIFY(QFileInfo::exists(MapFile(u"DM-A.ut2"_s)));
 
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Trigger(QStringLiteral("MapManager_DeleteMap"));
+    Trigger(u"MapManager_DeleteMap"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 2); // asked once per delete
-    QVERIFY(!QFileInfo::exists(MapFile(QStringLiteral("DM-A.ut2"))));
-    QCOMPARE(
-        ReadBytes(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files/DM-A.ut2")),
-        alpha);
+    QVERIFY(!QFileInfo::exists(MapFile(u"DM-A.ut2"_s)));
+    QCOMPARE(ReadBytes(FFixture->Environment().DataHome() + u"/Trash/files/DM-A.ut2"_s), alpha);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: -");
-    FContext->ShowPage(QStringLiteral("tbAbout"));
-    FContext->ShowPage(QStringLiteral("tbMapManager"));
+    QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: -");
+    FContext->ShowPage(u"tbAbout"_s);
+    FContext->ShowPage(u"tbMapManager"_s);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
 
     // A trash that refuses keeps row and file (the shell says why).
     {
         const TRefusingTrash refusing(FFixture->Environment().DataHome());
-        Select({QStringLiteral("CTF-B.ut2")});
+        Select({u"CTF-B.ut2"_s});
         FDialogs->AnswerMessage(TModalResult::mrYes);
-        Trigger(QStringLiteral("MapManager_DeleteMap"));
+        Trigger(u"MapManager_DeleteMap"_s);
     }
-    QVERIFY(QFileInfo::exists(MapFile(QStringLiteral("CTF-B.ut2"))));
+    QVERIFY(QFileInfo::exists(MapFile(u"CTF-B.ut2"_s)));
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).last().Type, TMsgDlgType::mtError);
-    FContext->ShowPage(QStringLiteral("tbMapManager"));
+    FContext->ShowPage(u"tbMapManager"_s);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "Foo.ut2"}));
 }
 
 void TMapManagerPageTest::renameImportAndExportKeepEveryByte()
 {
     // With the map cache on, its file follows each change.
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     ShowPage();
     const QString cache = FContext->MapManager()->CacheFile();
     QVERIFY(QFileInfo::exists(cache));
-    const QByteArray foo = ReadBytes(MapFile(QStringLiteral("Foo.ut2")));
-    const QByteArray beta = ReadBytes(MapFile(QStringLiteral("CTF-B.ut2")));
+    const QByteArray foo = ReadBytes(MapFile(u"Foo.ut2"_s));
+    const QByteArray beta = ReadBytes(MapFile(u"CTF-B.ut2"_s));
 
     // Two maps selected: nothing to rename.
-    Select({QStringLiteral("Foo.ut2"), QStringLiteral("CTF-B.ut2")});
-    Trigger(QStringLiteral("MapManager_RenameMap"));
+    Select({u"Foo.ut2"_s, u"CTF-B.ut2"_s});
+    Trigger(u"MapManager_RenameMap"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkSave).size(), 0);
 
     // Foo becomes a Deathmatch map under its new name.
-    Select({QStringLiteral("Foo.ut2")});
-    FDialogs->AnswerSave(MapFile(QStringLiteral("DM-Renamed.ut2")));
-    Trigger(QStringLiteral("MapManager_RenameMap"));
+    Select({u"Foo.ut2"_s});
+    FDialogs->AnswerSave(MapFile(u"DM-Renamed.ut2"_s));
+    Trigger(u"MapManager_RenameMap"_s);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "DM-A.ut2", "DM-Renamed.ut2"}));
-    QCOMPARE(ReadBytes(MapFile(QStringLiteral("DM-Renamed.ut2"))), foo);
-    QVERIFY(!QFileInfo::exists(MapFile(QStringLiteral("Foo.ut2"))));
+    QCOMPARE(ReadBytes(MapFile(u"DM-Renamed.ut2"_s)), foo);
+    QVERIFY(!QFileInfo::exists(MapFile(u"Foo.ut2"_s)));
     // The renamed map stays selected, with the details of its new name.
-    QCOMPARE(Label(QStringLiteral("lbMapManager_MapGameType")), "Game type: Deathmatch");
+    QCOMPARE(Label(u"lbMapManager_MapGameType"_s), "Game type: Deathmatch");
     QCOMPARE(List()->selectedItems().size(), 1);
     QVERIFY(ReadBytes(cache).contains("DM-Renamed.ut2"));
     QVERIFY(!ReadBytes(cache).contains("Foo.ut2"));
 
     // Onto another map: refused, nothing replaced.
-    FDialogs->AnswerSave(MapFile(QStringLiteral("CTF-B.ut2")));
-    Trigger(QStringLiteral("MapManager_RenameMap"));
+    FDialogs->AnswerSave(MapFile(u"CTF-B.ut2"_s));
+    Trigger(u"MapManager_RenameMap"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).last().Type, TMsgDlgType::mtError);
-    QCOMPARE(ReadBytes(MapFile(QStringLiteral("CTF-B.ut2"))), beta);
-    QCOMPARE(ReadBytes(MapFile(QStringLiteral("DM-Renamed.ut2"))), foo);
+    QCOMPARE(ReadBytes(MapFile(u"CTF-B.ut2"_s)), beta);
+    QCOMPARE(ReadBytes(MapFile(u"DM-Renamed.ut2"_s)), foo);
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "DM-A.ut2", "DM-Renamed.ut2"}));
 
     // Only the letter case changes: a rename all the same.
-    FDialogs->AnswerSave(MapFile(QStringLiteral("dm-renamed.ut2")));
-    Trigger(QStringLiteral("MapManager_RenameMap"));
-    QVERIFY(Rows().contains(QStringLiteral("dm-renamed.ut2")));
-    QCOMPARE(ReadBytes(MapFile(QStringLiteral("dm-renamed.ut2"))), foo);
+    FDialogs->AnswerSave(MapFile(u"dm-renamed.ut2"_s));
+    Trigger(u"MapManager_RenameMap"_s);
+    QVERIFY(Rows().contains(u"dm-renamed.ut2"_s));
+    QCOMPARE(ReadBytes(MapFile(u"dm-renamed.ut2"_s)), foo);
 
     // Import: listed at once, in the cache too.
-    const QString elsewhere = FFixture->Root() + QStringLiteral("/Downloads");
+    const QString elsewhere = FFixture->Root() + u"/Downloads"_s;
     const QByteArray fresh = MapBytes("Fresh", "Someone", "New");
-    WriteBytes(elsewhere + QStringLiteral("/CTF-New.ut2"), fresh);
-    FDialogs->AnswerOpen({elsewhere + QStringLiteral("/CTF-New.ut2")});
-    Trigger(QStringLiteral("MapManager_ImportMap"));
-    QVERIFY(Rows().contains(QStringLiteral("CTF-New.ut2")));
-    QCOMPARE(ReadBytes(MapFile(QStringLiteral("CTF-New.ut2"))), fresh);
+    WriteBytes(elsewhere + u"/CTF-New.ut2"_s, fresh);
+    FDialogs->AnswerOpen({elsewhere + u"/CTF-New.ut2"_s});
+    Trigger(u"MapManager_ImportMap"_s);
+    QVERIFY(Rows().contains(u"CTF-New.ut2"_s));
+    QCOMPARE(ReadBytes(MapFile(u"CTF-New.ut2"_s)), fresh);
     QVERIFY(ReadBytes(cache).contains("CTF-New.ut2"));
 
     // Export of one map under a new name, then of two into a folder.
-    Select({QStringLiteral("CTF-B.ut2")});
-    FDialogs->AnswerSave(elsewhere + QStringLiteral("/copy.ut2"));
-    Trigger(QStringLiteral("MapManager_ExportMap"));
-    QCOMPARE(ReadBytes(elsewhere + QStringLiteral("/copy.ut2")), beta);
-    Select({QStringLiteral("CTF-B.ut2"), QStringLiteral("dm-renamed.ut2")});
-    const QString folder = FFixture->Root() + QStringLiteral("/Export");
+    Select({u"CTF-B.ut2"_s});
+    FDialogs->AnswerSave(elsewhere + u"/copy.ut2"_s);
+    Trigger(u"MapManager_ExportMap"_s);
+    QCOMPARE(ReadBytes(elsewhere + u"/copy.ut2"_s), beta);
+    Select({u"CTF-B.ut2"_s, u"dm-renamed.ut2"_s});
+    const QString folder = FFixture->Root() + u"/Export"_s;
     QDir().mkpath(folder);
     FDialogs->AnswerFolder(folder);
-    Trigger(QStringLiteral("MapManager_ExportMap"));
-    QCOMPARE(ReadBytes(folder + QStringLiteral("/CTF-B.ut2")), beta);
-    QCOMPARE(ReadBytes(folder + QStringLiteral("/dm-renamed.ut2")), foo);
+    Trigger(u"MapManager_ExportMap"_s);
+    QCOMPARE(ReadBytes(folder + u"/CTF-B.ut2"_s), beta);
+    QCOMPARE(ReadBytes(folder + u"/dm-renamed.ut2"_s), foo);
 
     // Into an archive: the selected maps as files of the maps folder. Out of one: what the
     // archive brought is listed at once.
     FContext->ClearOrders();
-    Trigger(QStringLiteral("MapManager_ExportIntoArchive"));
-    QCOMPARE(FContext->Orders(),
-             QStringList{QStringLiteral("ExportToArchive %1/ CTF-B.ut2 dm-renamed.ut2")
-                             .arg(FFixture->Game().Path(QStringLiteral("Maps")))});
-    FFixture->Game().WriteFile(QStringLiteral("Maps/DM-Zipped.ut2"), fresh);
-    Trigger(QStringLiteral("MapManager_ImportFromArchive"));
+    Trigger(u"MapManager_ExportIntoArchive"_s);
+    QCOMPARE(FContext->Orders(), QStringList{u"ExportToArchive %1/ CTF-B.ut2 dm-renamed.ut2"_s.arg(
+                                     FFixture->Game().Path(u"Maps"_s))});
+    FFixture->Game().WriteFile(u"Maps/DM-Zipped.ut2"_s, fresh);
+    Trigger(u"MapManager_ImportFromArchive"_s);
     QCOMPARE(FContext->Orders().last(), "ImportFromArchive");
-    QVERIFY(Rows().contains(QStringLiteral("DM-Zipped.ut2")));
+    QVERIFY(Rows().contains(u"DM-Zipped.ut2"_s));
     QVERIFY(ReadBytes(cache).contains("DM-Zipped.ut2"));
     QVERIFY(FDialogs->AllAnswersUsed());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -376,17 +367,16 @@ void TMapManagerPageTest::realMapsShowTheirTitleAndAuthor()
         {"Auto0.ut2", "Untitled", "Anonymous"},
     };
     for (const TRealMap& map : maps)
-        QVERIFY(QFile::copy(real + QStringLiteral("/Maps/") + map.File, MapFile(map.File)));
+        QVERIFY(QFile::copy(real + u"/Maps/"_s + map.File, MapFile(map.File)));
     ShowPage();
     for (const TRealMap& map : maps) {
         Select({map.File});
-        QCOMPARE(Label(QStringLiteral("lbMapManager_MapTitle")), "Title: " + map.Title);
-        QCOMPARE(Label(QStringLiteral("lbMapManager_Author")), "Author: " + map.Author);
+        QCOMPARE(Label(u"lbMapManager_MapTitle"_s), "Title: " + map.Title);
+        QCOMPARE(Label(u"lbMapManager_Author"_s), "Author: " + map.Author);
     }
-    Select({QStringLiteral("AS-LevelConfigManagerExample.ut2")});
-    QVERIFY(Find<QPlainTextEdit>(QStringLiteral("mmMapManager_Desc"))
-                ->toPlainText()
-                .startsWith("A top secret map"));
+    Select({u"AS-LevelConfigManagerExample.ut2"_s});
+    QVERIFY(
+        Find<QPlainTextEdit>(u"mmMapManager_Desc"_s)->toPlainText().startsWith("A top secret map"));
 }
 
 QTEST_MAIN(TMapManagerPageTest)

@@ -5,6 +5,8 @@
 
 #include "TPageControl.h"
 
+using namespace Qt::StringLiterals;
+
 // The page gate: the user's tab changes can be refused, the program's cannot.
 class TPageControlTest : public QObject
 {
@@ -18,7 +20,7 @@ private slots:
             auto* page = new QWidget;
             if (i == 0)
                 new QLineEdit(page);
-            FControl->addTab(page, QStringLiteral("Page %1").arg(i));
+            FControl->addTab(page, u"Page %1"_s.arg(i));
         }
         FAsked = 0;
         FAllow = false;

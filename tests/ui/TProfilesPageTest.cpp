@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The profiles page over the page context's double: profiles made, activated, backed up,
@@ -45,13 +47,10 @@ private:
     {
         QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
     }
-    QComboBox* Box() const { return Find<QComboBox>(QStringLiteral("cbProfiles_SelectProfile")); }
+    QComboBox* Box() const { return Find<QComboBox>(u"cbProfiles_SelectProfile"_s); }
     void Choose(int row) const;
     bool Enabled(const QString& button) const { return Find<QPushButton>(button)->isEnabled(); }
-    QByteArray UserIni() const
-    {
-        return FFixture->Game().ReadFile(QStringLiteral("System/User.ini"));
-    }
+    QByteArray UserIni() const { return FFixture->Game().ReadFile(u"System/User.ini"_s); }
     QString ProfilesDir() const { return FContext->Profiles()->ProfilesDir(); }
     QString BackupsDir() const { return FContext->Profiles()->BackupsDir(); }
     QStringList Backups() const { return QDir(BackupsDir()).entryList(QDir::Files, QDir::Name); }
@@ -83,7 +82,7 @@ void TProfilesPageTest::cleanup()
 TProfilesPage* TProfilesPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    auto* page = FContext->Create<TProfilesPage>(QStringLiteral("tbProfiles"));
+    auto* page = FContext->Create<TProfilesPage>(u"tbProfiles"_s);
     // Replace questions of the file operations come to the scripted dialogs.
     TPageContextDouble* context = FContext.get();
     InstallShellOperationDialogs(FContext->Host(),
@@ -132,19 +131,19 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     // The unmanaged "User.ini" is the default entry: selected, neither renamed, activated nor
     // deleted.
     QCOMPARE(Box()->count(), 1);
-    QCOMPARE(Box()->currentText(), QStringLiteral("(DEFAULT)"));
-    QVERIFY(Find<QGroupBox>(QStringLiteral("gbProfileSettings"))->isEnabled());
-    QVERIFY(!Find<QLineEdit>(QStringLiteral("lbeProfiles_ProfileName"))->isEnabled());
-    QVERIFY(!Enabled(QStringLiteral("btnProfiles_ActivateProfile")));
-    QVERIFY(!Enabled(QStringLiteral("btnProfiles_DeleteProfile")));
+    QCOMPARE(Box()->currentText(), u"(DEFAULT)"_s);
+    QVERIFY(Find<QGroupBox>(u"gbProfileSettings"_s)->isEnabled());
+    QVERIFY(!Find<QLineEdit>(u"lbeProfiles_ProfileName"_s)->isEnabled());
+    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
+    QVERIFY(!Enabled(u"btnProfiles_DeleteProfile"_s));
 
     // New profile, not activated: "User.ini" stays; the profile is "User.ini" with its section.
-    FDialogs->AnswerInput(QStringLiteral("  Clan  "));
+    FDialogs->AnswerInput(u"  Clan  "_s);
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Click(QStringLiteral("btnProfiles_NewProfile"));
+    Click(u"btnProfiles_NewProfile"_s);
     QCOMPARE(Messages(), QStringList{Text(TDialogType::Profiles_NewProfileActivation)});
     QCOMPARE(UserIni(), original);
-    const QString clan = ProfilesDir() + QStringLiteral("Clan.ini");
+    const QString clan = ProfilesDir() + u"Clan.ini"_s;
     const QByteArray clanBytes = ReadBytes(clan);
     QVERIFY(clanBytes.startsWith(original));
     const QRegularExpression section(QStringLiteral(
@@ -153,63 +152,61 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QVERIFY2(section.match(QString::fromLatin1(clanBytes.mid(original.size()))).hasMatch(),
              clanBytes.constData());
     QCOMPARE(Box()->count(), 2);
-    QCOMPARE(Box()->currentText(), QStringLiteral("(DEFAULT)"));
+    QCOMPARE(Box()->currentText(), u"(DEFAULT)"_s);
 
     // New profile, activated: the unmanaged "User.ini" leaves one backup, its row is selected.
     FDialogs->Clear();
-    FDialogs->AnswerInput(QStringLiteral("Team"));
+    FDialogs->AnswerInput(u"Team"_s);
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Click(QStringLiteral("btnProfiles_NewProfile"));
-    const QString team = ProfilesDir() + QStringLiteral("Team.ini");
+    Click(u"btnProfiles_NewProfile"_s);
+    const QString team = ProfilesDir() + u"Team.ini"_s;
     const QByteArray teamBytes = ReadBytes(team);
     QCOMPARE(UserIni(), teamBytes);
     QCOMPARE(Backups().size(), 1);
     QCOMPARE(ReadBytes(BackupsDir() + Backups().first()), original);
     QCOMPARE(Box()->count(), 2); // "User.ini" is managed now: no default entry
-    QCOMPARE(Box()->currentText(), QStringLiteral("Team"));
-    QVERIFY(!Enabled(QStringLiteral("btnProfiles_ActivateProfile")));
-    QVERIFY(!Enabled(QStringLiteral("btnProfiles_DeleteProfile")));
+    QCOMPARE(Box()->currentText(), u"Team"_s);
+    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
+    QVERIFY(!Enabled(u"btnProfiles_DeleteProfile"_s));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
     // After an activation from the button, each button acts on the profile its row shows.
     FDialogs->Clear();
-    Choose(Box()->findText(QStringLiteral("Clan")));
-    QVERIFY(Enabled(QStringLiteral("btnProfiles_ActivateProfile")));
-    Click(QStringLiteral("btnProfiles_ActivateProfile"));
+    Choose(Box()->findText(u"Clan"_s));
+    QVERIFY(Enabled(u"btnProfiles_ActivateProfile"_s));
+    Click(u"btnProfiles_ActivateProfile"_s);
     QCOMPARE(Messages(), QStringList{Text(TDialogType::Profiles_ProfileActivated)});
     QCOMPARE(UserIni(), clanBytes);
     QCOMPARE(Backups().size(), 1); // a managed "User.ini" lives on in its profile
-    QCOMPARE(Box()->currentText(), QStringLiteral("Clan"));
-    QCOMPARE(Find<QLineEdit>(QStringLiteral("lbeProfiles_ProfileName"))->text(),
-             QStringLiteral("Clan"));
-    QVERIFY(!Enabled(QStringLiteral("btnProfiles_ActivateProfile")));
+    QCOMPARE(Box()->currentText(), u"Clan"_s);
+    QCOMPARE(Find<QLineEdit>(u"lbeProfiles_ProfileName"_s)->text(), u"Clan"_s);
+    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
 
-    Choose(Box()->findText(QStringLiteral("Team")));
+    Choose(Box()->findText(u"Team"_s));
     FDialogs->Clear();
-    Click(QStringLiteral("btnProfiles_BackupProfile"));
+    Click(u"btnProfiles_BackupProfile"_s);
     QCOMPARE(Messages(), QStringList{Text(TDialogType::Profiles_BackupCreated)});
     QCOMPARE(Backups().size(), 2);
     QCOMPARE(ReadBytes(BackupsDir() + Backups().last()), teamBytes);
-    Click(QStringLiteral("btnProfile_EditProfile"));
-    QCOMPARE(FContext->Orders(),
-             QStringList({QStringLiteral("LoadIniFile ") + team, "ShowPage tbINIEditor"}));
+    Click(u"btnProfile_EditProfile"_s);
+    QCOMPARE(FContext->Orders(), QStringList({u"LoadIniFile "_s + team, "ShowPage tbINIEditor"}));
 
     // The jump link selects the active profile again.
-    QTest::mouseClick(Find<TLinkLabel>(QStringLiteral("lbProfiles_JumpToActive")), Qt::LeftButton);
-    QCOMPARE(Box()->currentText(), QStringLiteral("Clan"));
+    QTest::mouseClick(Find<TLinkLabel>(u"lbProfiles_JumpToActive"_s), Qt::LeftButton);
+    QCOMPARE(Box()->currentText(), u"Clan"_s);
 
     // Delete is for good: the file is gone and in no trash.
-    Choose(Box()->findText(QStringLiteral("Team")));
+    Choose(Box()->findText(u"Team"_s));
     FDialogs->Clear();
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Click(QStringLiteral("btnProfiles_DeleteProfile"));
+    Click(u"btnProfiles_DeleteProfile"_s);
     QCOMPARE(Messages(), QStringList({Text(TDialogType::Profiles_RemovePrompt),
                                       Text(TDialogType::Profiles_RemoveConfirm)}));
     QVERIFY(!QFileInfo::exists(team));
     QCOMPARE(Box()->count(), 1);
-    QCOMPARE(Box()->currentText(), QStringLiteral("Clan"));
-    QVERIFY(!QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files")).exists() ||
-            QDir(FFixture->Environment().DataHome() + QStringLiteral("/Trash/files")).isEmpty());
+    QCOMPARE(Box()->currentText(), u"Clan"_s);
+    QVERIFY(!QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).exists() ||
+            QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).isEmpty());
     QCOMPARE(UserIni(), clanBytes);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
@@ -224,7 +221,7 @@ void TProfilesPageTest::threeBackupsInOneSecondGetDistinctNames()
             QFile::remove(BackupsDir() + file);
         const QDateTime start = QDateTime::currentDateTime();
         for (int i = 0; i < 3; ++i)
-            Click(QStringLiteral("btnProfiles_BackupActiveProfile"));
+            Click(u"btnProfiles_BackupActiveProfile"_s);
         if (start.toSecsSinceEpoch() != QDateTime::currentDateTime().toSecsSinceEpoch())
             continue;
         const QStringList backups = Backups();
@@ -233,8 +230,8 @@ void TProfilesPageTest::threeBackupsInOneSecondGetDistinctNames()
         QVERIFY(plain.startsWith(QLatin1String("User.ini.")) &&
                 plain.endsWith(QLatin1String(".backup")));
         const QString stamp = plain.mid(9, plain.size() - 9 - 7);
-        QCOMPARE(backups, QStringList({plain, QStringLiteral("User.ini.%1_0.backup").arg(stamp),
-                                       QStringLiteral("User.ini.%1_1.backup").arg(stamp)}));
+        QCOMPARE(backups, QStringList({plain, u"User.ini.%1_0.backup"_s.arg(stamp),
+                                       u"User.ini.%1_1.backup"_s.arg(stamp)}));
         for (const QString& file : backups)
             QCOMPARE(ReadBytes(BackupsDir() + file), original);
         QCOMPARE(Messages(), QStringList(3, Text(TDialogType::Profiles_BackupCreated)));
@@ -246,16 +243,14 @@ void TProfilesPageTest::threeBackupsInOneSecondGetDistinctNames()
 void TProfilesPageTest::refusedNamesAndFailuresChangeNothing()
 {
     ShowPage();
-    WriteBytes(ProfilesDir() + QStringLiteral("Clan.ini"),
+    WriteBytes(ProfilesDir() + u"Clan.ini"_s,
                "[UT2004KOVA]\r\nProfileName=Clan\r\nID={0F8FAD5B-D9CB-469F-A165-70867728950E}\r\n");
     const QMap<QString, QByteArray> tree = Tree();
 
-    for (const QString& name :
-         {QStringLiteral("../evil"), QStringLiteral("a/b"), QStringLiteral(""),
-          QStringLiteral("   "), QStringLiteral("CLAN")}) {
+    for (const QString& name : {u"../evil"_s, u"a/b"_s, u""_s, u"   "_s, u"CLAN"_s}) {
         FDialogs->Clear();
         FDialogs->AnswerInput(name);
-        Click(QStringLiteral("btnProfiles_NewProfile"));
+        Click(u"btnProfiles_NewProfile"_s);
         QCOMPARE(FDialogs->Calls().size(), 2);
         const TScriptedDialogs::TCall& error = FDialogs->Calls().last();
         QCOMPARE(error.Caption, Text(TDialogType::Common_Error));
@@ -263,24 +258,24 @@ void TProfilesPageTest::refusedNamesAndFailuresChangeNothing()
     }
     // From a chosen file: refused before the file prompt.
     FDialogs->Clear();
-    FDialogs->AnswerInput(QStringLiteral("x:y"));
-    Click(QStringLiteral("btnProfiles_NewProfileEx"));
+    FDialogs->AnswerInput(u"x:y"_s);
+    Click(u"btnProfiles_NewProfileEx"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).size(), 0);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     // Cancelled prompts create nothing either.
     FDialogs->Clear();
     FDialogs->AnswerInput(QString());
-    Click(QStringLiteral("btnProfiles_NewProfile"));
-    FDialogs->AnswerInput(QStringLiteral("Fresh"));
+    Click(u"btnProfiles_NewProfile"_s);
+    FDialogs->AnswerInput(u"Fresh"_s);
     FDialogs->AnswerOpen({});
-    Click(QStringLiteral("btnProfiles_NewProfileEx"));
+    Click(u"btnProfiles_NewProfileEx"_s);
     QCOMPARE(Messages(), QStringList());
 
     // Without "User.ini": a backup fails with an error, never the success text.
     QCOMPARE(Tree(), tree);
-    QFile::remove(FFixture->Game().Path(QStringLiteral("System/User.ini")));
+    QFile::remove(FFixture->Game().Path(u"System/User.ini"_s));
     FDialogs->Clear();
-    Click(QStringLiteral("btnProfiles_BackupActiveProfile"));
+    Click(u"btnProfiles_BackupActiveProfile"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QVERIFY(FDialogs->CallsOf(TKind::dkException).first().Text.contains(QLatin1String("User.ini")));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
@@ -293,13 +288,13 @@ void TProfilesPageTest::restoreAsksBeforeReplacing()
     const QByteArray backup = "[DefaultPlayer]\r\nName=Restored\r\n";
     const QByteArray current = UserIni();
     ShowPage();
-    const QString file = BackupsDir() + QStringLiteral("User.ini.Jan_01_2024_10_00_00.backup");
+    const QString file = BackupsDir() + u"User.ini.Jan_01_2024_10_00_00.backup"_s;
     WriteBytes(file, backup);
 
     // No to the replace question: "User.ini" stays, and no success text.
     FDialogs->AnswerOpen({file});
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Click(QStringLiteral("btnProfiles_RestoreBackup"));
+    Click(u"btnProfiles_RestoreBackup"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().Caption,
              Text(TDialogType::Common_Dialog_SelectBackup));
     QCOMPARE(Messages().size(), 1);
@@ -309,7 +304,7 @@ void TProfilesPageTest::restoreAsksBeforeReplacing()
     FDialogs->Clear();
     FDialogs->AnswerOpen({file});
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Click(QStringLiteral("btnProfiles_RestoreBackup"));
+    Click(u"btnProfiles_RestoreBackup"_s);
     QCOMPARE(Messages().size(), 2);
     QCOMPARE(Messages().last(), Text(TDialogType::Common_BackupRestored));
     QCOMPARE(UserIni(), backup);

@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The Screenshots page over the page context's double: copies and moves keep what they must,
@@ -44,20 +46,14 @@ private:
     {
         QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
     }
-    QTreeWidget* List() const
-    {
-        return Find<QTreeWidget>(QStringLiteral("lwScreenShotManager_List"));
-    }
+    QTreeWidget* List() const { return Find<QTreeWidget>(u"lwScreenShotManager_List"_s); }
     QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
     QString Shot(const QString& name) const
     {
-        return FFixture->Game().Path(QStringLiteral("ScreenShots/") + name);
+        return FFixture->Game().Path(u"ScreenShots/"_s + name);
     }
-    QString Out(const QString& name) const
-    {
-        return FFixture->Root() + QStringLiteral("/Out/") + name;
-    }
+    QString Out(const QString& name) const { return FFixture->Root() + u"/Out/"_s + name; }
 
     std::unique_ptr<TProgramFixture> FFixture;
     std::unique_ptr<TScriptedDialogs> FDialogs;
@@ -69,11 +65,11 @@ void TScreenshotManagerPageTest::init()
     FFixture = std::make_unique<TProgramFixture>();
     FDialogs = std::make_unique<TScriptedDialogs>();
     // Three sizes, so that sorting by size reorders them.
-    const QList<QPair<QString, QSize>> shots = {{QStringLiteral("Shot00001.bmp"), {64, 48}},
-                                                {QStringLiteral("Shot00002.bmp"), {16, 12}},
-                                                {QStringLiteral("Shot00003.bmp"), {32, 24}}};
+    const QList<QPair<QString, QSize>> shots = {{u"Shot00001.bmp"_s, {64, 48}},
+                                                {u"Shot00002.bmp"_s, {16, 12}},
+                                                {u"Shot00003.bmp"_s, {32, 24}}};
     for (const auto& [name, size] : shots)
-        FFixture->Game().WriteFile(QStringLiteral("ScreenShots/") + name,
+        FFixture->Game().WriteFile(u"ScreenShots/"_s + name,
                                    BitmapBytes24(size.width(), size.height(), [size](int x, int y) {
                                        return QuadrantColour(x, y, size.width(), size.height());
                                    }));
@@ -90,46 +86,43 @@ void TScreenshotManagerPageTest::cleanup()
 void TScreenshotManagerPageTest::ShowPage()
 {
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FContext->Create<TScreenshotManagerPage>(QStringLiteral("tbScreenshotManager"));
+    FContext->Create<TScreenshotManagerPage>(u"tbScreenshotManager"_s);
 }
 
 void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()
 {
     ShowPage();
-    QCOMPARE(Find<QLabel>(QStringLiteral("lbScreenShotManager_CompressionRatio"))->text(),
-             "JPEG quality: 50");
-    const QByteArray bitmap = ReadBytes(Shot(QStringLiteral("Shot00001.bmp")));
+    QCOMPARE(Find<QLabel>(u"lbScreenShotManager_CompressionRatio"_s)->text(), "JPEG quality: 50");
+    const QByteArray bitmap = ReadBytes(Shot(u"Shot00001.bmp"_s));
 
-    Select({QStringLiteral("Shot00001.bmp")});
-    FDialogs->AnswerSave(Out(QStringLiteral("first.jpg")));
-    Click(QStringLiteral("btnScreenshotmanager_CopyToFolder"));
+    Select({u"Shot00001.bmp"_s});
+    FDialogs->AnswerSave(Out(u"first.jpg"_s));
+    Click(u"btnScreenshotmanager_CopyToFolder"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkSave).last().Text,
              "Screenshots (*.jpg;*.jpeg)|*.jpg;*.jpeg");
-    const QByteArray jpeg = ReadBytes(Out(QStringLiteral("first.jpg")));
+    const QByteArray jpeg = ReadBytes(Out(u"first.jpg"_s));
     QVERIFY(jpeg.startsWith("\xFF\xD8\xFF"));
     QCOMPARE(QImage::fromData(jpeg).size(), QSize(64, 48));
-    QCOMPARE(ReadBytes(Shot(QStringLiteral("Shot00001.bmp"))), bitmap);
+    QCOMPARE(ReadBytes(Shot(u"Shot00001.bmp"_s)), bitmap);
     QCOMPARE(Rows().size(), 3);
 
     // The save prompt asked about the name it gave: no second question.
-    WriteBytes(Out(QStringLiteral("first.jpg")), "old");
-    FDialogs->AnswerSave(Out(QStringLiteral("first.jpg")));
-    Click(QStringLiteral("btnScreenshotmanager_CopyToFolder"));
-    QVERIFY(ReadBytes(Out(QStringLiteral("first.jpg"))).startsWith("\xFF\xD8\xFF"));
+    WriteBytes(Out(u"first.jpg"_s), "old");
+    FDialogs->AnswerSave(Out(u"first.jpg"_s));
+    Click(u"btnScreenshotmanager_CopyToFolder"_s);
+    QVERIFY(ReadBytes(Out(u"first.jpg"_s)).startsWith("\xFF\xD8\xFF"));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
 
     // Clicking the box off disables the quality controls; the copy is the bitmap as it is.
-    QTest::mouseClick(Find<QCheckBox>(QStringLiteral("cbScreenshotmanager_UseJPG")),
-                      Qt::LeftButton);
-    for (const QString& name : {QStringLiteral("tbScreenShotManager_CompressionRatio"),
-                                QStringLiteral("lbScreenShotManager_CompressionRatio"),
-                                QStringLiteral("lbScreenShotManager_Compress1"),
-                                QStringLiteral("lbScreenShotManager_Compress100")})
+    QTest::mouseClick(Find<QCheckBox>(u"cbScreenshotmanager_UseJPG"_s), Qt::LeftButton);
+    for (const QString& name :
+         {u"tbScreenShotManager_CompressionRatio"_s, u"lbScreenShotManager_CompressionRatio"_s,
+          u"lbScreenShotManager_Compress1"_s, u"lbScreenShotManager_Compress100"_s})
         QVERIFY2(!Find<QWidget>(name)->isEnabled(), qPrintable(name));
-    FDialogs->AnswerSave(Out(QStringLiteral("plain.bmp")));
-    Click(QStringLiteral("btnScreenshotmanager_CopyToFolder"));
+    FDialogs->AnswerSave(Out(u"plain.bmp"_s));
+    Click(u"btnScreenshotmanager_CopyToFolder"_s);
     QCOMPARE(FDialogs->CallsOf(TKind::dkSave).last().Text, "Screenshots (*.bmp)|*.bmp");
-    QCOMPARE(ReadBytes(Out(QStringLiteral("plain.bmp"))), bitmap);
+    QCOMPARE(ReadBytes(Out(u"plain.bmp"_s)), bitmap);
 
     QVERIFY(FDialogs->AllAnswersUsed());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -137,27 +130,27 @@ void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()
 
 void TScreenshotManagerPageTest::moveIntoAFolderAsksBeforeReplacing()
 {
-    WriteBytes(Out(QStringLiteral("Shot00001.jpg")), "an older picture");
-    WriteBytes(Out(QStringLiteral("Shot00003.jpg")), "keep this one");
+    WriteBytes(Out(u"Shot00001.jpg"_s), "an older picture");
+    WriteBytes(Out(u"Shot00003.jpg"_s), "keep this one");
     ShowPage();
-    Click(QStringLiteral("btnScreenShotManager_SelectAll"));
+    Click(u"btnScreenShotManager_SelectAll"_s);
     FDialogs->AnswerFolder(Out(QString()));
     FDialogs->AnswerMessage(TModalResult::mrYes);
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Click(QStringLiteral("btnScreenshotmanager_MoveToFolder"));
+    Click(u"btnScreenshotmanager_MoveToFolder"_s);
 
     const QList<TScriptedDialogs::TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(questions.size(), 2);
-    QVERIFY(questions.first().Text.contains(QStringLiteral("Shot00001.jpg")));
+    QVERIFY(questions.first().Text.contains(u"Shot00001.jpg"_s));
     QVERIFY(questions.first().Buttons & mbYesToAll);
-    QVERIFY(questions.last().Text.contains(QStringLiteral("Shot00003.jpg")));
-    QVERIFY(ReadBytes(Out(QStringLiteral("Shot00001.jpg"))).startsWith("\xFF\xD8\xFF"));
-    QCOMPARE(QImage(Out(QStringLiteral("Shot00002.jpg"))).size(), QSize(16, 12));
-    QVERIFY(!QFileInfo::exists(Shot(QStringLiteral("Shot00001.bmp"))));
-    QVERIFY(!QFileInfo::exists(Shot(QStringLiteral("Shot00002.bmp"))));
+    QVERIFY(questions.last().Text.contains(u"Shot00003.jpg"_s));
+    QVERIFY(ReadBytes(Out(u"Shot00001.jpg"_s)).startsWith("\xFF\xD8\xFF"));
+    QCOMPARE(QImage(Out(u"Shot00002.jpg"_s)).size(), QSize(16, 12));
+    QVERIFY(!QFileInfo::exists(Shot(u"Shot00001.bmp"_s)));
+    QVERIFY(!QFileInfo::exists(Shot(u"Shot00002.bmp"_s)));
     // No keeps the file where it is, and its row with it.
-    QCOMPARE(ReadBytes(Out(QStringLiteral("Shot00003.jpg"))), QByteArray("keep this one"));
-    QVERIFY(QFileInfo::exists(Shot(QStringLiteral("Shot00003.bmp"))));
+    QCOMPARE(ReadBytes(Out(u"Shot00003.jpg"_s)), QByteArray("keep this one"));
+    QVERIFY(QFileInfo::exists(Shot(u"Shot00003.bmp"_s)));
     QCOMPARE(Rows(), QStringList({"Shot00003.bmp"}));
     QCOMPARE(FContext->ScreenShotManager()->GetCount(), 1);
     QVERIFY(FDialogs->AllAnswersUsed());
@@ -165,7 +158,7 @@ void TScreenshotManagerPageTest::moveIntoAFolderAsksBeforeReplacing()
 
 void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
 {
-    FFixture->Game().WriteFile(QStringLiteral("ScreenShots/Shot00009.bmp"), "BM no picture");
+    FFixture->Game().WriteFile(u"ScreenShots/Shot00009.bmp"_s, "BM no picture");
     QStringList opened;
     const TLinkLabel::TOpener previous = TLinkLabel::SetOpener([&opened](const QString& url) {
         opened << url;
@@ -184,40 +177,41 @@ void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
     const QPoint at = list->visualItemRect(row).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(opened, QStringList{QUrl::fromLocalFile(Shot(QStringLiteral("Shot00001.bmp")))
-                                     .toString(QUrl::FullyEncoded)});
-    auto* thumbnail = Find<QLabel>(QStringLiteral("imgScreenshotManager_Thumbnail"));
+    QCOMPARE(
+        opened,
+        QStringList{QUrl::fromLocalFile(Shot(u"Shot00001.bmp"_s)).toString(QUrl::FullyEncoded)});
+    auto* thumbnail = Find<QLabel>(u"imgScreenshotManager_Thumbnail"_s);
     QVERIFY(!thumbnail->pixmap().isNull());
     QTest::mouseDClick(thumbnail, Qt::LeftButton);
     QCOMPARE(opened.size(), 2);
     QCOMPARE(opened.last(), opened.first());
     // A file that does not decode leaves no picture of another.
-    Select({QStringLiteral("Shot00009.bmp")});
+    Select({u"Shot00009.bmp"_s});
     QVERIFY(thumbnail->pixmap().isNull());
     TLinkLabel::SetOpener(previous);
 
     // Delete: the shell asks per file; only what went leaves the list.
-    Select({QStringLiteral("Shot00002.bmp"), QStringLiteral("Shot00003.bmp")});
+    Select({u"Shot00002.bmp"_s, u"Shot00003.bmp"_s});
     FDialogs->AnswerMessage(TModalResult::mrYes);
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Click(QStringLiteral("btnScreenshotmanager_Delete"));
+    Click(u"btnScreenshotmanager_Delete"_s);
     QCOMPARE(Rows(), QStringList({"Shot00009.bmp", "Shot00003.bmp", "Shot00001.bmp"}));
-    QVERIFY(!QFileInfo::exists(Shot(QStringLiteral("Shot00002.bmp"))));
-    QVERIFY(QFileInfo::exists(FFixture->Environment().DataHome() +
-                              QStringLiteral("/Trash/files/Shot00002.bmp")));
-    QVERIFY(QFileInfo::exists(Shot(QStringLiteral("Shot00003.bmp"))));
+    QVERIFY(!QFileInfo::exists(Shot(u"Shot00002.bmp"_s)));
+    QVERIFY(
+        QFileInfo::exists(FFixture->Environment().DataHome() + u"/Trash/files/Shot00002.bmp"_s));
+    QVERIFY(QFileInfo::exists(Shot(u"Shot00003.bmp"_s)));
     QCOMPARE(FContext->ScreenShotManager()->GetCount(), 3);
-    FContext->ShowPage(QStringLiteral("tbScreenshotManager"));
+    FContext->ShowPage(u"tbScreenshotManager"_s);
     QCOMPARE(Rows().size(), 3);
 
     // Dragged, the rows are files of the screenshots folder; without a selection no picture
     // stays.
-    Click(QStringLiteral("btnScreenShotManager_SelectAll"));
+    Click(u"btnScreenShotManager_SelectAll"_s);
     QVERIFY(!thumbnail->pixmap().isNull());
     QStringList dragged;
     QVERIFY(list->dragEnabled() && FContext->DraggedFiles(list, &dragged));
     QCOMPARE(dragged.size(), 3);
-    QVERIFY(dragged.contains(Shot(QStringLiteral("Shot00001.bmp"))));
+    QVERIFY(dragged.contains(Shot(u"Shot00001.bmp"_s)));
     list->clearSelection();
     QVERIFY(thumbnail->pixmap().isNull());
 }

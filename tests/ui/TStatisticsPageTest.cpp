@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The Statistics page: the five groups and the version of a known tree, the loading title on the
 // screen before the walk, and no walk without a game folder.
 class TStatisticsPageTest : public QObject
@@ -63,7 +65,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == FBox && event->type() == QEvent::Paint)
-            Paints << FBox->title() + QStringLiteral(" | ") + FLabel->text();
+            Paints << FBox->title() + u" | "_s + FLabel->text();
         return false;
     }
 
@@ -89,16 +91,16 @@ void TStatisticsPageTest::cleanup()
 
 void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
 {
-    Write(QStringLiteral("Maps/DM-One.ut2"), KMiB);
-    Write(QStringLiteral("Maps/DM-Two.ut2"), KMiB);
-    Write(QStringLiteral("Maps/DM-Loud.UT2"), 5);
-    Write(QStringLiteral("Maps/Sub/DM-Deep.ut2"), 3 * KMiB); // all files only
-    Write(QStringLiteral("System/A.u"), KMiB);
-    Write(QStringLiteral("System/B.u"), KMiB);
-    Write(QStringLiteral("System/C.u"), KMiB + 1);
-    Write(QStringLiteral("ScreenShots/Shot00001.bmp"), 10);
-    Write(QStringLiteral("ScreenShots/Shot1.bmp"), 10);
-    Write(QStringLiteral("Demos/Match.demo4"), 2 * KMiB - 1);
+    Write(u"Maps/DM-One.ut2"_s, KMiB);
+    Write(u"Maps/DM-Two.ut2"_s, KMiB);
+    Write(u"Maps/DM-Loud.UT2"_s, 5);
+    Write(u"Maps/Sub/DM-Deep.ut2"_s, 3 * KMiB); // all files only
+    Write(u"System/A.u"_s, KMiB);
+    Write(u"System/B.u"_s, KMiB);
+    Write(u"System/C.u"_s, KMiB + 1);
+    Write(u"ScreenShots/Shot00001.bmp"_s, 10);
+    Write(u"ScreenShots/Shot1.bmp"_s, 10);
+    Write(u"Demos/Match.demo4"_s, 2 * KMiB - 1);
     qint64 count = 0, size = 0;
     QDirIterator it(FFixture->Game().Root(), QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -108,45 +110,38 @@ void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
     }
 
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    auto* page = FContext->Create<TStatisticsPage>(QStringLiteral("tbStatistics"));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_AllFiles")),
-             QStringLiteral("All files: %1 (%2 MB)").arg(count).arg(size / KMiB));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_MapsInstalled")),
-             QStringLiteral("Maps installed: 3 (2 MB)"));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_UFilesInstalled")),
-             QStringLiteral("Code packages installed: 3 (3 MB)"));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_Screenshots")),
-             QStringLiteral("Screenshots: 1 (0 MB)"));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_DemosCaption")), QStringLiteral("Demos: 1 (1 MB)"));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_UtVersion")), QStringLiteral("Game version: 3369"));
+    auto* page = FContext->Create<TStatisticsPage>(u"tbStatistics"_s);
+    QCOMPARE(Label(u"lbStatistics_AllFiles"_s),
+             u"All files: %1 (%2 MB)"_s.arg(count).arg(size / KMiB));
+    QCOMPARE(Label(u"lbStatistics_MapsInstalled"_s), u"Maps installed: 3 (2 MB)"_s);
+    QCOMPARE(Label(u"lbStatistics_UFilesInstalled"_s), u"Code packages installed: 3 (3 MB)"_s);
+    QCOMPARE(Label(u"lbStatistics_Screenshots"_s), u"Screenshots: 1 (0 MB)"_s);
+    QCOMPARE(Label(u"lbStatistics_DemosCaption"_s), u"Demos: 1 (1 MB)"_s);
+    QCOMPARE(Label(u"lbStatistics_UtVersion"_s), u"Game version: 3369"_s);
 
     // Refresh runs the active page's handler: the loading title is painted before the walk,
     // and the new figures follow.
-    auto* box = Child<QGroupBox>(FContext->Host(), QStringLiteral("gbStats"));
+    auto* box = Child<QGroupBox>(FContext->Host(), u"gbStats"_s);
     QCOMPARE(box->title(), FContext->GetLangText(TDialogType::Statistics_gbStats_Caption));
-    Write(QStringLiteral("Maps/DM-Three.ut2"), KMiB);
-    TTitlePaints paints(
-        box, Child<QLabel>(FContext->Host(), QStringLiteral("lbStatistics_MapsInstalled")));
-    QTest::mouseClick(Child<QPushButton>(page, QStringLiteral("btnStatistics_Refresh")),
-                      Qt::LeftButton);
-    QCOMPARE(FContext->Orders(), QStringList{QStringLiteral("pgMainChange")});
+    Write(u"Maps/DM-Three.ut2"_s, KMiB);
+    TTitlePaints paints(box, Child<QLabel>(FContext->Host(), u"lbStatistics_MapsInstalled"_s));
+    QTest::mouseClick(Child<QPushButton>(page, u"btnStatistics_Refresh"_s), Qt::LeftButton);
+    QCOMPARE(FContext->Orders(), QStringList{u"pgMainChange"_s});
     QVERIFY2(paints.Paints.contains(FContext->GetLangText(TDialogType::Statistics_gbStats_Loading) +
-                                    QStringLiteral(" | Maps installed: 3 (2 MB)")),
+                                    u" | Maps installed: 3 (2 MB)"_s),
              qPrintable(paints.Paints.join(QLatin1Char('\n'))));
-    QCOMPARE(Label(QStringLiteral("lbStatistics_MapsInstalled")),
-             QStringLiteral("Maps installed: 4 (3 MB)"));
+    QCOMPARE(Label(u"lbStatistics_MapsInstalled"_s), u"Maps installed: 4 (3 MB)"_s);
     QCOMPARE(box->title(), FContext->GetLangText(TDialogType::Statistics_gbStats_Caption));
 
     // Open Directory hands the game folder to the desktop's default handler.
-    const QString opened = FFixture->Root() + QStringLiteral("/opened.txt");
-    WriteBytes(FFixture->Root() + QStringLiteral("/bin/xdg-open"),
+    const QString opened = FFixture->Root() + u"/opened.txt"_s;
+    WriteBytes(FFixture->Root() + u"/bin/xdg-open"_s,
                "#!/bin/sh\necho \"$1\" > \"" + QFile::encodeName(opened) + "\"\n");
-    QFile::setPermissions(FFixture->Root() + QStringLiteral("/bin/xdg-open"),
+    QFile::setPermissions(FFixture->Root() + u"/bin/xdg-open"_s,
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(FFixture->Root() + QStringLiteral("/bin")));
-    QTest::mouseClick(Child<QPushButton>(page, QStringLiteral("btnStatistics_OpenDirectory")),
-                      Qt::LeftButton);
+    qputenv("PATH", QFile::encodeName(FFixture->Root() + u"/bin"_s));
+    QTest::mouseClick(Child<QPushButton>(page, u"btnStatistics_OpenDirectory"_s), Qt::LeftButton);
     qputenv("PATH", path);
     QTRY_COMPARE(ReadBytes(opened), QFile::encodeName(FContext->Settings().UTDir) + "\n");
     QCOMPARE(FDialogs->Calls().size(), 0);
@@ -155,20 +150,20 @@ void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
 void TStatisticsPageTest::invalidFolderFromTheWindowMenuGivesZeros()
 {
     // A folder full of game files that lacks one the game needs is no game folder.
-    Write(QStringLiteral("Maps/DM-One.ut2"), KMiB);
-    QVERIFY(QFile::remove(FFixture->Game().Path(QStringLiteral("System/Core.dll"))));
+    Write(u"Maps/DM-One.ut2"_s, KMiB);
+    QVERIFY(QFile::remove(FFixture->Game().Path(u"System/Core.dll"_s)));
     FDialogs->AnswerMessage(TModalResult::mrOk); // the start-up's warning
     const std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    Child<QMenu>(window.get(), QStringLiteral("MenuWindow"))->actions().at(1)->trigger();
+    Child<QMenu>(window.get(), u"MenuWindow"_s)->actions().at(1)->trigger();
 
-    QCOMPARE(Child<QLabel>(window.get(), QStringLiteral("lbStatistics_AllFiles"))->text(),
-             QStringLiteral("All files: 0 (0 MB)"));
-    QCOMPARE(Child<QLabel>(window.get(), QStringLiteral("lbStatistics_MapsInstalled"))->text(),
-             QStringLiteral("Maps installed: 0 (0 MB)"));
-    QCOMPARE(Child<QLabel>(window.get(), QStringLiteral("lbStatistics_UtVersion"))->text(),
-             QStringLiteral("Game version: 0"));
+    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_AllFiles"_s)->text(),
+             u"All files: 0 (0 MB)"_s);
+    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_MapsInstalled"_s)->text(),
+             u"Maps installed: 0 (0 MB)"_s);
+    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_UtVersion"_s)->text(),
+             u"Game version: 0"_s);
 }
 
 QTEST_MAIN(TStatisticsPageTest)

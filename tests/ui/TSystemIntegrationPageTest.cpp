@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The System Integration page over the user's desktop files in a temporary environment: the
@@ -39,7 +41,7 @@ private:
     TSystemIntegrationPage* ShowPage()
     {
         FContext = std::make_unique<TPageContextDouble>(*FFixture);
-        return FContext->Create<TSystemIntegrationPage>(QStringLiteral("tbSystemIntegration"));
+        return FContext->Create<TSystemIntegrationPage>(u"tbSystemIntegration"_s);
     }
     template <class T> T* Find(const QString& name) const
     {
@@ -87,10 +89,9 @@ QMap<QString, QByteArray> TSystemIntegrationPageTest::Snapshot() const
 void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesNothing()
 {
     TSystemIntegrationPage* page = ShowPage();
-    auto* zip = Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtension"));
-    auto* folder =
-        Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtensionFolder"));
-    auto* group = Find<QGroupBox>(QStringLiteral("rgSysInteg_FolderInstallOptions"));
+    auto* zip = Find<QCheckBox>(u"cbSystemIntegration_EnableShellExtension"_s);
+    auto* folder = Find<QCheckBox>(u"cbSystemIntegration_EnableShellExtensionFolder"_s);
+    auto* group = Find<QGroupBox>(u"rgSysInteg_FolderInstallOptions"_s);
     QVERIFY(!zip->isChecked() && !folder->isChecked() && !group->isEnabled());
     const QList<QRadioButton*> modes = group->findChildren<QRadioButton*>();
     QCOMPARE(modes.size(), 3);
@@ -99,17 +100,17 @@ void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesN
     QCOMPARE(modes[2]->text(), FContext->GetLangText(TDialogType::Common_AskMe));
     QVERIFY(modes[2]->isChecked()); // the shipped settings ask
 
-    const QString folderEntry = TSystemManager::VerbEntryFile(QStringLiteral("folder"));
+    const QString folderEntry = TSystemManager::VerbEntryFile(u"folder"_s);
     Click(folder);
     QVERIFY(folder->isChecked() && group->isEnabled() && !zip->isChecked());
     const QByteArray entry = ReadBytes(folderEntry);
     QVERIFY(entry.contains("MimeType=inode/directory;"));
     QVERIFY(entry.contains(" /install %f"));
-    QVERIFY(!QFile::exists(TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+    QVERIFY(!QFile::exists(TSystemManager::VerbEntryFile(u".zip"_s)));
     Click(zip);
     QVERIFY(zip->isChecked());
-    QVERIFY(ReadBytes(TSystemManager::VerbEntryFile(QStringLiteral(".zip")))
-                .contains("MimeType=application/zip;"));
+    QVERIFY(
+        ReadBytes(TSystemManager::VerbEntryFile(u".zip"_s)).contains("MimeType=application/zip;"));
 
     // Showing the page reads; it writes nothing, not even what it shows.
     const QMap<QString, QByteArray> before = Snapshot();
@@ -126,12 +127,11 @@ void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesN
 
 void TSystemIntegrationPageTest::folderInstallModeIsSavedOnlyWhenItChanges()
 {
-    Click(ShowPage()->findChild<QCheckBox*>(
-        QStringLiteral("cbSystemIntegration_EnableShellExtensionFolder")));
+    Click(ShowPage()->findChild<QCheckBox*>(u"cbSystemIntegration_EnableShellExtensionFolder"_s));
     QByteArray expected = FFixture->ReadSettings();
     expected.replace("<folderinstallmode>fimAsk</folderinstallmode>",
                      "<folderinstallmode>fimNonRecursive</folderinstallmode>");
-    auto* no = Find<QRadioButton>(QStringLiteral("rbSysInteg_FolderInstallNo"));
+    auto* no = Find<QRadioButton>(u"rbSysInteg_FolderInstallNo"_s);
     Click(no);
     QCOMPARE(FFixture->ReadSettings(), expected);
     QCOMPARE(FContext->Settings().FolderInstallMode, TFolderInstallMode::fimNonRecursive);
@@ -145,20 +145,19 @@ void TSystemIntegrationPageTest::folderInstallModeIsSavedOnlyWhenItChanges()
 void TSystemIntegrationPageTest::refusedWritesShowAnErrorAndTheTrueState()
 {
     // A folder stands where each entry should go.
-    QVERIFY(QDir().mkpath(TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+    QVERIFY(QDir().mkpath(TSystemManager::VerbEntryFile(u".zip"_s)));
     QVERIFY(QDir().mkpath(TSystemManager::DemoEntryFile()));
     ShowPage();
-    auto* zip = Find<QCheckBox>(QStringLiteral("cbSystemIntegration_EnableShellExtension"));
+    auto* zip = Find<QCheckBox>(u"cbSystemIntegration_EnableShellExtension"_s);
     Click(zip);
     QVERIFY(!zip->isChecked());
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Error));
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtError);
-    QVERIFY(FDialogs->Calls().first().Text.contains(
-        TSystemManager::VerbEntryFile(QStringLiteral(".zip"))));
+    QVERIFY(FDialogs->Calls().first().Text.contains(TSystemManager::VerbEntryFile(u".zip"_s)));
 
     FDialogs->Clear();
-    Click(Find<QPushButton>(QStringLiteral("btnSystemIntegration_AssocDemFiles")));
+    Click(Find<QPushButton>(u"btnSystemIntegration_AssocDemFiles"_s));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Error));
     QVERIFY(FDialogs->Calls().first().Text.contains(TSystemManager::DemoEntryFile()));
@@ -168,7 +167,7 @@ void TSystemIntegrationPageTest::refusedWritesShowAnErrorAndTheTrueState()
 void TSystemIntegrationPageTest::demoAssociationWritesItsIconAndSaysSo()
 {
     ShowPage();
-    Click(Find<QPushButton>(QStringLiteral("btnSystemIntegration_AssocDemFiles")));
+    Click(Find<QPushButton>(u"btnSystemIntegration_AssocDemFiles"_s));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Caption,
              FContext->GetLangText(TDialogType::Common_Information));
@@ -180,17 +179,16 @@ void TSystemIntegrationPageTest::demoAssociationWritesItsIconAndSaysSo()
     const QString type = FContext->SystemManager()->GetDemoMimeType();
     QVERIFY(!type.isEmpty());
     const QString entry = QString::fromUtf8(ReadBytes(TSystemManager::DemoEntryFile()));
-    QVERIFY(entry.contains(QStringLiteral(" /playdemo %f")));
-    QVERIFY(entry.contains(QStringLiteral("MimeType=") + type + QLatin1Char(';')));
-    const qsizetype at = entry.indexOf(QStringLiteral("\nIcon="));
+    QVERIFY(entry.contains(u" /playdemo %f"_s));
+    QVERIFY(entry.contains(u"MimeType="_s + type + QLatin1Char(';')));
+    const qsizetype at = entry.indexOf(u"\nIcon="_s);
     QVERIFY(at > 0);
     const QString iconName = entry.mid(at + 6).section(QLatin1Char('\n'), 0, 0);
     QVERIFY(
         QString::fromUtf8(ReadBytes(TSystemManager::MimeAppsFile()))
             .contains(type + QLatin1Char('=') + TSystemManager::DemoEntryId() + QLatin1Char(';')));
     const QImage installed(FFixture->Environment().DataHome() +
-                           QStringLiteral("/icons/hicolor/48x48/mimetypes/") + iconName +
-                           QStringLiteral(".png"));
+                           u"/icons/hicolor/48x48/mimetypes/"_s + iconName + u".png"_s);
     QVERIFY(!installed.isNull());
     QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32),
              KOVADemoFileImage(48).convertToFormat(QImage::Format_ARGB32));

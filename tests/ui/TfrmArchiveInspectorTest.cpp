@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The archive window over the page context's double, on archives the tests make: the list,
@@ -46,7 +48,7 @@ private slots:
 private:
     QString Path(const QString& relative) const
     {
-        return FFixture->Root() + QStringLiteral("/work/") + relative;
+        return FFixture->Root() + u"/work/"_s + relative;
     }
     QString Build(const QString& name, const TZipBuilder& builder) const
     {
@@ -70,7 +72,7 @@ private:
     QStringList Tree(const QString& root) const;
     bool ListIsBack() const
     {
-        return Child<QStackedWidget>(FWindow.get(), QStringLiteral("pnStack"))->currentWidget() ==
+        return Child<QStackedWidget>(FWindow.get(), u"pnStack"_s)->currentWidget() ==
                FWindow->Files();
     }
     void SelectRows(const QList<int>& rows) const;
@@ -109,8 +111,8 @@ void TfrmArchiveInspectorTest::init()
     FDialogs = std::make_unique<TScriptedDialogs>();
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FOldTmpDir = qgetenv("TMPDIR");
-    QDir().mkpath(Path(QStringLiteral("tmp")));
-    qputenv("TMPDIR", Path(QStringLiteral("tmp")).toLocal8Bit());
+    QDir().mkpath(Path(u"tmp"_s));
+    qputenv("TMPDIR", Path(u"tmp"_s).toLocal8Bit());
     FWindow = std::make_unique<TfrmArchiveInspector>(*FContext);
     FWindow->SetLanguage(FContext->CurrentLanguage());
     FOpened.clear();
@@ -150,8 +152,7 @@ QStringList TfrmArchiveInspectorTest::Tree(const QString& root) const
     while (it.hasNext()) {
         it.next();
         items << QDir(root).relativeFilePath(it.filePath()) +
-                     (it.fileInfo().isDir() ? QStringLiteral("/")
-                                            : QStringLiteral(" %1").arg(it.fileInfo().size()));
+                     (it.fileInfo().isDir() ? u"/"_s : u" %1"_s.arg(it.fileInfo().size()));
     }
     items.sort();
     return items;
@@ -168,23 +169,21 @@ void TfrmArchiveInspectorTest::SelectRows(const QList<int>& rows) const
 
 void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
 {
-    QVERIFY(!Action(QStringLiteral("MenuExtractAll"))->isEnabled());
+    QVERIFY(!Action(u"MenuExtractAll"_s)->isEnabled());
     QVERIFY(FWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     const QString archive =
-        Build(QStringLiteral("list.zip"), TZipBuilder()
-                                              .AddFolder("docs/")
-                                              .Add("docs/readme.txt", SampleText(2000))
-                                              .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
-                                              .Add("empty.txt", QByteArray()));
+        Build(u"list.zip"_s, TZipBuilder()
+                                 .AddFolder("docs/")
+                                 .Add("docs/readme.txt", SampleText(2000))
+                                 .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
+                                 .Add("empty.txt", QByteArray()));
     QVERIFY(FWindow->OpenArchive(archive));
-    QVERIFY(Action(QStringLiteral("MenuExtractAll"))->isEnabled());
+    QVERIFY(Action(u"MenuExtractAll"_s)->isEnabled());
     // Installing hands the open archive to the road as an archive, whatever its name says.
     FContext->ClearOrders();
-    Action(QStringLiteral("MenuInstallUTContent"))->trigger();
-    QCOMPARE(
-        FContext->Orders(),
-        QStringList{
-            QStringLiteral("InstallFromArchive %1 silent 0 overwrite 1 archive 1").arg(archive)});
+    Action(u"MenuInstallUTContent"_s)->trigger();
+    QCOMPARE(FContext->Orders(),
+             QStringList{u"InstallFromArchive %1 silent 0 overwrite 1 archive 1"_s.arg(archive)});
     QVERIFY(FWindow->windowTitle().contains(archive));
     QCOMPARE(Column(0), (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt"}));
     const TZipEntry& readme = FWindow->Zip().Entries().at(1);
@@ -194,43 +193,42 @@ void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
     // The factor: the percentage saved, with four significant digits; stored and empty give 0.
     const double saved = 100.0 * (1.0 - double(readme.CompressedSize) / 2000.0);
     QCOMPARE(Column(3).at(1), QLocale().toString(saved, 'g', 4));
-    QCOMPARE(Column(3).at(2), QStringLiteral("0"));
-    QCOMPARE(Column(3).at(3), QStringLiteral("0"));
+    QCOMPARE(Column(3).at(2), u"0"_s);
+    QCOMPARE(Column(3).at(3), u"0"_s);
     QCOMPARE(Column(4).at(0), QString()); // a folder has no extension
-    QCOMPARE(Column(4).at(1), GetFileTypeName(QStringLiteral(".txt")));
+    QCOMPARE(Column(4).at(1), GetFileTypeName(u".txt"_s));
     QCOMPARE(FWindow->Files()->headerItem()->text(0),
              FContext->GetLangText(TDialogType::Col_FileName));
     // Rows never sort: a click on a header leaves the archive's order.
     emit FWindow->Files()->header()->sectionClicked(0);
-    QCOMPARE(Column(0).first(), QStringLiteral("docs/"));
+    QCOMPARE(Column(0).first(), u"docs/"_s);
 }
 
 void TfrmArchiveInspectorTest::extractAllWritesOnlySafeNamesIntoTheFolder()
 {
-    const QString archive =
-        Build(QStringLiteral("hostile.zip"), TZipBuilder()
-                                                 .Add("../evil.txt", "e")
-                                                 .Add("/abs/x.txt", "x")
-                                                 .Add("a\\..\\..\\y.txt", "y")
-                                                 .Add("..", "dots")
-                                                 .AddLink("link", "../../outside.txt"));
-    QDir().mkpath(Path(QStringLiteral("out")));
+    const QString archive = Build(u"hostile.zip"_s, TZipBuilder()
+                                                        .Add("../evil.txt", "e")
+                                                        .Add("/abs/x.txt", "x")
+                                                        .Add("a\\..\\..\\y.txt", "y")
+                                                        .Add("..", "dots")
+                                                        .AddLink("link", "../../outside.txt"));
+    QDir().mkpath(Path(u"out"_s));
     QVERIFY(FWindow->OpenArchive(archive));
     const QStringList before = Tree(FFixture->Root());
     FContext->ClearOrders();
-    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
+    FDialogs->AnswerFolder(Path(u"out"_s));
     FDialogs->AnswerMessage(TModalResult::mrOk);
-    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    Action(u"MenuExtractAll"_s)->trigger();
 
-    QCOMPARE(Tree(Path(QStringLiteral("out"))), (QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"}));
+    QCOMPARE(Tree(Path(u"out"_s)), (QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"}));
     QStringList after = Tree(FFixture->Root());
     for (const QString& name : QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"})
-        after.removeOne(QStringLiteral("work/out/") + name);
+        after.removeOne(u"work/out/"_s + name);
     QCOMPARE(after, before);
     const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(messages.size(), 1);
-    QVERIFY(messages.first().Text.contains(QStringLiteral("\n..")));
-    QVERIFY(messages.first().Text.contains(QStringLiteral("\nlink")));
+    QVERIFY(messages.first().Text.contains(u"\n.."_s));
+    QVERIFY(messages.first().Text.contains(u"\nlink"_s));
     QCOMPARE(FContext->Orders(), (QStringList{"SetBusy 1", "SetBusy 0"}));
     QVERIFY(ListIsBack());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -242,19 +240,19 @@ void TfrmArchiveInspectorTest::failedExtractionKeepsTheOldFile()
     bad.Name = "Maps/DM-Bad.ut2";
     bad.Data = SampleText(300000);
     bad.Crc = 0xdeadbeef;
-    const QString archive = Build(QStringLiteral("bad.zip"), TZipBuilder().Add(bad));
-    const QString target = Write(QStringLiteral("out/DM-Bad.ut2"), "old map");
+    const QString archive = Build(u"bad.zip"_s, TZipBuilder().Add(bad));
+    const QString target = Write(u"out/DM-Bad.ut2"_s, "old map");
     QVERIFY(FWindow->OpenArchive(archive));
     SelectRows({0});
     FDialogs->AnswerSave(target);
-    QTest::mouseClick(Child<QToolButton>(FWindow.get(), QStringLiteral("ExtractButton")),
-                      Qt::LeftButton, {}, QPoint(8, 8));
+    QTest::mouseClick(Child<QToolButton>(FWindow.get(), u"ExtractButton"_s), Qt::LeftButton, {},
+                      QPoint(8, 8));
 
     const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkException);
     QCOMPARE(errors.size(), 1);
-    QVERIFY(errors.first().Text.contains(QStringLiteral("Maps/DM-Bad.ut2")));
+    QVERIFY(errors.first().Text.contains(u"Maps/DM-Bad.ut2"_s));
     QCOMPARE(ReadBytes(target), QByteArray("old map"));
-    QCOMPARE(Tree(Path(QStringLiteral("out"))), QStringList{"DM-Bad.ut2 7"});
+    QCOMPARE(Tree(Path(u"out"_s)), QStringList{"DM-Bad.ut2 7"});
     QVERIFY(ListIsBack());
     QVERIFY(FWindow->Files()->isEnabled());
 }
@@ -263,33 +261,32 @@ void TfrmArchiveInspectorTest::encryptedEntryNeedsItsPassword()
 {
     REQUIRE_TOOL("zip");
     const QByteArray secret = SampleText(4000, 7);
-    Write(QStringLiteral("src/secret.ini"), secret);
-    QVERIFY(RunTool(QStringLiteral("zip"),
-                    {"-q", "-P", "right", Path(QStringLiteral("locked.zip")), "secret.ini"},
-                    Path(QStringLiteral("src"))));
-    QVERIFY(FWindow->OpenArchive(Path(QStringLiteral("locked.zip"))));
-    QDir().mkpath(Path(QStringLiteral("out")));
+    Write(u"src/secret.ini"_s, secret);
+    QVERIFY(RunTool(u"zip"_s, {"-q", "-P", "right", Path(u"locked.zip"_s), "secret.ini"},
+                    Path(u"src"_s)));
+    QVERIFY(FWindow->OpenArchive(Path(u"locked.zip"_s)));
+    QDir().mkpath(Path(u"out"_s));
     SelectRows({0});
-    const QString target = Path(QStringLiteral("out/secret.ini"));
+    const QString target = Path(u"out/secret.ini"_s);
 
     for (const QString& answer : QStringList{"wrong", "wronger", "wrongest"})
         FDialogs->AnswerInput(answer);
     FDialogs->AnswerSave(target);
-    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    Action(u"MenuExtractSelected"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkInput).size(), 3);
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
-    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty());
+    QVERIFY(Tree(Path(u"out"_s)).isEmpty());
 
     FDialogs->Clear();
     FDialogs->AnswerSave(target);
     FDialogs->AnswerInput(QString()); // Cancel
-    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    Action(u"MenuExtractSelected"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
-    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty());
+    QVERIFY(Tree(Path(u"out"_s)).isEmpty());
 
     FDialogs->AnswerSave(target);
-    FDialogs->AnswerInput(QStringLiteral("right"));
-    Action(QStringLiteral("MenuExtractSelected"))->trigger();
+    FDialogs->AnswerInput(u"right"_s);
+    Action(u"MenuExtractSelected"_s)->trigger();
     QCOMPARE(ReadBytes(target), secret);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
@@ -297,49 +294,47 @@ void TfrmArchiveInspectorTest::encryptedEntryNeedsItsPassword()
 void TfrmArchiveInspectorTest::addedNamesReplaceTheirEntriesAndRemoveAllLeavesAnEmptyArchive()
 {
     REQUIRE_TOOL("unzip");
-    const QString archive = Build(QStringLiteral("add.zip"),
-                                  TZipBuilder().Add("keep.txt", "keep").Add("readme.txt", "old"));
+    const QString archive =
+        Build(u"add.zip"_s, TZipBuilder().Add("keep.txt", "keep").Add("readme.txt", "old"));
     QVERIFY(
         QFile::setPermissions(archive, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     const QFileDevice::Permissions permissions = QFile::permissions(archive);
-    Write(QStringLiteral("a/b/readme.txt"), "from a/b");
-    Write(QStringLiteral("c/readme.txt"), "from c");
+    Write(u"a/b/readme.txt"_s, "from a/b");
+    Write(u"c/readme.txt"_s, "from c");
     QVERIFY(FWindow->OpenArchive(archive));
-    FWindow->AddFiles(
-        {Path(QStringLiteral("a/b/readme.txt")), Path(QStringLiteral("c/readme.txt")), archive});
+    FWindow->AddFiles({Path(u"a/b/readme.txt"_s), Path(u"c/readme.txt"_s), archive});
     QCOMPARE(Column(0), (QStringList{"keep.txt", "readme.txt"}));
-    QVERIFY(RunTool(QStringLiteral("unzip"), {"-t", "-q", archive}));
-    QVERIFY(FWindow->Zip().ExtractTo(1, Path(QStringLiteral("check.txt"))));
-    QCOMPARE(ReadBytes(Path(QStringLiteral("check.txt"))), QByteArray("from c"));
+    QVERIFY(RunTool(u"unzip"_s, {"-t", "-q", archive}));
+    QVERIFY(FWindow->Zip().ExtractTo(1, Path(u"check.txt"_s)));
+    QCOMPARE(ReadBytes(Path(u"check.txt"_s)), QByteArray("from c"));
     QCOMPARE(QFile::permissions(archive), permissions);
 
-    Action(QStringLiteral("MenuEditRemoveAll"))->trigger();
+    Action(u"MenuEditRemoveAll"_s)->trigger();
     QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
     QCOMPARE(ReadBytes(archive).size(), 22);
     QVERIFY(FWindow->ArchiveOpen());
-    FDialogs->AnswerFolder(Path(QStringLiteral("empty")));
-    QDir().mkpath(Path(QStringLiteral("empty")));
-    Action(QStringLiteral("MenuExtractAll"))->trigger();
-    QVERIFY(Tree(Path(QStringLiteral("empty"))).isEmpty());
+    FDialogs->AnswerFolder(Path(u"empty"_s));
+    QDir().mkpath(Path(u"empty"_s));
+    Action(u"MenuExtractAll"_s)->trigger();
+    QVERIFY(Tree(Path(u"empty"_s)).isEmpty());
 
     // A file that is no zip archive is refused and left alone.
-    Write(QStringLiteral("notes.zip"), "no zip");
-    FDialogs->AnswerOpen({Path(QStringLiteral("notes.zip"))});
-    Action(QStringLiteral("MenuOpen"))->trigger();
+    Write(u"notes.zip"_s, "no zip");
+    FDialogs->AnswerOpen({Path(u"notes.zip"_s)});
+    Action(u"MenuOpen"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
     QVERIFY(!FWindow->ArchiveOpen());
-    QVERIFY(!Action(QStringLiteral("MenuAddFiles"))->isEnabled());
-    QCOMPARE(ReadBytes(Path(QStringLiteral("notes.zip"))), QByteArray("no zip"));
+    QVERIFY(!Action(u"MenuAddFiles"_s)->isEnabled());
+    QCOMPARE(ReadBytes(Path(u"notes.zip"_s)), QByteArray("no zip"));
 }
 
 void TfrmArchiveInspectorTest::newArchiveOverAnExistingFile()
 {
-    const QString archive =
-        Build(QStringLiteral("old.zip"), TZipBuilder().Add("a.txt", "a").Add("b.txt", "b"));
+    const QString archive = Build(u"old.zip"_s, TZipBuilder().Add("a.txt", "a").Add("b.txt", "b"));
     const QByteArray old = ReadBytes(archive);
     FDialogs->AnswerSave(archive);
     FDialogs->AnswerMessage(TModalResult::mrNo);
-    Action(QStringLiteral("MenuNewArchive"))->trigger();
+    Action(u"MenuNewArchive"_s)->trigger();
     QCOMPARE(ReadBytes(archive), old);
     QCOMPARE(Column(0), (QStringList{"a.txt", "b.txt"}));
     QCOMPARE(FDialogs->CallsOf(TKind::dkSave).first().Caption,
@@ -347,15 +342,15 @@ void TfrmArchiveInspectorTest::newArchiveOverAnExistingFile()
 
     FDialogs->AnswerSave(archive);
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Action(QStringLiteral("MenuNewArchive"))->trigger();
+    Action(u"MenuNewArchive"_s)->trigger();
     QCOMPARE(ReadBytes(archive).size(), 22);
     QVERIFY(FWindow->ArchiveOpen());
     QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
 
     // A new archive is open before anything is added to it.
-    const QString fresh = Path(QStringLiteral("fresh.zip"));
-    Write(QStringLiteral("map.ut2"), "map");
-    FWindow->AddFilesToArchive(fresh, {Path(QStringLiteral("map.ut2"))});
+    const QString fresh = Path(u"fresh.zip"_s);
+    Write(u"map.ut2"_s, "map");
+    FWindow->AddFilesToArchive(fresh, {Path(u"map.ut2"_s)});
     QCOMPARE(FWindow->ArchiveName(), fresh);
     QCOMPARE(Column(0), QStringList{"map.ut2"});
 }
@@ -365,50 +360,49 @@ void TfrmArchiveInspectorTest::cancelStopsALargeExtraction()
     TZipBuilderEntry large;
     large.Name = "Maps/DM-Huge.ut2";
     large.Zeros = 200 * 1024 * 1024;
-    const QString archive =
-        Build(QStringLiteral("big.zip"), TZipBuilder().Add(large).Add("small.txt", "small"));
-    QDir().mkpath(Path(QStringLiteral("out")));
+    const QString archive = Build(u"big.zip"_s, TZipBuilder().Add(large).Add("small.txt", "small"));
+    QDir().mkpath(Path(u"out"_s));
     QVERIFY(FWindow->OpenArchive(archive));
-    auto* cancel = Child<QPushButton>(FWindow.get(), QStringLiteral("btnCancel"));
+    auto* cancel = Child<QPushButton>(FWindow.get(), u"btnCancel"_s);
     bool clicked = false;
     QTimer::singleShot(30, cancel, [&] {
         clicked = true;
         QTest::mouseClick(cancel, Qt::LeftButton);
     });
-    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
-    Action(QStringLiteral("MenuExtractAll"))->trigger();
+    FDialogs->AnswerFolder(Path(u"out"_s));
+    Action(u"MenuExtractAll"_s)->trigger();
     QVERIFY(clicked);
-    QVERIFY(Tree(Path(QStringLiteral("out"))).isEmpty()); // no part, no temporary
+    QVERIFY(Tree(Path(u"out"_s)).isEmpty()); // no part, no temporary
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 0);
     QVERIFY(ListIsBack());
 
     // The next operation runs to its end; closing the window during one cancels it.
-    FDialogs->AnswerFolder(Path(QStringLiteral("out")));
-    Action(QStringLiteral("MenuExtractAll"))->trigger();
-    QCOMPARE(QFileInfo(Path(QStringLiteral("out/DM-Huge.ut2"))).size(), large.Zeros);
-    QCOMPARE(ReadBytes(Path(QStringLiteral("out/small.txt"))), QByteArray("small"));
+    FDialogs->AnswerFolder(Path(u"out"_s));
+    Action(u"MenuExtractAll"_s)->trigger();
+    QCOMPARE(QFileInfo(Path(u"out/DM-Huge.ut2"_s)).size(), large.Zeros);
+    QCOMPARE(ReadBytes(Path(u"out/small.txt"_s)), QByteArray("small"));
 
-    QDir().mkpath(Path(QStringLiteral("again")));
+    QDir().mkpath(Path(u"again"_s));
     QTimer::singleShot(30, FWindow.get(), [this] { FWindow->close(); });
-    FDialogs->AnswerFolder(Path(QStringLiteral("again")));
-    Action(QStringLiteral("MenuExtractAll"))->trigger();
-    QVERIFY(Tree(Path(QStringLiteral("again"))).isEmpty());
+    FDialogs->AnswerFolder(Path(u"again"_s));
+    Action(u"MenuExtractAll"_s)->trigger();
+    QVERIFY(Tree(Path(u"again"_s)).isEmpty());
     QVERIFY(!FWindow->isVisible());
     QVERIFY(!FWindow->ArchiveOpen());
 }
 
 void TfrmArchiveInspectorTest::dropsAddFilesOnly()
 {
-    Write(QStringLiteral("loose.txt"), "loose");
-    QDir().mkpath(Path(QStringLiteral("folder")));
+    Write(u"loose.txt"_s, "loose");
+    QDir().mkpath(Path(u"folder"_s));
     QMimeData shell;
-    shell.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("loose.txt"))),
-                   QUrl::fromLocalFile(Path(QStringLiteral("folder")))});
+    shell.setUrls(
+        {QUrl::fromLocalFile(Path(u"loose.txt"_s)), QUrl::fromLocalFile(Path(u"folder"_s))});
     // No archive open: nothing.
     QVERIFY(!FWindow->lwFilesDragOver(nullptr, &shell));
     FWindow->lwFilesDragDrop(nullptr, &shell);
 
-    const QString archive = Build(QStringLiteral("drop.zip"), TZipBuilder().Add("a.txt", "a"));
+    const QString archive = Build(u"drop.zip"_s, TZipBuilder().Add("a.txt", "a"));
     const QByteArray old = ReadBytes(archive);
     QVERIFY(FWindow->OpenArchive(archive));
     QVERIFY(FWindow->lwFilesDragOver(nullptr, &shell));
@@ -417,7 +411,7 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
     QVERIFY(old != ReadBytes(archive));
 
     // Rows of a list the page context names as the maps list add the maps under bare names.
-    WriteMap(FFixture->Game(), QStringLiteral("DM-Drag.ut2"), "Drag", "Tester");
+    WriteMap(FFixture->Game(), u"DM-Drag.ut2"_s, "Drag", "Tester");
     QTreeWidget maps;
     IPageContext::AddDragList(&maps, TMapPaths::mpMaps);
     for (const QString& name : QStringList{"DM-Other.ut2", "DM-Drag.ut2"})
@@ -427,9 +421,9 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
     QVERIFY(FWindow->lwFilesDragOver(&maps, &rows));
     FWindow->lwFilesDragDrop(&maps, &rows);
     QCOMPARE(Column(0), (QStringList{"a.txt", "loose.txt", "DM-Drag.ut2"}));
-    QVERIFY(FWindow->Zip().ExtractTo(2, Path(QStringLiteral("drag.ut2"))));
-    QCOMPARE(ReadBytes(Path(QStringLiteral("drag.ut2"))),
-             ReadBytes(FFixture->Game().Path(QStringLiteral("Maps/DM-Drag.ut2"))));
+    QVERIFY(FWindow->Zip().ExtractTo(2, Path(u"drag.ut2"_s)));
+    QCOMPARE(ReadBytes(Path(u"drag.ut2"_s)),
+             ReadBytes(FFixture->Game().Path(u"Maps/DM-Drag.ut2"_s)));
 
     // A list that is not one of the four adds nothing.
     QTreeWidget other;
@@ -442,26 +436,25 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
 
 void TfrmArchiveInspectorTest::extractAndOpenUsesAFolderOfTheUsersOwn()
 {
-    const QString archive =
-        Build(QStringLiteral("open.zip"), TZipBuilder().Add("docs/readme.txt", "read me"));
+    const QString archive = Build(u"open.zip"_s, TZipBuilder().Add("docs/readme.txt", "read me"));
     QVERIFY(FWindow->OpenArchive(archive));
     SelectRows({0});
-    Action(QStringLiteral("MenuExtractAndOpen"))->trigger();
+    Action(u"MenuExtractAndOpen"_s)->trigger();
     QCOMPARE(FOpened.size(), 1);
     const QFileInfo opened(FOpened.first());
-    QCOMPARE(opened.fileName(), QStringLiteral("readme.txt"));
+    QCOMPARE(opened.fileName(), u"readme.txt"_s);
     QCOMPARE(ReadBytes(opened.filePath()), QByteArray("read me"));
-    QCOMPARE(QFileInfo(opened.absolutePath()).absolutePath(), Path(QStringLiteral("tmp")));
+    QCOMPARE(QFileInfo(opened.absolutePath()).absolutePath(), Path(u"tmp"_s));
     QCOMPARE(QFile::permissions(opened.absolutePath()) & 0x0077, QFileDevice::Permissions());
 
     // Where a link takes the folder's place, nothing is written through it.
     QVERIFY(QDir(opened.absolutePath()).removeRecursively());
-    QDir().mkpath(Path(QStringLiteral("elsewhere")));
-    QVERIFY(QFile::link(Path(QStringLiteral("elsewhere")), opened.absolutePath()));
-    Action(QStringLiteral("MenuExtractAndOpen"))->trigger();
+    QDir().mkpath(Path(u"elsewhere"_s));
+    QVERIFY(QFile::link(Path(u"elsewhere"_s), opened.absolutePath()));
+    Action(u"MenuExtractAndOpen"_s)->trigger();
     QCOMPARE(FOpened.size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
-    QVERIFY(Tree(Path(QStringLiteral("elsewhere"))).isEmpty());
+    QVERIFY(Tree(Path(u"elsewhere"_s)).isEmpty());
 }
 
 void TfrmArchiveInspectorTest::mainWindowOpensTheWindow()
@@ -470,15 +463,15 @@ void TfrmArchiveInspectorTest::mainWindowOpensTheWindow()
     const std::unique_ptr<TfrmMain> main = FFixture->CreateMainWindow();
     QVERIFY(main);
     main->show();
-    QAction* item = Child<QAction>(main.get(), QStringLiteral("MenuArchiveInspector"));
+    QAction* item = Child<QAction>(main.get(), u"MenuArchiveInspector"_s);
     QVERIFY(item->isEnabled());
     item->trigger();
     TfrmArchiveInspector* window = main->ArchiveInspector();
     QVERIFY(window->isVisible());
     QVERIFY(!window->ArchiveOpen());
     // Dressed by the language with the main window.
-    QCOMPARE(Child<QAction>(window, QStringLiteral("MenuInstallUTContent"))->text(),
-             QStringLiteral("Install UT2004 Files..."));
+    QCOMPARE(Child<QAction>(window, u"MenuInstallUTContent"_s)->text(),
+             u"Install UT2004 Files..."_s);
     QCOMPARE(window->Files()->headerItem()->text(1),
              main->GetLangText(TDialogType::Col_CompressedSize));
     main->close();

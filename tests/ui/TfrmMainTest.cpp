@@ -26,6 +26,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using TKind = TScriptedDialogs::TKind;
 
 // The frame of the main window: the page gate, the Window menu and the language of every form,
@@ -50,15 +52,12 @@ private slots:
 
 private:
     TfrmMain* ShowMainWindow();
-    TPageControl* Pages() const
-    {
-        return Child<TPageControl>(FWindow.get(), QStringLiteral("pgMain"));
-    }
+    TPageControl* Pages() const { return Child<TPageControl>(FWindow.get(), u"pgMain"_s); }
     QStringList WindowMenuItems() const;
     void WriteTwoMaps() const
     {
-        WriteMap(FFixture->Game(), QStringLiteral("DM-First.ut2"), "First", "Ann");
-        WriteMap(FFixture->Game(), QStringLiteral("CTF-Second.ut2"), "Second", "Bob");
+        WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
+        WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
     }
     template <class T> T* Find(const QString& name) const { return Child<T>(FWindow.get(), name); }
     void Click(const QString& button) const
@@ -96,15 +95,14 @@ TfrmMain* TfrmMainTest::ShowMainWindow()
 QStringList TfrmMainTest::WindowMenuItems() const
 {
     QStringList captions;
-    for (const QAction* action :
-         Child<QMenu>(FWindow.get(), QStringLiteral("MenuWindow"))->actions())
+    for (const QAction* action : Child<QMenu>(FWindow.get(), u"MenuWindow"_s)->actions())
         captions << action->text();
     return captions;
 }
 
 void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
 {
-    FFixture->SetSetting(QStringLiteral("utdir"), FFixture->Root() + QStringLiteral("/Gone"));
+    FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
     ShowMainWindow();
     // No folder in the registry or at the fallback: the start-up warned once.
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
@@ -113,13 +111,13 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
 
     TPageControl* pages = Pages();
     QTabBar* bar = pages->tabBar();
-    auto* edit = Child<QLineEdit>(FWindow.get(), QStringLiteral("edConfigure_UT2003Path"));
+    auto* edit = Child<QLineEdit>(FWindow.get(), u"edConfigure_UT2003Path"_s);
     const auto balloons = [this] { return FDialogs->CallsOf(TKind::dkBalloon); };
 
     QTest::mouseClick(bar, Qt::LeftButton, {}, pages->TabRect(6).center());
     QCOMPARE(pages->currentIndex(), 0);
     QCOMPARE(balloons().size(), 1);
-    QCOMPARE(balloons().first().Target, QStringLiteral("edConfigure_UT2003Path"));
+    QCOMPARE(balloons().first().Target, u"edConfigure_UT2003Path"_s);
     QCOMPARE(balloons().first().Caption, FWindow->GetLangText(TDialogType::Common_PathInvalid));
     QCOMPARE(balloons().first().Text,
              FWindow->GetLangText(TDialogType::Common_UnableToLocateDirectory));
@@ -130,54 +128,53 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QCOMPARE(balloons().size(), 2);
 
     // The Window menu is the program's own switch: it passes.
-    const QList<QAction*> items =
-        Child<QMenu>(FWindow.get(), QStringLiteral("MenuWindow"))->actions();
+    const QList<QAction*> items = Child<QMenu>(FWindow.get(), u"MenuWindow"_s)->actions();
     QCOMPARE(items.size(), 11);
     items.at(5)->trigger();
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbProfiles"));
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbProfiles"_s);
 
     // Game actions of the menus do nothing but point at the folder (an editor shown would be
     // closed again before its menu action returned).
     const auto opened = WhenModal([](QWidget* dialog) { dialog->close(); }, 1000);
     const int before = balloons().size();
-    Child<QAction>(FWindow.get(), QStringLiteral("MenuServerPackageEditor"))->trigger();
-    Child<QAction>(FWindow.get(), QStringLiteral("MenuPlayUT2003"))->trigger();
+    Child<QAction>(FWindow.get(), u"MenuServerPackageEditor"_s)->trigger();
+    Child<QAction>(FWindow.get(), u"MenuPlayUT2003"_s)->trigger();
     QCOMPARE(balloons().size(), before + 2);
     QVERIFY(!*opened);
 
     // With a valid folder in the edit and applied, the tabs are the user's again.
-    FWindow->ShowPage(QStringLiteral("tbConfiguration"));
+    FWindow->ShowPage(u"tbConfiguration"_s);
     edit->setText(FFixture->Game().Root());
-    QTest::mouseClick(Child<QPushButton>(FWindow.get(), QStringLiteral("btnConfigure_ApplyPath")),
+    QTest::mouseClick(Child<QPushButton>(FWindow.get(), u"btnConfigure_ApplyPath"_s),
                       Qt::LeftButton);
     QTest::mouseClick(bar, Qt::LeftButton, {}, pages->TabRect(6).center());
-    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tbMapManager"));
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbMapManager"_s);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 void TfrmMainTest::configurationTabOpensFromAnyPageWhileTheFolderIsInvalid()
 {
-    FFixture->SetSetting(QStringLiteral("utdir"), FFixture->Root() + QStringLiteral("/Gone"));
+    FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
     ShowMainWindow();
     FDialogs->Clear();
     TPageControl* pages = Pages();
     const auto current = [pages] { return pages->currentWidget()->objectName(); };
-    Find<QMenu>(QStringLiteral("MenuWindow"))->actions().at(5)->trigger();
-    QCOMPARE(current(), QStringLiteral("tbProfiles"));
+    Find<QMenu>(u"MenuWindow"_s)->actions().at(5)->trigger();
+    QCOMPARE(current(), u"tbProfiles"_s);
 
     // Away from the folder edit, other tabs stay shut, but the Configuration tab leads to it.
     QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->TabRect(6).center());
-    QCOMPARE(current(), QStringLiteral("tbProfiles"));
-    const int configuration = pages->indexOf(Find<QWidget>(QStringLiteral("tbConfiguration")));
+    QCOMPARE(current(), u"tbProfiles"_s);
+    const int configuration = pages->indexOf(Find<QWidget>(u"tbConfiguration"_s));
     QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->TabRect(configuration).center());
-    QCOMPARE(current(), QStringLiteral("tbConfiguration"));
-    QVERIFY(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))->isVisible());
+    QCOMPARE(current(), u"tbConfiguration"_s);
+    QVERIFY(Find<QLineEdit>(u"edConfigure_UT2003Path"_s)->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 void TfrmMainTest::noGameFolderNoticeStaysInSight()
 {
-    FFixture->SetSetting(QStringLiteral("utdir"), FFixture->Root() + QStringLiteral("/Gone"));
+    FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
     ShowMainWindow();
     FDialogs.reset(); // the notice as the user gets it
     const QString text = FWindow->GetLangText(TDialogType::Common_UnableToLocateDirectory);
@@ -188,11 +185,11 @@ void TfrmMainTest::noGameFolderNoticeStaysInSight()
             return label && label->isVisible() && label->text().contains(text);
         });
     };
-    auto* edit = Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"));
+    auto* edit = Find<QLineEdit>(u"edConfigure_UT2003Path"_s);
 
     // From the menu, then a click elsewhere and a moment to read it: the notice is still there.
-    Find<QAction>(QStringLiteral("MenuPlayUT2003"))->trigger();
-    QTest::mouseClick(Find<QLabel>(QStringLiteral("lbWelcome")), Qt::LeftButton);
+    Find<QAction>(u"MenuPlayUT2003"_s)->trigger();
+    QTest::mouseClick(Find<QLabel>(u"lbWelcome"_s), Qt::LeftButton);
     QTest::qWait(300);
     QVERIFY(noticeShown());
 
@@ -201,9 +198,9 @@ void TfrmMainTest::noGameFolderNoticeStaysInSight()
     QVERIFY(!noticeShown());
 
     // From another page, whose actions the Window menu reaches, it shows too.
-    Find<QMenu>(QStringLiteral("MenuWindow"))->actions().at(5)->trigger();
+    Find<QMenu>(u"MenuWindow"_s)->actions().at(5)->trigger();
     QVERIFY(!edit->isVisible());
-    Find<QAction>(QStringLiteral("MenuServerPackageEditor"))->trigger();
+    Find<QAction>(u"MenuServerPackageEditor"_s)->trigger();
     QTest::qWait(300);
     QVERIFY(noticeShown());
 }
@@ -215,8 +212,8 @@ void TfrmMainTest::failedStartsAreShown()
     const QByteArray path = qgetenv("PATH");
     const QTemporaryDir empty;
     qputenv("PATH", empty.path().toLocal8Bit());
-    Find<QAction>(QStringLiteral("MenuPlayUT2003"))->trigger();
-    Find<QAction>(QStringLiteral("MenuHelpFile"))->trigger();
+    Find<QAction>(u"MenuPlayUT2003"_s)->trigger();
+    Find<QAction>(u"MenuHelpFile"_s)->trigger();
     qputenv("PATH", path);
 
     const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
@@ -225,7 +222,7 @@ void TfrmMainTest::failedStartsAreShown()
         QCOMPARE(error.Type, TMsgDlgType::mtError);
         QCOMPARE(error.Caption, FWindow->GetLangText(TDialogType::Common_Error));
     }
-    QVERIFY(errors.at(0).Text.contains(FFixture->Game().Path(QStringLiteral("System/UT2004.exe"))));
+    QVERIFY(errors.at(0).Text.contains(FFixture->Game().Path(u"System/UT2004.exe"_s)));
     QVERIFY(errors.at(0).Text.contains(QLatin1String("\"wine\" was not found")));
     QVERIFY(errors.at(1).Text.contains(QLatin1String("Readme.htm")));
     QVERIFY(errors.at(1).Text.contains(QLatin1String("\"xdg-open\"")));
@@ -233,9 +230,9 @@ void TfrmMainTest::failedStartsAreShown()
 
 void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 {
-    FFixture->AddLanguage(QStringLiteral("de"), QStringLiteral("Deutsch"), QStringLiteral("DE "));
+    FFixture->AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
     ShowMainWindow();
-    auto* languages = Find<QComboBox>(QStringLiteral("cbConfigure_SelectLang"));
+    auto* languages = Find<QComboBox>(u"cbConfigure_SelectLang"_s);
     TPageControl* pages = Pages();
     const auto dressed = [this](bool german) {
         TPageControl* pages = Pages();
@@ -249,33 +246,31 @@ void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
                 expected << pages->tabText(i);
         }
         QCOMPARE(WindowMenuItems(), expected);
-        QVERIFY(inGerman(Find<QPushButton>(QStringLiteral("btnConfigure_BrowsePath"))->text()));
-        QVERIFY(inGerman(Find<QAction>(QStringLiteral("MenuServerPackageEditor"))->text()));
-        QCOMPARE(Find<QLineEdit>(QStringLiteral("edConfigure_UT2003Path"))
+        QVERIFY(inGerman(Find<QPushButton>(u"btnConfigure_BrowsePath"_s)->text()));
+        QVERIFY(inGerman(Find<QAction>(u"MenuServerPackageEditor"_s)->text()));
+        QCOMPARE(Find<QLineEdit>(u"edConfigure_UT2003Path"_s)
                      ->toolTip()
                      .contains(QLatin1String("DE The folder")),
                  german);
-        QVERIFY(inGerman(Find<QLabel>(QStringLiteral("lbUpdateCache"))->text()));
+        QVERIFY(inGerman(Find<QLabel>(u"lbUpdateCache"_s)->text()));
         QVERIFY(inGerman(FWindow->ServerPackageEditor()->windowTitle()));
         // A dialog's controls keep their own hints, without the main window's title.
         const QString listTip =
-            Child<QWidget>(FWindow->ServerPackageEditor(), QStringLiteral("lwItems"))->toolTip();
+            Child<QWidget>(FWindow->ServerPackageEditor(), u"lwItems"_s)->toolTip();
         QVERIFY(inGerman(listTip));
         QVERIFY2(!listTip.contains(FWindow->Settings().AppName), qPrintable(listTip));
         QVERIFY(inGerman(
-            Child<QPushButton>(&FWindow->AddonDeletionProposal(), QStringLiteral("btnSelectAll"))
-                ->text()));
+            Child<QPushButton>(&FWindow->AddonDeletionProposal(), u"btnSelectAll"_s)->text()));
         QVERIFY(inGerman(FWindow->GetLangText(TDialogType::Common_Warning)));
     };
 
-    for (const QString& name : {QStringLiteral("Deutsch"), QStringLiteral("English"),
-                                QStringLiteral("Deutsch"), QStringLiteral("Deutsch")}) {
+    for (const QString& name : {u"Deutsch"_s, u"English"_s, u"Deutsch"_s, u"Deutsch"_s}) {
         languages->setCurrentIndex(languages->findText(name));
-        Click(QStringLiteral("btnConfigure_ApplyLang"));
+        Click(u"btnConfigure_ApplyLang"_s);
         dressed(name == QLatin1String("Deutsch"));
     }
     // Each item still opens its own page.
-    const QList<QAction*> items = Find<QMenu>(QStringLiteral("MenuWindow"))->actions();
+    const QList<QAction*> items = Find<QMenu>(u"MenuWindow"_s)->actions();
     for (int i = items.size() - 1; i >= 0; --i) {
         items.at(i)->trigger();
         QCOMPARE(pages->currentIndex(), i);
@@ -291,9 +286,9 @@ void TfrmMainTest::titleIsNameLongTitleAndVersion()
 {
     ShowMainWindow();
     const QString version = GetFileVersionText();
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d+(\\.\\d+)+$")).match(version).hasMatch());
+    QVERIFY(QRegularExpression(u"^\\d+(\\.\\d+)+$"_s).match(version).hasMatch());
     QCOMPARE(FWindow->windowTitle(),
-             QStringLiteral("UT2004 KOVA [ %1 ] - v%2").arg(TfrmMain::LongTitle(), version));
+             u"UT2004 KOVA [ %1 ] - v%2"_s.arg(TfrmMain::LongTitle(), version));
     QVERIFY(!TfrmMain::LongTitle().trimmed().isEmpty());
 }
 
@@ -327,19 +322,18 @@ private:
 
 void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
 {
-    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
+    WriteMap(FFixture->Game(), u"BR-Third.ut2"_s, "Third", "Cy");
     WriteTwoMaps();
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     ShowMainWindow();
     // A cache of an older state of the folder.
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
-    QVERIFY(WriteMapCache(cacheFile,
-                          {{FFixture->Game().Path(QStringLiteral("Maps/DM-Gone.ut2")),
-                            QStringLiteral("x"), QStringLiteral("Gone"), QStringLiteral("x")}}));
+    const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
+    QVERIFY(WriteMapCache(
+        cacheFile, {{FFixture->Game().Path(u"Maps/DM-Gone.ut2"_s), u"x"_s, u"Gone"_s, u"x"_s}}));
 
     TBusyWatch watch(FWindow.get());
-    Click(QStringLiteral("btnConfig_Advanced"));
-    Click(QStringLiteral("btnConfig_UpdateCache"));
+    Click(u"btnConfig_Advanced"_s);
+    Click(u"btnConfig_UpdateCache"_s);
     QVERIFY(watch.Shown);
     QVERIFY(!watch.MainEnabledMeanwhile);
     QVERIFY(FWindow->isVisible()); // not closed during the work
@@ -356,20 +350,20 @@ void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
     QCOMPARE(FWindow->MapManager()->GetCount(), 3);
     QVERIFY(FWindow->isEnabled());
     QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
-    auto* bar = Child<QProgressBar>(FWindow->UpdateCacheWindow(), QStringLiteral("pgProgress"));
+    auto* bar = Child<QProgressBar>(FWindow->UpdateCacheWindow(), u"pgProgress"_s);
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(FDialogs->Calls().size(), 0);
 
     // File > Cache > Update Cache does the same.
     QFile::remove(cacheFile);
-    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
+    Find<QAction>(u"MenuCacheUpdate"_s)->trigger();
     QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
     QCOMPARE(items.size(), 3);
 
     // Turning the cache off through the menu shows at once on the open advanced panel.
-    Find<QAction>(QStringLiteral("MenuCacheEnabled"))->trigger();
-    QVERIFY(!Find<QCheckBox>(QStringLiteral("cbConfig_EnableCache"))->isChecked());
-    QVERIFY(!Find<QPushButton>(QStringLiteral("btnConfig_UpdateCache"))->isEnabled());
+    Find<QAction>(u"MenuCacheEnabled"_s)->trigger();
+    QVERIFY(!Find<QCheckBox>(u"cbConfig_EnableCache"_s)->isChecked());
+    QVERIFY(!Find<QPushButton>(u"btnConfig_UpdateCache"_s)->isEnabled());
     QVERIFY(
         FFixture->ReadSettings().contains("<enablemapmanagercache>False</enablemapmanagercache>"));
 }
@@ -377,19 +371,19 @@ void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
 void TfrmMainTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack()
 {
     WriteTwoMaps();
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     ShowMainWindow();
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     const QByteArray oldCache = ReadBytes(cacheFile);
     QVERIFY(!oldCache.isEmpty());
-    WriteMap(FFixture->Game(), QStringLiteral("BR-Third.ut2"), "Third", "Cy");
+    WriteMap(FFixture->Game(), u"BR-Third.ut2"_s, "Third", "Cy");
 
-    Click(QStringLiteral("btnConfig_Advanced"));
+    Click(u"btnConfig_Advanced"_s);
     const QStringList files = QDir(FFixture->AppDir()).entryList(QDir::Files | QDir::Hidden);
     QVERIFY(SetMode(FFixture->AppDir(), 0555));
     {
         TFileProtection protection(FFixture->Root());
-        Click(QStringLiteral("btnConfig_UpdateCache"));
+        Click(u"btnConfig_UpdateCache"_s);
     }
     SetMode(FFixture->AppDir(), 0755);
 
@@ -403,18 +397,18 @@ void TfrmMainTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack()
 void TfrmMainTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
 {
     WriteTwoMaps();
-    FFixture->SetSetting(QStringLiteral("enablemapmanagercache"), QStringLiteral("True"));
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     ShowMainWindow();
-    const QString cacheFile = FFixture->AppFile(QStringLiteral("cache.xml"));
+    const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     const QByteArray cache = ReadBytes(cacheFile);
     QList<TMapCacheItem> items;
     QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
     QCOMPARE(items.size(), 2);
 
     // The game's drive is not there for now.
-    const QString away = FFixture->Root() + QStringLiteral("/Away");
+    const QString away = FFixture->Root() + u"/Away"_s;
     QVERIFY(QDir().rename(FFixture->Game().Root(), away));
-    Find<QAction>(QStringLiteral("MenuCacheUpdate"))->trigger();
+    Find<QAction>(u"MenuCacheUpdate"_s)->trigger();
     QVERIFY(QDir().rename(away, FFixture->Game().Root()));
 
     QCOMPARE(ReadBytes(cacheFile), cache);

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A socket bound to 127.0.0.1 at a free port; -1 when that failed.
@@ -63,7 +65,7 @@ TLoopbackHttpServer::~TLoopbackHttpServer()
 
 QString TLoopbackHttpServer::Host() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(FPort);
+    return u"http://127.0.0.1:%1"_s.arg(FPort);
 }
 
 void TLoopbackHttpServer::SetReply(const TReply& reply)
@@ -91,7 +93,7 @@ QString TLoopbackHttpServer::RefusingHost()
     static const int fd = BoundSocket(&port);
     if (fd < 0)
         qFatal("TLoopbackHttpServer: no loopback port");
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
+    return u"http://127.0.0.1:%1"_s.arg(port);
 }
 
 void TLoopbackHttpServer::Serve()

@@ -26,12 +26,14 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
     : FFolders(fixture.AppDir())
     , FForms(std::make_shared<QList<ILanguageForm*>>())
     , FHost(std::make_unique<QWidget>())
 {
-    FHost->setObjectName(QStringLiteral("frmMain"));
+    FHost->setObjectName(u"frmMain"_s);
     new QVBoxLayout(FHost.get());
     if (!FFolders.PrepareSettings())
         qFatal("TPageContextDouble: the user's settings cannot be made");
@@ -42,8 +44,7 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
 
     FHostForm = std::make_unique<TQtLanguageForm>(FHost.get());
     FForms->append(FHostForm.get());
-    FLanguages =
-        std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), QStringLiteral("Lang"));
+    FLanguages = std::make_unique<TKOVALanguage>(FForms, FFolders.LanguageDirs(), u"Lang"_s);
     FLanguages->SetItemIndex(FLanguages->IndexOfCode(FSettings->Language));
     if (!CurrentLanguage())
         qFatal("TPageContextDouble: the fixture's language is missing");
@@ -180,16 +181,16 @@ bool TPageContextDouble::CheckGamePath()
 {
     if (FSettings->IsValidUTDir(FSettings->UTDir))
         return true;
-    ::Dialogs().ShowBalloonTip(
-        FHost->findChild<QLineEdit*>(QStringLiteral("edConfigure_UT2003Path")),
-        GetLangText(TDialogType::Common_PathInvalid),
-        GetLangText(TDialogType::Common_UnableToLocateDirectory), TBalloonIcon::biError);
+    ::Dialogs().ShowBalloonTip(FHost->findChild<QLineEdit*>(u"edConfigure_UT2003Path"_s),
+                               GetLangText(TDialogType::Common_PathInvalid),
+                               GetLangText(TDialogType::Common_UnableToLocateDirectory),
+                               TBalloonIcon::biError);
     return false;
 }
 
 void TPageContextDouble::ShowPage(const QString& tabSheet)
 {
-    FOrders << QStringLiteral("ShowPage ") + tabSheet;
+    FOrders << u"ShowPage "_s + tabSheet;
     FActiveSheet = tabSheet;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(tabSheet)))
         handler();
@@ -197,35 +198,34 @@ void TPageContextDouble::ShowPage(const QString& tabSheet)
 
 void TPageContextDouble::RunGame(const TUTMap* map, const QString& options)
 {
-    FOrders << QStringLiteral("RunGame ") +
-                   (map ? QFileInfo(map->FileName()).fileName() : QStringLiteral("-")) + options;
+    FOrders << u"RunGame "_s + (map ? QFileInfo(map->FileName()).fileName() : u"-"_s) + options;
 }
 
 bool TPageContextDouble::ReloadSettings()
 {
-    FOrders << QStringLiteral("ReloadSettings");
+    FOrders << u"ReloadSettings"_s;
     const TResult<void> loaded = FSettings->LoadFromFile();
     if (!loaded)
-        ::Dialogs().MessageBox(nullptr, QStringLiteral("Fatal Error"), loaded.Error().Message,
+        ::Dialogs().MessageBox(nullptr, u"Fatal Error"_s, loaded.Error().Message,
                                TMsgDlgType::mtError, mbOK);
     return bool(loaded);
 }
 
 void TPageContextDouble::RecreateManagers()
 {
-    FOrders << QStringLiteral("RecreateManagers");
+    FOrders << u"RecreateManagers"_s;
     FManagers->Free();
     FManagers->Create();
 }
 
 void TPageContextDouble::UpdateMapCache()
 {
-    FOrders << QStringLiteral("UpdateMapCache");
+    FOrders << u"UpdateMapCache"_s;
 }
 
 void TPageContextDouble::ApplyLanguage(int index)
 {
-    FOrders << QStringLiteral("ApplyLanguage %1").arg(index);
+    FOrders << u"ApplyLanguage %1"_s.arg(index);
     if (index < 0 || index >= FLanguages->GetCount())
         return;
     FLanguages->SetItemIndex(index);
@@ -234,20 +234,20 @@ void TPageContextDouble::ApplyLanguage(int index)
 
 void TPageContextDouble::EditServerPackages()
 {
-    FOrders << QStringLiteral("EditServerPackages");
+    FOrders << u"EditServerPackages"_s;
 }
 
 void TPageContextDouble::LoadIniFile(const QString& fileName)
 {
-    FOrders << QStringLiteral("LoadIniFile ") + fileName;
-    if (auto* page = qobject_cast<TIniEditorPage*>(
-            PageIn(FHost->findChild<QWidget*>(QStringLiteral("tbINIEditor")))))
+    FOrders << u"LoadIniFile "_s + fileName;
+    if (auto* page =
+            qobject_cast<TIniEditorPage*>(PageIn(FHost->findChild<QWidget*>(u"tbINIEditor"_s))))
         page->LoadIniFile(fileName);
 }
 
 void TPageContextDouble::pgMainChange()
 {
-    FOrders << QStringLiteral("pgMainChange");
+    FOrders << u"pgMainChange"_s;
     if (FActiveSheet.isEmpty())
         return;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(FActiveSheet)))
@@ -256,7 +256,7 @@ void TPageContextDouble::pgMainChange()
 
 void TPageContextDouble::SetBusy(bool busy)
 {
-    FOrders << QStringLiteral("SetBusy %1").arg(busy ? 1 : 0);
+    FOrders << u"SetBusy %1"_s.arg(busy ? 1 : 0);
 }
 
 TUpdateAddresses TPageContextDouble::UpdateAddresses() const
@@ -272,8 +272,7 @@ TResult<bool> TPageContextDouble::CheckForUpdate()
 bool TPageContextDouble::InstallFromArchive(const QString& fileName, bool silent,
                                             bool overwriteDefault, bool asArchive)
 {
-    FOrders << QStringLiteral("InstallFromArchive %1 silent %2 overwrite %3 archive %4")
-                   .arg(fileName)
+    FOrders << u"InstallFromArchive %1 silent %2 overwrite %3 archive %4"_s.arg(fileName)
                    .arg(silent ? 1 : 0)
                    .arg(overwriteDefault ? 1 : 0)
                    .arg(asArchive ? 1 : 0);
@@ -289,21 +288,21 @@ void TPageContextDouble::ExportToArchive(const QTreeWidget* listView, const QStr
     QStringList names;
     for (const QString& file : files)
         names << QFileInfo(file).fileName();
-    FOrders << QStringLiteral("ExportToArchive %1 %2").arg(folder, names.join(QLatin1Char(' ')));
+    FOrders << u"ExportToArchive %1 %2"_s.arg(folder, names.join(QLatin1Char(' ')));
 }
 
 void TPageContextDouble::ImportFromArchive()
 {
-    FOrders << QStringLiteral("ImportFromArchive");
+    FOrders << u"ImportFromArchive"_s;
 }
 
 bool TPageContextDouble::PlayDemo(const QString& fileName)
 {
-    FOrders << QStringLiteral("PlayDemo ") + fileName;
+    FOrders << u"PlayDemo "_s + fileName;
     return true;
 }
 
 void TPageContextDouble::ExitDemoView()
 {
-    FOrders << QStringLiteral("ExitDemoView");
+    FOrders << u"ExitDemoView"_s;
 }

@@ -17,23 +17,23 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 TProgramFixture::TProgramFixture(bool portable)
     : FPortable(portable)
 {
-    QDir(FRoot.path()).mkpath(QStringLiteral("KOVA"));
-    FGame = std::make_unique<TGameFolder>(FRoot.path(), QStringLiteral("UT2004"));
+    QDir(FRoot.path()).mkpath(u"KOVA"_s);
+    FGame = std::make_unique<TGameFolder>(FRoot.path(), u"UT2004"_s);
 
     QByteArray settings = ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/settings.xml"));
     settings.replace("<firstrun>True</firstrun>", "<firstrun>False</firstrun>");
     settings.replace("<utdir></utdir>", "<utdir>" + FGame->Root().toUtf8() + "</utdir>");
-    if (!WriteBytes(AppFile(QStringLiteral("settings.xml")), settings))
+    if (!WriteBytes(AppFile(u"settings.xml"_s), settings))
         qFatal("TProgramFixture: cannot write the settings");
-    if (!QFile::copy(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"),
-                     AppFile(QStringLiteral("Lang.int"))))
+    if (!QFile::copy(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int"), AppFile(u"Lang.int"_s)))
         qFatal("TProgramFixture: cannot copy the language file");
-    QFile::setPermissions(AppFile(QStringLiteral("Lang.int")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                              QFile::ReadOther);
+    QFile::setPermissions(AppFile(u"Lang.int"_s), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ReadGroup | QFile::ReadOther);
     if (portable && !WriteBytes(AppFile(TProgramFolders::PortableMarker()), QByteArray()))
         qFatal("TProgramFixture: cannot write the portable marker");
 }
@@ -42,7 +42,7 @@ TProgramFixture::~TProgramFixture() = default;
 
 QString TProgramFixture::AppDir() const
 {
-    return FRoot.filePath(QStringLiteral("KOVA"));
+    return FRoot.filePath(u"KOVA"_s);
 }
 
 QString TProgramFixture::AppFile(const QString& name) const
@@ -52,8 +52,8 @@ QString TProgramFixture::AppFile(const QString& name) const
 
 QString TProgramFixture::SettingsFile() const
 {
-    return FPortable ? AppFile(QStringLiteral("settings.xml"))
-                     : FEnvironment.ConfigHome() + QStringLiteral("/kova/settings.xml");
+    return FPortable ? AppFile(u"settings.xml"_s)
+                     : FEnvironment.ConfigHome() + u"/kova/settings.xml"_s;
 }
 
 QByteArray TProgramFixture::ReadSettings() const
@@ -64,32 +64,31 @@ QByteArray TProgramFixture::ReadSettings() const
 void TProgramFixture::SetSetting(const QString& name, const QString& value)
 {
     QString text = QString::fromUtf8(ReadSettings());
-    const QRegularExpression element(QStringLiteral("<%1>[^<]*</%1>").arg(name));
+    const QRegularExpression element(u"<%1>[^<]*</%1>"_s.arg(name));
     if (!text.contains(element))
         qFatal("TProgramFixture: no element %s", qPrintable(name));
     const QRegularExpressionMatch match = element.match(text);
     text.replace(match.capturedStart(), match.capturedLength(),
-                 QStringLiteral("<%1>%2</%1>").arg(name, value.toHtmlEscaped()));
+                 u"<%1>%2</%1>"_s.arg(name, value.toHtmlEscaped()));
     WriteBytes(SettingsFile(), text.toUtf8());
 }
 
 void TProgramFixture::SetSettingXml(const QString& name, const QString& xml)
 {
     QString text = QString::fromUtf8(ReadSettings());
-    const QRegularExpression element(QStringLiteral("<%1>.*?</%1>").arg(name),
+    const QRegularExpression element(u"<%1>.*?</%1>"_s.arg(name),
                                      QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = element.match(text);
     if (!match.hasMatch())
         qFatal("TProgramFixture: no element %s", qPrintable(name));
-    text.replace(match.capturedStart(), match.capturedLength(),
-                 QStringLiteral("<%1>%2</%1>").arg(name, xml));
+    text.replace(match.capturedStart(), match.capturedLength(), u"<%1>%2</%1>"_s.arg(name, xml));
     WriteBytes(SettingsFile(), text.toUtf8());
 }
 
 void TProgramFixture::PrepareProgram(QProcess& process, const QString& program,
                                      const QStringList& arguments, const QString& workingDir) const
 {
-    const QString copy = AppFile(QStringLiteral("kova"));
+    const QString copy = AppFile(u"kova"_s);
     if (!QFile::exists(copy)) {
         if (!QFile::copy(program, copy) ||
             !QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -97,7 +96,7 @@ void TProgramFixture::PrepareProgram(QProcess& process, const QString& program,
             qFatal("TProgramFixture: cannot copy the program");
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     process.setProcessEnvironment(environment);
     process.setProgram(copy);
     process.setArguments(arguments);
@@ -113,7 +112,7 @@ std::unique_ptr<TGameFolder> TProgramFixture::MakeGameFolder(const QString& name
 void TProgramFixture::AddLanguage(const QString& code, const QString& name,
                                   const QString& prefix) const
 {
-    const QList<QByteArray> lines = ReadBytes(AppFile(QStringLiteral("Lang.int"))).split('\n');
+    const QList<QByteArray> lines = ReadBytes(AppFile(u"Lang.int"_s)).split('\n');
     QByteArray out;
     QByteArray section;
     for (QByteArray line : lines) {
@@ -131,12 +130,12 @@ void TProgramFixture::AddLanguage(const QString& code, const QString& name,
         out += line + '\n';
     }
     out.chop(1);
-    WriteBytes(AppFile(QStringLiteral("Lang.") + code), out);
+    WriteBytes(AppFile(u"Lang."_s + code), out);
 }
 
 QStringList TProgramFixture::Arguments(const QStringList& switches) const
 {
-    return QStringList{AppFile(QStringLiteral("kova"))} + switches;
+    return QStringList{AppFile(u"kova"_s)} + switches;
 }
 
 std::unique_ptr<TfrmMain> TProgramFixture::CreateMainWindow(const QStringList& switches) const
@@ -152,24 +151,16 @@ QString WriteMap(const TGameFolder& game, const QString& fileName, const std::st
     texts.Author = author;
     texts.Description = "A fixture map";
     const TBytes bytes = MakeMapPackage(texts);
-    return game.WriteFile(QStringLiteral("Maps/") + fileName,
+    return game.WriteFile(u"Maps/"_s + fileName,
                           QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                      static_cast<qsizetype>(bytes.size())));
 }
 
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName)
 {
-    return game.WriteFile(
-        QStringLiteral("ScreenShots/") + fileName,
-        BitmapBytes24(8, 6, [](int x, int y) { return QuadrantColour(x, y, 8, 6); }));
-}
-
-bool WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return game.WriteFile(u"ScreenShots/"_s + fileName, BitmapBytes24(8, 6, [](int x, int y) {
+                              return QuadrantColour(x, y, 8, 6);
+                          }));
 }
 
 QStringList Captions(const QTreeWidget* list)
@@ -205,7 +196,7 @@ QString WriteGameScript(const TGameFolder& game, const QString& name, const QStr
         "echo ended > RECORD/ended\n";
     script.replace("RECORD", "'" + QFile::encodeName(recordFolder) + "'");
     script.replace("SECONDS", QByteArray::number(seconds));
-    const QString path = game.WriteFile(QStringLiteral("System/") + name, script);
+    const QString path = game.WriteFile(u"System/"_s + name, script);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                     QFile::ReadOther | QFile::ExeOther);
     return path;

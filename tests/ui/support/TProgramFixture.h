@@ -76,8 +76,6 @@ QString WriteMap(const TGameFolder& game, const QString& fileName, const std::st
 // A small 24-bit bitmap in the game's ScreenShots folder, as the game names its screenshots.
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
-bool WriteBytes(const QString& path, const QByteArray& bytes);
-
 // The captions of a list's rows, in list order.
 QStringList Captions(const QTreeWidget* list);
 // Selects exactly the rows of List whose captions are among Names; the last of them becomes the
