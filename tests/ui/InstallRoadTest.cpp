@@ -1,13 +1,11 @@
 #include "GamePath.h"
 #include "TInstallationSummary.h"
 #include "TLanguage.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TZipArchive.h"
 #include "TZipBuilder.h"
 #include "TemplateFormat.h"
 #include "TfrmArchiveInspector.h"
-#include "TfrmMain.h"
 
 #include <QAction>
 #include <QDir>
@@ -22,23 +20,19 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The installation road as a user meets it: the File > Install items, the overwrite question,
 // the installation summary with its buttons, and export into an archive.
-class InstallRoadTest : public QObject
+class InstallRoadTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void yesToAllHoldsForOneArchiveAndCancelAbortsTheRun();
     void summaryMovesAndDeletesInstalledFilesOnly();
     void exportWritesBareNamesOnceEach();
 
 private:
+    void Prepare() override;
     void ShowMainWindow();
     QString Work(const QString& relative) const
     {
@@ -50,23 +44,12 @@ private:
     // The summary dialog's state as one text: the headline and each row's columns.
     static QStringList Shown(const TInstallationSummary* summary);
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TfrmMain> FWindow;
 };
 
-void InstallRoadTest::init()
+void InstallRoadTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
     QDir(FFixture->Root()).mkpath(u"work"_s);
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
 
-void InstallRoadTest::cleanup()
-{
-    FWindow.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 void InstallRoadTest::ShowMainWindow()
@@ -120,7 +103,7 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
     QVERIFY(*summaryShown);
 
     // One question per archive: Yes to All ends the asking in the first only.
-    const QList<TScriptedDialogs::TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(questions.size(), 2);
     QCOMPARE(questions.at(0).Text, FormatTemplate(Lang(TDialogType::Common_OverwriteFile),
                                                   {Game().Path(u"System/A1.u"_s)}));

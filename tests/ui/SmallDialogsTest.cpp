@@ -1,12 +1,10 @@
 #include "TAddonDeletionProposal.h"
 #include "TFileProtection.h"
 #include "TKOVASettings.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TServerPackage.h"
 #include "TServerPackageEditor.h"
 #include "TServerPackages.h"
-#include "TfrmMain.h"
 
 #include <QAction>
 #include <QLabel>
@@ -17,32 +15,25 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The server-package editor and the add-on file selection, driven as a user drives them.
-class SmallDialogsTest : public QObject
+class SmallDialogsTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void serverPackageEditorSavesOnlyItsLines();
     void serverPackageEditorCancelAndCloseKeepTheFile();
     void serverPackageEditorStaysOpenWhenSaveFails();
     void addonSelectionListsEveryNameTicked();
 
 private:
+    void Prepare() override;
     // Opens File > Server Package Editor and runs Action on the editor, which must close it.
     void EditServerPackages(const std::function<void(QDialog* editor)>& action);
     static QTreeWidgetItem* Row(QDialog* editor, const QString& caption);
     static QStringList Rows(QDialog* editor);
     QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TfrmMain> FWindow;
 };
 
 namespace {
@@ -54,20 +45,11 @@ const QByteArray KPackageLines = "ServerPackages=Core\r\n"
 
 } // namespace
 
-void SmallDialogsTest::init()
+void SmallDialogsTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     FWindow = FFixture->CreateMainWindow();
     FWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
-}
-
-void SmallDialogsTest::cleanup()
-{
-    FWindow.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 void SmallDialogsTest::EditServerPackages(const std::function<void(QDialog* editor)>& action)
@@ -153,7 +135,7 @@ void SmallDialogsTest::serverPackageEditorSavesOnlyItsLines()
                                     "ServerPackages=Renamed\r\n"
                                     "ServerPackages=MyMod\r\n");
     QCOMPARE(GameIni(), expected);
-    const QList<TScriptedDialogs::TCall> prompts = FDialogs->CallsOf(TKind::dkInput);
+    const QList<TCall> prompts = FDialogs->CallsOf(TKind::dkInput);
     QCOMPARE(prompts.size(), 5);
     QCOMPARE(prompts.first().Caption, FWindow->GetLangText(TDialogType::Srv_NewName));
     QCOMPARE(FDialogs->CallsOf(TKind::dkOpen).first().Caption,

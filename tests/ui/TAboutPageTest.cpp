@@ -3,10 +3,7 @@
 #include "TAboutPage.h"
 #include "TLinkLabel.h"
 #include "TLoopbackHttpServer.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
-#include "TfrmMain.h"
+#include "TPageTest.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -16,17 +13,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The About page and the update check over a loopback server: what is asked, what each answer
 // shows, and that a check without an answer says it failed.
-class TAboutPageTest : public QObject
+class TAboutPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void pageShowsNameVersionAndBuildTime();
     void checkSendsOneRequestAndReadsTheAnswer_data();
@@ -36,6 +29,8 @@ private slots:
     void menuChecksFromAnotherPageAndHelpOpensTheReadme();
 
 private:
+    void Prepare() override;
+    void Finish() override;
     TAboutPage* ShowPage(const TUpdateServer& server);
     void ClickUpdates() const
     {
@@ -44,10 +39,7 @@ private:
     }
     QString Text(TDialogType key) const { return FContext->GetLangText(key); }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
     std::unique_ptr<TLoopbackHttpServer> FServer;
-    std::unique_ptr<TPageContextDouble> FContext;
     QStringList FOpened;
 };
 
@@ -61,10 +53,8 @@ enum TExpected
 
 } // namespace
 
-void TAboutPageTest::init()
+void TAboutPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     FServer = std::make_unique<TLoopbackHttpServer>();
     FOpened.clear();
     TLinkLabel::SetOpener([this](const QString& url) {
@@ -73,13 +63,10 @@ void TAboutPageTest::init()
     });
 }
 
-void TAboutPageTest::cleanup()
+void TAboutPageTest::Finish()
 {
     TLinkLabel::SetOpener(nullptr);
-    FContext.reset();
     FServer.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
@@ -139,7 +126,7 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
              "KOVA/" + GetFileVersionText().toLatin1());
 
     QCOMPARE(FDialogs->Calls().size(), 1);
-    const TScriptedDialogs::TCall shown = FDialogs->Calls().first();
+    const TCall shown = FDialogs->Calls().first();
     if (expected == exAvailable) {
         QCOMPARE(shown.Text, Text(TDialogType::Update_Avail));
         QCOMPARE(shown.Caption, Text(TDialogType::Common_Confirmation));
@@ -185,7 +172,7 @@ void TAboutPageTest::checkWithoutAnAnswerSaysItFailed()
     ClickUpdates();
     QVERIFY2(clock.elapsed() < timeoutMs + 1000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(FDialogs->Calls().size(), 1);
-    const TScriptedDialogs::TCall shown = FDialogs->Calls().first();
+    const TCall shown = FDialogs->Calls().first();
     QVERIFY2(shown.Text.startsWith(Text(TDialogType::Update_Error)), qPrintable(shown.Text));
     QCOMPARE(shown.Caption, Text(TDialogType::Common_Error));
     QCOMPARE(shown.Type, TMsgDlgType::mtError);

@@ -1,12 +1,9 @@
 #include "IPageContext.h"
 #include "TAddOnsPage.h"
 #include "TInstallationSummary.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TZipBuilder.h"
 #include "TemplateFormat.h"
-#include "TfrmMain.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,18 +17,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Add-Ons page over the page context's double: the count line, removing an add-on with its
 // sibling files, installing one.
-class TAddOnsPageTest : public QObject
+class TAddOnsPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void countLineShowsWholeMegabytes();
     void removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked();
     void realCodePackagesAreListedWithTheirSiblings();
@@ -55,9 +47,6 @@ private:
         return FFixture->Environment().DataHome() + u"/Trash/files/"_s + name;
     }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
     TAddOnsPage* FPage = nullptr;
 };
 
@@ -80,19 +69,6 @@ void Continue(QWidget* dialog)
 }
 
 } // namespace
-
-void TAddOnsPageTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TAddOnsPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
-}
 
 TAddOnsPage* TAddOnsPageTest::ShowPage()
 {
@@ -224,7 +200,7 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
     QCOMPARE(ReadBytes(System(u"Foo.u"_s)), package);
     QCOMPARE(ReadBytes(System(u"Foo.int"_s)), QByteArray("[Public]\r\n"));
     QVERIFY(!QFile::exists(System(u"Bar.u"_s)));
-    const TScriptedDialogs::TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
+    const TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
     QCOMPARE(prompt.Caption, FContext->GetLangText(TDialogType::Common_Dialog_OpenAddon));
     QCOMPARE(prompt.Text,
              FContext->GetLangText(TDialogType::Common_AllSupportedFiles) + u"|*.zip;*.u"_s);

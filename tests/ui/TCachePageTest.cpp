@@ -1,8 +1,6 @@
 #include "TCacheManager.h"
 #include "TCachePage.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,18 +15,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Cache Manager page over a fixture game folder: what the rows show, and that each row
 // installs, hides or purges its own entry and nothing else.
-class TCachePageTest : public QObject
+class TCachePageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void rowsShowEachEntryAndClearingDropsOnlyDeadLines();
     void eachRowActsOnItsOwnEntry();
     void realCachesListAsTheirIndexSays();
@@ -58,23 +51,7 @@ private:
     }
     QByteArray Game(const QString& relative) const { return FFixture->Game().ReadFile(relative); }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
-
-void TCachePageTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TCachePageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
-}
 
 QStringList TCachePageTest::Rows() const
 {
@@ -253,7 +230,7 @@ void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
     FDialogs->AnswerSave(archive);
     FDialogs->AnswerMessage(TModalResult::mrOk);
     Press(u"CacheInstallAndZip"_s);
-    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().Type, TMsgDlgType::mtWarning);
     QVERIFY(messages.first().Text.contains(u"Gone.u"_s));
@@ -290,7 +267,7 @@ void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
     Press(u"CacheSelectAll"_s);
     Press(u"InstallCache"_s);
 
-    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first().Caption, FContext->GetLangText(TDialogType::Common_Error));
     QVERIFY(errors.first().Text.startsWith(u"Linked.u: "_s));

@@ -3,10 +3,8 @@
 #include "TFileProtection.h"
 #include "TKOVASettings.h"
 #include "TMapManager.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
+#include "TPageTest.h"
 #include "TScreenShotManager.h"
-#include "TScriptedDialogs.h"
 #include "TServerPackages.h"
 #include "TUT2003Profile.h"
 
@@ -21,18 +19,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Configuration page over the page context's double: the game folder, the profile, the
 // language and the advanced panel.
-class TConfigurationPageTest : public QObject
+class TConfigurationPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void noValidFolderChangesNothing();
     void noGameFolderIsNoFolder();
     void autoSearchSaysWhatItFound();
@@ -46,6 +39,7 @@ private slots:
     void advancedPanelWritesOnlyItsValues();
 
 private:
+    void Prepare() override;
     TConfigurationPage* ShowPage();
     template <class T> T* Find(const QString& name) const
     {
@@ -58,9 +52,6 @@ private:
     QStringList MapNames() const;
     QString WriteProfile(const QString& name) const;
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
 namespace {
@@ -84,20 +75,11 @@ enum TFolderChange
 
 } // namespace
 
-void TConfigurationPageTest::init()
+void TConfigurationPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
     WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
     WriteScreenshot(FFixture->Game(), u"Shot00001.bmp"_s);
-}
-
-void TConfigurationPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 TConfigurationPage* TConfigurationPageTest::ShowPage()
@@ -194,7 +176,7 @@ void TConfigurationPageTest::autoSearchSaysWhatItFound()
     };
 
     // Nothing registered: it says so, and where it looked.
-    QList<TScriptedDialogs::TCall> calls = search();
+    QList<TCall> calls = search();
     QCOMPARE(calls.size(), 1);
     QCOMPARE(calls.first().Type, TMsgDlgType::mtInformation);
     QVERIFY(calls.first().Text.contains(QLatin1String("no game folder")));
@@ -279,7 +261,7 @@ void TConfigurationPageTest::newGameFolderReachesEveryManager()
         break;
     }
     // Auto-Search says what it found.
-    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(messages.size(), change == fcAutoSearch ? 1 : 0);
     if (change == fcAutoSearch) {
         QCOMPARE(messages.first().Type, TMsgDlgType::mtInformation);

@@ -5,10 +5,7 @@
 #include "TfrmArchiveInspector.h"
 #include "TKOVASettings.h"
 #include "TLinkLabel.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
-#include "TfrmMain.h"
+#include "TPageTest.h"
 
 #include <QAction>
 #include <QDir>
@@ -21,18 +18,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Demos page: its list and file actions over the page context's double, and demo playback
 // through the main window with a script standing in for the game.
-class TDemoPageTest : public QObject
+class TDemoPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void deleteTakesOnlyWhatTheTrashTook();
     void exportAndImportCopyWholeFiles();
     void viewPlaysTheSelectedDemoAndTheLinkOnlyEndsTheView();
@@ -42,6 +34,7 @@ private slots:
     void demoRowsDragIntoAnOpenArchive();
 
 private:
+    void Prepare() override;
     TDemoPage* ShowPage();
     // The main window over the fixture, shown, with a script as the game.
     TDemoPage* ShowWindow();
@@ -62,29 +55,15 @@ private:
         return QString::fromLatin1(ReadBytes(FFixture->Game().Path(u"System/kova.txt"_s)));
     }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
-    std::unique_ptr<TfrmMain> FWindow;
     TDemoPage* FPage = nullptr;
 };
 
-void TDemoPageTest::init()
+void TDemoPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     for (const char* name : {"Alpha.demo4", "Beta.demo4", "Gamma.demo4"})
         FFixture->Game().WriteFile(u"Demos/"_s + QLatin1String(name),
                                    QByteArray(name).repeated(1000));
     FFixture->Game().WriteFile(u"Demos/Notes.txt"_s, "not a demo");
-}
-
-void TDemoPageTest::cleanup()
-{
-    FWindow.reset();
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 TDemoPage* TDemoPageTest::ShowPage()
@@ -157,7 +136,7 @@ void TDemoPageTest::exportAndImportCopyWholeFiles()
     FDialogs->AnswerSave(elsewhere + u"/Kept.demo4"_s);
     Trigger(u"ExportDemo"_s);
     QCOMPARE(ReadBytes(elsewhere + u"/Kept.demo4"_s), ReadBytes(Demos("Beta.demo4")));
-    const TScriptedDialogs::TCall save = FDialogs->CallsOf(TKind::dkSave).first();
+    const TCall save = FDialogs->CallsOf(TKind::dkSave).first();
     QCOMPARE(save.FileName, Demos(u"Beta.demo4"_s));
     QCOMPARE(save.Caption, FContext->GetLangText(TDialogType::DemoManager_ExportDemo));
 

@@ -1,7 +1,5 @@
 #include "TGameSettingsPage.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TextCodec.h"
 
 #include <QCheckBox>
@@ -22,14 +20,11 @@ using namespace Qt::StringLiterals;
 
 // The game settings page over the page context's double: video values, gore, player and the
 // files Save may touch.
-class TGameSettingsPageTest : public QObject
+class TGameSettingsPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void realServerValuesLoadAndSaveUnchanged_data();
     void realServerValuesLoadAndSaveUnchanged();
     void oddVideoValuesLoadAndOnlyMovedOnesAreWritten();
@@ -39,6 +34,7 @@ private slots:
     void editButtonsShowTheFileInTheIniEditor();
 
 private:
+    void Prepare() override;
     TGameSettingsPage* ShowPage();
     template <class T> T* Find(const QString& name) const
     {
@@ -54,9 +50,6 @@ private:
     void SetGameIniVideo(const QByteArray& lines) const;
     QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
 namespace {
@@ -74,18 +67,9 @@ const QByteArray KPlayers = "[Public]\r\n"
 
 } // namespace
 
-void TGameSettingsPageTest::init()
+void TGameSettingsPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     FFixture->Game().WriteFile(u"System/xplayersL1.upl"_s, KPlayers);
-}
-
-void TGameSettingsPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 TGameSettingsPage* TGameSettingsPageTest::ShowPage()

@@ -2,10 +2,7 @@
 #include "TMapManager.h"
 #include "TMapManagerPage.h"
 #include "TPackageWriter.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
-#include "TfrmMain.h"
+#include "TPageTest.h"
 #include "uKOVA_Misc.h"
 
 #include <QAction>
@@ -22,19 +19,14 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Map Manager page over the page context's double (Play over the main window): the list by
 // game type, the details of the selection, and the file actions, which keep the files whole and
 // the list in step with what is on disk.
-class TMapManagerPageTest : public QObject
+class TMapManagerPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void gameTypesFilterTheListAndDetailsFollowTheSelection();
     void sameNameInOtherLetterCaseShowsTheFirstListed();
     void playStartsTheGameWithOneArgument();
@@ -43,6 +35,7 @@ private slots:
     void realMapsShowTheirTitleAndAuthor();
 
 private:
+    void Prepare() override;
     void ShowPage();
     template <class T> T* Find(const QString& name) const
     {
@@ -55,9 +48,6 @@ private:
     QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
     QString MapFile(const QString& name) const { return FFixture->Game().Path(u"Maps/"_s + name); }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
 namespace {
@@ -96,22 +86,13 @@ void SetGameTypes(const TProgramFixture& fixture, const QList<QPair<QString, QSt
 
 } // namespace
 
-void TMapManagerPageTest::init()
+void TMapManagerPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     SetGameTypes(*FFixture, {{u"DM-*"_s, u"Deathmatch"_s}, {u"CTF-*"_s, u"Capture the Flag"_s}});
     const TGameFolder& game = FFixture->Game();
     game.WriteFile(u"Maps/DM-A.ut2"_s, MapBytes("Alpha", "Me", "Desc", 1024));
     game.WriteFile(u"Maps/CTF-B.ut2"_s, MapBytes("Beta", "You", "Flags", 2048));
     game.WriteFile(u"Maps/Foo.ut2"_s, MapBytes("<b>x</b>", "Them", "Other"));
-}
-
-void TMapManagerPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 void TMapManagerPageTest::ShowPage()

@@ -1,8 +1,6 @@
 #include "TLinkLabel.h"
-#include "TPageContextDouble.h"
+#include "TPageTest.h"
 #include "TProfilesPage.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
 #include "TShellOperationDialogs.h"
 #include "TUT2003Profile.h"
 #include "uKOVA_Misc.h"
@@ -20,17 +18,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The profiles page over the page context's double: profiles made, activated, backed up,
 // restored and deleted, with every file checked byte for byte.
-class TProfilesPageTest : public QObject
+class TProfilesPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void lifeCycleActsOnTheRowShown();
     void threeBackupsInOneSecondGetDistinctNames();
@@ -38,6 +32,7 @@ private slots:
     void restoreAsksBeforeReplacing();
 
 private:
+    void Finish() override;
     TProfilesPage* ShowPage();
     template <class T> T* Find(const QString& name) const
     {
@@ -60,23 +55,11 @@ private:
     // Every file below the fixture's folders with its bytes.
     QMap<QString, QByteArray> Tree() const;
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
-void TProfilesPageTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TProfilesPageTest::cleanup()
+void TProfilesPageTest::Finish()
 {
     SetShellOperationUi(nullptr);
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 TProfilesPage* TProfilesPageTest::ShowPage()
@@ -103,7 +86,7 @@ void TProfilesPageTest::Choose(int row) const
 QStringList TProfilesPageTest::Messages() const
 {
     QStringList texts;
-    for (const TScriptedDialogs::TCall& call : FDialogs->Calls()) {
+    for (const TCall& call : FDialogs->Calls()) {
         if (call.Kind == TKind::dkMessage || call.Kind == TKind::dkException)
             texts << call.Text;
     }
@@ -252,7 +235,7 @@ void TProfilesPageTest::refusedNamesAndFailuresChangeNothing()
         FDialogs->AnswerInput(name);
         Click(u"btnProfiles_NewProfile"_s);
         QCOMPARE(FDialogs->Calls().size(), 2);
-        const TScriptedDialogs::TCall& error = FDialogs->Calls().last();
+        const TCall& error = FDialogs->Calls().last();
         QCOMPARE(error.Caption, Text(TDialogType::Common_Error));
         QCOMPARE(error.Type, TMsgDlgType::mtError);
     }

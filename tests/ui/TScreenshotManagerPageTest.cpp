@@ -1,10 +1,8 @@
 #include "BitmapWriter.h"
 #include "TLinkLabel.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
+#include "TPageTest.h"
 #include "TScreenShotManager.h"
 #include "TScreenshotManagerPage.h"
-#include "TScriptedDialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -20,23 +18,19 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The Screenshots page over the page context's double: copies and moves keep what they must,
 // ask before replacing, and the rows follow the files; every action finds its file by the row.
-class TScreenshotManagerPageTest : public QObject
+class TScreenshotManagerPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void copyAsJpegOrAsItIsAndTheQualityControls();
     void moveIntoAFolderAsksBeforeReplacing();
     void sortedRowsOpenShowAndDeleteTheirOwnFile();
 
 private:
+    void Prepare() override;
     void ShowPage();
     template <class T> T* Find(const QString& name) const
     {
@@ -55,15 +49,10 @@ private:
     }
     QString Out(const QString& name) const { return FFixture->Root() + u"/Out/"_s + name; }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
-void TScreenshotManagerPageTest::init()
+void TScreenshotManagerPageTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     // Three sizes, so that sorting by size reorders them.
     const QList<QPair<QString, QSize>> shots = {{u"Shot00001.bmp"_s, {64, 48}},
                                                 {u"Shot00002.bmp"_s, {16, 12}},
@@ -74,13 +63,6 @@ void TScreenshotManagerPageTest::init()
                                        return QuadrantColour(x, y, size.width(), size.height());
                                    }));
     QDir().mkpath(Out(QString()));
-}
-
-void TScreenshotManagerPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 void TScreenshotManagerPageTest::ShowPage()
@@ -139,7 +121,7 @@ void TScreenshotManagerPageTest::moveIntoAFolderAsksBeforeReplacing()
     FDialogs->AnswerMessage(TModalResult::mrNo);
     Click(u"btnScreenshotmanager_MoveToFolder"_s);
 
-    const QList<TScriptedDialogs::TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(questions.size(), 2);
     QVERIFY(questions.first().Text.contains(u"Shot00001.jpg"_s));
     QVERIFY(questions.first().Buttons & mbYesToAll);

@@ -1,9 +1,6 @@
 #include "TKOVASettings.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TStatisticsPage.h"
-#include "TfrmMain.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -17,14 +14,11 @@ using namespace Qt::StringLiterals;
 
 // The Statistics page: the five groups and the version of a known tree, the loading title on the
 // screen before the walk, and no walk without a game folder.
-class TStatisticsPageTest : public QObject
+class TStatisticsPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void knownTreeGivesEachGroupItsCountAndWholeMegabytes();
     void invalidFolderFromTheWindowMenuGivesZeros();
 
@@ -40,9 +34,6 @@ private:
             qFatal("cannot write %s", qPrintable(relative));
     }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
 
 namespace {
@@ -75,19 +66,6 @@ private:
 };
 
 } // namespace
-
-void TStatisticsPageTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TStatisticsPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
-}
 
 void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
 {

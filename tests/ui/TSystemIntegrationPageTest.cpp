@@ -1,9 +1,7 @@
 #include "FolderScan.h"
 #include "KOVAIcons.h"
 #include "TKOVASettings.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TSystemIntegrationPage.h"
 #include "TSystemManager.h"
 
@@ -19,19 +17,14 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The System Integration page over the user's desktop files in a temporary environment: the
 // boxes show and write the install verbs, the folder-install mode is saved when it changes, and
 // the demo association says whether it worked.
-class TSystemIntegrationPageTest : public QObject
+class TSystemIntegrationPageTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void verbBoxesFollowTheDesktopFilesAndShowingWritesNothing();
     void folderInstallModeIsSavedOnlyWhenItChanges();
     void refusedWritesShowAnErrorAndTheTrueState();
@@ -52,23 +45,7 @@ private:
     // identity (a rewrite through a new file changes it).
     QMap<QString, QByteArray> Snapshot() const;
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
 };
-
-void TSystemIntegrationPageTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TSystemIntegrationPageTest::cleanup()
-{
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
-}
 
 QMap<QString, QByteArray> TSystemIntegrationPageTest::Snapshot() const
 {

@@ -1,10 +1,7 @@
 #include "IPageContext.h"
-#include "TPageContextDouble.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TZipBuilder.h"
 #include "TfrmArchiveInspector.h"
-#include "TfrmMain.h"
 #include "uKOVA_Misc.h"
 
 #include <QAction>
@@ -22,17 +19,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The archive window over the page context's double, on archives the tests make: the list,
 // flat and safe extraction, passwords, adds and removes, cancel, and drops.
-class TfrmArchiveInspectorTest : public QObject
+class TfrmArchiveInspectorTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
 
     void rowsFollowTheArchiveOrder();
     void extractAllWritesOnlySafeNamesIntoTheFolder();
@@ -46,6 +39,8 @@ private slots:
     void mainWindowOpensTheWindow();
 
 private:
+    void Prepare() override;
+    void Finish() override;
     QString Path(const QString& relative) const
     {
         return FFixture->Root() + u"/work/"_s + relative;
@@ -67,20 +62,17 @@ private:
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
-    QAction* Action(const QString& name) const { return Child<QAction>(FWindow.get(), name); }
+    QAction* Action(const QString& name) const { return Child<QAction>(FInspector.get(), name); }
     QStringList Column(int column) const;
     QStringList Tree(const QString& root) const;
     bool ListIsBack() const
     {
-        return Child<QStackedWidget>(FWindow.get(), u"pnStack"_s)->currentWidget() ==
-               FWindow->Files();
+        return Child<QStackedWidget>(FInspector.get(), u"pnStack"_s)->currentWidget() ==
+               FInspector->Files();
     }
     void SelectRows(const QList<int>& rows) const;
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TPageContextDouble> FContext;
-    std::unique_ptr<TfrmArchiveInspector> FWindow;
+    std::unique_ptr<TfrmArchiveInspector> FInspector;
     QStringList FOpened;
     QByteArray FOldTmpDir;
 };
@@ -105,40 +97,35 @@ bool RunTool(const QString& program, const QStringList& arguments, const QString
 
 } // namespace
 
-void TfrmArchiveInspectorTest::init()
+void TfrmArchiveInspectorTest::Prepare()
 {
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     FOldTmpDir = qgetenv("TMPDIR");
     QDir().mkpath(Path(u"tmp"_s));
     qputenv("TMPDIR", Path(u"tmp"_s).toLocal8Bit());
-    FWindow = std::make_unique<TfrmArchiveInspector>(*FContext);
-    FWindow->SetLanguage(FContext->CurrentLanguage());
+    FInspector = std::make_unique<TfrmArchiveInspector>(*FContext);
+    FInspector->SetLanguage(FContext->CurrentLanguage());
     FOpened.clear();
-    FWindow->SetOpener([this](const QString& file) {
+    FInspector->SetOpener([this](const QString& file) {
         FOpened << file;
         return true;
     });
-    FWindow->show();
+    FInspector->show();
 }
 
-void TfrmArchiveInspectorTest::cleanup()
+void TfrmArchiveInspectorTest::Finish()
 {
-    FWindow.reset();
+    FInspector.reset();
     if (FOldTmpDir.isNull())
         qunsetenv("TMPDIR");
     else
         qputenv("TMPDIR", FOldTmpDir);
-    FContext.reset();
-    FDialogs.reset();
-    FFixture.reset();
 }
 
 QStringList TfrmArchiveInspectorTest::Column(int column) const
 {
     QStringList texts;
-    const QTreeWidget* list = FWindow->Files();
+    const QTreeWidget* list = FInspector->Files();
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         texts << list->topLevelItem(i)->text(column);
     return texts;
@@ -160,7 +147,7 @@ QStringList TfrmArchiveInspectorTest::Tree(const QString& root) const
 
 void TfrmArchiveInspectorTest::SelectRows(const QList<int>& rows) const
 {
-    QTreeWidget* list = FWindow->Files();
+    QTreeWidget* list = FInspector->Files();
     list->clearSelection();
     for (const int row : rows)
         list->topLevelItem(row)->setSelected(true);
@@ -170,23 +157,23 @@ void TfrmArchiveInspectorTest::SelectRows(const QList<int>& rows) const
 void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
 {
     QVERIFY(!Action(u"MenuExtractAll"_s)->isEnabled());
-    QVERIFY(FWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(FInspector->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     const QString archive =
         Build(u"list.zip"_s, TZipBuilder()
                                  .AddFolder("docs/")
                                  .Add("docs/readme.txt", SampleText(2000))
                                  .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
                                  .Add("empty.txt", QByteArray()));
-    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(FInspector->OpenArchive(archive));
     QVERIFY(Action(u"MenuExtractAll"_s)->isEnabled());
     // Installing hands the open archive to the road as an archive, whatever its name says.
     FContext->ClearOrders();
     Action(u"MenuInstallUTContent"_s)->trigger();
     QCOMPARE(FContext->Orders(),
              QStringList{u"InstallFromArchive %1 silent 0 overwrite 1 archive 1"_s.arg(archive)});
-    QVERIFY(FWindow->windowTitle().contains(archive));
+    QVERIFY(FInspector->windowTitle().contains(archive));
     QCOMPARE(Column(0), (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt"}));
-    const TZipEntry& readme = FWindow->Zip().Entries().at(1);
+    const TZipEntry& readme = FInspector->Zip().Entries().at(1);
     QCOMPARE(Column(1).at(1), FormatFileSize(readme.CompressedSize));
     QCOMPARE(Column(2), (QStringList{FormatFileSize(0), FormatFileSize(2000), FormatFileSize(1024),
                                      FormatFileSize(0)}));
@@ -197,10 +184,10 @@ void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
     QCOMPARE(Column(3).at(3), u"0"_s);
     QCOMPARE(Column(4).at(0), QString()); // a folder has no extension
     QCOMPARE(Column(4).at(1), GetFileTypeName(u".txt"_s));
-    QCOMPARE(FWindow->Files()->headerItem()->text(0),
+    QCOMPARE(FInspector->Files()->headerItem()->text(0),
              FContext->GetLangText(TDialogType::Col_FileName));
     // Rows never sort: a click on a header leaves the archive's order.
-    emit FWindow->Files()->header()->sectionClicked(0);
+    emit FInspector->Files()->header()->sectionClicked(0);
     QCOMPARE(Column(0).first(), u"docs/"_s);
 }
 
@@ -213,7 +200,7 @@ void TfrmArchiveInspectorTest::extractAllWritesOnlySafeNamesIntoTheFolder()
                                                         .Add("..", "dots")
                                                         .AddLink("link", "../../outside.txt"));
     QDir().mkpath(Path(u"out"_s));
-    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(FInspector->OpenArchive(archive));
     const QStringList before = Tree(FFixture->Root());
     FContext->ClearOrders();
     FDialogs->AnswerFolder(Path(u"out"_s));
@@ -225,7 +212,7 @@ void TfrmArchiveInspectorTest::extractAllWritesOnlySafeNamesIntoTheFolder()
     for (const QString& name : QStringList{"evil.txt 1", "x.txt 1", "y.txt 1"})
         after.removeOne(u"work/out/"_s + name);
     QCOMPARE(after, before);
-    const QList<TScriptedDialogs::TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> messages = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(messages.size(), 1);
     QVERIFY(messages.first().Text.contains(u"\n.."_s));
     QVERIFY(messages.first().Text.contains(u"\nlink"_s));
@@ -242,19 +229,19 @@ void TfrmArchiveInspectorTest::failedExtractionKeepsTheOldFile()
     bad.Crc = 0xdeadbeef;
     const QString archive = Build(u"bad.zip"_s, TZipBuilder().Add(bad));
     const QString target = Write(u"out/DM-Bad.ut2"_s, "old map");
-    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(FInspector->OpenArchive(archive));
     SelectRows({0});
     FDialogs->AnswerSave(target);
-    QTest::mouseClick(Child<QToolButton>(FWindow.get(), u"ExtractButton"_s), Qt::LeftButton, {},
+    QTest::mouseClick(Child<QToolButton>(FInspector.get(), u"ExtractButton"_s), Qt::LeftButton, {},
                       QPoint(8, 8));
 
-    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkException);
+    const QList<TCall> errors = FDialogs->CallsOf(TKind::dkException);
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().Text.contains(u"Maps/DM-Bad.ut2"_s));
     QCOMPARE(ReadBytes(target), QByteArray("old map"));
     QCOMPARE(Tree(Path(u"out"_s)), QStringList{"DM-Bad.ut2 7"});
     QVERIFY(ListIsBack());
-    QVERIFY(FWindow->Files()->isEnabled());
+    QVERIFY(FInspector->Files()->isEnabled());
 }
 
 void TfrmArchiveInspectorTest::encryptedEntryNeedsItsPassword()
@@ -264,7 +251,7 @@ void TfrmArchiveInspectorTest::encryptedEntryNeedsItsPassword()
     Write(u"src/secret.ini"_s, secret);
     QVERIFY(RunTool(u"zip"_s, {"-q", "-P", "right", Path(u"locked.zip"_s), "secret.ini"},
                     Path(u"src"_s)));
-    QVERIFY(FWindow->OpenArchive(Path(u"locked.zip"_s)));
+    QVERIFY(FInspector->OpenArchive(Path(u"locked.zip"_s)));
     QDir().mkpath(Path(u"out"_s));
     SelectRows({0});
     const QString target = Path(u"out/secret.ini"_s);
@@ -301,18 +288,18 @@ void TfrmArchiveInspectorTest::addedNamesReplaceTheirEntriesAndRemoveAllLeavesAn
     const QFileDevice::Permissions permissions = QFile::permissions(archive);
     Write(u"a/b/readme.txt"_s, "from a/b");
     Write(u"c/readme.txt"_s, "from c");
-    QVERIFY(FWindow->OpenArchive(archive));
-    FWindow->AddFiles({Path(u"a/b/readme.txt"_s), Path(u"c/readme.txt"_s), archive});
+    QVERIFY(FInspector->OpenArchive(archive));
+    FInspector->AddFiles({Path(u"a/b/readme.txt"_s), Path(u"c/readme.txt"_s), archive});
     QCOMPARE(Column(0), (QStringList{"keep.txt", "readme.txt"}));
     QVERIFY(RunTool(u"unzip"_s, {"-t", "-q", archive}));
-    QVERIFY(FWindow->Zip().ExtractTo(1, Path(u"check.txt"_s)));
+    QVERIFY(FInspector->Zip().ExtractTo(1, Path(u"check.txt"_s)));
     QCOMPARE(ReadBytes(Path(u"check.txt"_s)), QByteArray("from c"));
     QCOMPARE(QFile::permissions(archive), permissions);
 
     Action(u"MenuEditRemoveAll"_s)->trigger();
-    QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
+    QCOMPARE(FInspector->Files()->topLevelItemCount(), 0);
     QCOMPARE(ReadBytes(archive).size(), 22);
-    QVERIFY(FWindow->ArchiveOpen());
+    QVERIFY(FInspector->ArchiveOpen());
     FDialogs->AnswerFolder(Path(u"empty"_s));
     QDir().mkpath(Path(u"empty"_s));
     Action(u"MenuExtractAll"_s)->trigger();
@@ -323,7 +310,7 @@ void TfrmArchiveInspectorTest::addedNamesReplaceTheirEntriesAndRemoveAllLeavesAn
     FDialogs->AnswerOpen({Path(u"notes.zip"_s)});
     Action(u"MenuOpen"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
-    QVERIFY(!FWindow->ArchiveOpen());
+    QVERIFY(!FInspector->ArchiveOpen());
     QVERIFY(!Action(u"MenuAddFiles"_s)->isEnabled());
     QCOMPARE(ReadBytes(Path(u"notes.zip"_s)), QByteArray("no zip"));
 }
@@ -344,14 +331,14 @@ void TfrmArchiveInspectorTest::newArchiveOverAnExistingFile()
     FDialogs->AnswerMessage(TModalResult::mrYes);
     Action(u"MenuNewArchive"_s)->trigger();
     QCOMPARE(ReadBytes(archive).size(), 22);
-    QVERIFY(FWindow->ArchiveOpen());
-    QCOMPARE(FWindow->Files()->topLevelItemCount(), 0);
+    QVERIFY(FInspector->ArchiveOpen());
+    QCOMPARE(FInspector->Files()->topLevelItemCount(), 0);
 
     // A new archive is open before anything is added to it.
     const QString fresh = Path(u"fresh.zip"_s);
     Write(u"map.ut2"_s, "map");
-    FWindow->AddFilesToArchive(fresh, {Path(u"map.ut2"_s)});
-    QCOMPARE(FWindow->ArchiveName(), fresh);
+    FInspector->AddFilesToArchive(fresh, {Path(u"map.ut2"_s)});
+    QCOMPARE(FInspector->ArchiveName(), fresh);
     QCOMPARE(Column(0), QStringList{"map.ut2"});
 }
 
@@ -362,8 +349,8 @@ void TfrmArchiveInspectorTest::cancelStopsALargeExtraction()
     large.Zeros = 200 * 1024 * 1024;
     const QString archive = Build(u"big.zip"_s, TZipBuilder().Add(large).Add("small.txt", "small"));
     QDir().mkpath(Path(u"out"_s));
-    QVERIFY(FWindow->OpenArchive(archive));
-    auto* cancel = Child<QPushButton>(FWindow.get(), u"btnCancel"_s);
+    QVERIFY(FInspector->OpenArchive(archive));
+    auto* cancel = Child<QPushButton>(FInspector.get(), u"btnCancel"_s);
     bool clicked = false;
     QTimer::singleShot(30, cancel, [&] {
         clicked = true;
@@ -383,12 +370,12 @@ void TfrmArchiveInspectorTest::cancelStopsALargeExtraction()
     QCOMPARE(ReadBytes(Path(u"out/small.txt"_s)), QByteArray("small"));
 
     QDir().mkpath(Path(u"again"_s));
-    QTimer::singleShot(30, FWindow.get(), [this] { FWindow->close(); });
+    QTimer::singleShot(30, FInspector.get(), [this] { FInspector->close(); });
     FDialogs->AnswerFolder(Path(u"again"_s));
     Action(u"MenuExtractAll"_s)->trigger();
     QVERIFY(Tree(Path(u"again"_s)).isEmpty());
-    QVERIFY(!FWindow->isVisible());
-    QVERIFY(!FWindow->ArchiveOpen());
+    QVERIFY(!FInspector->isVisible());
+    QVERIFY(!FInspector->ArchiveOpen());
 }
 
 void TfrmArchiveInspectorTest::dropsAddFilesOnly()
@@ -399,14 +386,14 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
     shell.setUrls(
         {QUrl::fromLocalFile(Path(u"loose.txt"_s)), QUrl::fromLocalFile(Path(u"folder"_s))});
     // No archive open: nothing.
-    QVERIFY(!FWindow->lwFilesDragOver(nullptr, &shell));
-    FWindow->lwFilesDragDrop(nullptr, &shell);
+    QVERIFY(!FInspector->lwFilesDragOver(nullptr, &shell));
+    FInspector->lwFilesDragDrop(nullptr, &shell);
 
     const QString archive = Build(u"drop.zip"_s, TZipBuilder().Add("a.txt", "a"));
     const QByteArray old = ReadBytes(archive);
-    QVERIFY(FWindow->OpenArchive(archive));
-    QVERIFY(FWindow->lwFilesDragOver(nullptr, &shell));
-    FWindow->lwFilesDragDrop(nullptr, &shell);
+    QVERIFY(FInspector->OpenArchive(archive));
+    QVERIFY(FInspector->lwFilesDragOver(nullptr, &shell));
+    FInspector->lwFilesDragDrop(nullptr, &shell);
     QCOMPARE(Column(0), (QStringList{"a.txt", "loose.txt"}));
     QVERIFY(old != ReadBytes(archive));
 
@@ -418,10 +405,10 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
         new QTreeWidgetItem(&maps, QStringList{name});
     maps.topLevelItem(1)->setSelected(true);
     QMimeData rows;
-    QVERIFY(FWindow->lwFilesDragOver(&maps, &rows));
-    FWindow->lwFilesDragDrop(&maps, &rows);
+    QVERIFY(FInspector->lwFilesDragOver(&maps, &rows));
+    FInspector->lwFilesDragDrop(&maps, &rows);
     QCOMPARE(Column(0), (QStringList{"a.txt", "loose.txt", "DM-Drag.ut2"}));
-    QVERIFY(FWindow->Zip().ExtractTo(2, Path(u"drag.ut2"_s)));
+    QVERIFY(FInspector->Zip().ExtractTo(2, Path(u"drag.ut2"_s)));
     QCOMPARE(ReadBytes(Path(u"drag.ut2"_s)),
              ReadBytes(FFixture->Game().Path(u"Maps/DM-Drag.ut2"_s)));
 
@@ -429,15 +416,15 @@ void TfrmArchiveInspectorTest::dropsAddFilesOnly()
     QTreeWidget other;
     new QTreeWidgetItem(&other, QStringList{"DM-Drag.ut2"});
     other.topLevelItem(0)->setSelected(true);
-    FWindow->lwFilesDragDrop(&other, &rows);
-    QCOMPARE(FWindow->Files()->topLevelItemCount(), 3);
+    FInspector->lwFilesDragDrop(&other, &rows);
+    QCOMPARE(FInspector->Files()->topLevelItemCount(), 3);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 void TfrmArchiveInspectorTest::extractAndOpenUsesAFolderOfTheUsersOwn()
 {
     const QString archive = Build(u"open.zip"_s, TZipBuilder().Add("docs/readme.txt", "read me"));
-    QVERIFY(FWindow->OpenArchive(archive));
+    QVERIFY(FInspector->OpenArchive(archive));
     SelectRows({0});
     Action(u"MenuExtractAndOpen"_s)->trigger();
     QCOMPARE(FOpened.size(), 1);
@@ -459,7 +446,7 @@ void TfrmArchiveInspectorTest::extractAndOpenUsesAFolderOfTheUsersOwn()
 
 void TfrmArchiveInspectorTest::mainWindowOpensTheWindow()
 {
-    FWindow.reset();
+    FInspector.reset();
     const std::unique_ptr<TfrmMain> main = FFixture->CreateMainWindow();
     QVERIFY(main);
     main->show();

@@ -4,11 +4,9 @@
 #include "TKOVASettings.h"
 #include "TMapManager.h"
 #include "TPageControl.h"
-#include "TProgramFixture.h"
-#include "TScriptedDialogs.h"
+#include "TPageTest.h"
 #include "TServerPackageEditor.h"
 #include "TUpdateCache.h"
-#include "TfrmMain.h"
 #include "uKOVA_MapCache.h"
 
 #include <QAction>
@@ -28,18 +26,13 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // The frame of the main window: the page gate, the Window menu and the language of every form,
 // the title, and the map-cache rebuild behind the busy window.
-class TfrmMainTest : public QObject
+class TfrmMainTest : public TPageTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid();
     void configurationTabOpensFromAnyPageWhileTheFolderIsInvalid();
     void noGameFolderNoticeStaysInSight();
@@ -65,23 +58,7 @@ private:
         QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
     }
 
-    std::unique_ptr<TProgramFixture> FFixture;
-    std::unique_ptr<TScriptedDialogs> FDialogs;
-    std::unique_ptr<TfrmMain> FWindow;
 };
-
-void TfrmMainTest::init()
-{
-    FFixture = std::make_unique<TProgramFixture>();
-    FDialogs = std::make_unique<TScriptedDialogs>();
-}
-
-void TfrmMainTest::cleanup()
-{
-    FWindow.reset();
-    FDialogs.reset();
-    FFixture.reset();
-}
 
 TfrmMain* TfrmMainTest::ShowMainWindow()
 {
@@ -216,9 +193,9 @@ void TfrmMainTest::failedStartsAreShown()
     Find<QAction>(u"MenuHelpFile"_s)->trigger();
     qputenv("PATH", path);
 
-    const QList<TScriptedDialogs::TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
+    const QList<TCall> errors = FDialogs->CallsOf(TKind::dkMessage);
     QCOMPARE(errors.size(), 2);
-    for (const TScriptedDialogs::TCall& error : errors) {
+    for (const TCall& error : errors) {
         QCOMPARE(error.Type, TMsgDlgType::mtError);
         QCOMPARE(error.Caption, FWindow->GetLangText(TDialogType::Common_Error));
     }

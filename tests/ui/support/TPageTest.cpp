@@ -16,6 +16,7 @@ void TPageTest::init()
 
 void TPageTest::cleanup()
 {
+    Finish();
     FWindow.reset();
     FContext.reset();
     FDialogs.reset();

@@ -10,7 +10,7 @@
 #include <memory>
 
 // The base of the page and window tests: each test function gets a fresh program fixture and
-// scripted dialogs (Prepare adds to the fixture); ShowPage puts a page over a fresh page context's
+// scripted dialogs (Prepare adds to the fixture, Finish undoes what a test set); ShowPage puts a page over a fresh page context's
 // double. Controls are found in the main window when a test made one, else in the page's host.
 class TPageTest : public QObject
 {
@@ -21,6 +21,7 @@ protected:
     using TCall = TScriptedDialogs::TCall;
 
     virtual void Prepare() {}
+    virtual void Finish() {} // before the fixture goes
     template <class TPage> TPage* ShowPage(const QString& tabSheet)
     {
         FContext = std::make_unique<TPageContextDouble>(*FFixture);
