@@ -43,13 +43,11 @@ private:
     const TGameFolder& Game() const { return FFixture->Game(); }
     // The summary dialog's state as one text: the headline and each row's columns.
     static QStringList Shown(const TInstallationSummary* summary);
-
 };
 
 void InstallRoadTest::Prepare()
 {
     QDir(FFixture->Root()).mkpath(u"work"_s);
-
 }
 
 void InstallRoadTest::ShowMainWindow()

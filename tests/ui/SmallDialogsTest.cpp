@@ -33,7 +33,6 @@ private:
     static QTreeWidgetItem* Row(QDialog* editor, const QString& caption);
     static QStringList Rows(QDialog* editor);
     QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
-
 };
 
 namespace {

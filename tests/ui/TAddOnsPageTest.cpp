@@ -31,20 +31,15 @@ private slots:
     void zipArchiveGoesThroughTheInstallationRoad();
 
 private:
-    TAddOnsPage* ShowPage();
+    TAddOnsPage* ShowPage()
+    {
+        return FPage = TPageTest::ShowPage<TAddOnsPage>(u"tbMutatorManager"_s);
+    }
     QStringList Rows() const { return Captions(FPage->List()); }
     void Select(const QStringList& names) const { SelectRows(FPage->List(), names); }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Child<QToolButton>(FContext->Host(), button), Qt::LeftButton);
-    }
     QString System(const QString& name = QString()) const
     {
         return FFixture->Game().Path(u"System/"_s + name);
-    }
-    QString Trashed(const QString& name) const
-    {
-        return FFixture->Environment().DataHome() + u"/Trash/files/"_s + name;
     }
 
     TAddOnsPage* FPage = nullptr;
@@ -69,13 +64,6 @@ void Continue(QWidget* dialog)
 }
 
 } // namespace
-
-TAddOnsPage* TAddOnsPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FPage = FContext->Create<TAddOnsPage>(u"tbMutatorManager"_s);
-    return FPage;
-}
 
 void TAddOnsPageTest::countLineShowsWholeMegabytes()
 {

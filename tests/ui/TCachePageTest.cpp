@@ -50,7 +50,6 @@ private:
         FFixture->Game().WriteFile(u"Cache/"_s + name, bytes);
     }
     QByteArray Game(const QString& relative) const { return FFixture->Game().ReadFile(relative); }
-
 };
 
 QStringList TCachePageTest::Rows() const

@@ -40,18 +40,12 @@ private slots:
 
 private:
     void Prepare() override;
-    TConfigurationPage* ShowPage();
-    template <class T> T* Find(const QString& name) const
+    TConfigurationPage* ShowPage()
     {
-        return Child<T>(FContext->Host(), name);
-    }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+        return TPageTest::ShowPage<TConfigurationPage>(u"tbConfiguration"_s);
     }
     QStringList MapNames() const;
     QString WriteProfile(const QString& name) const;
-
 };
 
 namespace {
@@ -80,12 +74,6 @@ void TConfigurationPageTest::Prepare()
     WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
     WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
     WriteScreenshot(FFixture->Game(), u"Shot00001.bmp"_s);
-}
-
-TConfigurationPage* TConfigurationPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    return FContext->Create<TConfigurationPage>(u"tbConfiguration"_s);
 }
 
 QStringList TConfigurationPageTest::MapNames() const

@@ -35,16 +35,11 @@ private slots:
 
 private:
     void Prepare() override;
-    TDemoPage* ShowPage();
+    TDemoPage* ShowPage() { return FPage = TPageTest::ShowPage<TDemoPage>(u"tbDemoManager"_s); }
     // The main window over the fixture, shown, with a script as the game.
     TDemoPage* ShowWindow();
     QStringList Rows() const { return Captions(FPage->List()); }
     void Select(const QStringList& names) const { SelectRows(FPage->List(), names); }
-    void Trigger(const QString& action) const
-    {
-        QWidget* host = FWindow ? static_cast<QWidget*>(FWindow.get()) : FContext->Host();
-        Child<QAction>(host, action)->trigger();
-    }
     QString Demos(const QString& name = QString()) const
     {
         return FFixture->Game().Path(u"Demos/"_s + name);
@@ -64,13 +59,6 @@ void TDemoPageTest::Prepare()
         FFixture->Game().WriteFile(u"Demos/"_s + QLatin1String(name),
                                    QByteArray(name).repeated(1000));
     FFixture->Game().WriteFile(u"Demos/Notes.txt"_s, "not a demo");
-}
-
-TDemoPage* TDemoPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FPage = FContext->Create<TDemoPage>(u"tbDemoManager"_s);
-    return FPage;
 }
 
 TDemoPage* TDemoPageTest::ShowWindow()

@@ -35,21 +35,15 @@ private slots:
 
 private:
     void Prepare() override;
-    TGameSettingsPage* ShowPage();
-    template <class T> T* Find(const QString& name) const
+    TGameSettingsPage* ShowPage()
     {
-        return Child<T>(FContext->Host(), name);
-    }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+        return TPageTest::ShowPage<TGameSettingsPage>(u"tbUTSettings"_s);
     }
     // Track bar maximum, position and value label of one video value; the up-down must mirror
     // the track bar.
     QString Video(const QString& key) const;
     void SetGameIniVideo(const QByteArray& lines) const;
     QByteArray GameIni() const { return FFixture->Game().ReadFile(u"System/UT2004.ini"_s); }
-
 };
 
 namespace {
@@ -70,12 +64,6 @@ const QByteArray KPlayers = "[Public]\r\n"
 void TGameSettingsPageTest::Prepare()
 {
     FFixture->Game().WriteFile(u"System/xplayersL1.upl"_s, KPlayers);
-}
-
-TGameSettingsPage* TGameSettingsPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    return FContext->Create<TGameSettingsPage>(u"tbUTSettings"_s);
 }
 
 QString TGameSettingsPageTest::Video(const QString& key) const

@@ -36,18 +36,11 @@ private slots:
 
 private:
     void Prepare() override;
-    void ShowPage();
-    template <class T> T* Find(const QString& name) const
-    {
-        return Child<T>(FContext->Host(), name);
-    }
-    void Trigger(const QString& action) const { Find<QAction>(action)->trigger(); }
+    void ShowPage() { TPageTest::ShowPage<TMapManagerPage>(u"tbMapManager"_s); }
     QTreeWidget* List() const { return Find<QTreeWidget>(u"lbMapManager_MapList"_s); }
     QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
-    QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
     QString MapFile(const QString& name) const { return FFixture->Game().Path(u"Maps/"_s + name); }
-
 };
 
 namespace {
@@ -93,12 +86,6 @@ void TMapManagerPageTest::Prepare()
     game.WriteFile(u"Maps/DM-A.ut2"_s, MapBytes("Alpha", "Me", "Desc", 1024));
     game.WriteFile(u"Maps/CTF-B.ut2"_s, MapBytes("Beta", "You", "Flags", 2048));
     game.WriteFile(u"Maps/Foo.ut2"_s, MapBytes("<b>x</b>", "Them", "Other"));
-}
-
-void TMapManagerPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FContext->Create<TMapManagerPage>(u"tbMapManager"_s);
 }
 
 void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()

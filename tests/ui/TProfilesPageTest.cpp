@@ -34,14 +34,6 @@ private slots:
 private:
     void Finish() override;
     TProfilesPage* ShowPage();
-    template <class T> T* Find(const QString& name) const
-    {
-        return Child<T>(FContext->Host(), name);
-    }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-    }
     QComboBox* Box() const { return Find<QComboBox>(u"cbProfiles_SelectProfile"_s); }
     void Choose(int row) const;
     bool Enabled(const QString& button) const { return Find<QPushButton>(button)->isEnabled(); }
@@ -54,7 +46,6 @@ private:
     QString Text(TDialogType key) const { return FContext->GetLangText(key); }
     // Every file below the fixture's folders with its bytes.
     QMap<QString, QByteArray> Tree() const;
-
 };
 
 void TProfilesPageTest::Finish()

@@ -31,15 +31,7 @@ private slots:
 
 private:
     void Prepare() override;
-    void ShowPage();
-    template <class T> T* Find(const QString& name) const
-    {
-        return Child<T>(FContext->Host(), name);
-    }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-    }
+    void ShowPage() { TPageTest::ShowPage<TScreenshotManagerPage>(u"tbScreenshotManager"_s); }
     QTreeWidget* List() const { return Find<QTreeWidget>(u"lwScreenShotManager_List"_s); }
     QStringList Rows() const { return Captions(List()); }
     void Select(const QStringList& names) const { SelectRows(List(), names); }
@@ -48,7 +40,6 @@ private:
         return FFixture->Game().Path(u"ScreenShots/"_s + name);
     }
     QString Out(const QString& name) const { return FFixture->Root() + u"/Out/"_s + name; }
-
 };
 
 void TScreenshotManagerPageTest::Prepare()
@@ -63,12 +54,6 @@ void TScreenshotManagerPageTest::Prepare()
                                        return QuadrantColour(x, y, size.width(), size.height());
                                    }));
     QDir().mkpath(Out(QString()));
-}
-
-void TScreenshotManagerPageTest::ShowPage()
-{
-    FContext = std::make_unique<TPageContextDouble>(*FFixture);
-    FContext->Create<TScreenshotManagerPage>(u"tbScreenshotManager"_s);
 }
 
 void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()

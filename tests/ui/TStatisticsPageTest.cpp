@@ -33,7 +33,6 @@ private:
         if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
             qFatal("cannot write %s", qPrintable(relative));
     }
-
 };
 
 namespace {

@@ -36,15 +36,10 @@ private:
         FContext = std::make_unique<TPageContextDouble>(*FFixture);
         return FContext->Create<TSystemIntegrationPage>(u"tbSystemIntegration"_s);
     }
-    template <class T> T* Find(const QString& name) const
-    {
-        return Child<T>(FContext->Host(), name);
-    }
     void Click(QAbstractButton* button) const { QTest::mouseClick(button, Qt::LeftButton); }
     // Every file of the temporary environment and the settings file, with its bytes and its
     // identity (a rewrite through a new file changes it).
     QMap<QString, QByteArray> Snapshot() const;
-
 };
 
 QMap<QString, QByteArray> TSystemIntegrationPageTest::Snapshot() const

@@ -53,11 +53,6 @@ private:
         WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
     }
     template <class T> T* Find(const QString& name) const { return Child<T>(FWindow.get(), name); }
-    void Click(const QString& button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-    }
-
 };
 
 TfrmMain* TfrmMainTest::ShowMainWindow()
