@@ -305,33 +305,6 @@ TEST_F(TCacheTest, IndexOfDeleteAndLoad)
     EXPECT_EQ(none.ExtractAll(true).Error().Code, TErrorCode::ecNotFound);
 }
 
-// A real UT2004 server's index (no data files came with it): read in place, purged on a copy.
-TEST_F(TCacheTest, RealUT2004Index)
-{
-    const QString dir = RealDataDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "no real game files here";
-    const QString realCache = dir + "/ini/GrantSorenson-LumpysInvasionServer/Cache";
-    const TShippedSettings inPlace(FGame.Root(), {{"%UTDIR%/Cache", realCache.toUtf8()}});
-    TCacheManager real([&] { return inPlace.Get(); });
-    ASSERT_EQ(real.GetCount(), 47);
-    EXPECT_EQ(real.GetItem(0)->GUID, "FAB1A7CB48F6C4933464C9AAF2D8339F-1");
-    EXPECT_EQ(real.GetItem(0)->FileName, "DM-sHoK-Saloon2k4-V.ut2");
-    EXPECT_EQ(real.IndexOf("weaponsofpowertextures.utx"), 21);
-    EXPECT_EQ(real.GetItem(21)->GUID, "77C5FE37436E3AA55D7AA28CF9F82818-2");
-    EXPECT_EQ(real.GetItem(46)->FileName, "DM-BertaCabins.ut2");
-    EXPECT_EQ(Ran(real.Extract(0, true)).Items[0].Outcome, TOutcome::ceoNoFile);
-    EXPECT_EQ(real.GetCount(), 47);
-
-    QFile source(realCache + "/cache.ini");
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    WriteIndex(source.readAll());
-    TCacheManager copy(Ref());
-    ASSERT_EQ(copy.GetCount(), 47);
-    EXPECT_EQ(copy.PurgeMissing().ValueOr(-1), 47);
-    EXPECT_EQ(Index(), "[Cache]\n\n");
-}
-
 // A real Killing Floor cache (the same layout): 36 entries, 8 data files, one name twice.
 TEST_F(TCacheTest, RealKillingFloorCache)
 {

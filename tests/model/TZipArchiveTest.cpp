@@ -57,62 +57,6 @@ protected:
     TZipArchive FZip;
 };
 
-TEST_F(TZipArchiveTest, ListsEntriesInArchiveOrderWithTheirSizes)
-{
-    const QByteArray readme = SampleText(2000);
-    OpenOrFail(Build("list.zip", TZipBuilder()
-                                     .AddFolder("docs/")
-                                     .Add("docs/readme.txt", readme)
-                                     .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
-                                     .Add("empty.txt", QByteArray())
-                                     .Add("Karte-\x81.ut2", "cp437", false)));
-    const QVector<TZipEntry>& entries = FZip.Entries();
-    ASSERT_EQ(entries.size(), 5);
-    QStringList names;
-    for (const TZipEntry& entry : entries)
-        names << entry.Name;
-    EXPECT_EQ(names, (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt",
-                                  QString::fromUtf8("Karte-\u00fc.ut2")}));
-    EXPECT_TRUE(entries[0].IsFolder);
-    EXPECT_EQ(entries[1].Size, 2000);
-    EXPECT_LT(entries[1].CompressedSize, 2000);
-    EXPECT_NEAR(entries[1].CompressionRatio(), 100.0 * (1 - entries[1].CompressedSize / 2000.0),
-                1e-9);
-    EXPECT_GT(entries[1].CompressionRatio(), 0.0);
-    EXPECT_EQ(entries[2].Size, 1024);
-    EXPECT_EQ(entries[2].CompressedSize, 1024);
-    EXPECT_EQ(entries[2].CompressionRatio(), 0.0); // stored
-    EXPECT_EQ(entries[3].Size, 0);
-    EXPECT_EQ(entries[3].CompressionRatio(), 0.0);
-
-    // Flat names: a folder has none; an entry lands under its file-name part.
-    EXPECT_EQ(FZip.FlatName(0), QString());
-    EXPECT_EQ(FZip.FlatName(1), "readme.txt");
-    ASSERT_TRUE(FZip.ExtractTo(1, Path("out/readme.txt")));
-    EXPECT_EQ(ReadBytes(Path("out/readme.txt")), readme);
-}
-
-TEST_F(TZipArchiveTest, HostileNamesHaveNoFlatNameAndLinksAreNeverWritten)
-{
-    OpenOrFail(Build("hostile.zip", TZipBuilder()
-                                        .Add("../evil.txt", "e")
-                                        .Add("/abs/x.txt", "x")
-                                        .Add("a\\..\\..\\y.txt", "y")
-                                        .Add("..", "dots")
-                                        .AddLink("link", "/etc/passwd")
-                                        .Add("c:", "drive")
-                                        .Add("new\nline.txt", "newline")));
-    QStringList flat;
-    for (int i = 0; i < FZip.Count(); ++i)
-        flat << FZip.FlatName(i);
-    EXPECT_EQ(flat, (QStringList{"evil.txt", "x.txt", "y.txt", "", "", "", ""}));
-    EXPECT_TRUE(FZip.Entries()[4].IsLink);
-    const TResult<void> linked = FZip.ExtractTo(4, Path("out/link"));
-    ASSERT_FALSE(linked);
-    EXPECT_EQ(linked.Error().Code, TErrorCode::ecInvalid);
-    EXPECT_FALSE(QFileInfo::exists(Path("out/link")));
-}
-
 TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
 {
     TZipBuilderEntry badCrc;
