@@ -161,25 +161,4 @@ INSTANTIATE_TEST_SUITE_P(Files, TRealIni, ::testing::ValuesIn(RealIniFiles()),
                              return name.toStdString();
                          });
 
-TEST(TRealIniFacts, LargeUserIniKeepsEveryRepeatedKey)
-{
-    const QString root = RealDataDir();
-    if (root.isEmpty())
-        GTEST_SKIP() << "no real game files on this machine";
-    const TIniFile ini(root + "/ini/dantrevino-ut2k4/System/User.ini");
-    EXPECT_EQ(ini.ReadSections().size(), 689);
-    EXPECT_EQ(ini.ReadSection("GUI2K4.UT2k4ServerBrowser").count("ServerCache"), 1747);
-}
-
-TEST(TRealIniFacts, SectionNamesWithEscapeBytes)
-{
-    const QString root = RealDataDir();
-    if (root.isEmpty())
-        GTEST_SKIP() << "no real game files on this machine";
-    const TIniFile ini(root + "/ini/IceOfWraith-UT2004/System/UT2004.ini");
-    const QString name = u"1\x1bon\x1b"_s + "1\x1bTeam\x1b" + "Deathmatch MaplistRecord";
-    EXPECT_TRUE(ini.ReadSections().contains(name));
-    EXPECT_TRUE(ini.SectionExists(name.toLower()));
-}
-
 } // namespace

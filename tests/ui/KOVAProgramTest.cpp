@@ -1,5 +1,4 @@
 #include "KOVAApplication.h"
-#include "SingleInstance.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
 #include "TfrmMain.h"
@@ -35,7 +34,6 @@ private slots:
 
     void installCacheInstallsWhatItCanAndEnds();
     void playDemoStartsTheGameAndEndsWithoutWaiting();
-    void aKilledCopyDoesNotBlockTheNextStart();
     void settingsSurviveARebuildAndTheNextRun_data();
     void settingsSurviveARebuildAndTheNextRun();
     void firstRunThroughASwitchAsksThenWorksThenEnds();
@@ -264,28 +262,6 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
     QCOMPARE(game.ReadFile(u"System/kova.txt"_s), QByteArray("kept"));
     QTest::qWait(500);
     QVERIFY(!QFile::exists(record + u"/args"_s));
-}
-
-void KOVAProgramTest::aKilledCopyDoesNotBlockTheNextStart()
-{
-    QProcess program;
-    PrepareProgram(program, {});
-    program.start();
-    QVERIFY(program.waitForStarted());
-    // The backups folder is made after the lock is taken, so the copy holds it by then.
-    QTRY_VERIFY_WITH_TIMEOUT(QDir(FFixture->AppFile(u"Profiles/Backups"_s)).exists(), 30000);
-    {
-        const TSingleInstance probe(u"KOVA"_s);
-        QCOMPARE(probe.State(), TSingleInstance::siAlreadyRunning);
-    }
-    program.kill();
-    QVERIFY(program.waitForFinished());
-    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
-
-    TScriptedDialogs dialogs;
-    TKOVAStartup next;
-    QVERIFY(next.Start(FFixture->AppDir(), FFixture->Arguments()));
-    QCOMPARE(dialogs.Calls().size(), 0);
 }
 
 void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun_data()
