@@ -33,7 +33,6 @@ private slots:
 
 private:
     void Prepare() override;
-    void ShowMainWindow();
     QString Work(const QString& relative) const
     {
         return FFixture->Root() + u"/work/"_s + relative;
@@ -48,13 +47,6 @@ private:
 void InstallRoadTest::Prepare()
 {
     QDir(FFixture->Root()).mkpath(u"work"_s);
-}
-
-void InstallRoadTest::ShowMainWindow()
-{
-    FWindow = FFixture->CreateMainWindow();
-    FWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
 }
 
 QStringList InstallRoadTest::Shown(const TInstallationSummary* summary)
@@ -83,7 +75,7 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
                 .Write(first));
     QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
     QVERIFY(WriteBytes(Work(u"notes.txt"_s), "not an archive"));
-    ShowMainWindow();
+    ShowWindow();
 
     FDialogs->AnswerOpen({first, Work(u"notes.txt"_s), second});
     FDialogs->AnswerMessage(TModalResult::mrYesToAll);
@@ -136,7 +128,7 @@ void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
     QVERIFY(WriteBytes(addon + u"/sub/Deeper.u"_s, "not this one"));
     Game().WriteFile(u"System/Keep.u"_s, "old keep");
     QVERIFY(QDir().mkpath(Game().Path(u"Textures/Blocked.u"_s)));
-    ShowMainWindow();
+    ShowWindow();
 
     FDialogs->AnswerFolder(addon);
     FDialogs->AnswerMessage(TModalResult::mrNo); // keep System/Keep.u
@@ -207,7 +199,7 @@ void InstallRoadTest::exportWritesBareNamesOnceEach()
     const QString demos = FFixture->Game().Path(u"Demos"_s);
     for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
         Game().WriteFile(u"Demos/"_s + QLatin1String(name), name);
-    ShowMainWindow();
+    ShowWindow();
     QTreeWidget list;
     for (const char* name : {"One.demo4", "Two.demo4", "Three.demo4", "Four.demo4"})
         list.addTopLevelItem(new QTreeWidgetItem(QStringList{QLatin1String(name)}));

@@ -46,9 +46,7 @@ const QByteArray KPackageLines = "ServerPackages=Core\r\n"
 
 void SmallDialogsTest::Prepare()
 {
-    FWindow = FFixture->CreateMainWindow();
-    FWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(FWindow.get()));
+    ShowWindow();
 }
 
 void SmallDialogsTest::EditServerPackages(const std::function<void(QDialog* editor)>& action)

@@ -182,15 +182,16 @@ void TAboutPageTest::checkWithoutAnAnswerSaysItFailed()
 
 void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
 {
-    const std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
+    FWindow = FFixture->CreateMainWindow();
+    TfrmMain* window = FWindow.get();
     window->SetUpdateServer({FServer->Host()});
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    auto* pages = Child<QTabWidget>(window.get(), u"pgMain"_s);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto* pages = Child<QTabWidget>(window, u"pgMain"_s);
     QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     FServer->SetReply({200, "0"});
 
-    Child<QAction>(window.get(), u"MenuCheckForUpdates"_s)->trigger();
+    Child<QAction>(window, u"MenuCheckForUpdates"_s)->trigger();
     QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     QCOMPARE(FServer->Requests().size(), 1);
     QCOMPARE(RequestTarget(FServer->Requests().first()),
@@ -202,12 +203,12 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
     // Yes opens the download page of the server the window was given.
     FServer->SetReply({200, "1"});
     FDialogs->AnswerMessage(TModalResult::mrYes);
-    Child<QAction>(window.get(), u"MenuCheckForUpdates"_s)->trigger();
+    Child<QAction>(window, u"MenuCheckForUpdates"_s)->trigger();
     QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=download.php&pid=10"_s});
 
     FOpened.clear();
-    Child<QAction>(window.get(), u"MenuHelpFile"_s)->trigger();
-    Child<QAction>(window.get(), u"MenuChangeLog"_s)->trigger();
+    Child<QAction>(window, u"MenuHelpFile"_s)->trigger();
+    Child<QAction>(window, u"MenuChangeLog"_s)->trigger();
     QCOMPARE(
         FOpened,
         QStringList(

@@ -227,9 +227,7 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
                 .Add("Zipped.u", "zipped package")
                 .Add("Zipped.int", "[Public]")
                 .Write(archive));
-    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    TfrmMain* window = ShowWindow();
     window->ShowPage(u"tbMutatorManager"_s);
 
     FDialogs->AnswerOpen({archive});
@@ -240,7 +238,7 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
         summaryRows = Captions(summary->Files());
         QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
-    QTest::mouseClick(Child<QToolButton>(window.get(), u"btnAddOns_Install"_s), Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(window, u"btnAddOns_Install"_s), Qt::LeftButton);
     QVERIFY(*summaryShown);
     QCOMPARE(summaryRows, (QStringList{"Pack.zip", "Pack.zip"}));
     QCOMPARE(ReadBytes(System(u"Zipped.u"_s)), QByteArray("zipped package"));

@@ -66,10 +66,7 @@ TDemoPage* TDemoPageTest::ShowWindow()
     WriteGameScript(FFixture->Game(), u"Game.sh"_s, Record(QString()), 3);
     WriteGameScript(FFixture->Game(), u"Quick.sh"_s, Record(u"quick"_s), 1);
     FFixture->SetSetting(u"exename"_s, u"Game.sh"_s);
-    FWindow = FFixture->CreateMainWindow();
-    FWindow->show();
-    if (!QTest::qWaitForWindowExposed(FWindow.get()))
-        qWarning("The main window was not exposed");
+    TPageTest::ShowWindow();
     FPage = Child<TDemoPage>(FWindow.get(), QString());
     return FPage;
 }

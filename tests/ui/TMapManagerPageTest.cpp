@@ -179,24 +179,21 @@ void TMapManagerPageTest::playStartsTheGameWithOneArgument()
     const QString records = FFixture->Root() + u"/records"_s;
     const QString script = WriteGameScript(FFixture->Game(), u"record.sh"_s, records, 0);
     FFixture->SetSetting(u"exename"_s, u"record.sh"_s);
-    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    TfrmMain* window = ShowWindow();
     window->ShowPage(u"tbMapManager"_s);
-    auto* list = Child<QTreeWidget>(window.get(), u"lbMapManager_MapList"_s);
+    auto* list = Child<QTreeWidget>(window, u"lbMapManager_MapList"_s);
     QTRY_COMPARE(list->topLevelItemCount(), 3);
     SelectRows(list, {u"DM-A.ut2"_s});
-    Child<QAction>(window.get(), u"MapManager_PlayMap"_s)->trigger();
+    Child<QAction>(window, u"MapManager_PlayMap"_s)->trigger();
     const QString record = records + u"/args"_s;
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
     QCOMPARE(ReadBytes(record), QByteArray("DM-A.ut2?bAutoNumBots=True\n"));
 
     // A game that cannot be started says so.
     QVERIFY(QFile::remove(script));
-    Child<QAction>(window.get(), u"MapManager_PlayMap"_s)->trigger();
+    Child<QAction>(window, u"MapManager_PlayMap"_s)->trigger();
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Type, TMsgDlgType::mtError);
-    window.reset();
 }
 
 void TMapManagerPageTest::deleteTakesOnlyWhatTheTrashTook()

@@ -130,17 +130,13 @@ void TStatisticsPageTest::invalidFolderFromTheWindowMenuGivesZeros()
     Write(u"Maps/DM-One.ut2"_s, KMiB);
     QVERIFY(QFile::remove(FFixture->Game().Path(u"System/Core.dll"_s)));
     FDialogs->AnswerMessage(TModalResult::mrOk); // the start-up's warning
-    const std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    Child<QMenu>(window.get(), u"MenuWindow"_s)->actions().at(1)->trigger();
+    TfrmMain* window = ShowWindow();
+    Child<QMenu>(window, u"MenuWindow"_s)->actions().at(1)->trigger();
 
-    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_AllFiles"_s)->text(),
-             u"All files: 0 (0 MB)"_s);
-    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_MapsInstalled"_s)->text(),
+    QCOMPARE(Child<QLabel>(window, u"lbStatistics_AllFiles"_s)->text(), u"All files: 0 (0 MB)"_s);
+    QCOMPARE(Child<QLabel>(window, u"lbStatistics_MapsInstalled"_s)->text(),
              u"Maps installed: 0 (0 MB)"_s);
-    QCOMPARE(Child<QLabel>(window.get(), u"lbStatistics_UtVersion"_s)->text(),
-             u"Game version: 0"_s);
+    QCOMPARE(Child<QLabel>(window, u"lbStatistics_UtVersion"_s)->text(), u"Game version: 0"_s);
 }
 
 QTEST_MAIN(TStatisticsPageTest)
