@@ -155,33 +155,6 @@ TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
     EXPECT_FALSE(QFile::exists(FGame.Path(u"System/Next.u"_s)));
 }
 
-TEST_F(TAddonInstallerTest, YesToAllHoldsForOneArchiveAndCancelStopsTheList)
-{
-    for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
-        FGame.WriteFile(u"System/"_s + QLatin1String(name), "old");
-    const QString first = Archive(
-        u"first.zip"_s,
-        TZipBuilder().Add("A1.u", "new").Add("A2.u", "new").Add("A3.u", "new").Add("N.u", "n"));
-    const QString second = Archive(
-        u"second.zip"_s,
-        TZipBuilder().Add("B0.u", "new").Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "n"));
-    const QString third = Archive(u"third.zip"_s, TZipBuilder().Add("C.u", "c"));
-    TInstallSummary summary;
-    FAnswers << 'a' << 'c';
-    ASSERT_TRUE(FRoad.InstallFileList({first, second, third}, summary, Confirm()));
-
-    EXPECT_EQ(FAsked, (QStringList{"System/A1.u", "System/B1.u"}));
-    EXPECT_TRUE(summary.Aborted());
-    // The cancelled entry gets no row; what the second archive wrote before it stays.
-    EXPECT_EQ(Rows(summary), (QStringList{"A1.u -> System/A1.u +", "A2.u -> System/A2.u +",
-                                          "A3.u -> System/A3.u +", "N.u -> System/N.u +",
-                                          "B0.u -> System/B0.u +"}));
-    for (const char* name : {"B1.u", "B2.u", "B3.u"})
-        EXPECT_EQ(FGame.ReadFile(u"System/"_s + QLatin1String(name)), "old");
-    EXPECT_EQ(FGame.ReadFile(u"System/A3.u"_s), QByteArray("new"));
-    EXPECT_FALSE(QFile::exists(FGame.Path(u"System/C.u"_s)));
-}
-
 TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
 {
     QStringList files;

@@ -189,7 +189,6 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
     QCOMPARE(ReadBytes(System(u"Foo.int"_s)), QByteArray("[Public]\r\n"));
     QVERIFY(!QFile::exists(System(u"Bar.u"_s)));
     const TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
-    QCOMPARE(prompt.Caption, FContext->GetLangText(TDialogType::Common_Dialog_OpenAddon));
     QCOMPARE(prompt.Text,
              FContext->GetLangText(TDialogType::Common_AllSupportedFiles) + u"|*.zip;*.u"_s);
 
