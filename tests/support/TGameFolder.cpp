@@ -69,6 +69,23 @@ QString TTempEnvironment::WinePrefix() const
     return FDir.filePath(u"home/.wine"_s);
 }
 
+QString TTempEnvironment::Trashed(const QString& name) const
+{
+    return DataHome() + u"/Trash/files/"_s + name;
+}
+
+void TTempEnvironment::RegisterGameFolder(const QByteArray& windowsFolder) const
+{
+    QDir().mkpath(WinePrefix());
+    QFile file(WinePrefix() + u"/system.reg"_s);
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.write("WINE REGISTRY Version 2\n\n"
+                    "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
+                    "\"Folder\"=\"" +
+                    windowsFolder + "\"\n"))
+        qFatal("cannot write the Wine registry");
+}
+
 TGameFolder::TGameFolder()
 {
     FRoot = FTemp.filePath(u"UT2004"_s);

@@ -20,6 +20,10 @@ public:
     QString DataHome() const;   // $XDG_DATA_HOME
     QString ConfigHome() const; // $XDG_CONFIG_HOME
     QString WinePrefix() const; // $WINEPREFIX, with drive_c/ made
+    // Where the trash of this environment keeps a file it took.
+    QString Trashed(const QString& name = {}) const;
+    // Makes the Wine registry name WindowsFolder ("C:\\Games") as the game's folder.
+    void RegisterGameFolder(const QByteArray& windowsFolder) const;
 
 private:
     QTemporaryDir FDir;

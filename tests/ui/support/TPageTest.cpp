@@ -54,5 +54,5 @@ QString TPageTest::Label(const QString& name) const
 
 QString TPageTest::Trashed(const QString& name) const
 {
-    return FFixture->Environment().DataHome() + u"/Trash/files/"_s + name;
+    return FFixture->Environment().Trashed(name);
 }
