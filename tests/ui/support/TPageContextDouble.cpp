@@ -53,8 +53,6 @@ TPageContextDouble::TPageContextDouble(const TProgramFixture& fixture)
             page->LanguageChanged();
     });
 
-    // The shell's file operations ask and report through the dialogs, as in the window.
-    InstallShellOperationDialogs(FHost.get(), [this](TDialogType key) { return GetLangText(key); });
     FFolders.MakeUserFolders();
     FManagers = std::make_unique<TInstallationManagers>(&FSettings, FFolders);
     FManagers->Create();
@@ -73,7 +71,6 @@ TPageContextDouble::~TPageContextDouble()
 {
     SetShellOperationUi(nullptr);
     FSettings->OnChanged = nullptr;
-    SetShellOperationUi(nullptr);
     FHost.reset();
     FEventManager.reset();
     FManagers.reset();
@@ -105,11 +102,6 @@ TPageBase* TPageContextDouble::CreatePage(const QString& tabSheet)
     return page;
 }
 
-QWidget* TPageContextDouble::Host() const
-{
-    return FHost.get();
-}
-
 QList<TPageBase*> TPageContextDouble::Pages() const
 {
     return FHost ? FHost->findChildren<TPageBase*>() : QList<TPageBase*>();
@@ -127,41 +119,6 @@ QString TPageContextDouble::GetLangText(TDialogType key) const
     return language
                ? language->GetDialogString(key).replace(QLatin1String("\r\n"), QLatin1String("\n"))
                : QString();
-}
-
-TUT2003Profile* TPageContextDouble::Profiles() const
-{
-    return FManagers->Profiles();
-}
-
-TMapManager* TPageContextDouble::MapManager() const
-{
-    return FManagers->MapManager();
-}
-
-TScreenShotManager* TPageContextDouble::ScreenShotManager() const
-{
-    return FManagers->ScreenShotManager();
-}
-
-TCacheManager* TPageContextDouble::CacheManager() const
-{
-    return FManagers->CacheManager();
-}
-
-TServerPackages* TPageContextDouble::ServerPackages() const
-{
-    return FManagers->ServerPackages();
-}
-
-IDialogs& TPageContextDouble::Dialogs() const
-{
-    return ::Dialogs();
-}
-
-TSystemImages& TPageContextDouble::SystemImageList() const
-{
-    return SystemImages();
 }
 
 TAddonDeletionProposal& TPageContextDouble::AddonDeletionProposal() const
@@ -218,11 +175,6 @@ void TPageContextDouble::RecreateManagers()
     FManagers->Create();
 }
 
-void TPageContextDouble::UpdateMapCache()
-{
-    FOrders << u"UpdateMapCache"_s;
-}
-
 void TPageContextDouble::ApplyLanguage(int index)
 {
     FOrders << u"ApplyLanguage %1"_s.arg(index);
@@ -230,11 +182,6 @@ void TPageContextDouble::ApplyLanguage(int index)
         return;
     FLanguages->SetItemIndex(index);
     FLanguages->GetLanguage(index)->Apply();
-}
-
-void TPageContextDouble::EditServerPackages()
-{
-    FOrders << u"EditServerPackages"_s;
 }
 
 void TPageContextDouble::LoadIniFile(const QString& fileName)
@@ -291,18 +238,8 @@ void TPageContextDouble::ExportToArchive(const QTreeWidget* listView, const QStr
     FOrders << u"ExportToArchive %1 %2"_s.arg(folder, names.join(QLatin1Char(' ')));
 }
 
-void TPageContextDouble::ImportFromArchive()
-{
-    FOrders << u"ImportFromArchive"_s;
-}
-
 bool TPageContextDouble::PlayDemo(const QString& fileName)
 {
     FOrders << u"PlayDemo "_s + fileName;
     return true;
-}
-
-void TPageContextDouble::ExitDemoView()
-{
-    FOrders << u"ExitDemoView"_s;
 }

@@ -2,14 +2,16 @@
 
 #include "IPageContext.h"
 #include "ILanguageForm.h"
+#include "IDialogs.h"
 #include "ProgramFolders.h"
+#include "SystemImages.h"
+#include "TInstallationManagers.h"
 
 #include <QStringList>
 
 #include <memory>
 
 class QWidget;
-class TInstallationManagers;
 class TPageBase;
 class TProgramFixture;
 
@@ -39,7 +41,7 @@ public:
         return static_cast<TPage*>(CreatePage(tabSheet));
     }
     // The form the pages live in; the language dresses it as the main window ("frmMain").
-    QWidget* Host() const;
+    QWidget* Host() const { return FHost.get(); }
 
     // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
     // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
@@ -55,15 +57,18 @@ public:
     TKOVALanguage& LanguageManager() const override { return *FLanguages; }
     TLanguage* CurrentLanguage() const override;
     QString GetLangText(TDialogType key) const override;
-    TUT2003Profile* Profiles() const override;
-    TMapManager* MapManager() const override;
-    TScreenShotManager* ScreenShotManager() const override;
-    TCacheManager* CacheManager() const override;
-    TServerPackages* ServerPackages() const override;
+    TUT2003Profile* Profiles() const override { return FManagers->Profiles(); }
+    TMapManager* MapManager() const override { return FManagers->MapManager(); }
+    TScreenShotManager* ScreenShotManager() const override
+    {
+        return FManagers->ScreenShotManager();
+    }
+    TCacheManager* CacheManager() const override { return FManagers->CacheManager(); }
+    TServerPackages* ServerPackages() const override { return FManagers->ServerPackages(); }
     TSystemManager* SystemManager() const override { return FSystemManager.get(); }
     TEventManager& EventManager() const override { return *FEventManager; }
-    IDialogs& Dialogs() const override;
-    TSystemImages& SystemImageList() const override;
+    IDialogs& Dialogs() const override { return ::Dialogs(); }
+    TSystemImages& SystemImageList() const override { return SystemImages(); }
     const TProgramFolders& Folders() const override { return FFolders; }
     TAddonDeletionProposal& AddonDeletionProposal() const override;
     bool CheckGamePath() override;
@@ -71,9 +76,9 @@ public:
     void RunGame(const TUTMap* map, const QString& options) override;
     bool ReloadSettings() override;
     void RecreateManagers() override;
-    void UpdateMapCache() override;
+    void UpdateMapCache() override { FOrders << QStringLiteral("UpdateMapCache"); }
     void ApplyLanguage(int index) override;
-    void EditServerPackages() override;
+    void EditServerPackages() override { FOrders << QStringLiteral("EditServerPackages"); }
     void LoadIniFile(const QString& fileName) override;
     void pgMainChange() override;
     TUpdateAddresses UpdateAddresses() const override;
@@ -82,9 +87,9 @@ public:
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                             bool asArchive = false) override;
     void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
-    void ImportFromArchive() override;
+    void ImportFromArchive() override { FOrders << QStringLiteral("ImportFromArchive"); }
     bool PlayDemo(const QString& fileName) override;
-    void ExitDemoView() override;
+    void ExitDemoView() override { FOrders << QStringLiteral("ExitDemoView"); }
 
 private:
     QList<TPageBase*> Pages() const;
