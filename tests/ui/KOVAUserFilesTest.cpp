@@ -16,8 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-using TKind = TScriptedDialogs::TKind;
-
 // Where the program keeps the user's files: per user through the desktop's folders, apart from
 // what it ships, or all beside the program when it is portable.
 class KOVAUserFilesTest : public QObject
@@ -34,17 +32,6 @@ private slots:
 };
 
 namespace {
-
-QStringList Tree(const QString& root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        entries << it.next().mid(root.size());
-    entries.sort();
-    return entries;
-}
 
 // A managed profile file.
 const QByteArray KProfile = "[UT2004KOVA]\r\nProfileName=Mine\r\n"
@@ -63,24 +50,21 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
     const QString userLanguage = environment.DataHome() + u"/kova/Lang.de"_s;
     QDir().mkpath(environment.DataHome() + u"/kova"_s);
     QVERIFY(QFile::rename(fixture.AppFile(u"Lang.de"_s), userLanguage));
-    const QStringList programFolder = Tree(fixture.AppDir());
+    const QStringList programFolder = FileTree(fixture.AppDir());
 
     {
         std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
         QCOMPARE(window->StartupState(), TStartupState::ssRunning);
         QCOMPARE(window->Settings().FileName, environment.ConfigHome() + u"/kova/settings.xml"_s);
         QCOMPARE(fixture.ReadSettings(), shipped);
-        QVERIFY(QDir(environment.DataHome() + u"/kova/Profiles/Backups"_s).exists());
         QCOMPARE(window->Profiles()->ProfilesDir(), environment.DataHome() + u"/kova/Profiles/"_s);
-        QCOMPARE(window->Folders().MapCacheFile(),
-                 environment.Root() + u"/home/.cache/kova/cache.xml"_s);
         QVERIFY(window->LanguageManager().IndexOfFile(userLanguage) >= 0);
 
         // The user's change is saved where the user's settings are.
         window->Settings().Language = u"de"_s;
         QVERIFY(window->Settings().SaveToFile());
     }
-    QCOMPARE(Tree(fixture.AppDir()), programFolder);
+    QCOMPARE(FileTree(fixture.AppDir()), programFolder);
 
     // A new shipped default (an update) never replaces what the user has.
     WriteBytes(fixture.AppFile(u"settings.xml"_s),
@@ -133,16 +117,14 @@ void KOVAUserFilesTest::portableKeepsEverythingBesideTheProgram()
     TScriptedDialogs dialogs;
     fixture.SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     WriteMap(fixture.Game(), u"DM-First.ut2"_s, "First", "Ann");
-    const QStringList home = Tree(fixture.Environment().Home());
+    const QStringList home = FileTree(fixture.Environment().Home());
 
     std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
     QCOMPARE(window->StartupState(), TStartupState::ssRunning);
     QCOMPARE(window->Settings().FileName, fixture.AppFile(u"settings.xml"_s));
-    QVERIFY(QDir(fixture.AppFile(u"Profiles/Backups"_s)).exists());
     QCOMPARE(window->Profiles()->ProfilesDir(), fixture.AppFile(u"Profiles/"_s));
     QVERIFY(QFile::exists(fixture.AppFile(u"cache.xml"_s)));
-    QCOMPARE(window->Folders().TransferDir(), fixture.AppDir());
-    QCOMPARE(Tree(fixture.Environment().Home()), home);
+    QCOMPARE(FileTree(fixture.Environment().Home()), home);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 
@@ -204,9 +186,11 @@ void KOVAUserFilesTest::readOnlyProgramFolderStartsAndSaves()
     TScriptedDialogs dialogs;
     const QString envRoot = fixture.Environment().Root();
     QVERIFY(SetMode(envRoot, 0777));
-    for (const QString& entry : Tree(envRoot))
-        QVERIFY(SetMode(envRoot + entry, 0777));
-    const QStringList programFolder = Tree(fixture.AppDir());
+    QDirIterator entries(envRoot, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        QVERIFY(SetMode(entries.next(), 0777));
+    const QStringList programFolder = FileTree(fixture.AppDir());
     QVERIFY(SetMode(fixture.AppFile(u"settings.xml"_s), 0444));
     QVERIFY(SetMode(fixture.AppDir(), 0555));
     {
@@ -218,7 +202,7 @@ void KOVAUserFilesTest::readOnlyProgramFolderStartsAndSaves()
     }
     SetMode(fixture.AppDir(), 0755);
     QVERIFY(fixture.ReadSettings().contains("<enablemapmanagercache>True</enablemapmanagercache>"));
-    QCOMPARE(Tree(fixture.AppDir()), programFolder);
+    QCOMPARE(FileTree(fixture.AppDir()), programFolder);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 
