@@ -42,8 +42,11 @@ private slots:
     void replaceQuestionsOfTheCacheMoveAreAnswered();
 
 private:
-    // The program copied into the fixture's program folder, set up to run offscreen.
-    void PrepareProgram(QProcess& process, const QStringList& arguments) const;
+    // The program copied into the fixture's program folder, run offscreen to its end: its exit
+    // code, or -1 when it crashed or did not end.
+    int Run(const QStringList& arguments) const;
+    // The main window with that switch, created and shown as the program does, in this process.
+    std::unique_ptr<TfrmMain> RunWindow(const QString& switchName) const;
     void WriteDownloadCache() const;
     QStringList FilesNamed(const QString& name) const;
 
@@ -158,9 +161,22 @@ void KOVAProgramTest::cleanup()
     FFixture.reset();
 }
 
-void KOVAProgramTest::PrepareProgram(QProcess& process, const QStringList& arguments) const
+int KOVAProgramTest::Run(const QStringList& arguments) const
 {
-    FFixture->PrepareProgram(process, QStringLiteral(KOVA_PROGRAM), arguments);
+    QProcess program;
+    FFixture->PrepareProgram(program, QStringLiteral(KOVA_PROGRAM), arguments);
+    program.start();
+    const bool ended = program.waitForFinished(60000);
+    return ended && program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+std::unique_ptr<TfrmMain> KOVAProgramTest::RunWindow(const QString& switchName) const
+{
+    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({switchName});
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("The main window was not exposed");
+    return window;
 }
 
 void KOVAProgramTest::WriteDownloadCache() const
@@ -188,12 +204,7 @@ void KOVAProgramTest::installCacheInstallsWhatItCanAndEnds()
 {
     WriteDownloadCache();
     const QByteArray settings = FFixture->ReadSettings();
-    QProcess program;
-    PrepareProgram(program, {u"/installcache"_s});
-    program.start();
-    QVERIFY(program.waitForFinished(60000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(Run({u"/installcache"_s}), 0);
 
     // The two files that have a folder are moved there; only their keys leave the index.
     const TGameFolder& game = FFixture->Game();
@@ -222,13 +233,7 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
     const QString demo = FFixture->Root() + u"/Other/My.Match.demo4"_s;
     const QByteArray bytes(40000, 'd');
     QVERIFY(WriteBytes(demo, bytes));
-    const auto play = [this](const QString& file) {
-        QProcess program;
-        PrepareProgram(program, {u"/playdemo"_s, file});
-        program.start();
-        const bool ended = program.waitForFinished(60000);
-        return ended && program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    };
+    const auto play = [this](const QString& file) { return Run({u"/playdemo"_s, file}); };
 
     // A demo from elsewhere is copied in and played; the program does not wait for the game,
     // and the game plays on after it.
@@ -276,14 +281,7 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
     QFETCH(bool, portable);
     FFixture.reset(); // first, so that it puts the environment back before the next one
     FFixture = std::make_unique<TProgramFixture>(portable);
-    const auto runOnce = [this] {
-        QProcess program;
-        PrepareProgram(program, {u"/installcache"_s});
-        program.start();
-        return program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit &&
-               program.exitCode() == 0;
-    };
-    QVERIFY(runOnce());
+    QCOMPARE(Run({u"/installcache"_s}), 0);
     FFixture->SetSetting(u"iswindowsizeable"_s, u"False"_s);
     const QByteArray mine = FFixture->ReadSettings();
 
@@ -301,7 +299,7 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
     QCOMPARE(ReadBytes(FFixture->AppFile(u"Lang.int"_s)),
              ReadBytes(QStringLiteral(KOVA_SOURCE_DIR "/data/Lang.int")));
 
-    QVERIFY(runOnce());
+    QCOMPARE(Run({u"/installcache"_s}), 0);
     QCOMPARE(FFixture->ReadSettings(), mine);
 }
 
@@ -339,9 +337,7 @@ void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()
     WriteDownloadCache();
     QVERIFY(QFile::remove(FFixture->Game().Path(u"System/Core.dll"_s)));
     TScriptedDialogs dialogs;
-    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const std::unique_ptr<TfrmMain> window = RunWindow(u"/installcache"_s);
     QVERIFY(window->EndRequested());
     QCOMPARE(window->ExitStatus(), int(esGameFolderInvalid));
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
@@ -361,9 +357,7 @@ void KOVAProgramTest::installCacheThatCannotMoveAFileEndsWithAnError()
     FFixture->Game().WriteFile(u"Cache/LONG-1.uxx"_s, "long");
     TScriptedDialogs dialogs;
     dialogs.AnswerMessage(TModalResult::mrOk); // the error of the move
-    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const std::unique_ptr<TfrmMain> window = RunWindow(u"/installcache"_s);
     QVERIFY(window->EndRequested());
     QCOMPARE(window->ExitStatus(), int(esSwitchFailed));
     QCOMPARE(dialogs.CallsOf(TScriptedDialogs::dkMessage).size(), 1);
