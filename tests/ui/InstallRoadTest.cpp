@@ -38,7 +38,7 @@ private:
         return FFixture->Root() + u"/work/"_s + relative;
     }
     QString Lang(TDialogType key) const { return FWindow->GetLangText(key); }
-    QAction* Action(const QString& name) const { return Child<QAction>(FWindow.get(), name); }
+    QAction* Action(const QString& name) const { return Find<QAction>(name); }
     const TGameFolder& Game() const { return FFixture->Game(); }
     // The summary dialog's state as one text: the headline and each row's columns.
     static QStringList Shown(const TInstallationSummary* summary);

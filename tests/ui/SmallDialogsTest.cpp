@@ -59,7 +59,7 @@ void SmallDialogsTest::EditServerPackages(const std::function<void(QDialog* edit
         }
         action(editor);
     });
-    Child<QAction>(FWindow.get(), u"MenuServerPackageEditor"_s)->trigger();
+    Find<QAction>(u"MenuServerPackageEditor"_s)->trigger();
     QVERIFY(*ran);
 }
 

@@ -34,8 +34,7 @@ private:
     TAboutPage* ShowPage(const TUpdateServer& server);
     void ClickUpdates() const
     {
-        QTest::mouseClick(Child<TLinkLabel>(FContext->Host(), u"lbAbout_Updates"_s),
-                          Qt::LeftButton);
+        QTest::mouseClick(Find<TLinkLabel>(u"lbAbout_Updates"_s), Qt::LeftButton);
     }
     QString Text(TDialogType key) const { return FContext->GetLangText(key); }
 
@@ -79,14 +78,13 @@ TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
 void TAboutPageTest::pageShowsNameVersionAndBuildTime()
 {
     ShowPage({FServer->Host()});
-    QCOMPARE(Child<QLabel>(FContext->Host(), u"lbAbout_Info"_s)->text(),
+    QCOMPARE(Find<QLabel>(u"lbAbout_Info"_s)->text(),
              u"UT2004 KOVA, Version "_s + GetFileVersionText());
-    QCOMPARE(Child<QLabel>(FContext->Host(), u"lbAbout_Build"_s)->text(),
-             BuildTimeText(KOVABuildTimeUtc()));
+    QCOMPARE(Find<QLabel>(u"lbAbout_Build"_s)->text(), BuildTimeText(KOVABuildTimeUtc()));
     // The links point at the server's pages for the project id of the settings.
-    QCOMPARE(Child<TLinkLabel>(FContext->Host(), u"lbAbout_Homepage"_s)->HyperLink(),
+    QCOMPARE(Find<TLinkLabel>(u"lbAbout_Homepage"_s)->HyperLink(),
              FServer->Host() + u"/load.php?get=project.php&pid=10"_s);
-    QTest::mouseClick(Child<QLabel>(FContext->Host(), u"imgAbout_Logo"_s), Qt::LeftButton);
+    QTest::mouseClick(Find<QLabel>(u"imgAbout_Logo"_s), Qt::LeftButton);
     QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=project.php&pid=10"_s});
     QVERIFY(FServer->Requests().isEmpty());
 }

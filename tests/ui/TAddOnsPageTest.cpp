@@ -70,7 +70,7 @@ void TAddOnsPageTest::countLineShowsWholeMegabytes()
     FFixture->Game().WriteFile(u"System/Big.u"_s, QByteArray(1048575, 'u'));
     FFixture->Game().WriteFile(u"System/Big.int"_s, "not counted");
     ShowPage();
-    auto* label = Child<QLabel>(FContext->Host(), u"lbAddOns_Installed"_s);
+    auto* label = Find<QLabel>(u"lbAddOns_Installed"_s);
     const QString pattern = FContext->GetLangText(TDialogType::Statistics_lbModsInstalled);
     QCOMPARE(label->text(), FormatTemplate(pattern, {1, 0}));
     QCOMPARE(Rows(), QStringList{"Big.u"});
@@ -122,7 +122,7 @@ void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
     QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
     QCOMPARE(FDialogs->Calls().size(), 0);
     QCOMPARE(
-        Child<QLabel>(FContext->Host(), u"lbAddOns_Installed"_s)->text(),
+        Find<QLabel>(u"lbAddOns_Installed"_s)->text(),
         FormatTemplate(FContext->GetLangText(TDialogType::Statistics_lbModsInstalled), {3, 0}));
 
     // Nothing ticked deletes nothing and asks nothing more.
@@ -207,14 +207,14 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
 
     // The server-package button opens the editor through the window; the archive buttons take
     // the road with the list's System folder.
-    Child<QAction>(FContext->Host(), u"ServerPackagesButton"_s)->trigger();
+    Find<QAction>(u"ServerPackagesButton"_s)->trigger();
     QCOMPARE(FContext->Orders().last(), u"EditServerPackages"_s);
     FPage->RefreshPage();
     Select({"Foo.u"});
-    Child<QAction>(FContext->Host(), u"AddOns_IntoArchive"_s)->trigger();
+    Find<QAction>(u"AddOns_IntoArchive"_s)->trigger();
     QCOMPARE(FContext->Orders().last(),
              u"ExportToArchive %1 Foo.u"_s.arg(FContext->Settings().GetPath(TMapPaths::mpSystem)));
-    Child<QAction>(FContext->Host(), u"AddOns_FromArchive"_s)->trigger();
+    Find<QAction>(u"AddOns_FromArchive"_s)->trigger();
     QCOMPARE(FContext->Orders().last(), u"ImportFromArchive"_s);
 }
 
@@ -237,7 +237,7 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
         summaryRows = Captions(summary->Files());
         QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
-    QTest::mouseClick(Child<QToolButton>(window, u"btnAddOns_Install"_s), Qt::LeftButton);
+    Click(u"btnAddOns_Install"_s);
     QVERIFY(*summaryShown);
     QCOMPARE(summaryRows, (QStringList{"Pack.zip", "Pack.zip"}));
     QCOMPARE(ReadBytes(System(u"Zipped.u"_s)), QByteArray("zipped package"));

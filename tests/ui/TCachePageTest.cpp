@@ -34,16 +34,15 @@ private:
         FContext = std::make_unique<TPageContextDouble>(*FFixture);
         return FContext->Create<TCachePage>(u"tbCacheManager"_s);
     }
-    QTreeWidget* List() const { return Child<QTreeWidget>(FContext->Host(), "lwCache_List"); }
+    QTreeWidget* List() const { return Find<QTreeWidget>("lwCache_List"); }
     // Each row as "name|size|GUID", in list order.
     QStringList Rows() const;
     // Selects the rows of these GUIDs only.
     void Select(const QStringList& guids) const;
     void Press(const QString& action) const
     {
-        auto* bar = Child<QToolBar>(FContext->Host(), u"tbrCacheManager"_s);
-        QTest::mouseClick(bar->widgetForAction(Child<QAction>(FContext->Host(), action)),
-                          Qt::LeftButton);
+        auto* bar = Find<QToolBar>(u"tbrCacheManager"_s);
+        QTest::mouseClick(bar->widgetForAction(Find<QAction>(action)), Qt::LeftButton);
     }
     void WriteCache(const QString& name, const QByteArray& bytes) const
     {
@@ -120,7 +119,7 @@ void TCachePageTest::eachRowActsOnItsOwnEntry()
     WriteCache(u"G5.uxx"_s, "second version");
     WriteCache(u"G6.uxx"_s, "baz");
     ShowPage();
-    auto* move = Child<QCheckBox>(FContext->Host(), u"cbCacheDeleteSourceFilesAfterInstallation"_s);
+    auto* move = Find<QCheckBox>(u"cbCacheDeleteSourceFilesAfterInstallation"_s);
     QVERIFY(move->isChecked());
 
     // Moved: the row's own bytes arrive; the other entry of that name keeps file and key.

@@ -67,7 +67,7 @@ TDemoPage* TDemoPageTest::ShowWindow()
     WriteGameScript(FFixture->Game(), u"Quick.sh"_s, Record(u"quick"_s), 1);
     FFixture->SetSetting(u"exename"_s, u"Game.sh"_s);
     TPageTest::ShowWindow();
-    FPage = Child<TDemoPage>(FWindow.get(), QString());
+    FPage = Find<TDemoPage>(QString());
     return FPage;
 }
 
@@ -201,7 +201,7 @@ void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
     // File > Play Demo: the quick game plays the first demo, the slow one a second demo.
     FWindow->Settings().ExeName = u"Quick.sh"_s;
     FDialogs->AnswerOpen({other + u"/My.Match.demo4"_s});
-    auto* menu = Child<QAction>(FWindow.get(), u"MenuPlayDemo"_s);
+    auto* menu = Find<QAction>(u"MenuPlayDemo"_s);
     QVERIFY(menu->isEnabled());
     menu->trigger();
     QVERIFY(FPage->ViewingDemo());
@@ -221,8 +221,7 @@ void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
 
     // The exit link ends the wait at once; the game plays on to its end.
     QVERIFY(!QFile::exists(Record(u"ended"_s)));
-    QTest::mouseClick(Child<TLinkLabel>(FWindow.get(), u"llDemoManager_ExitView"_s),
-                      Qt::LeftButton);
+    QTest::mouseClick(Find<TLinkLabel>(u"llDemoManager_ExitView"_s), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 1000);
     QVERIFY(!QFile::exists(Record(u"ended"_s)));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(u"ended"_s)), 10000);

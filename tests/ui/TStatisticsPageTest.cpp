@@ -23,10 +23,7 @@ private slots:
     void invalidFolderFromTheWindowMenuGivesZeros();
 
 private:
-    QString Label(const QString& name) const
-    {
-        return Child<QLabel>(FContext->Host(), name)->text();
-    }
+    QString Label(const QString& name) const { return Find<QLabel>(name)->text(); }
     void Write(const QString& relative, qint64 size) const
     {
         QFile file(FFixture->Game().WriteFile(relative, QByteArray()));
@@ -98,10 +95,10 @@ void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
 
     // Refresh runs the active page's handler: the loading title is painted before the walk,
     // and the new figures follow.
-    auto* box = Child<QGroupBox>(FContext->Host(), u"gbStats"_s);
+    auto* box = Find<QGroupBox>(u"gbStats"_s);
     QCOMPARE(box->title(), FContext->GetLangText(TDialogType::Statistics_gbStats_Caption));
     Write(u"Maps/DM-Three.ut2"_s, KMiB);
-    TTitlePaints paints(box, Child<QLabel>(FContext->Host(), u"lbStatistics_MapsInstalled"_s));
+    TTitlePaints paints(box, Find<QLabel>(u"lbStatistics_MapsInstalled"_s));
     QTest::mouseClick(Child<QPushButton>(page, u"btnStatistics_Refresh"_s), Qt::LeftButton);
     QCOMPARE(FContext->Orders(), QStringList{u"pgMainChange"_s});
     QVERIFY2(paints.Paints.contains(FContext->GetLangText(TDialogType::Statistics_gbStats_Loading) +

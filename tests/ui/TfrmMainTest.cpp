@@ -44,30 +44,19 @@ private slots:
     void cacheUpdateWithoutTheGameFolderKeepsTheCache();
 
 private:
-    TfrmMain* ShowMainWindow();
-    TPageControl* Pages() const { return Child<TPageControl>(FWindow.get(), u"pgMain"_s); }
+    TPageControl* Pages() const { return Find<TPageControl>(u"pgMain"_s); }
     QStringList WindowMenuItems() const;
     void WriteTwoMaps() const
     {
         WriteMap(FFixture->Game(), u"DM-First.ut2"_s, "First", "Ann");
         WriteMap(FFixture->Game(), u"CTF-Second.ut2"_s, "Second", "Bob");
     }
-    template <class T> T* Find(const QString& name) const { return Child<T>(FWindow.get(), name); }
 };
-
-TfrmMain* TfrmMainTest::ShowMainWindow()
-{
-    FWindow = FFixture->CreateMainWindow();
-    FWindow->show();
-    if (!QTest::qWaitForWindowExposed(FWindow.get()))
-        qWarning("The main window was not exposed");
-    return FWindow.get();
-}
 
 QStringList TfrmMainTest::WindowMenuItems() const
 {
     QStringList captions;
-    for (const QAction* action : Child<QMenu>(FWindow.get(), u"MenuWindow"_s)->actions())
+    for (const QAction* action : Find<QMenu>(u"MenuWindow"_s)->actions())
         captions << action->text();
     return captions;
 }
@@ -75,7 +64,7 @@ QStringList TfrmMainTest::WindowMenuItems() const
 void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
 {
     FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
-    ShowMainWindow();
+    ShowWindow();
     // No folder in the registry or at the fallback: the start-up warned once.
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 1);
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).first().Type, TMsgDlgType::mtWarning);
@@ -83,7 +72,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
 
     TPageControl* pages = Pages();
     QTabBar* bar = pages->tabBar();
-    auto* edit = Child<QLineEdit>(FWindow.get(), u"edConfigure_UT2003Path"_s);
+    auto* edit = Find<QLineEdit>(u"edConfigure_UT2003Path"_s);
     const auto balloons = [this] { return FDialogs->CallsOf(TKind::dkBalloon); };
 
     QTest::mouseClick(bar, Qt::LeftButton, {}, pages->TabRect(6).center());
@@ -100,7 +89,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     QCOMPARE(balloons().size(), 2);
 
     // The Window menu is the program's own switch: it passes.
-    const QList<QAction*> items = Child<QMenu>(FWindow.get(), u"MenuWindow"_s)->actions();
+    const QList<QAction*> items = Find<QMenu>(u"MenuWindow"_s)->actions();
     QCOMPARE(items.size(), 11);
     items.at(5)->trigger();
     QCOMPARE(pages->currentWidget()->objectName(), u"tbProfiles"_s);
@@ -109,16 +98,15 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     // closed again before its menu action returned).
     const auto opened = WhenModal([](QWidget* dialog) { dialog->close(); }, 1000);
     const int before = balloons().size();
-    Child<QAction>(FWindow.get(), u"MenuServerPackageEditor"_s)->trigger();
-    Child<QAction>(FWindow.get(), u"MenuPlayUT2003"_s)->trigger();
+    Find<QAction>(u"MenuServerPackageEditor"_s)->trigger();
+    Find<QAction>(u"MenuPlayUT2003"_s)->trigger();
     QCOMPARE(balloons().size(), before + 2);
     QVERIFY(!*opened);
 
     // With a valid folder in the edit and applied, the tabs are the user's again.
     FWindow->ShowPage(u"tbConfiguration"_s);
     edit->setText(FFixture->Game().Root());
-    QTest::mouseClick(Child<QPushButton>(FWindow.get(), u"btnConfigure_ApplyPath"_s),
-                      Qt::LeftButton);
+    Click(u"btnConfigure_ApplyPath"_s);
     QTest::mouseClick(bar, Qt::LeftButton, {}, pages->TabRect(6).center());
     QCOMPARE(pages->currentWidget()->objectName(), u"tbMapManager"_s);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -127,7 +115,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
 void TfrmMainTest::configurationTabOpensFromAnyPageWhileTheFolderIsInvalid()
 {
     FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
-    ShowMainWindow();
+    ShowWindow();
     FDialogs->Clear();
     TPageControl* pages = Pages();
     const auto current = [pages] { return pages->currentWidget()->objectName(); };
@@ -147,7 +135,7 @@ void TfrmMainTest::configurationTabOpensFromAnyPageWhileTheFolderIsInvalid()
 void TfrmMainTest::noGameFolderNoticeStaysInSight()
 {
     FFixture->SetSetting(u"utdir"_s, FFixture->Root() + u"/Gone"_s);
-    ShowMainWindow();
+    ShowWindow();
     FDialogs.reset(); // the notice as the user gets it
     const QString text = FWindow->GetLangText(TDialogType::Common_UnableToLocateDirectory);
     const auto noticeShown = [&text] {
@@ -179,7 +167,7 @@ void TfrmMainTest::noGameFolderNoticeStaysInSight()
 
 void TfrmMainTest::failedStartsAreShown()
 {
-    ShowMainWindow();
+    ShowWindow();
     // Neither wine nor the desktop's opener can be found.
     const QByteArray path = qgetenv("PATH");
     const QTemporaryDir empty;
@@ -203,7 +191,7 @@ void TfrmMainTest::failedStartsAreShown()
 void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 {
     FFixture->AddLanguage(u"de"_s, u"Deutsch"_s, u"DE "_s);
-    ShowMainWindow();
+    ShowWindow();
     auto* languages = Find<QComboBox>(u"cbConfigure_SelectLang"_s);
     TPageControl* pages = Pages();
     const auto dressed = [this](bool german) {
@@ -250,13 +238,13 @@ void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
 
     // A new start over the same folder comes up in the chosen language.
     FWindow.reset();
-    ShowMainWindow();
+    ShowWindow();
     dressed(true);
 }
 
 void TfrmMainTest::titleIsNameLongTitleAndVersion()
 {
-    ShowMainWindow();
+    ShowWindow();
     const QString version = GetFileVersionText();
     QVERIFY(QRegularExpression(u"^\\d+(\\.\\d+)+$"_s).match(version).hasMatch());
     QCOMPARE(FWindow->windowTitle(),
@@ -297,7 +285,7 @@ void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
     WriteMap(FFixture->Game(), u"BR-Third.ut2"_s, "Third", "Cy");
     WriteTwoMaps();
     FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
-    ShowMainWindow();
+    ShowWindow();
     // A cache of an older state of the folder.
     const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     QVERIFY(WriteMapCache(
@@ -344,7 +332,7 @@ void TfrmMainTest::failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack()
 {
     WriteTwoMaps();
     FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
-    ShowMainWindow();
+    ShowWindow();
     const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     const QByteArray oldCache = ReadBytes(cacheFile);
     QVERIFY(!oldCache.isEmpty());
@@ -370,7 +358,7 @@ void TfrmMainTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
 {
     WriteTwoMaps();
     FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
-    ShowMainWindow();
+    ShowWindow();
     const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
     const QByteArray cache = ReadBytes(cacheFile);
     QList<TMapCacheItem> items;
