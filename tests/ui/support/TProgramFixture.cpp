@@ -144,16 +144,17 @@ std::unique_ptr<TfrmMain> TProgramFixture::CreateMainWindow(const QStringList& s
 }
 
 QString WriteMap(const TGameFolder& game, const QString& fileName, const std::string& title,
-                 const std::string& author)
+                 const std::string& author, const std::string& description, int size)
 {
     TMapTexts texts;
     texts.Title = title;
     texts.Author = author;
-    texts.Description = "A fixture map";
+    texts.Description = description;
     const TBytes bytes = MakeMapPackage(texts);
-    return game.WriteFile(u"Maps/"_s + fileName,
-                          QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                     static_cast<qsizetype>(bytes.size())));
+    QByteArray data(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    if (data.size() < size)
+        data.append(QByteArray(size - data.size(), '\0'));
+    return game.WriteFile(u"Maps/"_s + fileName, data);
 }
 
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName)

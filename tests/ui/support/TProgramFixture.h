@@ -70,9 +70,12 @@ private:
     std::unique_ptr<TGameFolder> FGame;
 };
 
-// A small map package with a "LevelSummary" holding Title and Author, in the game's Maps folder.
+// A small map package with a "LevelSummary" holding Title, Author and Description, in the game's
+// Maps folder; padded with zeros to Size bytes when given (the reader never looks past its
+// tables).
 QString WriteMap(const TGameFolder& game, const QString& fileName, const std::string& title,
-                 const std::string& author);
+                 const std::string& author, const std::string& description = "A fixture map",
+                 int size = 0);
 // A small 24-bit bitmap in the game's ScreenShots folder, as the game names its screenshots.
 QString WriteScreenshot(const TGameFolder& game, const QString& fileName);
 
