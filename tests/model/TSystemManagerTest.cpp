@@ -21,7 +21,8 @@ const QString KProgram = u"/opt/K O V A/$bin`s \"100%\" \\kova"_s;
 const QString KQuotedProgram = QStringLiteral(R"("/opt/K O V A/\\$bin\\`s \\"100%%\\" \\\\kova")");
 
 // Runs a desktop tool in the test's environment, away from any desktop session's settings.
-QString RunTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
+QString RunDesktopTool(const QString& program, const QStringList& arguments,
+                       int* exitCode = nullptr)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -54,7 +55,7 @@ protected:
         ASSERT_FALSE(validator.isEmpty())
             << "desktop-file-validate (desktop-file-utils) is missing";
         int code = -1;
-        const QString output = RunTool(validator, {entry}, &code);
+        const QString output = RunDesktopTool(validator, {entry}, &code);
         EXPECT_EQ(code, 0) << output.toStdString();
         EXPECT_EQ(output, "");
     }
@@ -192,11 +193,11 @@ TEST_F(TSystemManagerTest, DemoAssociationIsWrittenAndReadBack)
     ASSERT_TRUE(database.contains(type.toUtf8()))
         << "no type in the database: is update-mime-database (shared-mime-info) missing?";
     const QString demo = FGame.WriteFile("Demos/Match.demo4", "demo");
-    EXPECT_EQ(RunTool(QStringLiteral(KOVA_MIME_QUERY), {demo}), type);
+    EXPECT_EQ(RunDesktopTool(QStringLiteral(KOVA_MIME_QUERY), {demo}), type);
     // The desktop's own tool finds the default handler.
     const QString xdgMime = QStandardPaths::findExecutable("xdg-mime");
     ASSERT_FALSE(xdgMime.isEmpty()) << "xdg-mime (xdg-utils) is missing";
-    EXPECT_EQ(RunTool(xdgMime, {"query", "default", type}), "kova-playdemo.desktop");
+    EXPECT_EQ(RunDesktopTool(xdgMime, {"query", "default", type}), "kova-playdemo.desktop");
 }
 
 TEST_F(TSystemManagerTest, AKnownDemoTypeIsTakenOverNotRewritten)

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -43,4 +45,25 @@ QStringList FileTree(const QString& root)
     }
     items.sort();
     return items;
+}
+
+std::optional<QByteArray> RunTool(const QString& program, const QStringList& arguments,
+                                  const QString& folder)
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty() && !QFileInfo(program).isExecutable())
+        return std::nullopt;
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(path.isEmpty() ? program : path, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+QStringList UnzipNames(const QString& archive)
+{
+    return QString::fromUtf8(RunTool(u"unzip"_s, {u"-Z1"_s, archive}).value_or(QByteArray()))
+        .split(u'\n', Qt::SkipEmptyParts);
 }

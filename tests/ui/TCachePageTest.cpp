@@ -29,11 +29,7 @@ private slots:
     void entriesThatCannotGoAreNamedAndKeepTheirRows();
 
 private:
-    TCachePage* ShowPage()
-    {
-        FContext = std::make_unique<TPageContextDouble>(*FFixture);
-        return FContext->Create<TCachePage>(u"tbCacheManager"_s);
-    }
+    TCachePage* ShowPage() { return TPageTest::ShowPage<TCachePage>(u"tbCacheManager"_s); }
     QTreeWidget* List() const { return Find<QTreeWidget>("lwCache_List"); }
     // Each row as "name|size|GUID", in list order.
     QStringList Rows() const;
@@ -234,14 +230,8 @@ void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
     QVERIFY(messages.first().Text.contains(u"Gone.u"_s));
     QVERIFY(!messages.first().Text.contains(u"Foo.u"_s));
 
-    QProcess unzip;
-    unzip.start(u"unzip"_s, {u"-Z1"_s, archive});
-    QVERIFY(unzip.waitForFinished());
-    QCOMPARE(QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts),
-             QStringList({"Foo.u", "Bar.utx"}));
-    unzip.start(u"unzip"_s, {u"-p"_s, archive, u"Bar.utx"_s});
-    QVERIFY(unzip.waitForFinished());
-    QCOMPARE(unzip.readAllStandardOutput(), QByteArray("bar bytes"));
+    QCOMPARE(UnzipNames(archive), QStringList({"Foo.u", "Bar.utx"}));
+    QCOMPARE(RunTool(u"unzip"_s, {u"-p"_s, archive, u"Bar.utx"_s}), QByteArray("bar bytes"));
 
     // Nothing was installed, and the cache is as it was.
     QCOMPARE(Game(u"Cache/cache.ini"_s), index);
