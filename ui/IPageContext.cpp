@@ -3,6 +3,7 @@
 #include "GamePath.h"
 #include "IDialogs.h"
 #include "KOVAIcons.h"
+#include "ProgramFolders.h"
 #include "TSystemManager.h"
 
 #include <QTreeWidget>
@@ -41,6 +42,17 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
         return false;
     GetSelectedFiles(files, list, Settings().GetPath(static_cast<TMapPaths>(folder.toInt())));
     return true;
+}
+
+TFileDialogOptions IPageContext::TransferPrompt(TDialogType title, TDialogType filter,
+                                               const QString& defaultExt) const
+{
+    TFileDialogOptions options;
+    options.Title = GetLangText(title);
+    options.Filter = GetLangText(filter);
+    options.DefaultExt = defaultExt;
+    options.InitialDir = Folders().TransferDir();
+    return options;
 }
 
 void IPageContext::ShowError(QWidget* owner, const QString& text)

@@ -505,6 +505,8 @@ void TfrmArchiveInspector::MenuNewArchiveClick()
     options.Filter = LangText(TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
     options.InitialDir = FContext.Folders().TransferDir();
+    // An existing archive is opened or made anew as the question below decides.
+    options.ConfirmOverwrite = false;
     const QString chosen = FContext.Dialogs().SaveFile(this, options);
     if (chosen.isEmpty())
         return;

@@ -172,11 +172,11 @@ void TCachePage::CacheInstallAndZipClick()
     const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwCache_List);
     if (!cache || rows.isEmpty())
         return;
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_ZipFiles);
-    options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = FContext.Folders().TransferDir();
+    TFileDialogOptions options =
+        FContext.TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                TDialogType::Common_Filter_ZipFiles, QStringLiteral("zip"));
+    // An archive that is there is added to, not replaced: there is nothing to confirm.
+    options.ConfirmOverwrite = false;
     const QString archive = FContext.Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;

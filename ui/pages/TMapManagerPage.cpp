@@ -106,6 +106,12 @@ QString TMapManagerPage::MapsFolder() const
     return WithoutTrailingSeparator(ResolveGamePath(FContext.Settings().GetMapsDir()));
 }
 
+TFileDialogOptions TMapManagerPage::MapPrompt() const
+{
+    return FContext.TransferPrompt(TDialogType::Common_Dialog_SelectMap,
+                                   TDialogType::Common_Filter_UT2Files, KMapExtension);
+}
+
 TUTMap* TMapManagerPage::MapOf(const QTreeWidgetItem* row) const
 {
     const TMapManager* maps = FContext.MapManager();
@@ -229,11 +235,7 @@ void TMapManagerPage::lbMapManager_MapListChange()
 
 void TMapManagerPage::btnMapManager_ImportMapClick()
 {
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-    options.DefaultExt = KMapExtension;
-    options.InitialDir = FContext.Folders().TransferDir();
+    TFileDialogOptions options = MapPrompt();
     options.MultiSelect = true;
     const QStringList files = FContext.Dialogs().OpenFiles(this, options);
     if (files.isEmpty())
@@ -263,11 +265,7 @@ void TMapManagerPage::btnMapManager_ExportMapClick()
     if (sources.isEmpty())
         return;
     if (sources.size() == 1) {
-        TFileDialogOptions options;
-        options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-        options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-        options.DefaultExt = KMapExtension;
-        options.InitialDir = FContext.Folders().TransferDir();
+        TFileDialogOptions options = MapPrompt();
         options.FileName = QFileInfo(sources.first()).fileName();
         const QString target = FContext.Dialogs().SaveFile(this, options);
         if (target.isEmpty())
@@ -330,12 +328,11 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     // first, while the row may be the other.
     const QString from =
         JoinPath(QFileInfo(map->FileName()).absolutePath(), rows.first()->text(mcFileName));
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-    options.DefaultExt = KMapExtension;
+    TFileDialogOptions options = MapPrompt();
     options.InitialDir = QFileInfo(from).absolutePath();
     options.FileName = QFileInfo(from).fileName();
+    // A rename never replaces: the check below refuses a taken name.
+    options.ConfirmOverwrite = false;
     const QString to = FContext.Dialogs().SaveFile(this, options);
     if (to.isEmpty() || to == from)
         return;
