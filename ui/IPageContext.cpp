@@ -1,5 +1,6 @@
 #include "IPageContext.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "IDialogs.h"
 #include "KOVAIcons.h"
@@ -21,11 +22,8 @@ void IPageContext::GetSelectedFiles(QStringList* list, const QTreeWidget* listVi
     if (!list || !listView)
         return;
     const QString prefix = WithTrailingSeparator(folder);
-    for (int i = 0; i < listView->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = listView->topLevelItem(i);
-        if (item->isSelected())
-            list->append(prefix + item->text(0));
-    }
+    for (const QTreeWidgetItem* row : SelectedRows(listView))
+        list->append(prefix + row->text(0));
 }
 
 void IPageContext::AddDragList(QTreeWidget* list, TMapPaths folder)

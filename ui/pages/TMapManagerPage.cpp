@@ -18,8 +18,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QHeaderView>
 #include <QSignalBlocker>
 
 namespace {
@@ -42,10 +40,8 @@ TMapManagerPage::TMapManagerPage(IPageContext& context, QWidget* parent)
 {
     FUi->setupUi(this);
     TListView* list = FUi->lbMapManager_MapList;
-    list->header()->resizeSection(mcFileName, 150);
-    list->header()->resizeSection(mcMapType, 95);
-    list->header()->resizeSection(mcSize, 80);
-    list->SetSortColumns({TListSort::lsText, TListSort::lsText, TListSort::lsNumber});
+    // In the order of TMapColumn.
+    list->SetColumns({{150, TListSort::lsText}, {95, TListSort::lsText}, {80, TListSort::lsNumber}});
     IPageContext::AddDragList(list, TMapPaths::mpMaps);
 
     FUi->MapManager_ExportMap->setIcon(KOVAIcon(kiSave));
@@ -159,8 +155,6 @@ void TMapManagerPage::FillMapList(const QStringList& list)
     const TMapManager* maps = FContext.MapManager();
     TSystemImages& images = FContext.SystemImageList();
     const QString unknownType = FContext.GetLangText(TDialogType::MapManager_UnknownType);
-    // One icon lookup per extension: a maps folder holds thousands of files of one type.
-    QHash<QString, QIcon> icons;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(list.size());
     for (const QString& file : list) {
@@ -172,12 +166,7 @@ void TMapManagerPage::FillMapList(const QStringList& list)
         auto* row = new TListItem(
             QStringList{name, type, map ? FormatFileSize(map->Size()) : QStringLiteral("0 Bytes")});
         TListView::SetSortNumber(row, mcSize, map ? map->Size() : 0);
-        const qsizetype dot = name.lastIndexOf(u'.');
-        const QString extension = dot >= 0 ? name.mid(dot).toLower() : QString();
-        auto icon = icons.find(extension);
-        if (icon == icons.end())
-            icon = icons.insert(extension, images.Icon(images.GetFileIconIndex(name)));
-        row->setIcon(mcFileName, *icon);
+        row->setIcon(mcFileName, images.FileIcon(name));
         rows.append(row);
     }
     view->setUpdatesEnabled(false);
