@@ -46,7 +46,7 @@ struct TCommand
 };
 
 // Runs Ours and Theirs once each untimed, so that both find the files in the page cache, then
-// Runs times each in turns; prints Title with the median of each and their ratio. The exit
+// Runs times each, ours first; prints Title with the median of each and their ratio. The exit
 // status of the benchmark: 0 when Ours took at most Limit times what Theirs took, 1 above it,
 // 2 when a run failed.
 inline int CompareWholeProcesses(const char* title, int runs, const TCommand& ours,
@@ -54,10 +54,8 @@ inline int CompareWholeProcesses(const char* title, int runs, const TCommand& ou
 {
     std::vector<double> ourTimes, theirTimes;
     for (int run = -1; run < runs; ++run) {
-        double our = 0, their = 0;
-        InTurns(
-            run, [&] { our = TimedRun(ours.Program, ours.Args); },
-            [&] { their = TimedRun(theirs.Program, theirs.Args); });
+        const double our = TimedRun(ours.Program, ours.Args);
+        const double their = TimedRun(theirs.Program, theirs.Args);
         if (our < 0 || their < 0) {
             std::fprintf(stderr, "a run of %s failed\n", our < 0 ? ours.Label : theirs.Label);
             return 2;
