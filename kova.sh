@@ -31,8 +31,14 @@ fi
 
 build=build
 # Configured once; later builds re-run the configure by themselves when a CMake file changed.
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The test command builds with warnings as errors, as CI does: a tree first configured by "run"
+# is configured again for it.
+werror=OFF
+[ "$mode" = test ] && werror=ON
+if [ ! -f "$build/build.ninja" ] ||
+    { [ "$werror" = ON ] && ! grep -qx 'KOVA_WERROR:BOOL=ON' "$build/CMakeCache.txt"; }; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_WERROR=$werror \
+        >/dev/null
 fi
 
 case "$mode" in

@@ -1,8 +1,10 @@
 #include "IPageContext.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "IDialogs.h"
 #include "KOVAIcons.h"
+#include "ProgramFolders.h"
 #include "TSystemManager.h"
 
 #include <QTreeWidget>
@@ -20,11 +22,8 @@ void IPageContext::GetSelectedFiles(QStringList* list, const QTreeWidget* listVi
     if (!list || !listView)
         return;
     const QString prefix = WithTrailingSeparator(folder);
-    for (int i = 0; i < listView->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = listView->topLevelItem(i);
-        if (item->isSelected())
-            list->append(prefix + item->text(0));
-    }
+    for (const QTreeWidgetItem* row : SelectedRows(listView))
+        list->append(prefix + row->text(0));
 }
 
 void IPageContext::AddDragList(QTreeWidget* list, TMapPaths folder)
@@ -41,6 +40,17 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
         return false;
     GetSelectedFiles(files, list, Settings().GetPath(static_cast<TMapPaths>(folder.toInt())));
     return true;
+}
+
+TFileDialogOptions IPageContext::TransferPrompt(TDialogType title, TDialogType filter,
+                                               const QString& defaultExt) const
+{
+    TFileDialogOptions options;
+    options.Title = GetLangText(title);
+    options.Filter = GetLangText(filter);
+    options.DefaultExt = defaultExt;
+    options.InitialDir = Folders().TransferDir();
+    return options;
 }
 
 void IPageContext::ShowError(QWidget* owner, const QString& text)

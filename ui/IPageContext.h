@@ -24,6 +24,7 @@ class TSystemManager;
 class TUT2003Profile;
 class TProgramFolders;
 class TUTMap;
+struct TFileDialogOptions;
 
 // What a page or dialog of the main window may reach: the objects the pages share and the few
 // orders the window carries out for them. The main window implements it; page tests use the
@@ -146,6 +147,11 @@ public:
     // For a list marked by AddDragList: true, with the full paths of its selected rows in list
     // order appended to Files. False (Files untouched) for any other source.
     bool DraggedFiles(const QObject* source, QStringList* files) const;
+
+    // A file prompt titled and filtered by those language texts, starting where the user's
+    // imports and exports start (TProgramFolders::TransferDir).
+    TFileDialogOptions TransferPrompt(TDialogType title, TDialogType filter,
+                                      const QString& defaultExt = QString()) const;
 
     // The error box (caption Common_Error) and the notice (caption Common_Information) of the
     // pages, with Text.

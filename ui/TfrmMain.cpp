@@ -737,24 +737,17 @@ bool TfrmMain::InstallFilesDirect(const QStringList& files, bool silent)
     return RunInstall(files, false);
 }
 
-TFileDialogOptions TfrmMain::TransferPrompt(TDialogType title, TDialogType filter) const
-{
-    TFileDialogOptions options;
-    options.Title = GetLangText(title);
-    options.Filter = GetLangText(filter);
-    options.InitialDir = FFolders.TransferDir();
-    return options;
-}
-
 void TfrmMain::ExportToArchive(const QTreeWidget* listView, const QString& folder)
 {
     QStringList files;
     GetSelectedFiles(&files, listView, folder);
     if (files.isEmpty())
         return;
-    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
-                                                TDialogType::Common_Filter_ZipFiles);
-    options.DefaultExt = QStringLiteral("zip");
+    TFileDialogOptions options =
+        TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                       TDialogType::Common_Filter_ZipFiles, QStringLiteral("zip"));
+    // An archive that is there is added to, not replaced: there is nothing to confirm.
+    options.ConfirmOverwrite = false;
     const QString archive = Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;
@@ -767,9 +760,9 @@ void TfrmMain::ExportToArchive(const QTreeWidget* listView, const QString& folde
 
 void TfrmMain::ImportFromArchive()
 {
-    TFileDialogOptions options = TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
-                                                TDialogType::Common_Filter_ZipFiles);
-    options.DefaultExt = QStringLiteral("zip");
+    const TFileDialogOptions options =
+        TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                       TDialogType::Common_Filter_ZipFiles, QStringLiteral("zip"));
     const QStringList chosen = Dialogs().OpenFiles(this, options);
     if (!chosen.isEmpty())
         InstallFromArchive(chosen.first(), false, true);

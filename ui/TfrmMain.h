@@ -183,9 +183,6 @@ private:
     // One run of the installation road over Files (as archives when AsArchive), with its
     // summary shown unless silent.
     bool RunInstall(const QStringList& files, bool asArchive);
-    // A prompt for add-on files to install, import or export, starting where the user's
-    // transfers start.
-    TFileDialogOptions TransferPrompt(TDialogType title, TDialogType filter) const;
 
     // Demo playback.
     void MenuPlayDemoClick();

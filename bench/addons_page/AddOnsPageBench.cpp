@@ -6,7 +6,8 @@
 //
 //   bench_addons_page [--files N] [--runs N]
 //
-// Prints the median of the runs and ends with 1 when it is above the limit or a file was opened.
+// Prints the spread of the runs and ends with 1 when it is above the limit or a file was opened.
+#include "BenchRuns.h"
 #include "TAddOnsPage.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
@@ -90,16 +91,10 @@ private:
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
-    int files = 3000;
-    int runs = 11;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--files") == 0)
-            files = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-    }
+    const int files = IntOption(argc, argv, "--files", 3000);
+    const int runs = RunsOption(argc, argv, 11);
 
     TProgramFixture fixture;
     TScriptedDialogs dialogs;
@@ -115,10 +110,7 @@ int main(int argc, char** argv)
     }
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        page->ShowAddOnsPage();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        times.push_back(TimeMs([&] { page->ShowAddOnsPage(); }));
         if (list->topLevelItemCount() != packages) {
             std::fprintf(stderr, "%d rows instead of %d\n", list->topLevelItemCount(), packages);
             return 2;
@@ -133,12 +125,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    std::printf("Refreshing the Add-Ons page over %d files (%d code packages), median of %d "
-                "runs\n",
-                files, packages, runs);
-    std::printf("  %.1f ms (limit %.0f ms; fastest %.1f, slowest %.1f); files opened: %d\n", median,
-                KLimitMs, times.front(), times.back(), opens);
-    return median <= KLimitMs && opens == 0 ? 0 : 1;
+    std::printf("Refreshing the Add-Ons page over %d files (%d code packages), %d runs; files "
+                "opened: %d\n",
+                files, packages, runs, opens);
+    const bool met = ReportRuns("  refresh:", times, KLimitMs);
+    return met && opens == 0 ? 0 : 1;
 }

@@ -111,17 +111,10 @@ double TimedRun(const QString& program, const QStringList& arguments, const QStr
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    ::sync();
     QProcess process;
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                     process.readAllStandardError().constData());
-        return -1;
-    }
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    const double ms = TimedProcess(process);
     if (output)
         *output = process.readAllStandardOutput();
     return ms;
@@ -131,7 +124,7 @@ double TimedRun(const QString& program, const QStringList& arguments, const QStr
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
     TBenchOptions options;
     if (!ReadBenchOptions(argc, argv, options))
@@ -165,13 +158,7 @@ int main(int argc, char** argv)
                 other.push_back(TimedRun(unzip, {"-o", "-q", "-j", path(name), "-d", path("out")},
                                          path("out")));
             };
-            if (run % 2) {
-                theirs();
-                ours();
-            } else {
-                ours();
-                theirs();
-            }
+            InTurns(run, ours, theirs);
         }
         const double a = Median(engine), b = Median(other);
         std::printf("%-44s %12.1f %12.1f %8.3f\n", name, a, b, a / b);

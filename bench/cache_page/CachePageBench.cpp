@@ -4,7 +4,8 @@
 //
 //   bench_cache_page [--entries N] [--runs N]
 //
-// Prints the median of the runs and ends with 1 when it is above the limit.
+// Prints the spread of the runs and ends with 1 when it is above the limit.
+#include "BenchRuns.h"
 #include "TCachePage.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
@@ -43,16 +44,10 @@ void WriteCache(const TProgramFixture& fixture, int entries)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
-    int entries = 10000;
-    int runs = 11;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--entries") == 0)
-            entries = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-    }
+    const int entries = IntOption(argc, argv, "--entries", 10000);
+    const int runs = RunsOption(argc, argv, 11);
 
     TProgramFixture fixture;
     TScriptedDialogs dialogs;
@@ -63,20 +58,12 @@ int main(int argc, char** argv)
 
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        page->ShowCachePage();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        times.push_back(TimeMs([&] { page->ShowCachePage(); }));
         if (list->topLevelItemCount() != entries) {
             std::fprintf(stderr, "%d rows instead of %d\n", list->topLevelItemCount(), entries);
             return 2;
         }
     }
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    std::printf("Filling the Cache Manager page with %d entries, median of %d runs\n", entries,
-                runs);
-    std::printf("  %.1f ms (limit %.0f ms; fastest %.1f, slowest %.1f)\n", median, KLimitMs,
-                times.front(), times.back());
-    return median <= KLimitMs ? 0 : 1;
+    std::printf("Filling the Cache Manager page with %d entries, %d runs\n", entries, runs);
+    return ReportRuns("  fill:", times, KLimitMs) ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 // into the tree (a 5,000-line generated file, and the real 717 KB "User.ini"), and one value of
 // that "User.ini" saved. Each load reads a file the INI parse cache does not hold. Run:
 //   build/bin/bench_ini_editor
+#include "BenchRuns.h"
 #include "TIniEditorPage.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
@@ -157,8 +158,7 @@ BENCHMARK(BM_SaveOneValueOfRealUserIni)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

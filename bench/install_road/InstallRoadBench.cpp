@@ -63,26 +63,11 @@ bool WriteHuge(const QString& path)
     return TZipBuilder().Add(entry).Write(path);
 }
 
-// Runs Program to its end; its wall time in milliseconds, negative when it failed.
-double TimedRun(QProcess& process, int expectedStatus = 0)
-{
-    ::sync();
-    QElapsedTimer timer;
-    timer.start();
-    process.start();
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != expectedStatus) {
-        std::fprintf(stderr, "%s failed (%d)\n", qPrintable(process.program()), process.exitCode());
-        return -1;
-    }
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
     TBenchOptions options;
     if (!ReadBenchOptions(argc, argv, options))
@@ -105,12 +90,12 @@ int main(int argc, char** argv)
         fixture.PrepareProgram(start, QStringLiteral(KOVA_PROGRAM),
                                {QStringLiteral("/install"), folder.filePath(QStringLiteral("none")),
                                 QStringLiteral("-s")});
-        bare.push_back(TimedRun(start, 1));
+        bare.push_back(TimedProcess(start, 1));
         const auto ours = [&] {
             QProcess install;
             fixture.PrepareProgram(install, QStringLiteral(KOVA_PROGRAM),
                                    {QStringLiteral("/install"), many, QStringLiteral("-s")});
-            road.push_back(TimedRun(install));
+            road.push_back(TimedProcess(install));
         };
         const auto theirs = [&] {
             const QString out = fixture.Root() + QStringLiteral("/out");
@@ -119,15 +104,9 @@ int main(int argc, char** argv)
             extract.setProgram(unzip);
             extract.setArguments({QStringLiteral("-o"), QStringLiteral("-q"), QStringLiteral("-j"),
                                   many, QStringLiteral("-d"), out});
-            other.push_back(TimedRun(extract));
+            other.push_back(TimedProcess(extract));
         };
-        if (run % 2) {
-            theirs();
-            ours();
-        } else {
-            ours();
-            theirs();
-        }
+        InTurns(run, ours, theirs);
         if (road.back() < 0 || other.back() < 0 || bare.back() < 0)
             return 1;
     }
@@ -171,7 +150,7 @@ int main(int argc, char** argv)
         QProcess install;
         install.setProgram(QStringLiteral(KOVA_MEMORY_PROGRAM));
         install.setArguments({fixture.SettingsFile(), huge});
-        const double ms = TimedRun(install);
+        const double ms = TimedProcess(install);
         long idle = 0, peak = 0;
         if (ms < 0 ||
             std::sscanf(install.readAllStandardOutput().constData(), "%ld %ld", &idle, &peak) != 2)

@@ -6,6 +6,7 @@
 
 #include "BitmapWriter.h"
 #include "TScreenShot.h"
+#include "WholeProcess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,11 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
@@ -49,21 +45,10 @@ quint32 ScenePixel(int x, int y, int shot)
     return (r << 16) | (g << 8) | b;
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 bool RunCjpeg(const QByteArray& input, const QByteArray& output)
 {
-    const char* args[] = {"cjpeg",           "-quality", "90", "-outfile", output.constData(),
-                          input.constData(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "cjpeg", nullptr, nullptr, const_cast<char**>(args), environ) != 0)
-        return false;
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return TimedRun("cjpeg", {"-quality", "90", "-outfile", output.constData(),
+                              input.constData()}) >= 0;
 }
 
 qint64 FolderBytes(const QString& folder)

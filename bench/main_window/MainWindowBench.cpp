@@ -7,6 +7,7 @@
 // times, per run, a new main window from its constructor until the first paint event reaches
 // it, once with the map cache on (its file written beforehand) and once with the maps folder
 // scanned. The first run of the process also pays Qt's own first-use costs (fonts, style).
+#include "BenchRuns.h"
 #include "TMapManager.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
@@ -132,24 +133,12 @@ void Report(const char* mode, std::vector<TRun> runs)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
-    int maps = 2000;
-    int shots = 5000;
-    int cacheEntries = 2000;
-    int runs = 7;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--maps") == 0)
-            maps = value;
-        else if (std::strcmp(argv[i], "--shots") == 0)
-            shots = value;
-        else if (std::strcmp(argv[i], "--cache") == 0)
-            cacheEntries = value;
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, value);
-    }
+    const int maps = IntOption(argc, argv, "--maps", 2000);
+    const int shots = IntOption(argc, argv, "--shots", 5000);
+    const int cacheEntries = IntOption(argc, argv, "--cache", 2000);
+    const int runs = RunsOption(argc, argv, 7);
 
     TProgramFixture fixture;
     QElapsedTimer writing;

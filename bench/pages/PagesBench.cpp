@@ -8,7 +8,9 @@
 //   screenshots filled  the page's refresh handler with N screenshots (default 5,000)
 //   thumbnail           selecting a 1920 x 1440 24-bit screenshot
 //
-// Targets: 300, 200, 500 and 100 ms. Prints the best, the median and the worst of the runs.
+// Targets: 300, 200, 500 and 100 ms. Prints the first, the best, the median and the worst of the
+// runs.
+#include "BenchRuns.h"
 #include "BitmapWriter.h"
 #include "TMapManager.h"
 #include "TMapManagerPage.h"
@@ -59,21 +61,12 @@ void WriteFixture(const TProgramFixture& fixture, int maps, int shots)
 }
 
 // Runs Action, then lets the window lay out and paint what it changed.
-double TimeMs(const std::function<void()>& action)
+double TimeMsPainted(const std::function<void()>& action)
 {
-    QElapsedTimer timer;
-    timer.start();
-    action();
-    QCoreApplication::processEvents();
-    return timer.nsecsElapsed() / 1e6;
-}
-
-void Report(const char* what, std::vector<double> times, double target)
-{
-    std::sort(times.begin(), times.end());
-    std::printf("%-20s best %7.1f ms, median %7.1f ms, worst %7.1f ms  (target %3.0f ms: %s)\n",
-                what, times.front(), times[times.size() / 2], times.back(), target,
-                times[times.size() / 2] < target ? "met" : "MISSED");
+    return TimeMs([&] {
+        action();
+        QCoreApplication::processEvents();
+    });
 }
 
 QTreeWidgetItem* RowOf(QTreeWidget* list, const QString& caption)
@@ -89,21 +82,11 @@ QTreeWidgetItem* RowOf(QTreeWidget* list, const QString& caption)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
-    int maps = 5000;
-    int shots = 5000;
-    int runs = 7;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--maps") == 0)
-            maps = value;
-        else if (std::strcmp(argv[i], "--shots") == 0)
-            shots = value;
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, value);
-    }
+    const int maps = IntOption(argc, argv, "--maps", 5000);
+    const int shots = IntOption(argc, argv, "--shots", 5000);
+    const int runs = RunsOption(argc, argv, 7);
 
     TProgramFixture fixture;
     QElapsedTimer writing;
@@ -128,13 +111,13 @@ int main(int argc, char** argv)
 
     std::vector<double> fill, sort, shotFill, thumb;
     for (int r = 0; r < runs; ++r) {
-        fill.push_back(TimeMs([&] { mapPage->RefreshPage(); }));
-        sort.push_back(TimeMs([&] { emit mapList->header()->sectionClicked(2); }));
-        shotFill.push_back(TimeMs([&] { shotPage->RefreshPage(); }));
+        fill.push_back(TimeMsPainted([&] { mapPage->RefreshPage(); }));
+        sort.push_back(TimeMsPainted([&] { emit mapList->header()->sectionClicked(2); }));
+        shotFill.push_back(TimeMsPainted([&] { shotPage->RefreshPage(); }));
         QTreeWidgetItem* big = RowOf(shotList, QStringLiteral("Shot99999.bmp"));
         shotList->clearSelection();
         thumbnail->clear();
-        thumb.push_back(TimeMs([&] {
+        thumb.push_back(TimeMsPainted([&] {
             shotList->setCurrentItem(big, 0, QItemSelectionModel::NoUpdate);
             big->setSelected(true);
         }));
@@ -149,9 +132,9 @@ int main(int argc, char** argv)
         std::printf("the map list is not sorted by size\n");
         return 1;
     }
-    Report("map list filled:", fill, 300);
-    Report("map list sorted:", sort, 200);
-    Report("screenshots filled:", shotFill, 500);
-    Report("thumbnail:", thumb, 100);
+    ReportRuns("map list filled:", fill, 300);
+    ReportRuns("map list sorted:", sort, 200);
+    ReportRuns("screenshots filled:", shotFill, 500);
+    ReportRuns("thumbnail:", thumb, 100);
     return 0;
 }

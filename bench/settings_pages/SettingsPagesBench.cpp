@@ -8,6 +8,7 @@
 // server "User.ini" with a profile section; the page's refresh alone, and the profile list
 // rebuilt from the folder followed by the page's refresh (the first of those parses every file;
 // later ones find the parses cached).
+#include "BenchRuns.h"
 #include "TKOVASettings.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
@@ -31,7 +32,7 @@
 namespace {
 
 // Runs Action Runs times, each after Prepare (not timed); prints the first, best, median and
-// worst time in ms.
+// worst time.
 void Measure(const char* what, int runs, const std::function<void(int run)>& action,
              const std::function<void()>& prepare = {})
 {
@@ -39,34 +40,19 @@ void Measure(const char* what, int runs, const std::function<void(int run)>& act
     for (int r = 0; r < runs; ++r) {
         if (prepare)
             prepare();
-        QElapsedTimer timer;
-        timer.start();
-        action(r);
-        times.push_back(timer.nsecsElapsed() / 1e6);
+        times.push_back(TimeMs([&] { action(r); }));
     }
-    const double first = times.front();
-    std::sort(times.begin(), times.end());
-    std::printf("%-44s first %6.2f ms; best %6.2f, median %6.2f, worst %6.2f ms\n", what, first,
-                times.front(), times[times.size() / 2], times.back());
-    std::fflush(stdout);
+    ReportRuns(what, times);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenDisplay();
     QApplication app(argc, argv);
-    int profileCount = 100;
-    int runs = 21;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const int value = std::atoi(argv[i + 1]);
-        if (std::strcmp(argv[i], "--profiles") == 0)
-            profileCount = std::max(0, value);
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, value);
-    }
+    const int profileCount = std::max(0, IntOption(argc, argv, "--profiles", 100));
+    const int runs = RunsOption(argc, argv, 21);
     const QString real =
         QStringLiteral(KOVA_REALDATA_DIR "/ini/GrantSorenson-LumpysInvasionServer/System/");
     const QByteArray gameIni = ReadBytes(real + QStringLiteral("UT2004.ini"));

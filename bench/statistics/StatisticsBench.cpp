@@ -112,27 +112,9 @@ int main(int argc, char** argv)
         BuildTree(tree);
     const std::string settings = QFile::encodeName(SettingsFor(tree, temp.path())).toStdString();
     const std::string dir = QFile::encodeName(tree).toStdString();
-
-    // One run of each first, so both find the tree in the page cache.
-    if (TimedRun("/proc/self/exe", {"--run", settings.c_str()}) < 0) {
-        std::fprintf(stderr, "the statistics run failed\n");
-        return 2;
-    }
-    TimedRun("find", {dir.c_str(), "-type", "f", "-printf", "%s\\n"});
-    std::vector<double> ours, theirs;
-    for (int i = 0; i < runs; ++i) {
-        ours.push_back(TimedRun("/proc/self/exe", {"--run", settings.c_str()}));
-        theirs.push_back(TimedRun("find", {dir.c_str(), "-type", "f", "-printf", "%s\\n"}));
-        if (ours.back() < 0 || theirs.back() < 0) {
-            std::fprintf(stderr, "a run failed\n");
-            return 2;
-        }
-    }
-    const double our = Median(ours);
-    const double their = Median(theirs);
-    std::printf("Statistics of 50,000 files, whole processes, warm, median of %d runs\n", runs);
-    std::printf("  statistics:               %7.2f ms\n", our);
-    std::printf("  find -type f -printf %%s:  %7.2f ms\n", their);
-    std::printf("  ratio: %.2f (limit %.2f)\n", our / their, KLimit);
-    return our / their <= KLimit ? 0 : 1;
+    return CompareWholeProcesses(
+        "Statistics of 50,000 files, warm", runs,
+        {"statistics", "/proc/self/exe", {"--run", settings.c_str()}},
+        {"find -type f -printf %s", "find", {dir.c_str(), "-type", "f", "-printf", "%s\\n"}},
+        KLimit);
 }

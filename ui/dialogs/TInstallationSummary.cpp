@@ -1,6 +1,7 @@
 #include "TInstallationSummary.h"
 #include "ui_TInstallationSummary.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -164,20 +165,9 @@ void TInstallationSummary::BuildTargetMenu()
     }
 }
 
-QList<int> TInstallationSummary::SelectedRows() const
-{
-    QList<int> rows;
-    const QTreeWidget* list = FUi->lwFiles;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows << i;
-    }
-    return rows;
-}
-
 void TInstallationSummary::btnChangeTargetClick()
 {
-    if (!SelectedRows().isEmpty())
+    if (!SelectedRowIndexes(FUi->lwFiles).isEmpty())
         FUi->pmMenu->popup(QCursor::pos());
 }
 
@@ -185,7 +175,7 @@ void TInstallationSummary::TargetMenuItemClick(QAction* sender)
 {
     if (!sender || !FSummary || !FSettings || sender->parent() != FUi->pmMenu)
         return;
-    const QList<int> selected = SelectedRows();
+    const QList<int> selected = SelectedRowIndexes(FUi->lwFiles);
     if (selected.isEmpty())
         return;
     const QString folder = FSettings->GetPath(TMapPaths(sender->data().toInt()));
@@ -231,7 +221,7 @@ void TInstallationSummary::TargetMenuItemClick(QAction* sender)
 
 void TInstallationSummary::btnDeleteTargetClick()
 {
-    const QList<int> selected = SelectedRows();
+    const QList<int> selected = SelectedRowIndexes(FUi->lwFiles);
     if (!FSummary || selected.isEmpty())
         return;
     const QString notInstalled = LangText(TDialogType::Sum_Status_Fail);

@@ -51,7 +51,6 @@ public:
 
 private:
     QString LangText(TDialogType key) const;
-    QList<int> SelectedRows() const;
 
     std::unique_ptr<Ui::TInstallationSummary> FUi;
     TKOVASettings* FSettings = nullptr;

@@ -1,6 +1,7 @@
 #include "TfrmArchiveInspector.h"
 #include "ui_TfrmArchiveInspector.h"
 
+#include "FolderList.h"
 #include "GamePath.h"
 #include "Guard.h"
 #include "IDialogs.h"
@@ -291,21 +292,20 @@ void TfrmArchiveInspector::RefreshFileList()
     if (!FArchiveOpen)
         return;
     TSystemImages& images = FContext.SystemImageList();
-    // Names of one extension share their icon and type name, and looking them up is slow.
-    QHash<QString, QPair<QIcon, QString>> types;
+    // Names of one extension share their type name, and looking it up is slow.
+    QHash<QString, QString> typeNames;
     const QLocale locale;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(FZip.Count());
     for (const TZipEntry& entry : FZip.Entries()) {
         const QString extension = EntryExtension(entry.Name);
-        auto type = types.find(extension);
-        if (type == types.end())
-            type = types.insert(extension, {images.Icon(images.GetFileIconIndex(entry.Name)),
-                                            GetFileTypeName(extension)});
+        auto typeName = typeNames.constFind(extension);
+        if (typeName == typeNames.constEnd())
+            typeName = typeNames.insert(extension, GetFileTypeName(extension));
         auto* row = new QTreeWidgetItem(QStringList{
             entry.Name, FormatFileSize(entry.CompressedSize), FormatFileSize(entry.Size),
-            locale.toString(entry.CompressionRatio(), 'g', 4), type->second});
-        row->setIcon(0, type->first);
+            locale.toString(entry.CompressionRatio(), 'g', 4), *typeName});
+        row->setIcon(0, images.FileIcon(entry.Name));
         rows << row;
     }
     list->addTopLevelItems(rows);
@@ -359,20 +359,9 @@ void TfrmArchiveInspector::AddFilesTo(const QString& archiveName, const QStringL
     Succeeded(this, added);
 }
 
-QList<int> TfrmArchiveInspector::SelectedIndexes() const
-{
-    QList<int> indexes;
-    const QTreeWidget* list = FUi->lwFiles;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            indexes << i;
-    }
-    return indexes;
-}
-
 void TfrmArchiveInspector::DeleteSelected()
 {
-    const QList<int> indexes = SelectedIndexes();
+    const QList<int> indexes = SelectedRowIndexes(FUi->lwFiles);
     if (!FArchiveOpen || indexes.isEmpty())
         return;
     TResult<void> deleted;
@@ -505,6 +494,8 @@ void TfrmArchiveInspector::MenuNewArchiveClick()
     options.Filter = LangText(TDialogType::Common_Filter_ZipFiles);
     options.DefaultExt = QStringLiteral("zip");
     options.InitialDir = FContext.Folders().TransferDir();
+    // An existing archive is opened or made anew as the question below decides.
+    options.ConfirmOverwrite = false;
     const QString chosen = FContext.Dialogs().SaveFile(this, options);
     if (chosen.isEmpty())
         return;
@@ -595,7 +586,7 @@ void TfrmArchiveInspector::MenuExtractAllClick()
 
 void TfrmArchiveInspector::MenuExtractSelectedClick()
 {
-    const QList<int> indexes = SelectedIndexes();
+    const QList<int> indexes = SelectedRowIndexes(FUi->lwFiles);
     if (!FArchiveOpen || indexes.isEmpty())
         return;
     if (indexes.size() == 1) {

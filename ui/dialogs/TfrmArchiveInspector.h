@@ -116,7 +116,6 @@ private:
     bool NeedPassword(const QString& entry, int attempt, QString& password);
     // Runs the jobs under the progress panel, then names the entries that were passed over.
     void Extract(const QVector<TZipExtraction>& jobs, const QStringList& passedOver);
-    QList<int> SelectedIndexes() const;
     QString LangText(TDialogType key) const;
     // The file chosen in an open prompt; empty on Cancel.
     QString AskOpenFile(TDialogType title, TDialogType filter);

@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 
 #include <array>
 
@@ -48,9 +47,7 @@ TAddOnsPage::TAddOnsPage(IPageContext& context, QWidget* parent)
     FUi->AddOns_FromArchive->setIcon(KOVAIcon(kiExtract));
     FUi->ServerPackagesButton->setIcon(KOVAIcon(kiIniEditor));
 
-    FUi->lwAddons_List->header()->resizeSection(0, 350);
-    FUi->lwAddons_List->header()->resizeSection(1, 100);
-    FUi->lwAddons_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});
+    FUi->lwAddons_List->SetColumns({{350, TListSort::lsText}, {100, TListSort::lsNumber}});
     IPageContext::AddDragList(FUi->lwAddons_List, TMapPaths::mpSystem);
 
     ConnectGuarded(FUi->btnAddOns_Install, &QToolButton::clicked, this,

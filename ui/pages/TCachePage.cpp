@@ -17,9 +17,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
-#include <QHeaderView>
 #include <QStyle>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,6 +32,18 @@ enum TCacheColumn
     ccGUID = 2
 };
 
+// The list indexes of the cache's entries by GUID, in list order (a GUID may stand more than
+// once): one pass over the entries serves any number of rows, where a search per row would
+// take long over a large cache with every row selected.
+QHash<QString, QList<int>> EntriesByGUID(const TCacheManager& cache)
+{
+    QHash<QString, QList<int>> entries;
+    entries.reserve(cache.GetCount());
+    for (int i = 0; i < cache.GetCount(); ++i)
+        entries[cache.GetItem(i)->GUID].append(i);
+    return entries;
+}
+
 } // namespace
 
 TCachePage::TCachePage(IPageContext& context, QWidget* parent)
@@ -38,10 +51,9 @@ TCachePage::TCachePage(IPageContext& context, QWidget* parent)
     , FUi(std::make_unique<Ui::TCachePage>())
 {
     FUi->setupUi(this);
-    FUi->lwCache_List->header()->resizeSection(ccFileName, 175);
-    FUi->lwCache_List->header()->resizeSection(ccSize, 70);
-    FUi->lwCache_List->header()->resizeSection(ccGUID, 150);
-    FUi->lwCache_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber, TListSort::lsText});
+    // In the order of TCacheColumn.
+    FUi->lwCache_List->SetColumns(
+        {{175, TListSort::lsText}, {70, TListSort::lsNumber}, {150, TListSort::lsText}});
     FUi->InstallCache->setIcon(KOVAIcon(kiExtract));
     FUi->CacheInstallAndZip->setIcon(KOVAIcon(kiSave));
     FUi->CacheClearCorrupt->setIcon(KOVAIcon(kiDelete));
@@ -81,8 +93,6 @@ void TCachePage::FillCacheList()
     TSystemImages& images = FContext.SystemImageList();
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     const QVector<qint64> sizes = cache->GetCacheFileSizes();
-    // One type lookup per extension: a cache holds thousands of files of a handful of types.
-    QHash<QString, QIcon> icons;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(cache->GetCount());
     for (int i = 0; i < cache->GetCount(); ++i) {
@@ -94,12 +104,7 @@ void TCachePage::FillCacheList()
         if (size < 0) {
             row->setIcon(ccFileName, warning);
         } else {
-            const QString extension = QFileInfo(entry->FileName).suffix().toLower();
-            auto icon = icons.find(extension);
-            if (icon == icons.end())
-                icon =
-                    icons.insert(extension, images.Icon(images.GetFileIconIndex(entry->FileName)));
-            row->setIcon(ccFileName, *icon);
+            row->setIcon(ccFileName, images.FileIcon(entry->FileName));
         }
         rows.append(row);
     }
@@ -108,33 +113,21 @@ void TCachePage::FillCacheList()
     FUi->lwCache_List->setUpdatesEnabled(true);
 }
 
-int TCachePage::EntryOf(const QTreeWidgetItem* row) const
-{
-    const TCacheManager* cache = FContext.CacheManager();
-    if (!cache || !row)
-        return -1;
-    const QString guid = row->text(ccGUID);
-    for (int i = 0; i < cache->GetCount(); ++i) {
-        if (cache->GetItem(i)->GUID == guid)
-            return i;
-    }
-    return -1;
-}
-
 void TCachePage::InstallCacheClick()
 {
     TCacheManager* cache = FContext.CacheManager();
     if (!cache)
         return;
     const bool move = FUi->cbCacheDeleteSourceFilesAfterInstallation->isChecked();
+    const QHash<QString, QList<int>> entries = EntriesByGUID(*cache);
     QHash<QString, QTreeWidgetItem*> rowOfGUID;
     std::vector<int> indexes;
     for (QTreeWidgetItem* row : SelectedRows(FUi->lwCache_List)) {
-        const int index = EntryOf(row);
-        if (index < 0 || rowOfGUID.contains(row->text(ccGUID)))
+        const QString guid = row->text(ccGUID);
+        if (!entries.contains(guid) || rowOfGUID.contains(guid))
             continue;
-        rowOfGUID.insert(row->text(ccGUID), row);
-        indexes.push_back(index);
+        rowOfGUID.insert(guid, row);
+        indexes.push_back(entries.value(guid).first());
     }
     if (indexes.empty())
         return;
@@ -172,11 +165,11 @@ void TCachePage::CacheInstallAndZipClick()
     const QList<QTreeWidgetItem*> rows = SelectedRows(FUi->lwCache_List);
     if (!cache || rows.isEmpty())
         return;
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectArchive);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_ZipFiles);
-    options.DefaultExt = QStringLiteral("zip");
-    options.InitialDir = FContext.Folders().TransferDir();
+    TFileDialogOptions options =
+        FContext.TransferPrompt(TDialogType::Common_Dialog_SelectArchive,
+                                TDialogType::Common_Filter_ZipFiles, QStringLiteral("zip"));
+    // An archive that is there is added to, not replaced: there is nothing to confirm.
+    options.ConfirmOverwrite = false;
     const QString archive = FContext.Dialogs().SaveFile(this, options);
     if (archive.isEmpty())
         return;
@@ -184,12 +177,14 @@ void TCachePage::CacheInstallAndZipClick()
     // Each entry's data file under the name the game recorded for it; nothing is installed and
     // the index stays as it is.
     const QVector<qint64> sizes = cache->GetCacheFileSizes();
+    const QHash<QString, QList<int>> entries = EntriesByGUID(*cache);
     QVector<TZipSource> sources;
     QStringList missing;
     for (const QTreeWidgetItem* row : rows) {
-        const int index = EntryOf(row);
-        if (index < 0)
+        const QList<int> found = entries.value(row->text(ccGUID));
+        if (found.isEmpty())
             continue;
+        const int index = found.first();
         const TCacheEntry* entry = cache->GetItem(index);
         if (sizes.value(index, -1) < 0 || !entry->HasInstallableName())
             missing << entry->FileName;
@@ -229,11 +224,18 @@ void TCachePage::CleanCacheClick()
     TCacheManager* cache = FContext.CacheManager();
     if (!cache)
         return;
-    // The rows are known before any goes.
+    // The rows are known before any goes. Rows of one GUID take its entries in turn; the
+    // entries then go from the last, so that the indexes of the others stay as they were.
+    QHash<QString, QList<int>> entries = EntriesByGUID(*cache);
+    std::vector<std::pair<int, QTreeWidgetItem*>> doomed;
     for (QTreeWidgetItem* row : SelectedRows(FUi->lwCache_List)) {
-        const int index = EntryOf(row);
-        if (index < 0)
-            continue;
+        QList<int>& found = entries[row->text(ccGUID)];
+        if (!found.isEmpty())
+            doomed.emplace_back(found.takeFirst(), row);
+    }
+    std::sort(doomed.begin(), doomed.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [index, row] : doomed) {
         cache->Delete(index);
         delete row;
     }

@@ -4,8 +4,6 @@
 
 #include "TPageBase.h"
 
-class QTreeWidgetItem;
-
 namespace Ui {
 class TCachePage;
 }
@@ -41,8 +39,5 @@ public:
     void CacheSelectAllClick();
 
 private:
-    // The list index of the entry a row stands for; -1 when it is no longer in the list.
-    int EntryOf(const QTreeWidgetItem* row) const;
-
     std::unique_ptr<Ui::TCachePage> FUi;
 };

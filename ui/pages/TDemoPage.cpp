@@ -14,7 +14,6 @@
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QStyle>
 
 TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
@@ -35,9 +34,7 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->DeleteDemo->setIcon(KOVAIcon(kiDelete));
     FUi->DemoAdvanced->setIcon(KOVAIcon(kiSystemIntegration));
 
-    FUi->lwDemos_List->header()->resizeSection(0, 350);
-    FUi->lwDemos_List->header()->resizeSection(1, 70);
-    FUi->lwDemos_List->SetSortColumns({TListSort::lsText, TListSort::lsNumber});
+    FUi->lwDemos_List->SetColumns({{350, TListSort::lsText}, {70, TListSort::lsNumber}});
     IPageContext::AddDragList(FUi->lwDemos_List, TMapPaths::mpDemos);
 
     ConnectGuarded(FUi->ViewDemo, &QAction::triggered, this, &TDemoPage::ViewDemoClick);

@@ -18,8 +18,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QHeaderView>
 #include <QSignalBlocker>
 
 namespace {
@@ -42,10 +40,8 @@ TMapManagerPage::TMapManagerPage(IPageContext& context, QWidget* parent)
 {
     FUi->setupUi(this);
     TListView* list = FUi->lbMapManager_MapList;
-    list->header()->resizeSection(mcFileName, 150);
-    list->header()->resizeSection(mcMapType, 95);
-    list->header()->resizeSection(mcSize, 80);
-    list->SetSortColumns({TListSort::lsText, TListSort::lsText, TListSort::lsNumber});
+    // In the order of TMapColumn.
+    list->SetColumns({{150, TListSort::lsText}, {95, TListSort::lsText}, {80, TListSort::lsNumber}});
     IPageContext::AddDragList(list, TMapPaths::mpMaps);
 
     FUi->MapManager_ExportMap->setIcon(KOVAIcon(kiSave));
@@ -106,6 +102,12 @@ QString TMapManagerPage::MapsFolder() const
     return WithoutTrailingSeparator(ResolveGamePath(FContext.Settings().GetMapsDir()));
 }
 
+TFileDialogOptions TMapManagerPage::MapPrompt() const
+{
+    return FContext.TransferPrompt(TDialogType::Common_Dialog_SelectMap,
+                                   TDialogType::Common_Filter_UT2Files, KMapExtension);
+}
+
 TUTMap* TMapManagerPage::MapOf(const QTreeWidgetItem* row) const
 {
     const TMapManager* maps = FContext.MapManager();
@@ -153,8 +155,6 @@ void TMapManagerPage::FillMapList(const QStringList& list)
     const TMapManager* maps = FContext.MapManager();
     TSystemImages& images = FContext.SystemImageList();
     const QString unknownType = FContext.GetLangText(TDialogType::MapManager_UnknownType);
-    // One icon lookup per extension: a maps folder holds thousands of files of one type.
-    QHash<QString, QIcon> icons;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(list.size());
     for (const QString& file : list) {
@@ -166,12 +166,7 @@ void TMapManagerPage::FillMapList(const QStringList& list)
         auto* row = new TListItem(
             QStringList{name, type, map ? FormatFileSize(map->Size()) : QStringLiteral("0 Bytes")});
         TListView::SetSortNumber(row, mcSize, map ? map->Size() : 0);
-        const qsizetype dot = name.lastIndexOf(u'.');
-        const QString extension = dot >= 0 ? name.mid(dot).toLower() : QString();
-        auto icon = icons.find(extension);
-        if (icon == icons.end())
-            icon = icons.insert(extension, images.Icon(images.GetFileIconIndex(name)));
-        row->setIcon(mcFileName, *icon);
+        row->setIcon(mcFileName, images.FileIcon(name));
         rows.append(row);
     }
     view->setUpdatesEnabled(false);
@@ -229,11 +224,7 @@ void TMapManagerPage::lbMapManager_MapListChange()
 
 void TMapManagerPage::btnMapManager_ImportMapClick()
 {
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-    options.DefaultExt = KMapExtension;
-    options.InitialDir = FContext.Folders().TransferDir();
+    TFileDialogOptions options = MapPrompt();
     options.MultiSelect = true;
     const QStringList files = FContext.Dialogs().OpenFiles(this, options);
     if (files.isEmpty())
@@ -263,11 +254,7 @@ void TMapManagerPage::btnMapManager_ExportMapClick()
     if (sources.isEmpty())
         return;
     if (sources.size() == 1) {
-        TFileDialogOptions options;
-        options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-        options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-        options.DefaultExt = KMapExtension;
-        options.InitialDir = FContext.Folders().TransferDir();
+        TFileDialogOptions options = MapPrompt();
         options.FileName = QFileInfo(sources.first()).fileName();
         const QString target = FContext.Dialogs().SaveFile(this, options);
         if (target.isEmpty())
@@ -330,12 +317,11 @@ void TMapManagerPage::btnMapManager_RenameMapClick()
     // first, while the row may be the other.
     const QString from =
         JoinPath(QFileInfo(map->FileName()).absolutePath(), rows.first()->text(mcFileName));
-    TFileDialogOptions options;
-    options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectMap);
-    options.Filter = FContext.GetLangText(TDialogType::Common_Filter_UT2Files);
-    options.DefaultExt = KMapExtension;
+    TFileDialogOptions options = MapPrompt();
     options.InitialDir = QFileInfo(from).absolutePath();
     options.FileName = QFileInfo(from).fileName();
+    // A rename never replaces: the check below refuses a taken name.
+    options.ConfirmOverwrite = false;
     const QString to = FContext.Dialogs().SaveFile(this, options);
     if (to.isEmpty() || to == from)
         return;

@@ -9,6 +9,7 @@
 
 class QTreeWidgetItem;
 class TUTMap;
+struct TFileDialogOptions;
 
 namespace Ui {
 class TMapManagerPage;
@@ -51,6 +52,8 @@ private:
     // The settings' maps folder as it is on disk.
     QString MapsFolder() const;
     TUTMap* MapOf(const QTreeWidgetItem* row) const;
+    // The prompt for one map file, starting where imports and exports start.
+    TFileDialogOptions MapPrompt() const;
     void SetColumnCaptions();
 
     std::unique_ptr<Ui::TMapManagerPage> FUi;

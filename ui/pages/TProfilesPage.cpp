@@ -234,12 +234,10 @@ void TProfilesPage::NewProfile(const QString& sourceFile)
     }
     QString source = sourceFile;
     if (source.isEmpty()) {
-        TFileDialogOptions options;
-        options.Title = FContext.GetLangText(TDialogType::Common_Dialog_SelectINI);
-        options.Filter = FContext.GetLangText(TDialogType::Common_Filter_INIFiles);
-        options.DefaultExt = QStringLiteral("ini");
-        options.InitialDir = FContext.Folders().TransferDir();
-        const QStringList files = FContext.Dialogs().OpenFiles(this, options);
+        const QStringList files = FContext.Dialogs().OpenFiles(
+            this, FContext.TransferPrompt(TDialogType::Common_Dialog_SelectINI,
+                                          TDialogType::Common_Filter_INIFiles,
+                                          QStringLiteral("ini")));
         if (files.isEmpty())
             return;
         source = files.first();

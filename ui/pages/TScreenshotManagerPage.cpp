@@ -17,7 +17,6 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QHash>
-#include <QHeaderView>
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
@@ -48,10 +47,8 @@ TScreenshotManagerPage::TScreenshotManagerPage(IPageContext& context, QWidget* p
 {
     FUi->setupUi(this);
     TListView* list = FUi->lwScreenShotManager_List;
-    list->header()->resizeSection(scFileName, 200);
-    list->header()->resizeSection(scSize, 70);
-    list->header()->resizeSection(scFormat, 75);
-    list->SetSortColumns({TListSort::lsText, TListSort::lsNumber, TListSort::lsText});
+    // In the order of TShotColumn.
+    list->SetColumns({{200, TListSort::lsText}, {70, TListSort::lsNumber}, {75, TListSort::lsText}});
     IPageContext::AddDragList(list, TMapPaths::mpScreenShots);
     FUi->imgScreenshotManager_Thumbnail->installEventFilter(this);
 

@@ -7,7 +7,6 @@
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QTreeWidget>
 
 void FillListFromFolder(QTreeWidget* list, TSystemImages& images, const QString& folder,
@@ -17,8 +16,6 @@ void FillListFromFolder(QTreeWidget* list, TSystemImages& images, const QString&
         return;
     const QString dir = ResolveGamePath(folder);
     const QStringList names = ListFolder(dir, mask, TListKind::lkFiles);
-    // A System folder holds thousands of files of a handful of types.
-    QHash<QString, QIcon> icons;
     QList<QTreeWidgetItem*> rows;
     rows.reserve(names.size());
     for (const QString& name : names) {
@@ -26,11 +23,7 @@ void FillListFromFolder(QTreeWidget* list, TSystemImages& images, const QString&
         TryGetFileSize(JoinPath(dir, name), size);
         auto* row = new TListItem(QStringList{name, FormatFileSize(size)});
         TListView::SetSortNumber(row, 1, size);
-        const QString extension = QFileInfo(name).suffix().toLower();
-        auto icon = icons.find(extension);
-        if (icon == icons.end())
-            icon = icons.insert(extension, images.Icon(images.GetFileIconIndex(name)));
-        row->setIcon(0, *icon);
+        row->setIcon(0, images.FileIcon(name));
         rows.append(row);
     }
     list->setUpdatesEnabled(false);
@@ -38,15 +31,23 @@ void FillListFromFolder(QTreeWidget* list, TSystemImages& images, const QString&
     list->setUpdatesEnabled(true);
 }
 
+QList<int> SelectedRowIndexes(const QTreeWidget* list)
+{
+    QList<int> indexes;
+    if (!list)
+        return indexes;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (list->topLevelItem(i)->isSelected())
+            indexes.append(i);
+    }
+    return indexes;
+}
+
 QList<QTreeWidgetItem*> SelectedRows(const QTreeWidget* list)
 {
     QList<QTreeWidgetItem*> rows;
-    if (!list)
-        return rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (list->topLevelItem(i)->isSelected())
-            rows.append(list->topLevelItem(i));
-    }
+    for (const int index : SelectedRowIndexes(list))
+        rows.append(list->topLevelItem(index));
     return rows;
 }
 

@@ -66,6 +66,9 @@ struct TFileDialogOptions
     QString InitialDir;
     QString FileName;
     bool MultiSelect = false;
+    // A save prompt asks before it names an existing file; off where the caller decides what
+    // becomes of that file itself (and would otherwise be the second to ask).
+    bool ConfirmOverwrite = true;
 };
 
 class IDialogs

@@ -32,6 +32,19 @@ QIcon TSystemImages::Icon(int index) const
     return index >= 0 && index < FIcons.size() ? FIcons.at(index) : QIcon();
 }
 
+QIcon TSystemImages::FileIcon(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    // A name without an extension may still have a type of its own ("Makefile").
+    if (dot < 0 || fileName.indexOf(u'/', dot) >= 0)
+        return Icon(GetFileIconIndex(fileName));
+    const QString extension = fileName.mid(dot + 1).toLower();
+    auto known = FIndexOfExtension.constFind(extension);
+    if (known == FIndexOfExtension.constEnd())
+        known = FIndexOfExtension.insert(extension, GetFileIconIndex(fileName));
+    return Icon(*known);
+}
+
 TSystemImages& SystemImages()
 {
     static TSystemImages images;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -14,10 +15,14 @@ public:
     int GetFileIconIndex(const QString& fileName, bool small = true);
     QIcon Icon(int index) const;
     int Count() const { return int(FIcons.size()); }
+    // Icon(GetFileIconIndex(FileName)), looked up once per extension (letter case aside): the
+    // file lists show thousands of files of a handful of types, and a type lookup is slow.
+    QIcon FileIcon(const QString& fileName);
 
 private:
     QList<QString> FTypes; // MIME type name per index
     QList<QIcon> FIcons;
+    QHash<QString, int> FIndexOfExtension; // lower case, without the dot
 };
 
 // The program's one list (the main window's FSystemImages).

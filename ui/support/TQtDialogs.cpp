@@ -136,6 +136,7 @@ QString TQtDialogs::SaveFile(QWidget* owner, const TFileDialogOptions& options)
                        QtFilterFromFilter(options.Filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.ConfirmOverwrite);
     dialog.setDefaultSuffix(options.DefaultExt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

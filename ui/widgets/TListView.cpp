@@ -41,6 +41,16 @@ void TListView::SetSortColumns(const QList<TListSort>& columns)
     });
 }
 
+void TListView::SetColumns(const QList<TListColumn>& columns)
+{
+    QList<TListSort> sorts;
+    for (int i = 0; i < columns.size(); ++i) {
+        header()->resizeSection(i, columns.at(i).Width);
+        sorts.append(columns.at(i).Sort);
+    }
+    SetSortColumns(sorts);
+}
+
 int TListView::Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b, int column) const
 {
     if (FCompare)

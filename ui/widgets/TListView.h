@@ -13,6 +13,13 @@ enum class TListSort
     lsNumber
 };
 
+// One column of a file list: its width in pixels and how it sorts.
+struct TListColumn
+{
+    int Width;
+    TListSort Sort;
+};
+
 // A list view in report style whose page installs its own comparison: a click on a column
 // header then sorts the rows (TListItem rows) by that column, always ascending. Without one,
 // headers sort nothing.
@@ -32,6 +39,8 @@ public:
     // The comparison of a file list: column I sorts as Columns[I] says; a column past the list
     // compares as equal.
     void SetSortColumns(const QList<TListSort>& columns);
+    // The columns' widths, and SetSortColumns with their sorts.
+    void SetColumns(const QList<TListColumn>& columns);
     int Compare(const QTreeWidgetItem* a, const QTreeWidgetItem* b, int column) const;
 
     // The number Item sorts by in Column under lsNumber.
