@@ -43,7 +43,7 @@ bool IPageContext::DraggedFiles(const QObject* source, QStringList* files) const
 }
 
 TFileDialogOptions IPageContext::TransferPrompt(TDialogType title, TDialogType filter,
-                                               const QString& defaultExt) const
+                                                const QString& defaultExt) const
 {
     TFileDialogOptions options;
     options.Title = GetLangText(title);

@@ -2,8 +2,8 @@
 // processes that print every path: this program started with --list DIR against find. Each
 // must take at most 1.5 times what find takes.
 // Usage: bench_findfiles [runs]. Prints the median of each (after one untimed run of each) and
-// their ratio, and ends with 1 when the ratio is above the limit. Making the tree takes a while; with KOVA_FINDFILES_TREE naming
-// a folder, the tree is made there once and kept.
+// their ratio, and ends with 1 when the ratio is above the limit. Making the tree takes a while;
+// with KOVA_FINDFILES_TREE naming a folder, the tree is made there once and kept.
 
 #include "WholeProcess.h"
 #include "uKOVA_Misc.h"

@@ -47,8 +47,8 @@ quint32 ScenePixel(int x, int y, int shot)
 
 bool RunCjpeg(const QByteArray& input, const QByteArray& output)
 {
-    return TimedRun("cjpeg", {"-quality", "90", "-outfile", output.constData(),
-                              input.constData()}) >= 0;
+    return TimedRun("cjpeg",
+                    {"-quality", "90", "-outfile", output.constData(), input.constData()}) >= 0;
 }
 
 qint64 FolderBytes(const QString& folder)

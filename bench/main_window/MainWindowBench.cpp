@@ -29,7 +29,11 @@ namespace {
 class TFirstPaint final : public QObject
 {
 public:
-    explicit TFirstPaint(QWidget* window) : FWindow(window) { qApp->installEventFilter(this); }
+    explicit TFirstPaint(QWidget* window)
+        : FWindow(window)
+    {
+        qApp->installEventFilter(this);
+    }
     ~TFirstPaint() override { qApp->removeEventFilter(this); }
     bool Painted = false;
 

@@ -9,7 +9,8 @@ class TFakeLanguageForm final : public ILanguageForm
 {
 public:
     explicit TFakeLanguageForm(const QString& name, const QString& caption = QString())
-        : Caption(caption), FName(name)
+        : Caption(caption)
+        , FName(name)
     {}
 
     TFakeLanguageForm& AddControl(const QString& name, const QString& caption = QString())

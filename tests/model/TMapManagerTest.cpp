@@ -480,4 +480,3 @@ TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
                               "a");
     EXPECT_EQ(read[0].FileName, "/MAPS/B.ut2");
 }
-

@@ -17,7 +17,8 @@ namespace {
 class TTempPath final
 {
 public:
-    explicit TTempPath(const QString& folder) : FOld(qgetenv("PATH"))
+    explicit TTempPath(const QString& folder)
+        : FOld(qgetenv("PATH"))
     {
         qputenv("PATH", QFile::encodeName(folder));
     }

@@ -41,7 +41,8 @@ TMapManagerPage::TMapManagerPage(IPageContext& context, QWidget* parent)
     FUi->setupUi(this);
     TListView* list = FUi->lbMapManager_MapList;
     // In the order of TMapColumn.
-    list->SetColumns({{150, TListSort::lsText}, {95, TListSort::lsText}, {80, TListSort::lsNumber}});
+    list->SetColumns(
+        {{150, TListSort::lsText}, {95, TListSort::lsText}, {80, TListSort::lsNumber}});
     IPageContext::AddDragList(list, TMapPaths::mpMaps);
 
     FUi->MapManager_ExportMap->setIcon(KOVAIcon(kiSave));

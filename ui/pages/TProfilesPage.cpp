@@ -235,9 +235,9 @@ void TProfilesPage::NewProfile(const QString& sourceFile)
     QString source = sourceFile;
     if (source.isEmpty()) {
         const QStringList files = FContext.Dialogs().OpenFiles(
-            this, FContext.TransferPrompt(TDialogType::Common_Dialog_SelectINI,
-                                          TDialogType::Common_Filter_INIFiles,
-                                          QStringLiteral("ini")));
+            this,
+            FContext.TransferPrompt(TDialogType::Common_Dialog_SelectINI,
+                                    TDialogType::Common_Filter_INIFiles, QStringLiteral("ini")));
         if (files.isEmpty())
             return;
         source = files.first();

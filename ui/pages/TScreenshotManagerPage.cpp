@@ -48,7 +48,8 @@ TScreenshotManagerPage::TScreenshotManagerPage(IPageContext& context, QWidget* p
     FUi->setupUi(this);
     TListView* list = FUi->lwScreenShotManager_List;
     // In the order of TShotColumn.
-    list->SetColumns({{200, TListSort::lsText}, {70, TListSort::lsNumber}, {75, TListSort::lsText}});
+    list->SetColumns(
+        {{200, TListSort::lsText}, {70, TListSort::lsNumber}, {75, TListSort::lsText}});
     IPageContext::AddDragList(list, TMapPaths::mpScreenShots);
     FUi->imgScreenshotManager_Thumbnail->installEventFilter(this);
 

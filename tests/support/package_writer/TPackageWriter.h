@@ -92,7 +92,9 @@ private:
 class TPropertyWriter final
 {
 public:
-    explicit TPropertyWriter(TPackageWriter& Package) : FPackage(Package) {}
+    explicit TPropertyWriter(TPackageWriter& Package)
+        : FPackage(Package)
+    {}
 
     // A tag of any type with Value as its value bytes; the size code is the smallest that
     // holds the size.

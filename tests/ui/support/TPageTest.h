@@ -10,8 +10,9 @@
 #include <memory>
 
 // The base of the page and window tests: each test function gets a fresh program fixture and
-// scripted dialogs (Prepare adds to the fixture, Finish undoes what a test set); ShowPage puts a page over a fresh page context's
-// double. Controls are found in the main window when a test made one, else in the page's host.
+// scripted dialogs (Prepare adds to the fixture, Finish undoes what a test set); ShowPage puts a
+// page over a fresh page context's double. Controls are found in the main window when a test made
+// one, else in the page's host.
 class TPageTest : public QObject
 {
     Q_OBJECT
