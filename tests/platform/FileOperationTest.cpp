@@ -2,6 +2,7 @@
 
 #include "TFileProtection.h"
 #include "TGameFolder.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,11 +10,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,18 +22,14 @@ protected:
 
     QString Write(const QString& relative, const QByteArray& bytes) const
     {
-        const QString path = Path(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        EXPECT_TRUE(WriteBytes(Path(relative), bytes));
+        return Path(relative);
     }
-
-    QByteArray Read(const QString& relative) const
+    QByteArray Read(const QString& relative) const { return ReadBytes(Path(relative)); }
+    QStringList Entries(const QString& relative) const
     {
-        QFile file(Path(relative));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+        return QDir(Path(relative))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
     static TFileOpRequest Request(TFileOpKind kind, const QStringList& sources,
@@ -100,8 +92,7 @@ TEST_F(FileOperationTest, ReplaceQuestionDecidesPerFile)
     EXPECT_EQ(Read("dst/b.ut2"), "new b");
     EXPECT_EQ(Read("dst/c.ut2"), "old c");
     // Nothing but the targets is left beside them.
-    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"a.ut2", "b.ut2", "c.ut2"}));
+    EXPECT_EQ(Entries("dst"), QStringList({"a.ut2", "b.ut2", "c.ut2"}));
 
     // Unanswered, the question is No.
     const TFileOpResult unanswered = RunFileOperation(request, {});
@@ -163,8 +154,7 @@ TEST_F(FileOperationTest, AbortThroughProgressLeavesNoPartialFile)
     EXPECT_EQ(result.Items[1].Outcome, TFileOpOutcome::fooCancelled);
     EXPECT_EQ(Read("dst/big.bin"), "previous");
     EXPECT_FALSE(QFile::exists(Path("dst/small.bin")));
-    EXPECT_EQ(QDir(Path("dst")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"big.bin"}));
+    EXPECT_EQ(Entries("dst"), QStringList({"big.bin"}));
 }
 
 TEST_F(FileOperationTest, CopiesExactTargetsAndKeepsTheModificationTime)
@@ -214,7 +204,7 @@ TEST_F(FileOperationTest, CopiesAndMovesFoldersWithEverythingInThem)
     EXPECT_FALSE(QFileInfo::exists(Path("Game/Pack")));
 }
 
-TEST_F(FileOperationTest, MovesAndRenamesFiles)
+TEST_F(FileOperationTest, MovesAndRenamesFilesAndFolders)
 {
     const QString source = Write("Demos/match.demo4", "demo");
     Write("Demos/old.demo4", "old");
@@ -232,34 +222,19 @@ TEST_F(FileOperationTest, MovesAndRenamesFiles)
                     .AllDone());
     EXPECT_EQ(Read("Demos/old.demo4"), "demo");
     EXPECT_FALSE(QFileInfo::exists(Path("Demos/final.demo4")));
-}
 
-TEST_F(FileOperationTest, MovesAcrossFileSystemsByCopyAndDelete)
-{
-    QTemporaryDir other(u"/dev/shm/kova-test-XXXXXX"_s);
-    struct stat a, b;
-    if (!other.isValid() || ::stat("/dev/shm", &a) != 0 ||
-        ::stat(QFile::encodeName(FTemp.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
-        GTEST_SKIP() << "no second file system to move across";
-    const QString file = other.filePath("Shot00001.bmp");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("BM bitmap");
-    }
-    QDir(other.path()).mkpath("Folder/Inner");
-    QFile inner(other.filePath("Folder/Inner/x.txt"));
-    ASSERT_TRUE(inner.open(QIODevice::WriteOnly));
-    inner.write("x");
-    inner.close();
-
-    TFileOpRequest request = Request(TFileOpKind::fokMove, {file, other.filePath("Folder")});
+    // Across file systems a move copies and deletes, folders with everything in them.
+    const QString shot = Write("Other/Shot00001.bmp", "BM bitmap");
+    Write("Other/Folder/Inner/x.txt", "x");
+    TFileOpRequest request = Request(TFileOpKind::fokMove, {shot, Path("Other/Folder")});
     request.TargetFolder = Path("ScreenShots");
-    ASSERT_TRUE(RunFileOperation(request, {}).AllDone());
+    SimulateCrossDeviceMoves(true);
+    const TFileOpResult across = RunFileOperation(request, {});
+    SimulateCrossDeviceMoves(false);
+    ASSERT_TRUE(across.AllDone());
     EXPECT_EQ(Read("ScreenShots/Shot00001.bmp"), "BM bitmap");
     EXPECT_EQ(Read("ScreenShots/Folder/Inner/x.txt"), "x");
-    EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_FALSE(QFileInfo::exists(other.filePath("Folder")));
+    EXPECT_EQ(Entries("Other"), QStringList());
 }
 
 // A link at the target (in a shared game folder, anyone's) is replaced by the new file, never
@@ -268,11 +243,7 @@ TEST_F(FileOperationTest, LinkAtTheTargetIsReplacedNeverWrittenThrough)
 {
     QTemporaryDir outside;
     const QString victim = outside.filePath("Victim.u");
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("outside");
-    }
+    ASSERT_TRUE(WriteBytes(victim, "outside"));
     const QString missing = outside.filePath("Missing.u");
     TFileOpCallbacks yes;
     yes.AskReplace = [](const QString&, const QString&) { return TReplaceAnswer::raYes; };
@@ -296,13 +267,9 @@ TEST_F(FileOperationTest, LinkAtTheTargetIsReplacedNeverWrittenThrough)
             EXPECT_EQ(Read("System/Dangling.u"), "new b");
             EXPECT_FALSE(QFileInfo(Path("System/Victim.u")).isSymLink());
             EXPECT_FALSE(QFileInfo(Path("System/Dangling.u")).isSymLink());
-            QFile file(victim);
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            EXPECT_EQ(file.readAll(), "outside");
+            EXPECT_EQ(ReadBytes(victim), "outside");
             EXPECT_FALSE(QFileInfo::exists(missing));
-            EXPECT_EQ(QDir(Path("System"))
-                          .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                      QStringList({"Dangling.u", "Victim.u"}));
+            EXPECT_EQ(Entries("System"), QStringList({"Dangling.u", "Victim.u"}));
         }
     }
 }
@@ -316,9 +283,7 @@ TEST_F(FileOperationTest, DeleteGoesToTheTrash)
     ASSERT_TRUE(result.AllDone()) << qPrintable(result.Items[0].Error);
     EXPECT_FALSE(QFileInfo::exists(file));
     const QString trash = FEnv.DataHome() + "/Trash";
-    QFile trashed(trash + "/files/ABC.uxx");
-    ASSERT_TRUE(trashed.open(QIODevice::ReadOnly));
-    EXPECT_EQ(trashed.readAll(), "cached");
+    EXPECT_EQ(ReadBytes(trash + "/files/ABC.uxx"), "cached");
     EXPECT_TRUE(QFileInfo::exists(trash + "/info/ABC.uxx.trashinfo"));
     EXPECT_TRUE(QFileInfo(trash + "/files/Folder/Inner").isDir());
 }

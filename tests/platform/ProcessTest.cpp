@@ -118,46 +118,46 @@ TEST(ProcessTest, MissingProgramFailsWithAReason)
     EXPECT_FALSE(error.isEmpty());
 }
 
-TEST(ProcessTest, WindowsProgramsStartThroughWine)
+// Programs found on a PATH of one folder, empty until a test writes a script into it.
+class ProcessPathTest : public ::testing::Test
 {
-    QTemporaryDir temp;
-    QDir(temp.path()).mkpath("bin");
-    QDir(temp.path()).mkpath("UT2004/System");
-    const QString exe = temp.filePath("UT2004/System/UT2004.exe");
-    QFile(exe).open(QIODevice::WriteOnly);
-
+protected:
+    void SetUp() override { ASSERT_TRUE(QDir(FTemp.path()).mkpath("bin")); }
+    QString Path(const QString& name) const { return FTemp.filePath(name); }
+    // A script of Name on the PATH that writes what Body prints to Output.
+    void Script(const QString& name, const QByteArray& body, const QString& output)
     {
-        TTempPath path(temp.filePath("bin"));
-        QString error;
-        EXPECT_FALSE(StartProgram(exe, {"DM-Rankin"}, {}, &error).Valid());
-        EXPECT_TRUE(error.contains("wine"));
+        WriteScript(Path("bin/" + name),
+                    "{ " + body + "; } > \"" + QFile::encodeName(output) + "\"\n");
     }
 
-    WriteScript(temp.filePath("bin/wine"), "{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"" +
-                                               QFile::encodeName(temp.filePath("args.txt")) +
-                                               "\"\n");
-    TTempPath path(temp.filePath("bin"));
+    QTemporaryDir FTemp;
+    TTempPath FPath{FTemp.filePath("bin")};
+};
+
+TEST_F(ProcessPathTest, WindowsProgramsStartThroughWine)
+{
+    QDir(FTemp.path()).mkpath("UT2004/System");
+    const QString exe = Path("UT2004/System/UT2004.exe");
+    QFile(exe).open(QIODevice::WriteOnly);
+    QString error;
+    EXPECT_FALSE(StartProgram(exe, {"DM-Rankin"}, {}, &error).Valid());
+    EXPECT_TRUE(error.contains("wine"));
+
+    Script("wine", "pwd; for a in \"$@\"; do echo \"$a\"; done", Path("args.txt"));
     const TProcessHandle handle = StartProgram(exe, {"DM-Rankin?Game=x", "-log"});
     ASSERT_TRUE(handle.Valid());
     EXPECT_EQ(WaitForExit(handle, nullptr), TWaitState::wsExited);
-    EXPECT_EQ(ReadWhenWritten(temp.filePath("args.txt")),
-              QFile::encodeName(temp.filePath("UT2004/System") + "\n" + exe +
-                                "\nDM-Rankin?Game=x\n-log"));
+    EXPECT_EQ(ReadWhenWritten(Path("args.txt")),
+              QFile::encodeName(Path("UT2004/System") + "\n" + exe + "\nDM-Rankin?Game=x\n-log"));
 }
 
-TEST(ProcessTest, OpensWithTheDesktopHandler)
+TEST_F(ProcessPathTest, OpensWithTheDesktopHandler)
 {
-    QTemporaryDir temp;
-    QDir(temp.path()).mkpath("bin");
-    {
-        TTempPath path(temp.filePath("bin"));
-        EXPECT_FALSE(OpenWithDefaultHandler("https://example.org/"));
-    }
-    WriteScript(temp.filePath("bin/xdg-open"),
-                "echo \"$1\" > \"" + QFile::encodeName(temp.filePath("opened.txt")) + "\"\n");
-    TTempPath path(temp.filePath("bin"));
+    EXPECT_FALSE(OpenWithDefaultHandler("https://example.org/"));
+    Script("xdg-open", "echo \"$1\"", Path("opened.txt"));
     EXPECT_TRUE(OpenWithDefaultHandler("https://example.org/a b"));
-    EXPECT_EQ(ReadWhenWritten(temp.filePath("opened.txt")), "https://example.org/a b");
+    EXPECT_EQ(ReadWhenWritten(Path("opened.txt")), "https://example.org/a b");
 }
 
 } // namespace

@@ -16,10 +16,7 @@ namespace {
 
 void Write(const QString& path, const QByteArray& bytes)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    ASSERT_TRUE(WriteBytes(path, bytes));
 }
 
 // A program installed under a prefix as "cmake --install" lays it out, its shipped files

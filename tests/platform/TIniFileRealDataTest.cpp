@@ -13,25 +13,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Paths as standard strings, which the test names print readably.
+// Paths relative to the real data folder; without the files one empty case stands for them, so
+// that the run reports them as skipped.
 std::vector<std::string> RealIniFiles()
 {
+    std::vector<std::string> result;
     const QString root = RealDataDir();
-    QStringList files;
     if (!root.isEmpty()) {
         QDirIterator it(root + "/ini", QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext())
-            files.append(it.next());
-        files.sort();
+            result.push_back(QDir(root).relativeFilePath(it.next()).toStdString());
     }
-    std::vector<std::string> result;
-    for (const QString& file : files)
-        result.push_back(file.toStdString());
-    // Without the files one case stands for them, so that the run reports them as skipped.
+    std::sort(result.begin(), result.end());
     if (result.empty())
         result.push_back(std::string());
     return result;
@@ -90,7 +90,7 @@ TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
 {
     if (GetParam().empty())
         GTEST_SKIP() << "no real game files on this machine";
-    const QString source = QString::fromStdString(GetParam());
+    const QString source = RealDataDir() + "/" + QString::fromStdString(GetParam());
     const QByteArray original = ReadBytes(source);
     ASSERT_FALSE(original.isEmpty());
     const bool utf16 = original.startsWith("\xff\xfe");
@@ -134,31 +134,25 @@ TEST_P(TRealIni, ReadsInPlaceAndWritesOnlyTheValue)
         QFile::remove(copy);
     }
 
-    // A new section goes at the end; nothing before it moves.
+    // A new section goes at the end, with the file's line ending; nothing before it moves.
     ASSERT_TRUE(QFile::copy(source, copy));
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     TIniFile(copy).WriteString("KOVA Test", "Key", value);
+    const QString eol = text.contains("\r\n") || !text.contains('\n') ? "\r\n" : "\n";
     const QByteArray written = ReadBytes(copy);
     EXPECT_TRUE(written.startsWith(original));
-    EXPECT_TRUE(
-        written.endsWith(encode("[KOVA Test]") +
-                         encode(text.contains("\r\n") || !text.contains('\n') ? "\r\n" : "\n") +
-                         encode("Key=" + value) +
-                         encode(text.contains("\r\n") || !text.contains('\n') ? "\r\n" : "\n")));
+    EXPECT_TRUE(written.endsWith(encode("[KOVA Test]" + eol + "Key=" + value + eol)));
     EXPECT_EQ(TIniFile(copy).ReadString("kova test", "key", {}), value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TRealIni, ::testing::ValuesIn(RealIniFiles()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                             if (info.param.empty())
-                                 return std::string("NoRealData");
-                             QString name =
-                                 QString::fromStdString(info.param).mid(RealDataDir().size() + 5);
-                             for (QChar& c : name) {
-                                 if (!c.isLetterOrNumber())
+                             std::string name = info.param.empty() ? "NoRealData" : info.param;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
                                      c = '_';
                              }
-                             return name.toStdString();
+                             return name;
                          });
 
 } // namespace

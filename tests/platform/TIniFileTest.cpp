@@ -14,7 +14,6 @@
 #include <atomic>
 #include <functional>
 #include <thread>
-#include <utime.h>
 
 using namespace Qt::StringLiterals;
 
@@ -32,12 +31,6 @@ protected:
     }
     QTemporaryDir FDir;
 };
-
-// Bytes with the range [From, From + Length) replaced.
-QByteArray Replaced(QByteArray bytes, qsizetype from, qsizetype length, const QByteArray& with)
-{
-    return bytes.replace(from, length, with);
-}
 
 using TIniRead = TIniFixture;
 
@@ -102,16 +95,12 @@ TEST_F(TIniRead, LinesThatAreNoKeys)
     EXPECT_EQ(ini.ReadSectionValues("Spaced"), (QStringList{"Key=v", "Last=no line ending"}));
 }
 
-TEST_F(TIniRead, SectionExistsOnlyWithKeys)
+TEST_F(TIniRead, SectionsWithoutKeysAndFilesWithoutSections)
 {
     const TIniFile ini(Make("[Empty]\n; only a comment\n\n[Full]\nA=1\n"));
     EXPECT_FALSE(ini.SectionExists("Empty"));
     EXPECT_TRUE(ini.SectionExists("full"));
     EXPECT_EQ(ini.ReadSections(), (QStringList{"Empty", "Full"}));
-}
-
-TEST_F(TIniRead, EmptyMissingAndUnreadableFilesHaveNoSections)
-{
     EXPECT_TRUE(TIniFile(Make({})).ReadSections().isEmpty());
     EXPECT_TRUE(TIniFile(FDir.filePath("Missing.ini")).ReadSections().isEmpty());
     EXPECT_TRUE(TIniFile(FDir.path()).ReadSections().isEmpty()); // a folder
@@ -165,71 +154,64 @@ TEST_F(TIniWrite, OneValueOfTheGameIniChangesOnlyItsLine)
 
     ini.WriteString("engine.engine", "LANGUAGE", "det");
     const qsizetype at = original.indexOf("Language=int") + 9;
-    EXPECT_EQ(ReadBytes(path), Replaced(original, at, 3, "det"));
+    EXPECT_EQ(ReadBytes(path), QByteArray(original).replace(at, 3, "det"));
     EXPECT_EQ(ini.ReadString("Engine.Engine", "Language", {}), "det");
 
     // A repeated key: the first line changes, the others and the commented one stay.
     ASSERT_TRUE(WriteBytes(path, original));
     ini.WriteString("Engine.GameEngine", "ServerPackages", "Caf\u00e9");
     const qsizetype first = original.indexOf("ServerPackages=Core") + 15;
-    EXPECT_EQ(ReadBytes(path), Replaced(original, first, 4, "Caf\xe9"));
+    EXPECT_EQ(ReadBytes(path), QByteArray(original).replace(first, 4, "Caf\xe9"));
 
     // In the section whose name holds 0xE9, beside a value full of control bytes.
     ASSERT_TRUE(WriteBytes(path, original));
     ini.WriteString(DecodeWindows1252("Caf\xe9 Server"), "AdminName", "Admin");
     const qsizetype admin = original.indexOf("AdminName=Root") + 10;
-    EXPECT_EQ(ReadBytes(path), Replaced(original, admin, 4, "Admin"));
+    EXPECT_EQ(ReadBytes(path), QByteArray(original).replace(admin, 4, "Admin"));
 }
 
-TEST_F(TIniWrite, KeyPartOfTheLineStaysAsWritten)
+// Only the value part of a line changes; new keys go after the last non-blank line of their
+// section, new sections at the end, each with the line ending the file already uses.
+TEST_F(TIniWrite, WritesChangeOnlyWhatTheyMust)
 {
-    const QString path = Make("[S]\r\n  MixedCase = \"old\"  \r\n");
-    TIniFile(path).WriteString("s", "mixedcase", "new");
-    EXPECT_EQ(ReadBytes(path), "[S]\r\n  MixedCase =new\r\n");
-}
-
-TEST_F(TIniWrite, NewKeyGoesAfterTheLastNonBlankLineOfItsSection)
-{
-    const QString path = Make("[A]\nX=1\n;note\n\n\n[B]\nY=2\n");
-    TIniFile(path).WriteString("a", "New", "v");
-    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\n;note\nNew=v\n\n\n[B]\nY=2\n"); // LF file stays LF
-
-    const QString empty = Make("[Empty]\r\n\r\n[B]\r\n", "Empty.ini");
-    TIniFile(empty).WriteString("Empty", "K", "v");
-    EXPECT_EQ(ReadBytes(empty), "[Empty]\r\nK=v\r\n\r\n[B]\r\n");
-}
-
-TEST_F(TIniWrite, FileWithoutFinalLineEnding)
-{
-    const QString path = Make("[A]\nX=1");
-    TIniFile ini(path);
-    ini.WriteString("A", "Y", "2");
-    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\nY=2");
-    ini.WriteString("B", "Z", "3");
-    EXPECT_EQ(ReadBytes(path), "[A]\nX=1\nY=2\n\n[B]\nZ=3\n");
-    ini.WriteString("A", "X", "one");
-    EXPECT_EQ(ReadBytes(path), "[A]\nX=one\nY=2\n\n[B]\nZ=3\n");
-}
-
-TEST_F(TIniWrite, NewSectionsAndNewFiles)
-{
-    const QString path = Make("[A]\r\nX=1\r\n\r\n");
-    TIniFile(path).WriteString("New Section", "K", "v");
-    EXPECT_EQ(ReadBytes(path), "[A]\r\nX=1\r\n\r\n[New Section]\r\nK=v\r\n");
-
-    const QString fresh = FDir.filePath("Fresh.ini");
-    TIniFile(fresh).WriteString("S", "K", "\u20ac");
-    EXPECT_EQ(ReadBytes(fresh), "[S]\r\nK=\x80\r\n");
-
+    struct TCase
+    {
+        const char* Original; // nullptr: no file yet
+        QList<TIniValue> Writes;
+        QByteArray Expected;
+    };
+    const TCase cases[] = {
+        {"[S]\r\n  MixedCase = \"old\"  \r\n",
+         {{"s", "mixedcase", "new"}},
+         "[S]\r\n  MixedCase =new\r\n"},
+        {"[A]\nX=1\n;note\n\n\n[B]\nY=2\n",
+         {{"a", "New", "v"}},
+         "[A]\nX=1\n;note\nNew=v\n\n\n[B]\nY=2\n"},
+        {"[Empty]\r\n\r\n[B]\r\n", {{"Empty", "K", "v"}}, "[Empty]\r\nK=v\r\n\r\n[B]\r\n"},
+        {"[A]\nX=1", {{"A", "Y", "2"}}, "[A]\nX=1\nY=2"},
+        {"[A]\nX=1",
+         {{"A", "Y", "2"}, {"B", "Z", "3"}, {"A", "X", "one"}},
+         "[A]\nX=one\nY=2\n\n[B]\nZ=3\n"},
+        {"[A]\r\nX=1\r\n\r\n",
+         {{"New Section", "K", "v"}},
+         "[A]\r\nX=1\r\n\r\n[New Section]\r\nK=v\r\n"},
+        {nullptr, {{"S", "K", "\u20ac"}}, "[S]\r\nK=\x80\r\n"},
+        // Keys above the first section belong to none: a write makes the section.
+        {"K=1\n", {{"S", "K", "2"}}, "K=1\n\n[S]\nK=2\n"},
+    };
+    for (const TCase& c : cases) {
+        const QString path = FDir.filePath("Case.ini");
+        QFile::remove(path);
+        if (c.Original)
+            Make(c.Original, "Case.ini");
+        for (const TIniValue& value : c.Writes)
+            TIniFile(path).WriteString(value.Section, value.Ident, value.Value);
+        EXPECT_EQ(ReadBytes(path), c.Expected) << (c.Original ? c.Original : "(no file)");
+    }
     const QString empty = Make({}, "Empty.ini");
     TIniFile(empty).WriteInteger("S", "N", -3);
     TIniFile(empty).WriteBool("S", "B", true);
     EXPECT_EQ(ReadBytes(empty), "[S]\r\nN=-3\r\nB=1\r\n");
-
-    // Keys above the first section belong to none: a write makes the section.
-    const QString orphan = Make("K=1\n", "Orphan.ini");
-    TIniFile(orphan).WriteString("S", "K", "2");
-    EXPECT_EQ(ReadBytes(orphan), "K=1\n\n[S]\nK=2\n");
 }
 
 // Each form a file may come in is read and edited in place in that form.
@@ -486,23 +468,22 @@ TEST_F(TIniWrite, PermissionsAndLinksAreKept)
 // The parse cache: a change on disk is seen at the next read however it was made.
 using TIniCache = TIniFixture;
 
+void Overwrite(const QString& path, qint64 at, const QByteArray& bytes, const QDateTime& modified)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(at);
+    file.write(bytes);
+    file.flush();
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
 TEST_F(TIniCache, InPlaceChangeOfSameSizeAndTimeIsSeen)
 {
     const QString path = Make("[S]\nK=aaaa\n");
     const TIniFile ini(path);
     ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
-    const QFileInfo before(path);
-    const QDateTime modified = before.lastModified();
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        file.seek(6);
-        file.write("bbbb");
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
-    file.close();
+    Overwrite(path, 6, "bbbb", QFileInfo(path).lastModified());
     EXPECT_EQ(ini.ReadString("S", "K", {}), "bbbb");
 }
 
@@ -530,24 +511,14 @@ TEST_F(TIniCache, ChangesBehindALinkAreSeen)
     const QString first = Make("[S]\nK=aaaa\n", "First.ini");
     const QString second = Make("[S]\nK=cccc\n", "Second.ini");
     const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QString& path : {first, second}) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
-    }
+    for (const QString& path : {first, second})
+        Overwrite(path, 0, {}, old);
     const QString link = FDir.filePath("Link.ini");
     ASSERT_TRUE(QFile::link(first, link));
     const TIniFile ini(link);
     ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
     ASSERT_EQ(ini.ReadString("S", "K", {}), "aaaa");
-    {
-        QFile file(first);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        file.seek(6);
-        file.write("bbbbb\n");
-        file.flush();
-        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
-    }
+    Overwrite(first, 6, "bbbbb\n", old);
     EXPECT_EQ(ini.ReadString("S", "K", {}), "bbbbb");
     ASSERT_TRUE(QFile::remove(link));
     ASSERT_TRUE(QFile::link(second, link));

@@ -38,11 +38,12 @@ const char KSystemReg[] = R"(WINE REGISTRY Version 2
 "Folder"="C:\\UT2003"
 )";
 
-TEST(WineRegistryTest, ReadsStringValuesOfEitherView)
+TEST(WineRegistryTest, ReadsStringValuesOfEitherViewAndNothingElse)
 {
     TTempEnvironment env;
-    WriteSystemReg(env.WinePrefix(), KSystemReg);
     const QString key = "SOFTWARE\\Unreal Technology\\Installed Apps\\UT2004";
+    EXPECT_FALSE(ReadLocalMachineString(key, "Folder")); // no system.reg yet
+    WriteSystemReg(env.WinePrefix(), KSystemReg);
     EXPECT_EQ(ReadLocalMachineString(key, "Folder"), QString("C:\\UT2004"));
     EXPECT_EQ(ReadLocalMachineString(key.toLower(), "FOLDER"), QString("C:\\UT2004"));
     EXPECT_EQ(ReadLocalMachineString(key, "@"), QString("Default text"));
@@ -52,18 +53,8 @@ TEST(WineRegistryTest, ReadsStringValuesOfEitherView)
     EXPECT_EQ(
         ReadLocalMachineString("Software\\Unreal Technology\\Installed Apps\\UT2003", "Folder"),
         QString("C:\\UT2003"));
-}
-
-TEST(WineRegistryTest, OtherTypesAndMissingPartsGiveNothing)
-{
-    TTempEnvironment env;
-    const QString key = "Software\\Unreal Technology\\Installed Apps\\UT2004";
-    EXPECT_FALSE(ReadLocalMachineString(key, "Folder")); // no system.reg yet
-    WriteSystemReg(env.WinePrefix(), KSystemReg);
-    EXPECT_FALSE(ReadLocalMachineString(key, "Expand"));
-    EXPECT_FALSE(ReadLocalMachineString(key, "Number"));
-    EXPECT_FALSE(ReadLocalMachineString(key, "CDKey"));
-    EXPECT_FALSE(ReadLocalMachineString(key, "Missing"));
+    for (const char* other : {"Expand", "Number", "CDKey", "Missing"})
+        EXPECT_FALSE(ReadLocalMachineString(key, other)) << other;
     EXPECT_FALSE(ReadLocalMachineString("Software\\Nobody", "Folder"));
 }
 

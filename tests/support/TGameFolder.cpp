@@ -1,5 +1,7 @@
 #include "TGameFolder.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,19 +120,14 @@ QString TGameFolder::Path(const QString& relative) const
 QString TGameFolder::WriteFile(const QString& relative, const QByteArray& bytes) const
 {
     const QString path = Path(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+    if (!WriteBytes(path, bytes))
         qFatal("TGameFolder: cannot write %s", qPrintable(path));
     return path;
 }
 
 QByteArray TGameFolder::ReadFile(const QString& relative) const
 {
-    QFile file(Path(relative));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
+    return ReadBytes(Path(relative));
 }
 
 QByteArray SampleGameIni()

@@ -109,30 +109,17 @@ TZipBuilder& TZipBuilder::Add(const TZipBuilderEntry& entry)
 
 TZipBuilder& TZipBuilder::Add(const QByteArray& name, const QByteArray& data, bool deflate)
 {
-    TZipBuilderEntry entry;
-    entry.Name = name;
-    entry.Data = data;
-    entry.Deflate = deflate;
-    return Add(entry);
+    return Add({.Name = name, .Data = data, .Deflate = deflate});
 }
 
 TZipBuilder& TZipBuilder::AddFolder(const QByteArray& name)
 {
-    TZipBuilderEntry entry;
-    entry.Name = name;
-    entry.Deflate = false;
-    entry.UnixMode = 040755;
-    return Add(entry);
+    return Add({.Name = name, .Deflate = false, .UnixMode = 040755});
 }
 
 TZipBuilder& TZipBuilder::AddLink(const QByteArray& name, const QByteArray& target)
 {
-    TZipBuilderEntry entry;
-    entry.Name = name;
-    entry.Data = target;
-    entry.Deflate = false;
-    entry.UnixMode = 0120777;
-    return Add(entry);
+    return Add({.Name = name, .Data = target, .Deflate = false, .UnixMode = 0120777});
 }
 
 bool TZipBuilder::Write(const QString& fileName) const

@@ -10,12 +10,12 @@
 // zip tool makes: any stored name, a wrong checksum, a size that lies, a link entry.
 struct TZipBuilderEntry
 {
-    QByteArray Name;            // stored as it stands
-    QByteArray Data;            // the content, unless Zeros is set
-    qint64 Zeros = 0;           // the content is that many zero bytes (streamed, for large entries)
-    bool Deflate = true;        // else stored
-    std::optional<quint32> Crc; // written instead of the right checksum
-    std::optional<qint64> DeclaredSize; // written instead of the right size
+    QByteArray Name{};   // stored as it stands
+    QByteArray Data{};   // the content, unless Zeros is set
+    qint64 Zeros = 0;    // the content is that many zero bytes (streamed, for large entries)
+    bool Deflate = true; // else stored
+    std::optional<quint32> Crc{};         // written instead of the right checksum
+    std::optional<qint64> DeclaredSize{}; // written instead of the right size
     quint32 UnixMode = 0; // when set, the Unix mode in the external attributes (0120777: a link)
 };
 

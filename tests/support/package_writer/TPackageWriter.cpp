@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 TByteWriter& TByteWriter::Byte(std::uint8_t Value)
 {
@@ -239,26 +240,12 @@ TPropertyWriter& TPropertyWriter::Tag(std::string_view Name, int Type, const TBy
                                       std::int32_t ArrayIndex, std::string_view StructName)
 {
     const std::size_t Size = Value.size();
-    int SizeCode = 7;
-    switch (Size) {
-    case 1:
-        SizeCode = 0;
-        break;
-    case 2:
-        SizeCode = 1;
-        break;
-    case 4:
-        SizeCode = 2;
-        break;
-    case 12:
-        SizeCode = 3;
-        break;
-    case 16:
-        SizeCode = 4;
-        break;
-    default:
-        SizeCode = Size <= 0xFF ? 5 : (Size <= 0xFFFF ? 6 : 7);
-        break;
+    int SizeCode = Size <= 0xFF ? 5 : (Size <= 0xFFFF ? 6 : 7);
+    const std::pair<std::size_t, int> FixedSizes[] = {{1, 0}, {2, 1}, {4, 2}, {12, 3}, {16, 4}};
+    for (const auto& [Fixed, Code] : FixedSizes) {
+        if (Size == Fixed) {
+            SizeCode = Code;
+        }
     }
     const bool ArrayFlag = ArrayIndex >= 0;
     FOut.Index(FPackage.Name(Name));
@@ -380,12 +367,6 @@ TPropertyWriter& TPropertyWriter::Struct(std::string_view Name, std::string_view
                                          const TBytes& Value)
 {
     return Tag(Name, 10, Value, -1, StructName);
-}
-
-TPropertyWriter& TPropertyWriter::Raw(const TBytes& Bytes)
-{
-    FOut.Bytes(Bytes);
-    return *this;
 }
 
 TBytes TPropertyWriter::Bytes()

@@ -112,8 +112,6 @@ public:
     TPropertyWriter& Object(std::string_view Name, std::int32_t Ref);
     TPropertyWriter& Struct(std::string_view Name, std::string_view StructName,
                             const TBytes& Value);
-    // Raw bytes appended as they are (damaged tags).
-    TPropertyWriter& Raw(const TBytes& Bytes);
     TBytes Bytes();
 
 private:
