@@ -22,10 +22,7 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip)
     EXPECT_EQ(text[0xE9], QChar(0x00E9));
     EXPECT_EQ(text[0x81], QChar(0x0081));
     EXPECT_EQ(text[0x1B], QChar(0x001B));
-}
-
-TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
-{
+    // What it cannot hold becomes a question mark.
     EXPECT_EQ(EncodeWindows1252(u"a\u0416\u20ac\U0001F600b"_s), "a?\x80??b");
 }
 
