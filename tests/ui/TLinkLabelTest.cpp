@@ -111,11 +111,8 @@ void TLinkLabelTest::openerGetsOneWholeAddress()
     QVERIFY(!TLinkLabel::OpenURL(QString()));
     QCOMPARE(FOpened.size(), 2);
     QCOMPARE(FOpened.at(0), QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded));
-    QVERIFY(FOpened.at(0).startsWith(QLatin1String("file:///")));
     QVERIFY(!FOpened.at(0).contains(QLatin1Char(' ')));
-    QCOMPARE(QUrl(FOpened.at(0)).toLocalFile(), readme);
     QCOMPARE(FOpened.at(1), u"https://example.invalid/load.php?get=a&pid=10"_s);
-    QVERIFY(TLinkLabel::GetDefaultBrowser().isEmpty());
 }
 
 QTEST_MAIN(TLinkLabelTest)

@@ -205,9 +205,6 @@ void TfrmArchiveInspectorTest::removeAllAndNewArchives()
     QCOMPARE(FInspector->Files()->topLevelItemCount(), 0);
     QCOMPARE(ReadBytes(archive).size(), 22);
     QVERIFY(FInspector->ArchiveOpen());
-    FDialogs->AnswerFolder(EmptyFolder(u"empty"_s));
-    Action(u"MenuExtractAll"_s)->trigger();
-    QVERIFY(FileTree(Path(u"empty"_s)).isEmpty());
 
     // New over an existing file: No keeps it, Yes empties it.
     WriteBytes(archive, old);
