@@ -15,7 +15,6 @@ class FormNamesTest : public QObject
 
 private slots:
     void everyObjectNameMatchesItsClass();
-    void namesWithoutAControlPrefixFitTheirKind();
 };
 
 namespace {
@@ -120,36 +119,6 @@ void FormNamesTest::everyObjectNameMatchesItsClass()
         }
     }
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-}
-
-void FormNamesTest::namesWithoutAControlPrefixFitTheirKind()
-{
-    const QList<std::tuple<QString, QString, bool>> names = {
-        {"INI_AddSection", "QAction", true},
-        {"ViewDemo", "QAction", true},
-        {"InstallCache", "QAction", true},
-        {"MapManager_ExportMap", "QAction", true},
-        {"N1", "QAction", true},
-        {"ResImage", "QLabel", true},
-        {"pmMenu", "QMenu", true},
-        {"pbProgress", "QProgressBar", true},
-        {"Coolbar", "QToolBar", true},
-        {"AddBar", "QToolBar", true},
-        {"tbScreenShotManager_CompressionRatio", "QSlider", true},
-        {"udSettings_Gamma", "QSpinBox", true},
-        {"mmMapManager_Desc", "QPlainTextEdit", true},
-        {"tbrCacheManager", "QToolBar", true},
-        {"IniEditorPopUp", "QMenu", true},
-        // A prefix or kind word that does not fit the control is refused.
-        {"btnViewDemo", "QAction", false},
-        {"ResImage", "QPushButton", false},
-        {"Coolbar", "QLabel", false},
-        {"udSettings_Gamma", "QSlider", false},
-        {"ViewDemo", "QPushButton", false},
-        {"xyz", "QAction", false},
-    };
-    for (const auto& [name, cls, fits] : names)
-        QVERIFY2(NameFits(name, cls) == fits, qPrintable(name + QLatin1Char(' ') + cls));
 }
 
 QTEST_GUILESS_MAIN(FormNamesTest)

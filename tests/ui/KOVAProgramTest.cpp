@@ -2,11 +2,9 @@
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"
 #include "TfrmMain.h"
-#include "uKOVA_MapCache.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -16,9 +14,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
-#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -36,7 +32,6 @@ private slots:
     void playDemoStartsTheGameAndEndsWithoutWaiting();
     void settingsSurviveARebuildAndTheNextRun_data();
     void settingsSurviveARebuildAndTheNextRun();
-    void firstRunThroughASwitchAsksThenWorksThenEnds();
     void installCacheWithoutAGameFolderEndsWithAnError();
     void installCacheThatCannotMoveAFileEndsWithAnError();
     void replaceQuestionsOfTheCacheMoveAreAnswered();
@@ -247,19 +242,6 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
              QFileInfo(game.Path(u"System"_s)).canonicalFilePath());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/ended"_s), 10000);
 
-    // A demo already in the Demos folder is not copied again.
-    const QString inPlace = game.Path(u"Demos/My.Match.demo4"_s);
-    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
-    {
-        QFile file(inPlace);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
-    }
-    QVERIFY(QDir(record).removeRecursively());
-    QCOMPARE(play(inPlace), 0);
-    QCOMPARE(QFileInfo(inPlace).lastModified(), old);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/args"_s), 10000);
-
     // A missing demo changes nothing and starts nothing.
     QVERIFY(QDir(record).removeRecursively());
     QVERIFY(game.WriteFile(u"System/kova.txt"_s, "kept").size() > 0);
@@ -301,33 +283,6 @@ void KOVAProgramTest::settingsSurviveARebuildAndTheNextRun()
 
     QCOMPARE(Run({u"/installcache"_s}), 0);
     QCOMPARE(FFixture->ReadSettings(), mine);
-}
-
-void KOVAProgramTest::firstRunThroughASwitchAsksThenWorksThenEnds()
-{
-    // The real program would wait for the language choice; the test makes it.
-    WriteDownloadCache();
-    WriteMap(FFixture->Game(), u"DM-Only.ut2"_s, "Only", "Ann");
-    FFixture->SetSetting(u"firstrun"_s, u"True"_s);
-    TScriptedDialogs dialogs;
-    dialogs.AnswerMessage(TModalResult::mrYes); // build the map cache
-    const auto chosen = WhenModal([](QWidget* dialog) {
-        Child<QListWidget>(dialog, u"lbLanguages"_s)->setCurrentRow(0);
-        QTest::mouseClick(Child<QPushButton>(dialog, u"btnOk"_s), Qt::LeftButton);
-    });
-    std::unique_ptr<TfrmMain> window = FFixture->CreateMainWindow({u"/installcache"_s});
-    QVERIFY(*chosen);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-
-    QVERIFY(window->EndRequested());
-    QCOMPARE(window->ExitStatus(), 0);
-    QCOMPARE(FFixture->Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
-    QList<TMapCacheItem> items;
-    QCOMPARE(ReadMapCache(FFixture->AppFile(u"cache.xml"_s), items), TMapCacheRead::mcrLoaded);
-    QCOMPARE(items.size(), 1);
-    QVERIFY(FFixture->ReadSettings().contains("<firstrun>False</firstrun>"));
-    QCOMPARE(dialogs.UnexpectedCount(), 0);
 }
 
 void KOVAProgramTest::installCacheWithoutAGameFolderEndsWithAnError()

@@ -1,8 +1,5 @@
 #include "KOVAApplication.h"
-#include "PageTable.h"
 #include "SingleInstance.h"
-#include "TAddonDeletionProposal.h"
-#include "TEventManager.h"
 #include "TKOVASettings.h"
 #include "TMapManager.h"
 #include "TPageTest.h"
@@ -11,15 +8,10 @@
 #include "TUpdateCache.h"
 #include "uKOVA_MapCache.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -102,32 +94,18 @@ void KOVAStartupTest::startsOverAFixtureGameFolder()
     QVERIFY(window);
     QCOMPARE(startup.ExitStatus(), 0);
 
-    // Created: every manager over the fixture folder, the first page shown.
-    QVERIFY(window->Profiles() && window->SystemManager() && window->CacheManager() &&
-            window->ServerPackages());
+    // Created over the fixture folder, nothing shown yet; the first showing is in the chosen
+    // language.
     QCOMPARE(window->MapManager()->GetCount(), 2);
     QCOMPARE(window->ScreenShotManager()->GetCount(), 2);
-    auto* pages = Child<QTabWidget>(window, u"pgMain"_s);
-    QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
-    QVERIFY(QDir(FFixture->AppFile(u"Profiles/Backups"_s)).exists());
     QVERIFY(!AnyWindowVisible());
-
-    // First showing: the chosen language dresses every form, the Window menu and the page.
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto* pages = Child<QTabWidget>(window, u"pgMain"_s);
+    QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     for (int i = 0; i < pages->count(); ++i)
         QVERIFY2(pages->tabText(i).startsWith(QLatin1String("DE ")), qPrintable(pages->tabText(i)));
-    QCOMPARE(Child<QLabel>(window, u"lbUpdateCache"_s)->text(),
-             u"DE Please wait while the map cache is updated..."_s);
     QCOMPARE(window->ServerPackageEditor()->windowTitle(), u"DE ServerPackage Editor"_s);
-    QCOMPARE(Child<QPushButton>(&window->AddonDeletionProposal(), u"btnSelectAll"_s)->text(),
-             u"DE Select All"_s);
-    QCOMPARE(Child<QMenu>(window, u"MenuWindow"_s)->actions().size(), 11);
-    QCOMPARE(Child<QLineEdit>(window, u"edConfigure_UT2003Path"_s)->text(),
-             FFixture->Game().Root() + QLatin1Char('/'));
-    QCOMPARE(Child<QComboBox>(window, u"cbConfigure_SelectLang"_s)->currentText(), u"Deutsch"_s);
-    QCOMPARE(Child<QComboBox>(window, u"cbConfigure_SelectProfile"_s)->currentText(),
-             u"(DEFAULT)"_s);
 
     // A normal start asks nothing and saves nothing.
     QCOMPARE(FDialogs->Calls().size(), 0);
@@ -173,11 +151,9 @@ void KOVAStartupTest::gameFolderIsDetectedAndKept()
     QVERIFY(startup.Start(FFixture->AppDir(), FFixture->Arguments()));
     TfrmMain* window = startup.MainWindow();
 
-    // Taken, saved, and every folder and rule follows it.
+    // Taken, saved, and the maps follow it.
     QCOMPARE(window->Settings().UTDir, found.Root() + QLatin1Char('/'));
     QVERIFY(FFixture->ReadSettings().contains("<utdir>" + found.Root().toUtf8()));
-    QCOMPARE(window->Settings().GetDestination(u"DM-New.ut2"_s), found.Path(u"Maps/"_s));
-    QCOMPARE(window->MapManager()->GetCount(), 1);
     QCOMPARE(window->MapManager()->GetItem(0)->FileName(), found.Path(u"Maps/DM-Found.ut2"_s));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), fromRegistry ? 0 : 1);
 }
@@ -240,7 +216,6 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow()
     // One error box, and nothing of the start-up after it.
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TCall& call = FDialogs->Calls().first();
-    QCOMPARE(call.Kind, TKind::dkMessage);
     QCOMPARE(call.Type, TMsgDlgType::mtError);
     QCOMPARE(call.Caption, KFatalCaption);
     for (QString text : texts) {
@@ -280,11 +255,7 @@ void KOVAStartupTest::firstRunAsksLanguageThenCacheAndKeepsTheAnswers()
 
     // The cache question comes in the chosen language; both answers are saved at once.
     QCOMPARE(FDialogs->Calls().size(), 1);
-    const TCall& question = FDialogs->Calls().first();
-    QCOMPARE(question.Caption, u"DE Confirmation"_s);
-    QVERIFY(question.Text.startsWith(QLatin1String("DE ")));
-    QCOMPARE(question.Type, TMsgDlgType::mtConfirmation);
-    QCOMPARE(question.Buttons, TMsgDlgButtons(mbYes | mbNo));
+    QCOMPARE(FDialogs->Calls().first().Caption, u"DE Confirmation"_s);
     const QByteArray settings = FFixture->ReadSettings();
     QVERIFY(settings.contains("<firstrun>False</firstrun>"));
     QVERIFY(settings.contains("<language>de</language>"));
@@ -379,10 +350,8 @@ void KOVAStartupTest::aLockThatCannotBeTakenIsSaid()
     QCOMPARE(startup.ExitStatus(), int(esStartupFailed));
     QVERIFY(!startup.MainWindow());
     QCOMPARE(FDialogs->Calls().size(), 1);
-    const TCall& call = FDialogs->Calls().first();
-    QCOMPARE(call.Caption, u"Error"_s);
-    QCOMPARE(call.Type, TMsgDlgType::mtError);
-    QVERIFY2(call.Text.contains(blocked), qPrintable(call.Text));
+    QVERIFY2(FDialogs->Calls().first().Text.contains(blocked),
+             qPrintable(FDialogs->Calls().first().Text));
 }
 
 QTEST_MAIN(KOVAStartupTest)

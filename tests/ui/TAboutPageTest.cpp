@@ -1,4 +1,3 @@
-#include "KOVABuildInfo.h"
 #include "KOVAVersion.h"
 #include "TAboutPage.h"
 #include "TLinkLabel.h"
@@ -7,7 +6,6 @@
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
 
@@ -20,8 +18,6 @@ class TAboutPageTest : public TPageTest
     Q_OBJECT
 
 private slots:
-
-    void pageShowsNameVersionAndBuildTime();
     void checkSendsOneRequestAndReadsTheAnswer_data();
     void checkSendsOneRequestAndReadsTheAnswer();
     void checkWithoutAnAnswerSaysItFailed_data();
@@ -75,32 +71,13 @@ TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
     return FContext->Create<TAboutPage>(u"tbAbout"_s);
 }
 
-void TAboutPageTest::pageShowsNameVersionAndBuildTime()
-{
-    ShowPage({FServer->Host()});
-    QCOMPARE(Find<QLabel>(u"lbAbout_Info"_s)->text(),
-             u"UT2004 KOVA, Version "_s + GetFileVersionText());
-    QCOMPARE(Find<QLabel>(u"lbAbout_Build"_s)->text(), BuildTimeText(KOVABuildTimeUtc()));
-    // The links point at the server's pages for the project id of the settings.
-    QCOMPARE(Find<TLinkLabel>(u"lbAbout_Homepage"_s)->HyperLink(),
-             FServer->Host() + u"/load.php?get=project.php&pid=10"_s);
-    QTest::mouseClick(Find<QLabel>(u"imgAbout_Logo"_s), Qt::LeftButton);
-    QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=project.php&pid=10"_s});
-    QVERIFY(FServer->Requests().isEmpty());
-}
-
 void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("expected");
-    QTest::newRow("1") << QByteArray("1") << int(exAvailable);
-    QTest::newRow("True") << QByteArray("True") << int(exAvailable);
     QTest::newRow("TRUE") << QByteArray("TRUE") << int(exAvailable);
     QTest::newRow("blanks and line end") << QByteArray(" 2 \r\n") << int(exAvailable);
-    QTest::newRow("0") << QByteArray("0") << int(exNone);
-    QTest::newRow("False") << QByteArray("False") << int(exNone);
     QTest::newRow("empty") << QByteArray() << int(exNone);
-    QTest::newRow("yes") << QByteArray("yes") << int(exNone);
     QTest::newRow("error wins over a number") << QByteArray("x error 1") << int(exNone);
 }
 
@@ -119,16 +96,11 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
     QCOMPARE(requests.size(), 1);
     QCOMPARE(RequestTarget(requests.first()),
              "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
-    QCOMPARE(RequestHeader(requests.first(), "Accept"), QByteArray("text/html, */*"));
-    QCOMPARE(RequestHeader(requests.first(), "User-Agent"),
-             "KOVA/" + GetFileVersionText().toLatin1());
 
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TCall shown = FDialogs->Calls().first();
     if (expected == exAvailable) {
         QCOMPARE(shown.Text, Text(TDialogType::Update_Avail));
-        QCOMPARE(shown.Caption, Text(TDialogType::Common_Confirmation));
-        QCOMPARE(shown.Buttons, mbYes | mbNo);
         QCOMPARE(FOpened, {download});
         // No: nothing opens.
         FDialogs->Clear();
@@ -138,8 +110,6 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
         QCOMPARE(FOpened, {download});
     } else {
         QCOMPARE(shown.Text, Text(TDialogType::Update_NoUpdate));
-        QCOMPARE(shown.Caption, Text(TDialogType::Common_Warning));
-        QCOMPARE(shown.Type, TMsgDlgType::mtWarning);
         QVERIFY(FOpened.isEmpty());
     }
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -172,8 +142,6 @@ void TAboutPageTest::checkWithoutAnAnswerSaysItFailed()
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TCall shown = FDialogs->Calls().first();
     QVERIFY2(shown.Text.startsWith(Text(TDialogType::Update_Error)), qPrintable(shown.Text));
-    QCOMPARE(shown.Caption, Text(TDialogType::Common_Error));
-    QCOMPARE(shown.Type, TMsgDlgType::mtError);
     QVERIFY(FOpened.isEmpty());
     QCOMPARE(FServer->Requests().size(), refused ? 0 : 1);
 }
@@ -192,11 +160,8 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
     Child<QAction>(window, u"MenuCheckForUpdates"_s)->trigger();
     QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     QCOMPARE(FServer->Requests().size(), 1);
-    QCOMPARE(RequestTarget(FServer->Requests().first()),
-             "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text, window->GetLangText(TDialogType::Update_NoUpdate));
-    QCOMPARE(FDialogs->Calls().first().Caption, window->GetLangText(TDialogType::Common_Warning));
 
     // Yes opens the download page of the server the window was given.
     FServer->SetReply({200, "1"});

@@ -26,7 +26,6 @@ class TAddOnsPageTest : public TPageTest
 private slots:
     void countLineShowsWholeMegabytes();
     void removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked();
-    void realCodePackagesAreListedWithTheirSiblings();
     void installCopiesTheTickedSiblingsIntoSystem();
     void zipArchiveGoesThroughTheInstallationRoad();
 
@@ -121,9 +120,6 @@ void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
         QVERIFY2(QFile::exists(System(name)), qPrintable(name));
     QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
     QCOMPARE(FDialogs->Calls().size(), 0);
-    QCOMPARE(
-        Find<QLabel>(u"lbAddOns_Installed"_s)->text(),
-        FormatTemplate(FContext->GetLangText(TDialogType::Statistics_lbModsInstalled), {3, 0}));
 
     // Nothing ticked deletes nothing and asks nothing more.
     FDialogs->Clear();
@@ -139,33 +135,6 @@ void TAddOnsPageTest::removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked()
     QVERIFY(QFile::exists(System(u"FooBar.u"_s)));
     QCOMPARE(FDialogs->Calls().size(), 0);
     QCOMPARE(Rows(), (QStringList{"Foo*.u", "FooBar.u", "Other.u"}));
-}
-
-void TAddOnsPageTest::realCodePackagesAreListedWithTheirSiblings()
-{
-    const QString real = RealDataDir();
-    if (real.isEmpty())
-        QSKIP("The real game files are not on this machine");
-    for (const QFileInfo& file : QDir(real + u"/System"_s).entryInfoList(QDir::Files))
-        QVERIFY(QFile::copy(file.filePath(), System(file.fileName())));
-    ShowPage();
-    QCOMPARE(Rows().size(), 19);
-    QVERIFY(Rows().contains(u"UT2004RPG.u"_s));
-    QVERIFY(Rows().contains(u"U_MegaShield_rc.u"_s));
-
-    Select({"UT2004RPG.u"});
-    const auto offered = WhenModal([](QWidget* dialog) {
-        QCOMPARE(SelectionRows(dialog),
-                 (QStringList{"+UT2004RPG.int", "+UT2004RPG.u", "+UT2004RPG.ucl"}));
-    });
-    Click(u"btnAddOns_Remove"_s);
-    QVERIFY(*offered);
-    QCOMPARE(Rows().size(), 19);
-
-    // The rows go into an open archive with their System folder.
-    QStringList dragged;
-    QVERIFY(FContext->DraggedFiles(FPage->List(), &dragged));
-    QCOMPARE(dragged, QStringList{System(u"UT2004RPG.u"_s)});
 }
 
 void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
@@ -188,9 +157,6 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
     QCOMPARE(ReadBytes(System(u"Foo.u"_s)), package);
     QCOMPARE(ReadBytes(System(u"Foo.int"_s)), QByteArray("[Public]\r\n"));
     QVERIFY(!QFile::exists(System(u"Bar.u"_s)));
-    const TCall prompt = FDialogs->CallsOf(TKind::dkOpen).first();
-    QCOMPARE(prompt.Text,
-             FContext->GetLangText(TDialogType::Common_AllSupportedFiles) + u"|*.zip;*.u"_s);
 
     // A package chosen in the System folder, by its own path or through a link to the folder,
     // is where it belongs already: nothing is offered.
@@ -205,10 +171,7 @@ void TAddOnsPageTest::installCopiesTheTickedSiblingsIntoSystem()
     QCOMPARE(ReadBytes(System(u"Foo.u"_s)), package);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
-    // The server-package button opens the editor through the window; the archive buttons take
-    // the road with the list's System folder.
-    Find<QAction>(u"ServerPackagesButton"_s)->trigger();
-    QCOMPARE(FContext->Orders().last(), u"EditServerPackages"_s);
+    // The archive buttons take the road with the list's System folder.
     FPage->RefreshPage();
     Select({"Foo.u"});
     Find<QAction>(u"AddOns_IntoArchive"_s)->trigger();

@@ -9,11 +9,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -102,31 +99,14 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
 {
     const QByteArray original = UserIni();
     ShowPage();
-    // The unmanaged "User.ini" is the default entry: selected, neither renamed, activated nor
-    // deleted.
-    QCOMPARE(Box()->count(), 1);
-    QCOMPARE(Box()->currentText(), u"(DEFAULT)"_s);
-    QVERIFY(Find<QGroupBox>(u"gbProfileSettings"_s)->isEnabled());
-    QVERIFY(!Find<QLineEdit>(u"lbeProfiles_ProfileName"_s)->isEnabled());
-    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
-    QVERIFY(!Enabled(u"btnProfiles_DeleteProfile"_s));
-
     // New profile, not activated: "User.ini" stays; the profile is "User.ini" with its section.
     FDialogs->AnswerInput(u"  Clan  "_s);
     FDialogs->AnswerMessage(TModalResult::mrNo);
     Click(u"btnProfiles_NewProfile"_s);
     QCOMPARE(Messages(), QStringList{Text(TDialogType::Profiles_NewProfileActivation)});
     QCOMPARE(UserIni(), original);
-    const QString clan = ProfilesDir() + u"Clan.ini"_s;
-    const QByteArray clanBytes = ReadBytes(clan);
-    QVERIFY(clanBytes.startsWith(original));
-    const QRegularExpression section(QStringLiteral(
-        "^\\r\\n\\[UT2004KOVA\\]\\r\\nProfileName=Clan\\r\\nID=\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-"
-        "[0-9A-F]{12}\\}\\r\\n$"));
-    QVERIFY2(section.match(QString::fromLatin1(clanBytes.mid(original.size()))).hasMatch(),
-             clanBytes.constData());
-    QCOMPARE(Box()->count(), 2);
-    QCOMPARE(Box()->currentText(), u"(DEFAULT)"_s);
+    const QByteArray clanBytes = ReadBytes(ProfilesDir() + u"Clan.ini"_s);
+    QVERIFY(clanBytes.startsWith(original + "\r\n[UT2004KOVA]\r\nProfileName=Clan\r\nID={"));
 
     // New profile, activated: the unmanaged "User.ini" leaves one backup, its row is selected.
     FDialogs->Clear();
@@ -140,9 +120,6 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QCOMPARE(ReadBytes(BackupsDir() + Backups().first()), original);
     QCOMPARE(Box()->count(), 2); // "User.ini" is managed now: no default entry
     QCOMPARE(Box()->currentText(), u"Team"_s);
-    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
-    QVERIFY(!Enabled(u"btnProfiles_DeleteProfile"_s));
-    QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
     // After an activation from the button, each button acts on the profile its row shows.
     FDialogs->Clear();
@@ -153,8 +130,6 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QCOMPARE(UserIni(), clanBytes);
     QCOMPARE(Backups().size(), 1); // a managed "User.ini" lives on in its profile
     QCOMPARE(Box()->currentText(), u"Clan"_s);
-    QCOMPARE(Find<QLineEdit>(u"lbeProfiles_ProfileName"_s)->text(), u"Clan"_s);
-    QVERIFY(!Enabled(u"btnProfiles_ActivateProfile"_s));
 
     Choose(Box()->findText(u"Team"_s));
     FDialogs->Clear();
@@ -177,7 +152,6 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QCOMPARE(Messages(), QStringList({Text(TDialogType::Profiles_RemovePrompt),
                                       Text(TDialogType::Profiles_RemoveConfirm)}));
     QVERIFY(!QFileInfo::exists(team));
-    QCOMPARE(Box()->count(), 1);
     QCOMPARE(Box()->currentText(), u"Clan"_s);
     QVERIFY(!QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).exists() ||
             QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).isEmpty());
@@ -226,9 +200,7 @@ void TProfilesPageTest::refusedNamesAndFailuresChangeNothing()
         FDialogs->AnswerInput(name);
         Click(u"btnProfiles_NewProfile"_s);
         QCOMPARE(FDialogs->Calls().size(), 2);
-        const TCall& error = FDialogs->Calls().last();
-        QCOMPARE(error.Caption, Text(TDialogType::Common_Error));
-        QCOMPARE(error.Type, TMsgDlgType::mtError);
+        QCOMPARE(FDialogs->Calls().last().Type, TMsgDlgType::mtError);
     }
     // From a chosen file: refused before the file prompt.
     FDialogs->Clear();

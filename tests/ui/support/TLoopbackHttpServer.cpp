@@ -80,12 +80,6 @@ QList<QByteArray> TLoopbackHttpServer::Requests() const
     return FRequests;
 }
 
-void TLoopbackHttpServer::ClearRequests()
-{
-    const std::lock_guard<std::mutex> lock(FLock);
-    FRequests.clear();
-}
-
 QString TLoopbackHttpServer::RefusingHost()
 {
     // Bound but not listening: the port is ours, and a connection to it is refused.
@@ -151,15 +145,4 @@ QByteArray RequestTarget(const QByteArray& head)
 {
     const QList<QByteArray> words = head.left(head.indexOf("\r\n")).split(' ');
     return words.size() == 3 ? words.at(1) : QByteArray();
-}
-
-QByteArray RequestHeader(const QByteArray& head, const QByteArray& name)
-{
-    const QList<QByteArray> lines = head.split('\n');
-    for (const QByteArray& line : lines) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
-            return line.mid(colon + 1).trimmed();
-    }
-    return QByteArray();
 }

@@ -31,7 +31,6 @@ public:
     void SetReply(const TReply& reply);
     // The request line and headers of each request so far.
     QList<QByteArray> Requests() const;
-    void ClearRequests();
 
     // A loopback address where nothing listens, so a connection is refused.
     static QString RefusingHost();
@@ -50,6 +49,5 @@ private:
     std::thread FThread;
 };
 
-// The request line's target ("/path?query") and the value of a header of a request head.
+// The request line's target ("/path?query") of a request head.
 QByteArray RequestTarget(const QByteArray& head);
-QByteArray RequestHeader(const QByteArray& head, const QByteArray& name);

@@ -15,14 +15,10 @@ class QWidget;
 class TPageBase;
 class TProgramFixture;
 
-// The page context without the main window, for page and dialog tests: the settings, the
-// languages and the managers over a program fixture, made as the window makes them. Orders are
-// recorded in Orders(); those that change what the pages read (ReloadSettings,
-// RecreateManagers, ApplyLanguage, ShowPage and LoadIniFile of a page made here, pgMainChange,
-// which refreshes the page made or shown last) are carried out too, while RunGame,
-// UpdateMapCache, EditServerPackages, SetBusy, the installation road's three, PlayDemo and
-// ExitDemoView only leave their record. The update check asks the server SetUpdateServer gives,
-// as the window's does.
+// The page context without the main window, for page and dialog tests, made as the window makes
+// it over a program fixture. Every order is recorded in Orders(); those that change what the
+// pages read (settings, managers, language, ShowPage, LoadIniFile, pgMainChange) are carried out
+// too, the others (RunGame, SetBusy, the installation road's, PlayDemo...) are only recorded.
 class TPageContextDouble final : public IPageContext
 {
 public:
@@ -31,10 +27,8 @@ public:
     TPageContextDouble(const TPageContextDouble&) = delete;
     TPageContextDouble& operator=(const TPageContextDouble&) = delete;
 
-    // Makes the page that the page table puts in the tab sheet of that name, in a tab sheet of
-    // that name inside the host form, registers its refresh handler, shows the host dressed in
-    // the language in use and runs the handler, as becoming the active page does. The page, or
-    // a test failure.
+    // Makes the page the page table puts in that tab sheet, shows it dressed in the language in
+    // use and runs its refresh handler, as becoming the active page does.
     TPageBase* CreatePage(const QString& tabSheet);
     template <class TPage> TPage* Create(const QString& tabSheet)
     {
@@ -43,12 +37,9 @@ public:
     // The form the pages live in; the language dresses it as the main window ("frmMain").
     QWidget* Host() const { return FHost.get(); }
 
-    // Every order given so far, in order: "ShowPage tbProfiles", "RunGame DM-A.ut2?x",
-    // "ReloadSettings", "RecreateManagers", "UpdateMapCache", "ApplyLanguage 1",
-    // "EditServerPackages", "LoadIniFile /path/User.ini", "SetBusy 1", "SetBusy 0",
-    // "pgMainChange", "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
-    // "ExportToArchive /folder a.demo4 b.demo4", "ImportFromArchive", "PlayDemo /path/My.demo4",
-    // "ExitDemoView".
+    // Every order so far: "ShowPage tbProfiles", "RunGame DM-A.ut2?x", "SetBusy 1",
+    // "InstallFromArchive /path/a.zip silent 0 overwrite 1 archive 0",
+    // "ExportToArchive /folder a.demo4 b.demo4", "PlayDemo /path/My.demo4"...
     const QStringList& Orders() const { return FOrders; }
     void ClearOrders() { FOrders.clear(); }
     void SetUpdateServer(const TUpdateServer& server) { FUpdateCheck.SetServer(server); }

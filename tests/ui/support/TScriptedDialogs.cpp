@@ -12,31 +12,6 @@ TScriptedDialogs::~TScriptedDialogs()
     SetDialogs(nullptr);
 }
 
-void TScriptedDialogs::AnswerMessage(TModalResult result)
-{
-    FMessages.enqueue(result);
-}
-
-void TScriptedDialogs::AnswerInput(const QString& value)
-{
-    FInputs.enqueue(value);
-}
-
-void TScriptedDialogs::AnswerOpen(const QStringList& files)
-{
-    FOpens.enqueue(files);
-}
-
-void TScriptedDialogs::AnswerSave(const QString& file)
-{
-    FSaves.enqueue(file);
-}
-
-void TScriptedDialogs::AnswerFolder(const QString& folder)
-{
-    FFolders.enqueue(folder);
-}
-
 QList<TScriptedDialogs::TCall> TScriptedDialogs::CallsOf(TKind kind) const
 {
     QList<TCall> calls;

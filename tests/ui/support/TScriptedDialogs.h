@@ -40,11 +40,11 @@ public:
     ~TScriptedDialogs() override;
 
     // Scripted answers, used in order by the dialogs of the matching kind.
-    void AnswerMessage(TModalResult result);
-    void AnswerInput(const QString& value); // a null QString means Cancel
-    void AnswerOpen(const QStringList& files);
-    void AnswerSave(const QString& file);
-    void AnswerFolder(const QString& folder); // empty means Cancel
+    void AnswerMessage(TModalResult result) { FMessages.enqueue(result); }
+    void AnswerInput(const QString& value) { FInputs.enqueue(value); } // null: Cancel
+    void AnswerOpen(const QStringList& files) { FOpens.enqueue(files); }
+    void AnswerSave(const QString& file) { FSaves.enqueue(file); }
+    void AnswerFolder(const QString& folder) { FFolders.enqueue(folder); } // empty: Cancel
 
     const QList<TCall>& Calls() const { return FCalls; }
     QList<TCall> CallsOf(TKind kind) const;
