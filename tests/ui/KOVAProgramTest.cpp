@@ -357,6 +357,7 @@ void KOVAProgramTest::replaceQuestionsOfTheCacheMoveAreAnswered()
     QVERIFY(QFile::exists(game.Path(u"Cache/TWIN-4.uxx"_s)));
     QVERIFY(QFile::exists(game.Path(u"Cache/LAST-1.uxx"_s)));
     QVERIFY(!QFile::exists(game.Path(u"System/Last.u"_s)));
+    QCOMPARE(window->ExitStatus(), int(esSwitchFailed)); // a cancelled run did not do its work
 }
 
 QTEST_MAIN(KOVAProgramTest)
