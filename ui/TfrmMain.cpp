@@ -629,7 +629,8 @@ void TfrmMain::HandleCommandLine()
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
             const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
-            done = extracted && !extracted->AnyFailed();
+            // A run the user cancelled did not do its work, as for the other installs.
+            done = extracted && !extracted->AnyFailed() && !extracted->Aborted;
         }
     });
     RequestEnd(done ? 0 : 1);

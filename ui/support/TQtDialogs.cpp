@@ -12,6 +12,8 @@
 #include <QStyle>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 struct TButtonMap
@@ -109,12 +111,19 @@ TModalResult TQtDialogs::MessageBox(QWidget* owner, const QString& caption, cons
 bool TQtDialogs::InputQuery(QWidget* owner, const QString& caption, const QString& prompt,
                             QString& value)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(DialogParent(owner), DialogCaption(caption), prompt,
-                                               QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = text;
-    return ok;
+    QInputDialog dialog(DialogParent(owner));
+    dialog.setWindowTitle(DialogCaption(caption));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // Wide enough for the caption, which the window manager would otherwise cut short; the
+    // dialog keeps the size its layout asks for, so the edit is what gets wider.
+    if (QLineEdit* edit = dialog.findChild<QLineEdit*>())
+        edit->setMinimumWidth(
+            std::max(320, dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 120));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 QStringList TQtDialogs::OpenFiles(QWidget* owner, const TFileDialogOptions& options)
