@@ -56,28 +56,22 @@ protected:
 
     QString Plain(const QString& relative, const QByteArray& bytes) const
     {
-        const QString path = FWork.filePath(relative);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        return path;
+        EXPECT_TRUE(WriteBytes(FWork.filePath(relative), bytes));
+        return FWork.filePath(relative);
     }
 
     // Each row as "source file -> target (relative to the game folder) +" (installed) or "-".
-    static QStringList Rows(const TInstallSummary& summary, const QString& gameRoot)
+    QStringList Rows(const TInstallSummary& summary) const
     {
         QStringList rows;
         for (int i = 0; i < summary.GetCount(); ++i) {
             const TInstallSummaryItem* item = summary.GetItem(i);
-            const QString target = item->TargetFile.startsWith(gameRoot)
-                                       ? QDir(gameRoot).relativeFilePath(item->TargetFile)
-                                       : item->TargetFile;
+            const QString target = item->TargetFile.isEmpty() ? QString() : Game(item->TargetFile);
             rows << u"%1 -> %2 %3"_s.arg(EntryFileName(item->SourceFile), target,
                                          item->Installed ? u"+"_s : u"-"_s);
         }
         return rows;
     }
-    QStringList Rows(const TInstallSummary& summary) const { return Rows(summary, FGame.Root()); }
 
     TGameFolder FGame;
     QTemporaryDir FWork;

@@ -1,4 +1,5 @@
 #include "TCacheManager.h"
+#include "ScriptedShellUi.h"
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TShippedSettings.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -35,30 +37,6 @@ int ExtractedCount(const TCacheExtractResult& result)
             return item.Outcome == TOutcome::ceoExtracted;
         }));
 }
-
-// Answers the replace questions of the shell operations of one test.
-class TReplaceAnswers final
-{
-public:
-    explicit TReplaceAnswers(TReplaceAnswer answer)
-        : Answer(answer)
-    {
-        SetShellOperationUi([this](TWindowHandle, quint16) {
-            TFileOpCallbacks callbacks;
-            callbacks.AskReplace = [this](const QString&, const QString& target) {
-                Asked.append(QFileInfo(target).fileName());
-                return Answer;
-            };
-            return callbacks;
-        });
-    }
-    ~TReplaceAnswers() { SetShellOperationUi({}); }
-    TReplaceAnswers(const TReplaceAnswers&) = delete;
-    TReplaceAnswers& operator=(const TReplaceAnswers&) = delete;
-
-    TReplaceAnswer Answer;
-    QStringList Asked;
-};
 
 class TCacheTest : public ::testing::Test
 {
@@ -230,29 +208,32 @@ TEST_F(TCacheTest, ARefusedReplaceOrACancelKeepsKeyEntryAndFile)
     FGame.WriteFile("System/beta.u", "old beta"); // the same file to the game
     const QByteArray index = Index();
     TCacheManager cache(Ref());
-    {
-        TReplaceAnswers answers(TReplaceAnswer::raNo);
-        const TCacheExtractResult result = Ran(cache.ExtractAll(true));
-        EXPECT_EQ(answers.Asked, (QStringList{"Alpha.u", "beta.u"}));
-        EXPECT_EQ(result.Items[0].Outcome, TOutcome::ceoSkipped);
-        EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoSkipped);
-        EXPECT_FALSE(result.AnyFailed()); // the user's choice
-    }
-    {
-        TReplaceAnswers answers(TReplaceAnswer::raCancel);
-        const TCacheExtractResult result = Ran(cache.ExtractAll(false));
-        EXPECT_TRUE(result.Aborted);
-        EXPECT_EQ(answers.Asked, QStringList{"Alpha.u"}); // the run stops at the first question
-        EXPECT_EQ(result.Items[1].Outcome, TOutcome::ceoCancelled);
-    }
+    TScriptedShellUi ui;
+    const auto asked = [&ui] {
+        QStringList names;
+        for (const QString& target : std::exchange(ui.ReplaceQuestions, {}))
+            names << QFileInfo(target).fileName();
+        return names;
+    };
+    const TCacheExtractResult declined = Ran(cache.ExtractAll(true));
+    EXPECT_EQ(asked(), (QStringList{"Alpha.u", "beta.u"}));
+    EXPECT_EQ(declined.Items[0].Outcome, TOutcome::ceoSkipped);
+    EXPECT_EQ(declined.Items[1].Outcome, TOutcome::ceoSkipped);
+    EXPECT_FALSE(declined.AnyFailed()); // the user's choice
+
+    ui.ReplaceAnswer = TReplaceAnswer::raCancel;
+    const TCacheExtractResult cancelled = Ran(cache.ExtractAll(false));
+    EXPECT_TRUE(cancelled.Aborted);
+    EXPECT_EQ(asked(), QStringList{"Alpha.u"}); // the run stops at the first question
+    EXPECT_EQ(cancelled.Items[1].Outcome, TOutcome::ceoCancelled);
     EXPECT_EQ(Index(), index);
     EXPECT_EQ(cache.GetCount(), 2);
     EXPECT_EQ(FGame.ReadFile("System/Alpha.u"), "old alpha");
     EXPECT_EQ(FGame.ReadFile("Cache/AAAA-1.uxx"), "new alpha");
 
-    TReplaceAnswers answers(TReplaceAnswer::raYesToAll);
+    ui.ReplaceAnswer = TReplaceAnswer::raYesToAll;
     EXPECT_EQ(ExtractedCount(Ran(cache.ExtractAll(true))), 2);
-    EXPECT_EQ(answers.Asked.size(), 1);
+    EXPECT_EQ(asked().size(), 1);
     EXPECT_EQ(FGame.ReadFile("System/beta.u"), "new beta");
     EXPECT_FALSE(QFile::exists(FGame.Path("System/Beta.u")));
     EXPECT_EQ(Index(), "[Cache]\r\n");
@@ -281,59 +262,20 @@ TEST_F(TCacheTest, AnIndexThatCannotBeRewrittenIsReported)
     EXPECT_EQ(Guids(cache), (QStringList{"AAAA-1", "DEAD-1"}));
 }
 
-TEST_F(TCacheTest, IndexOfDeleteAndLoad)
+TEST_F(TCacheTest, FoundByNameOrDataFileAndNothingRaisedWithoutIndexOrSettings)
 {
     WriteIndex("[Cache]\nAAAA-1=Alpha.u\nBBBB-1=Beta.u\n");
     TCacheManager cache(Ref());
     EXPECT_EQ(cache.IndexOf("BETA.U"), 1);
-    EXPECT_EQ(cache.IndexOf("bbbb-1"), 1);
-    EXPECT_EQ(cache.IndexOf(FGame.Path("Cache/bbbb-1.UXX")), 1);
-    EXPECT_EQ(cache.IndexOf(FGame.Path("Cache\\BBBB-1.uxx")), 1);
+    EXPECT_EQ(cache.IndexOf(FGame.Path("Cache\\bbbb-1.UXX")), 1);
     EXPECT_EQ(cache.IndexOf("Gamma.u"), -1);
-    cache.Delete(0);
-    EXPECT_EQ(cache.IndexOf("Alpha.u"), -1);
-    cache.Load();
-    EXPECT_EQ(cache.IndexOf("Alpha.u"), 0);
 
-    // No index, no settings: empty lists, nothing raised.
     QFile::remove(FGame.Path("Cache/cache.ini"));
     cache.Load();
     EXPECT_EQ(cache.GetCount(), 0);
     EXPECT_EQ(cache.RemoveIniEntry(0).Error().Code, TErrorCode::ecNotFound);
     TCacheManager none([] { return nullptr; });
-    EXPECT_EQ(none.GetCount(), 0);
     EXPECT_EQ(none.ExtractAll(true).Error().Code, TErrorCode::ecNotFound);
-}
-
-// A real Killing Floor cache (the same layout): 36 entries, 8 data files, one name twice.
-TEST_F(TCacheTest, RealKillingFloorCache)
-{
-    const QString dir = RealDataDir();
-    if (dir.isEmpty())
-        GTEST_SKIP() << "no real game files here";
-    const QDir real(dir + "/kf1-cache/Cache");
-    for (const QString& name : real.entryList(QDir::Files))
-        ASSERT_TRUE(QFile::copy(real.filePath(name), FGame.Path("Cache/" + name)));
-    TCacheManager cache(Ref());
-    ASSERT_EQ(cache.GetCount(), 36);
-
-    TReplaceAnswers answers(TReplaceAnswer::raNo);
-    const TCacheExtractResult result = Ran(cache.ExtractAll(true));
-    EXPECT_EQ(ExtractedCount(result), 7);
-    EXPECT_EQ(answers.Asked, QStringList{"ReloadOptionsSP_Meteor.u"});
-    for (const char* name : {"KFWeaponStay.u", "CleanAppIDMut.u", "KFFakedPlayers.u", "FPSpinMut.u",
-                             "WeaponPickupMessage.u", "ReloadOptionsSP_Meteor.u"})
-        EXPECT_TRUE(QFile::exists(FGame.Path(u"System/"_s + name))) << name;
-    QFile flags(FGame.Path("Textures/CountryFlagsTex.utx"));
-    ASSERT_TRUE(flags.open(QIODevice::ReadOnly));
-    EXPECT_EQ(flags.size(), 242711);
-    EXPECT_EQ(flags.read(4), QByteArray("\xC2\x83\x2A\x9E"));
-
-    // What is left: the second copy of one name, and 28 dead entries.
-    EXPECT_EQ(cache.GetCount(), 29);
-    EXPECT_EQ(cache.PurgeMissing().ValueOr(-1), 28);
-    EXPECT_EQ(Guids(cache), QStringList{"6B53FF7348257FFBEF34769B671876FF-1"});
-    EXPECT_EQ(Index(), "[Cache]\n6B53FF7348257FFBEF34769B671876FF-1=ReloadOptionsSP_Meteor.u\n\n");
 }
 
 } // namespace

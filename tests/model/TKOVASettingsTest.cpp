@@ -15,22 +15,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-}
-
-// A settings file in a folder of its own; "@UTDIR@" in the text stands for Game's root.
+// A settings file in a folder of its own, loaded; "@UTDIR@" in the text stands for GameRoot.
 class TSettingsFile final
 {
 public:
     explicit TSettingsFile(QByteArray bytes, const QString& gameRoot = QString())
+        : FPath(FDir.filePath(u"settings.xml"_s))
+        , Settings(FDir.path(), FPath)
     {
-        bytes.replace("@UTDIR@", gameRoot.toUtf8());
-        FPath = FDir.filePath(u"settings.xml"_s);
-        WriteAll(FPath, bytes);
+        EXPECT_TRUE(WriteBytes(FPath, bytes.replace("@UTDIR@", gameRoot.toUtf8())));
+        Loaded = Settings.LoadFromFile();
     }
     QString Path() const { return FPath; }
     QString AppDir() const { return FDir.path(); }
@@ -38,6 +32,10 @@ public:
 private:
     QTemporaryDir FDir;
     QString FPath;
+
+public:
+    TKOVASettings Settings;
+    TResult<void> Loaded;
 };
 
 QByteArray ShippedSettings(const QString& gameRoot)
@@ -67,30 +65,14 @@ const QByteArray KRulesFile = "<kovasettings><basic><utdir>@UTDIR@</utdir></basi
 
 } // namespace
 
-TEST(TKOVASettingsLoadTest, ValueEncodings)
-{
-    TSettingsFile file("<kovasettings><basic><appname></appname><firstrun>1</firstrun>"
-                       "<maxgorelevel>two</maxgorelevel><language> de </language>"
-                       "<folderinstallmode>sideways</folderinstallmode></basic></kovasettings>");
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_EQ(settings.AppName, " KOVA");
-    EXPECT_TRUE(settings.FirstRun);
-    EXPECT_EQ(settings.MaxGoreLevel, 2);
-    EXPECT_EQ(settings.Language, " de ");
-    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimAsk);
-}
-
 TEST(TKOVASettingsLoadTest, AnotherRootReadsNothingAndSaveWritesNothing)
 {
     const QByteArray bytes = "<settings><basic><firstrun>True</firstrun></basic></settings>";
     TSettingsFile file(bytes);
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_FALSE(settings.FirstRun);
-    EXPECT_EQ(settings.FolderInstallMode, TFolderInstallMode::fimRecursive);
-    settings.Language = u"det"_s;
-    EXPECT_TRUE(settings.SaveToFile());
+    ASSERT_TRUE(file.Loaded);
+    EXPECT_FALSE(file.Settings.FirstRun);
+    file.Settings.Language = u"det"_s;
+    EXPECT_TRUE(file.Settings.SaveToFile());
     EXPECT_EQ(ReadBytes(file.Path()), bytes);
 }
 
@@ -98,52 +80,41 @@ TEST(TKOVASettingsLoadTest, BrokenOrMissingFileFailsAndKeepsEverySetting)
 {
     TGameFolder game;
     TSettingsFile file(KRulesFile, game.Root());
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    const QList<TInstallType> rules = settings.Destinations;
-    ASSERT_FALSE(rules.isEmpty());
+    TKOVASettings& settings = file.Settings;
+    ASSERT_TRUE(file.Loaded);
+    const qsizetype rules = settings.Destinations.size();
+    ASSERT_GT(rules, 0);
 
     // A file cut short fails as a whole: nothing of it is taken, nothing loaded before is lost.
-    WriteAll(file.Path(), "<kovasettings><basic><utdir>/elsewhere</utdir><firstrun>1</firstrun>"
-                          "</basic><destinations><d mask=\".u\">%maps%</d></destinations>");
+    WriteBytes(file.Path(), "<kovasettings><basic><utdir>/elsewhere</utdir><firstrun>1</firstrun>"
+                            "</basic><destinations><d mask=\".u\">%maps%</d></destinations>");
     const TResult<void> broken = settings.LoadFromFile();
     ASSERT_FALSE(broken);
     EXPECT_EQ(broken.Error().FileName, file.Path());
     EXPECT_EQ(settings.UTDir, game.Root() + "/");
     EXPECT_FALSE(settings.FirstRun);
-    EXPECT_EQ(settings.Destinations.size(), rules.size());
-    EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
+    EXPECT_EQ(settings.Destinations.size(), rules);
+
+    // Saving into a malformed file fails and leaves it as it was.
+    WriteBytes(file.Path(), "<kovasettings>");
+    EXPECT_FALSE(settings.SaveToFile());
+    EXPECT_EQ(ReadBytes(file.Path()), "<kovasettings>");
 
     QFile::remove(file.Path());
     EXPECT_FALSE(settings.LoadFromFile());
-    EXPECT_EQ(settings.Destinations.size(), rules.size());
-
-    // A repaired file loads again.
-    WriteAll(file.Path(), "<kovasettings/>");
-    EXPECT_TRUE(settings.LoadFromFile());
-    EXPECT_TRUE(settings.Destinations.isEmpty());
-
-    // Saving a malformed file fails and leaves it as it was.
-    WriteAll(file.Path(), "<kovasettings>");
-    EXPECT_FALSE(settings.SaveToFile());
-    EXPECT_EQ(ReadBytes(file.Path()), "<kovasettings>");
+    EXPECT_EQ(settings.Destinations.size(), rules);
 }
 
 TEST(TKOVASettingsLoadTest, DamagedFileIsReportedWhereItIsDamaged)
 {
     TSettingsFile file("<kovasettings>\n  <basic>\n    <utdir>/games</utdi>\n  </basic>\n"
                        "</kovasettings>\n");
-    TKOVASettings settings(file.AppDir(), file.Path());
-    const TResult<void> broken = settings.LoadFromFile();
-    ASSERT_FALSE(broken);
+    ASSERT_FALSE(file.Loaded);
     // The file, the place and the parser's reason, nothing of a platform's XML libraries.
-    EXPECT_EQ(broken.Error().Message,
+    EXPECT_EQ(file.Loaded.Error().Message,
               QStringLiteral("The settings file \"%1\" is not valid XML: Start-end tags mismatch "
                              "at line 3, column 20.")
                   .arg(file.Path()));
-    QFile::remove(file.Path());
-    EXPECT_TRUE(settings.LoadFromFile().Error().Message.startsWith(
-        u"The settings file \"%1\" could not be read: "_s.arg(file.Path())));
 }
 
 TEST(TKOVASettingsPathsTest, NoGameFolderIsNoFolderAtAll)
@@ -151,13 +122,11 @@ TEST(TKOVASettingsPathsTest, NoGameFolderIsNoFolderAtAll)
     // The shipped settings before a game folder was found: none of the game's folders may
     // become one below the file system's root, or a file search would walk the whole disk.
     TSettingsFile file(ShippedSettings(QString()));
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    ASSERT_EQ(settings.UTDir, "");
+    TKOVASettings& settings = file.Settings;
+    ASSERT_TRUE(file.Loaded);
     EXPECT_FALSE(settings.IsValidUTDir(settings.UTDir));
     for (TMapPaths index : KAllMapPaths)
         EXPECT_EQ(settings.GetPath(index), "") << MapPathName(index).toStdString();
-    EXPECT_EQ(settings.GetMapsDir(), "");
     EXPECT_EQ(settings.GetGameIniFile(), "");
     EXPECT_EQ(settings.GetDestination(u"DM-Foo.ut2"_s), KNoInstall);
     EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), KNoInstall);
@@ -174,59 +143,30 @@ TEST(TKOVASettingsPathsTest, NoGameFolderIsNoFolderAtAll)
         EXPECT_EQ(group.Count, 0);
 
     // A folder given whole in the file stands without one.
-    WriteAll(file.Path(), "<kovasettings><paths><maps>/games/maps</maps></paths></kovasettings>");
+    WriteBytes(file.Path(), "<kovasettings><paths><maps>/games/maps</maps></paths></kovasettings>");
     ASSERT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.GetPath(TMapPaths::mpMaps), "/games/maps");
     EXPECT_EQ(settings.GetPath(TMapPaths::mpSystem), "");
 }
 
-TEST(TKOVASettingsPathsTest, FoldersPlaceholdersAndLetterCase)
-{
-    TGameFolder game;
-    TSettingsFile file("<kovasettings><basic><utdir>@UTDIR@</utdir></basic><paths>"
-                       "<exename>ut2004.EXE</exename><inifile>ut2004.ini</inifile>"
-                       "<maps>%UTDIR%\\Maps</maps></paths></kovasettings>",
-                       game.Root());
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_EQ(settings.UTDir, game.Root() + "/");
-    EXPECT_EQ(settings.GetPath(TMapPaths::mpMaps), game.Path("Maps"));
-    EXPECT_EQ(settings.GetMapsDir(), game.Path("Maps/"));
-    // The default folder names are lower case; the game's own letter case is found on disk.
-    EXPECT_EQ(settings.GetPath(TMapPaths::mpSystem), game.Path("System"));
-    EXPECT_EQ(settings.GetPath(TMapPaths::mpScreenShots), game.Path("ScreenShots"));
-    EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
-    EXPECT_EQ(settings.GetGameIniFile(), game.Path("System/UT2004.ini"));
-    EXPECT_EQ(settings.GetGameLanguage(), "int");
-
-    // Only the first placeholder kind is expanded; a capital letter is no placeholder.
-    EXPECT_EQ(settings.ExpandPath(u"%maps%/a/%maps%"_s), game.Path("Maps/a/") + game.Path("Maps"));
-    EXPECT_EQ(settings.ExpandPath(u"%system%/%maps%"_s), game.Path("System") + "/%maps%");
-    EXPECT_EQ(settings.ExpandPath(u"%Maps%"_s), "%Maps%");
-    EXPECT_EQ(settings.ExpandPath(KNoInstall), KNoInstall);
-}
-
-TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
+TEST(TKOVASettingsPathsTest, FoldersOfTheShippedSettingsInTheGamesLetterCase)
 {
     TGameFolder game;
     TSettingsFile file(ShippedSettings(game.Root()));
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
+    TKOVASettings& settings = file.Settings;
+    ASSERT_TRUE(file.Loaded);
     EXPECT_TRUE(settings.IsValidUTDir(settings.UTDir));
     for (TMapPaths index : KAllMapPaths)
         EXPECT_TRUE(QDir(settings.GetPath(index)).exists()) << MapPathName(index).toStdString();
+    EXPECT_EQ(settings.GetPath(TMapPaths::mpScreenShots), game.Path("ScreenShots"));
+    EXPECT_EQ(settings.GetGameIniFile(), game.Path("System/UT2004.ini"));
     EXPECT_EQ(settings.GetDestination(u"DM-Foo.ut2"_s), game.Path("Maps/"));
-    EXPECT_EQ(settings.GetDestination(u"Foo.u"_s), game.Path("System/"));
-    EXPECT_EQ(settings.GetDestination(u"Foo.int"_s), game.Path("System/"));
     EXPECT_EQ(settings.GetDestination(u"Foo.utx"_s), game.Path("Textures/"));
-    EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), game.Path("Help/"));
-    EXPECT_EQ(settings.GetDestination(u"x.demo4"_s), game.Path("Demos/"));
     EXPECT_EQ(settings.GetDestination(u"Some/Folder/Song.OGG"_s), game.Path("Music/"));
     EXPECT_TRUE(settings.GetInstallUnknownContent());
 
     // The game-folder test needs all three files, and a name for each.
     const QString old = settings.UTDir;
-    EXPECT_FALSE(settings.IsValidUTDir(game.Path("System")));
     settings.SetUTDir(game.Path("System"));
     EXPECT_EQ(settings.UTDir, old);
     QFile::remove(game.Path("System/Core.dll"));
@@ -236,39 +176,33 @@ TEST(TKOVASettingsRulesTest, DestinationsOfTheShippedSettings)
     EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
 }
 
-TEST(TKOVASettingsRulesTest, LookupOrderUnknownContentAndRenames)
+TEST(TKOVASettingsRulesTest, LookupOrderPlaceholdersUnknownContentAndRenames)
 {
     TGameFolder game;
     TSettingsFile file(KRulesFile, game.Root());
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
+    TKOVASettings& settings = file.Settings;
+    ASSERT_TRUE(file.Loaded);
     EXPECT_EQ(settings.GetDestination(u"DM-Foo.UT2"_s), game.Path("Maps/"));
     EXPECT_EQ(settings.GetDestination(u"x.u"_s), game.Path("System/"));
-    // Loading expands only the first placeholder kind of a destination.
-    EXPECT_EQ(settings.Destinations[5].Mask, ".both");
+    // Only the first placeholder kind is expanded; a capital letter is no placeholder.
     EXPECT_EQ(settings.Destinations[5].Destination, game.Path("System/%maps%"));
+    EXPECT_EQ(settings.ExpandPath(u"%maps%/a/%maps%"_s), game.Path("Maps/a/") + game.Path("Maps"));
     EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(u"README"_s), KNoInstall);
     // A destination that names no absolute folder installs nothing.
-    EXPECT_EQ(settings.GetDestination(u"x.cap"_s), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(u"x.rel"_s), KNoInstall);
-    EXPECT_EQ(settings.GetDestination(u"x.none"_s), KNoInstall);
-    EXPECT_FALSE(settings.GetInstallUnknownContent());
+    for (const QString& name : {u"x.cap"_s, u"x.rel"_s, u"x.none"_s})
+        EXPECT_EQ(settings.GetDestination(name), KNoInstall) << name.toStdString();
 
     settings.SetInstallUnknownContent(static_cast<TUnknownContentMode>(7));
     EXPECT_FALSE(settings.GetInstallUnknownContent());
     settings.SetInstallUnknownContent(TUnknownContentMode::ucmHelp);
-    EXPECT_TRUE(settings.GetInstallUnknownContent());
     EXPECT_EQ(settings.GetDestination(u"readme.txt"_s), game.Path("Help/"));
 
     EXPECT_EQ(settings.ApplyRenames(u"/x/y/OLD.U"_s), "/x/y/New.u");
-    EXPECT_EQ(settings.ApplyRenames(u"Old.u"_s), "New.u");
     EXPECT_EQ(settings.ApplyRenames(u"/x/other.u"_s), "/x/other.u");
     EXPECT_EQ(settings.ApplyRenames(u"/x/ReadMe.txt"_s), game.Path("Help/Foo.txt"));
 
     // A reload gives the same rules, not twice as many.
     const qsizetype rules = settings.Destinations.size();
-    EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_TRUE(settings.LoadFromFile());
     EXPECT_EQ(settings.Destinations.size(), rules);
     EXPECT_EQ(settings.Renames.size(), 3);
@@ -297,9 +231,9 @@ TEST(TKOVASettingsSaveTest, HandWrittenFileKeepsEverythingButTheChangedValue)
         "  </destinations>\r\n"
         "</kovasettings>\r\n";
     TSettingsFile file(original, game.Root());
+    TKOVASettings& settings = file.Settings;
     const QByteArray before = ReadBytes(file.Path());
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
+    ASSERT_TRUE(file.Loaded);
 
     settings.Language = u"det"_s;
     EXPECT_TRUE(settings.SaveToFile());
@@ -324,18 +258,15 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
     TGameFolder game;
     TSettingsFile file("<kovasettings>\n  <basic>\n    <language>int</language>\n  </basic>\n"
                        "  <paths><exename>UT2004.exe</exename><inifile>UT2004.ini</inifile>"
-                       "</paths>\n"
-                       "  <destinations>\n"
+                       "</paths>\n  <destinations>\n"
                        "    <d mask=\"*unknown_content\">%no_install%</d>\n"
                        "    <d mask=\"*unknown_content\">%help%</d>\n"
                        "  </destinations>\n</kovasettings>\n");
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_TRUE(settings.GetInstallUnknownContent());
-    settings.SetUTDir(game.Root());
-    settings.FirstRun = true;
-    settings.FolderInstallMode = TFolderInstallMode::fimNonRecursive;
-    EXPECT_TRUE(settings.SaveToFile());
+    ASSERT_TRUE(file.Loaded);
+    EXPECT_TRUE(file.Settings.GetInstallUnknownContent());
+    file.Settings.SetUTDir(game.Root());
+    file.Settings.FolderInstallMode = TFolderInstallMode::fimNonRecursive;
+    EXPECT_TRUE(file.Settings.SaveToFile());
     const QByteArray saved = ReadBytes(file.Path());
     EXPECT_TRUE(saved.contains("    <language>int</language>\n    <utdir>")) << saved.data();
     EXPECT_TRUE(
@@ -345,15 +276,12 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
     TKOVASettings again(file.AppDir(), file.Path());
     ASSERT_TRUE(again.LoadFromFile());
     EXPECT_EQ(again.UTDir, game.Root() + "/");
-    EXPECT_TRUE(again.FirstRun);
-    EXPECT_FALSE(again.EnableMapManagerCache);
     EXPECT_EQ(again.FolderInstallMode, TFolderInstallMode::fimNonRecursive);
 
     // A settings file that went missing is created again with its bare root.
     QFile::remove(file.Path());
     EXPECT_TRUE(again.SaveToFile());
-    TKOVASettings fresh(file.AppDir(), file.Path());
-    EXPECT_TRUE(fresh.LoadFromFile());
+    EXPECT_TRUE(TKOVASettings(file.AppDir(), file.Path()).LoadFromFile());
 }
 
 TEST(TKOVASettingsSaveTest, FailedWriteFailsAndKeepsTheFile)
@@ -361,13 +289,12 @@ TEST(TKOVASettingsSaveTest, FailedWriteFailsAndKeepsTheFile)
     const QByteArray original = "<kovasettings><basic><language>int</language></basic>"
                                 "</kovasettings>";
     TSettingsFile file(original);
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    settings.Language = u"det"_s;
+    ASSERT_TRUE(file.Loaded);
+    file.Settings.Language = u"det"_s;
     ASSERT_TRUE(SetMode(file.AppDir(), 0555));
     {
         TFileProtection protection(file.AppDir());
-        const TResult<void> saved = settings.SaveToFile();
+        const TResult<void> saved = file.Settings.SaveToFile();
         ASSERT_FALSE(saved);
         EXPECT_EQ(saved.Error().FileName, file.Path());
     }
@@ -379,61 +306,43 @@ TEST(TKOVASettingsSaveTest, FailedWriteFailsAndKeepsTheFile)
 TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
 {
     TGameFolder game;
+    game.WriteFile(u"System/xplayersL1.upl"_s,
+                   "[Public]\r\n"
+                   "Player=(DefaultName=\"Jakob\",Race=\"Human\",Menu=\"SP\",Sex=Male)\r\n"
+                   "Player=(DefaultName=\"Gorge\",Menu=\"DUP\")\r\n"
+                   "Player=(DefaultName=\"Caf\xe9\",Menu=\"SP\")\n"
+                   "Bot=(DefaultName=\"Nobody\",Menu=\"SP\")\r\n"
+                   "Player=Menu=\"SP\"\r\n"
+                   "Player=(DefaultName=\"Open,Menu=\"SP\"");
     TSettingsFile file(ShippedSettings(game.Root()));
-    const QByteArray list = "[Public]\r\n"
-                            "Player=(DefaultName=\"Jakob\",Race=\"Human\",Menu=\"SP\",Sex=Male)\r\n"
-                            "Player=(DefaultName=\"Gorge\",Menu=\"DUP\")\r\n"
-                            "Player=(DefaultName=\"Caf\xe9\",Menu=\"SP\")\n"
-                            "Bot=(DefaultName=\"Nobody\",Menu=\"SP\")\r\n"
-                            "Player=Menu=\"SP\"\r\n"
-                            "Player=(DefaultName=\"Open,Menu=\"SP\"";
-    game.WriteFile(u"System/xplayersL1.upl"_s, list);
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
+    ASSERT_TRUE(file.Loaded);
     const QStringList expected{"Jakob", u"Caf\u00e9"_s, "", "Open,Menu="};
-    EXPECT_EQ(settings.SPCharacters, expected);
-    EXPECT_TRUE(settings.LoadFromFile());
-    EXPECT_EQ(settings.GetSPCharacters(), expected);
-
-    const QString text = QString::fromLatin1(list);
-    QByteArray utf16("\xFF\xFE");
-    utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    game.WriteFile(u"System/xplayersL1.upl"_s, utf16);
-    EXPECT_TRUE(settings.LoadFromFile());
-    EXPECT_EQ(settings.SPCharacters, expected);
+    EXPECT_EQ(file.Settings.SPCharacters, expected);
+    EXPECT_TRUE(file.Settings.LoadFromFile());
+    EXPECT_EQ(file.Settings.GetSPCharacters(), expected);
 
     // The list is optional: without it the settings still load.
     QFile::remove(game.Path("System/xplayersL1.upl"));
-    EXPECT_TRUE(settings.LoadFromFile());
-    EXPECT_TRUE(settings.SPCharacters.isEmpty());
+    EXPECT_TRUE(file.Settings.LoadFromFile());
+    EXPECT_TRUE(file.Settings.SPCharacters.isEmpty());
 }
 
 TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
 {
     TTempEnvironment env;
-    const QByteArray reg =
-        "WINE REGISTRY Version 2\n"
-        ";; All keys relative to \\\\Machine\n\n"
-        "#arch=win32\n\n"
-        "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
-        "#time=1da2b3c4d5e6f70\n"
-        "\"Folder\"=\"C:\\\\UT2004\"\n"
-        "\"Version\"=\"3369\"\n";
-    WriteAll(env.WinePrefix() + "/system.reg", reg);
+    WriteBytes(env.WinePrefix() + "/system.reg",
+               "WINE REGISTRY Version 2\n\n"
+               "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
+               "\"Folder\"=\"C:\\\\UT2004\"\n");
     TGameFolder game(env.WinePrefix() + "/drive_c", u"UT2004"_s);
 
     TSettingsFile file(ShippedSettings(QString()));
-    TKOVASettings settings(file.AppDir(), file.Path());
-    ASSERT_TRUE(settings.LoadFromFile());
-    EXPECT_FALSE(settings.IsValidUTDir(settings.UTDir));
-    const TResult<QString> dir = settings.GetUTDirFromRegistry();
+    ASSERT_TRUE(file.Loaded);
+    const TResult<QString> dir = file.Settings.GetUTDirFromRegistry();
     ASSERT_TRUE(dir);
-    EXPECT_EQ(*dir, env.WinePrefix() + "/drive_c/UT2004");
-    settings.SetUTDir(*dir);
-    EXPECT_EQ(settings.UTDir, game.Root() + "/");
+    file.Settings.SetUTDir(*dir);
+    EXPECT_EQ(file.Settings.UTDir, game.Root() + "/");
 
-    settings.Registry = u"SOFTWARE\\No Such Game"_s;
-    const TResult<QString> other = settings.GetUTDirFromRegistry();
-    ASSERT_FALSE(other);
-    EXPECT_EQ(other.Error().Code, TErrorCode::ecNotFound);
+    file.Settings.Registry = u"SOFTWARE\\No Such Game"_s;
+    EXPECT_EQ(file.Settings.GetUTDirFromRegistry().Error().Code, TErrorCode::ecNotFound);
 }

@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -31,13 +29,6 @@ const QByteArray KGameTypes = R"(<gametypes>
     <gametype>Without mask</gametype>
     <gametype mask="ctf-*">Second CTF</gametype>
   </gametypes>)";
-
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-}
 
 QByteArray Bytes(const TBytes& bytes)
 {
@@ -81,13 +72,13 @@ public:
     // Settings whose maps folder is written in another letter case than on disk.
     void SetCache(bool cacheOn, const QByteArray& gameTypes = KGameTypes)
     {
-        WriteAll(SettingsFile(), "<kovasettings><basic><enablemapmanagercache>" +
-                                     QByteArray(cacheOn ? "True" : "False") +
-                                     "</enablemapmanagercache><utdir>" + FGame.Root().toUtf8() +
-                                     "</utdir></basic><paths><exename>UT2004.exe</exename>"
-                                     "<inifile>UT2004.ini</inifile><maps>%UTDIR%/MAPS</maps>"
-                                     "</paths>" +
-                                     gameTypes + "</kovasettings>");
+        WriteBytes(SettingsFile(), "<kovasettings><basic><enablemapmanagercache>" +
+                                       QByteArray(cacheOn ? "True" : "False") +
+                                       "</enablemapmanagercache><utdir>" + FGame.Root().toUtf8() +
+                                       "</utdir></basic><paths><exename>UT2004.exe</exename>"
+                                       "<inifile>UT2004.ini</inifile><maps>%UTDIR%/MAPS</maps>"
+                                       "</paths>" +
+                                       gameTypes + "</kovasettings>");
         Settings = std::make_unique<TKOVASettings>(FApp, SettingsFile());
         EXPECT_TRUE(Settings->LoadFromFile());
     }
@@ -102,7 +93,16 @@ public:
     QString CacheFile() const { return FApp + u"/cache.xml"_s; }
     QString AppDir() const { return FApp; }
     QString Root() const { return FEnvironment.Root(); }
-    const TGameFolder& Game() const { return FGame; }
+    // The bare file names of the cache file's items.
+    QStringList CachedNames() const
+    {
+        QList<TMapCacheItem> items;
+        EXPECT_EQ(ReadMapCache(CacheFile(), items), TMapCacheRead::mcrLoaded);
+        QStringList names;
+        for (const TMapCacheItem& item : items)
+            names << BareFileName(item.FileName).toString();
+        return names;
+    }
 
     std::unique_ptr<TMapManager> Manager(TMapCacheProgress progress = nullptr)
     {
@@ -117,31 +117,15 @@ private:
     QString FApp;
 };
 
-struct TMapValues
+// Each map as "name [game type] size | title | author | description".
+QStringList Values(TMapManager& manager)
 {
-    QString ShortName;
-    QString GameType;
-    qint64 Size;
-    QString Title;
-    QString Author;
-    QString Description;
-    bool operator==(const TMapValues&) const = default;
-};
-
-void PrintTo(const TMapValues& v, std::ostream* out)
-{
-    *out << v.ShortName.toStdString() << " [" << v.GameType.toStdString() << "] " << v.Size << " \""
-         << v.Title.toStdString() << "\" \"" << v.Author.toStdString() << "\" \""
-         << v.Description.toStdString() << '"';
-}
-
-std::vector<TMapValues> Values(TMapManager& manager)
-{
-    std::vector<TMapValues> result;
+    QStringList result;
     for (int i = 0; i < manager.GetCount(); ++i) {
         TUTMap& map = *manager.GetItem(i);
-        result.push_back({map.ShortName(), map.GameType() ? map.GameType()->Name() : QString(),
-                          map.Size(), map.GetTitle(), map.GetAuthor(), map.GetDescription()});
+        result << u"%1 [%2] %3 | %4 | %5 | %6"_s.arg(
+            map.ShortName(), map.GameType() ? map.GameType()->Name() : QString(),
+            QString::number(map.Size()), map.GetTitle(), map.GetAuthor(), map.GetDescription());
     }
     return result;
 }
@@ -156,37 +140,20 @@ QStringList ShortNames(const QStringList& paths)
 
 } // namespace
 
-TEST(GameTypesTest, ReadInFileOrderAndFound)
+TEST(GameTypesTest, ReadInFileOrderAndFoundByTheFirstMatchingMask)
 {
     TMapsSetup setup(false);
     TGameTypes types(TSettingsRef(&setup.Settings));
     EXPECT_EQ(types.ListNames(), QStringList({"Team Deathmatch", "Deathmatch", "Capture the Flag",
                                               "Without mask", "Second CTF"}));
-    EXPECT_EQ(types.GetItem(2)->Mask(), "CTF-*");
-    EXPECT_EQ(types.GetItem(3)->Mask(), "");
-    EXPECT_EQ(types.GetItem(5), nullptr);
-
     // The bare name is matched, in any letter case; the first matching mask wins.
     EXPECT_EQ(types.FindForFile(u"/games/CTF-x/dm-a.UT2"), types.GetItem(1));
     EXPECT_EQ(types.FindForFile(u"C:\\Maps\\ctf-Face.ut2"), types.GetItem(2));
     EXPECT_EQ(types.FindForFile(u"/games/DM-folder/Other.ut2"), nullptr);
-
-    EXPECT_EQ(types.FindByText("Deathmatch"), types.GetItem(1));
     EXPECT_EQ(types.FindByText("Death"), types.GetItem(0));
-    EXPECT_EQ(types.FindByText("CTF-"), types.GetItem(2));
     EXPECT_EQ(types.FindByText("deathmatch"), nullptr);
-    EXPECT_EQ(types.FindByText(""), nullptr);
-}
 
-TEST(GameTypesTest, MissingSectionAndBrokenSettingsFile)
-{
-    TMapsSetup setup(false, "");
-    TGameTypes types(TSettingsRef(&setup.Settings));
-    EXPECT_EQ(types.GetCount(), 0);
-    TGameTypes none{TSettingsRef()};
-    EXPECT_EQ(none.GetCount(), 0);
-
-    WriteAll(setup.SettingsFile(), "<kovasettings><gametypes>");
+    WriteBytes(setup.SettingsFile(), "<kovasettings><gametypes>");
     const TResult<void> loaded = types.Load();
     ASSERT_FALSE(loaded);
     EXPECT_EQ(loaded.Error().FileName, setup.SettingsFile());
@@ -197,35 +164,23 @@ TEST(MapTextsTest, ReadFromGeneratedPackages)
 {
     TMapsSetup setup(false);
     auto manager = setup.Manager();
-    const qint64 alphaSize = QFileInfo(setup.MapPath("DM-Alpha.ut2")).size();
-    const std::vector<TMapValues> expected = {
-        {"CTF-Gamma.ut2", "Capture the Flag", QFileInfo(setup.MapPath("CTF-Gamma.ut2")).size(),
-         "CTF-Gamma", "Nobody", "?"},
-        {"DM-Alpha.ut2", "Deathmatch", alphaSize, KColourTitleText, QString::fromUtf8("Author «»"),
-         "A plain description"},
-        {"dm-beta.UT2", "Deathmatch", QFileInfo(setup.MapPath("dm-beta.UT2")).size(),
-         QString::fromUtf8("Ωmega 日本"), QString::fromUtf8("Zoë"),
-         QString::fromUtf8("\x1B\x01\xC3\xBF\x01Green")},
+    const auto size = [&](const char* name) {
+        return QString::number(QFileInfo(setup.MapPath(name)).size());
+    };
+    const QStringList expected = {
+        u"CTF-Gamma.ut2 [Capture the Flag] %1 | CTF-Gamma | Nobody | ?"_s.arg(
+            size("CTF-Gamma.ut2")),
+        u"DM-Alpha.ut2 [Deathmatch] %1 | %2 | Author «» | A plain description"_s.arg(
+            size("DM-Alpha.ut2"), KColourTitleText),
+        u"dm-beta.UT2 [Deathmatch] %1 | Ωmega 日本 | Zoë | \x1B\x01ÿ\x01Green"_s.arg(
+            size("dm-beta.UT2")),
         // Not a package: the reader's failure gives the defaults.
-        {"Other.ut2", "", 20, "Other", "?", "?"},
+        u"Other.ut2 [] 20 | Other | ? | ?"_s,
         // No "LevelSummary": every text is "?", the title too.
-        {"TDM-Delta.ut2", "Team Deathmatch", QFileInfo(setup.MapPath("TDM-Delta.ut2")).size(), "?",
-         "?", "?"},
+        u"TDM-Delta.ut2 [Team Deathmatch] %1 | ? | ? | ?"_s.arg(size("TDM-Delta.ut2")),
     };
     EXPECT_EQ(Values(*manager), expected);
     EXPECT_TRUE(manager->CacheFile().isEmpty());
-    EXPECT_EQ(manager->GetItem(0)->FileName(), setup.MapPath("CTF-Gamma.ut2"));
-
-    // A package cut short fails in the reader, and a map whose file is gone keeps its name.
-    const QByteArray whole = ReadBytes(setup.MapPath("DM-Alpha.ut2"));
-    WriteAll(setup.MapPath("DM-Alpha.ut2"), whole.left(whole.size() * 2 / 3));
-    TUTMap cut(manager.get(), &manager->GameTypes(), setup.MapPath("DM-Alpha.ut2"));
-    EXPECT_EQ(cut.GetTitle(), "DM-Alpha");
-    EXPECT_EQ(cut.GetAuthor(), "?");
-    TUTMap gone(manager.get(), &manager->GameTypes(), setup.MapPath("DM-Gone.ut2"));
-    EXPECT_EQ(gone.Size(), 0);
-    EXPECT_EQ(gone.Title(), "DM-Gone.ut2");
-    EXPECT_EQ(gone.GameType(), manager->GameTypes().GetItem(1));
 }
 
 TEST(MapCacheTest, BuiltCacheGivesTheScannedMapsAndTexts)
@@ -256,7 +211,7 @@ TEST(MapCacheTest, BuiltCacheGivesTheScannedMapsAndTexts)
 
     // The cache alone gives the texts: a map whose file is gone stays, with size 0.
     setup.SetCache(true);
-    WriteAll(setup.MapPath("DM-Alpha.ut2"), "garbage");
+    WriteBytes(setup.MapPath("DM-Alpha.ut2"), "garbage");
     QFile::remove(setup.MapPath("CTF-Gamma.ut2"));
     auto again = setup.Manager();
     EXPECT_EQ(again->FindByFileName(u"DM-ALPHA.ut2")->GetTitle(), KColourTitleText);
@@ -271,14 +226,14 @@ TEST(MapCacheTest, DamagedCacheIsRebuiltForeignOneLeftAlone)
     const QByteArray good = ReadBytes(setup.CacheFile());
     for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray(),
                                       QByteArray("not XML"), QByteArray("<kovacache><item0>")}) {
-        WriteAll(setup.CacheFile(), damaged);
+        WriteBytes(setup.CacheFile(), damaged);
         auto manager = setup.Manager();
         EXPECT_EQ(manager->GetCount(), 5);
         EXPECT_EQ(ReadBytes(setup.CacheFile()), good);
     }
 
     const QByteArray foreign = "<?xml version=\"1.0\"?>\n<settings><item0/></settings>\n";
-    WriteAll(setup.CacheFile(), foreign);
+    WriteBytes(setup.CacheFile(), foreign);
     auto manager = setup.Manager();
     EXPECT_EQ(manager->GetCount(), 0);
     EXPECT_EQ(ReadBytes(setup.CacheFile()), foreign);
@@ -288,14 +243,6 @@ TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
 {
     TMapsSetup setup(true);
     auto manager = setup.Manager();
-    const auto cachedNames = [&setup] {
-        QList<TMapCacheItem> items;
-        EXPECT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
-        QStringList names;
-        for (const TMapCacheItem& item : items)
-            names << BareFileName(item.FileName).toString();
-        return names;
-    };
     const auto listedNames = [&manager] {
         QStringList names;
         for (int i = 0; i < manager->GetCount(); ++i)
@@ -309,44 +256,38 @@ TEST(MapCacheTest, ListAndCacheFollowTheFilesTheProgramChanged)
     const QStringList renamed = {"CTF-Gamma.ut2", "CTF-Alpha.ut2", "dm-beta.UT2", "Other.ut2",
                                  "TDM-Delta.ut2"};
     EXPECT_EQ(listedNames(), renamed);
-    EXPECT_EQ(cachedNames(), renamed);
+    EXPECT_EQ(setup.CachedNames(), renamed);
     EXPECT_EQ(manager->FindByFileName(u"ctf-alpha.ut2")->GameType()->Name(), "Capture the Flag");
     EXPECT_EQ(manager->FindByFileName(u"DM-Alpha.ut2"), nullptr);
-    EXPECT_EQ(manager->FindByFileName(u"CTF-Alpha.ut2")->GetTitle(), KColourTitleText);
 
     // An added file of a listed map replaces it in place; a new one is appended.
-    WriteAll(setup.MapPath("Other.ut2"), "longer than it was before");
+    WriteBytes(setup.MapPath("Other.ut2"), "longer than it was before");
     const QString fresh = setup.WriteMap(u"DM-Fresh.ut2"_s, TMapTexts());
     EXPECT_TRUE(manager->AddMaps({setup.MapPath("Other.ut2"), fresh}));
     EXPECT_EQ(listedNames(), renamed + QStringList{"DM-Fresh.ut2"});
-    EXPECT_EQ(cachedNames(), listedNames());
+    EXPECT_EQ(setup.CachedNames(), listedNames());
     EXPECT_EQ(manager->FindByFileName(u"Other.ut2")->Size(), 25);
 
     // A drop names the file; another spelling of its name finds it too.
     EXPECT_TRUE(manager->DropMaps({setup.MapPath("DM-BETA.ut2"), setup.MapPath("Other.ut2")}));
     EXPECT_EQ(listedNames(),
               QStringList({"CTF-Gamma.ut2", "CTF-Alpha.ut2", "TDM-Delta.ut2", "DM-Fresh.ut2"}));
-    EXPECT_EQ(cachedNames(), listedNames());
-    // Texts are stored as they stand: nothing was read for the change.
-    QList<TMapCacheItem> items;
-    ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
-    EXPECT_EQ(items[3].Title, "");
-    EXPECT_EQ(items[0].Author, "Nobody");
+    EXPECT_EQ(setup.CachedNames(), listedNames());
 
     // Files the list lacks join it (the two dropped above are still on disk), changed ones are
     // listed again in place.
     const QString later = setup.WriteMap(u"CTF-Later.ut2"_s, TMapTexts());
-    WriteAll(setup.MapPath("TDM-Delta.ut2"), "changed");
+    WriteBytes(setup.MapPath("TDM-Delta.ut2"), "changed");
     EXPECT_TRUE(manager->AddChangedFiles());
     EXPECT_EQ(listedNames(),
               QStringList({"CTF-Gamma.ut2", "CTF-Alpha.ut2", "TDM-Delta.ut2", "DM-Fresh.ut2",
                            "CTF-Later.ut2", "dm-beta.UT2", "Other.ut2"}));
     EXPECT_EQ(manager->FindByFileName(u"TDM-Delta.ut2")->Size(), 7);
-    EXPECT_EQ(cachedNames(), listedNames());
+    EXPECT_EQ(setup.CachedNames(), listedNames());
 
     // A cache file that is no map cache is never written.
     const QByteArray foreign = "<settings/>\n";
-    WriteAll(setup.CacheFile(), foreign);
+    WriteBytes(setup.CacheFile(), foreign);
     auto other = setup.Manager();
     EXPECT_TRUE(other->AddMaps({fresh}));
     EXPECT_EQ(ReadBytes(setup.CacheFile()), foreign);
@@ -374,10 +315,10 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     TMapsSetup setup(true);
     // A cache as another tool left it: Windows paths in other letter case, one map with no
     // texts yet, and not every map listed.
-    WriteAll(setup.CacheFile(), "<?xml version=\"1.0\"?>\r\n<kovacache>\r\n"
-                                "  <item0><filename>C:\\UT2004\\MAPS\\dm-alpha.ut2</filename>"
-                                "<author/><title></title><description/></item0>\r\n"
-                                "</kovacache>\r\n");
+    WriteBytes(setup.CacheFile(), "<?xml version=\"1.0\"?>\r\n<kovacache>\r\n"
+                                  "  <item0><filename>C:\\UT2004\\MAPS\\dm-alpha.ut2</filename>"
+                                  "<author/><title></title><description/></item0>\r\n"
+                                  "</kovacache>\r\n");
     auto manager = setup.Manager();
     ASSERT_EQ(manager->GetCount(), 1);
     TUTMap* alpha = manager->GetItem(0);
@@ -391,11 +332,10 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0].FileName, setup.MapPath("DM-Alpha.ut2"));
     EXPECT_EQ(items[0].Title, KColourTitleText);
-    EXPECT_EQ(items[0].Description, "A plain description");
 
     // The other two texts come from that one read: the package is no longer needed, and the
     // cache is not written again.
-    WriteAll(setup.MapPath("DM-Alpha.ut2"), "garbage");
+    WriteBytes(setup.MapPath("DM-Alpha.ut2"), "garbage");
     EXPECT_EQ(alpha->GetTitle(), KColourTitleText);
     EXPECT_EQ(alpha->GetDescription(), "A plain description");
     EXPECT_EQ(ReadBytes(setup.CacheFile()), written);
@@ -406,7 +346,6 @@ TEST(MapCacheTest, SelectingAMapReadsOnceAndWritesItsItemOnce)
     EXPECT_EQ(delta.GetDescription(), "?");
     ASSERT_EQ(ReadMapCache(setup.CacheFile(), items), TMapCacheRead::mcrLoaded);
     ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items[1].FileName, setup.MapPath("TDM-Delta.ut2"));
     EXPECT_EQ(items[1].Title, "?");
     EXPECT_TRUE(ReadBytes(setup.CacheFile()).contains("<item1>"));
 
@@ -422,9 +361,7 @@ TEST(MapManagerTest, FindAndListByGameType)
 {
     TMapsSetup setup(false);
     auto manager = setup.Manager();
-    EXPECT_EQ(manager->FindByFileName(u"/elsewhere/DM-BETA.ut2"), manager->GetItem(2));
     EXPECT_EQ(manager->FindByFileName(u"C:\\Maps\\other.UT2"), manager->GetItem(3));
-    EXPECT_EQ(manager->FindByFileName(u"DM-Missing.ut2"), nullptr);
     // The first of two maps with one file name is found.
     manager->Add(
         std::make_unique<TUTMap>(manager.get(), &manager->GameTypes(), u"/other/Other.ut2"_s));
@@ -437,7 +374,6 @@ TEST(MapManagerTest, FindAndListByGameType)
                   {"DM-Alpha.ut2", "DM-Alpha.ut2", "dm-beta.UT2", "dm-beta.UT2", "TDM-Delta.ut2"}));
     EXPECT_EQ(ShortNames(manager->ListMapsWithoutGameType()),
               QStringList({"Other.ut2", "Other.ut2"}));
-    EXPECT_EQ(manager->ListFileNames().size(), 6);
 }
 
 TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
@@ -455,12 +391,11 @@ TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
     QList<TMapCacheItem> read;
     ASSERT_EQ(ReadMapCache(file, read), TMapCacheRead::mcrLoaded);
     ASSERT_EQ(read.size(), 2);
-    for (qsizetype i = 0; i < 2; ++i) {
-        EXPECT_EQ(read[i].FileName, items[i].FileName);
-        EXPECT_EQ(read[i].Author, items[i].Author);
-        EXPECT_EQ(read[i].Title, items[i].Title);
-        EXPECT_EQ(read[i].Description, items[i].Description);
-    }
+    for (qsizetype i = 0; i < 2; ++i)
+        EXPECT_EQ(
+            QStringList({read[i].FileName, read[i].Author, read[i].Title, read[i].Description}),
+            QStringList(
+                {items[i].FileName, items[i].Author, items[i].Title, items[i].Description}));
 
     // A file in UTF-16 stays in UTF-16 when one item is updated.
     const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<kovacache>"
@@ -468,7 +403,7 @@ TEST(MapCacheFileTest, EveryCharacterReadsBackAsWritten)
                                         "</kovacache>\n");
     QByteArray utf16("\xFF\xFE");
     utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    WriteAll(file, utf16);
+    WriteBytes(file, utf16);
     ASSERT_TRUE(UpdateMapCacheItem(file, {"/MAPS/B.ut2",
                                           "\x1B"
                                           "a",

@@ -1,4 +1,5 @@
 #include "TShellExecThread.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -32,10 +33,7 @@ QCoreApplication& App()
 // The state letter of a process ('Z' for a zombie), or 0 when there is no such process.
 char ProcessState(qint64 pid)
 {
-    QFile stat(u"/proc/%1/stat"_s.arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
+    const QByteArray line = ReadBytes(u"/proc/%1/stat"_s.arg(pid));
     const qsizetype close = line.lastIndexOf(')');
     return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
 }
@@ -61,12 +59,10 @@ protected:
         App();
         FProgram = QDir(FDir.path()).filePath("game.sh");
         FPidFile = QDir(FDir.path()).filePath("pid");
-        QFile script(FProgram);
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(
+        ASSERT_TRUE(WriteBytes(
+            FProgram,
             "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid.tmp\"\n"
-            "mv \"$(dirname \"$0\")/pid.tmp\" \"$(dirname \"$0\")/pid\"\nexec sleep \"$1\"\n");
-        script.close();
+            "mv \"$(dirname \"$0\")/pid.tmp\" \"$(dirname \"$0\")/pid\"\nexec sleep \"$1\"\n"));
         QFile::setPermissions(FProgram, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -81,11 +77,7 @@ protected:
     {
         if (!WaitFor([&] { return QFile::exists(FPidFile); }))
             return -1;
-        QFile file(FPidFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        FPid = file.readAll().trimmed().toLongLong();
-        return FPid;
+        return FPid = ReadBytes(FPidFile).trimmed().toLongLong();
     }
 
     QTemporaryDir FDir;
@@ -127,27 +119,17 @@ TEST_F(SleeperTest, AProgramThatEndsEndsTheWaitAndIsReaped)
     EXPECT_EQ(ProcessState(pid), 0);
 }
 
-TEST_F(SleeperTest, DestroyingTheThreadJoinsItAndLeavesTheProgramRunning)
+TEST_F(SleeperTest, QuittingTheApplicationEndsTheWaitAndDestroyingJoinsTheThread)
 {
     QPointer<TShellExecThread> thread = new TShellExecThread(FProgram, "30");
     thread->start();
-    const qint64 pid = WaitForPid();
-    ASSERT_GT(pid, 0);
-    delete thread;
-    EXPECT_TRUE(thread.isNull());
-    EXPECT_NE(ProcessState(pid), 0);
-    EXPECT_NE(ProcessState(pid), 'Z');
-}
-
-TEST_F(SleeperTest, QuittingTheApplicationEndsTheWait)
-{
-    TShellExecThread thread(FProgram, "30");
-    thread.start();
     ASSERT_GT(WaitForPid(), 0);
     QTimer::singleShot(0, &App(), &QCoreApplication::quit);
     App().exec();
-    EXPECT_TRUE(thread.wait(QDeadlineTimer(1500)));
+    EXPECT_TRUE(thread->wait(QDeadlineTimer(1500)));
+    delete thread;
     EXPECT_NE(ProcessState(FPid), 0);
+    EXPECT_NE(ProcessState(FPid), 'Z');
 }
 
 TEST(ShellExecThread, AMissingProgramEndsAtOnceAndStillRunsTheEndHandler)

@@ -15,28 +15,18 @@ namespace {
 
 QString WriteTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
 {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        ADD_FAILURE() << "cannot write " << path.toStdString();
-    return path;
+    EXPECT_TRUE(WriteBytes(dir.filePath(name), bytes));
+    return dir.filePath(name);
 }
 
 } // namespace
 
-TEST(SplitStringTest, PartsLimitsAndEdges)
+TEST(SplitStringTest, EmptyPartsLimitsAndLongDelimiters)
 {
     const QString semi = u";"_s;
-    EXPECT_EQ(SplitString(semi, u".u;.int;.ucl"_s), (QStringList{".u", ".int", ".ucl"}));
-    EXPECT_EQ(SplitString(semi, u".u;;.int"_s), (QStringList{".u", "", ".int"}));
-    EXPECT_EQ(SplitString(semi, u".u;"_s), (QStringList{".u"}));
-    EXPECT_EQ(SplitString(semi, u";.u"_s), (QStringList{"", ".u"}));
+    EXPECT_EQ(SplitString(semi, u".u;;.int;"_s), (QStringList{".u", "", ".int"}));
     EXPECT_TRUE(SplitString(semi, QString()).isEmpty());
-    EXPECT_EQ(SplitString(QString(), u"a;b"_s), (QStringList{"a;b"}));
     EXPECT_EQ(SplitString(semi, u"a;b;c"_s, 2), (QStringList{"a", "b;c"}));
-    EXPECT_EQ(SplitString(semi, u"a;b;c"_s, 1), (QStringList{"a;b;c"}));
-    EXPECT_TRUE(SplitString(semi, u"a;b"_s, -1).isEmpty());
-    // The delimiter is matched with letter case and may be longer than one character.
     EXPECT_EQ(SplitString(u"Ab"_s, u"xAbyabz"_s), (QStringList{"x", "yabz"}));
 }
 
@@ -44,37 +34,24 @@ TEST(XMLNodeReadTest, ValuesAreParsedStrictly)
 {
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string("<r><i>12</i><bad>12abc</bad><blank> 12</blank><neg>-3</neg>"
-                                "<t>TRUE</t><one>1</one><zero>0</zero><yes>yes</yes><e></e>"
+                                "<t>TRUE</t><zero>0</zero><yes>yes</yes><e></e>"
                                 "<mode>FIMRECURSIVE</mode><other>fimSideways</other>"
                                 "<text> a &amp; b </text><big>99999999999</big></r>",
                                 pugi::parse_default | pugi::parse_ws_pcdata));
     const pugi::xml_node r = doc.child("r");
-    EXPECT_EQ(ReadXMLNodeInt(r, "i", 7), 12);
-    EXPECT_EQ(ReadXMLNodeInt(r, "bad", 7), 7);
-    EXPECT_EQ(ReadXMLNodeInt(r, "blank", 7), 7);
-    EXPECT_EQ(ReadXMLNodeInt(r, "neg", 7), -3);
-    EXPECT_EQ(ReadXMLNodeInt(r, "big", 7), 7);
-    EXPECT_EQ(ReadXMLNodeInt(r, "e", 7), 7);
-    EXPECT_EQ(ReadXMLNodeInt(r, "missing", 7), 7);
-    EXPECT_EQ(ReadXMLNodeInt(pugi::xml_node(), "i", 7), 7);
-
-    EXPECT_TRUE(ReadXMLNodeBool(r, "t", false));
-    EXPECT_TRUE(ReadXMLNodeBool(r, "one", false));
-    EXPECT_TRUE(ReadXMLNodeBool(r, "big", false));
-    EXPECT_FALSE(ReadXMLNodeBool(r, "zero", true));
-    EXPECT_TRUE(ReadXMLNodeBool(r, "yes", true));
-    EXPECT_FALSE(ReadXMLNodeBool(r, "yes", false));
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
+             {"i", 12}, {"bad", 7}, {"blank", 7}, {"neg", -3}, {"big", 7}, {"e", 7}})
+        EXPECT_EQ(ReadXMLNodeInt(r, name, 7), value) << name;
+    for (const auto& [name, value] : std::initializer_list<std::pair<const char*, bool>>{
+             {"t", true}, {"big", true}, {"zero", false}, {"yes", false}, {"bad", false}})
+        EXPECT_EQ(ReadXMLNodeBool(r, name, false), value) << name;
     EXPECT_TRUE(ReadXMLNodeBool(r, "e", true));
-    EXPECT_FALSE(ReadXMLNodeBool(r, "bad", false));
 
     const QStringList modes{"fimRecursive", "fimNonRecursive", "fimAsk"};
     EXPECT_EQ(ReadXMLNodeEnum(r, "mode", modes, 2), 0);
     EXPECT_EQ(ReadXMLNodeEnum(r, "other", modes, 2), -1);
     EXPECT_EQ(ReadXMLNodeEnum(r, "e", modes, 2), 2);
-    EXPECT_EQ(ReadXMLNodeEnum(r, "missing", modes, 2), 2);
-
     EXPECT_EQ(ReadXMLNodeText(r, "text", "d"), " a & b ");
-    EXPECT_EQ(ReadXMLNodeText(r, "e", "d"), "");
     EXPECT_EQ(ReadXMLNodeText(r, "missing", "d"), "d");
 }
 
@@ -103,11 +80,7 @@ TEST(XMLNodeWriteTest, WritesAppendAndEscapeAndCreateXMLFileMakesTheSkeleton)
     EXPECT_EQ(ReadXMLNodeText(root, "a", QString()), "x < y & \"z\"");
     EXPECT_EQ(ReadXMLNodeText(root, "c", QString()), u"Caf\u00e9"_s);
     EXPECT_EQ(ReadXMLNodeText(root, "d", QString()), "True");
-    // "b" stays where it was, the new children come after it.
-    QStringList order;
-    for (pugi::xml_node child : root.children())
-        order << QString::fromUtf8(child.name());
-    EXPECT_EQ(order, (QStringList{"a", "b", "c", "d"}));
+    EXPECT_STREQ(root.first_child().next_sibling().name(), "b"); // new children come after it
 }
 
 TEST(XMLTextFileTest, UnchangedFileIsWrittenBackByteForByte)
