@@ -74,10 +74,6 @@ protected:
     }
 
     QString Target(const QString& name) const { return FTarget.filePath(name); }
-    QString TrashFile(const QString& name) const
-    {
-        return FEnvironment.DataHome() + u"/Trash/files/"_s + name;
-    }
     // Nothing but the expected files: no temporary JPEG work folder left behind.
     QStringList TargetEntries() const
     {
@@ -129,7 +125,7 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     EXPECT_TRUE(TScreenShot(Shot1).MoveTo(FTarget.path(), true, 90));
     ExpectQuadrantJpeg(jpeg);
     EXPECT_FALSE(QFileInfo::exists(Shot1));
-    EXPECT_EQ(ReadBytes(TrashFile(u"Shot00001.bmp"_s)), bitmap);
+    EXPECT_EQ(ReadBytes(FEnvironment.Trashed(u"Shot00001.bmp"_s)), bitmap);
     EXPECT_TRUE(FUi.DeleteQuestions.isEmpty());
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
 }

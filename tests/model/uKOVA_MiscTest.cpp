@@ -139,13 +139,13 @@ TEST_F(ShellFileOperationTest, DeleteGoesToTheTrashOnlyWithAllowUndo)
     const QString shot = FGame.WriteFile("ScreenShots/Shot00001.bmp", "BM");
     EXPECT_EQ(ShellFileOperationStr(nullptr, FO_DELETE, shot, QString(), FOF_ALLOWUNDO), 0);
     EXPECT_EQ(DeleteQuestions, 1);
-    EXPECT_TRUE(QFileInfo::exists(FEnv.DataHome() + "/Trash/files/Shot00001.bmp"));
+    EXPECT_TRUE(QFileInfo::exists(FEnv.Trashed("Shot00001.bmp")));
 
     const QString cache = FGame.WriteFile("cache.xml", "<cache/>");
     EXPECT_EQ(ShellFileOperationStr(nullptr, FO_DELETE, cache, QString(), FOF_NOCONFIRMATION), 0);
     EXPECT_EQ(DeleteQuestions, 1);
     EXPECT_FALSE(QFileInfo::exists(cache));
-    EXPECT_FALSE(QFileInfo::exists(FEnv.DataHome() + "/Trash/files/cache.xml"));
+    EXPECT_FALSE(QFileInfo::exists(FEnv.Trashed("cache.xml")));
 }
 
 TEST_F(ShellFileOperationTest, TargetsAreFoldersOrFilesInAnyLetterCase)

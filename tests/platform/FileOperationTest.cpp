@@ -326,7 +326,7 @@ TEST_F(FileOperationTest, DeleteForGoodAndItsConfirmation)
     callbacks.ConfirmDelete = [](const QStringList&, bool) { return true; };
     EXPECT_TRUE(RunFileOperation(request, callbacks).AllDone());
     EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_FALSE(QFileInfo::exists(FEnv.DataHome() + "/Trash/files/cache.xml"));
+    EXPECT_FALSE(QFileInfo::exists(FEnv.Trashed("cache.xml")));
 
     const TFileOpResult missing = RunFileOperation(request, callbacks);
     EXPECT_EQ(missing.Items[0].Outcome, TFileOpOutcome::fooFailed);

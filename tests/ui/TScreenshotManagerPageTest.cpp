@@ -156,8 +156,7 @@ void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
     Click(u"btnScreenshotmanager_Delete"_s);
     QCOMPARE(Rows(), QStringList({"Shot00009.bmp", "Shot00003.bmp", "Shot00001.bmp"}));
     QVERIFY(!QFileInfo::exists(Shot(u"Shot00002.bmp"_s)));
-    QVERIFY(
-        QFileInfo::exists(FFixture->Environment().DataHome() + u"/Trash/files/Shot00002.bmp"_s));
+    QVERIFY(QFileInfo::exists(Trashed(u"Shot00002.bmp"_s)));
     QVERIFY(QFileInfo::exists(Shot(u"Shot00003.bmp"_s)));
     QCOMPARE(FContext->ScreenShotManager()->GetCount(), 3);
     FContext->ShowPage(u"tbScreenshotManager"_s);
