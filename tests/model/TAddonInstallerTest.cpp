@@ -92,7 +92,8 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
                                                     .Add("../../x/Foo.u", "new code")
                                                     .Add("..", "dots")
                                                     .AddLink("link.u", "../../../../etc/passwd")
-                                                    .Add("C:\\x\\Pic.utx", "texture"));
+                                                    .Add("C:\\x\\Pic.utx", "texture")
+                                                    .Add("/abs/Bar.u", "bar"));
     const QStringList before = FileTree(FGame.Root());
     TInstallSummary summary;
     FAnswers << 'y';
@@ -103,7 +104,7 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
     EXPECT_EQ(Rows(summary),
               (QStringList{"DM-Foo.ut2 -> Maps/DM-Foo.ut2 +", "readme.txt -> Help/readme.txt +",
                            "Foo.u -> System/foo.U +", ".. ->  -", "link.u ->  -",
-                           "Pic.utx -> Textures/Pic.utx +"}));
+                           "Pic.utx -> Textures/Pic.utx +", "Bar.u -> System/Bar.u +"}));
     EXPECT_EQ(summary.GetItem(2)->SourceFile, u"..\\..\\x\\Foo.u"_s);
     EXPECT_EQ(summary.GetItem(2)->SourceArchive, archive);
     EXPECT_FALSE(summary.Aborted());
@@ -111,8 +112,8 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
     QStringList added = FileTree(FGame.Root());
     for (const QString& item : before)
         added.removeOne(item);
-    EXPECT_EQ(added, (QStringList{"Help/readme.txt 7", "Maps/DM-Foo.ut2 3", "System/foo.U 8",
-                                  "Textures/Pic.utx 7"}));
+    EXPECT_EQ(added, (QStringList{"Help/readme.txt 7", "Maps/DM-Foo.ut2 3", "System/Bar.u 3",
+                                  "System/foo.U 8", "Textures/Pic.utx 7"}));
 }
 
 TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)

@@ -326,23 +326,3 @@ TEST(TKOVASettingsGameTest, SinglePlayerCharacters)
     EXPECT_TRUE(file.Settings.LoadFromFile());
     EXPECT_TRUE(file.Settings.SPCharacters.isEmpty());
 }
-
-TEST(TKOVASettingsGameTest, GameFolderFromTheWineRegistry)
-{
-    TTempEnvironment env;
-    WriteBytes(env.WinePrefix() + "/system.reg",
-               "WINE REGISTRY Version 2\n\n"
-               "[Software\\\\Unreal Technology\\\\Installed Apps\\\\UT2004] 1700000000\n"
-               "\"Folder\"=\"C:\\\\UT2004\"\n");
-    TGameFolder game(env.WinePrefix() + "/drive_c", u"UT2004"_s);
-
-    TSettingsFile file(ShippedSettings(QString()));
-    ASSERT_TRUE(file.Loaded);
-    const TResult<QString> dir = file.Settings.GetUTDirFromRegistry();
-    ASSERT_TRUE(dir);
-    file.Settings.SetUTDir(*dir);
-    EXPECT_EQ(file.Settings.UTDir, game.Root() + "/");
-
-    file.Settings.Registry = u"SOFTWARE\\No Such Game"_s;
-    EXPECT_EQ(file.Settings.GetUTDirFromRegistry().Error().Code, TErrorCode::ecNotFound);
-}

@@ -1,6 +1,5 @@
 #include "uKOVA_Misc.h"
 
-#include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TextCodec.h"
 #include "TestFiles.h"
@@ -26,7 +25,7 @@ TEST(FormatFileSize, UnitsAndBoundsInTheLocale)
     QLocale::setDefault(QLocale::c());
 }
 
-TEST(IniValues, WritesChangeOnlyTheirLineAndAFailedWriteRaises)
+TEST(IniValues, WritesChangeOnlyTheirLine)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"UT2004.ini"_s);
@@ -38,15 +37,7 @@ TEST(IniValues, WritesChangeOnlyTheirLineAndAFailedWriteRaises)
     expected.replace("Name=Player", "Name=Caf\xe9");
     EXPECT_EQ(ReadBytes(path), expected);
     EXPECT_EQ(IniReadString(path, "url", "name"), "Caf\u00e9");
-
-    ASSERT_TRUE(SetMode(dir.path(), 0555));
-    {
-        TFileProtection protection(dir.path());
-        EXPECT_THROW(WriteIniValue("Bob", "Name", "URL", path), EIniFileException);
-        EXPECT_THROW(RenameIniSection(TIniFile(path), "URL", "New"), EIniFileException);
-    }
-    ASSERT_TRUE(SetMode(dir.path(), 0700));
-    EXPECT_EQ(ReadBytes(path), expected);
+    // A failed write raises: the INI file's own test.
 }
 
 TEST(RenameIniSection, ChangesOnlyTheHeaderLineInEveryEncoding)

@@ -81,6 +81,18 @@ TEST_F(ProgramFoldersTest, InstalledReadsWhatItShipsAndWritesThePlacesOfTheUser)
         << error.toStdString();
 }
 
+TEST_F(ProgramFoldersTest, WithoutTheDesktopsVariablesTheUsersFoldersFollowHome)
+{
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qunsetenv(name);
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const TProgramFolders folders(Bin());
+    EXPECT_EQ(folders.SettingsFile(), home.filePath(".config/kova/settings.xml"));
+    EXPECT_EQ(folders.BackupsDir(), home.filePath(".local/share/kova/Profiles/Backups"));
+    EXPECT_EQ(folders.MapCacheFile(), home.filePath(".cache/kova/cache.xml"));
+}
+
 TEST_F(ProgramFoldersTest, PortableKeepsTheUsersFilesBesideTheProgram)
 {
     Write(Bin(TProgramFolders::PortableMarker()), "");

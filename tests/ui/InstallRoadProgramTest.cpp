@@ -20,7 +20,6 @@ private slots:
     void init();
     void cleanup();
 
-    void aHostileArchiveInstallsOnlyItsTargets();
     void aDamagedEntryNeverReplacesAFile();
     void foldersFollowTheModeAndTheSwitches();
     void aRealArchiveInstallsByTheUnknownContentRule();
@@ -34,32 +33,6 @@ private:
 
     std::unique_ptr<TProgramFixture> FFixture;
 };
-
-namespace {
-
-// ".ut2" Maps, ".utx" Textures, ".u" System, nothing else.
-const QString KTightRules =
-    QStringLiteral("<destination mask=\".ut2\">%maps%</destination>"
-                   "<destination mask=\".utx\">%textures%</destination>"
-                   "<destination mask=\".u\">%system%</destination>"
-                   "<destination mask=\"*unknown_content\">%no_install%</destination>");
-
-// What Before lacks of After ("+ name size") and what After lacks of Before ("- name size").
-QStringList Changes(const QStringList& before, const QStringList& after)
-{
-    QStringList changes;
-    for (const QString& item : after) {
-        if (!before.contains(item))
-            changes << u"+ "_s + item;
-    }
-    for (const QString& item : before) {
-        if (!after.contains(item))
-            changes << u"- "_s + item;
-    }
-    return changes;
-}
-
-} // namespace
 
 void InstallRoadProgramTest::init()
 {
@@ -93,35 +66,6 @@ QString InstallRoadProgramTest::Archive(const QString& name, const TZipBuilder& 
     if (!builder.Write(path))
         qFatal("Cannot write %s", qPrintable(path));
     return path;
-}
-
-void InstallRoadProgramTest::aHostileArchiveInstallsOnlyItsTargets()
-{
-    FFixture->SetSettingXml(u"destinations"_s, KTightRules);
-    const QString archive = Archive(u"a.zip"_s, TZipBuilder()
-                                                    .Add("Maps/DM-Foo.ut2", "map")
-                                                    .Add("Textures/Foo.utx", "texture")
-                                                    .AddFolder("Docs/")
-                                                    .Add("readme.txt", "read me")
-                                                    .Add("../../../evil.u", "evil")
-                                                    .Add("/abs/Bar.u", "bar")
-                                                    .Add("C:\\x\\Baz.u", "baz")
-                                                    .Add("..", "dots")
-                                                    .AddLink("link.u", "../../../../outside.u"));
-    // A first start makes the program's own folders, so that the second changes game files only.
-    QCOMPARE(Run({u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}), 1);
-    const QStringList before = FileTree(FFixture->Root());
-
-    QCOMPARE(Run({u"/install"_s, archive, u"-s"_s}), 0);
-    QCOMPARE(Changes(before, FileTree(FFixture->Root())),
-             (QStringList{"+ UT2004/Maps/DM-Foo.ut2 3", "+ UT2004/System/Bar.u 3",
-                          "+ UT2004/System/Baz.u 3", "+ UT2004/System/evil.u 4",
-                          "+ UT2004/Textures/Foo.utx 7"}));
-    QCOMPARE(Game().ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("map"));
-    QCOMPARE(Game().ReadFile(u"Textures/Foo.utx"_s), QByteArray("texture"));
-    QCOMPARE(Game().ReadFile(u"System/evil.u"_s), QByteArray("evil"));
-    QCOMPARE(Game().ReadFile(u"System/Bar.u"_s), QByteArray("bar"));
-    QCOMPARE(Game().ReadFile(u"System/Baz.u"_s), QByteArray("baz"));
 }
 
 void InstallRoadProgramTest::aDamagedEntryNeverReplacesAFile()

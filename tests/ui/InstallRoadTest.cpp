@@ -181,9 +181,7 @@ void InstallRoadTest::summaryMovesAndDeletesInstalledFilesOnly()
     QVERIFY(!QFile::exists(Game().Path(u"System/Gone.u"_s)));
     QVERIFY(!QFile::exists(Game().Path(u"System/Deeper.u"_s)));
     // Deleted for good: nothing went to the trash.
-    QVERIFY(!QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s).exists() ||
-            QDir(FFixture->Environment().DataHome() + u"/Trash/files"_s)
-                .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QVERIFY(FileTree(Trashed(QString())).isEmpty());
 }
 
 void InstallRoadTest::exportWritesBareNamesOnceEach()

@@ -24,20 +24,11 @@ class KOVAUserFilesTest : public QObject
 
 private slots:
     void firstStartMakesTheUsersFilesAndLeavesTheProgramFolder();
-    void eachHomeKeepsItsOwnSettingsAndProfiles();
     void portableKeepsEverythingBesideTheProgram();
     void externalSettingsFile_data();
     void externalSettingsFile();
     void readOnlyProgramFolderStartsAndSaves();
 };
-
-namespace {
-
-// A managed profile file.
-const QByteArray KProfile = "[UT2004KOVA]\r\nProfileName=Mine\r\n"
-                            "ID={6B29FC40-CA47-1067-B31D-00DD010662DB}\r\n";
-
-} // namespace
 
 void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
 {
@@ -73,41 +64,6 @@ void KOVAUserFilesTest::firstStartMakesTheUsersFilesAndLeavesTheProgramFolder()
     QCOMPARE(again->StartupState(), TStartupState::ssRunning);
     QCOMPARE(again->LanguageManager().GetCurrentLanguage()->FileName(), userLanguage);
     QVERIFY(fixture.ReadSettings().contains("<language>de</language>"));
-    QCOMPARE(dialogs.Calls().size(), 0);
-}
-
-void KOVAUserFilesTest::eachHomeKeepsItsOwnSettingsAndProfiles()
-{
-    TProgramFixture fixture(false);
-    TScriptedDialogs dialogs;
-    // Without XDG_* the user's folders follow HOME alone.
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qunsetenv(name);
-    QTemporaryDir first;
-    QTemporaryDir second;
-
-    qputenv("HOME", QFile::encodeName(first.path()));
-    {
-        std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-        QVERIFY(!window->Settings().EnableMapManagerCache);
-        window->Settings().EnableMapManagerCache = true;
-        QVERIFY(window->Settings().SaveToFile());
-        QVERIFY(WriteBytes(window->Profiles()->ProfilesDir() + u"Mine.ini"_s, KProfile));
-    }
-    QVERIFY(QFile::exists(first.filePath(u".local/share/kova/Profiles/Mine.ini"_s)));
-
-    qputenv("HOME", QFile::encodeName(second.path()));
-    {
-        std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-        QVERIFY(!window->Settings().EnableMapManagerCache);
-        QCOMPARE(window->Settings().FileName, second.filePath(u".config/kova/settings.xml"_s));
-        QCOMPARE(window->Profiles()->IndexOf(u"Mine"_s), -1);
-    }
-
-    qputenv("HOME", QFile::encodeName(first.path()));
-    std::unique_ptr<TfrmMain> window = fixture.CreateMainWindow();
-    QVERIFY(window->Settings().EnableMapManagerCache);
-    QVERIFY(window->Profiles()->IndexOf(u"Mine"_s) >= 0);
     QCOMPARE(dialogs.Calls().size(), 0);
 }
 

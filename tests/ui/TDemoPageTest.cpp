@@ -225,11 +225,6 @@ void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
         QVERIFY(!QFile::exists(Record(u"args"_s)));
     };
 
-    // A missing demo: nothing at all.
-    QVERIFY(!FWindow->PlayDemo(other + u"/Missing.demo4"_s));
-    startsNothing();
-    QCOMPARE(FDialogs->Calls().size(), 0);
-
     // The user keeps the demo of that name in the Demos folder: the chosen one cannot play.
     WriteBytes(other + u"/Alpha.demo4"_s, "another match");
     FDialogs->AnswerMessage(TModalResult::mrNo); // replace?

