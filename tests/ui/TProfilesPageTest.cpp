@@ -164,6 +164,7 @@ void TProfilesPageTest::threeBackupsInOneSecondGetDistinctNames()
     for (int attempt = 0; attempt < 5; ++attempt) {
         for (const QString& file : Backups())
             QFile::remove(BackupsDir() + file);
+        FDialogs->Clear(); // only this attempt's messages count
         const QDateTime start = QDateTime::currentDateTime();
         for (int i = 0; i < 3; ++i)
             Click(u"btnProfiles_BackupActiveProfile"_s);
