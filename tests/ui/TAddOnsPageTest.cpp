@@ -28,6 +28,7 @@ private slots:
     void removeOffersOnlyTheAddonsOwnFilesAndTrashesTheTicked();
     void installCopiesTheTickedSiblingsIntoSystem();
     void zipArchiveGoesThroughTheInstallationRoad();
+    void realCodePackagesAreListedWithTheirSiblings();
 
 private:
     TAddOnsPage* ShowPage()
@@ -206,6 +207,24 @@ void TAddOnsPageTest::zipArchiveGoesThroughTheInstallationRoad()
     QCOMPARE(ReadBytes(System(u"Zipped.u"_s)), QByteArray("zipped package"));
     QCOMPARE(ReadBytes(System(u"Zipped.int"_s)), QByteArray("[Public]"));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TAddOnsPageTest::realCodePackagesAreListedWithTheirSiblings()
+{
+    if (RealDataDir().isEmpty())
+        QSKIP("The real game files are not on this machine");
+    for (const QFileInfo& file : QDir(RealDataDir() + u"/System"_s).entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), System(file.fileName())));
+    ShowPage();
+    QCOMPARE(Rows().size(), 19);
+    Select({"UT2004RPG.u"});
+    const auto offered = WhenModal([](QWidget* dialog) {
+        QCOMPARE(SelectionRows(dialog),
+                 (QStringList{"+UT2004RPG.int", "+UT2004RPG.u", "+UT2004RPG.ucl"}));
+        QTest::mouseClick(Child<QPushButton>(dialog, u"btnCancel"_s), Qt::LeftButton);
+    });
+    Click(u"btnAddOns_Remove"_s);
+    QVERIFY(*offered);
 }
 
 QTEST_MAIN(TAddOnsPageTest)

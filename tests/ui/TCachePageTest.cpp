@@ -26,6 +26,7 @@ private slots:
     void eachRowActsOnItsOwnEntry();
     void zipPacksDataFilesUnderRecordedNamesAndInstallsNothing();
     void entriesThatCannotGoAreNamedAndKeepTheirRows();
+    void realCachesListAsTheirIndexSays();
 
 private:
     TCachePage* ShowPage() { return TPageTest::ShowPage<TCachePage>(u"tbCacheManager"_s); }
@@ -84,6 +85,10 @@ void TCachePageTest::rowsShowEachEntryAndClearingDropsOnlyDeadLines()
     ShowPage();
     QCOMPARE(Rows(), QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Gone.u|0 Byte|G3",
                                   "Doc.xyz|1.43 MB|G4"}));
+    const QImage warning =
+        List()->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16).toImage();
+    QCOMPARE(List()->topLevelItem(2)->icon(0).pixmap(16).toImage(), warning);
+    QVERIFY(List()->topLevelItem(0)->icon(0).pixmap(16).toImage() != warning);
 
     // Sorting by size compares the data files' bytes, not the size texts.
     QHeaderView* header = List()->header();
@@ -95,8 +100,8 @@ void TCachePageTest::rowsShowEachEntryAndClearingDropsOnlyDeadLines()
     Press(u"CacheClearCorrupt"_s);
     QCOMPARE(Rows(),
              QStringList({"Foo.u|1.95 KB|G1", "Bar.utx|300 Byte|G2", "Doc.xyz|1.43 MB|G4"}));
-    // Which lines go is the cache manager's test.
-    QVERIFY(!Game(u"Cache/cache.ini"_s).contains("G3=Gone.u\r\nG4"));
+    // The line of [Other] stays.
+    QCOMPARE(Game(u"Cache/cache.ini"_s), QByteArray(index).replace("G3=Gone.u\r\nG4", "G4"));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
@@ -209,6 +214,44 @@ void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
     QVERIFY(!errors.first().Text.contains(u"Plain.u"_s));
     QCOMPARE(Game(u"System/Plain.u"_s), QByteArray("plain"));
     QCOMPARE(Rows(), QStringList({"Linked.u|9 Byte|G1"}));
+}
+
+void TCachePageTest::realCachesListAsTheirIndexSays()
+{
+    if (RealDataDir().isEmpty())
+        QSKIP("no real game files here");
+    // The UT2004 index: 47 entries, none with its data file.
+    const QByteArray ut2004 =
+        ReadBytes(RealDataDir() + u"/ini/GrantSorenson-LumpysInvasionServer/Cache/cache.ini"_s);
+    QStringList expected;
+    for (const QByteArray& line : ut2004.split('\n')) {
+        if (const qsizetype eq = line.indexOf('='); eq > 0)
+            expected << QString::fromLatin1(line.mid(eq + 1).trimmed() + "|0 Byte|" +
+                                            line.left(eq));
+    }
+    QCOMPARE(expected.size(), 47);
+    WriteCache(u"cache.ini"_s, ut2004);
+    TCachePage* page = ShowPage();
+    QCOMPARE(Rows(), expected);
+
+    // The Killing Floor cache: one name under two GUIDs, each row installs its own bytes.
+    const QDir kf(RealDataDir() + u"/kf1-cache/Cache"_s);
+    for (const QString& name : kf.entryList(QDir::Files))
+        WriteCache(name, ReadBytes(kf.filePath(name)));
+    FContext->RecreateManagers();
+    page->RefreshPage();
+    QCOMPARE(List()->topLevelItemCount(), 36);
+    FDialogs->AnswerMessage(TModalResult::mrYes); // the second replaces the first one's file
+    for (const QString guid :
+         {"6B53FF7348257FFBEF34769B671876FF-1", "5FBF66EC494B46314CE2CFBE841A90C2-1"}) {
+        QVERIFY(Rows().contains(u"ReloadOptionsSP_Meteor.u|28.81 KB|"_s + guid));
+        Select({guid});
+        Press(u"InstallCache"_s);
+        QCOMPARE(Game(u"System/ReloadOptionsSP_Meteor.u"_s), ReadBytes(kf.filePath(guid + ".uxx")));
+    }
+    QCOMPARE(List()->topLevelItemCount(), 34);
+    QVERIFY(FDialogs->AllAnswersUsed());
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 QTEST_MAIN(TCachePageTest)

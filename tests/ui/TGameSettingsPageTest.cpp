@@ -177,10 +177,14 @@ void TGameSettingsPageTest::fullGoreFollowsBothFiles()
     const QString engineText = QStringLiteral("[Public]\r\nObject=(Name=Engine.Engine)\r\n"
                                               "[GameInfo]\r\nbAlternateMode=FALSE\r\n");
     FFixture->Game().WriteFile(engine, Utf16Le(engineText));
-    QByteArray ini = GameIni() + "\r\n[Engine.GameInfo]\r\nGoreLevel=2\r\n";
-    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini);
+    const QByteArray ini = GameIni() + "\r\n[Engine.GameInfo]\r\nGoreLevel=";
+    // The level is compared as text: "02" is no full gore.
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini + "02\r\n");
     ShowPage();
     auto* gore = Find<QCheckBox>(u"cbSettings_EnableFullGore"_s);
+    QVERIFY(!gore->isChecked());
+    FFixture->Game().WriteFile(u"System/UT2004.ini"_s, ini + "2\r\n");
+    FContext->ShowPage(u"tbUTSettings"_s);
     QVERIFY(gore->isChecked());
     gore->click();
     Click(u"btnSettings_Save"_s);
@@ -255,6 +259,8 @@ void TGameSettingsPageTest::editButtonsShowTheFileInTheIniEditor()
     QCOMPARE(FContext->Orders(),
              QStringList({u"LoadIniFile "_s + userIni, "ShowPage tbINIEditor"}));
     QCOMPARE(fileBox->currentText(), userIni);
+    Click(u"btnSettings_UT2003"_s);
+    QCOMPARE(fileBox->currentText(), FFixture->Game().Path(u"System/UT2004.ini"_s));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 

@@ -26,6 +26,7 @@ private slots:
     void fixedItemsLoadFromTheSystemFolderWithoutRegardToCase();
     void alphasortIsForTheDisplayOnly();
     void failedWritesAreReportedAndChangeNothing();
+    void realFilesLoadAndKeepTheirBytes();
 
 private:
     // The page over the sample file (or none); the file's path.
@@ -211,6 +212,10 @@ void TIniEditorPageTest::sectionRenameOntoAnExistingSectionChangesNothing()
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 2);
     QCOMPARE(FDialogs->Calls().first().Text,
              FContext->GetLangText(TDialogType::INIEditor_CannotRenameSection));
+    QCOMPARE(FDialogs->Calls().first().Caption, FContext->GetLangText(TDialogType::Common_Error));
+    // Onto the key-less "[Empty]": the file stays too, without a message.
+    rename(0, u"EMPTY"_s);
+    QCOMPARE(FDialogs->Calls().size(), 2);
     Select(0, 1);
     Click(u"btnINI_ResetSection"_s);
     QCOMPARE(edit->text(), u"Engine.Engine"_s);
@@ -335,6 +340,9 @@ void TIniEditorPageTest::alphasortIsForTheDisplayOnly()
     QVERIFY(beta->isSelected());
     SaveValue(u"4"_s);
     QCOMPARE(ReadBytes(path), ReplacedOnce(unsorted, "beta=3", "beta=4"));
+    // The next load shows the file's order again.
+    FPage->LoadIniFile(path);
+    QCOMPARE(TreeLines(Tree()).mid(0, 2), QStringList({"b", "  zeta=1"}));
 }
 
 void TIniEditorPageTest::failedWritesAreReportedAndChangeNothing()
@@ -358,6 +366,59 @@ void TIniEditorPageTest::failedWritesAreReportedAndChangeNothing()
     QCOMPARE(ReadBytes(path), KSample);
     QCOMPARE(key->text(0), u"Key=a=b"_s);
     QCOMPARE(TreeLines(Tree()), KSampleTree);
+}
+
+void TIniEditorPageTest::realFilesLoadAndKeepTheirBytes()
+{
+    if (RealDataDir().isEmpty())
+        QSKIP("the real game files are not on this machine");
+    Open();
+    const QString copy = FFixture->Game().Path(u"System/Real.ini"_s);
+    const auto load = [&](const QString& relative) {
+        const QByteArray bytes = ReadBytes(RealDataDir() + u"/ini/"_s + relative);
+        WriteBytes(copy, bytes);
+        FPage->LoadIniFile(copy);
+        return bytes;
+    };
+    // Saves the node's value with an "X" appended; the bytes expected: the "X" at the end of the
+    // line that starts at LineAt, nothing else changed.
+    const auto appendX = [&](QTreeWidgetItem* node, QByteArray bytes, qsizetype lineAt) {
+        Tree()->setCurrentItem(node);
+        SaveValue(ValueBox()->currentText() + u"X"_s);
+        return bytes.insert(bytes.indexOf('\n', lineAt), 'X');
+    };
+
+    // The 717 KB profile: the 1,000th of its 1,747 "ServerCache" lines, and only that line.
+    QByteArray original = load(u"dantrevino-ut2k4/System/User.ini"_s);
+    const QList<QTreeWidgetItem*> cached =
+        Tree()->findItems(u"ServerCache="_s, Qt::MatchStartsWith | Qt::MatchRecursive);
+    QCOMPARE(cached.size(), 1747);
+    qsizetype at = -1;
+    for (int i = 0; i < 1000; ++i)
+        at = original.indexOf("\nServerCache=", at + 1);
+    QByteArray expected = appendX(cached.at(999), original, at + 1);
+    QCOMPARE(ReadBytes(copy), expected);
+
+    // A quoted value saved unedited keeps its bytes.
+    original = load(u"dantrevino-ut2k4/User.ini"_s);
+    Tree()->setCurrentItem(
+        Tree()
+            ->findItems(u"VoiceChatCodec=\"CODEC_48NB\""_s, Qt::MatchExactly | Qt::MatchRecursive)
+            .value(0));
+    QCOMPARE(ValueBox()->currentText(), u"\"CODEC_48NB\""_s);
+    Click(u"btnINI_SaveValue"_s);
+    QCOMPARE(ReadBytes(copy), original);
+
+    // The server INI whose section names hold ESC bytes loads, and such a section's key saves.
+    original = load(u"GrantSorenson-LumpysInvasionServer/System/UT2004.ini"_s);
+    const QTreeWidgetItem* escaped =
+        Tree()->findItems(u"Default\x1b"_s + u"DM MaplistRecord"_s, Qt::MatchExactly).value(0);
+    QVERIFY(escaped && escaped->childCount() > 0);
+    const qsizetype header = original.indexOf("[Default\x1b"
+                                              "DM MaplistRecord]");
+    expected = appendX(escaped->child(0), original, original.indexOf('\n', header) + 1);
+    QCOMPARE(ReadBytes(copy), expected);
+    QCOMPARE(FDialogs->Calls().size(), 0);
 }
 
 QTEST_MAIN(TIniEditorPageTest)

@@ -30,6 +30,7 @@ private slots:
     void playStartsTheGameWithOneArgument();
     void deleteTakesOnlyWhatTheTrashTook();
     void renameImportAndExportKeepEveryByte();
+    void realMapsShowTheirTitleAndAuthor();
 
 private:
     void Prepare() override
@@ -65,6 +66,11 @@ void TMapManagerPageTest::gameTypesFilterTheListAndDetailsFollowTheSelection()
 {
     ShowPage();
     auto* box = Find<QComboBox>(u"cbMapManager_SelectGameType"_s);
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    QCOMPARE(entries,
+             QStringList({"(All game types)", "Deathmatch", "Capture the Flag", "(Other maps)"}));
     QCOMPARE(Rows(), QStringList({"CTF-B.ut2", "DM-A.ut2", "Foo.ut2"}));
     box->setCurrentIndex(1);
     QCOMPARE(Rows(), QStringList({"DM-A.ut2"}));
@@ -238,6 +244,26 @@ void TMapManagerPageTest::renameImportAndExportKeepEveryByte()
     QVERIFY(ReadBytes(cache).contains("DM-Zipped.ut2"));
     QVERIFY(FDialogs->AllAnswersUsed());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TMapManagerPageTest::realMapsShowTheirTitleAndAuthor()
+{
+    if (RealDataDir().isEmpty())
+        QSKIP("the real game files are not on this machine");
+    const QList<QStringList> maps = {
+        {"DM-shadow.ut2", "Untitled", "KrowNET"},
+        {"AS-LevelConfigManagerExample.ut2", "[TOP SECRET]", "Haydon ' Billa ' Jamieson"},
+        {"endgame.ut2", "End Game", "Epic Games"},
+        {"CTF-Magma.ut2", "Magma", "ShaneCaudle"},
+        {"Auto0.ut2", "Untitled", "Anonymous"},
+    };
+    for (const QStringList& map : maps)
+        QVERIFY(QFile::copy(RealDataDir() + u"/Maps/"_s + map[0], MapFile(map[0])));
+    ShowPage();
+    for (const QStringList& map : maps) {
+        Select({map[0]});
+        QCOMPARE(Details().mid(2, 2), QStringList({"Title: " + map[1], "Author: " + map[2]}));
+    }
 }
 
 QTEST_MAIN(TMapManagerPageTest)

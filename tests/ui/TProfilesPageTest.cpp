@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QPushButton>
 #include <QTest>
+#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
@@ -106,7 +107,9 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QCOMPARE(Messages(), QStringList{Text(TDialogType::Profiles_NewProfileActivation)});
     QCOMPARE(UserIni(), original);
     const QByteArray clanBytes = ReadBytes(ProfilesDir() + u"Clan.ini"_s);
-    QVERIFY(clanBytes.startsWith(original + "\r\n[UT2004KOVA]\r\nProfileName=Clan\r\nID={"));
+    const QByteArray id = clanBytes.mid(clanBytes.lastIndexOf("ID=") + 3).trimmed();
+    QCOMPARE(clanBytes, original + "\r\n[UT2004KOVA]\r\nProfileName=Clan\r\nID=" + id + "\r\n");
+    QCOMPARE(id, QUuid(QString::fromLatin1(id)).toString(QUuid::WithBraces).toUpper().toLatin1());
 
     // New profile, activated: its row is selected (which "User.ini" is backed up is the
     // profiles' test).

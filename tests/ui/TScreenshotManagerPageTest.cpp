@@ -59,6 +59,7 @@ void TScreenshotManagerPageTest::Prepare()
 void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()
 {
     ShowPage();
+    QCOMPARE(Label(u"lbScreenShotManager_CompressionRatio"_s), u"JPEG quality: 50"_s);
     const QByteArray bitmap = ReadBytes(Shot(u"Shot00001.bmp"_s));
 
     Select({u"Shot00001.bmp"_s});
@@ -77,8 +78,12 @@ void TScreenshotManagerPageTest::copyAsJpegOrAsItIsAndTheQualityControls()
     QVERIFY(ReadBytes(Out(u"first.jpg"_s)).startsWith("\xFF\xD8\xFF"));
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 0);
 
-    // Without JPEG the copy is the bitmap as it is.
+    // Clicked off, the box disables the quality controls; the copy is the bitmap as it is.
     QTest::mouseClick(Find<QCheckBox>(u"cbScreenshotmanager_UseJPG"_s), Qt::LeftButton);
+    for (const QString name :
+         {"tbScreenShotManager_CompressionRatio", "lbScreenShotManager_CompressionRatio",
+          "lbScreenShotManager_Compress1", "lbScreenShotManager_Compress100"})
+        QVERIFY2(!Find<QWidget>(name)->isEnabled(), qPrintable(name));
     FDialogs->AnswerSave(Out(u"plain.bmp"_s));
     Click(u"btnScreenshotmanager_CopyToFolder"_s);
     QCOMPARE(ReadBytes(Out(u"plain.bmp"_s)), bitmap);

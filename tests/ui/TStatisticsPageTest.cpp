@@ -70,10 +70,25 @@ void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
     Write(u"System/A.u"_s, KMiB);
     Write(u"System/B.u"_s, KMiB);
     Write(u"System/C.u"_s, KMiB + 1);
+    Write(u"Maps/Sub/DM-Deep.ut2"_s, 3 * KMiB); // all files only
+    Write(u"ScreenShots/Shot00001.bmp"_s, 10);
+    Write(u"ScreenShots/Shot1.bmp"_s, 10);
+    Write(u"Demos/Match.demo4"_s, 2 * KMiB - 1);
+    qint64 count = 0, size = 0;
+    for (const QString& file : FileTree(FFixture->Game().Root())) {
+        if (!file.endsWith(u'/')) {
+            ++count;
+            size += file.section(u' ', -1).toLongLong();
+        }
+    }
 
-    // What each group counts is the model's test; here the labels show them in whole MB.
+    // What each group counts is the model's test; here each label shows its own, in whole MB.
     FContext = std::make_unique<TPageContextDouble>(*FFixture);
     auto* page = FContext->Create<TStatisticsPage>(u"tbStatistics"_s);
+    QCOMPARE(Label(u"lbStatistics_AllFiles"_s),
+             u"All files: %1 (%2 MB)"_s.arg(count).arg(size / KMiB));
+    QCOMPARE(Label(u"lbStatistics_Screenshots"_s), u"Screenshots: 1 (0 MB)"_s);
+    QCOMPARE(Label(u"lbStatistics_DemosCaption"_s), u"Demos: 1 (1 MB)"_s);
     QCOMPARE(Label(u"lbStatistics_MapsInstalled"_s), u"Maps installed: 3 (2 MB)"_s);
     QCOMPARE(Label(u"lbStatistics_UFilesInstalled"_s), u"Code packages installed: 3 (3 MB)"_s);
     QCOMPARE(Label(u"lbStatistics_UtVersion"_s), u"Game version: 3369"_s);

@@ -83,6 +83,12 @@ void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesN
     QVERIFY(!folder->isChecked() && !group->isEnabled() && zip->isChecked());
     QVERIFY(!QFile::exists(folderEntry));
     QCOMPARE(FDialogs->Calls().size(), 0);
+
+    // The demo association that was written says so.
+    Click(Find<QPushButton>(u"btnSystemIntegration_AssocDemFiles"_s));
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QCOMPARE(FDialogs->Calls().first().Text,
+             FContext->GetLangText(TDialogType::SysInteg_FileAssocChanged));
 }
 
 void TSystemIntegrationPageTest::folderInstallModeIsSavedOnlyWhenItChanges()

@@ -113,16 +113,23 @@ QStringList TfrmArchiveInspectorTest::Column(int column) const
 
 void TfrmArchiveInspectorTest::rowsFollowTheArchiveOrder()
 {
-    const QString archive = Build(u"list.zip"_s, TZipBuilder()
-                                                     .AddFolder("docs/")
-                                                     .Add("docs/readme.txt", SampleText(2000))
-                                                     .Add("empty.txt", QByteArray())
-                                                     .Add("Karte-\x81.ut2", "cp437", false));
+    const QString archive =
+        Build(u"list.zip"_s, TZipBuilder()
+                                 .AddFolder("docs/")
+                                 .Add("docs/readme.txt", SampleText(2000))
+                                 .Add("Maps/DM-Foo.ut2", RandomBytes(1024), false)
+                                 .Add("empty.txt", QByteArray())
+                                 .Add("Karte-\x81.ut2", "cp437", false));
     QVERIFY(FInspector->OpenArchive(archive));
     // Names without the UTF-8 flag are code page 437; a click on a header never sorts.
     emit FInspector->Files()->header()->sectionClicked(0);
-    QCOMPARE(Column(0), (QStringList{"docs/", "docs/readme.txt", "empty.txt",
+    QCOMPARE(Column(0), (QStringList{"docs/", "docs/readme.txt", "Maps/DM-Foo.ut2", "empty.txt",
                                      QString::fromUtf8("Karte-\u00fc.ut2")}));
+    // Sizes; the factor is the percentage saved in four significant digits, 0 when stored.
+    QCOMPARE(Column(2).mid(0, 4), (QStringList{FormatFileSize(0), FormatFileSize(2000),
+                                               FormatFileSize(1024), FormatFileSize(0)}));
+    const double saved = 100.0 * (1.0 - FInspector->Zip().Entries().at(1).CompressedSize / 2000.0);
+    QCOMPARE(Column(3).mid(1, 3), (QStringList{QLocale().toString(saved, 'g', 4), "0", "0"}));
     // Installing hands the open archive to the road as an archive, whatever its name says.
     FContext->ClearOrders();
     Action(u"MenuInstallUTContent"_s)->trigger();
@@ -203,6 +210,9 @@ void TfrmArchiveInspectorTest::removeAllAndNewArchives()
     QCOMPARE(FInspector->Files()->topLevelItemCount(), 0);
     QCOMPARE(ReadBytes(archive).size(), 22);
     QVERIFY(FInspector->ArchiveOpen());
+    FDialogs->AnswerFolder(EmptyFolder(u"empty"_s));
+    Action(u"MenuExtractAll"_s)->trigger();
+    QVERIFY(FileTree(Path(u"empty"_s)).isEmpty());
 
     // New over an existing file: No keeps it, Yes empties it.
     WriteBytes(archive, old);
