@@ -128,6 +128,16 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     EXPECT_EQ(ReadBytes(FEnvironment.Trashed(u"Shot00001.bmp"_s)), bitmap);
     EXPECT_TRUE(FUi.DeleteQuestions.isEmpty());
     EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
+
+    // A link at the target is replaced, never written through.
+    QTemporaryDir outside;
+    const QString victim = outside.filePath(u"victim.jpg"_s);
+    ASSERT_TRUE(WriteBytes(victim, "victim"));
+    ASSERT_TRUE(QFile::link(victim, Target(u"linked.jpg"_s)));
+    EXPECT_TRUE(TScreenShot(Shot2).CopyTo(Target(u"linked"_s), true, 75));
+    EXPECT_EQ(ReadBytes(victim), QByteArray("victim"));
+    EXPECT_FALSE(QFileInfo(Target(u"linked.jpg"_s)).isSymLink());
+    ExpectQuadrantJpeg(Target(u"linked.jpg"_s));
 }
 
 TEST_F(ScreenShotTest, FailedConversionWritesNothingAndKeepsTheBitmap)

@@ -81,16 +81,23 @@ TEST_F(ProgramFoldersTest, InstalledReadsWhatItShipsAndWritesThePlacesOfTheUser)
         << error.toStdString();
 }
 
+// Two users of one machine: each home keeps its own settings and profiles.
 TEST_F(ProgramFoldersTest, WithoutTheDesktopsVariablesTheUsersFoldersFollowHome)
 {
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
         qunsetenv(name);
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    const TProgramFolders folders(Bin());
-    EXPECT_EQ(folders.SettingsFile(), home.filePath(".config/kova/settings.xml"));
-    EXPECT_EQ(folders.BackupsDir(), home.filePath(".local/share/kova/Profiles/Backups"));
-    EXPECT_EQ(folders.MapCacheFile(), home.filePath(".cache/kova/cache.xml"));
+    QTemporaryDir homes[2];
+    for (const QTemporaryDir& home : homes) {
+        qputenv("HOME", QFile::encodeName(home.path()));
+        const TProgramFolders folders(Bin());
+        EXPECT_EQ(folders.SettingsFile(), home.filePath(".config/kova/settings.xml"));
+        EXPECT_EQ(folders.BackupsDir(), home.filePath(".local/share/kova/Profiles/Backups"));
+        EXPECT_EQ(folders.MapCacheFile(), home.filePath(".cache/kova/cache.xml"));
+        ASSERT_TRUE(folders.PrepareSettings());
+        Write(folders.SettingsFile(), QFile::encodeName(home.path()));
+    }
+    EXPECT_EQ(ReadBytes(homes[0].filePath(".config/kova/settings.xml")),
+              QFile::encodeName(homes[0].path()));
 }
 
 TEST_F(ProgramFoldersTest, PortableKeepsTheUsersFilesBesideTheProgram)

@@ -20,7 +20,7 @@ private slots:
     void init();
     void cleanup();
 
-    void aDamagedEntryNeverReplacesAFile();
+    void aHostileArchiveInstallsOnlyItsTargetsAndADamagedEntryNothing();
     void foldersFollowTheModeAndTheSwitches();
     void aRealArchiveInstallsByTheUnknownContentRule();
 
@@ -68,13 +68,42 @@ QString InstallRoadProgramTest::Archive(const QString& name, const TZipBuilder& 
     return path;
 }
 
-void InstallRoadProgramTest::aDamagedEntryNeverReplacesAFile()
+void InstallRoadProgramTest::aHostileArchiveInstallsOnlyItsTargetsAndADamagedEntryNothing()
 {
+    // ".ut2" Maps, ".utx" Textures, ".u" System, nothing else.
+    FFixture->SetSettingXml(u"destinations"_s,
+                            u"<destination mask=\".ut2\">%maps%</destination>"
+                            "<destination mask=\".utx\">%textures%</destination>"
+                            "<destination mask=\".u\">%system%</destination>"
+                            "<destination mask=\"*unknown_content\">%no_install%</destination>"_s);
     Game().WriteFile(u"Maps/DM-Foo.ut2"_s, "the old map");
-    const QString good = Archive(u"good.zip"_s, TZipBuilder().Add("DM-Foo.ut2", "a better map"));
+    const QString good = Archive(u"a.zip"_s, TZipBuilder()
+                                                 .Add("Maps/DM-Foo.ut2", "a better map")
+                                                 .Add("Textures/Foo.utx", "texture")
+                                                 .AddFolder("Docs/")
+                                                 .Add("readme.txt", "read me")
+                                                 .Add("../../../evil.u", "evil")
+                                                 .Add("/abs/Bar.u", "bar")
+                                                 .Add("C:\\x\\Baz.u", "baz")
+                                                 .Add("..", "dots")
+                                                 .AddLink("link.u", "../../../../outside.u"));
+    // A first start makes the program's own folders, so that the next changes game files only.
+    QCOMPARE(Run({u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}), 1);
+    QStringList expected = FileTree(FFixture->Root());
     // The shell's install verb replaces what exists.
     QCOMPARE(Run({u"/install"_s, good, u"-s"_s}), 0);
-    QCOMPARE(Game().ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("a better map"));
+    const QList<QPair<QString, QByteArray>> added = {{u"Maps/DM-Foo.ut2"_s, "a better map"},
+                                                     {u"System/Bar.u"_s, "bar"},
+                                                     {u"System/Baz.u"_s, "baz"},
+                                                     {u"System/evil.u"_s, "evil"},
+                                                     {u"Textures/Foo.utx"_s, "texture"}};
+    expected.removeOne(u"UT2004/Maps/DM-Foo.ut2 11"_s);
+    for (const auto& [file, bytes] : added) {
+        QCOMPARE(Game().ReadFile(file), bytes);
+        expected << u"UT2004/%1 %2"_s.arg(file).arg(bytes.size());
+    }
+    expected.sort();
+    QCOMPARE(FileTree(FFixture->Root()), expected);
 
     TZipBuilderEntry damaged;
     damaged.Name = "DM-Foo.ut2";

@@ -81,10 +81,12 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
     FDialogs->AnswerMessage(TModalResult::mrYesToAll);
     FDialogs->AnswerMessage(TModalResult::mrCancel);
     QStringList shown;
+    QImage icon;
     const auto summaryShown = WhenModal([&](QWidget* dialog) {
         auto* summary = qobject_cast<TInstallationSummary*>(dialog);
         QVERIFY(summary);
         shown = Shown(summary);
+        icon = Child<QLabel>(summary, u"ResImage"_s)->pixmap().toImage();
         QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
     Action(u"MeunInstallUTContentFromArchive"_s)->trigger();
@@ -108,6 +110,9 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
                                  u"first.zip | A3.u | %1A3.u | %2"_s.arg(system, installed),
                                  u"first.zip | New.u | %1New.u | %2"_s.arg(system, installed),
                                  u"first.zip | link.u |  | %1"_s.arg(notInstalled)}));
+    QCOMPARE(
+        icon,
+        FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());
     for (const char* name : {"B1.u", "B2.u", "B3.u"})
         QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "old");
     QCOMPARE(Game().ReadFile(u"System/A2.u"_s), QByteArray("new"));

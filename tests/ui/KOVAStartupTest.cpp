@@ -150,10 +150,11 @@ void KOVAStartupTest::fatalErrorsEndBeforeAnyWindow_data()
     QTest::newRow("language file empty")
         << int(fcLanguageDamaged)
         << QStringList{"The language file \"<lang>\" cannot be used: it is empty."};
-    // Where and why the file is damaged is the settings' test.
+    // Where the file is damaged and why, in the words of this platform.
     QTest::newRow("settings cut short")
         << int(fcSettingsCutShort)
-        << QStringList{"The settings file \"<settings>\" is not valid XML: "};
+        << QStringList{"The settings file \"<settings>\" is not valid XML: ", " at line ",
+                       ", column "};
     QTest::newRow("settings of another kind")
         << int(fcSettingsOfAnotherKind)
         << QStringList{"\"<settings>\" is not a settings file of KOVA: its root element is "

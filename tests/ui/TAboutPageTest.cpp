@@ -1,3 +1,4 @@
+#include "KOVABuildInfo.h"
 #include "KOVAVersion.h"
 #include "TAboutPage.h"
 #include "TLinkLabel.h"
@@ -6,6 +7,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
 
@@ -18,6 +20,7 @@ class TAboutPageTest : public TPageTest
     Q_OBJECT
 
 private slots:
+    void pageShowsNameVersionBuildAndLinks();
     void checkSendsOneRequestAndReadsTheAnswer_data();
     void checkSendsOneRequestAndReadsTheAnswer();
     void checkWithoutAnAnswerSaysItFailed_data();
@@ -71,13 +74,26 @@ TAboutPage* TAboutPageTest::ShowPage(const TUpdateServer& server)
     return FContext->Create<TAboutPage>(u"tbAbout"_s);
 }
 
+void TAboutPageTest::pageShowsNameVersionBuildAndLinks()
+{
+    ShowPage({FServer->Host()});
+    QCOMPARE(Find<QLabel>(u"lbAbout_Info"_s)->text(),
+             u"UT2004 KOVA, Version "_s + GetFileVersionText());
+    QCOMPARE(Find<QLabel>(u"lbAbout_Build"_s)->text(), BuildTimeText(KOVABuildTimeUtc()));
+    // The logo opens the project page of the settings' project id, and asks the server nothing.
+    QTest::mouseClick(Find<QLabel>(u"imgAbout_Logo"_s), Qt::LeftButton);
+    QCOMPARE(FOpened, {FServer->Host() + u"/load.php?get=project.php&pid=10"_s});
+    QVERIFY(FServer->Requests().isEmpty());
+}
+
 void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("expected");
-    QTest::newRow("TRUE") << QByteArray("TRUE") << int(exAvailable);
-    QTest::newRow("blanks and line end") << QByteArray(" 2 \r\n") << int(exAvailable);
-    QTest::newRow("empty") << QByteArray() << int(exNone);
+    for (const char* yes : {"1", "True", "TRUE", " 2 \r\n"})
+        QTest::newRow(yes) << QByteArray(yes) << int(exAvailable);
+    for (const char* no : {"0", "False", "", "yes"})
+        QTest::newRow(no) << QByteArray(no) << int(exNone);
     QTest::newRow("error wins over a number") << QByteArray("x error 1") << int(exNone);
 }
 
@@ -96,11 +112,15 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
     QCOMPARE(requests.size(), 1);
     QCOMPARE(RequestTarget(requests.first()),
              "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
+    QCOMPARE(RequestHeader(requests.first(), "Accept"), QByteArray("text/html, */*"));
+    QCOMPARE(RequestHeader(requests.first(), "User-Agent"),
+             "KOVA/" + GetFileVersionText().toLatin1());
 
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TCall shown = FDialogs->Calls().first();
     if (expected == exAvailable) {
         QCOMPARE(shown.Text, Text(TDialogType::Update_Avail));
+        QCOMPARE(shown.Buttons, mbYes | mbNo);
         QCOMPARE(FOpened, {download});
         // No: nothing opens.
         FDialogs->Clear();
@@ -110,6 +130,7 @@ void TAboutPageTest::checkSendsOneRequestAndReadsTheAnswer()
         QCOMPARE(FOpened, {download});
     } else {
         QCOMPARE(shown.Text, Text(TDialogType::Update_NoUpdate));
+        QCOMPARE(shown.Caption, Text(TDialogType::Common_Warning));
         QVERIFY(FOpened.isEmpty());
     }
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
@@ -142,6 +163,8 @@ void TAboutPageTest::checkWithoutAnAnswerSaysItFailed()
     QCOMPARE(FDialogs->Calls().size(), 1);
     const TCall shown = FDialogs->Calls().first();
     QVERIFY2(shown.Text.startsWith(Text(TDialogType::Update_Error)), qPrintable(shown.Text));
+    QCOMPARE(shown.Caption, Text(TDialogType::Common_Error));
+    QCOMPARE(shown.Type, TMsgDlgType::mtError);
     QVERIFY(FOpened.isEmpty());
     QCOMPARE(FServer->Requests().size(), refused ? 0 : 1);
 }
@@ -160,6 +183,8 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
     Child<QAction>(window, u"MenuCheckForUpdates"_s)->trigger();
     QCOMPARE(pages->currentWidget()->objectName(), u"tbConfiguration"_s);
     QCOMPARE(FServer->Requests().size(), 1);
+    QCOMPARE(RequestTarget(FServer->Requests().first()),
+             "/checkupdate.php?pid=10&update=" + QByteArray::number(GetVersionNumber()));
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text, window->GetLangText(TDialogType::Update_NoUpdate));
 

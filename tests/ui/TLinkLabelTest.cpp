@@ -2,6 +2,7 @@
 #include "TScriptedDialogs.h"
 
 #include <QDir>
+#include <QEnterEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@ private slots:
     void init();
     void cleanup();
 
+    void hoverUnderlinesAndLeaveRestores();
     void clickNavigatesOnlyWhenItShould();
     void openerGetsOneWholeAddress();
 
@@ -56,6 +58,23 @@ void TLinkLabelTest::cleanup()
     FLabel.reset();
     TLinkLabel::SetOpener(nullptr);
     FDialogs.reset();
+}
+
+void TLinkLabelTest::hoverUnderlinesAndLeaveRestores()
+{
+    // The pointer of the test platform may sit over the new window: start outside.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(FLabel.get(), &leave);
+    const QColor navy(0, 0, 128);
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), navy);
+    QVERIFY(!FLabel->font().underline());
+    const QPointF centre = QRectF(FLabel->rect()).center();
+    QEnterEvent enter(centre, FLabel->mapToGlobal(centre), FLabel->mapToGlobal(centre));
+    QApplication::sendEvent(FLabel.get(), &enter);
+    QVERIFY(FLabel->font().underline());
+    QCOMPARE(FLabel->palette().color(QPalette::WindowText), navy);
+    QApplication::sendEvent(FLabel.get(), &leave);
+    QVERIFY(!FLabel->font().underline());
 }
 
 void TLinkLabelTest::clickNavigatesOnlyWhenItShould()

@@ -146,3 +146,13 @@ QByteArray RequestTarget(const QByteArray& head)
     const QList<QByteArray> words = head.left(head.indexOf("\r\n")).split(' ');
     return words.size() == 3 ? words.at(1) : QByteArray();
 }
+
+QByteArray RequestHeader(const QByteArray& head, const QByteArray& name)
+{
+    for (const QByteArray& line : head.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return QByteArray();
+}

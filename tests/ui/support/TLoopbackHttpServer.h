@@ -49,5 +49,6 @@ private:
     std::thread FThread;
 };
 
-// The request line's target ("/path?query") of a request head.
+// The request line's target ("/path?query") and the value of a header of a request head.
 QByteArray RequestTarget(const QByteArray& head);
+QByteArray RequestHeader(const QByteArray& head, const QByteArray& name);
