@@ -219,6 +219,19 @@ void KOVAProgramTest::playDemoStartsTheGameAndEndsWithoutWaiting()
              QFileInfo(game.Path(u"System"_s)).canonicalFilePath());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/ended"_s), 10000);
 
+    // A demo already in the Demos folder is not copied again.
+    const QString inPlace = game.Path(u"Demos/My.Match.demo4"_s);
+    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+    {
+        QFile file(inPlace);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    QVERIFY(QDir(record).removeRecursively());
+    QCOMPARE(play(inPlace), 0);
+    QCOMPARE(QFileInfo(inPlace).lastModified(), old);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record + u"/args"_s), 10000);
+
     // A missing demo changes nothing and starts nothing.
     QVERIFY(QDir(record).removeRecursively());
     QVERIFY(game.WriteFile(u"System/kova.txt"_s, "kept").size() > 0);
