@@ -31,6 +31,7 @@ private slots:
 
     void playbackShowsThePanelUntilTheLastDemosGameEnds();
     void demoThatCannotPlayAsChosenStartsNothing();
+    void demoRowsDragIntoAnOpenArchive();
 
 private:
     void Prepare() override;
@@ -251,6 +252,29 @@ void TDemoPageTest::demoThatCannotPlayAsChosenStartsNothing()
     startsNothing();
     QCOMPARE(FDialogs->CallsOf(TKind::dkMessage).size(), 4);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void TDemoPageTest::demoRowsDragIntoAnOpenArchive()
+{
+    ShowWindow();
+    FWindow->ShowPage(u"tbDemoManager"_s);
+    const QString archive = FFixture->Root() + u"/Demos.zip"_s;
+    QVERIFY(TZipBuilder().Add("readme.txt", "demos").Write(archive));
+    TfrmArchiveInspector* inspector = FWindow->ArchiveInspector();
+    QVERIFY(inspector->OpenArchive(archive));
+
+    Select({"Alpha.demo4", "Gamma.demo4"});
+    QMimeData rows;
+    QVERIFY(inspector->lwFilesDragOver(FPage->List(), &rows));
+    inspector->lwFilesDragDrop(FPage->List(), &rows);
+    const QVector<TZipEntry>& entries = inspector->Zip().Entries();
+    QCOMPARE(entries.size(), 3);
+    for (int i = 1; i < 3; ++i) {
+        const QString name = entries.at(i).Name;
+        QCOMPARE(name, i == 1 ? u"Alpha.demo4"_s : u"Gamma.demo4"_s);
+        QVERIFY(inspector->Zip().ExtractTo(i, FFixture->Root() + u"/out/"_s + name));
+        QCOMPARE(ReadBytes(FFixture->Root() + u"/out/"_s + name), ReadBytes(Demos(name)));
+    }
 }
 
 QTEST_MAIN(TDemoPageTest)

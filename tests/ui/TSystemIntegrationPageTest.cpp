@@ -1,4 +1,5 @@
 #include "FolderScan.h"
+#include "KOVAIcons.h"
 #include "TKOVASettings.h"
 #include "TPageTest.h"
 #include "TSystemIntegrationPage.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QGroupBox>
+#include <QImage>
 #include <QMap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -89,6 +91,13 @@ void TSystemIntegrationPageTest::verbBoxesFollowTheDesktopFilesAndShowingWritesN
     QCOMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Text,
              FContext->GetLangText(TDialogType::SysInteg_FileAssocChanged));
+    // The icon it names is our own demo-file image.
+    const QString entry = QString::fromUtf8(ReadBytes(TSystemManager::DemoEntryFile()));
+    const QString iconName = entry.section(u"\nIcon="_s, 1).section(u'\n', 0, 0);
+    const QImage installed(FFixture->Environment().DataHome() +
+                           u"/icons/hicolor/48x48/mimetypes/"_s + iconName + u".png"_s);
+    QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32),
+             KOVADemoFileImage(48).convertToFormat(QImage::Format_ARGB32));
 }
 
 void TSystemIntegrationPageTest::folderInstallModeIsSavedOnlyWhenItChanges()
