@@ -9,6 +9,7 @@
 #include "uKOVA_Misc.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -30,11 +31,13 @@ QString NamePart(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// Adds a row that reads not installed (yet).
+// Adds a row that reads not installed (yet), for Outcome.
 TInstallSummaryItem* AddRow(TInstallSummary& summary, const QString& sourceArchive,
-                            const QString& sourceFile, const QString& target)
+                            const QString& sourceFile, const QString& target,
+                            TInstallOutcome outcome)
 {
-    auto row = std::make_unique<TInstallSummaryItem>(sourceArchive, sourceFile, target, false);
+    auto row =
+        std::make_unique<TInstallSummaryItem>(sourceArchive, sourceFile, target, false, outcome);
     TInstallSummaryItem* item = row.get();
     summary.Add(std::move(row));
     return item;
@@ -58,63 +61,91 @@ bool TAddonInstaller::IsArchive(const QString& fileName)
     return fileName.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
 }
 
+TResult<void> TAddonInstaller::InstallArchives(const QStringList& archives,
+                                               TInstallSummary& summary,
+                                               const TOverwriteCallback& onConfirm)
+{
+    return Run(archives, true, summary, onConfirm);
+}
+
+TResult<void> TAddonInstaller::InstallFileList(const QStringList& files, TInstallSummary& summary,
+                                               const TOverwriteCallback& onConfirm)
+{
+    return Run(files, false, summary, onConfirm);
+}
+
+TResult<void> TAddonInstaller::Run(const QStringList& files, bool allArchives,
+                                   TInstallSummary& summary, const TOverwriteCallback& onConfirm)
+{
+    if (!AllFilesExist(files))
+        return {};
+    BeginRun();
+    TAnswers shared; // the list of archives, or the plain files of a mixed list
+    TResult<void> result;
+    int last = int(files.size()) - 1; // the last position whose files are still written
+    for (int position = 0; position < files.size(); ++position) {
+        const QString& file = files.at(position);
+        if (allArchives || IsArchive(file)) {
+            TAnswers own; // an archive of a mixed list asks afresh
+            TAnswers& answers = allArchives ? shared : own;
+            result = PlanArchive(file, position, summary, onConfirm, answers);
+            if (!result || answers.Cancel) {
+                last = position;
+                break;
+            }
+        } else {
+            PlanPlainFile(file, position, summary, onConfirm, shared);
+            if (shared.Cancel) {
+                last = position;
+                break;
+            }
+        }
+    }
+    // What was accepted before a stop is still written, unless it cannot all be; rows of what
+    // is not written keep the failed outcome they were planned with.
+    if (const TResult<void> fits = CheckSpace(); !fits) {
+        summary.SetAborted(true);
+        return fits;
+    }
+    for (const TPlannedArchive& archive : std::as_const(FPlanned)) {
+        if (const TResult<void> written = WriteArchive(archive); !written) {
+            summary.SetAborted(true);
+            last = archive.Position;
+            result = written;
+            break;
+        }
+    }
+    CopyPending(summary, last);
+    return result;
+}
+
 void TAddonInstaller::BeginRun()
 {
     FFolders.clear();
     FAccepted.clear();
     FPendingByKey.clear();
     FPending.clear();
+    FPlanned.clear();
 }
 
-TResult<void> TAddonInstaller::InstallArchives(const QStringList& archives,
-                                               TInstallSummary& summary,
-                                               const TOverwriteCallback& onConfirm)
-{
-    if (!AllFilesExist(archives))
-        return {};
-    BeginRun();
-    TAnswers answers;
-    for (const QString& archive : archives) {
-        const TResult<void> installed = InstallArchive(archive, summary, onConfirm, answers);
-        if (!installed || answers.Cancel)
-            return installed;
-    }
-    return {};
-}
-
-TResult<void> TAddonInstaller::InstallFileList(const QStringList& files, TInstallSummary& summary,
-                                               const TOverwriteCallback& onConfirm)
-{
-    if (!AllFilesExist(files))
-        return {};
-    BeginRun();
-    TAnswers plain;
-    TResult<void> result;
-    for (const QString& file : files) {
-        if (IsArchive(file)) {
-            TAnswers own; // an archive asks afresh
-            result = InstallArchive(file, summary, onConfirm, own);
-            if (!result || own.Cancel)
-                break;
-        } else {
-            AddPlainFile(file, summary, onConfirm, plain);
-            if (plain.Cancel)
-                break;
-        }
-    }
-    // What was accepted before a stop is still copied.
-    CopyPending(summary);
-    return result;
-}
-
-TResult<void> TAddonInstaller::InstallArchive(const QString& archive, TInstallSummary& summary,
-                                              const TOverwriteCallback& onConfirm,
-                                              TAnswers& answers)
+TResult<void> TAddonInstaller::PlanArchive(const QString& archive, int position,
+                                           TInstallSummary& summary,
+                                           const TOverwriteCallback& onConfirm, TAnswers& answers)
 {
     if (const TResult<void> opened = FZip.Open(archive); !opened) {
         summary.SetAborted(true);
         return opened;
     }
+    // A bomb asks nothing: none of it would be written.
+    if (const QString problem = FZip.LayoutProblem(); !problem.isEmpty()) {
+        FZip.Close();
+        summary.SetAborted(true);
+        return TError{TErrorCode::ecInvalid,
+                      QStringLiteral("Archive \"%1\": %2; nothing of it was installed.")
+                          .arg(archive, problem),
+                      archive};
+    }
+    TPlannedArchive planned{archive, position, {}};
     for (int i = 0; i < FZip.Count(); ++i) {
         const TZipEntry& entry = FZip.Entries().at(i);
         if (entry.IsFolder)
@@ -123,69 +154,122 @@ TResult<void> TAddonInstaller::InstallArchive(const QString& archive, TInstallSu
         const QString name = EntryFileName(entry.Name);
         const QString destination = FSettings.GetDestination(name);
         if (destination == KNoInstall) {
-            AddRow(summary, archive, stored, destination + name);
+            AddRow(summary, archive, stored, destination + name, TInstallOutcome::ioNoInstall);
             continue;
         }
         // A link or a name that is no file name of its own is never written.
         const QString flatName = FZip.FlatName(i);
         if (flatName.isEmpty()) {
-            AddRow(summary, archive, stored, QString());
+            AddRow(summary, archive, stored, QString(), TInstallOutcome::ioRefused);
             continue;
         }
         const QString target = TargetFor(destination, flatName);
         if (FolderInTheWay(target)) {
-            AddRow(summary, archive, stored, target);
+            AddRow(summary, archive, stored, target, TInstallOutcome::ioRefused);
             continue;
         }
         const TDecision decision = Decide(target, onConfirm, answers, summary);
         if (decision == TDecision::dcCancel)
             break;
-        TInstallSummaryItem* item = AddRow(summary, archive, stored, target);
+        TInstallSummaryItem* row = AddRow(
+            summary, archive, stored, target,
+            decision == TDecision::dcKeep ? TInstallOutcome::ioKept : TInstallOutcome::ioFailed);
         if (decision == TDecision::dcKeep)
             continue;
-        if (const TResult<void> extracted = FZip.ExtractTo(i, target); !extracted) {
-            summary.SetAborted(true);
-            answers.Cancel = true;
-            FZip.Close();
-            return extracted;
-        }
-        item->Installed = true;
-        Accept(target, nullptr, QString());
+        planned.Entries.append(TPlannedEntry{i, entry.Name, entry.Size, target, row});
+        Accept(target, nullptr, QString(), position);
     }
     FZip.Close();
+    if (!planned.Entries.isEmpty())
+        FPlanned.append(planned);
     return {};
 }
 
-void TAddonInstaller::AddPlainFile(const QString& file, TInstallSummary& summary,
-                                   const TOverwriteCallback& onConfirm, TAnswers& answers)
+void TAddonInstaller::PlanPlainFile(const QString& file, int position, TInstallSummary& summary,
+                                    const TOverwriteCallback& onConfirm, TAnswers& answers)
 {
     const QString path = QFileInfo(file).absoluteFilePath();
     const QString folder = WithTrailingSeparator(FolderPart(path));
+    if (!SafeFileName(NamePart(path))) {
+        AddRow(summary, folder, path, QString(), TInstallOutcome::ioRefused);
+        return;
+    }
     const QString destination = FSettings.GetDestination(path);
     if (destination == KNoInstall) {
-        AddRow(summary, folder, path, destination + NamePart(path));
+        AddRow(summary, folder, path, destination + NamePart(path), TInstallOutcome::ioNoInstall);
         return;
     }
     const QString target = TargetFor(destination, NamePart(path));
     // A folder install inside the game folder meets files that are their own target.
-    if (SameFile(path, target) || FolderInTheWay(target)) {
-        AddRow(summary, folder, path, target);
+    if (SameFile(path, target)) {
+        AddRow(summary, folder, path, target, TInstallOutcome::ioKept);
+        return;
+    }
+    if (FolderInTheWay(target)) {
+        AddRow(summary, folder, path, target, TInstallOutcome::ioRefused);
         return;
     }
     const TDecision decision = Decide(target, onConfirm, answers, summary);
     if (decision == TDecision::dcInstall)
-        Accept(target, AddRow(summary, folder, path, target), path);
+        Accept(target, AddRow(summary, folder, path, target, TInstallOutcome::ioFailed), path,
+               position);
     else if (decision == TDecision::dcKeep)
-        AddRow(summary, folder, path, target);
+        AddRow(summary, folder, path, target, TInstallOutcome::ioKept);
 }
 
-void TAddonInstaller::CopyPending(TInstallSummary& summary)
+TResult<void> TAddonInstaller::CheckSpace() const
+{
+    QVector<TSpaceNeed> needs;
+    for (const TPlannedArchive& archive : FPlanned) {
+        for (const TPlannedEntry& entry : archive.Entries)
+            needs.append(TSpaceNeed{FolderPart(entry.Target), entry.Size});
+    }
+    for (const TPendingCopy& copy : FPending) {
+        if (!copy.Superseded)
+            needs.append(TSpaceNeed{FolderPart(copy.Target), QFileInfo(copy.Source).size()});
+    }
+    return CheckFreeSpace(needs, FZip.FreeSpace());
+}
+
+TResult<void> TAddonInstaller::WriteArchive(const TPlannedArchive& archive)
+{
+    const auto close = qScopeGuard([this] { FZip.Close(); });
+    TResult<void> result = FZip.Open(archive.File);
+    QVector<TZipExtraction> jobs;
+    for (const TPlannedEntry& entry : archive.Entries) {
+        if (!result)
+            break;
+        // What the questions were about is what is written.
+        const TZipEntry* now =
+            entry.Index < FZip.Count() ? &FZip.Entries().at(entry.Index) : nullptr;
+        if (!now || now->Name != entry.Name || now->Size != entry.Size) {
+            result = TError{TErrorCode::ecFailed,
+                            QStringLiteral("Archive \"%1\" changed while it was installed; "
+                                           "nothing of it was written.")
+                                .arg(archive.File),
+                            archive.File};
+            break;
+        }
+        jobs.append(TZipExtraction{entry.Index, entry.Target});
+    }
+    int done = 0;
+    if (result)
+        result = FZip.Extract(jobs, &done);
+    for (int i = 0; i < archive.Entries.size(); ++i) {
+        TInstallSummaryItem* row = archive.Entries.at(i).Row;
+        row->Installed = i < done;
+        row->Outcome = i < done ? TInstallOutcome::ioInstalled : TInstallOutcome::ioFailed;
+    }
+    return result;
+}
+
+void TAddonInstaller::CopyPending(TInstallSummary& summary, int lastPosition)
 {
     QStringList sources;
     QStringList targets;
     QVector<TInstallSummaryItem*> rows;
     for (const TPendingCopy& copy : std::as_const(FPending)) {
-        if (copy.Superseded)
+        if (copy.Superseded || copy.Position > lastPosition)
             continue;
         sources << copy.Source;
         targets << copy.Target;
@@ -202,9 +286,14 @@ void TAddonInstaller::CopyPending(TInstallSummary& summary)
     TFileOpResult result;
     const int failed =
         ShellFileOperationEx(FCopyOwner, FO_COPY, sources, &targets, flags, aborted, &result);
-    for (int i = 0; i < rows.size(); ++i)
-        rows[i]->Installed =
-            i < result.Items.size() && result.Items.at(i).Outcome == TFileOpOutcome::fooDone;
+    for (int i = 0; i < rows.size(); ++i) {
+        const TFileOpOutcome outcome =
+            i < result.Items.size() ? result.Items.at(i).Outcome : TFileOpOutcome::fooCancelled;
+        rows[i]->Installed = outcome == TFileOpOutcome::fooDone;
+        rows[i]->Outcome = outcome == TFileOpOutcome::fooDone      ? TInstallOutcome::ioInstalled
+                           : outcome == TFileOpOutcome::fooSkipped ? TInstallOutcome::ioKept
+                                                                   : TInstallOutcome::ioFailed;
+    }
     if (failed != 0 || aborted)
         summary.SetAborted(true);
 }
@@ -261,16 +350,19 @@ TAddonInstaller::TDecision TAddonInstaller::Decide(const QString& target,
     return overwrite || answers.YesToAll ? TDecision::dcInstall : TDecision::dcKeep;
 }
 
-void TAddonInstaller::Accept(const QString& target, TInstallSummaryItem* row, const QString& source)
+void TAddonInstaller::Accept(const QString& target, TInstallSummaryItem* row, const QString& source,
+                             int position)
 {
     const QString key = KeyOf(target);
     FAccepted.insert(key);
-    if (const auto earlier = FPendingByKey.constFind(key); earlier != FPendingByKey.cend())
+    if (const auto earlier = FPendingByKey.constFind(key); earlier != FPendingByKey.cend()) {
         FPending[*earlier].Superseded = true;
+        FPending[*earlier].Row->Outcome = TInstallOutcome::ioKept; // the user chose the later
+    }
     FPendingByKey.remove(key);
     if (row) {
         FPendingByKey.insert(key, int(FPending.size()));
-        FPending.append(TPendingCopy{row, source, target, false});
+        FPending.append(TPendingCopy{row, source, target, position, false});
     }
     // Later names of the run find the file in any letter case.
     const QString folder = FolderPart(target);

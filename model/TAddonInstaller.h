@@ -29,18 +29,25 @@ using TOverwriteCallback =
 // What may be written is held tight, since archives and their names come from anywhere:
 //  - only the computed target is ever written: an archive entry by the file-name part of its
 //    name, never its stored path; folder entries are passed over; link entries and names that
-//    are no safe file name get a row that reads not installed;
+//    are no safe file name (SafeFileName: control and format characters included) get a row
+//    that reads not installed, as do plain files of such names;
 //  - targets are found without regard to letter case (an existing "foo.U" is replaced, never
 //    doubled by "Foo.u"); each target folder is listed once per run;
+//  - every question of a run is asked first; then, before the first byte is written, the run's
+//    declared sizes are held against the free space of each target's file system
+//    (CheckFreeSpace) and an archive whose entries share their data is refused, so a run that
+//    cannot finish does not start;
 //  - an entry is written to a temporary beside its target and renamed over it only when read
 //    whole with its checksum right (the zip engine's extraction); any failure leaves the old
 //    file, marks the row not installed and stops the run as a cancel does, with the error;
 //  - a target accepted earlier in the run counts as existing for the question, and a plain file
 //    that is its own target is not copied.
 //
-// Plain files are collected during the run and copied in one file operation at its end (also
-// after a cancel); each of their rows reads what the copy did to its file. The summary's
-// Aborted is set when the user cancelled, an entry failed or the copy did not do every file.
+// Archive entries are written in list order, archive by archive; plain files are copied in one
+// file operation at the end (also after a cancel; after a failure only those listed before the
+// archive that failed); each row reads what was done to its file, and its Outcome says why (the
+// run's exit rule, TInstallSummary::Succeeded). The summary's Aborted is set when the user
+// cancelled, an entry failed or the copy did not do every file.
 class TAddonInstaller final
 {
 public:
@@ -51,8 +58,9 @@ public:
 
     // Installs every file entry of every archive in order; one Yes to All and one Cancel span
     // the whole list. Nothing when the list is empty or names a missing file. Fails with what
-    // stopped the run: an archive that cannot be read, an entry that cannot be written
-    // (ecCancelled when the user cancelled the extraction or a password prompt).
+    // stopped the run: an archive that cannot be read or whose entries share their data, files
+    // that do not fit on their file system (nothing is written then), an entry that cannot be
+    // written (ecCancelled when the user cancelled the extraction or a password prompt).
     TResult<void> InstallArchives(const QStringList& archives, TInstallSummary& summary,
                                   const TOverwriteCallback& onConfirm);
     // Installs a mixed list in order: each archive (IsArchive) as InstallArchives does, with
@@ -72,12 +80,29 @@ private:
         QSet<QString> Exact;
         QHash<QString, QString> Folded; // case-folded name -> the name on disk
     };
+    // An archive entry to be written.
+    struct TPlannedEntry
+    {
+        int Index = -1;
+        QString Name; // as listed when planned: the archive must not change meanwhile
+        qint64 Size = 0;
+        QString Target;
+        TInstallSummaryItem* Row = nullptr;
+    };
+    // An archive of the run with what is to be written of it; Position in the run's list.
+    struct TPlannedArchive
+    {
+        QString File;
+        int Position = 0;
+        QVector<TPlannedEntry> Entries;
+    };
     // A plain file waiting for the final copy.
     struct TPendingCopy
     {
         TInstallSummaryItem* Row = nullptr;
         QString Source;
         QString Target;
+        int Position = 0;
         bool Superseded = false; // a later file of the run took its target
     };
     // The flags of one installer call.
@@ -93,12 +118,20 @@ private:
         dcCancel,
     };
 
+    // Asks every question of the run over Files (all archives when AllArchives: one Yes to All
+    // for them all) and lists what is to be written, then writes it.
+    TResult<void> Run(const QStringList& files, bool allArchives, TInstallSummary& summary,
+                      const TOverwriteCallback& onConfirm);
     void BeginRun();
-    TResult<void> InstallArchive(const QString& archive, TInstallSummary& summary,
-                                 const TOverwriteCallback& onConfirm, TAnswers& answers);
-    void AddPlainFile(const QString& file, TInstallSummary& summary,
-                      const TOverwriteCallback& onConfirm, TAnswers& answers);
-    void CopyPending(TInstallSummary& summary);
+    TResult<void> PlanArchive(const QString& archive, int position, TInstallSummary& summary,
+                              const TOverwriteCallback& onConfirm, TAnswers& answers);
+    void PlanPlainFile(const QString& file, int position, TInstallSummary& summary,
+                       const TOverwriteCallback& onConfirm, TAnswers& answers);
+    TResult<void> CheckSpace() const;
+    // Extracts the planned entries of Archive; the rows of those not written read failed.
+    TResult<void> WriteArchive(const TPlannedArchive& archive);
+    // Copies the plain files of the run's list up to LastPosition.
+    void CopyPending(TInstallSummary& summary, int lastPosition);
     // Destination + Name after the rename rules, with the name an existing file of that folder
     // has in any letter case.
     QString TargetFor(const QString& destination, const QString& name);
@@ -108,7 +141,8 @@ private:
     TDecision Decide(const QString& target, const TOverwriteCallback& onConfirm, TAnswers& answers,
                      TInstallSummary& summary) const;
     // Target is taken by this run: an earlier plain file waiting for it loses it.
-    void Accept(const QString& target, TInstallSummaryItem* row, const QString& source);
+    void Accept(const QString& target, TInstallSummaryItem* row, const QString& source,
+                int position);
 
     const TKOVASettings& FSettings;
     TZipArchive& FZip;
@@ -119,4 +153,5 @@ private:
     QSet<QString> FAccepted;               // keys of targets accepted in this run
     QHash<QString, int> FPendingByKey;     // key -> index into FPending
     QVector<TPendingCopy> FPending;
+    QVector<TPlannedArchive> FPlanned;
 };

@@ -2,6 +2,7 @@
 
 #include "GamePath.h"
 #include "TCacheManager.h"
+#include "uKOVA_Misc.h"
 
 TCacheEntry::TCacheEntry(TCacheManager* owner, const QString& fileName, const QString& guid)
     : Owner(owner)
@@ -24,11 +25,5 @@ bool TCacheEntry::CacheFileExists() const
 
 bool TCacheEntry::IsBareFileName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c == u'/' || c == u'\\' || c == u':' || c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return false;
-    }
-    return true;
+    return SafeFileName(name);
 }

@@ -22,8 +22,7 @@ public:
     // Whether FileName may be installed: a bare file name, see IsBareFileName.
     bool HasInstallableName() const { return IsBareFileName(FileName); }
 
-    // True for a name without folder: not empty, not "." or "..", and holding no "/", "\",
-    // ":" nor control character.
+    // True for a name without folder that shows as itself (SafeFileName).
     static bool IsBareFileName(const QString& name);
 
     TCacheManager* Owner; // not owned

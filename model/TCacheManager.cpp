@@ -4,6 +4,7 @@
 #include "FolderScan.h"
 #include "GamePath.h"
 #include "TIniFile.h"
+#include "TInstallSummary.h"
 #include "TKOVASettings.h"
 
 #include <QFileInfo>
@@ -113,6 +114,37 @@ bool TCacheExtractResult::AnyFailed() const
                return item.Outcome == TCacheExtractOutcome::ceoFailed ||
                       item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
            });
+}
+
+bool TCacheExtractResult::Succeeded() const
+{
+    TInstallTally tally;
+    for (const TCacheExtractItem& item : Items) {
+        switch (item.Outcome) {
+        case TCacheExtractOutcome::ceoExtracted:
+            tally.Add(TInstallOutcome::ioInstalled);
+            break;
+        case TCacheExtractOutcome::ceoSkipped:
+            tally.Add(TInstallOutcome::ioKept);
+            break;
+        case TCacheExtractOutcome::ceoNoInstall:
+            tally.Add(TInstallOutcome::ioNoInstall);
+            break;
+        case TCacheExtractOutcome::ceoNoFile:
+        case TCacheExtractOutcome::ceoBadName:
+        case TCacheExtractOutcome::ceoNotPlainFile:
+            tally.Add(TInstallOutcome::ioRefused);
+            break;
+        case TCacheExtractOutcome::ceoFailed:
+        case TCacheExtractOutcome::ceoCancelled:
+        case TCacheExtractOutcome::ceoIndexNotWritten:
+            tally.Add(TInstallOutcome::ioFailed);
+            break;
+        }
+    }
+    if (Aborted || IndexError)
+        tally.SetCancelled();
+    return tally.Succeeded(true);
 }
 
 TCacheManager::TCacheManager(TSettingsRef settingsRef)

@@ -45,6 +45,10 @@ struct TCacheExtractResult
     // or move failed, or the index could not be rewritten. What the user declined or cancelled,
     // and entries without a file, a folder, a sound name or a plain data file, are no failures.
     bool AnyFailed() const;
+    // Whether the run did all it was given, by the rule of the installation road
+    // (TInstallTally): an entry without its data file, of a name that may not be installed or
+    // whose data file is no plain file counts as refused. A run over no entry had nothing to do.
+    bool Succeeded() const;
 };
 
 // The game's download cache: the entries of section "Cache" of "cache.ini" in the game's Cache

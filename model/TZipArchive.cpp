@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "FolderScan.h"
+#include "uKOVA_Misc.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -54,13 +56,19 @@ QString FolderOf(const QString& path)
     return QFileInfo(path).absolutePath();
 }
 
+// The nearest folder of Path that exists.
+QString ExistingFolder(const QString& path)
+{
+    QString existing = QFileInfo(path).absoluteFilePath();
+    while (!QFileInfo(existing).isDir() && existing != QDir::rootPath())
+        existing = FolderOf(existing);
+    return existing;
+}
+
 // The free bytes of the file system Folder is (or would be) on.
 qint64 FileSystemFreeSpace(const QString& folder)
 {
-    QString existing = QFileInfo(folder).absoluteFilePath();
-    while (!QFileInfo(existing).isDir() && existing != QDir::rootPath())
-        existing = FolderOf(existing);
-    const QStorageInfo storage(existing);
+    const QStorageInfo storage(ExistingFolder(folder));
     const qint64 available = storage.isValid() ? storage.bytesAvailable() : -1;
     return available < 0 ? std::numeric_limits<qint64>::max() : available;
 }
@@ -84,6 +92,140 @@ bool Place(TAtomicWriter& writer, QString& error)
     error = QString::fromLocal8Bit(code.message().c_str());
     QFile::remove(writer.TemporaryPath());
     return false;
+}
+
+// Little-endian fields of the archive's own records.
+quint64 Get(const QByteArray& bytes, qsizetype at, int size)
+{
+    quint64 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+// Where an entry's bytes lie in the file: its local header, name, extra field and compressed
+// data.
+struct TSpan
+{
+    quint64 Begin = 0;
+    quint64 End = 0;
+    QByteArray Name;
+};
+
+// The central directory: the end record found from the file's end (the one nearest to it whose
+// directory reads whole), with its Zip64 form where the classic fields overflowed.
+bool ReadDirectory(QFile& file, quint64& offset, QByteArray& directory, quint64& count)
+{
+    const quint64 fileSize = quint64(file.size());
+    const qint64 tailSize = qint64(qMin<quint64>(fileSize, 22 + 0xffff + 20));
+    if (tailSize < 22 || !file.seek(qint64(fileSize) - tailSize))
+        return false;
+    const QByteArray tail = file.read(tailSize);
+    if (tail.size() != tailSize)
+        return false;
+    const QByteArray signature("PK\x05\x06", 4);
+    for (qsizetype at = tail.lastIndexOf(signature, tail.size() - 22); at >= 0;
+         at = at > 0 ? tail.lastIndexOf(signature, at - 1) : -1) {
+        const quint64 endAt = fileSize - quint64(tailSize) + quint64(at);
+        count = Get(tail, at + 10, 2);
+        quint64 size = Get(tail, at + 12, 4);
+        offset = Get(tail, at + 16, 4);
+        if ((count == 0xffff || size == 0xffffffff || offset == 0xffffffff) && at >= 20 &&
+            Get(tail, at - 20, 4) == 0x07064b50) {
+            const quint64 recordAt = Get(tail, at - 20 + 8, 8);
+            QByteArray record;
+            if (recordAt + 56 <= endAt && file.seek(qint64(recordAt)))
+                record = file.read(56);
+            if (record.size() != 56 || Get(record, 0, 4) != 0x06064b50)
+                continue;
+            count = Get(record, 32, 8);
+            size = Get(record, 40, 8);
+            offset = Get(record, 48, 8);
+        }
+        if (offset > endAt || size > endAt - offset || !file.seek(qint64(offset)))
+            continue;
+        directory = file.read(qint64(size));
+        if (quint64(directory.size()) == size)
+            return true;
+    }
+    return false;
+}
+
+// Why the entries' data cannot be trusted to lie apart; empty when it can. An archive whose
+// directory records share one entry's bytes (or point into the directory) makes every record
+// inflate those bytes again: a small file that fills a disk. libzip reads each entry where its
+// record says and does not look for this.
+QString DataLayoutProblem(const QString& fileName, qint64 entries)
+{
+    QFile file(fileName);
+    quint64 directoryAt = 0;
+    quint64 count = 0;
+    QByteArray directory;
+    if (!file.open(QIODevice::ReadOnly) || !ReadDirectory(file, directoryAt, directory, count))
+        return QStringLiteral("its directory of entries cannot be read");
+    if (count != quint64(entries))
+        return QStringLiteral("its directory lists %1 entries, not %2").arg(count).arg(entries);
+    const quint64 fileSize = quint64(file.size());
+    std::vector<TSpan> spans;
+    spans.reserve(size_t(count));
+    qsizetype at = 0;
+    for (quint64 i = 0; i < count; ++i) {
+        if (at + 46 > directory.size() || Get(directory, at, 4) != 0x02014b50)
+            return QStringLiteral("its directory of entries is damaged");
+        quint64 compressed = Get(directory, at + 20, 4);
+        quint64 size = Get(directory, at + 24, 4);
+        quint64 local = Get(directory, at + 42, 4);
+        const qsizetype nameLength = qsizetype(Get(directory, at + 28, 2));
+        const qsizetype extraLength = qsizetype(Get(directory, at + 30, 2));
+        const qsizetype commentLength = qsizetype(Get(directory, at + 32, 2));
+        const qsizetype next = at + 46 + nameLength + extraLength + commentLength;
+        if (next > directory.size())
+            return QStringLiteral("its directory of entries is damaged");
+        // The Zip64 field holds, in this order, what overflowed.
+        for (qsizetype extra = at + 46 + nameLength;
+             extra + 4 <= at + 46 + nameLength + extraLength;) {
+            const quint64 id = Get(directory, extra, 2);
+            const qsizetype length = qsizetype(Get(directory, extra + 2, 2));
+            qsizetype field = extra + 4;
+            const qsizetype fieldEnd = qMin(field + length, at + 46 + nameLength + extraLength);
+            if (id == 0x0001) {
+                for (quint64* value : {&size, &compressed, &local}) {
+                    if (*value == 0xffffffff && field + 8 <= fieldEnd) {
+                        *value = Get(directory, field, 8);
+                        field += 8;
+                    }
+                }
+            }
+            extra += 4 + length;
+        }
+        TSpan span;
+        span.Name = directory.mid(at + 46, nameLength);
+        span.Begin = local;
+        span.End = local + 30;
+        QByteArray header;
+        if (local + 30 <= fileSize && file.seek(qint64(local)))
+            header = file.read(30);
+        // An entry whose header is missing fails when it is read; its data cannot be placed.
+        if (header.size() == 30 && Get(header, 0, 4) == 0x04034b50)
+            span.End = local + 30 + Get(header, 26, 2) + Get(header, 28, 2) + compressed;
+        if (span.End < span.Begin || span.End > fileSize)
+            return QStringLiteral("the data of entry \"%1\" runs past the end of the file")
+                .arg(QString::fromUtf8(span.Name));
+        if (span.End > directoryAt)
+            return QStringLiteral("the data of entry \"%1\" runs into the directory of entries")
+                .arg(QString::fromUtf8(span.Name));
+        spans.push_back(span);
+        at = next;
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const TSpan& a, const TSpan& b) { return a.Begin < b.Begin; });
+    for (size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].Begin < spans[i - 1].End)
+            return QStringLiteral("the entries \"%1\" and \"%2\" share their data (an archive made "
+                                  "to fill the disk)")
+                .arg(QString::fromUtf8(spans[i - 1].Name), QString::fromUtf8(spans[i].Name));
+    }
+    return QString();
 }
 
 // What the write callbacks of libzip need.
@@ -146,17 +288,6 @@ QString EntryFileName(const QString& entryName)
     return entryName.mid(cut + 1);
 }
 
-bool SafeFileName(const QString& name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control || c == QLatin1Char('/'))
-            return false;
-    }
-    return true;
-}
-
 TZipArchive::TZipArchive()
     : FFreeSpace(FileSystemFreeSpace)
 {}
@@ -196,6 +327,7 @@ void TZipArchive::Close()
 {
     FZip.reset();
     FEntries.clear();
+    FLayoutProblem.clear();
     FKeptPassword.clear();
     FHasKeptPassword = false;
     FSwept.clear();
@@ -222,7 +354,9 @@ TResult<void> TZipArchive::Reopen()
     if (!listed) {
         FZip.reset();
         FEntries.clear();
+        return listed;
     }
+    FLayoutProblem = DataLayoutProblem(FFileName, Count());
     return listed;
 }
 
@@ -275,12 +409,13 @@ TResult<void> TZipArchive::ExtractTo(int index, const QString& target)
     return Extract({TZipExtraction{index, target}});
 }
 
-TResult<void> TZipArchive::Extract(const QVector<TZipExtraction>& jobs)
+TResult<void> TZipArchive::Extract(const QVector<TZipExtraction>& jobs, int* done)
 {
+    if (done)
+        *done = 0;
     if (!IsOpen())
         return ArchiveError(TErrorCode::ecInvalid, QStringLiteral("the archive is not open"));
     qint64 total = 0;
-    QSet<QString> folders;
     for (const TZipExtraction& job : jobs) {
         if (job.Index < 0 || job.Index >= Count())
             return EntryError(TErrorCode::ecInvalid, job.Index, QStringLiteral("no such entry"));
@@ -292,25 +427,25 @@ TResult<void> TZipArchive::Extract(const QVector<TZipExtraction>& jobs)
         if (job.Target.isEmpty())
             return EntryError(TErrorCode::ecInvalid, job.Index, QStringLiteral("no target"));
         total += entry.Size;
-        folders.insert(FolderOf(job.Target));
     }
+    if (!FLayoutProblem.isEmpty())
+        return ArchiveError(TErrorCode::ecInvalid,
+                            FLayoutProblem + QStringLiteral("; nothing was extracted"));
     // Declared sizes are all an archive promises: the read loop holds each entry to its own.
-    for (const QString& folder : folders) {
-        const qint64 available = FFreeSpace ? FFreeSpace(folder) : FileSystemFreeSpace(folder);
-        if (total > available)
-            return ArchiveError(TErrorCode::ecFailed,
-                                QStringLiteral("the entries need %1 bytes, but \"%2\" has only "
-                                               "%3 bytes free; nothing was extracted")
-                                    .arg(total)
-                                    .arg(folder)
-                                    .arg(available));
-    }
-    qint64 done = 0;
+    QVector<TSpaceNeed> needs;
+    needs.reserve(jobs.size());
+    for (const TZipExtraction& job : jobs)
+        needs.append(TSpaceNeed{FolderOf(job.Target), FEntries.at(job.Index).Size});
+    if (const TResult<void> fits = CheckFreeSpace(needs, FFreeSpace); !fits)
+        return ArchiveError(fits.Error().Code, fits.Error().Message);
+    qint64 bytesDone = 0;
     for (const TZipExtraction& job : jobs) {
-        const TResult<void> extracted = ExtractOne(job.Index, job.Target, done, total);
+        const TResult<void> extracted = ExtractOne(job.Index, job.Target, bytesDone, total);
         if (!extracted)
             return extracted;
-        done += FEntries.at(job.Index).Size;
+        bytesDone += FEntries.at(job.Index).Size;
+        if (done)
+            ++*done;
     }
     return {};
 }
@@ -537,5 +672,45 @@ TResult<void> TZipArchive::CreateEmpty(const QString& fileName)
     if (!WriteFileAtomically(fileName, KEmptyArchive, &error))
         return TError{TErrorCode::ecFailed,
                       QStringLiteral("Archive \"%1\": %2").arg(fileName, error), fileName};
+    return {};
+}
+
+TResult<void> CheckFreeSpace(const QVector<TSpaceNeed>& needs,
+                             const TZipArchive::TFreeSpaceFunction& freeSpace)
+{
+    // Each file takes whole blocks, and the smallest files would otherwise count for nothing.
+    constexpr qint64 KBlock = 4096;
+    struct TFileSystem
+    {
+        QString Folder; // the first target folder on it
+        qint64 Bytes = 0;
+    };
+    QHash<QString, QString> rootOf; // target folder -> its file system's root
+    QHash<QString, TFileSystem> systems;
+    QStringList order;
+    for (const TSpaceNeed& need : needs) {
+        auto root = rootOf.constFind(need.Folder);
+        if (root == rootOf.cend())
+            root = rootOf.insert(need.Folder, QStorageInfo(ExistingFolder(need.Folder)).rootPath());
+        TFileSystem& system = systems[*root];
+        if (system.Folder.isEmpty()) {
+            system.Folder = need.Folder;
+            order << *root;
+        }
+        system.Bytes += (qMax<qint64>(need.Bytes, 0) + KBlock - 1) / KBlock * KBlock;
+    }
+    for (const QString& root : std::as_const(order)) {
+        const TFileSystem& system = systems.value(root);
+        const qint64 available =
+            freeSpace ? freeSpace(system.Folder) : FileSystemFreeSpace(system.Folder);
+        if (system.Bytes > available)
+            return TError{TErrorCode::ecFailed,
+                          QStringLiteral("the files need %1 bytes, but \"%2\" has only %3 bytes "
+                                         "free; nothing was written")
+                              .arg(system.Bytes)
+                              .arg(system.Folder)
+                              .arg(available),
+                          system.Folder};
+    }
     return {};
 }

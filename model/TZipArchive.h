@@ -22,8 +22,10 @@
 //    archive is open) and renamed over it only after the whole entry was read with its declared
 //    size and checksum, and, when it replaces a file, was put on the disk; an error, a wrong
 //    password or a cancel leaves the old file and no temporary. A link at the target is
-//    replaced, never written through. No entry writes more than its declared size, and jobs
-//    whose declared sizes exceed the free space of their folder are refused before any write.
+//    replaced, never written through. No entry writes more than its declared size; jobs whose
+//    declared sizes exceed the free space of their file system, and any job of an archive
+//    whose entries' data overlap one another or the directory (many records over one entry's
+//    bytes: each would inflate them again), are refused before any write.
 //    Folder and link entries are never written; FlatName tells a caller which entries may be
 //    written under which bare name.
 //  - AddFiles, Delete and DeleteAll change the archive and write it at once (libzip writes a
@@ -129,20 +131,26 @@ public:
     void SetPassword(TPasswordCallback password) { FPassword = std::move(password); }
     // Replaces the file system's figure (tests).
     void SetFreeSpace(TFreeSpaceFunction freeSpace) { FFreeSpace = std::move(freeSpace); }
+    const TFreeSpaceFunction& FreeSpace() const { return FFreeSpace; }
 
     // The name entry Index may be written under when extracted flat: the file-name part of its
     // stored name. Empty for a folder or link entry and for a part that is no safe file name
-    // (see SafeFileName); such an entry is never written.
+    // (see SafeFileName of uKOVA_Misc.h); such an entry is never written.
     QString FlatName(int index) const;
+
+    // Why no entry of the open archive is extracted: their data overlap one another or the
+    // directory of entries. Empty when they do not.
+    QString LayoutProblem() const { return FLayoutProblem; }
 
     // Writes entry Index to Target (its folder is made when missing). Fails, writing nothing,
     // for a folder or link entry, a cancel, a missing or wrong password, a read error, a
     // checksum or size that is not right, or a target that cannot be written.
     TResult<void> ExtractTo(int index, const QString& target);
     // Extracts the jobs in order, under one overall progress. Refused before any write when the
-    // declared sizes exceed the free space of a target folder; stops at the first failure
-    // (ExtractTo), the files written before it staying.
-    TResult<void> Extract(const QVector<TZipExtraction>& jobs);
+    // declared sizes exceed the free space of a target's file system (CheckFreeSpace) or the
+    // archive's entries share their data; stops at the first failure (ExtractTo), the files
+    // written before it staying; Done, when given, gets how many jobs were written.
+    TResult<void> Extract(const QVector<TZipExtraction>& jobs, int* done = nullptr);
 
     // Adds each existing regular file under its entry name, replacing the entries of that name
     // (the last file given for a name wins) and writes the archive. Files that do not exist or
@@ -171,14 +179,25 @@ private:
     QVector<TZipEntry> FEntries;
     QByteArray FKeptPassword;
     bool FHasKeptPassword = false;
-    QSet<QString> FSwept; // target folders rid of stale temporaries since the archive opened
+    QSet<QString> FSwept;   // target folders rid of stale temporaries since the archive opened
+    QString FLayoutProblem; // why the entries' data cannot be trusted; empty when it can
     TProgressCallback FProgress;
     TPasswordCallback FPassword;
     TFreeSpaceFunction FFreeSpace;
 };
 
+// Bytes to be written into a folder.
+struct TSpaceNeed
+{
+    QString Folder;
+    qint64 Bytes = 0;
+};
+
+// Whether the files fit: the needs of all folders on one file system, each file in whole
+// blocks, against that file system's free space (FreeSpace, else the system's figure). Fails
+// (ecFailed, naming the folder and the figures) when they do not.
+TResult<void> CheckFreeSpace(const QVector<TSpaceNeed>& needs,
+                             const TZipArchive::TFreeSpaceFunction& freeSpace = nullptr);
+
 // The file-name part of a stored name: the text after its last "/", "\" or ":".
 QString EntryFileName(const QString& entryName);
-// Whether Name may be written as a file of a folder: not empty, not "." or "..", and without a
-// control character (separators cannot occur in a file-name part).
-bool SafeFileName(const QString& name);

@@ -332,3 +332,35 @@ bool IsWindowsXPOrLater()
 {
     return true;
 }
+
+namespace {
+
+bool Hidden(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Other_Format;
+}
+
+} // namespace
+
+bool SafeFileName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    const QList<uint> points = name.toUcs4();
+    return std::none_of(points.begin(), points.end(), [](uint c) {
+        return c == u'/' || c == u'\\' || c == u':' || Hidden(char32_t(c));
+    });
+}
+
+QString VisibleName(const QString& name)
+{
+    QString shown;
+    for (const uint c : name.toUcs4()) {
+        if (Hidden(char32_t(c)))
+            shown += QStringLiteral("<U+%1>").arg(c, 4, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+    }
+    return shown;
+}

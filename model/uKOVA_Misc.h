@@ -96,6 +96,16 @@ bool RenameIniSection(const TIniFile& iniFile, const QString& oldName, const QSt
 // untouched when S holds no "=".
 void ExtractNameOrValue(const QString& s, bool valuePart, QString& result);
 
+// Whether Name may be written as a file of a folder, whatever the name came from (an archive,
+// the game's cache index, a folder being installed): not empty, not "." or "..", without a
+// separator ("/", "\\", ":"), a control character or a format character (bidirectional
+// controls, zero-width characters and the rest of Unicode's category Cf, which make a name show
+// as another).
+bool SafeFileName(const QString& name);
+// Name with every control and format character shown as "<U+XXXX>", for showing a name that
+// SafeFileName refused.
+QString VisibleName(const QString& name);
+
 // False for an empty list, else whether every entry names an existing file.
 bool AllFilesExist(const QStringList& list);
 // Folder tests; a trailing separator is allowed. Letter case is resolved as for game files.

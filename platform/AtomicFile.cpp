@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace {
 
 const QLatin1String KTemporaryMark(".kova-");
@@ -31,7 +33,9 @@ QString TemporaryNameFor(const QString& targetName)
 {
     static const char KDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     quint64 random = QRandomGenerator::global()->generate64();
-    QString name = TemporaryNamePrefix(targetName);
+    const TWriterId writer = CurrentWriter();
+    QString name = TemporaryNamePrefix(targetName) +
+                   QStringLiteral("%1-%2-").arg(writer.Pid).arg(writer.Start);
     for (qsizetype i = 0; i < KRandomLength; ++i) {
         name += QLatin1Char(KDigits[random % 62]);
         random /= 62;
@@ -42,21 +46,45 @@ QString TemporaryNameFor(const QString& targetName)
 bool IsTemporaryFor(const QString& name, const QString& targetName)
 {
     const QString prefix = TemporaryNamePrefix(targetName);
-    return name.size() == prefix.size() + KRandomLength && name.startsWith(prefix) &&
+    return name.startsWith(prefix) &&
+           name.lastIndexOf(KTemporaryMark) == prefix.size() - KTemporaryMark.size() &&
            IsTemporaryName(name);
 }
 
-bool IsTemporaryName(const QString& name)
+bool IsTemporaryName(const QString& name, TWriterId* writer)
 {
-    const qsizetype mark = name.size() - KRandomLength - KTemporaryMark.size();
-    if (mark < 1 || !name.startsWith(QLatin1Char('.')) ||
-        QStringView(name).mid(mark, KTemporaryMark.size()) != KTemporaryMark)
+    // "." + name + ".kova-" + [pid "-" start "-"] + six letters or digits: the mark is the last
+    // one in the name, since nothing after it holds a dot.
+    const qsizetype mark = name.lastIndexOf(KTemporaryMark);
+    if (mark < 1 || !name.startsWith(QLatin1Char('.')))
         return false;
-    for (qsizetype i = name.size() - KRandomLength; i < name.size(); ++i) {
-        const char16_t c = name[i].unicode();
-        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))
+    const QStringView tail = QStringView(name).mid(mark + KTemporaryMark.size());
+    if (tail.size() < KRandomLength)
+        return false;
+    for (const QChar c : tail.right(KRandomLength)) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9')))
             return false;
     }
+    TWriterId id;
+    const QStringView ids = tail.chopped(KRandomLength);
+    if (!ids.isEmpty()) {
+        const QList<QStringView> parts = ids.split(QLatin1Char('-'));
+        if (parts.size() != 3 || !parts.at(2).isEmpty())
+            return false;
+        for (const QStringView part : parts.first(2)) {
+            if (part.isEmpty() || part.size() > 20 ||
+                !std::all_of(part.begin(), part.end(),
+                             [](QChar c) { return c >= u'0' && c <= u'9'; }))
+                return false;
+        }
+        id.Pid = parts.at(0).toLongLong();
+        id.Start = parts.at(1).toULongLong();
+        if (id.Pid <= 0)
+            return false;
+    }
+    if (writer)
+        *writer = id;
     return true;
 }
 

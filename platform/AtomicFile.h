@@ -18,10 +18,13 @@ enum class TLinkAtTarget
 // Writes a file under Target's name by way of a temporary file beside it that is renamed over
 // Target once it is whole, so Target is always either the old file or the whole new one.
 //
-// Temporaries are named "." + the target's name + ".kova-" + six letters or digits; Open first
-// removes those of the same target that a killed writer left behind (older than a minute and
-// owned by this user). Until Commit or Close the temporary is removed when the writer goes.
-// The new file gets the replaced file's permissions, or a new file's.
+// Where the file system allows, the data is written to an unnamed file that gets a name only
+// just before the rename, so a writer killed during a long write leaves nothing. Elsewhere, and
+// for that last moment, temporaries are named "." + the target's name + ".kova-" + the writing
+// process's id and start time + six letters or digits. Open first removes the temporaries of
+// this user in the target's folder whose writer is no longer running (those whose writer
+// cannot be told once they are a minute old). Until Commit or Close the temporary is removed
+// when the writer goes. The new file gets the replaced file's permissions, or a new file's.
 class TAtomicWriter final
 {
 public:
@@ -42,7 +45,7 @@ public:
     // What the new file gets instead of the replaced file's permissions and a new time.
     void SetPermissions(QFileDevice::Permissions permissions) { FPermissions = permissions; }
     void SetModificationTime(const QDateTime& time) { FModified = time; }
-    // Whether Open first removes the target's stale temporaries (the default). A writer of many
+    // Whether Open first removes the folder's stale temporaries (the default). A writer of many
     // files sweeps each folder once with RemoveStaleTemporaries instead.
     void SetSweep(bool sweep) { FSweep = sweep; }
 
@@ -57,31 +60,46 @@ public:
 
     // The file that Commit replaces: the target, or with latFollow what its link points to.
     QString Target() const { return FTarget; }
-    // The temporary; empty until Open succeeded.
+    // The named temporary; empty until it has a name (after Close at the latest).
     QString TemporaryPath() const { return FTemporary; }
 
 private:
     bool Finish(bool sync, QString* error);
+    bool GiveName(QString* error);
     void Discard();
 
     QString FTarget;
     QString FTemporary;
     int FFd = -1;
-    bool FKept = false; // committed or closed: the temporary is no longer ours to remove
+    bool FUnnamed = false; // the open file has no name yet
+    bool FKept = false;    // committed or closed: the temporary is no longer ours to remove
     bool FSweep = true;
     std::optional<QFileDevice::Permissions> FPermissions;
     QDateTime FModified;
 };
 
-// The names of the temporaries beside a target named TargetName: a new random one, and the test
-// whether Name is one of them.
+// The process that wrote a temporary: its id and its start time as the system counts it, so
+// that a process that got the id of a dead writer is not taken for it. Start 0: not known.
+struct TWriterId
+{
+    qint64 Pid = 0;
+    quint64 Start = 0;
+    bool operator==(const TWriterId&) const = default;
+};
+// This process.
+TWriterId CurrentWriter();
+
+// The names of the temporaries beside a target named TargetName: a new random one of this
+// process, and the test whether Name is one of them.
 QString TemporaryNameFor(const QString& targetName);
 bool IsTemporaryFor(const QString& name, const QString& targetName);
-// Whether Name is a temporary of any target.
-bool IsTemporaryName(const QString& name);
+// Whether Name is a temporary of any target; Writer gets who wrote it, when the name says (a
+// temporary of an earlier version of the program does not).
+bool IsTemporaryName(const QString& name, TWriterId* writer = nullptr);
 
-// Removes the temporaries in Folder that killed writers left, whatever file they were for: as
-// TAtomicWriter::Open does for its target, ours only, and only those untouched for a minute.
+// Removes the temporaries in Folder that killed writers left, whatever file they were for, as
+// TAtomicWriter::Open does: this user's only; those of a writer that is no longer running at
+// once, those whose writer cannot be told once untouched for a minute.
 void RemoveStaleTemporaries(const QString& folder);
 
 // Writes Bytes to FileName atomically through TAtomicWriter, following a symbolic link to the

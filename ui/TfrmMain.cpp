@@ -593,6 +593,16 @@ void TfrmMain::HandleCommandLine()
         if (command == QLatin1String("/install")) {
             const bool silent = argument(3).toLower() == QLatin1String("-s");
             const QString target = argument(2);
+            if (!QFileInfo::exists(target)) {
+                // A silent run tells by its exit status alone, as for its other failures.
+                if (!silent)
+                    ShowError(this,
+                              target.isEmpty()
+                                  ? QStringLiteral("No file or folder was named to install.")
+                                  : QStringLiteral("\"%1\" does not exist; nothing was installed.")
+                                        .arg(target));
+                return;
+            }
             if (QFileInfo(target).isDir()) {
                 bool recursive = true;
                 switch (FSettings->FolderInstallMode) {
@@ -606,10 +616,9 @@ void TfrmMain::HandleCommandLine()
                         Dialogs().MessageBox(this, GetLangText(TDialogType::Common_Confirmation),
                                              GetLangText(TDialogType::Common_IncludeSubFolders),
                                              TMsgDlgType::mtInformation, mbYes | mbNo | mbCancel);
-                    if (answer == TModalResult::mrCancel) {
-                        done = true; // the user chose to install nothing
-                        return;
-                    }
+                    if (answer == TModalResult::mrCancel)
+                        return; // a cancelled run
+
                     recursive = answer == TModalResult::mrYes;
                     break;
                 }
@@ -629,8 +638,8 @@ void TfrmMain::HandleCommandLine()
             done = PlayDemo(argument(2));
         } else if (command == QLatin1String("/installcache")) {
             const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
-            // A run the user cancelled did not do its work, as for the other installs.
-            done = extracted && !extracted->AnyFailed() && !extracted->Aborted;
+            // An empty index had nothing to do; otherwise as for the other installs.
+            done = extracted && extracted->Succeeded();
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -699,11 +708,13 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
     } else if (complete) {
         run();
     }
+    // Judged before the dialog, whose Delete Target changes rows after the run.
+    const bool succeeded = complete && result && summary.Succeeded();
     if (!FSilent) {
         Succeeded(this, result);
         FInstallationSummary->Execute(&summary, CurrentLanguage(), FSettings);
     }
-    return complete && result && !summary.Aborted();
+    return succeeded;
 }
 
 bool TfrmMain::InstallFiles(const QStringList& files, bool silent, bool overwriteDefault)

@@ -114,8 +114,9 @@ public:
     TfrmArchiveInspector* ArchiveInspector() const { return FArchiveInspector.get(); }
     TInstallationSummary* InstallationSummary() const { return FInstallationSummary; }
 
-    // The add-on installation road. Each returns whether the run went through: every file
-    // there, nothing cancelled, nothing failed.
+    // The add-on installation road. Each returns whether the run did what it was given: every
+    // file there, at least one installed or kept, nothing refused, cancelled or failed
+    // (TInstallSummary::Succeeded).
     // The overwrite question: the dialogs' Yes, No, Cancel, Yes to All (closing it is Cancel);
     // a silent run answers with the preset instead and shows nothing.
     void ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& yesToAll, bool& cancel);

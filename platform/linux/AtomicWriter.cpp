@@ -41,10 +41,66 @@ QString NameOf(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// Our own temporaries that a killed writer left (those of TargetName, or of any target when it
-// is empty): regular files, this user's, and untouched for a while, so that no running writer
-// loses its file.
-void RemoveStale(const QString& folder, const QString& targetName)
+// Field 22 of /proc/<pid>/stat: the process's start, in clock ticks since boot. 0 when it
+// cannot be read; ENOENT in Missing when there is no such process.
+quint64 ProcessStart(qint64 pid, bool* missing = nullptr)
+{
+    if (missing)
+        *missing = false;
+    const QByteArray path = "/proc/" + QByteArray::number(pid) + "/stat";
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        // Without /proc at all nothing can be told.
+        if (missing && errno == ENOENT && ::access("/proc/self/stat", R_OK) == 0)
+            *missing = true;
+        return 0;
+    }
+    char buffer[1024];
+    ssize_t size;
+    do {
+        size = ::read(fd, buffer, sizeof buffer - 1);
+    } while (size < 0 && errno == EINTR);
+    ::close(fd);
+    if (size <= 0)
+        return 0;
+    buffer[size] = '\0';
+    // The command name (field 2) is in parentheses and may hold anything, blanks included.
+    const char* field = std::strrchr(buffer, ')');
+    if (!field)
+        return 0;
+    // Fields 3 to 21 come before the start time.
+    for (int i = 0; i < 20 && field; ++i)
+        field = std::strchr(field + 1, ' ');
+    return field ? std::strtoull(field + 1, nullptr, 10) : 0;
+}
+
+enum class TWriterAlive
+{
+    waRunning,
+    waGone,
+    waUnknown,
+};
+
+TWriterAlive WriterAlive(const TWriterId& writer)
+{
+    if (writer.Pid <= 0 || writer.Start == 0)
+        return TWriterAlive::waUnknown;
+    if (writer == CurrentWriter())
+        return TWriterAlive::waRunning;
+    bool missing = false;
+    const quint64 start = ProcessStart(writer.Pid, &missing);
+    if (missing)
+        return TWriterAlive::waGone;
+    if (start == 0)
+        return TWriterAlive::waUnknown;
+    // Another process got the id since.
+    return start == writer.Start ? TWriterAlive::waRunning : TWriterAlive::waGone;
+}
+
+// Our own temporaries that a killed writer left, whatever target they were for: regular files,
+// this user's, whose writer is gone, or, where that cannot be told, untouched for a while, so
+// that no running writer loses its file.
+void RemoveStale(const QString& folder)
 {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
@@ -54,36 +110,43 @@ void RemoveStale(const QString& folder, const QString& targetName)
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] != '.')
             continue;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (targetName.isEmpty() ? !IsTemporaryName(name) : !IsTemporaryFor(name, targetName))
+        TWriterId writer;
+        if (!IsTemporaryName(QFile::decodeName(entry->d_name), &writer))
             continue;
         struct stat st;
-        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == ::geteuid() && now - st.st_mtime > KStaleSeconds)
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        const TWriterAlive alive = WriterAlive(writer);
+        if (alive == TWriterAlive::waGone ||
+            (alive == TWriterAlive::waUnknown && now - st.st_mtime > KStaleSeconds))
             ::unlinkat(fd, entry->d_name, 0);
     }
     ::closedir(dir);
 }
 
-// Syncs when asked, closes and reports; file systems without a sync (some network and FUSE
-// ones) pass.
-bool SyncAndClose(int fd, bool sync, QString* error)
+// A new temporary's path in Folder for a target named Name.
+QString TemporaryPathIn(const QString& folder, const QString& name)
 {
-    int code = 0;
-    if (sync && ::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS)
-        code = errno;
-    if (::close(fd) != 0 && errno != EINTR && code == 0)
-        code = errno;
-    if (code != 0)
-        SetError(error, SystemError(code));
-    return code == 0;
+    return (folder == QLatin1String("/") ? QString() : folder) + QLatin1Char('/') +
+           TemporaryNameFor(name);
 }
 
 } // namespace
 
+TWriterId CurrentWriter()
+{
+    // The start of a process never changes; its id changes in a forked child.
+    thread_local TWriterId writer;
+    const qint64 pid = ::getpid();
+    if (writer.Pid != pid)
+        writer = TWriterId{pid, ProcessStart(pid)};
+    return writer;
+}
+
 void RemoveStaleTemporaries(const QString& folder)
 {
-    RemoveStale(folder, QString());
+    RemoveStale(folder);
 }
 
 TAtomicWriter::TAtomicWriter(const QString& target, TLinkAtTarget links)
@@ -108,16 +171,45 @@ bool TAtomicWriter::Open(QString* error)
         return false;
     }
     const QString folder = FolderOf(FTarget);
-    const QString name = NameOf(FTarget);
     if (FSweep)
-        RemoveStale(folder, name);
+        RemoveStale(folder);
+    // Unnamed until it is whole, so that a kill leaves nothing; file systems without unnamed
+    // files refuse, and the named way below gives the reason of any other failure.
+    FFd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (FFd >= 0) {
+        FUnnamed = true;
+        return true;
+    }
     for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
-        const QString temporary = (folder == QLatin1String("/") ? QString() : folder) +
-                                  QLatin1Char('/') + TemporaryNameFor(name);
+        const QString temporary = TemporaryPathIn(folder, NameOf(FTarget));
         FFd = ::open(QFile::encodeName(temporary).constData(),
                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (FFd >= 0) {
             FTemporary = temporary;
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    SetError(error, SystemError(errno));
+    return false;
+}
+
+bool TAtomicWriter::GiveName(QString* error)
+{
+    const QString folder = FolderOf(FTarget);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(FFd);
+    for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
+        const QString temporary = TemporaryPathIn(folder, NameOf(FTarget));
+        const QByteArray path = QFile::encodeName(temporary);
+        int linked =
+            ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+        // Without /proc the file itself can be linked, where the system allows it.
+        if (linked != 0 && errno == ENOENT)
+            linked = ::linkat(FFd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH);
+        if (linked == 0) {
+            FTemporary = temporary;
+            FUnnamed = false;
             return true;
         }
         if (errno != EEXIST)
@@ -170,11 +262,22 @@ bool TAtomicWriter::Finish(bool sync, QString* error)
                                    {time_t(ms / 1000), long(ms % 1000) * 1000000L}};
         ::futimens(FFd, times);
     }
+    // File systems without a sync (some network and FUSE ones) pass.
+    if (sync && ::fsync(FFd) != 0 && errno != EINVAL && errno != ENOTSUP && errno != ENOSYS) {
+        SetError(error, SystemError(errno));
+        Discard();
+        return false;
+    }
+    // The name comes last, when only the rename is left to do.
+    if (FUnnamed && !GiveName(error)) {
+        Discard();
+        return false;
+    }
     const int fd = FFd;
     FFd = -1;
-    if (!SyncAndClose(fd, sync, error)) {
-        ::unlink(QFile::encodeName(FTemporary).constData());
-        FTemporary.clear();
+    if (::close(fd) != 0 && errno != EINTR) {
+        SetError(error, SystemError(errno));
+        Discard();
         return false;
     }
     return true;
@@ -207,9 +310,10 @@ bool TAtomicWriter::Close(QString* error)
 void TAtomicWriter::Discard()
 {
     if (FFd >= 0) {
-        ::close(FFd);
+        ::close(FFd); // an unnamed file goes with it
         FFd = -1;
     }
+    FUnnamed = false;
     if (!FKept && !FTemporary.isEmpty()) {
         ::unlink(QFile::encodeName(FTemporary).constData());
         FTemporary.clear();

@@ -141,13 +141,43 @@ TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
     ASSERT_FALSE(result);
     EXPECT_TRUE(result.Error().Message.contains(u"DM-Foo.ut2"_s));
     EXPECT_TRUE(summary.Aborted());
+    // Every question is asked before the first write, so what the failure stopped has its row.
     EXPECT_EQ(Rows(summary),
-              (QStringList{"Before.u -> System/Before.u +", "DM-Foo.ut2 -> Maps/DM-Foo.ut2 -"}));
+              (QStringList{"Before.u -> System/Before.u +", "DM-Foo.ut2 -> Maps/DM-Foo.ut2 -",
+                           "After.u -> System/After.u -", "Next.u -> System/Next.u -"}));
     // The old file byte for byte and no temporary beside it; nothing after the failure.
     EXPECT_EQ(FGame.ReadFile(u"Maps/DM-Foo.ut2"_s), QByteArray("the old map"));
     EXPECT_EQ(FileTree(FGame.Path(u"Maps"_s)), maps);
     EXPECT_FALSE(QFile::exists(FGame.Path(u"System/After.u"_s)));
     EXPECT_FALSE(QFile::exists(FGame.Path(u"System/Next.u"_s)));
+}
+
+// Each archive fits alone, the run does not: nothing is written. With room for all, all is.
+TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
+{
+    TZipBuilderEntry big;
+    big.Name = "One.u";
+    big.Zeros = 600 * 1024;
+    const QString one = Archive(u"one.zip"_s, TZipBuilder().Add(big));
+    big.Name = "Two.utx";
+    const QString two = Archive(u"two.zip"_s, TZipBuilder().Add(big));
+    const QString plain = Plain(u"Three.u"_s, SampleText(100 * 1024));
+    const QStringList before = FileTree(FGame.Root());
+    qint64 free = 1024 * 1024;
+    FZip.SetFreeSpace([&](const QString&) { return free; });
+    TInstallSummary summary;
+    const TResult<void> full = FRoad.InstallFileList({one, plain, two}, summary, Confirm());
+    ASSERT_FALSE(full);
+    EXPECT_TRUE(summary.Aborted());
+    EXPECT_FALSE(summary.Succeeded());
+    EXPECT_EQ(FileTree(FGame.Root()), before);
+
+    free = 2 * 1024 * 1024;
+    TInstallSummary room;
+    ASSERT_TRUE(FRoad.InstallFileList({one, plain, two}, room, Confirm()));
+    EXPECT_EQ(Rows(room), (QStringList{"One.u -> System/One.u +", "Three.u -> System/Three.u +",
+                                       "Two.utx -> Textures/Two.utx +"}));
+    EXPECT_TRUE(room.Succeeded());
 }
 
 TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)

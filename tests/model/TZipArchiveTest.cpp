@@ -87,6 +87,27 @@ TEST_F(TZipArchiveTest, FailedExtractionKeepsTheOldFileAndLeavesNoTemporary)
     EXPECT_EQ(ReadBytes(Path("out/ok.txt")), "fine");
 }
 
+// Two hundred directory records over one entry's megabyte: each would inflate it again. No job
+// of such an archive writes a byte, while it still lists.
+TEST_F(TZipArchiveTest, EntriesThatShareTheirDataAreRefusedBeforeAnyWrite)
+{
+    TZipBuilderEntry shared;
+    shared.Name = "Big.u";
+    shared.Zeros = 1024 * 1024;
+    for (int i = 1; i < 200; ++i)
+        shared.AlsoAs << "Big" + QByteArray::number(i) + ".u";
+    OpenOrFail(Build("bomb.zip", TZipBuilder().Add(shared)));
+    ASSERT_EQ(FZip.Count(), 200);
+    QDir().mkpath(Path("out"));
+    for (const int index : {0, 199}) {
+        const TResult<void> refused = FZip.ExtractTo(index, Path("out/Big.u"));
+        ASSERT_FALSE(refused);
+        EXPECT_TRUE(refused.Error().Message.contains("bomb.zip"));
+        EXPECT_TRUE(refused.Error().Message.contains("share their data"));
+    }
+    EXPECT_TRUE(FileTree(Path("out")).isEmpty());
+}
+
 TEST_F(TZipArchiveTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)
 {
     OpenOrFail(Build("a.zip", TZipBuilder().Add("User.ini", "[new]")));

@@ -141,26 +141,31 @@ bool TZipBuilder::Write(const QString& fileName) const
         writtens.append(written);
     }
     QByteArray central;
+    int records = 0;
     for (int i = 0; i < FEntries.size(); ++i) {
-        const TZipBuilderEntry& entry = FEntries.at(i);
         const TWritten& written = writtens.at(i);
-        Put32(central, 0x02014b50);
-        Put16(central, entry.UnixMode ? (3 << 8) | 20 : 20);
-        PutSharedFields(central, entry, written);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, entry.UnixMode << 16 | (entry.Name.endsWith('/') ? 0x10 : 0));
-        Put32(central, quint32(written.Offset));
-        central += entry.Name;
+        for (int copy = 0; copy <= FEntries.at(i).AlsoAs.size(); ++copy, ++records) {
+            TZipBuilderEntry entry = FEntries.at(i);
+            if (copy > 0)
+                entry.Name = entry.AlsoAs.at(copy - 1);
+            Put32(central, 0x02014b50);
+            Put16(central, entry.UnixMode ? (3 << 8) | 20 : 20);
+            PutSharedFields(central, entry, written);
+            Put16(central, 0);
+            Put16(central, 0);
+            Put16(central, 0);
+            Put32(central, entry.UnixMode << 16 | (entry.Name.endsWith('/') ? 0x10 : 0));
+            Put32(central, quint32(written.Offset));
+            central += entry.Name;
+        }
     }
     const qint64 centralOffset = file.pos();
     QByteArray end;
     Put32(end, 0x06054b50);
     Put16(end, 0);
     Put16(end, 0);
-    Put16(end, quint32(FEntries.size()));
-    Put16(end, quint32(FEntries.size()));
+    Put16(end, quint32(records));
+    Put16(end, quint32(records));
     Put32(end, quint32(central.size()));
     Put32(end, quint32(centralOffset));
     Put16(end, 0);

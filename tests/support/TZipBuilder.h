@@ -17,6 +17,7 @@ struct TZipBuilderEntry
     std::optional<quint32> Crc{};         // written instead of the right checksum
     std::optional<qint64> DeclaredSize{}; // written instead of the right size
     quint32 UnixMode = 0; // when set, the Unix mode in the external attributes (0120777: a link)
+    QList<QByteArray> AlsoAs{}; // more directory records, under these names, for the same data
 };
 
 class TZipBuilder final

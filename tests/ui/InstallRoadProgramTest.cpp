@@ -22,6 +22,7 @@ private slots:
 
     void aHostileArchiveInstallsOnlyItsTargetsAndADamagedEntryNothing();
     void foldersFollowTheModeAndTheSwitches();
+    void exitStatusesSayWhetherTheRunDidWhatItWasGiven();
     void aRealArchiveInstallsByTheUnknownContentRule();
 
 private:
@@ -90,8 +91,8 @@ void InstallRoadProgramTest::aHostileArchiveInstallsOnlyItsTargetsAndADamagedEnt
     // A first start makes the program's own folders, so that the next changes game files only.
     QCOMPARE(Run({u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}), 1);
     QStringList expected = FileTree(FFixture->Root());
-    // The shell's install verb replaces what exists.
-    QCOMPARE(Run({u"/install"_s, good, u"-s"_s}), 0);
+    // The shell's install verb replaces what exists; the refused entries make it a failure.
+    QCOMPARE(Run({u"/install"_s, good, u"-s"_s}), 1);
     const QList<QPair<QString, QByteArray>> added = {{u"Maps/DM-Foo.ut2"_s, "a better map"},
                                                      {u"System/Bar.u"_s, "bar"},
                                                      {u"System/Baz.u"_s, "baz"},
@@ -146,6 +147,92 @@ void InstallRoadProgramTest::foldersFollowTheModeAndTheSwitches()
     QCOMPARE(Run({u"/installfolder"_s, u"-r"_s, u"-o"_s}, addon), 0);
     QCOMPARE(Game().ReadFile(u"System/X.u"_s), QByteArray("new x"));
     QCOMPARE(Game().ReadFile(u"System/Y.u"_s), QByteArray("y"));
+}
+
+// 0 only when every file given was installed, left out by the rules or kept, and at least one
+// was installed or kept; a refused name, link, missing file or bomb is a 1, and writes nothing.
+void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
+{
+    FFixture->SetSettingXml(u"destinations"_s,
+                            u"<destination mask=\".u\">%system%</destination>"
+                            "<destination mask=\"*unknown_content\">%no_install%</destination>"_s);
+    const QByteArray rtl = "evil\xE2\x80\xAEgnp.u"; // shows as "evilu.png"
+    TZipBuilderEntry bomb{.Name = "Big.u", .Zeros = 1024 * 1024};
+    for (int i = 1; i < 200; ++i)
+        bomb.AlsoAs << "Big" + QByteArray::number(i) + ".u";
+    const QString names = Work(u"names"_s);
+    QVERIFY(WriteBytes(names + u"/"_s + QString::fromUtf8(rtl), "evil"));
+    QDir().mkpath(Work(u"empty"_s));
+    // "[Cache]" lines, in UTF-16 so that any name can stand there; data files for all GUIDs.
+    const auto cache = [this](const QString& lines) {
+        const QString text = u"[Cache]\r\n"_s + lines;
+        Game().WriteFile(
+            u"Cache/cache.ini"_s,
+            "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+        for (const char* guid : {"EVIL-1", "RTL-1", "TEXT-1"})
+            Game().WriteFile(u"Cache/%1.uxx"_s.arg(QLatin1String(guid)), "data");
+    };
+    struct TRow
+    {
+        const char* Name;
+        QStringList Arguments;
+        QString Folder;
+        QString Index; // the cache index, for "/installcache"
+        int Status;
+    };
+    const QList<TRow> rows = {
+        {"links",
+         {u"/install"_s, Archive(u"l.zip"_s, TZipBuilder().AddLink("a.u", "../b.u")), u"-s"_s},
+         {},
+         {},
+         1},
+        {"names",
+         {u"/install"_s,
+          Archive(u"n.zip"_s,
+                  TZipBuilder().Add("..", "x").Add(rtl, "x").Add("zero\xE2\x80\x8Bwidth.u", "x")),
+          u"-s"_s},
+         {},
+         {},
+         1},
+        {"folders",
+         {u"/install"_s, Archive(u"f.zip"_s, TZipBuilder().AddFolder("Maps/").AddFolder("Docs/")),
+          u"-s"_s},
+         {},
+         {},
+         1},
+        {"no-install only",
+         {u"/install"_s, Archive(u"r.zip"_s, TZipBuilder().Add("readme.txt", "r")), u"-s"_s},
+         {},
+         {},
+         1},
+        {"bomb", {u"/install"_s, Archive(u"b.zip"_s, TZipBuilder().Add(bomb)), u"-s"_s}, {}, {}, 1},
+        {"missing", {u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}, {}, {}, 1},
+        {"installfolder, format character", {u"/installfolder"_s}, names, {}, 1},
+        {"installfolder, nothing", {u"/installfolder"_s}, Work(u"empty"_s), {}, 1},
+        {"installcache, no index", {u"/installcache"_s}, {}, {}, 0},
+        {"installcache, hostile names",
+         {u"/installcache"_s},
+         {},
+         u"EVIL-1=..\\..\\Evil.u\r\nRTL-1=evil\u202Egnp.u\r\n"_s,
+         1},
+        {"installcache, no-install only", {u"/installcache"_s}, {}, u"TEXT-1=notes.txt\r\n"_s, 1},
+        {"installcache, data missing", {u"/installcache"_s}, {}, u"MISS-1=Missing.u\r\n"_s, 1},
+        {"some left out",
+         {u"/install"_s,
+          Archive(u"m.zip"_s, TZipBuilder().Add("Good.u", "good").Add("readme.txt", "r")), u"-s"_s},
+         {},
+         {},
+         0},
+    };
+    for (const TRow& row : rows) {
+        if (!row.Index.isEmpty())
+            cache(row.Index);
+        const QStringList before = FileTree(Game().Root());
+        QVERIFY2(Run(row.Arguments, row.Folder) == row.Status, row.Name);
+        if (row.Status != 0)
+            QVERIFY2(FileTree(Game().Root()) == before, row.Name);
+    }
+    QCOMPARE(Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
 }
 
 void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()

@@ -30,6 +30,7 @@ private slots:
     void yesToAllHoldsForOneArchiveAndCancelAbortsTheRun();
     void summaryMovesAndDeletesInstalledFilesOnly();
     void exportWritesBareNamesOnceEach();
+    void aMissingFileToInstallIsNamed();
 
 private:
     void Prepare() override;
@@ -232,6 +233,17 @@ void InstallRoadTest::exportWritesBareNamesOnceEach()
     }
     QVERIFY(!FWindow->ArchiveInspector()->isVisible());
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
+}
+
+void InstallRoadTest::aMissingFileToInstallIsNamed()
+{
+    FDialogs->AnswerMessage(TModalResult::mrOk);
+    ShowWindow({u"/install"_s, Work(u"gone.zip"_s)});
+    QCOMPARE(FWindow->ExitStatus(), 1);
+    const QList<TCall> shown = FDialogs->CallsOf(TScriptedDialogs::dkMessage);
+    QCOMPARE(shown.size(), 1); // the error, and no summary
+    QCOMPARE(shown.first().Type, TMsgDlgType::mtError);
+    QVERIFY(shown.first().Text.contains(Work(u"gone.zip"_s)));
 }
 
 QTEST_MAIN(InstallRoadTest)
