@@ -242,6 +242,16 @@ void TGameSettingsPageTest::characterAndNameAreWrittenAsTheyStand()
     // The unchanged name keeps its quotes.
     QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s),
              QByteArray("[DefaultPlayer]\r\nName=\"Quoted\"\r\nCharacter=Malcolm\r\n"));
+
+    // An edited name goes to "User.ini" only, the frame rate to the main INI file as typed.
+    QByteArray gameIni = GameIni();
+    Find<QLineEdit>(u"lbeSettings_Playername"_s)->setText(u"Neo"_s);
+    Find<QLineEdit>(u"lbeSettings_MinDesFramerate"_s)->setText(u"60,5"_s);
+    Click(u"btnSettings_Save"_s);
+    QCOMPARE(FFixture->Game().ReadFile(u"System/User.ini"_s),
+             QByteArray("[DefaultPlayer]\r\nName=Neo\r\nCharacter=Malcolm\r\n"));
+    QCOMPARE(GameIni(),
+             gameIni.replace("MinDesiredFrameRate=35.000000", "MinDesiredFrameRate=60,5"));
     QCOMPARE(FDialogs->Calls().size(), 0);
 }
 

@@ -136,7 +136,8 @@ void TMapManagerPageTest::playStartsTheGameWithOneArgument()
     FFixture->SetSetting(u"exename"_s, u"record.sh"_s);
     ShowWindow()->ShowPage(u"tbMapManager"_s);
     QTRY_COMPARE(List()->topLevelItemCount(), 3);
-    Select({u"DM-A.ut2"_s});
+    // Of several rows, the first plays.
+    Select({u"DM-A.ut2"_s, u"Foo.ut2"_s});
     Trigger(u"MapManager_PlayMap"_s);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(records + u"/args"_s), 10000);
     QCOMPARE(ReadBytes(records + u"/args"_s), QByteArray("DM-A.ut2?bAutoNumBots=True\n"));
@@ -207,6 +208,12 @@ void TMapManagerPageTest::renameImportAndExportKeepEveryByte()
     QCOMPARE(ReadBytes(MapFile(u"CTF-B.ut2"_s)), beta);
     QCOMPARE(ReadBytes(MapFile(u"DM-Renamed.ut2"_s)), foo);
     QCOMPARE(Rows(), renamed);
+    // With two rows selected: the message, and no prompt.
+    Select({u"CTF-B.ut2"_s, u"DM-Renamed.ut2"_s});
+    Trigger(u"MapManager_RenameMap"_s);
+    QCOMPARE(FDialogs->Calls().last().Text,
+             FContext->GetLangText(TDialogType::MapManager_RenameError));
+    Select({u"DM-Renamed.ut2"_s});
     rename(u"dm-renamed.ut2"_s);
     QVERIFY(Rows().contains(u"dm-renamed.ut2"_s));
     QCOMPARE(ReadBytes(MapFile(u"dm-renamed.ut2"_s)), foo);

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
 #include <QTest>
@@ -145,8 +146,13 @@ void TProfilesPageTest::lifeCycleActsOnTheRowShown()
     QTest::mouseClick(Find<TLinkLabel>(u"lbProfiles_JumpToActive"_s), Qt::LeftButton);
     QCOMPARE(Box()->currentText(), u"Clan"_s);
 
-    // Delete is for good: the file is gone and in no trash.
+    // Save renames the profile in its file; the file keeps its name.
     Choose(Box()->findText(u"Team"_s));
+    Find<QLineEdit>(u"lbeProfiles_ProfileName"_s)->setText(u"Squad"_s);
+    Click(u"btnProfiles_ApplyProfileChanges"_s);
+    QCOMPARE(ReadBytes(team), QByteArray(teamBytes).replace("=Team\r\n", "=Squad\r\n"));
+
+    // Delete is for good: the file is gone and in no trash.
     FDialogs->Clear();
     FDialogs->AnswerMessage(TModalResult::mrYes);
     Click(u"btnProfiles_DeleteProfile"_s);
