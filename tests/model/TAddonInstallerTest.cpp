@@ -116,6 +116,30 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
                                   "System/foo.U 8", "Textures/Pic.utx 7"}));
 }
 
+TEST_F(TAddonInstallerTest, EachEntryFollowsItsOwnAnswer)
+{
+    for (const char* name : {"Yes.u", "No.u", "All.u", "Later.u"})
+        FGame.WriteFile(u"System/"_s + QLatin1String(name), "old");
+    const QString archive = Archive(u"a.zip"_s, TZipBuilder()
+                                                    .Add("Yes.u", "new")
+                                                    .Add("No.u", "new")
+                                                    .Add("All.u", "new")
+                                                    .Add("Later.u", "new"));
+    TInstallSummary summary;
+    FAnswers << 'y' << 'n' << 'a';
+    ASSERT_TRUE(FRoad.InstallArchives({archive}, summary, Confirm()));
+
+    // Yes holds for its entry alone; No keeps the old file.
+    EXPECT_EQ(FAsked, (QStringList{"System/Yes.u", "System/No.u", "System/All.u"}));
+    EXPECT_EQ(Rows(summary),
+              (QStringList{"Yes.u -> System/Yes.u +", "No.u -> System/No.u -",
+                           "All.u -> System/All.u +", "Later.u -> System/Later.u +"}));
+    EXPECT_FALSE(summary.Aborted());
+    EXPECT_EQ(FGame.ReadFile(u"System/No.u"_s), QByteArray("old"));
+    for (const char* name : {"Yes.u", "All.u", "Later.u"})
+        EXPECT_EQ(FGame.ReadFile(u"System/"_s + QLatin1String(name)), QByteArray("new")) << name;
+}
+
 TEST_F(TAddonInstallerTest, ADamagedEntryKeepsTheOldFileAndStopsTheRun)
 {
     FGame.WriteFile(u"Maps/DM-Foo.ut2"_s, "the old map");

@@ -263,6 +263,7 @@ TEST(TKOVASettingsSaveTest, MissingChildrenAreAppendedAndReadBack)
                        "    <d mask=\"*unknown_content\">%help%</d>\n"
                        "  </destinations>\n</kovasettings>\n");
     ASSERT_TRUE(file.Loaded);
+    EXPECT_EQ(file.Settings.FolderInstallMode, TFolderInstallMode::fimAsk);
     EXPECT_TRUE(file.Settings.GetInstallUnknownContent());
     file.Settings.SetUTDir(game.Root());
     file.Settings.FolderInstallMode = TFolderInstallMode::fimNonRecursive;

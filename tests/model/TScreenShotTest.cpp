@@ -106,7 +106,10 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     ExpectQuadrantJpeg(Target(u"Shot00001.jpg"_s));
     EXPECT_TRUE(TScreenShot(Shot2).CopyTo(Target(u"palette"_s), true, 75));
     ExpectQuadrantJpeg(Target(u"palette.jpg"_s));
-    EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
+    // Only the last dot of a name starts its extension.
+    const QString dotted = FGame.WriteFile(u"ScreenShots/Shot.2024.05.bmp"_s, Bitmap24());
+    EXPECT_TRUE(TScreenShot(dotted).CopyTo(FTarget.path(), true, 50));
+    EXPECT_EQ(TargetEntries(), (QStringList{"Shot.2024.05.jpg", "Shot00001.jpg", "palette.jpg"}));
 
     // An existing JPEG is replaced only when the user says so.
     const QString jpeg = Target(u"Shot00001.jpg"_s);
@@ -127,7 +130,7 @@ TEST_F(ScreenShotTest, ConvertsToJpeg)
     EXPECT_FALSE(QFileInfo::exists(Shot1));
     EXPECT_EQ(ReadBytes(FEnvironment.Trashed(u"Shot00001.bmp"_s)), bitmap);
     EXPECT_TRUE(FUi.DeleteQuestions.isEmpty());
-    EXPECT_EQ(TargetEntries(), (QStringList{"Shot00001.jpg", "palette.jpg"}));
+    EXPECT_EQ(TargetEntries(), (QStringList{"Shot.2024.05.jpg", "Shot00001.jpg", "palette.jpg"}));
 
     // A link at the target is replaced, never written through.
     QTemporaryDir outside;

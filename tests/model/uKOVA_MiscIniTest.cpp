@@ -16,9 +16,14 @@ namespace {
 TEST(FormatFileSize, UnitsAndBoundsInTheLocale)
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(FormatFileSize(0), "0 Byte");
     EXPECT_EQ(FormatFileSize(1023), "1023 Byte");
+    EXPECT_EQ(FormatFileSize(1024), "1.00 KB");
+    EXPECT_EQ(FormatFileSize(1025), "1.00 KB");
     EXPECT_EQ(FormatFileSize(1048576), "1,024.00 KB");
     EXPECT_EQ(FormatFileSize(1048577), "1.00 MB");
+    EXPECT_EQ(FormatFileSize(1073741824), "1,024.00 MB");
+    EXPECT_EQ(FormatFileSize(1073741825), "1.00 GB");
     EXPECT_EQ(FormatFileSize(5 * 1073741824LL), "5.00 GB");
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(FormatFileSize(1048576), "1.024,00 KB");

@@ -170,6 +170,25 @@ TEST_F(TIniWrite, OneValueOfTheGameIniChangesOnlyItsLine)
     EXPECT_EQ(ReadBytes(path), QByteArray(original).replace(admin, 4, "Admin"));
 }
 
+// Hundreds of sections, as a mod-laden game INI has: each is found by its name in any letter
+// case, the first of a repeated name wins, and a write touches its own line alone.
+TEST_F(TIniWrite, ManySectionsAreFoundAndWrittenByName)
+{
+    QByteArray original;
+    for (int i = 0; i < 700; ++i)
+        original += "[Caf\xe9.Pkg" + QByteArray::number(i) +
+                    ".Settings]\r\nValue=" + QByteArray::number(i) + "\r\n";
+    original += "[caf\xc9.pkg350.settings]\r\nValue=late\r\n";
+    const QString path = Make(original);
+    TIniFile ini(path);
+    for (const int i : {0, 350, 699})
+        EXPECT_EQ(ini.ReadString(u"CAF\u00c9.PKG%1.SETTINGS"_s.arg(i), "value", {}),
+                  QString::number(i));
+    EXPECT_EQ(ini.ReadSections().size(), 700);
+    ini.WriteString(u"caf\u00e9.pKG350.sEtTiNgS"_s, "Value", "new");
+    EXPECT_EQ(ReadBytes(path), QByteArray(original).replace("Value=350\r\n", "Value=new\r\n"));
+}
+
 // Only the value part of a line changes; new keys go after the last non-blank line of their
 // section, new sections at the end, each with the line ending the file already uses.
 TEST_F(TIniWrite, WritesChangeOnlyWhatTheyMust)

@@ -27,7 +27,7 @@ class InstallRoadTest : public TPageTest
     Q_OBJECT
 
 private slots:
-    void yesToAllHoldsForOneArchiveAndCancelAbortsTheRun();
+    void answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbortsTheRun();
     void summaryMovesAndDeletesInstalledFilesOnly();
     void exportWritesBareNamesOnceEach();
     void aMissingFileToInstallIsNamed();
@@ -61,7 +61,7 @@ QStringList InstallRoadTest::Shown(const TInstallationSummary* summary)
     return shown;
 }
 
-void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
+void InstallRoadTest::answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbortsTheRun()
 {
     for (const char* name : {"A1.u", "A2.u", "A3.u", "B1.u", "B2.u", "B3.u"})
         Game().WriteFile(u"System/"_s + QLatin1String(name), "old");
@@ -79,6 +79,8 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
     ShowWindow();
 
     FDialogs->AnswerOpen({first, Work(u"notes.txt"_s), second});
+    FDialogs->AnswerMessage(TModalResult::mrYes);
+    FDialogs->AnswerMessage(TModalResult::mrNo);
     FDialogs->AnswerMessage(TModalResult::mrYesToAll);
     FDialogs->AnswerMessage(TModalResult::mrCancel);
     QStringList shown;
@@ -93,30 +95,32 @@ void InstallRoadTest::yesToAllHoldsForOneArchiveAndCancelAbortsTheRun()
     Action(u"MeunInstallUTContentFromArchive"_s)->trigger();
     QVERIFY(*summaryShown);
 
-    // One question per archive: Yes to All ends the asking in the first only.
+    // Yes and No hold for their entry alone; Yes to All ends the asking in its archive only.
     const QList<TCall> questions = FDialogs->CallsOf(TKind::dkMessage);
-    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.size(), 4);
     QCOMPARE(questions.at(0).Text, FormatTemplate(Lang(TDialogType::Common_OverwriteFile),
                                                   {Game().Path(u"System/A1.u"_s)}));
-    QVERIFY(questions.at(1).Text.contains(Game().Path(u"System/B1.u"_s)));
+    QVERIFY(questions.at(1).Text.contains(Game().Path(u"System/A2.u"_s)));
+    QVERIFY(questions.at(3).Text.contains(Game().Path(u"System/B1.u"_s)));
     QVERIFY(questions.at(0).Buttons.testFlag(mbYesToAll));
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 
     const QString installed = Lang(TDialogType::Sum_Status_Ok);
     const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
     const QString system = Game().Path(u"System/"_s);
-    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {4, 5, 1}),
+    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {3, 5, 2}),
                                  u"first.zip | A1.u | %1A1.u | %2"_s.arg(system, installed),
-                                 u"first.zip | A2.u | %1A2.u | %2"_s.arg(system, installed),
+                                 u"first.zip | A2.u | %1A2.u | %2"_s.arg(system, notInstalled),
                                  u"first.zip | A3.u | %1A3.u | %2"_s.arg(system, installed),
                                  u"first.zip | New.u | %1New.u | %2"_s.arg(system, installed),
                                  u"first.zip | link.u |  | %1"_s.arg(notInstalled)}));
     QCOMPARE(
         icon,
         FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());
-    for (const char* name : {"B1.u", "B2.u", "B3.u"})
+    for (const char* name : {"A2.u", "B1.u", "B2.u", "B3.u"})
         QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "old");
-    QCOMPARE(Game().ReadFile(u"System/A2.u"_s), QByteArray("new"));
+    for (const char* name : {"A1.u", "A3.u"})
+        QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "new");
     QVERIFY(!FWindow->ArchiveInspector()->isVisible());
     QVERIFY(FWindow->isEnabled());
 }

@@ -17,8 +17,8 @@
 using namespace Qt::StringLiterals;
 
 // The archive window over the page context's double, on archives the tests make: the list, flat
-// and safe extraction, failures, new archives, cancel and drops. The archive engine's own test
-// proves passwords, adds and sizes that lie.
+// and safe extraction, several rows at once, failures, new archives, cancel and drops. The
+// archive engine's own test proves passwords, adds and sizes that lie.
 class TfrmArchiveInspectorTest : public TPageTest
 {
     Q_OBJECT
@@ -27,6 +27,7 @@ private slots:
     void rowsFollowTheArchiveOrder();
     void extractAllWritesOnlySafeNamesIntoTheFolder();
     void failedExtractionKeepsTheOldFile();
+    void everySelectedRowIsExtractedOrRemoved();
     void removeAllAndNewArchives();
     void cancelStopsALargeExtraction();
     void dropsAddFilesOnly();
@@ -199,6 +200,29 @@ void TfrmArchiveInspectorTest::failedExtractionKeepsTheOldFile()
     QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 2);
     QVERIFY(!FInspector->ArchiveOpen());
     QVERIFY(!Action(u"MenuAddFiles"_s)->isEnabled());
+}
+
+void TfrmArchiveInspectorTest::everySelectedRowIsExtractedOrRemoved()
+{
+    const QString archive = Build(
+        u"four.zip"_s,
+        TZipBuilder().Add("a.txt", "a").Add("docs/b.txt", "b").Add("c.txt", "c").Add("d.txt", "d"));
+    QVERIFY(FInspector->OpenArchive(archive));
+    const auto select = [this](const QList<int>& rows) {
+        FInspector->Files()->clearSelection();
+        for (const int row : rows)
+            FInspector->Files()->topLevelItem(row)->setSelected(true);
+    };
+    select({1, 3});
+    FDialogs->AnswerFolder(EmptyFolder(u"out"_s));
+    Action(u"MenuExtractSelected"_s)->trigger();
+    QCOMPARE(FileTree(Path(u"out"_s)), (QStringList{"b.txt 1", "d.txt 1"}));
+
+    select({0, 2, 3});
+    Action(u"MenuEditRemoveFromArchive"_s)->trigger();
+    QCOMPARE(Column(0), QStringList{"docs/b.txt"});
+    QCOMPARE(UnzipNames(archive), QStringList{"docs/b.txt"});
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 void TfrmArchiveInspectorTest::removeAllAndNewArchives()
