@@ -298,11 +298,26 @@ void TKOVASettings::WriteFile() const
 
 bool TKOVASettings::IsValidUTDir(const QString& dir) const
 {
-    if (dir.isEmpty() || ExeName.isEmpty() || IniFile.isEmpty() || !GameFolderExists(dir))
-        return false;
+    return MissingGameFiles(dir).isEmpty();
+}
+
+QStringList TKOVASettings::MissingGameFiles(const QString& dir) const
+{
+    if (dir.isEmpty() || !GameFolderExists(dir))
+        return {dir};
     const QString system = ChopOneSeparator(LocalPathFromWindows(dir)) + QStringLiteral("/System/");
-    return GameFileExists(system + ExeName) &&
-           GameFileExists(system + QStringLiteral("Core.dll")) && GameFileExists(system + IniFile);
+    QStringList missing;
+    // A name the settings lack would denote the System folder itself, which is no file.
+    const auto need = [&](const QString& name, const QString& lacking) {
+        if (name.isEmpty())
+            missing << QStringLiteral("System/") + lacking;
+        else if (!GameFileExists(system + name))
+            missing << QStringLiteral("System/") + name;
+    };
+    need(ExeName, QStringLiteral("<exename>"));
+    need(QStringLiteral("Core.dll"), QString());
+    need(IniFile, QStringLiteral("<inifile>"));
+    return missing;
 }
 
 void TKOVASettings::SetUTDir(const QString& dir)

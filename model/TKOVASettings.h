@@ -100,6 +100,11 @@ public:
     // True for an existing folder holding System/<ExeName>, System/Core.dll and
     // System/<IniFile>; False otherwise (always for an empty ExeName or IniFile).
     bool IsValidUTDir(const QString& dir) const;
+    // What IsValidUTDir misses in Dir, so that a warning can name it: Dir itself, as given, when
+    // it is no existing folder; else those of "System/<ExeName>", "System/Core.dll" and
+    // "System/<IniFile>" that are no file, in that order ("System/<exename>" or
+    // "System/<inifile>" for a name the settings lack). Empty exactly when Dir is valid.
+    QStringList MissingGameFiles(const QString& dir) const;
     // Takes Dir as UTDir when it is valid, else changes nothing. Folders and rules follow only
     // after a reload.
     void SetUTDir(const QString& dir);

@@ -1,3 +1,4 @@
+#include "GamePath.h"
 #include "TFileProtection.h"
 #include "TGameFolder.h"
 #include "TKOVASettings.h"
@@ -165,14 +166,41 @@ TEST(TKOVASettingsPathsTest, FoldersOfTheShippedSettingsInTheGamesLetterCase)
     EXPECT_EQ(settings.GetDestination(u"Some/Folder/Song.OGG"_s), game.Path("Music/"));
     EXPECT_TRUE(settings.GetInstallUnknownContent());
 
-    // The game-folder test needs all three files, and a name for each.
+    // The game-folder test needs all three files, and a name for each; what it misses is named
+    // for the user, each file once, in any letter case.
     const QString old = settings.UTDir;
     settings.SetUTDir(game.Path("System"));
     EXPECT_EQ(settings.UTDir, old);
-    QFile::remove(game.Path("System/Core.dll"));
-    EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
-    game.WriteFile(u"System/Core.dll"_s, "MZ");
+    const QString exe = u"System/UT2004.exe"_s;
+    const QString core = u"System/Core.dll"_s;
+    const QString ini = u"System/UT2004.ini"_s;
+    // Each row's files come back in lower case, which the rows after it find all the same.
+    const struct
+    {
+        QStringList Removed;
+        QString Folder;
+        QStringList Missing;
+    } cases[] = {
+        {{exe}, game.Root(), {exe}},
+        {{core}, game.Root() + u"/"_s, {core}},
+        {{ini}, game.Root(), {ini}},
+        {{exe, ini}, game.Root(), {exe, ini}},
+        {{}, game.Root(), {}},
+        {{}, game.Path("Gone"), {game.Path("Gone")}},
+        {{}, game.Path("System/Core.dll"), {game.Path("System/Core.dll")}},
+        {{}, QString(), {QString()}},
+    };
+    for (const auto& each : cases) {
+        for (const QString& name : each.Removed)
+            EXPECT_TRUE(QFile::remove(ResolveGamePath(game.Path(name))));
+        EXPECT_EQ(settings.MissingGameFiles(each.Folder), each.Missing)
+            << each.Folder.toStdString() << " " << each.Removed.join(u' ').toStdString();
+        EXPECT_EQ(settings.IsValidUTDir(each.Folder), each.Missing.isEmpty());
+        for (const QString& name : each.Removed)
+            game.WriteFile(u"System/"_s + name.mid(7).toLower(), "MZ");
+    }
     settings.ExeName.clear();
+    EXPECT_EQ(settings.MissingGameFiles(game.Root()), QStringList{u"System/<exename>"_s});
     EXPECT_FALSE(settings.IsValidUTDir(game.Root()));
 }
 

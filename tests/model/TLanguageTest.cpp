@@ -203,6 +203,7 @@ TEST(ShippedLanguageFile, EveryMessageHasATemplateItsCallersCanFill)
 
     const QMap<TDialogType, QVariantList> callerArguments = {
         {TDialogType::Configuration_lbActiveProfile, {"Player"}},
+        {TDialogType::Configuration_InvalidUTDir, {"\"System/Core.dll\""}},
         {TDialogType::Statistics_lbAllFiles, {qint64(4711), qint64(3)}},
         {TDialogType::Statistics_lbMapsInstalled, {qint64(4712), qint64(4)}},
         {TDialogType::Statistics_lbModsInstalled, {qint64(4713), qint64(5)}},

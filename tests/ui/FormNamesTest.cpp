@@ -22,6 +22,7 @@ namespace {
 // Prefix -> classes a control of that prefix may be. Longer prefixes come first.
 const QList<QPair<QString, QStringList>> KPrefixes = {
     {"btn", {"QPushButton", "QToolButton"}},
+    {"bvl", {"QFrame"}}, // bevels: lines between groups of controls
     {"lbe", {"QLineEdit", "TLabeledEdit"}},
     {"lbl", {"QLabel"}},
     {"lb", {"QLabel", "QListWidget", "QTreeWidget", "TListView", "TLinkLabel"}},

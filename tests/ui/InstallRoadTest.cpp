@@ -8,11 +8,13 @@
 #include "TfrmArchiveInspector.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -31,6 +33,7 @@ private slots:
     void summaryMovesAndDeletesInstalledFilesOnly();
     void exportWritesBareNamesOnceEach();
     void aMissingFileToInstallIsNamed();
+    void switchRunSummaryIsCentredAndTakesReturn();
 
 private:
     void Prepare() override;
@@ -248,6 +251,42 @@ void InstallRoadTest::aMissingFileToInstallIsNamed()
     QCOMPARE(shown.size(), 1); // the error, and no summary
     QCOMPARE(shown.first().Type, TMsgDlgType::mtError);
     QVERIFY(shown.first().Text.contains(Work(u"gone.zip"_s)));
+}
+
+void InstallRoadTest::switchRunSummaryIsCentredAndTakesReturn()
+{
+    // "kova /install file" without "-s": the summary comes while the main window is not on the
+    // screen yet, so it stands on its own in the middle of the screen and has the keyboard.
+    const QString addon = Work(u"New.u"_s);
+    QVERIFY(WriteBytes(addon, "new"));
+    QPoint centre;
+    QRect available;
+    QString focused;
+    const auto summaryShown = WhenModal([&](QWidget* dialog) {
+        QVERIFY(qobject_cast<TInstallationSummary*>(dialog));
+        centre = dialog->geometry().center();
+        available = dialog->screen()->availableGeometry();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && focus->window() == dialog);
+        focused = focus->objectName();
+        QTest::keyClick(focus, Qt::Key_Return);
+    });
+    FWindow = FFixture->CreateMainWindow({u"/install"_s, addon});
+    FWindow->show();
+    QVERIFY(*summaryShown);
+    QVERIFY2((centre - available.center()).manhattanLength() <= 1,
+             qPrintable(u"%1,%2 in %3,%4 %5x%6"_s.arg(centre.x())
+                            .arg(centre.y())
+                            .arg(available.x())
+                            .arg(available.y())
+                            .arg(available.width())
+                            .arg(available.height())));
+    QCOMPARE(focused, u"btnOk"_s);
+    QCOMPARE(FWindow->InstallationSummary()->result(), int(QDialog::Accepted));
+    QCOMPARE(Game().ReadFile(u"System/New.u"_s), QByteArray("new"));
+    QVERIFY(FWindow->EndRequested());
+    QCOMPARE(FWindow->ExitStatus(), 0);
 }
 
 QTEST_MAIN(InstallRoadTest)

@@ -10,7 +10,7 @@
 #include <QProcess>
 #include <QStyle>
 #include <QTest>
-#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
@@ -37,8 +37,11 @@ private:
     void Select(const QStringList& guids) const;
     void Press(const QString& action) const
     {
-        auto* bar = Find<QToolBar>(u"tbrCacheManager"_s);
-        QTest::mouseClick(bar->widgetForAction(Find<QAction>(action)), Qt::LeftButton);
+        auto* bar = Find<QWidget>(u"tbrCacheManager"_s);
+        for (QToolButton* button : bar->findChildren<QToolButton*>()) {
+            if (button->defaultAction() == Find<QAction>(action))
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
     }
     void WriteCache(const QString& name, const QByteArray& bytes) const
     {

@@ -2,6 +2,7 @@
 #include "TFileProtection.h"
 #include "TMapManager.h"
 #include "TPageTest.h"
+#include "TemplateFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -87,7 +88,10 @@ void TConfigurationPageTest::noValidFolderChangesNothing()
     ShowPage();
     const QByteArray settings = FFixture->ReadSettings();
     const TMapManager* maps = FContext->MapManager();
-    const QString warning = FContext->GetLangText(TDialogType::Configuration_InvalidUTDir);
+    // The warning names the one file that is missing.
+    const QString warning = FormatTemplate(
+        FContext->GetLangText(TDialogType::Configuration_InvalidUTDir), {u"\"System/Core.dll\""_s});
+    QVERIFY(warning.contains(u"Core.dll"_s));
 
     // Apply of a typed folder that is not a game folder: a warning, and the edit is put back.
     FolderEdit()->setText(FFixture->Root() + u"/Partial"_s);
@@ -143,7 +147,7 @@ void TConfigurationPageTest::autoSearchSaysWhatItFound()
         QStringList Said;
     } cases[] = {
         {{}, TMsgDlgType::mtInformation, {"no game folder", "HKEY_LOCAL_MACHINE"}},
-        {"C:\\\\Nowhere", TMsgDlgType::mtWarning, {"Nowhere"}},
+        {"C:\\\\Nowhere", TMsgDlgType::mtWarning, {"Nowhere\"."}},
         {FFixture->Game().Root().toUtf8(),
          TMsgDlgType::mtInformation,
          {FFixture->Game().Root(), "already in use"}},

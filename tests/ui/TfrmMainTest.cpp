@@ -20,11 +20,15 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 // The frame of the main window: the page gate, the Window menu and the language of every form,
-// the title, and the map-cache rebuild behind the busy window.
+// the title, the map-cache rebuild behind the busy window, and Tab through the pages' tool bars.
 class TfrmMainTest : public TPageTest
 {
     Q_OBJECT
@@ -37,6 +41,7 @@ private slots:
     void cacheRebuildWritesTheCacheAndGivesTheWindowBack();
     void failedCacheRebuildKeepsTheOldCacheAndGivesTheWindowBack();
     void cacheUpdateWithoutTheGameFolderKeepsTheCache();
+    void toolButtonsFollowTheirListInTabOrder();
 
 private:
     TPageControl* Pages() const { return Find<TPageControl>(u"pgMain"_s); }
@@ -306,6 +311,44 @@ void TfrmMainTest::cacheUpdateWithoutTheGameFolderKeepsTheCache()
     QCOMPARE(ReadBytes(cacheFile), cache);
     QCOMPARE(FDialogs->CallsOf(TKind::dkBalloon).size(), 1);
     QVERIFY(FWindow->isEnabled());
+}
+
+void TfrmMainTest::toolButtonsFollowTheirListInTabOrder()
+{
+    ShowWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FWindow.get()));
+    const struct
+    {
+        QString Sheet;
+        QString List;
+        QString Bar;
+        int Buttons;
+    } pages[] = {
+        {u"tbMapManager"_s, u"lbMapManager_MapList"_s, u"ToolBar"_s, 7},
+        {u"tbDemoManager"_s, u"lwDemos_List"_s, u"tbDemos"_s, 7},
+        {u"tbMutatorManager"_s, u"lwAddons_List"_s, u"tbAddonsBar"_s, 5},
+        {u"tbCacheManager"_s, u"lwCache_List"_s, u"tbrCacheManager"_s, 5},
+    };
+    for (const auto& page : pages) {
+        Pages()->setCurrentWidget(Find<QWidget>(page.Sheet));
+        // The bar's buttons as they stand, left to right or top to bottom.
+        QList<QToolButton*> buttons;
+        for (QToolButton* button : Find<QWidget>(page.Bar)->findChildren<QToolButton*>()) {
+            if (button->isVisible())
+                buttons << button;
+        }
+        std::sort(buttons.begin(), buttons.end(), [](const QWidget* a, const QWidget* b) {
+            return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+        });
+        QCOMPARE(buttons.size(), page.Buttons);
+        Find<QWidget>(page.List)->setFocus();
+        for (const QToolButton* button : buttons) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY(QApplication::focusWidget());
+            QCOMPARE(QApplication::focusWidget()->objectName(), button->objectName());
+            QVERIFY(button->hasFocus());
+        }
+    }
 }
 
 QTEST_MAIN(TfrmMainTest)

@@ -8,6 +8,7 @@
 #include "TInstallSummary.h"
 #include "TKOVASettings.h"
 #include "TLanguage.h"
+#include "TQtDialogs.h"
 #include "TZipArchive.h"
 #include "TemplateFormat.h"
 #include "uKOVA_Misc.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMenu>
+#include <QScreen>
 #include <QStyle>
 
 namespace {
@@ -78,7 +80,32 @@ int TInstallationSummary::Execute(TInstallSummary* summary, TLanguage* language,
     if (!summary || !language || !settings)
         return QDialog::Rejected;
     Fill(summary, language, settings);
+    PlaceForShowing();
+    // Return ends the summary at once, whatever the user did last.
+    FUi->btnOk->setFocus();
     return exec();
+}
+
+void TInstallationSummary::PlaceForShowing()
+{
+    if (DialogParent(parentWidget())) {
+        // Qt centres a dialog that was not moved over its parent window.
+        setAttribute(Qt::WA_Moved, false);
+        return;
+    }
+    // A switch's run shows the summary while the main window is not on the screen yet: over
+    // it, the dialog would stand in the screen's corner.
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                    screen()->availableGeometry()));
+}
+
+void TInstallationSummary::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Started from a file manager or a terminal, the program has no window the user clicked:
+    // the summary asks for the keyboard itself.
+    raise();
+    activateWindow();
 }
 
 void TInstallationSummary::Fill(TInstallSummary* summary, TLanguage* language,

@@ -49,7 +49,12 @@ public:
     QTreeWidget* Files() const;
     QMenu* TargetMenu() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Centred over the main window when it is on the screen, else on the screen.
+    void PlaceForShowing();
     QString LangText(TDialogType key) const;
 
     std::unique_ptr<Ui::TInstallationSummary> FUi;

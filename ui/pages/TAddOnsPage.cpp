@@ -36,16 +36,16 @@ TAddOnsPage::TAddOnsPage(IPageContext& context, QWidget* parent)
     , FUi(std::make_unique<Ui::TAddOnsPage>())
 {
     FUi->setupUi(this);
-    // The two buttons that have a control's name are tool buttons, the others tool-bar actions;
-    // all stand in the one bar.
-    FUi->tbAddonsBar->insertWidget(FUi->AddOns_IntoArchive, FUi->btnAddOns_Install);
-    FUi->tbAddonsBar->insertWidget(FUi->AddOns_IntoArchive, FUi->btnAddOns_Remove);
-    FUi->tbAddonsBar->insertSeparator(FUi->AddOns_IntoArchive);
     FUi->btnAddOns_Install->setIcon(KOVAIcon(kiAdd));
     FUi->btnAddOns_Remove->setIcon(KOVAIcon(kiDelete));
     FUi->AddOns_IntoArchive->setIcon(KOVAIcon(kiSave));
     FUi->AddOns_FromArchive->setIcon(KOVAIcon(kiExtract));
     FUi->ServerPackagesButton->setIcon(KOVAIcon(kiIniEditor));
+    // The two buttons that have a control's name are plain tool buttons; the others show and
+    // run an action, which the language file dresses.
+    FUi->btnAddOns_IntoArchive->setDefaultAction(FUi->AddOns_IntoArchive);
+    FUi->btnAddOns_FromArchive->setDefaultAction(FUi->AddOns_FromArchive);
+    FUi->btnAddOns_ServerPackages->setDefaultAction(FUi->ServerPackagesButton);
 
     FUi->lwAddons_List->SetColumns({{350, TListSort::lsText}, {100, TListSort::lsNumber}});
     IPageContext::AddDragList(FUi->lwAddons_List, TMapPaths::mpSystem);

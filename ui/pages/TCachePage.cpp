@@ -59,6 +59,12 @@ TCachePage::TCachePage(IPageContext& context, QWidget* parent)
     FUi->CacheClearCorrupt->setIcon(KOVAIcon(kiDelete));
     FUi->CleanCache->setIcon(KOVAIcon(kiDeleteSection));
     FUi->CacheSelectAll->setIcon(KOVAIcon(kiAdd));
+    // Each tool button shows and runs its action, which the language file dresses.
+    FUi->btnInstallCache->setDefaultAction(FUi->InstallCache);
+    FUi->btnCacheInstallAndZip->setDefaultAction(FUi->CacheInstallAndZip);
+    FUi->btnCacheClearCorrupt->setDefaultAction(FUi->CacheClearCorrupt);
+    FUi->btnCleanCache->setDefaultAction(FUi->CleanCache);
+    FUi->btnCacheSelectAll->setDefaultAction(FUi->CacheSelectAll);
     ConnectGuarded(FUi->InstallCache, &QAction::triggered, this, &TCachePage::InstallCacheClick);
     ConnectGuarded(FUi->CacheInstallAndZip, &QAction::triggered, this,
                    &TCachePage::CacheInstallAndZipClick);

@@ -150,6 +150,24 @@ void TConfigurationPage::ApplyGameFolder(const QString& folder)
     ShowConfigurationPage();
 }
 
+QString TConfigurationPage::MissingGameFiles(const QString& folder) const
+{
+    QStringList names;
+    for (const QString& name : FContext.Settings().MissingGameFiles(folder))
+        names << QLatin1Char('"') + name + QLatin1Char('"');
+    return names.join(QStringLiteral(", "));
+}
+
+void TConfigurationPage::WarnInvalidFolder(const QString& folder)
+{
+    // A language file of an older wording without "%s" still shows its text.
+    FContext.Dialogs().MessageBox(
+        this, FContext.GetLangText(TDialogType::Common_Warning),
+        FormatTemplate(FContext.GetLangText(TDialogType::Configuration_InvalidUTDir),
+                       {MissingGameFiles(folder)}),
+        TMsgDlgType::mtWarning, mbOK);
+}
+
 void TConfigurationPage::btnConfigure_BrowsePathClick()
 {
     // Without a game folder the search starts where the user's own files are.
@@ -159,13 +177,10 @@ void TConfigurationPage::btnConfigure_BrowsePathClick()
     if (!BrowseForFolder(CSIDL_DRIVES,
                          FContext.GetLangText(TDialogType::Configuration_BrowseForDir), folder))
         return;
-    if (FContext.Settings().IsValidUTDir(folder)) {
+    if (FContext.Settings().IsValidUTDir(folder))
         ApplyGameFolder(folder);
-    } else {
-        FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Warning),
-                                      FContext.GetLangText(TDialogType::Configuration_InvalidUTDir),
-                                      TMsgDlgType::mtWarning, mbOK);
-    }
+    else
+        WarnInvalidFolder(folder);
 }
 
 void TConfigurationPage::btnConfigure_SearchPathClick()
@@ -185,8 +200,8 @@ void TConfigurationPage::btnConfigure_SearchPathClick()
     if (!settings.IsValidUTDir(*folder)) {
         tell(TDialogType::Common_Warning, TMsgDlgType::mtWarning,
              tr("Auto-Search found the folder %1 in the registry, but it is not a valid game "
-                "folder.")
-                 .arg(shown));
+                "folder. Not found: %2.")
+                 .arg(shown, MissingGameFiles(*folder)));
         return;
     }
     const auto inUse = [&] {
@@ -213,9 +228,7 @@ void TConfigurationPage::btnConfigure_ApplyPathClick()
         ApplyGameFolder(folder);
         return;
     }
-    FContext.Dialogs().MessageBox(this, FContext.GetLangText(TDialogType::Common_Warning),
-                                  FContext.GetLangText(TDialogType::Configuration_InvalidUTDir),
-                                  TMsgDlgType::mtWarning, mbOK);
+    WarnInvalidFolder(folder);
     FUi->edConfigure_UT2003Path->setText(FContext.Settings().UTDir);
 }
 

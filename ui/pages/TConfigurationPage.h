@@ -47,6 +47,10 @@ private:
     // Stores a valid folder, saves and reloads the settings, re-creates the managers and
     // refreshes the page; the map cache follows the new folder.
     void ApplyGameFolder(const QString& folder);
+    // The files Folder lacks to be a game folder (or the folder itself), quoted, for a warning.
+    QString MissingGameFiles(const QString& folder) const;
+    // Configuration_InvalidUTDir naming what Folder lacks.
+    void WarnInvalidFolder(const QString& folder);
     // Grows the window when the page's tab sheet is lower than the page needs (large fonts,
     // several rows of tabs).
     void FitConfigurationPage();

@@ -33,6 +33,14 @@ TDemoPage::TDemoPage(IPageContext& context, QWidget* parent)
     FUi->DemoImportArchive->setIcon(KOVAIcon(kiExtract));
     FUi->DeleteDemo->setIcon(KOVAIcon(kiDelete));
     FUi->DemoAdvanced->setIcon(KOVAIcon(kiSystemIntegration));
+    // Each tool button shows and runs its action, which the language file dresses.
+    FUi->btnViewDemo->setDefaultAction(FUi->ViewDemo);
+    FUi->btnExportDemo->setDefaultAction(FUi->ExportDemo);
+    FUi->btnImportDemo->setDefaultAction(FUi->ImportDemo);
+    FUi->btnDemoExportArchive->setDefaultAction(FUi->DemoExportArchive);
+    FUi->btnDemoImportArchive->setDefaultAction(FUi->DemoImportArchive);
+    FUi->btnDeleteDemo->setDefaultAction(FUi->DeleteDemo);
+    FUi->btnDemoAdvanced->setDefaultAction(FUi->DemoAdvanced);
 
     FUi->lwDemos_List->SetColumns({{350, TListSort::lsText}, {70, TListSort::lsNumber}});
     IPageContext::AddDragList(FUi->lwDemos_List, TMapPaths::mpDemos);

@@ -52,6 +52,14 @@ TMapManagerPage::TMapManagerPage(IPageContext& context, QWidget* parent)
     FUi->MapManager_ExportIntoArchive->setIcon(KOVAIcon(kiAdd));
     FUi->MapManager_ImportFromArchive->setIcon(KOVAIcon(kiExtract));
     FUi->MapManager_PlayMap->setIcon(KOVAIcon(kiPlay));
+    // Each tool button shows and runs its action, which the language file dresses.
+    FUi->btnMapManager_ExportMap->setDefaultAction(FUi->MapManager_ExportMap);
+    FUi->btnMapManager_ImportMap->setDefaultAction(FUi->MapManager_ImportMap);
+    FUi->btnMapManager_DeleteMap->setDefaultAction(FUi->MapManager_DeleteMap);
+    FUi->btnMapManager_RenameMap->setDefaultAction(FUi->MapManager_RenameMap);
+    FUi->btnMapManager_ExportIntoArchive->setDefaultAction(FUi->MapManager_ExportIntoArchive);
+    FUi->btnMapManager_ImportFromArchive->setDefaultAction(FUi->MapManager_ImportFromArchive);
+    FUi->btnMapManager_PlayMap->setDefaultAction(FUi->MapManager_PlayMap);
 
     // The box is refilled at each refresh with its signals blocked; only a change of the
     // user's runs the filter.
