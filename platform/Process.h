@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Starting programs and waiting for them.
 
 // A program we started. Waiting never kills it.
@@ -34,7 +36,18 @@ TWaitState PollProgram(const TProcessHandle& handle, int* exitCode = nullptr);
 // is left behind. The program keeps running.
 void ReleaseProgram(const TProcessHandle& handle);
 
+// Told once how an opening ended: 0 when the handler succeeded, or was still running when the
+// watch ended, else the exit status it ended with.
+using TOpenEnded = std::function<void(int status)>;
+
 // Opens a file, folder or URL with the desktop's default handler (xdg-open). False, with the
-// reason in Error, when the handler could not be started; what the handler then does with the
-// file is its own affair.
-bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error = nullptr);
+// reason in Error, when the handler could not be started. When OnEnded is given, the handler is
+// then watched from the calling thread's event loop (which must run) for its first seconds, and
+// OnEnded is told how it ended there; the window never waits for it. Without an event loop, or
+// without OnEnded, what the handler does with the file is its own affair.
+bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error = nullptr,
+                            TOpenEnded onEnded = {});
+
+// The message for an opening of FileOrUrl whose handler ended with Status (not 0): no program is
+// set for it, or the opening failed.
+QString OpenFailureText(const QString& fileOrUrl, int status);

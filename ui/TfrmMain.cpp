@@ -460,7 +460,8 @@ void TfrmMain::OpenOrReport(const QString& fileOrUrl)
 {
     // Through the link label, so that the menu opens a document as the About page's links do.
     QString error;
-    if (!TLinkLabel::OpenURL(fileOrUrl, &error))
+    if (!TLinkLabel::OpenURL(fileOrUrl, &error, this,
+                             [this](const QString& failure) { ReportStartError(failure); }))
         ReportStartError(error);
 }
 

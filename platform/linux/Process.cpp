@@ -2,11 +2,17 @@
 
 #include "GamePath.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimerEvent>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <csignal>
 #include <spawn.h>
@@ -69,6 +75,69 @@ pid_t Spawn(const QStringList& argv, const QString& folder, QString& error)
     }
     return pid;
 }
+
+constexpr std::chrono::milliseconds KPollPeriod(100);
+// An opener that finds no program for a file ends at once; one still running after this shows
+// the file, or has become the program that shows it.
+constexpr std::chrono::milliseconds KOpenerWatch(10000);
+
+// Polls a started opener from the event loop until it ends or the watch is over, tells how it
+// ended, and goes. An opener still running is handed to the reaper, never waited for.
+class TOpenerWatch final : public QObject
+{
+public:
+    TOpenerWatch(pid_t pid, TOpenEnded onEnded)
+        : FPid(pid)
+        , FOnEnded(std::move(onEnded))
+        , FDeadline(KOpenerWatch)
+    {
+        // Gone with the application at the latest, and the opener reaped then.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && app->thread() == QThread::currentThread())
+            setParent(app);
+        FTimer = startTimer(KPollPeriod);
+    }
+    ~TOpenerWatch() override { ReleaseProgram(Handle()); }
+
+protected:
+    void timerEvent(QTimerEvent* event) override
+    {
+        if (event->timerId() != FTimer) {
+            QObject::timerEvent(event);
+            return;
+        }
+        int status = 0;
+        const TWaitState state = PollProgram(Handle(), &status);
+        if (state == TWaitState::wsRunning && !FDeadline.hasExpired())
+            return;
+        killTimer(FTimer);
+        if (state == TWaitState::wsRunning)
+            ReleaseProgram(Handle());
+        // Still running is a success; so is an opener collected elsewhere, of which nothing
+        // is known.
+        if (state != TWaitState::wsExited)
+            status = 0;
+        FPid = -1;
+        deleteLater();
+        // The handler may open a window and run its own event loop: nothing of this object is
+        // used after it.
+        const TOpenEnded onEnded = std::move(FOnEnded);
+        onEnded(status);
+    }
+
+private:
+    TProcessHandle Handle() const
+    {
+        TProcessHandle handle;
+        handle.Pid = FPid;
+        return handle;
+    }
+
+    pid_t FPid;
+    TOpenEnded FOnEnded;
+    QDeadlineTimer FDeadline;
+    int FTimer = 0;
+};
 
 } // namespace
 
@@ -145,7 +214,7 @@ void ReleaseProgram(const TProcessHandle& handle)
     }).detach();
 }
 
-bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error)
+bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error, TOpenEnded onEnded)
 {
     QString reason;
     const auto fail = [&](const QString& text) {
@@ -167,8 +236,26 @@ bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error)
     const pid_t pid = Spawn({opener, target}, QString(), reason);
     if (pid <= 0)
         return fail(reason);
-    TProcessHandle handle;
-    handle.Pid = pid;
-    ReleaseProgram(handle);
+    if (onEnded && QAbstractEventDispatcher::instance()) {
+        new TOpenerWatch(pid, std::move(onEnded));
+    } else {
+        TProcessHandle handle;
+        handle.Pid = pid;
+        ReleaseProgram(handle);
+    }
     return true;
+}
+
+QString OpenFailureText(const QString& fileOrUrl, int status)
+{
+    // xdg-open ends with 3 when it knows no program for the type, and with 4 when the desktop's
+    // own opener it hands over to fails, which is how a desktop without one says so.
+    if (status == 3 || status == 4)
+        return QStringLiteral("No program is set to open \"%1\" (\"xdg-open\" ended with "
+                              "status %2).")
+            .arg(fileOrUrl)
+            .arg(status);
+    return QStringLiteral("\"%1\" could not be opened (\"xdg-open\" ended with status %2).")
+        .arg(fileOrUrl)
+        .arg(status);
 }

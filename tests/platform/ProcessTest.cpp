@@ -1,14 +1,18 @@
 #include "Process.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +60,28 @@ TWaitState WaitForExit(const TProcessHandle& handle, int* exitCode)
             QThread::msleep(25);
     }
     return state;
+}
+
+// The opener is watched from the event loop.
+void EnsureApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_platform";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+// Runs the event loop until Done, giving up after a long while.
+template <typename Predicate> bool RunEventsUntil(Predicate done)
+{
+    QDeadlineTimer deadline(30000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(10);
+    }
+    return done();
 }
 
 // A zombie keeps its /proc entry, with state "Z", until its parent collects it.
@@ -158,6 +184,46 @@ TEST_F(ProcessPathTest, OpensWithTheDesktopHandler)
     Script("xdg-open", "echo \"$1\"", Path("opened.txt"));
     EXPECT_TRUE(OpenWithDefaultHandler("https://example.org/a b"));
     EXPECT_EQ(ReadWhenWritten(Path("opened.txt")), "https://example.org/a b");
+
+    // How the opener ended is told later, from the event loop: its status once it failed, 0 once
+    // it succeeded.
+    EnsureApplication();
+    const QByteArray sleep = QFile::encodeName(
+        QStandardPaths::findExecutable("sleep", {"/usr/local/bin", "/usr/bin", "/bin"}));
+    ASSERT_FALSE(sleep.isEmpty());
+    const struct
+    {
+        QByteArray Body;
+        int Status;
+    } endings[] = {{"exit 3", 3}, {"exit 4", 4}, {"exit 1", 1}, {sleep + " 0.3", 0}};
+    for (const auto& ending : endings) {
+        WriteScript(Path("bin/xdg-open"), ending.Body + "\n");
+        std::optional<int> status;
+        ASSERT_TRUE(OpenWithDefaultHandler(Path("Shot 1.bmp"), nullptr,
+                                           [&status](int ended) { status = ended; }));
+        EXPECT_TRUE(RunEventsUntil([&status] { return status.has_value(); }))
+            << ending.Body.constData();
+        EXPECT_EQ(status.value_or(-1), ending.Status) << ending.Body.constData();
+    }
+    EXPECT_EQ(OpenFailureText(Path("Shot 1.bmp"), 3), "No program is set to open \"" +
+                                                          Path("Shot 1.bmp") +
+                                                          "\" (\"xdg-open\" ended with status 3).");
+    EXPECT_TRUE(OpenFailureText("https://example.org/", 4).startsWith("No program is set"));
+    EXPECT_EQ(OpenFailureText("https://example.org/", 1),
+              "\"https://example.org/\" could not be opened (\"xdg-open\" ended with status 1).");
+
+    // One that keeps running (a browser it became) is a success, left running and reaped later.
+    WriteScript(Path("bin/xdg-open"), "echo $$ > \"$1.pid\"\nexec " + sleep + " 30\n");
+    std::optional<int> status;
+    ASSERT_TRUE(
+        OpenWithDefaultHandler(Path("page"), nullptr, [&status](int ended) { status = ended; }));
+    EXPECT_TRUE(RunEventsUntil([&status] { return status.has_value(); }));
+    EXPECT_EQ(status.value_or(-1), 0);
+    const pid_t pid = pid_t(ReadWhenWritten(Path("page.pid")).toLongLong());
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(::kill(pid, 0), 0);
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(ProcessEntryGone(pid));
 }
 
 } // namespace

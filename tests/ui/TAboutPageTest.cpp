@@ -39,6 +39,7 @@ private:
 
     std::unique_ptr<TLoopbackHttpServer> FServer;
     QStringList FOpened;
+    TOpenEnded FEnded;
 };
 
 namespace {
@@ -55,8 +56,10 @@ void TAboutPageTest::Prepare()
 {
     FServer = std::make_unique<TLoopbackHttpServer>();
     FOpened.clear();
-    TLinkLabel::SetOpener([this](const QString& url) {
+    FEnded = nullptr;
+    TLinkLabel::SetOpener([this](const QString& url, QString*, TOpenEnded onEnded) {
         FOpened << url;
+        FEnded = std::move(onEnded);
         return true;
     });
 }
@@ -202,6 +205,13 @@ void TAboutPageTest::menuChecksFromAnotherPageAndHelpOpensTheReadme()
         QStringList(
             {QUrl::fromLocalFile(FFixture->AppFile("Readme.htm")).toString(QUrl::FullyEncoded),
              QUrl::fromLocalFile(FFixture->AppFile("Changes.txt")).toString(QUrl::FullyEncoded)}));
+    // Its program failing after the start is told then, in the window's error box.
+    QCOMPARE(FDialogs->Calls().size(), 2);
+    QVERIFY(FEnded);
+    FEnded(4);
+    QCOMPARE(FDialogs->Calls().size(), 3);
+    QCOMPARE(FDialogs->Calls().last().Type, TMsgDlgType::mtError);
+    QCOMPARE(FDialogs->Calls().last().Text, OpenFailureText(FFixture->AppFile("Changes.txt"), 4));
 }
 
 QTEST_MAIN(TAboutPageTest)

@@ -161,10 +161,11 @@ void TDemoPageTest::viewPlaysTheSelectedDemoAndTheLinkOnlyEndsTheView()
     // The viewing panel's link ends the view and opens nothing.
     FPage->SetViewingDemo(true);
     QStringList opened;
-    const TLinkLabel::TOpener previous = TLinkLabel::SetOpener([&opened](const QString& url) {
-        opened << url;
-        return true;
-    });
+    const TLinkLabel::TOpener previous =
+        TLinkLabel::SetOpener([&opened](const QString& url, QString*, TOpenEnded) {
+            opened << url;
+            return true;
+        });
     auto* link = Child<TLinkLabel>(FPage, u"llDemoManager_ExitView"_s);
     QVERIFY(link->isVisible());
     QTest::mouseClick(link, Qt::LeftButton);

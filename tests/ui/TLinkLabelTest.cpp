@@ -30,6 +30,7 @@ private:
     std::unique_ptr<TLinkLabel> FLabel;
     QStringList FOpened;
     bool FOpenerWorks = true;
+    TOpenEnded FEnded;
     QStringList FEvents;
 };
 
@@ -39,9 +40,11 @@ void TLinkLabelTest::init()
     FOpened.clear();
     FEvents.clear();
     FOpenerWorks = true;
-    TLinkLabel::SetOpener([this](const QString& url) {
+    FEnded = nullptr;
+    TLinkLabel::SetOpener([this](const QString& url, QString*, TOpenEnded onEnded) {
         FOpened << url;
         FEvents << u"open"_s;
+        FEnded = std::move(onEnded);
         return FOpenerWorks;
     });
     FLabel = std::make_unique<TLinkLabel>();
@@ -132,6 +135,21 @@ void TLinkLabelTest::openerGetsOneWholeAddress()
     QCOMPARE(FOpened.at(0), QUrl::fromLocalFile(readme).toString(QUrl::FullyEncoded));
     QVERIFY(!FOpened.at(0).contains(QLatin1Char(' ')));
     QCOMPARE(FOpened.at(1), u"https://example.invalid/load.php?get=a&pid=10"_s);
+
+    // A handler that fails after its start shows the error box later, naming the file as given;
+    // one that succeeds shows nothing, and neither does a failure once the owner is gone.
+    QVERIFY(TLinkLabel::OpenOrReport(FLabel.get(), readme));
+    QVERIFY(FDialogs->Calls().isEmpty());
+    QVERIFY(FEnded);
+    FEnded(0);
+    QVERIFY(FDialogs->Calls().isEmpty());
+    FEnded(3);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).first().Text, OpenFailureText(readme, 3));
+    QVERIFY(TLinkLabel::OpenOrReport(FLabel.get(), readme));
+    FLabel.reset();
+    FEnded(4);
+    QCOMPARE(FDialogs->Calls().size(), 1);
 }
 
 QTEST_MAIN(TLinkLabelTest)

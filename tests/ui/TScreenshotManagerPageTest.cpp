@@ -124,10 +124,11 @@ void TScreenshotManagerPageTest::sortedRowsOpenShowAndDeleteTheirOwnFile()
 {
     FFixture->Game().WriteFile(u"ScreenShots/Shot00009.bmp"_s, "BM no picture");
     QStringList opened;
-    const TLinkLabel::TOpener previous = TLinkLabel::SetOpener([&opened](const QString& url) {
-        opened << url;
-        return true;
-    });
+    const TLinkLabel::TOpener previous =
+        TLinkLabel::SetOpener([&opened](const QString& url, QString*, TOpenEnded) {
+            opened << url;
+            return true;
+        });
     ShowPage();
     QTreeWidget* list = List();
     QHeaderView* header = list->header();

@@ -1,4 +1,5 @@
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "TPageTest.h"
 #include "TStatisticsPage.h"
 
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -106,8 +108,33 @@ void TStatisticsPageTest::knownTreeGivesEachGroupItsCountAndWholeMegabytes()
              qPrintable(paints.Paints.join(QLatin1Char('\n'))));
     QCOMPARE(Label(u"lbStatistics_MapsInstalled"_s), u"Maps installed: 4 (3 MB)"_s);
     QCOMPARE(box->title(), FContext->GetLangText(TDialogType::Statistics_gbStats_Caption));
-
     QCOMPARE(FDialogs->Calls().size(), 0);
+
+    // Open Directory hands the game folder over, and says so when that fails, also later.
+    QStringList opened;
+    TOpenEnded ended;
+    bool starts = false;
+    const TLinkLabel::TOpener previous =
+        TLinkLabel::SetOpener([&](const QString& url, QString*, TOpenEnded onEnded) {
+            opened << url;
+            ended = std::move(onEnded);
+            return starts;
+        });
+    auto* open = Child<QPushButton>(page, u"btnStatistics_OpenDirectory"_s);
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(FDialogs->CallsOf(TScriptedDialogs::TKind::dkException).size(), 1);
+    starts = true;
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(QUrl(opened.last()).toLocalFile(), FContext->Settings().UTDir);
+    QCOMPARE(FDialogs->Calls().size(), 1);
+    QVERIFY(ended);
+    ended(3);
+    TLinkLabel::SetOpener(previous);
+    const QList<TScriptedDialogs::TCall> errors =
+        FDialogs->CallsOf(TScriptedDialogs::TKind::dkException);
+    QCOMPARE(errors.size(), 2);
+    QCOMPARE(errors.last().Text, OpenFailureText(FContext->Settings().UTDir, 3));
 }
 
 void TStatisticsPageTest::invalidFolderFromTheWindowMenuGivesZeros()

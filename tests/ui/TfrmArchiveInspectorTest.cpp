@@ -76,6 +76,7 @@ private:
 
     std::unique_ptr<TfrmArchiveInspector> FInspector;
     QStringList FOpened;
+    TOpenEnded FEnded;
     QByteArray FOldTmpDir;
 };
 
@@ -87,8 +88,10 @@ void TfrmArchiveInspectorTest::Prepare()
     FInspector = std::make_unique<TfrmArchiveInspector>(*FContext);
     FInspector->SetLanguage(FContext->CurrentLanguage());
     FOpened.clear();
-    FInspector->SetOpener([this](const QString& file) {
+    FEnded = nullptr;
+    FInspector->SetOpener([this](const QString& file, QString*, TOpenEnded onEnded) {
         FOpened << file;
+        FEnded = std::move(onEnded);
         return true;
     });
     FInspector->show();
@@ -344,13 +347,20 @@ void TfrmArchiveInspectorTest::extractAndOpenUsesAFolderOfTheUsersOwn()
     QCOMPARE(ReadBytes(opened.filePath()), QByteArray("read me"));
     QCOMPARE(QFileInfo(opened.absolutePath()).absolutePath(), Path(u"tmp"_s));
     QCOMPARE(QFile::permissions(opened.absolutePath()) & 0x0077, QFileDevice::Permissions());
+    // A program that fails after its start is reported then, naming the file.
+    QVERIFY(FDialogs->Calls().isEmpty());
+    QVERIFY(FEnded);
+    FEnded(1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).first().Text,
+             OpenFailureText(opened.filePath(), 1));
 
     // Where a link takes the folder's place, nothing is written through it.
     QVERIFY(QDir(opened.absolutePath()).removeRecursively());
     QVERIFY(QFile::link(EmptyFolder(u"elsewhere"_s), opened.absolutePath()));
     Action(u"MenuExtractAndOpen"_s)->trigger();
     QCOMPARE(FOpened.size(), 1);
-    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 1);
+    QCOMPARE(FDialogs->CallsOf(TKind::dkException).size(), 2);
     QVERIFY(FileTree(Path(u"elsewhere"_s)).isEmpty());
 }
 

@@ -49,7 +49,7 @@ TfrmArchiveInspector::TfrmArchiveInspector(IPageContext& context, QWidget* paren
     : QMainWindow(parent)
     , FContext(context)
     , FUi(std::make_unique<Ui::TfrmArchiveInspector>())
-    , FOpener([](const QString& file) { return OpenWithDefaultHandler(file); })
+    , FOpener(OpenWithDefaultHandler)
 {
     FUi->setupUi(this);
     setWindowIcon(KOVAIcon(kiExtract));
@@ -449,9 +449,16 @@ void TfrmArchiveInspector::ExtractAndOpen(const QString& folder, int index)
     RunWithProgress([&] { extracted = FZip.ExtractTo(index, target); });
     if (!Succeeded(this, extracted))
         return;
-    if (!FOpener || !FOpener(target))
+    // The window may be gone when the opener fails after its start.
+    const auto ended = [self = QPointer<TfrmArchiveInspector>(this), target](int status) {
+        if (status != 0 && self)
+            self->FContext.Dialogs().ShowException(self, OpenFailureText(target, status));
+    };
+    QString error;
+    if (!FOpener || !FOpener(target, &error, ended))
         FContext.Dialogs().ShowException(
-            this, QStringLiteral("\"%1\" could not be opened with its program.").arg(target));
+            this, QStringLiteral("\"%1\" could not be opened with its program.").arg(target) +
+                      (error.isEmpty() ? QString() : QLatin1Char('\n') + error));
 }
 
 void TfrmArchiveInspector::ShowArchive(const QString& fileName)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Process.h"
 #include "TDialogType.h"
 #include "TZipArchive.h"
 
@@ -79,8 +80,10 @@ public:
     void LocalizeColumns();
     QString GetOperationText(TZipOperation operation) const;
 
-    // What opens an extracted file: the desktop's default handler (tests put their own).
-    void SetOpener(std::function<bool(const QString& file)> opener) { FOpener = std::move(opener); }
+    // What opens an extracted file, as OpenWithDefaultHandler does: the desktop's default
+    // handler (tests put their own).
+    using TOpener = std::function<bool(const QString& file, QString* error, TOpenEnded onEnded)>;
+    void SetOpener(TOpener opener) { FOpener = std::move(opener); }
 
     void MenuFileClick();
     void MenuStayOnTopClick();
@@ -136,5 +139,5 @@ private:
     QString FFileProcessText;
     QString FOverallText;
     QString FOperationTexts[3];
-    std::function<bool(const QString& file)> FOpener;
+    TOpener FOpener;
 };

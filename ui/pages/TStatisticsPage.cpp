@@ -4,8 +4,8 @@
 #include "Guard.h"
 #include "IPageContext.h"
 #include "KOVAIcons.h"
-#include "Process.h"
 #include "TKOVASettings.h"
+#include "TLinkLabel.h"
 #include "TUT2003Statistics.h"
 #include "TemplateFormat.h"
 
@@ -66,8 +66,7 @@ void TStatisticsPage::ShowStatisticsPage()
 
 void TStatisticsPage::btnStatistics_OpenDirectoryClick()
 {
-    // Whether the desktop could open it is not looked at.
-    OpenWithDefaultHandler(FContext.Settings().UTDir);
+    TLinkLabel::OpenOrReport(this, FContext.Settings().UTDir);
 }
 
 void TStatisticsPage::btnStatistics_RefreshClick()

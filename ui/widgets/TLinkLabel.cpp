@@ -7,6 +7,7 @@
 #include <QEnterEvent>
 #include <QFileInfo>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -121,7 +122,8 @@ void TLinkLabel::Click()
         OnAfterNavigate(this);
 }
 
-bool TLinkLabel::OpenURL(const QString& address, QString* error)
+bool TLinkLabel::OpenURL(const QString& address, QString* error, QObject* receiver,
+                         TOnOpenFailed onLateFailure)
 {
     QString reason;
     const TOpener& opener = Opener();
@@ -131,7 +133,17 @@ bool TLinkLabel::OpenURL(const QString& address, QString* error)
                                 ? address
                                 : QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath())
                                       .toString(QUrl::FullyEncoded);
-        opened = opener ? opener(url) : OpenWithDefaultHandler(url, &reason);
+        TOpenEnded ended;
+        if (onLateFailure) {
+            // The message names the address as the caller knows it, not the URL made of it.
+            ended = [address, guard = QPointer<QObject>(receiver), guarded = receiver != nullptr,
+                     onLateFailure = std::move(onLateFailure)](int status) {
+                if (status != 0 && (!guarded || guard))
+                    onLateFailure(OpenFailureText(address, status));
+            };
+        }
+        opened = opener ? opener(url, &reason, std::move(ended))
+                        : OpenWithDefaultHandler(url, &reason, std::move(ended));
     }
     if (!opened && error)
         *error = reason.isEmpty() ? tr("No program could be started to open \"%1\".").arg(address)
@@ -142,9 +154,10 @@ bool TLinkLabel::OpenURL(const QString& address, QString* error)
 bool TLinkLabel::OpenOrReport(QWidget* owner, const QString& address)
 {
     QString error;
-    if (OpenURL(address, &error))
+    const auto report = [owner](const QString& text) { Dialogs().ShowException(owner, text); };
+    if (OpenURL(address, &error, owner, report))
         return true;
-    Dialogs().ShowException(owner, error);
+    report(error);
     return false;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <functional>
+#include "Process.h"
 
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+
+#include <functional>
 
 // A font with the colour its text is drawn in.
 struct TLabelFont
@@ -25,8 +27,12 @@ public:
     // Sender; Cancel starts False, and True stops the navigation.
     using TOnBeforeNavigate = std::function<void(TLinkLabel* sender, bool& cancel)>;
     using TOnAfterNavigate = std::function<void(TLinkLabel* sender)>;
-    // Opens an address (a URL, or a file URL) and tells whether that could be done.
-    using TOpener = std::function<bool(const QString& url)>;
+    // Opens an address (a URL, or a file URL) as OpenWithDefaultHandler does: false, with the
+    // reason in Error, when that could not be started; OnEnded, when given, told later how it
+    // ended.
+    using TOpener = std::function<bool(const QString& url, QString* error, TOpenEnded onEnded)>;
+    // The message of a handler that started and then failed.
+    using TOnOpenFailed = std::function<void(const QString& error)>;
 
     explicit TLinkLabel(QWidget* parent = nullptr);
     ~TLinkLabel() override;
@@ -62,9 +68,12 @@ public:
 
     // Opens Address with the desktop's default handler: a URL as it stands, anything else as a
     // local file (made absolute, handed over as one file URL, blanks and all). False, with the
-    // reason in Error, when it could not be opened.
-    static bool OpenURL(const QString& address, QString* error = nullptr);
-    // OpenURL; a failure is shown in the error box over Owner.
+    // reason in Error, when it could not be opened. A handler that starts and then fails is told
+    // to OnLateFailure later, from the event loop, unless Receiver (when given) is gone by then.
+    static bool OpenURL(const QString& address, QString* error = nullptr,
+                        QObject* receiver = nullptr, TOnOpenFailed onLateFailure = {});
+    // OpenURL; a failure, also one of the handler after its start, is shown in the error box
+    // over Owner, while Owner lives.
     static bool OpenOrReport(QWidget* owner, const QString& address);
     // The default browser's program; empty here, where the desktop's default handler chooses.
     static QString GetDefaultBrowser() { return QString(); }
