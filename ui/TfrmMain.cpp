@@ -47,6 +47,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTabBar>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -650,8 +651,11 @@ void TfrmMain::RequestEnd(int status)
 {
     FExitStatus = status;
     FEndRequested = true;
-    // The end comes at the loop's next turn, after the rest of the first showing.
-    QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
+    // The end comes at the loop's next turn, after the rest of the first showing. Before the
+    // loop runs, whoever starts it asks EndRequested: an exit without a loop would end the
+    // first loop started later at once, a modal dialog's included.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QTimer::singleShot(0, this, [status] { QCoreApplication::exit(status); });
 }
 
 void TfrmMain::ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& yesToAll,
