@@ -2,9 +2,11 @@
 
 #include "FolderList.h"
 #include "GamePath.h"
+#include "Guard.h"
 #include "IDialogs.h"
 #include "KOVAIcons.h"
 #include "ProgramFolders.h"
+#include "TMapManager.h"
 #include "TSystemManager.h"
 
 #include <QTreeWidget>
@@ -63,6 +65,16 @@ void IPageContext::ShowInformation(QWidget* owner, const QString& text)
 {
     Dialogs().MessageBox(owner, GetLangText(TDialogType::Common_Information), text,
                          TMsgDlgType::mtInformation, mbOK);
+}
+
+void IPageContext::MapFilesChanged(QWidget* owner, bool quiet)
+{
+    TMapManager* maps = MapManager();
+    if (!maps)
+        return;
+    const TResult<void> updated = maps->AddChangedFiles();
+    if (!quiet)
+        Succeeded(owner, updated);
 }
 
 bool IPageContext::AssociateDemoFiles(QWidget* owner)

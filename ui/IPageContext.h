@@ -157,6 +157,10 @@ public:
     // pages, with Text.
     void ShowError(QWidget* owner, const QString& text);
     void ShowInformation(QWidget* owner, const QString& text);
+    // Brings the map list (and, with the map cache on, the cache file) up to date with the
+    // maps folder once files were installed: every road that puts maps there calls it at its
+    // end. A cache file that cannot be written is shown over Owner unless Quiet.
+    void MapFilesChanged(QWidget* owner, bool quiet = false);
     // Makes this program open the game's demo files, with the program's own demo-file icon, and
     // says so in a notice; an error box says why when it could not. Shared by the pages that
     // offer it. False when it failed.

@@ -642,6 +642,7 @@ void TfrmMain::HandleCommandLine()
             const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
             // An empty index had nothing to do; otherwise as for the other installs.
             done = extracted && extracted->Succeeded();
+            MapFilesChanged(this);
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -715,6 +716,11 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
     }
     // Judged before the dialog, whose Delete Target changes rows after the run.
     const bool succeeded = complete && result && summary.Succeeded();
+    bool anyInstalled = false;
+    for (int i = 0; i < summary.GetCount() && !anyInstalled; ++i)
+        anyInstalled = summary.GetItem(i)->Installed;
+    if (anyInstalled)
+        MapFilesChanged(this, FSilent);
     if (!FSilent) {
         Succeeded(this, result);
         FInstallationSummary->Execute(&summary, CurrentLanguage(), FSettings);

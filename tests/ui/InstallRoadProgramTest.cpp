@@ -1,6 +1,7 @@
 #include "TProgramFixture.h"
 #include "TZipArchive.h"
 #include "TZipBuilder.h"
+#include "uKOVA_MapCache.h"
 
 #include <QDir>
 #include <QFile>
@@ -155,7 +156,9 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
 {
     FFixture->SetSettingXml(u"destinations"_s,
                             u"<destination mask=\".u\">%system%</destination>"
+                            "<destination mask=\".ut2\">%maps%</destination>"
                             "<destination mask=\"*unknown_content\">%no_install%</destination>"_s);
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
     const QByteArray rtl = "evil\xE2\x80\xAEgnp.u"; // shows as "evilu.png"
     TZipBuilderEntry bomb{.Name = "Big.u", .Zeros = 1024 * 1024};
     for (int i = 1; i < 200; ++i)
@@ -219,7 +222,11 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
         {"installcache, data missing", {u"/installcache"_s}, {}, u"MISS-1=Missing.u\r\n"_s, 1},
         {"some left out",
          {u"/install"_s,
-          Archive(u"m.zip"_s, TZipBuilder().Add("Good.u", "good").Add("readme.txt", "r")), u"-s"_s},
+          Archive(u"m.zip"_s, TZipBuilder()
+                                  .Add("Good.u", "good")
+                                  .Add("Maps/DM-New.ut2", "map")
+                                  .Add("readme.txt", "r")),
+          u"-s"_s},
          {},
          {},
          0},
@@ -233,6 +240,12 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
             QVERIFY2(FileTree(Game().Root()) == before, row.Name);
     }
     QCOMPARE(Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
+    // The next start finds the installed map in the map cache.
+    QList<TMapCacheItem> maps;
+    QCOMPARE(ReadMapCache(FFixture->AppFile(u"cache.xml"_s), maps), TMapCacheRead::mcrLoaded);
+    QVERIFY(std::any_of(maps.begin(), maps.end(), [](const TMapCacheItem& map) {
+        return map.FileName.endsWith(u"DM-New.ut2"_s);
+    }));
 }
 
 void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()

@@ -76,6 +76,7 @@ void InstallRoadTest::answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbor
                 .Add("A3.u", "new")
                 .Add("New.u", "new")
                 .AddLink("link.u", "../elsewhere.u")
+                .Add("evil\xE2\x80\xAEgnp.u", "shows as evilu.png")
                 .Write(first));
     QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
     QVERIFY(WriteBytes(Work(u"notes.txt"_s), "not an archive"));
@@ -111,12 +112,13 @@ void InstallRoadTest::answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbor
     const QString installed = Lang(TDialogType::Sum_Status_Ok);
     const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
     const QString system = Game().Path(u"System/"_s);
-    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {3, 5, 2}),
+    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {3, 6, 3}),
                                  u"first.zip | A1.u | %1A1.u | %2"_s.arg(system, installed),
                                  u"first.zip | A2.u | %1A2.u | %2"_s.arg(system, notInstalled),
                                  u"first.zip | A3.u | %1A3.u | %2"_s.arg(system, installed),
                                  u"first.zip | New.u | %1New.u | %2"_s.arg(system, installed),
-                                 u"first.zip | link.u |  | %1"_s.arg(notInstalled)}));
+                                 u"first.zip | link.u |  | %1"_s.arg(notInstalled),
+                                 u"first.zip | evil<U+202E>gnp.u |  | %1"_s.arg(notInstalled)}));
     QCOMPARE(
         icon,
         FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());

@@ -1,5 +1,6 @@
 #include "TCacheManager.h"
 #include "TCachePage.h"
+#include "TMapManager.h"
 #include "TPageTest.h"
 
 #include <QAction>
@@ -199,8 +200,9 @@ void TCachePageTest::zipPacksDataFilesUnderRecordedNamesAndInstallsNothing()
 
 void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
 {
-    // A data file that is a link is none the game stored; the other entry installs.
-    const QByteArray index = "[Cache]\r\nG1=Linked.u\r\nG2=Plain.u\r\n";
+    // A data file that is a link is none the game stored; the other entry installs, a map that
+    // the map list shows at once.
+    const QByteArray index = "[Cache]\r\nG1=Linked.u\r\nG2=DM-Plain.ut2\r\n";
     WriteCache(u"cache.ini"_s, index);
     WriteCache(u"Elsewhere.bin"_s, "elsewhere");
     QVERIFY(QFile::link(FFixture->Game().Path(u"Cache/Elsewhere.bin"_s),
@@ -214,8 +216,9 @@ void TCachePageTest::entriesThatCannotGoAreNamedAndKeepTheirRows()
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first().Caption, FContext->GetLangText(TDialogType::Common_Error));
     QVERIFY(errors.first().Text.startsWith(u"Linked.u: "_s));
-    QVERIFY(!errors.first().Text.contains(u"Plain.u"_s));
-    QCOMPARE(Game(u"System/Plain.u"_s), QByteArray("plain"));
+    QVERIFY(!errors.first().Text.contains(u"DM-Plain.ut2"_s));
+    QCOMPARE(Game(u"Maps/DM-Plain.ut2"_s), QByteArray("plain"));
+    QVERIFY(FContext->MapManager()->FindByFileName(u"DM-Plain.ut2"));
     QCOMPARE(Rows(), QStringList({"Linked.u|9 Byte|G1"}));
 }
 

@@ -140,9 +140,10 @@ void TInstallationSummary::Fill(TInstallSummary* summary, TLanguage* language,
                 captions.insert(item->SourceArchive, QFileInfo(item->SourceArchive).isDir()
                                                          ? item->SourceArchive
                                                          : EntryFileName(item->SourceArchive));
-        auto* row =
-            new QTreeWidgetItem(QStringList{*caption, EntryFileName(item->SourceFile),
-                                            item->TargetFile, statusText[item->Installed ? 1 : 0]});
+        // A refused name shows its hidden characters, not the name it would pass for.
+        auto* row = new QTreeWidgetItem(
+            QStringList{VisibleName(*caption), VisibleName(EntryFileName(item->SourceFile)),
+                        item->TargetFile, statusText[item->Installed ? 1 : 0]});
         row->setData(0, KItemRole, i);
         rows << row;
     }

@@ -156,6 +156,11 @@ void TCachePage::InstallCacheClick()
         problems << result->IndexError->Message;
     if (!problems.isEmpty())
         FContext.ShowError(this, problems.join(QLatin1Char('\n')));
+    if (std::any_of(result->Items.begin(), result->Items.end(), [](const TCacheExtractItem& item) {
+            return item.Outcome == TCacheExtractOutcome::ceoExtracted ||
+                   item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
+        }))
+        FContext.MapFilesChanged(this);
     if (!move)
         return;
     // Only the rows whose entries really left the cache go.

@@ -369,10 +369,8 @@ void TMapManagerPage::btnMapManager_ExportMapToArchiveClick()
 
 void TMapManagerPage::btnMapManager_ImportFromArchiveClick()
 {
+    // The installation lists the maps the archive brought; the page shows them at once.
     FContext.ImportFromArchive();
-    // The maps the archive brought are listed at once, as imported ones are.
-    if (TMapManager* maps = FContext.MapManager())
-        Succeeded(this, maps->AddChangedFiles());
     ShowMapManagerPage();
 }
 

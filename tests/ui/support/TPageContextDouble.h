@@ -78,7 +78,12 @@ public:
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                             bool asArchive = false) override;
     void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
-    void ImportFromArchive() override { FOrders << QStringLiteral("ImportFromArchive"); }
+    // Recorded; the maps the installation would have brought are listed as it lists them.
+    void ImportFromArchive() override
+    {
+        FOrders << QStringLiteral("ImportFromArchive");
+        MapFilesChanged(nullptr);
+    }
     bool PlayDemo(const QString& fileName) override;
     void ExitDemoView() override { FOrders << QStringLiteral("ExitDemoView"); }
 
