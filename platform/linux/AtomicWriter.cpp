@@ -125,11 +125,19 @@ void RemoveStale(const QString& folder)
     ::closedir(dir);
 }
 
-// A new temporary's path in Folder for a target named Name.
-QString TemporaryPathIn(const QString& folder, const QString& name)
+// Makes a temporary for a target named Name in Folder with Make (given its path), under new
+// names while the name is taken; the path made, or empty with errno telling why.
+template <typename TMake> QString MakeNamed(const QString& folder, const QString& name, TMake make)
 {
-    return (folder == QLatin1String("/") ? QString() : folder) + QLatin1Char('/') +
-           TemporaryNameFor(name);
+    const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+    for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
+        const QString temporary = prefix + QLatin1Char('/') + TemporaryNameFor(name);
+        if (make(QFile::encodeName(temporary)))
+            return temporary;
+        if (errno != EEXIST)
+            break;
+    }
+    return QString();
 }
 
 } // namespace
@@ -180,43 +188,35 @@ bool TAtomicWriter::Open(QString* error)
         FUnnamed = true;
         return true;
     }
-    for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
-        const QString temporary = TemporaryPathIn(folder, NameOf(FTarget));
-        FFd = ::open(QFile::encodeName(temporary).constData(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (FFd >= 0) {
-            FTemporary = temporary;
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
-    }
+    FTemporary = MakeNamed(folder, NameOf(FTarget), [this](const QByteArray& path) {
+        FFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        return FFd >= 0;
+    });
+    if (FFd >= 0)
+        return true;
     SetError(error, SystemError(errno));
     return false;
 }
 
 bool TAtomicWriter::GiveName(QString* error)
 {
-    const QString folder = FolderOf(FTarget);
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(FFd);
-    for (int attempt = 0; attempt < KNameAttempts; ++attempt) {
-        const QString temporary = TemporaryPathIn(folder, NameOf(FTarget));
-        const QByteArray path = QFile::encodeName(temporary);
-        int linked =
-            ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
-        // Without /proc the file itself can be linked, where the system allows it.
-        if (linked != 0 && errno == ENOENT)
-            linked = ::linkat(FFd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH);
-        if (linked == 0) {
-            FTemporary = temporary;
-            FUnnamed = false;
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
+    const QString named =
+        MakeNamed(FolderOf(FTarget), NameOf(FTarget), [&](const QByteArray& path) {
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                return true;
+            // Without /proc the file itself can be linked, where the system allows it.
+            return errno == ENOENT &&
+                   ::linkat(FFd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH) == 0;
+        });
+    if (named.isEmpty()) {
+        SetError(error, SystemError(errno));
+        return false;
     }
-    SetError(error, SystemError(errno));
-    return false;
+    FTemporary = named;
+    FUnnamed = false;
+    return true;
 }
 
 bool TAtomicWriter::Write(const char* data, qint64 size, QString* error)
