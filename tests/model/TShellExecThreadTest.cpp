@@ -38,9 +38,16 @@ char ProcessState(qint64 pid)
     return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
 }
 
-template <typename Predicate> bool WaitFor(Predicate done, int milliseconds = 5000)
+// Ends a wait only when something hangs: no passing run waits this long, however slow the
+// machine.
+constexpr int KHungMs = 60000;
+// Seconds a sleeper runs unless ended: longer than a hung wait, so a wait that ends is never its
+// end.
+const QString KLongSleep = u"120"_s;
+
+template <typename Predicate> bool WaitFor(Predicate done)
 {
-    QDeadlineTimer deadline(milliseconds);
+    QDeadlineTimer deadline(KHungMs);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
@@ -88,7 +95,7 @@ protected:
 
 TEST_F(SleeperTest, AbortEndsTheWaitAndTheProgramKeepsRunning)
 {
-    TShellExecThread thread(FProgram, "30");
+    TShellExecThread thread(FProgram, KLongSleep);
     bool ended = false;
     QObject window;
     thread.SetOnTerminate(&window, [&] { ended = true; });
@@ -98,7 +105,7 @@ TEST_F(SleeperTest, AbortEndsTheWaitAndTheProgramKeepsRunning)
     ASSERT_GT(pid, 0);
     EXPECT_TRUE(thread.isRunning());
     thread.SetAbort(true);
-    EXPECT_TRUE(thread.wait(QDeadlineTimer(1500))) << "the wait did not end after Abort";
+    EXPECT_TRUE(thread.wait(QDeadlineTimer(KHungMs))) << "the wait did not end after Abort";
     EXPECT_TRUE(WaitFor([&] { return ended; }));
 
     const char state = ProcessState(pid);
@@ -121,12 +128,12 @@ TEST_F(SleeperTest, AProgramThatEndsEndsTheWaitAndIsReaped)
 
 TEST_F(SleeperTest, QuittingTheApplicationEndsTheWaitAndDestroyingJoinsTheThread)
 {
-    QPointer<TShellExecThread> thread = new TShellExecThread(FProgram, "30");
+    QPointer<TShellExecThread> thread = new TShellExecThread(FProgram, KLongSleep);
     thread->start();
     ASSERT_GT(WaitForPid(), 0);
     QTimer::singleShot(0, &App(), &QCoreApplication::quit);
     App().exec();
-    EXPECT_TRUE(thread->wait(QDeadlineTimer(1500)));
+    EXPECT_TRUE(thread->wait(QDeadlineTimer(KHungMs)));
     delete thread;
     EXPECT_NE(ProcessState(FPid), 0);
     EXPECT_NE(ProcessState(FPid), 'Z');
@@ -165,7 +172,7 @@ TEST(ShellExecThread, TheEndHandlerNeverRunsForAReceiverThatIsGone)
     TShellExecThread thread(u"/nonexistent/program"_s, QString());
     thread.SetOnTerminate(window, [&] { ended = true; });
     thread.start();
-    ASSERT_TRUE(thread.wait(QDeadlineTimer(5000)));
+    ASSERT_TRUE(thread.wait(QDeadlineTimer(KHungMs)));
     delete window;
     QCoreApplication::processEvents();
     EXPECT_FALSE(ended);

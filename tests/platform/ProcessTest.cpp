@@ -42,11 +42,27 @@ QString WriteScript(const QString& path, const QByteArray& body)
     return path;
 }
 
+// Ends a wait only when something hangs: no passing run waits this long, however slow the
+// machine.
+constexpr int KHungMs = 60000;
+
+// Polls until Done, or false once a hung wait ends.
+template <typename Predicate> bool WaitFor(Predicate done)
+{
+    const QDeadlineTimer deadline(KHungMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// What a script wrote to Path; the scripts mark a file whole with "<Path>.done" (by shell
+// built-ins alone: the PATH may hold nothing else).
 QByteArray ReadWhenWritten(const QString& path)
 {
-    for (int i = 0; i < 100 && QFileInfo(path).size() == 0; ++i)
-        QThread::msleep(20);
-    QThread::msleep(20);
+    WaitFor([&] { return QFileInfo::exists(path + ".done"); });
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
@@ -54,11 +70,7 @@ QByteArray ReadWhenWritten(const QString& path)
 TWaitState WaitForExit(const TProcessHandle& handle, int* exitCode)
 {
     TWaitState state = TWaitState::wsRunning;
-    for (int i = 0; i < 200 && state == TWaitState::wsRunning; ++i) {
-        state = PollProgram(handle, exitCode);
-        if (state == TWaitState::wsRunning)
-            QThread::msleep(25);
-    }
+    WaitFor([&] { return (state = PollProgram(handle, exitCode)) != TWaitState::wsRunning; });
     return state;
 }
 
@@ -87,22 +99,32 @@ template <typename Predicate> bool RunEventsUntil(Predicate done)
 // A zombie keeps its /proc entry, with state "Z", until its parent collects it.
 bool ProcessEntryGone(qint64 pid)
 {
-    for (int i = 0; i < 200; ++i) {
-        if (!QFileInfo::exists(QString("/proc/%1").arg(pid)))
-            return true;
-        QThread::msleep(25);
-    }
-    return false;
+    return WaitFor([pid] { return !QFileInfo::exists(QString("/proc/%1").arg(pid)); });
+}
+
+// A program that runs until the file Release appears, however long that takes.
+TProcessHandle StartUntilReleased(const QString& release, QString* error = nullptr)
+{
+    return StartProgram("sh", {"-c", "until [ -e \"$0\" ]; do sleep 0.02; done; exit 3", release},
+                        {}, error);
+}
+
+bool Release(const QString& release)
+{
+    return QFile(release).open(QIODevice::WriteOnly);
 }
 
 TEST(ProcessTest, PollsUntilTheProgramEndsAndGivesItsExitCode)
 {
+    QTemporaryDir temp;
+    const QString release = temp.filePath("release");
     QString error;
-    const TProcessHandle handle = StartProgram("sh", {"-c", "sleep 0.2; exit 3"}, {}, &error);
+    const TProcessHandle handle = StartUntilReleased(release, &error);
     ASSERT_TRUE(handle.Valid()) << qPrintable(error);
     EXPECT_EQ(PollProgram(handle), TWaitState::wsRunning);
     // In a session of its own.
     EXPECT_EQ(::getsid(pid_t(handle.Pid)), pid_t(handle.Pid));
+    ASSERT_TRUE(Release(release));
     int exitCode = -1;
     EXPECT_EQ(WaitForExit(handle, &exitCode), TWaitState::wsExited);
     EXPECT_EQ(exitCode, 3);
@@ -112,17 +134,21 @@ TEST(ProcessTest, PollsUntilTheProgramEndsAndGivesItsExitCode)
 
 TEST(ProcessTest, ReleasedProgramKeepsRunningAndLeavesNoZombie)
 {
-    const TProcessHandle handle = StartProgram("sleep", {"0.3"});
+    QTemporaryDir temp;
+    const QString release = temp.filePath("release");
+    const TProcessHandle handle = StartUntilReleased(release);
     ASSERT_TRUE(handle.Valid());
     ReleaseProgram(handle);
     EXPECT_EQ(::kill(pid_t(handle.Pid), 0), 0); // not killed
+    EXPECT_TRUE(Release(release));
     EXPECT_TRUE(ProcessEntryGone(handle.Pid));
 }
 
 TEST(ProcessTest, RunsInItsOwnFolderUnlessToldOtherwise)
 {
     QTemporaryDir temp;
-    const QString script = WriteScript(temp.filePath("where.sh"), "pwd > \"$1\"\n");
+    const QString script =
+        WriteScript(temp.filePath("where.sh"), "pwd > \"$1\" && : > \"$1.done\"\n");
     const TProcessHandle first = StartProgram(script, {temp.filePath("first.txt")});
     ASSERT_TRUE(first.Valid());
     EXPECT_EQ(WaitForExit(first, nullptr), TWaitState::wsExited);
@@ -153,8 +179,9 @@ protected:
     // A script of Name on the PATH that writes what Body prints to Output.
     void Script(const QString& name, const QByteArray& body, const QString& output)
     {
+        const QByteArray file = "\"" + QFile::encodeName(output) + "\"";
         WriteScript(Path("bin/" + name),
-                    "{ " + body + "; } > \"" + QFile::encodeName(output) + "\"\n");
+                    "{ " + body + "; } > " + file + " && : > " + file + ".done\n");
     }
 
     QTemporaryDir FTemp;
@@ -213,7 +240,8 @@ TEST_F(ProcessPathTest, OpensWithTheDesktopHandler)
               "\"https://example.org/\" could not be opened (\"xdg-open\" ended with status 1).");
 
     // One that keeps running (a browser it became) is a success, left running and reaped later.
-    WriteScript(Path("bin/xdg-open"), "echo $$ > \"$1.pid\"\nexec " + sleep + " 30\n");
+    WriteScript(Path("bin/xdg-open"),
+                "echo $$ > \"$1.pid\"\n: > \"$1.pid.done\"\nexec " + sleep + " 30\n");
     std::optional<int> status;
     ASSERT_TRUE(
         OpenWithDefaultHandler(Path("page"), nullptr, [&status](int ended) { status = ended; }));

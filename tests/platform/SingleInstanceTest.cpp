@@ -25,13 +25,14 @@ TEST(SingleInstanceTest, SecondCopyIsRefusedUntilTheFirstEnds)
         TSingleInstance other("Other/Name");
         EXPECT_EQ(other.State(), TSingleInstance::siAcquired);
     }
-    // A program we started does not inherit the lock.
-    const TProcessHandle child = StartProgram("sleep", {"0.5"});
+    // A program we started does not inherit the lock: it runs on until it is ended here.
+    const TProcessHandle child = StartProgram("sleep", {"3600"});
     ASSERT_TRUE(child.Valid());
     ReleaseProgram(child);
     first.reset();
     TSingleInstance third("KOVA");
     EXPECT_EQ(third.State(), TSingleInstance::siAcquired);
+    EXPECT_EQ(::kill(pid_t(child.Pid), SIGKILL), 0); // still running, so it held what it had
 }
 
 TEST(SingleInstanceTest, LockOfAKilledCopyDoesNotBlock)

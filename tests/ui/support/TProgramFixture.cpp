@@ -193,14 +193,38 @@ QString WriteGameScript(const TGameFolder& game, const QString& name, const QStr
         "mkdir -p RECORD\n"
         "printf '%s\\n' \"$@\" > RECORD/args.tmp && mv RECORD/args.tmp RECORD/args\n"
         "pwd -P > RECORD/cwd.tmp && mv RECORD/cwd.tmp RECORD/cwd\n"
-        "sleep SECONDS\n"
+        "PLAY\n"
         "echo ended > RECORD/ended\n";
+    script.replace("PLAY",
+                   seconds == KPlayUntilQuit
+                       ? "while [ -d RECORD ] && [ ! -e RECORD/quit ]; do sleep 0.05; done\n"
+                         "[ -d RECORD ] || exit 0"
+                       : "sleep " + QByteArray::number(seconds));
     script.replace("RECORD", "'" + QFile::encodeName(recordFolder) + "'");
-    script.replace("SECONDS", QByteArray::number(seconds));
     const QString path = game.WriteFile(u"System/"_s + name, script);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                     QFile::ReadOther | QFile::ExeOther);
     return path;
+}
+
+bool ProgramRunning(const QString& program)
+{
+    const QString wanted = QFileInfo(program).canonicalFilePath();
+    const QStringList processes = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& process : processes) {
+        bool isProcess = false;
+        process.toLongLong(&isProcess);
+        if (!isProcess)
+            continue;
+        // A script runs as its interpreter's argument; a process that ended has no command line.
+        const QList<QByteArray> arguments =
+            ReadBytes(u"/proc/%1/cmdline"_s.arg(process)).split('\0');
+        for (const QByteArray& argument : arguments)
+            if (argument.startsWith('/') &&
+                QFileInfo(QFile::decodeName(argument)).canonicalFilePath() == wanted)
+                return true;
+    }
+    return false;
 }
 
 std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)

@@ -85,11 +85,18 @@ QStringList Captions(const QTreeWidget* list);
 // current row, as after the user's clicks.
 void SelectRows(QTreeWidget* list, const QStringList& names);
 
+// Seconds of WriteGameScript: the game plays until a file "quit" appears in its record folder,
+// or the folder goes (so that a test that failed midway leaves no game behind).
+constexpr int KPlayUntilQuit = -1;
+
 // A shell script in the game's System folder that stands in for the game: it writes its
 // arguments (one per line) to "args" and its working folder to "cwd" in RecordFolder, sleeps
-// Seconds, then writes "ended" there. Returns the script's path.
+// Seconds (or plays until told to quit), then writes "ended" there. Returns the script's path.
 QString WriteGameScript(const TGameFolder& game, const QString& name, const QString& recordFolder,
                         int seconds);
+// Whether a process runs Program, a script or an executable: read from the system's process
+// table, so a program that was started and did not end yet counts before it did anything.
+bool ProgramRunning(const QString& program);
 
 // Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
 // to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
