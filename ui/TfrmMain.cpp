@@ -693,8 +693,14 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
 {
     TInstallSummary summary;
     const bool complete = AllFilesExist(files);
+    const bool anyArchive =
+        asArchive || std::any_of(files.begin(), files.end(), &TAddonInstaller::IsArchive);
+    // Archives unpack through the archive window, its progress panel in front; as it stays on
+    // top, the copies' progress and errors must belong to it too.
+    const bool underArchiveWindow = complete && anyArchive;
     TAddonInstaller road(*FSettings, FArchiveInspector->Zip());
-    road.SetCopyOwner(this, FSilent);
+    road.SetCopyOwner(underArchiveWindow ? static_cast<QWidget*>(FArchiveInspector.get()) : this,
+                      FSilent);
     const TOverwriteCallback confirm = [this](const QString& fileName, bool& overwrite,
                                               bool& yesToAll, bool& cancel) {
         ConfirmOverwrite(fileName, overwrite, yesToAll, cancel);
@@ -704,10 +710,7 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
         result = asArchive ? road.InstallArchives(files, summary, confirm)
                            : road.InstallFileList(files, summary, confirm);
     };
-    const bool anyArchive =
-        asArchive || std::any_of(files.begin(), files.end(), &TAddonInstaller::IsArchive);
-    if (complete && anyArchive) {
-        // Archives unpack through the archive window, its progress panel in front.
+    if (underArchiveWindow) {
         FArchiveInspector->ShowArchive(QString());
         FArchiveInspector->RunWithProgress(run);
         FArchiveInspector->hide();

@@ -13,9 +13,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTest>
 #include <QTreeWidget>
@@ -34,6 +36,7 @@ private slots:
     void exportWritesBareNamesOnceEach();
     void aMissingFileToInstallIsNamed();
     void switchRunSummaryIsCentredAndTakesReturn();
+    void questionsOfARunBelongToTheArchiveWindow();
 
 private:
     void Prepare() override;
@@ -289,6 +292,43 @@ void InstallRoadTest::switchRunSummaryIsCentredAndTakesReturn()
     QCOMPARE(Game().ReadFile(u"System/New.u"_s), QByteArray("new"));
     QVERIFY(FWindow->EndRequested());
     QCOMPARE(FWindow->ExitStatus(), 0);
+}
+
+void InstallRoadTest::questionsOfARunBelongToTheArchiveWindow()
+{
+    // A switch's run over a folder: the question about B.u comes before the archive window is on
+    // the screen, the one about A.u after it, and the copy of C.utx, gone meanwhile, fails last.
+    // The archive window stays on top: a message it does not own stands under it, unseen, and
+    // blocks its Cancel.
+    const QString addon = Work(u"addon"_s);
+    QVERIFY(WriteBytes(addon + u"/B.u"_s, "new"));
+    QVERIFY(WriteBytes(addon + u"/C.utx"_s, "new"));
+    QVERIFY(TZipBuilder().Add("A.u", "new").Write(addon + u"/pack.zip"_s));
+    Game().WriteFile(u"System/A.u"_s, "old");
+    Game().WriteFile(u"System/B.u"_s, "old");
+    FFixture->SetSetting(u"folderinstallmode"_s, u"fimRecursive"_s);
+    FDialogs.reset(); // the program's own dialogs
+    QStringList seen;
+    std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        if (!box)
+            return; // the summary
+        const TfrmArchiveInspector* archive = FWindow->ArchiveInspector();
+        seen << u"%1 %2"_s.arg(
+            box->parentWidget() == archive ? u"owned"_s : u"not owned"_s,
+            Child<QStackedWidget>(archive, u"pnStack"_s)->currentWidget()->objectName());
+        QFile::remove(addon + u"/C.utx"_s);
+        WhenModal(answer);
+        QAbstractButton* yes = box->button(QMessageBox::Yes);
+        (yes ? yes : box->button(QMessageBox::Ok))->click();
+    };
+    WhenModal(answer);
+    FWindow = FFixture->CreateMainWindow({u"/install"_s, addon});
+    FWindow->show();
+    QCOMPARE(seen, QStringList(3, u"owned pnProgress"_s));
+    QCOMPARE(Game().ReadFile(u"System/A.u"_s), QByteArray("new"));
+    QCOMPARE(Game().ReadFile(u"System/B.u"_s), QByteArray("new"));
+    QVERIFY(FWindow->EndRequested());
 }
 
 QTEST_MAIN(InstallRoadTest)

@@ -57,10 +57,13 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
 QWidget* DialogParent(QWidget* owner)
 {
     QWidget* window = owner ? owner->window() : nullptr;
-    if (!window || !window->isVisible() || !window->windowHandle() ||
-        !window->windowHandle()->isExposed())
+    if (!window || !window->isVisible() || !window->windowHandle())
         return nullptr;
-    return owner;
+    // A window that stays on top would stand over a dialog it does not own, whose modality then
+    // blocks it unseen: better over a window the desktop may still move than under it.
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        return owner;
+    return window->windowHandle()->isExposed() ? owner : nullptr;
 }
 
 QString DialogCaption(const QString& caption)

@@ -20,7 +20,8 @@ public:
 
 // The window a dialog of Owner is placed over: Owner, or none while Owner's window is not on the
 // screen yet (the main window before and during its first showing), since over it a dialog
-// would open in the screen's corner; without one it is centred on the screen.
+// would open in the screen's corner; without one it is centred on the screen. A window that
+// stays on top (the archive window) owns its dialogs as soon as it is shown.
 QWidget* DialogParent(QWidget* owner);
 // Caption with the program's name after it, as the desktop names a program's windows.
 QString DialogCaption(const QString& caption);
