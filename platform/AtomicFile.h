@@ -23,8 +23,11 @@ enum class TLinkAtTarget
 // for that last moment, temporaries are named "." + the target's name + ".kova-" + the writing
 // process's id and start time + six letters or digits. Open first removes the temporaries of
 // this user in the target's folder whose writer is no longer running (those whose writer
-// cannot be told once they are a minute old). Until Commit or Close the temporary is removed
-// when the writer goes. The new file gets the replaced file's permissions, or a new file's.
+// cannot be told once they are a minute old). The writer holds a lock (flock) on its temporary
+// until the rename, or until it is destroyed after Close, and no temporary whose lock is held
+// is removed: a writer in another process namespace has an id that means nothing here. Until
+// Commit or Close the temporary is removed when the writer goes. The new file gets the replaced
+// file's permissions, or a new file's.
 class TAtomicWriter final
 {
 public:
@@ -52,10 +55,10 @@ public:
     // Puts the temporary on the disk and renames it over the target. False, with the reason in
     // Error, when that failed; the temporary is then gone and the target as it was.
     bool Commit(QString* error = nullptr);
-    // Closes the temporary and leaves it for the caller to move into place (or remove);
-    // TemporaryPath names it. Unlike Commit it does not wait for the disk: for a new file that
-    // can be made again, such as a converted screenshot. False, with the reason in Error, when
-    // that failed; the temporary is then gone.
+    // Closes the temporary and leaves it for the caller to move into place (or remove) while
+    // the writer lives, which keeps it locked; TemporaryPath names it. Unlike Commit it does not
+    // wait for the disk: for a new file that can be made again, such as a converted screenshot.
+    // False, with the reason in Error, when that failed; the temporary is then gone.
     bool Close(QString* error = nullptr);
 
     // The file that Commit replaces: the target, or with latFollow what its link points to.
@@ -67,10 +70,12 @@ private:
     bool Finish(bool sync, QString* error);
     bool GiveName(QString* error);
     void Discard();
+    void ReleaseFiles();
 
     QString FTarget;
     QString FTemporary;
     int FFd = -1;
+    int FLock = -1;        // holds the temporary's lock after FFd is closed, until the rename
     bool FUnnamed = false; // the open file has no name yet
     bool FKept = false;    // committed or closed: the temporary is no longer ours to remove
     bool FSweep = true;
@@ -98,8 +103,9 @@ bool IsTemporaryFor(const QString& name, const QString& targetName);
 bool IsTemporaryName(const QString& name, TWriterId* writer = nullptr);
 
 // Removes the temporaries in Folder that killed writers left, whatever file they were for, as
-// TAtomicWriter::Open does: this user's only; those of a writer that is no longer running at
-// once, those whose writer cannot be told once untouched for a minute.
+// TAtomicWriter::Open does: this user's only, never one whose lock is held; those of a writer
+// that is no longer running at once, those whose writer cannot be told once untouched for a
+// minute.
 void RemoveStaleTemporaries(const QString& folder);
 
 // Writes Bytes to FileName atomically through TAtomicWriter, following a symbolic link to the

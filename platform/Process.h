@@ -49,5 +49,5 @@ bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error = nullptr,
                             TOpenEnded onEnded = {});
 
 // The message for an opening of FileOrUrl whose handler ended with Status (not 0): no program is
-// set for it, or the opening failed.
+// set for it, the program set for it failed, or the opening failed.
 QString OpenFailureText(const QString& fileOrUrl, int status);

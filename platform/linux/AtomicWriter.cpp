@@ -8,6 +8,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,16 +98,54 @@ TWriterAlive WriterAlive(const TWriterId& writer)
     return start == writer.Start ? TWriterAlive::waRunning : TWriterAlive::waGone;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Locks the file open at Fd for as long as the descriptor returned (Fd's duplicate) stays open,
+// so that the lock outlives Fd's closing until the rename. -1 where the file system keeps no
+// locks: the file is then guarded by its writer's id alone.
+int HoldLock(int fd)
+{
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+}
+
+// Removes the temporary Name in the folder open at DirFd unless its writer holds its lock: a
+// writer in another process namespace has an id that means nothing here. Old: whether it must be
+// untouched for a while first, its writer being unknown.
+void RemoveUnlocked(int dirFd, const char* name, bool old)
+{
+    // Opened without following a link, and without waiting should it have become a pipe.
+    int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) // permissions a writer gave the file just before its rename
+        fd = ::openat(dirFd, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // The name is checked again once the lock is ours: the file may have been renamed into
+    // place, or replaced, since it was opened.
+    struct stat opened, named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 &&
+        S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+        (!old || std::time(nullptr) - opened.st_mtime > KStaleSeconds) &&
+        ::fstatat(dirFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
+        ::unlinkat(dirFd, name, 0);
+    ::close(fd);
+}
+
 // Our own temporaries that a killed writer left, whatever target they were for: regular files,
-// this user's, whose writer is gone, or, where that cannot be told, untouched for a while, so
-// that no running writer loses its file.
+// this user's, unlocked, whose writer is gone, or, where that cannot be told, untouched for a
+// while, so that no running writer loses its file.
 void RemoveStale(const QString& folder)
 {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
         return;
     const int fd = ::dirfd(dir);
-    const time_t now = std::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] != '.')
             continue;
@@ -118,9 +157,8 @@ void RemoveStale(const QString& folder)
             st.st_uid != ::geteuid())
             continue;
         const TWriterAlive alive = WriterAlive(writer);
-        if (alive == TWriterAlive::waGone ||
-            (alive == TWriterAlive::waUnknown && now - st.st_mtime > KStaleSeconds))
-            ::unlinkat(fd, entry->d_name, 0);
+        if (alive != TWriterAlive::waRunning)
+            RemoveUnlocked(fd, entry->d_name, alive == TWriterAlive::waUnknown);
     }
     ::closedir(dir);
 }
@@ -186,16 +224,37 @@ bool TAtomicWriter::Open(QString* error)
     FFd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (FFd >= 0) {
         FUnnamed = true;
+        FLock = HoldLock(FFd);
         return true;
     }
     FTemporary = MakeNamed(folder, NameOf(FTarget), [this](const QByteArray& path) {
         FFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        return FFd >= 0;
+        if (FFd < 0)
+            return false;
+        FLock = HoldLock(FFd);
+        // A sweep that judged this writer gone by its id (from another process namespace) may
+        // have removed the file before it was locked; then another name is tried.
+        struct stat opened, named;
+        if (::fstat(FFd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
+            SameFile(opened, named))
+            return true;
+        ReleaseFiles();
+        errno = EEXIST;
+        return false;
     });
     if (FFd >= 0)
         return true;
     SetError(error, SystemError(errno));
     return false;
+}
+
+void TAtomicWriter::ReleaseFiles()
+{
+    for (int* fd : {&FFd, &FLock}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 bool TAtomicWriter::GiveName(QString* error)
@@ -291,11 +350,11 @@ bool TAtomicWriter::Commit(QString* error)
     if (::rename(QFile::encodeName(FTemporary).constData(),
                  QFile::encodeName(FTarget).constData()) != 0) {
         SetError(error, SystemError(errno));
-        ::unlink(QFile::encodeName(FTemporary).constData());
-        FTemporary.clear();
+        Discard();
         return false;
     }
     FKept = true;
+    ReleaseFiles();
     return true;
 }
 
@@ -309,13 +368,12 @@ bool TAtomicWriter::Close(QString* error)
 
 void TAtomicWriter::Discard()
 {
-    if (FFd >= 0) {
-        ::close(FFd); // an unnamed file goes with it
-        FFd = -1;
-    }
-    FUnnamed = false;
+    // The name goes before the lock, so that no sweep finds it unguarded; an unnamed file goes
+    // with its last descriptor.
     if (!FKept && !FTemporary.isEmpty()) {
         ::unlink(QFile::encodeName(FTemporary).constData());
         FTemporary.clear();
     }
+    ReleaseFiles();
+    FUnnamed = false;
 }

@@ -248,14 +248,16 @@ bool OpenWithDefaultHandler(const QString& fileOrUrl, QString* error, TOpenEnded
 
 QString OpenFailureText(const QString& fileOrUrl, int status)
 {
-    // xdg-open ends with 3 when it knows no program for the type, and with 4 when the desktop's
-    // own opener it hands over to fails, which is how a desktop without one says so.
-    if (status == 3 || status == 4)
-        return QStringLiteral("No program is set to open \"%1\" (\"xdg-open\" ended with "
-                              "status %2).")
-            .arg(fileOrUrl)
-            .arg(status);
-    return QStringLiteral("\"%1\" could not be opened (\"xdg-open\" ended with status %2).")
-        .arg(fileOrUrl)
-        .arg(status);
+    // xdg-open ends with 3 when it knows no program for the type, and with 4 when the program
+    // it found (or the desktop's own opener it hands over to) failed.
+    QString text;
+    if (status == 3)
+        text = QStringLiteral("No program is set to open \"%1\"");
+    else if (status == 4)
+        text = QStringLiteral("\"%1\" could not be opened: the program set to open it failed");
+    else
+        text = QStringLiteral("\"%1\" could not be opened");
+    // One pass, so that a "%2" in a file name stays as it is.
+    return (text + QStringLiteral(" (\"xdg-open\" ended with status %2)."))
+        .arg(fileOrUrl, QString::number(status));
 }

@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
@@ -123,6 +125,40 @@ TEST(AtomicFileTest, KilledWritersLeaveNoTemporaryAfterTheNextWrite)
     left.sort();
     expected.sort();
     EXPECT_EQ(left, expected);
+}
+
+// A writer in another process namespace names itself by an id that means nothing here: no
+// such process, or one that started at another time. Its lock keeps its temporary through any
+// sweep; once the lock is free the temporary goes. A writer of ours holds the lock until the
+// rename, also when the caller renames after Close.
+TEST(AtomicFileTest, ALockedTemporarySurvivesWhateverItsWritersIdSays)
+{
+    QTemporaryDir dir;
+    const TWriterId self = CurrentWriter();
+    const QStringList names = {
+        ".cache.xml.kova-4194305-1-Elsew1", // beyond any process id the system gives
+        QStringLiteral(".user.ini.kova-%1-%2-Elsew2").arg(self.Pid).arg(self.Start + 1)};
+    std::vector<int> locks;
+    for (const QString& name : names) {
+        Touch(dir.filePath(name), 120);
+        locks.push_back(::open(QFile::encodeName(dir.filePath(name)).constData(), O_RDONLY));
+        ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+    }
+    TAtomicWriter writer(dir.filePath("shot.jpg"));
+    ASSERT_TRUE(writer.Open() && writer.Write("jpeg") && writer.Close());
+    const int probe = ::open(QFile::encodeName(writer.TemporaryPath()).constData(), O_RDONLY);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    ::close(probe);
+
+    ASSERT_TRUE(WriteFileAtomically(dir.filePath("settings.xml"), "new"));
+    for (const QString& name : names)
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    for (const int lock : locks)
+        ::close(lock);
+    RemoveStaleTemporaries(dir.path());
+    QStringList left = Entries(dir.path());
+    left.sort();
+    EXPECT_EQ(left, QStringList({QFileInfo(writer.TemporaryPath()).fileName(), "settings.xml"}));
 }
 
 TEST(AtomicFileTest, TemporaryNamesOfLongNamesStayWithinTheFileSystemsLimit)

@@ -232,12 +232,23 @@ TEST_F(ProcessPathTest, OpensWithTheDesktopHandler)
             << ending.Body.constData();
         EXPECT_EQ(status.value_or(-1), ending.Status) << ending.Body.constData();
     }
-    EXPECT_EQ(OpenFailureText(Path("Shot 1.bmp"), 3), "No program is set to open \"" +
-                                                          Path("Shot 1.bmp") +
-                                                          "\" (\"xdg-open\" ended with status 3).");
-    EXPECT_TRUE(OpenFailureText("https://example.org/", 4).startsWith("No program is set"));
-    EXPECT_EQ(OpenFailureText("https://example.org/", 1),
-              "\"https://example.org/\" could not be opened (\"xdg-open\" ended with status 1).");
+    const struct
+    {
+        QString Target;
+        int Status;
+        QString Text;
+    } failures[] = {
+        {Path("Shot 1.bmp"), 3,
+         "No program is set to open \"" + Path("Shot 1.bmp") +
+             "\" (\"xdg-open\" ended with status 3)."},
+        {"https://example.org/", 4,
+         "\"https://example.org/\" could not be opened: the program set to open it failed "
+         "(\"xdg-open\" ended with status 4)."},
+        {"https://example.org/", 1,
+         "\"https://example.org/\" could not be opened (\"xdg-open\" ended with status 1)."}};
+    for (const auto& failure : failures)
+        EXPECT_EQ(OpenFailureText(failure.Target, failure.Status).toStdString(),
+                  failure.Text.toStdString());
 
     // One that keeps running (a browser it became) is a success, left running and reaped later.
     WriteScript(Path("bin/xdg-open"),
