@@ -116,6 +116,17 @@ bool TCacheExtractResult::AnyFailed() const
            });
 }
 
+QStringList TCacheExtractResult::InstalledTargets() const
+{
+    QStringList targets;
+    for (const TCacheExtractItem& item : Items) {
+        if (item.Outcome == TCacheExtractOutcome::ceoExtracted ||
+            item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten)
+            targets.append(item.Target);
+    }
+    return targets;
+}
+
 bool TCacheExtractResult::Succeeded() const
 {
     TInstallTally tally;

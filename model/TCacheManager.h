@@ -6,6 +6,7 @@
 #include "uKOVA_Misc.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <memory>
@@ -49,6 +50,9 @@ struct TCacheExtractResult
     // (TInstallTally): an entry without its data file, of a name that may not be installed or
     // whose data file is no plain file counts as refused. A run over no entry had nothing to do.
     bool Succeeded() const;
+    // Where the files that reached their folders went (their keys may have stayed), in list
+    // order.
+    QStringList InstalledTargets() const;
 };
 
 // The game's download cache: the entries of section "Cache" of "cache.ini" in the game's Cache

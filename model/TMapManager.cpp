@@ -2,6 +2,7 @@
 
 #include "TKOVASettings.h"
 
+#include "FileMask.h"
 #include "GamePath.h"
 #include "uKOVA_MapCache.h"
 #include "uKOVA_Misc.h"
@@ -9,9 +10,12 @@
 #include <QDir>
 #include <QSet>
 
-#include <algorithm>
+#include <vector>
 
 namespace {
+
+// The files the list takes from the maps folder.
+const QString KMapMask = QStringLiteral("*.ut2");
 
 QString ShortNameKey(QStringView fileName)
 {
@@ -48,6 +52,7 @@ QString TMapManager::MapsFolder() const
 
 void TMapManager::Clear()
 {
+    FByPath.clear();
     FByShortName.clear();
     FMaps.clear();
 }
@@ -57,8 +62,7 @@ void TMapManager::ScanFolder(const QString& path)
     Clear();
     if (path.isEmpty())
         return;
-    const QStringList files =
-        FindFiles(WithTrailingSeparator(path), QStringLiteral("*.ut2"), false);
+    const QStringList files = FindFiles(WithTrailingSeparator(path), KMapMask, false);
     FMaps.reserve(static_cast<std::size_t>(files.size()));
     for (const QString& file : files)
         Add(std::make_unique<TUTMap>(this, &FGameTypes, file));
@@ -121,15 +125,25 @@ void TMapManager::Add(std::unique_ptr<TUTMap> map)
 {
     if (!map)
         return;
-    const QString key = ShortNameKey(map->FileName());
-    if (!FByShortName.contains(key))
-        FByShortName.insert(key, map.get());
+    const int index = GetCount();
+    const QString pathKey = SamePathKey(map->FileName());
+    if (!FByPath.contains(pathKey))
+        FByPath.insert(pathKey, index);
+    const QString shortKey = ShortNameKey(map->FileName());
+    if (!FByShortName.contains(shortKey))
+        FByShortName.insert(shortKey, index);
     FMaps.push_back(std::move(map));
 }
 
 TUTMap* TMapManager::FindByFileName(QStringView fileName) const
 {
-    return FByShortName.value(ShortNameKey(fileName), nullptr);
+    return GetItem(FByShortName.value(ShortNameKey(fileName), -1));
+}
+
+bool TMapManager::IsMapFile(const QString& fileName)
+{
+    static const TFileMask mask(KMapMask);
+    return mask.Matches(BareFileName(fileName));
 }
 
 QStringList TMapManager::ListFileNames() const
@@ -165,22 +179,16 @@ QStringList TMapManager::ListMapsWithoutGameType() const
 
 int TMapManager::IndexOfPath(const QString& fileName) const
 {
-    const QString key = SamePathKey(fileName);
-    for (int i = 0; i < GetCount(); ++i) {
-        if (SamePathKey(FMaps[static_cast<std::size_t>(i)]->FileName()) == key)
-            return i;
-    }
-    return -1;
+    return FByPath.value(SamePathKey(fileName), -1);
 }
 
 void TMapManager::RebuildIndex()
 {
-    FByShortName.clear();
-    for (const auto& map : FMaps) {
-        const QString key = ShortNameKey(map->FileName());
-        if (!FByShortName.contains(key))
-            FByShortName.insert(key, map.get());
-    }
+    std::vector<std::unique_ptr<TUTMap>> maps = std::move(FMaps);
+    Clear();
+    FMaps.reserve(maps.size());
+    for (auto& map : maps)
+        Add(std::move(map));
 }
 
 TResult<void> TMapManager::WriteCacheOfList() const
@@ -213,11 +221,8 @@ TResult<void> TMapManager::DropMaps(const QStringList& fileNames)
     for (const QString& fileName : fileNames) {
         if (found.contains(SamePathKey(fileName)))
             continue;
-        const TUTMap* map = FindByFileName(fileName);
-        const auto other = std::find_if(FMaps.begin(), FMaps.end(),
-                                        [map](const auto& item) { return item.get() == map; });
-        if (other != FMaps.end()) {
-            FMaps.erase(other);
+        if (const int other = FByShortName.value(ShortNameKey(fileName), -1); other >= 0) {
+            FMaps.erase(FMaps.begin() + other);
             RebuildIndex();
         }
     }
@@ -229,8 +234,13 @@ TResult<void> TMapManager::AddMaps(const QStringList& fileNames)
     for (const QString& fileName : fileNames) {
         auto map = std::make_unique<TUTMap>(this, &FGameTypes, fileName);
         if (const int index = IndexOfPath(fileName); index >= 0) {
-            FMaps[static_cast<std::size_t>(index)] = std::move(map);
-            RebuildIndex();
+            // The same file keeps its place and its path key; only another spelling of its name
+            // could change the short key.
+            std::unique_ptr<TUTMap>& slot = FMaps[static_cast<std::size_t>(index)];
+            const bool sameName = ShortNameKey(slot->FileName()) == ShortNameKey(fileName);
+            slot = std::move(map);
+            if (!sameName)
+                RebuildIndex();
         } else {
             Add(std::move(map));
         }
@@ -246,9 +256,9 @@ TResult<void> TMapManager::RenameMap(const QString& from, const QString& to)
     auto map = std::make_unique<TUTMap>(this, &FGameTypes, to);
     FMaps[static_cast<std::size_t>(old)] = std::move(map);
     // A map of the new name listed elsewhere stood for the file the rename replaced.
+    const QString toKey = SamePathKey(to);
     for (int i = GetCount() - 1; i >= 0; --i) {
-        if (i != old &&
-            SamePathKey(FMaps[static_cast<std::size_t>(i)]->FileName()) == SamePathKey(to))
+        if (i != old && SamePathKey(FMaps[static_cast<std::size_t>(i)]->FileName()) == toKey)
             FMaps.erase(FMaps.begin() + i);
     }
     RebuildIndex();
@@ -261,8 +271,7 @@ TResult<void> TMapManager::AddChangedFiles()
     if (folder.isEmpty())
         return {};
     QStringList changed;
-    for (const QString& file :
-         FindFiles(WithTrailingSeparator(folder), QStringLiteral("*.ut2"), false)) {
+    for (const QString& file : FindFiles(WithTrailingSeparator(folder), KMapMask, false)) {
         const TUTMap* map = FindByFileName(file);
         if (!map || SamePathKey(map->FileName()) != SamePathKey(file) ||
             map->Size() != GetFileSizeOf(file))

@@ -57,6 +57,9 @@ public:
     // The first map whose file name equals the file name of FileName (without folder, letter
     // case not counting); none when there is none.
     TUTMap* FindByFileName(QStringView fileName) const;
+    // Whether the list takes a file of that name from the maps folder: a "*.ut2" file, in any
+    // letter case.
+    static bool IsMapFile(const QString& fileName);
     // Every map's full path in list order.
     QStringList ListFileNames() const;
     // The full path of every map, in list order, whose game type is one of GameTypes (a map is
@@ -95,8 +98,9 @@ public:
 
 private:
     void Clear();
-    // The index of the map of that very file; -1 for none.
+    // The index of the first map of that very file; -1 for none.
     int IndexOfPath(const QString& fileName) const;
+    // Makes both keys of every map again, after maps left the list or changed their name.
     void RebuildIndex();
     TResult<void> WriteCacheOfList() const;
 
@@ -105,5 +109,8 @@ private:
     QString FCacheFile;
     bool FCacheForeign = false; // the cache file is no map cache: never written
     std::vector<std::unique_ptr<TUTMap>> FMaps;
-    QHash<QString, TUTMap*> FByShortName; // case-folded short name to the first such map
+    // Each key to the index of the first map that has it, kept in step with every change of the
+    // list, so that listing thousands of maps never walks the list once per map.
+    QHash<QString, int> FByPath;      // the file's path, cleaned
+    QHash<QString, int> FByShortName; // the file name, case-folded
 };

@@ -11,6 +11,8 @@
 
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 // The folder a drag list stands for, kept on the list itself so it goes with the list.
@@ -75,6 +77,12 @@ void IPageContext::MapFilesChanged(QWidget* owner, bool quiet)
     const TResult<void> updated = maps->AddChangedFiles();
     if (!quiet)
         Succeeded(owner, updated);
+}
+
+void IPageContext::MapFilesInstalled(QWidget* owner, const QStringList& files, bool quiet)
+{
+    if (std::any_of(files.begin(), files.end(), &TMapManager::IsMapFile))
+        MapFilesChanged(owner, quiet);
 }
 
 bool IPageContext::AssociateDemoFiles(QWidget* owner)

@@ -116,7 +116,8 @@ public:
     // file when AsArchive) entry by entry, any other file copied. Silent asks nothing and shows
     // no summary; an existing file is then replaced when OverwriteDefault, else kept. True when
     // the run went through; false for a missing file, a cancel or a failure (shown unless
-    // Silent).
+    // Silent). A run that installed files lists the maps it brought and refreshes the page in
+    // view, after the summary.
     virtual bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                                     bool asArchive = false) = 0;
     // Asks for a zip archive (new or existing) and adds the files behind the selected rows of
@@ -159,8 +160,12 @@ public:
     void ShowInformation(QWidget* owner, const QString& text);
     // Brings the map list (and, with the map cache on, the cache file) up to date with the
     // maps folder once files were installed: every road that puts maps there calls it at its
-    // end. A cache file that cannot be written is shown over Owner unless Quiet.
+    // end, through MapFilesInstalled. A cache file that cannot be written is shown over Owner
+    // unless Quiet.
     void MapFilesChanged(QWidget* owner, bool quiet = false);
+    // MapFilesChanged at the end of a run that installed Files (the paths it wrote), when one of
+    // them is a file the map list takes; a run that brought no map leaves the list alone.
+    void MapFilesInstalled(QWidget* owner, const QStringList& files, bool quiet = false);
     // Makes this program open the game's demo files, with the program's own demo-file icon, and
     // says so in a notice; an error box says why when it could not. Shared by the pages that
     // offer it. False when it failed.

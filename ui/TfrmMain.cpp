@@ -642,7 +642,8 @@ void TfrmMain::HandleCommandLine()
             const TResult<TCacheExtractResult> extracted = CacheManager()->ExtractAll(true);
             // An empty index had nothing to do; otherwise as for the other installs.
             done = extracted && extracted->Succeeded();
-            MapFilesChanged(this);
+            if (extracted)
+                FilesInstalled(extracted->InstalledTargets(), false);
         }
     });
     RequestEnd(done ? 0 : 1);
@@ -719,16 +720,26 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
     }
     // Judged before the dialog, whose Delete Target changes rows after the run.
     const bool succeeded = complete && result && summary.Succeeded();
-    bool anyInstalled = false;
-    for (int i = 0; i < summary.GetCount() && !anyInstalled; ++i)
-        anyInstalled = summary.GetItem(i)->Installed;
-    if (anyInstalled)
-        MapFilesChanged(this, FSilent);
+    QStringList installed;
+    for (int i = 0; i < summary.GetCount(); ++i) {
+        if (summary.GetItem(i)->Installed)
+            installed.append(summary.GetItem(i)->TargetFile);
+    }
     if (!FSilent) {
         Succeeded(this, result);
         FInstallationSummary->Execute(&summary, CurrentLanguage(), FSettings);
     }
+    // After the dialog, so that the page shows what its Change Target and Delete Target left.
+    FilesInstalled(installed, FSilent);
     return succeeded;
+}
+
+void TfrmMain::FilesInstalled(const QStringList& files, bool quiet)
+{
+    if (files.isEmpty())
+        return;
+    MapFilesInstalled(this, files, quiet);
+    pgMainChange();
 }
 
 bool TfrmMain::InstallFiles(const QStringList& files, bool silent, bool overwriteDefault)

@@ -184,6 +184,10 @@ private:
     // One run of the installation road over Files (as archives when AsArchive), with its
     // summary shown unless silent.
     bool RunInstall(const QStringList& files, bool asArchive);
+    // The end of every run that installed Files (the paths it wrote), from the menus, the pages,
+    // the archive window or a switch: the map list follows when a map came, and the page in
+    // view is refreshed so that it shows the new files. Nothing for no file.
+    void FilesInstalled(const QStringList& files, bool quiet);
 
     // Demo playback.
     void MenuPlayDemoClick();

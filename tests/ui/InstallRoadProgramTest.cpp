@@ -11,8 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
-// "/install" and "/installfolder" as the shell integration runs them: the real program, silent,
-// judged by its exit status and by what it did to the files.
+// "/install", "/installfolder" and "/installcache" as the shell integration runs them: the real
+// program, silent, judged by its exit status and by what it did to the files.
 class InstallRoadProgramTest : public QObject
 {
     Q_OBJECT
@@ -25,6 +25,7 @@ private slots:
     void foldersFollowTheModeAndTheSwitches();
     void exitStatusesSayWhetherTheRunDidWhatItWasGiven();
     void aRealArchiveInstallsByTheUnknownContentRule();
+    void installCacheListsMapsOnlyWhenItInstalledOne();
 
 private:
     // The program's exit status, or -1 when it did not end normally.
@@ -267,6 +268,39 @@ void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()
         QCOMPARE(Game().ReadFile(u"Help/"_s + name), ReadBytes(expected.filePath(name)));
     }
     QCOMPARE(Game().ReadFile(u"System/User.ini"_s), userIni);
+}
+
+void InstallRoadProgramTest::installCacheListsMapsOnlyWhenItInstalledOne()
+{
+    FFixture->SetSetting(u"enablemapmanagercache"_s, u"True"_s);
+    // The first start writes the map cache; a map copied in by hand afterwards is not in it.
+    QCOMPARE(Run({u"/installcache"_s}), 0);
+    const QString cacheFile = FFixture->AppFile(u"cache.xml"_s);
+    const QByteArray cache = ReadBytes(cacheFile);
+    QVERIFY(cache.contains("<kovacache"));
+    Game().WriteFile(u"Maps/DM-ByHand.ut2"_s, "by hand");
+    const auto index = [this](const QByteArray& guid, const QByteArray& name) {
+        Game().WriteFile(u"Cache/cache.ini"_s,
+                         "[Cache]\r\nMISS-1=Missing.ut2\r\n" + guid + "=" + name + "\r\n");
+        Game().WriteFile(u"Cache/%1.uxx"_s.arg(QLatin1String(guid)), name);
+    };
+
+    // A run that installed no map (and failed for a map without its file) leaves the list alone.
+    index("CODE-1", "Code.u");
+    QCOMPARE(Run({u"/installcache"_s}), 1);
+    QCOMPARE(Game().ReadFile(u"System/Code.u"_s), QByteArray("Code.u"));
+    QCOMPARE(ReadBytes(cacheFile), cache);
+
+    // A run that installed a map lists the maps folder as it stands.
+    index("MAP-1", "DM-Cached.ut2");
+    QCOMPARE(Run({u"/installcache"_s}), 1);
+    QList<TMapCacheItem> maps;
+    QCOMPARE(ReadMapCache(cacheFile, maps), TMapCacheRead::mcrLoaded);
+    QStringList names;
+    for (const TMapCacheItem& map : maps)
+        names << QFileInfo(map.FileName).fileName();
+    names.sort();
+    QCOMPARE(names, (QStringList{u"DM-ByHand.ut2"_s, u"DM-Cached.ut2"_s}));
 }
 
 QTEST_MAIN(InstallRoadProgramTest)

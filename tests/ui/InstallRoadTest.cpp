@@ -37,6 +37,7 @@ private slots:
     void aMissingFileToInstallIsNamed();
     void switchRunSummaryIsCentredAndTakesReturn();
     void questionsOfARunBelongToTheArchiveWindow();
+    void thePageInViewListsWhatTheInstallBrought();
 
 private:
     void Prepare() override;
@@ -329,6 +330,37 @@ void InstallRoadTest::questionsOfARunBelongToTheArchiveWindow()
     QCOMPARE(Game().ReadFile(u"System/A.u"_s), QByteArray("new"));
     QCOMPARE(Game().ReadFile(u"System/B.u"_s), QByteArray("new"));
     QVERIFY(FWindow->EndRequested());
+}
+
+void InstallRoadTest::thePageInViewListsWhatTheInstallBrought()
+{
+    WriteMap(Game(), u"DM-Old.ut2"_s, "Old", "Ann");
+    const QString archive = Work(u"maps.zip"_s);
+    QVERIFY(TZipBuilder().Add("Maps/DM-New.ut2", "a map").Write(archive));
+    QVERIFY(WriteBytes(Work(u"Mutator.u"_s), "code"));
+    ShowWindow();
+    const auto install = [this](const QString& file, const QString& action) {
+        FDialogs->AnswerOpen({file});
+        const auto summaryShown =
+            WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->accept(); });
+        Action(action)->trigger();
+        QVERIFY(*summaryShown);
+    };
+
+    // File > Install with the Maps page open: the new map is on the page at once.
+    FWindow->ShowPage(u"tbMapManager"_s);
+    const auto* maps = Find<QTreeWidget>(u"lbMapManager_MapList"_s);
+    QCOMPARE(Captions(maps), QStringList{u"DM-Old.ut2"_s});
+    install(archive, u"MeunInstallUTContentFromArchive"_s);
+    QVERIFY(Captions(maps).contains(u"DM-New.ut2"_s));
+
+    // And an add-on on the Add-Ons page.
+    FWindow->ShowPage(u"tbMutatorManager"_s);
+    const auto* addOns = Find<QTreeWidget>(u"lwAddons_List"_s);
+    QVERIFY(!Captions(addOns).contains(u"Mutator.u"_s));
+    install(Work(u"Mutator.u"_s), u"MeunInstallUTContentFromFile"_s);
+    QVERIFY(Captions(addOns).contains(u"Mutator.u"_s));
+    QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 
 QTEST_MAIN(InstallRoadTest)

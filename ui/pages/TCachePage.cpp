@@ -156,11 +156,7 @@ void TCachePage::InstallCacheClick()
         problems << result->IndexError->Message;
     if (!problems.isEmpty())
         FContext.ShowError(this, problems.join(QLatin1Char('\n')));
-    if (std::any_of(result->Items.begin(), result->Items.end(), [](const TCacheExtractItem& item) {
-            return item.Outcome == TCacheExtractOutcome::ceoExtracted ||
-                   item.Outcome == TCacheExtractOutcome::ceoIndexNotWritten;
-        }))
-        FContext.MapFilesChanged(this);
+    FContext.MapFilesInstalled(this, result->InstalledTargets());
     if (!move)
         return;
     // Only the rows whose entries really left the cache go.

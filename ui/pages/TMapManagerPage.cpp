@@ -369,9 +369,8 @@ void TMapManagerPage::btnMapManager_ExportMapToArchiveClick()
 
 void TMapManagerPage::btnMapManager_ImportFromArchiveClick()
 {
-    // The installation lists the maps the archive brought; the page shows them at once.
+    // The installation lists the maps the archive brought and refreshes this page.
     FContext.ImportFromArchive();
-    ShowMapManagerPage();
 }
 
 void TMapManagerPage::MapManager_PlayMapClick()

@@ -195,6 +195,11 @@ void TPageContextDouble::LoadIniFile(const QString& fileName)
 void TPageContextDouble::pgMainChange()
 {
     FOrders << u"pgMainChange"_s;
+    RefreshActivePage();
+}
+
+void TPageContextDouble::RefreshActivePage()
+{
     if (FActiveSheet.isEmpty())
         return;
     if (const TEventMethod handler = FEventManager->Find(FHost->findChild<QWidget*>(FActiveSheet)))

@@ -78,17 +78,21 @@ public:
     bool InstallFromArchive(const QString& fileName, bool silent, bool overwriteDefault,
                             bool asArchive = false) override;
     void ExportToArchive(const QTreeWidget* listView, const QString& folder) override;
-    // Recorded; the maps the installation would have brought are listed as it lists them.
+    // Recorded; the maps the installation would have brought are listed as it lists them, and
+    // the page in view is refreshed as after an install.
     void ImportFromArchive() override
     {
         FOrders << QStringLiteral("ImportFromArchive");
         MapFilesChanged(nullptr);
+        RefreshActivePage();
     }
     bool PlayDemo(const QString& fileName) override;
     void ExitDemoView() override { FOrders << QStringLiteral("ExitDemoView"); }
 
 private:
     QList<TPageBase*> Pages() const;
+    // The refresh handler of the page made or shown last.
+    void RefreshActivePage();
 
     QStringList FOrders;
     TProgramFolders FFolders;
