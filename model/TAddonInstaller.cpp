@@ -43,6 +43,20 @@ TInstallSummaryItem* AddRow(TInstallSummary& summary, const QString& sourceArchi
     return item;
 }
 
+// Both errors of a run: the first one's code, unless it only records the user's answer.
+TResult<void> Joined(const TResult<void>& first, const TResult<void>& second)
+{
+    if (first)
+        return second;
+    if (second)
+        return first;
+    const TError& a = first.Error();
+    const TError& b = second.Error();
+    const bool answer = a.Code == TErrorCode::ecCancelled || a.Code == TErrorCode::ecDeclined;
+    return TError{answer ? b.Code : a.Code, a.Message + QLatin1Char('\n') + b.Message,
+                  a.FileName.isEmpty() ? b.FileName : a.FileName};
+}
+
 } // namespace
 
 TAddonInstaller::TAddonInstaller(const TKOVASettings& settings, TZipArchive& zip)
@@ -85,33 +99,35 @@ TResult<void> TAddonInstaller::Run(const QStringList& files, bool allArchives,
     int last = int(files.size()) - 1; // the last position whose files are still written
     for (int position = 0; position < files.size(); ++position) {
         const QString& file = files.at(position);
+        const bool reached = !FStopped;
         if (allArchives || IsArchive(file)) {
             TAnswers own; // an archive of a mixed list asks afresh
             TAnswers& answers = allArchives ? shared : own;
-            result = PlanArchive(file, position, summary, onConfirm, answers);
-            if (!result || answers.Cancel) {
-                last = position;
-                break;
+            if (const TResult<void> planned =
+                    PlanArchive(file, position, summary, onConfirm, answers);
+                !planned) {
+                result = planned;
+                FStopped = true;
             }
         } else {
             PlanPlainFile(file, position, summary, onConfirm, shared);
-            if (shared.Cancel) {
-                last = position;
-                break;
-            }
         }
+        // The files after a stop are only listed, so that the summary shows what was not done.
+        if (reached && FStopped)
+            last = position;
     }
     // What was accepted before a stop is still written, unless it cannot all be; rows of what
-    // is not written keep the failed outcome they were planned with.
+    // is not written keep the failed outcome they were planned with. No error is dropped: the
+    // user learns why the run stopped as well as why nothing was written.
     if (const TResult<void> fits = CheckSpace(); !fits) {
         summary.SetAborted(true);
-        return fits;
+        return Joined(result, fits);
     }
     for (const TPlannedArchive& archive : std::as_const(FPlanned)) {
         if (const TResult<void> written = WriteArchive(archive); !written) {
             summary.SetAborted(true);
             last = archive.Position;
-            result = written;
+            result = Joined(result, written);
             break;
         }
     }
@@ -126,18 +142,25 @@ void TAddonInstaller::BeginRun()
     FPendingByKey.clear();
     FPending.clear();
     FPlanned.clear();
+    FStopped = false;
 }
 
 TResult<void> TAddonInstaller::PlanArchive(const QString& archive, int position,
                                            TInstallSummary& summary,
                                            const TOverwriteCallback& onConfirm, TAnswers& answers)
 {
+    const bool reached = !FStopped;
     if (const TResult<void> opened = FZip.Open(archive); !opened) {
+        if (!reached) {
+            // Listed for a stopped run: one row stands for the entries it cannot show.
+            AddRow(summary, archive, QString(), QString(), TInstallOutcome::ioFailed);
+            return {};
+        }
         summary.SetAborted(true);
         return opened;
     }
     // A bomb asks nothing: none of it would be written.
-    if (const QString problem = FZip.LayoutProblem(); !problem.isEmpty()) {
+    if (const QString problem = FZip.LayoutProblem(); reached && !problem.isEmpty()) {
         FZip.Close();
         summary.SetAborted(true);
         return TError{TErrorCode::ecInvalid,
@@ -148,16 +171,24 @@ TResult<void> TAddonInstaller::PlanArchive(const QString& archive, int position,
     TPlannedArchive planned{archive, position, {}};
     for (int i = 0; i < FZip.Count(); ++i) {
         const TZipEntry& entry = FZip.Entries().at(i);
-        if (entry.IsFolder)
+        // A folder holds nothing to install; an entry of such a name that holds data is no
+        // folder, and its name no file name.
+        if (entry.IsFolder && entry.Size == 0)
             continue;
         const QString stored = QString(entry.Name).replace(QLatin1Char('/'), QLatin1Char('\\'));
         const QString name = EntryFileName(entry.Name);
+        // Refused before the rules read a type from a name that is none, or that shows as
+        // another: an empty or dotted name is no file left out by the rules.
+        if (!SafeFileName(name)) {
+            AddRow(summary, archive, stored, QString(), TInstallOutcome::ioRefused);
+            continue;
+        }
         const QString destination = FSettings.GetDestination(name);
         if (destination == KNoInstall) {
             AddRow(summary, archive, stored, destination + name, TInstallOutcome::ioNoInstall);
             continue;
         }
-        // A link or a name that is no file name of its own is never written.
+        // A link is never written.
         const QString flatName = FZip.FlatName(i);
         if (flatName.isEmpty()) {
             AddRow(summary, archive, stored, QString(), TInstallOutcome::ioRefused);
@@ -169,12 +200,8 @@ TResult<void> TAddonInstaller::PlanArchive(const QString& archive, int position,
             continue;
         }
         const TDecision decision = Decide(target, onConfirm, answers, summary);
-        if (decision == TDecision::dcCancel)
-            break;
-        TInstallSummaryItem* row = AddRow(
-            summary, archive, stored, target,
-            decision == TDecision::dcKeep ? TInstallOutcome::ioKept : TInstallOutcome::ioFailed);
-        if (decision == TDecision::dcKeep)
+        TInstallSummaryItem* row = AddRow(summary, archive, stored, target, OutcomeOf(decision));
+        if (decision != TDecision::dcInstall)
             continue;
         planned.Entries.append(TPlannedEntry{i, entry.Name, entry.Size, target, row});
         Accept(target, nullptr, QString(), position);
@@ -210,11 +237,9 @@ void TAddonInstaller::PlanPlainFile(const QString& file, int position, TInstallS
         return;
     }
     const TDecision decision = Decide(target, onConfirm, answers, summary);
+    TInstallSummaryItem* row = AddRow(summary, folder, path, target, OutcomeOf(decision));
     if (decision == TDecision::dcInstall)
-        Accept(target, AddRow(summary, folder, path, target, TInstallOutcome::ioFailed), path,
-               position);
-    else if (decision == TDecision::dcKeep)
-        AddRow(summary, folder, path, target, TInstallOutcome::ioKept);
+        Accept(target, row, path, position);
 }
 
 TResult<void> TAddonInstaller::CheckSpace() const
@@ -335,19 +360,34 @@ QString TAddonInstaller::KeyOf(const QString& target) const
 
 TAddonInstaller::TDecision TAddonInstaller::Decide(const QString& target,
                                                    const TOverwriteCallback& onConfirm,
-                                                   TAnswers& answers,
-                                                   TInstallSummary& summary) const
+                                                   TAnswers& answers, TInstallSummary& summary)
 {
+    if (FStopped)
+        return TDecision::dcNotReached;
     const bool exists = FAccepted.contains(KeyOf(target)) || PathPresent(target);
     if (!exists || !onConfirm || answers.YesToAll)
         return TDecision::dcInstall;
     bool overwrite = false;
     onConfirm(target, overwrite, answers.YesToAll, answers.Cancel);
     if (answers.Cancel) {
-        summary.SetAborted(true); // and the file gets no row
+        summary.SetAborted(true);
+        FStopped = true;
         return TDecision::dcCancel;
     }
     return overwrite || answers.YesToAll ? TDecision::dcInstall : TDecision::dcKeep;
+}
+
+TInstallOutcome TAddonInstaller::OutcomeOf(TDecision decision)
+{
+    switch (decision) {
+    case TDecision::dcKeep:
+    case TDecision::dcCancel: // the file asked about was not replaced
+        return TInstallOutcome::ioKept;
+    case TDecision::dcInstall: // until it is written
+    case TDecision::dcNotReached:
+        break;
+    }
+    return TInstallOutcome::ioFailed;
 }
 
 void TAddonInstaller::Accept(const QString& target, TInstallSummaryItem* row, const QString& source,

@@ -13,6 +13,7 @@
 
 class TInstallSummary;
 class TInstallSummaryItem;
+enum class TInstallOutcome;
 class TKOVASettings;
 class TZipArchive;
 
@@ -28,9 +29,10 @@ using TOverwriteCallback =
 //
 // What may be written is held tight, since archives and their names come from anywhere:
 //  - only the computed target is ever written: an archive entry by the file-name part of its
-//    name, never its stored path; folder entries are passed over; link entries and names that
-//    are no safe file name (SafeFileName: control and format characters included) get a row
-//    that reads not installed, as do plain files of such names;
+//    name, never its stored path; folder entries (no data) are passed over; link entries and
+//    names that are no safe file name (SafeFileName: empty, dotted, or showing as another) get
+//    a refused row that reads not installed, whatever the rules say of their type, as do plain
+//    files of such names;
 //  - targets are found without regard to letter case (an existing "foo.U" is replaced, never
 //    doubled by "Foo.u"); each target folder is listed once per run;
 //  - every question of a run is asked first; then, before the first byte is written, the run's
@@ -47,7 +49,10 @@ using TOverwriteCallback =
 // file operation at the end (also after a cancel; after a failure only those listed before the
 // archive that failed); each row reads what was done to its file, and its Outcome says why (the
 // run's exit rule, TInstallSummary::Succeeded). The summary's Aborted is set when the user
-// cancelled, an entry failed or the copy did not do every file.
+// cancelled, an entry failed or the copy did not do every file. A cancel keeps the file asked
+// about (its row reads kept); what the run did not reach after a cancel or an archive that
+// cannot be read is still listed, as not installed: the rest of that archive's entries, later
+// plain files by name, later archives by their entries (one row for one that cannot be read).
 class TAddonInstaller final
 {
 public:
@@ -60,7 +65,8 @@ public:
     // the whole list. Nothing when the list is empty or names a missing file. Fails with what
     // stopped the run: an archive that cannot be read or whose entries share their data, files
     // that do not fit on their file system (nothing is written then), an entry that cannot be
-    // written (ecCancelled when the user cancelled the extraction or a password prompt).
+    // written (ecCancelled when the user cancelled the extraction or a password prompt); when
+    // more than one of these happened, the error tells them all, in that order.
     TResult<void> InstallArchives(const QStringList& archives, TInstallSummary& summary,
                                   const TOverwriteCallback& onConfirm);
     // Installs a mixed list in order: each archive (IsArchive) as InstallArchives does, with
@@ -115,7 +121,8 @@ private:
     {
         dcInstall,
         dcKeep,
-        dcCancel,
+        dcCancel,     // the user cancelled at this file
+        dcNotReached, // the run stopped before this file
     };
 
     // Asks every question of the run over Files (all archives when AllArchives: one Yes to All
@@ -137,9 +144,12 @@ private:
     QString TargetFor(const QString& destination, const QString& name);
     TFolderNames& FolderOf(const QString& folder);
     QString KeyOf(const QString& target) const;
-    // Asks when Target exists (or was accepted earlier in this run); a cancel aborts Summary.
+    // Asks when Target exists (or was accepted earlier in this run); a cancel aborts Summary
+    // and stops the run. Asks nothing once the run stopped.
     TDecision Decide(const QString& target, const TOverwriteCallback& onConfirm, TAnswers& answers,
-                     TInstallSummary& summary) const;
+                     TInstallSummary& summary);
+    // The outcome a row is planned with.
+    static TInstallOutcome OutcomeOf(TDecision decision);
     // Target is taken by this run: an earlier plain file waiting for it loses it.
     void Accept(const QString& target, TInstallSummaryItem* row, const QString& source,
                 int position);
@@ -154,4 +164,5 @@ private:
     QHash<QString, int> FPendingByKey;     // key -> index into FPending
     QVector<TPendingCopy> FPending;
     QVector<TPlannedArchive> FPlanned;
+    bool FStopped = false; // a cancel or an unreadable archive: the rest is only listed
 };

@@ -263,7 +263,8 @@ TResult<TCacheExtractResult> TCacheManager::ExtractEntries(const std::vector<int
     std::vector<int> tried; // position in Result.Items of each source
     for (const int index : indexes) {
         const TCacheEntry& entry = *FItems[size_t(index)];
-        TCacheExtractItem item{entry.GUID, entry.FileName, {}, {}, {}};
+        // Failed until the copy or move says otherwise.
+        TCacheExtractItem item{entry.GUID, entry.FileName, {}, TCacheExtractOutcome::ceoFailed, {}};
         if (!(presence ? presence->Has(entry) : entry.CacheFileExists())) {
             item.Outcome = TCacheExtractOutcome::ceoNoFile;
         } else if (!entry.HasInstallableName()) {

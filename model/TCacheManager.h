@@ -32,7 +32,7 @@ struct TCacheExtractItem
     QString GUID;
     QString FileName;
     QString Target; // where it was to go; empty when it was not tried
-    TCacheExtractOutcome Outcome = TCacheExtractOutcome::ceoNoFile;
+    TCacheExtractOutcome Outcome = TCacheExtractOutcome::ceoFailed;
     QString Error;
 };
 

@@ -36,12 +36,14 @@ private:
 };
 
 // One row of an installation: a file that was, or was not, copied or extracted to its target.
+// A row not installed reads failed until the installer says what else became of it, so that no
+// row counts as done by default.
 class TInstallSummaryItem final
 {
 public:
     TInstallSummaryItem(const QString& sourceArchive, const QString& sourceFile,
                         const QString& targetFile, bool installed,
-                        TInstallOutcome outcome = TInstallOutcome::ioKept);
+                        TInstallOutcome outcome = TInstallOutcome::ioFailed);
 
     bool Installed;          // false when skipped: not overwritten, cancelled, or no destination
     TInstallOutcome Outcome; // why, as the run left it (Installed may change later)

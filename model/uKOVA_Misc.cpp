@@ -335,10 +335,35 @@ bool IsWindowsXPOrLater()
 
 namespace {
 
+struct TCodeRange
+{
+    char32_t First;
+    char32_t Last;
+};
+
+// Unicode's Default_Ignorable_Code_Point set (DerivedCoreProperties): what a renderer shows as
+// nothing, fillers and variation selectors among them, whatever their category.
+constexpr TCodeRange KDefaultIgnorable[] = {
+    {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C}, {0x115F, 0x1160}, {0x17B4, 0x17B5},
+    {0x180B, 0x180F},   {0x200B, 0x200F},   {0x202A, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164},
+    {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+};
+
 bool Hidden(char32_t c)
 {
-    const QChar::Category category = QChar::category(c);
-    return category == QChar::Other_Control || category == QChar::Other_Format;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        break;
+    }
+    return std::any_of(
+        std::begin(KDefaultIgnorable), std::end(KDefaultIgnorable),
+        [c](const TCodeRange& range) { return c >= range.First && c <= range.Last; });
 }
 
 } // namespace

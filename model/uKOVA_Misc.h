@@ -98,12 +98,13 @@ void ExtractNameOrValue(const QString& s, bool valuePart, QString& result);
 
 // Whether Name may be written as a file of a folder, whatever the name came from (an archive,
 // the game's cache index, a folder being installed): not empty, not "." or "..", without a
-// separator ("/", "\\", ":"), a control character or a format character (bidirectional
-// controls, zero-width characters and the rest of Unicode's category Cf, which make a name show
-// as another).
+// separator ("/", "\\", ":") and without a character that makes a name show as another or as
+// nothing: controls, format characters (Unicode's category Cf: bidirectional controls,
+// zero-width characters), line and paragraph separators, and the rest of Unicode's default
+// ignorable code points (fillers, variation selectors).
 bool SafeFileName(const QString& name);
-// Name with every control and format character shown as "<U+XXXX>", for showing a name that
-// SafeFileName refused.
+// Name with every character that SafeFileName refuses for how it shows written as "<U+XXXX>",
+// for showing a name that SafeFileName refused.
 QString VisibleName(const QString& name);
 
 // False for an empty list, else whether every entry names an existing file.

@@ -91,6 +91,7 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
                                                     .Add("Docs/readme.txt", "read me")
                                                     .Add("../../x/Foo.u", "new code")
                                                     .Add("..", "dots")
+                                                    .Add("x.u/", "a folder's name, with data")
                                                     .AddLink("link.u", "../../../../etc/passwd")
                                                     .Add("C:\\x\\Pic.utx", "texture")
                                                     .Add("/abs/Bar.u", "bar"));
@@ -103,10 +104,11 @@ TEST_F(TAddonInstallerTest, EntriesLandFlatByTheirRulesAndHostileOnesWriteNothin
     EXPECT_EQ(FAsked, QStringList{"System/foo.U"});
     EXPECT_EQ(Rows(summary),
               (QStringList{"DM-Foo.ut2 -> Maps/DM-Foo.ut2 +", "readme.txt -> Help/readme.txt +",
-                           "Foo.u -> System/foo.U +", ".. ->  -", "link.u ->  -",
+                           "Foo.u -> System/foo.U +", ".. ->  -", " ->  -", "link.u ->  -",
                            "Pic.utx -> Textures/Pic.utx +", "Bar.u -> System/Bar.u +"}));
     EXPECT_EQ(summary.GetItem(2)->SourceFile, u"..\\..\\x\\Foo.u"_s);
     EXPECT_EQ(summary.GetItem(2)->SourceArchive, archive);
+    EXPECT_EQ(summary.GetItem(4)->SourceFile, u"x.u\\"_s);
     EXPECT_FALSE(summary.Aborted());
     EXPECT_EQ(FGame.ReadFile(u"System/foo.U"_s), QByteArray("new code"));
     QStringList added = FileTree(FGame.Root());
@@ -195,6 +197,15 @@ TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
     EXPECT_TRUE(summary.Aborted());
     EXPECT_FALSE(summary.Succeeded());
     EXPECT_EQ(FileTree(FGame.Root()), before);
+    // An archive that cannot be read stops the run, and what came before still does not fit:
+    // the user hears of both.
+    const QString broken = Plain(u"broken.zip"_s, "no archive");
+    TInstallSummary both;
+    const TResult<void> stopped = FRoad.InstallFileList({one, plain, two, broken}, both, Confirm());
+    ASSERT_FALSE(stopped);
+    EXPECT_TRUE(stopped.Error().Message.contains(broken)) << qPrintable(stopped.Error().Message);
+    EXPECT_TRUE(stopped.Error().Message.contains(full.Error().Message));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
 
     free = 2 * 1024 * 1024;
     TInstallSummary room;
@@ -204,6 +215,7 @@ TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
     EXPECT_TRUE(room.Succeeded());
 }
 
+// The file asked about at the cancel is kept, and what was not reached is listed as such.
 TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
 {
     QStringList files;
@@ -217,7 +229,11 @@ TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
 
     EXPECT_EQ(FAsked.size(), 3);
     EXPECT_TRUE(summary.Aborted());
-    EXPECT_EQ(Rows(summary), (QStringList{"One.u -> System/One.u +", "Two.u -> System/Two.u +"}));
+    EXPECT_EQ(Rows(summary),
+              (QStringList{"One.u -> System/One.u +", "Two.u -> System/Two.u +",
+                           "Three.u -> System/Three.u -", "Four.u -> System/Four.u -"}));
+    EXPECT_EQ(summary.GetItem(2)->Outcome, TInstallOutcome::ioKept);
+    EXPECT_EQ(summary.GetItem(3)->Outcome, TInstallOutcome::ioFailed);
     EXPECT_EQ(summary.GetItem(0)->SourceArchive, WithTrailingSeparator(FWork.path()));
     EXPECT_EQ(FGame.ReadFile(u"System/Two.u"_s), QByteArray("new"));
     EXPECT_EQ(FGame.ReadFile(u"System/Three.u"_s), QByteArray("old"));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -20,6 +21,38 @@ TEST(InstallSummary, ClonesOutliveTheirSummary)
     EXPECT_EQ(clone->SourceFile, "Readme.txt");
     EXPECT_EQ(clone->TargetFile, "/ut/Help/Readme.txt");
     EXPECT_EQ(TInstallSummary::Clone(nullptr), nullptr);
+}
+
+// A run did what it was given when every row was installed, kept or left out by the rules and
+// one was done; a row whose outcome nobody set counts as failed.
+TEST(InstallSummary, SucceedsOnlyWhenEveryRowWasDoneOrLeftOut)
+{
+    using enum TInstallOutcome;
+    const struct
+    {
+        QList<std::optional<TInstallOutcome>> Rows; // none: a row made without its outcome
+        bool Aborted;
+        bool Succeeded;
+    } runs[] = {
+        {{ioInstalled}, false, true},
+        {{ioKept}, false, true},
+        {{ioInstalled, ioNoInstall, ioKept}, false, true},
+        {{}, false, false},
+        {{std::nullopt}, false, false},
+        {{ioNoInstall}, false, false},
+        {{ioInstalled, ioRefused}, false, false},
+        {{ioInstalled, ioFailed}, false, false},
+        {{ioInstalled}, true, false},
+    };
+    for (const auto& run : runs) {
+        TInstallSummary summary;
+        for (const std::optional<TInstallOutcome>& outcome : run.Rows)
+            summary.Add(
+                outcome ? std::make_unique<TInstallSummaryItem>("a.zip", "x", "t", false, *outcome)
+                        : std::make_unique<TInstallSummaryItem>("a.zip", "x", "t", false));
+        summary.SetAborted(run.Aborted);
+        EXPECT_EQ(summary.Succeeded(), run.Succeeded) << &run - runs;
+    }
 }
 
 TEST(EventManager, FindGivesTheFirstHandlerOfTheSameKeyObject)

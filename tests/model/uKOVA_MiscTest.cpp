@@ -31,6 +31,51 @@ TEST(FindFilesTest, SortedWithoutRegardToCaseFilesBeforeSubfoldersEndingInLinkLo
     EXPECT_TRUE(FindFiles(game.Path("Nowhere/"), "*.*", true).isEmpty());
 }
 
+// A name from an archive, the cache index or a folder is written only when it is a file name
+// and shows as itself: no separator, dots alone, or character that shows as another or as
+// nothing, inside the basic plane or beyond it. The summary writes those characters out.
+TEST(SafeFileNameTest, RefusesNamesThatAreNoneOrShowAsAnother)
+{
+    const struct
+    {
+        const char32_t* Name;
+        bool Safe;
+    } names[] = {
+        {U"DM-Foo.ut2", true},
+        {U"\u00dcml\u00e4ut \u65e5\u672c.u", true},
+        {U"sup\u2070.u", true},
+        {U"comma\uFE10.u", true},
+        {U"", false},
+        {U".", false},
+        {U"..", false},
+        {U"a/b.u", false},
+        {U"a\\b.u", false},
+        {U"C:b.u", false},
+        {U"bell\u0007.u", false},
+        {U"evil\u202Egnp.u", false},
+        {U"zero\u200Bwidth.u", false},
+        {U"soft\u00ADhyphen.u", false},
+        {U"line\u2028.u", false},
+        {U"para\u2029.u", false},
+        {U"cgj\u034F.u", false},
+        {U"\u115F\u1160.u", false},
+        {U"fill\u3164er.u", false},
+        {U"half\uFFA0.u", false},
+        {U"vs\uFE0F.u", false},
+        {U"mongol\u180B\u180F.u", false},
+        {U"tag\U000E0001.u", false},
+        {U"vs\U000E0100.u", false},
+        {U"music\U0001D173.u", false},
+        {U"\U000E0FFF.u", false},
+    };
+    for (const auto& [name, safe] : names) {
+        const QString text = QString::fromUcs4(name);
+        EXPECT_EQ(SafeFileName(text), safe) << VisibleName(text).toStdString();
+    }
+    EXPECT_EQ(VisibleName(QString::fromUcs4(U"a\u3164b\u2028\U000E0100.u")),
+              "a<U+3164>b<U+2028><U+E0100>.u");
+}
+
 TEST(FileTestsTest, SizesBeyondFourGigabytesAndDesktopTypeNames)
 {
     QTemporaryDir temp;

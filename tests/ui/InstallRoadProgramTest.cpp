@@ -152,7 +152,8 @@ void InstallRoadProgramTest::foldersFollowTheModeAndTheSwitches()
 }
 
 // 0 only when every file given was installed, left out by the rules or kept, and at least one
-// was installed or kept; a refused name, link, missing file or bomb is a 1, and writes nothing.
+// was installed or kept; a refused name (one without a file name too), link, missing file or
+// bomb is a 1, and writes nothing but what else the run was given.
 void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
 {
     FFixture->SetSettingXml(u"destinations"_s,
@@ -167,6 +168,20 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
     const QString names = Work(u"names"_s);
     QVERIFY(WriteBytes(names + u"/"_s + QString::fromUtf8(rtl), "evil"));
     QDir().mkpath(Work(u"empty"_s));
+    // Each folder holds a file kept as it is (no "-o"), which alone would be a success.
+    Game().WriteFile(u"System/Kept.u"_s, "old");
+    const QString kept = Work(u"kept"_s);
+    const QString fillers = Work(u"fillers"_s);
+    const QString dotted = Work(u"dotted"_s);
+    for (const QString& folder : {kept, fillers, dotted})
+        QVERIFY(WriteBytes(folder + u"/Kept.u"_s, "new"));
+    QVERIFY(WriteBytes(fillers + u"/fill\u3164er.u"_s, "shows as fill er.u"));
+    QVERIFY(WriteBytes(fillers + u"/line\u2028.u"_s, "shows as line.u"));
+    QVERIFY(TZipBuilder()
+                .Add("..", "x")
+                .Add("x.u\\", "x")
+                .Add("y.u/", "a folder's name, with data")
+                .Write(dotted + u"/d.zip"_s));
     // "[Cache]" lines, in UTF-16 so that any name can stand there; data files for all GUIDs.
     const auto cache = [this](const QString& lines) {
         const QString text = u"[Cache]\r\n"_s + lines;
@@ -183,6 +198,7 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
         QString Folder;
         QString Index; // the cache index, for "/installcache"
         int Status;
+        bool InstallsSome = false; // what else it was given is installed all the same
     };
     const QList<TRow> rows = {
         {"links",
@@ -213,6 +229,9 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
         {"missing", {u"/install"_s, Work(u"missing.zip"_s), u"-s"_s}, {}, {}, 1},
         {"installfolder, format character", {u"/installfolder"_s}, names, {}, 1},
         {"installfolder, nothing", {u"/installfolder"_s}, Work(u"empty"_s), {}, 1},
+        {"installfolder, kept only", {u"/installfolder"_s}, kept, {}, 0},
+        {"installfolder, names that show as nothing", {u"/installfolder"_s}, fillers, {}, 1},
+        {"installfolder, entries without a file name", {u"/installfolder"_s}, dotted, {}, 1},
         {"installcache, no index", {u"/installcache"_s}, {}, {}, 0},
         {"installcache, hostile names",
          {u"/installcache"_s},
@@ -221,6 +240,12 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
          1},
         {"installcache, no-install only", {u"/installcache"_s}, {}, u"TEXT-1=notes.txt\r\n"_s, 1},
         {"installcache, data missing", {u"/installcache"_s}, {}, u"MISS-1=Missing.u\r\n"_s, 1},
+        {"installcache, one installed, one missing",
+         {u"/installcache"_s},
+         {},
+         u"TEXT-1=Cached.u\r\nMISS-1=Missing.u\r\n"_s,
+         1,
+         true},
         {"some left out",
          {u"/install"_s,
           Archive(u"m.zip"_s, TZipBuilder()
@@ -237,9 +262,11 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
             cache(row.Index);
         const QStringList before = FileTree(Game().Root());
         QVERIFY2(Run(row.Arguments, row.Folder) == row.Status, row.Name);
-        if (row.Status != 0)
+        if (row.Status != 0 && !row.InstallsSome)
             QVERIFY2(FileTree(Game().Root()) == before, row.Name);
     }
+    QCOMPARE(Game().ReadFile(u"System/Kept.u"_s), QByteArray("old"));
+    QCOMPARE(Game().ReadFile(u"System/Cached.u"_s), QByteArray("data"));
     QCOMPARE(Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
     // The next start finds the installed map in the map cache.
     QList<TMapCacheItem> maps;

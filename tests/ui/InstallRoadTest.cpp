@@ -83,21 +83,35 @@ void InstallRoadTest::answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbor
                 .Add("evil\xE2\x80\xAEgnp.u", "shows as evilu.png")
                 .Write(first));
     QVERIFY(TZipBuilder().Add("B1.u", "new").Add("B2.u", "new").Add("B3.u", "new").Write(second));
+    const QString third = Work(u"third.zip"_s);
+    QVERIFY(TZipBuilder().AddFolder("Docs/").Add("C1.u", "new").Write(third));
+    const QString broken = Work(u"broken.zip"_s);
+    QVERIFY(WriteBytes(broken, "no archive"));
     QVERIFY(WriteBytes(Work(u"notes.txt"_s), "not an archive"));
     ShowWindow();
 
-    FDialogs->AnswerOpen({first, Work(u"notes.txt"_s), second});
+    FDialogs->AnswerOpen({first, Work(u"notes.txt"_s), second, third, broken});
     FDialogs->AnswerMessage(TModalResult::mrYes);
     FDialogs->AnswerMessage(TModalResult::mrNo);
     FDialogs->AnswerMessage(TModalResult::mrYesToAll);
     FDialogs->AnswerMessage(TModalResult::mrCancel);
     QStringList shown;
     QImage icon;
+    QList<bool> targetActions; // enabled: with no row selected, one, none again
     const auto summaryShown = WhenModal([&](QWidget* dialog) {
         auto* summary = qobject_cast<TInstallationSummary*>(dialog);
         QVERIFY(summary);
         shown = Shown(summary);
         icon = Child<QLabel>(summary, u"ResImage"_s)->pixmap().toImage();
+        const auto enabled = [summary, &targetActions] {
+            for (const QString& name : {u"btnChangeTarget"_s, u"btnDeleteTarget"_s})
+                targetActions << Child<QPushButton>(summary, name)->isEnabled();
+        };
+        enabled();
+        summary->Files()->topLevelItem(0)->setSelected(true);
+        enabled();
+        summary->Files()->clearSelection();
+        enabled();
         QTest::mouseClick(Child<QPushButton>(summary, u"btnOk"_s), Qt::LeftButton);
     });
     Action(u"MeunInstallUTContentFromArchive"_s)->trigger();
@@ -116,18 +130,26 @@ void InstallRoadTest::answersHoldForTheirEntryYesToAllForOneArchiveAndCancelAbor
     const QString installed = Lang(TDialogType::Sum_Status_Ok);
     const QString notInstalled = Lang(TDialogType::Sum_Status_Fail);
     const QString system = Game().Path(u"System/"_s);
-    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {3, 6, 3}),
+    // The entry asked about at the cancel was kept; what the run did not reach is listed.
+    QCOMPARE(shown, (QStringList{FormatTemplate(Lang(TDialogType::Sum_Summary_Fail), {3, 11, 8}),
                                  u"first.zip | A1.u | %1A1.u | %2"_s.arg(system, installed),
                                  u"first.zip | A2.u | %1A2.u | %2"_s.arg(system, notInstalled),
                                  u"first.zip | A3.u | %1A3.u | %2"_s.arg(system, installed),
                                  u"first.zip | New.u | %1New.u | %2"_s.arg(system, installed),
                                  u"first.zip | link.u |  | %1"_s.arg(notInstalled),
-                                 u"first.zip | evil<U+202E>gnp.u |  | %1"_s.arg(notInstalled)}));
+                                 u"first.zip | evil<U+202E>gnp.u |  | %1"_s.arg(notInstalled),
+                                 u"Second.ZIP | B1.u | %1B1.u | %2"_s.arg(system, notInstalled),
+                                 u"Second.ZIP | B2.u | %1B2.u | %2"_s.arg(system, notInstalled),
+                                 u"Second.ZIP | B3.u | %1B3.u | %2"_s.arg(system, notInstalled),
+                                 u"third.zip | C1.u | %1C1.u | %2"_s.arg(system, notInstalled),
+                                 u"broken.zip |  |  | %1"_s.arg(notInstalled)}));
+    QCOMPARE(targetActions, (QList<bool>{false, false, true, true, false, false}));
     QCOMPARE(
         icon,
         FWindow->style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32).toImage());
     for (const char* name : {"A2.u", "B1.u", "B2.u", "B3.u"})
         QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "old");
+    QVERIFY(!QFile::exists(Game().Path(u"System/C1.u"_s)));
     for (const char* name : {"A1.u", "A3.u"})
         QCOMPARE(Game().ReadFile(u"System/"_s + QLatin1String(name)), "new");
     QVERIFY(!FWindow->ArchiveInspector()->isVisible());

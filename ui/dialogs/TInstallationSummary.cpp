@@ -53,6 +53,10 @@ TInstallationSummary::TInstallationSummary(QWidget* parent)
                    &TInstallationSummary::btnDeleteTargetClick);
     connect(FUi->pmMenu, &QMenu::triggered, this,
             [this](QAction* item) { RunGuarded(this, [&] { TargetMenuItemClick(item); }); });
+    // The target actions act on the selected rows only.
+    connect(FUi->lwFiles, &QTreeWidget::itemSelectionChanged, this,
+            &TInstallationSummary::UpdateTargetActions);
+    UpdateTargetActions();
 }
 
 TInstallationSummary::~TInstallationSummary() = default;
@@ -148,6 +152,7 @@ void TInstallationSummary::Fill(TInstallSummary* summary, TLanguage* language,
         rows << row;
     }
     FUi->lwFiles->addTopLevelItems(rows);
+    UpdateTargetActions();
 
     const QStyle::StandardPixmap icon =
         summary->Aborted() ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxInformation;
@@ -176,6 +181,13 @@ void TInstallationSummary::UpdateSummaryText()
     const QString pattern =
         LangText(FSummary->Aborted() ? TDialogType::Sum_Summary_Fail : TDialogType::Sum_Summary_OK);
     FUi->lbSummary->setText(FormatTemplate(pattern, {installed, count, count - installed}));
+}
+
+void TInstallationSummary::UpdateTargetActions()
+{
+    const bool selected = !FUi->lwFiles->selectedItems().isEmpty();
+    FUi->btnChangeTarget->setEnabled(selected);
+    FUi->btnDeleteTarget->setEnabled(selected);
 }
 
 void TInstallationSummary::BuildTargetMenu()

@@ -18,9 +18,10 @@ class TInstallationSummary;
 }
 
 // The rows of one installation run with its outcome: the information icon and headline when it
-// ran through, the critical icon when it was aborted. Installed files can be moved to another
-// game folder (Change Target) or deleted for good (Delete Target); both act on the files at once
-// and on the summary shown. One instance, refilled by each Execute.
+// ran through, the critical icon when it was aborted. Installed files of the selected rows can be
+// moved to another game folder (Change Target) or deleted for good (Delete Target); both act on
+// the files at once and on the summary shown, and are enabled only while a row is selected. One
+// instance, refilled by each Execute.
 class TInstallationSummary final : public QDialog
 {
     Q_OBJECT
@@ -55,6 +56,8 @@ protected:
 private:
     // Centred over the main window when it is on the screen, else on the screen.
     void PlaceForShowing();
+    // Change Target and Delete Target are enabled while a row is selected.
+    void UpdateTargetActions();
     QString LangText(TDialogType key) const;
 
     std::unique_ptr<Ui::TInstallationSummary> FUi;
