@@ -6,6 +6,7 @@
 #include "TKOVASettings.h"
 #include "TLinkLabel.h"
 #include "TPageTest.h"
+#include "TShellExecThread.h"
 
 #include <QAction>
 #include <QDir>
@@ -63,7 +64,7 @@ void TDemoPageTest::Prepare()
 
 TDemoPage* TDemoPageTest::ShowWindow()
 {
-    WriteGameScript(FFixture->Game(), u"Game.sh"_s, Record(QString()), 3);
+    WriteGameScript(FFixture->Game(), u"Game.sh"_s, Record(QString()), KPlayUntilQuit);
     WriteGameScript(FFixture->Game(), u"Quick.sh"_s, Record(u"quick"_s), 1);
     FFixture->SetSetting(u"exename"_s, u"Game.sh"_s);
     TPageTest::ShowWindow();
@@ -191,16 +192,17 @@ void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
     FWindow->Settings().ExeName = u"Game.sh"_s;
     QVERIFY(FWindow->PlayDemo(Demos(u"Alpha.demo4"_s)));
     QCOMPARE(Script(), u"demoplay Alpha\r\n"_s);
-    // The first game ends while the second plays: the panel stays.
+    // The first game ends while the second plays: once its wait is over, the panel stays.
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(u"quick/ended"_s)), 10000);
-    QTest::qWait(400);
+    QTRY_COMPARE(FWindow->findChildren<TShellExecThread*>().size(), 1);
     QVERIFY(FPage->ViewingDemo());
 
     // The exit link ends the wait at once; the game plays on to its end.
     QVERIFY(!QFile::exists(Record(u"ended"_s)));
     QTest::mouseClick(Find<TLinkLabel>(u"llDemoManager_ExitView"_s), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 1000);
+    QTRY_VERIFY(!FPage->ViewingDemo());
     QVERIFY(!QFile::exists(Record(u"ended"_s)));
+    QVERIFY(WriteBytes(Record(u"quit"_s), "quit"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Record(u"ended"_s)), 10000);
 
     // Without the game's program the panel shows and goes again, and an error box says why.
@@ -209,7 +211,7 @@ void TDemoPageTest::playbackShowsThePanelUntilTheLastDemosGameEnds()
     FDialogs->AnswerMessage(TModalResult::mrOk);
     QVERIFY(FWindow->PlayDemo(Demos(u"Beta.demo4"_s)));
     QVERIFY(FPage->ViewingDemo());
-    QTRY_VERIFY_WITH_TIMEOUT(!FPage->ViewingDemo(), 300);
+    QTRY_VERIFY(!FPage->ViewingDemo());
     QTRY_COMPARE(FDialogs->Calls().size(), 1);
     QCOMPARE(FDialogs->Calls().first().Type, TMsgDlgType::mtError);
     QVERIFY(FDialogs->Calls().first().Text.contains(u"Game.sh"_s));

@@ -101,7 +101,7 @@ void TfrmMainTest::gateKeepsTheUserOnConfigurationWhileTheFolderIsInvalid()
     Find<QAction>(u"MenuServerPackageEditor"_s)->trigger();
     Find<QAction>(u"MenuPlayUT2003"_s)->trigger();
     QCOMPARE(balloons().size(), before + 2);
-    QVERIFY(!*opened);
+    QVERIFY(!opened.Wait());
 
     // With a valid folder in the edit and applied, the tabs are the user's again.
     edit->setText(FFixture->Game().Root());

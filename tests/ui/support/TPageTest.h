@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TModalWatch.h"
 #include "TPageContextDouble.h"
 #include "TProgramFixture.h"
 #include "TScriptedDialogs.h"

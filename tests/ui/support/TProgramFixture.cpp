@@ -5,17 +5,12 @@
 #include "TPackageWriter.h"
 #include "TfrmMain.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QTreeWidget>
-#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -225,35 +220,4 @@ bool ProgramRunning(const QString& program)
                 return true;
     }
     return false;
-}
-
-std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs)
-{
-    auto ran = std::make_shared<bool>(false);
-    auto* timer = new QTimer(qApp);
-    auto waited = std::make_shared<int>(0);
-    constexpr int KStep = 10;
-    QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        *waited += KStep;
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog && dialog->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            const QPointer<QWidget> guard(dialog);
-            action(dialog);
-            *ran = true;
-            // An action that stopped early (a failed check) must not leave the test hanging.
-            if (guard && guard->isVisible()) {
-                if (auto* modal = qobject_cast<QDialog*>(guard.data()))
-                    modal->reject();
-                else
-                    guard->close();
-            }
-        } else if (*waited >= timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(KStep);
-    return ran;
 }

@@ -9,13 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <functional>
 #include <memory>
 #include <string>
 
 class QProcess;
 class QTreeWidget;
-class QWidget;
 class TfrmMain;
 
 // A program folder as a user who has set the tool up has it, beside a fixture game folder, in a
@@ -97,11 +95,6 @@ QString WriteGameScript(const TGameFolder& game, const QString& name, const QStr
 // Whether a process runs Program, a script or an executable: read from the system's process
 // table, so a program that was started and did not end yet counts before it did anything.
 bool ProgramRunning(const QString& program);
-
-// Runs Action on the next modal dialog once it is shown (from the event loop the dialog runs),
-// to fill it in and close it; a dialog the action leaves open is then closed. Stops looking after
-// TimeoutMs. The flag returned is set once the action ran.
-std::shared_ptr<bool> WhenModal(std::function<void(QWidget* dialog)> action, int timeoutMs = 10000);
 
 // A named descendant of Parent, or a test failure.
 template <class T> T* Child(const QObject* parent, const QString& name)
