@@ -22,6 +22,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 // The installation road as a user meets it: the File > Install items, the overwrite question,
@@ -332,6 +335,7 @@ void InstallRoadTest::questionsOfARunBelongToTheArchiveWindow()
     FFixture->SetSetting(u"folderinstallmode"_s, u"fimRecursive"_s);
     FDialogs.reset(); // the program's own dialogs
     QStringList seen;
+    std::vector<std::unique_ptr<TModalWatch>> watches; // one for each message, ended with the test
     std::function<void(QWidget*)> answer = [&](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
         if (!box)
@@ -341,11 +345,11 @@ void InstallRoadTest::questionsOfARunBelongToTheArchiveWindow()
             box->parentWidget() == archive ? u"owned"_s : u"not owned"_s,
             Child<QStackedWidget>(archive, u"pnStack"_s)->currentWidget()->objectName());
         QFile::remove(addon + u"/C.utx"_s);
-        WhenModal(answer);
+        watches.push_back(std::make_unique<TModalWatch>(answer, 10000));
         QAbstractButton* yes = box->button(QMessageBox::Yes);
         (yes ? yes : box->button(QMessageBox::Ok))->click();
     };
-    WhenModal(answer);
+    watches.push_back(std::make_unique<TModalWatch>(answer, 10000));
     FWindow = FFixture->CreateMainWindow({u"/install"_s, addon});
     FWindow->show();
     QCOMPARE(seen, QStringList(3, u"owned pnProgress"_s));
