@@ -23,9 +23,9 @@
 //    size and checksum, and, when it replaces a file, was put on the disk; an error, a wrong
 //    password or a cancel leaves the old file and no temporary. A link at the target is
 //    replaced, never written through. No entry writes more than its declared size; jobs whose
-//    declared sizes exceed the free space of their file system, and any job of an archive
-//    whose entries' data overlap one another or the directory (many records over one entry's
-//    bytes: each would inflate them again), are refused before any write.
+//    declared sizes exceed the free space of their file system, an entry whose encryption
+//    libzip cannot read, and any job of an archive whose layout cannot be trusted
+//    (LayoutProblem) are refused before any write.
 //    Folder and link entries are never written; FlatName tells a caller which entries may be
 //    written under which bare name.
 //  - AddFiles, Delete and DeleteAll change the archive and write it at once (libzip writes a
@@ -65,7 +65,9 @@ struct TZipEntry
     bool IsFolder = false; // the stored name ends in "/"
     bool IsLink = false;   // a symbolic link (Unix file type in the external attributes)
     bool IsEncrypted = false;
-    bool IsStored = false; // kept without compression
+    bool IsStored = false;        // kept without compression
+    quint16 Method = 0;           // libzip's compression method (ZIP_CM_...)
+    quint16 EncryptionMethod = 0; // libzip's encryption method (ZIP_EM_...)
     // The percentage saved by compression: 0 for a stored or empty entry.
     double CompressionRatio() const;
 };
@@ -138,8 +140,11 @@ public:
     // (see SafeFileName of uKOVA_Misc.h); such an entry is never written.
     QString FlatName(int index) const;
 
-    // Why no entry of the open archive is extracted: their data overlap one another or the
-    // directory of entries. Empty when they do not.
+    // Why no entry of the open archive is extracted: an entry declares more bytes than its
+    // compressed data can hold; the entries' data overlap one another or the directory of
+    // entries (many records over one entry's bytes: each would inflate them again), or lie
+    // behind a local header without its signature; or the directory we read is not the one
+    // libzip lists (ambiguous). Empty when the layout can be trusted.
     QString LayoutProblem() const { return FLayoutProblem; }
 
     // Writes entry Index to Target (its folder is made when missing). Fails, writing nothing,
@@ -147,9 +152,10 @@ public:
     // checksum or size that is not right, or a target that cannot be written.
     TResult<void> ExtractTo(int index, const QString& target);
     // Extracts the jobs in order, under one overall progress. Refused before any write when the
-    // declared sizes exceed the free space of a target's file system (CheckFreeSpace) or the
-    // archive's entries share their data; stops at the first failure (ExtractTo), the files
-    // written before it staying; Done, when given, gets how many jobs were written.
+    // jobs do not fit their file systems (CheckFreeSpace), an entry's encryption cannot be read or
+    // the archive's layout cannot be trusted (LayoutProblem); stops at the first failure
+    // (ExtractTo), the files written before it staying; Done, when given, gets how many jobs
+    // were written.
     TResult<void> Extract(const QVector<TZipExtraction>& jobs, int* done = nullptr);
 
     // Adds each existing regular file under its entry name, replacing the entries of that name

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -202,6 +204,29 @@ TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
     EXPECT_EQ(Rows(room), (QStringList{"One.u -> System/One.u +", "Three.u -> System/Three.u +",
                                        "Two.utx -> Textures/Two.utx +"}));
     EXPECT_TRUE(room.Succeeded());
+}
+
+// A size no data can make would wrap the sum of the run's sizes and lift the bound of what the
+// entry writes: the archive is damaged, and the run writes nothing, its plain file included.
+TEST_F(TAddonInstallerTest, ImpossibleDeclaredSizesRefuseTheRun)
+{
+    const TZipBuilderEntry huge{
+        .Name = "Huge.u", .Data = "x", .DeclaredSize = std::numeric_limits<qint64>::max()};
+    const QString archive = Archive(u"huge.zip"_s, TZipBuilder().Add("Good.u", "good").Add(huge));
+    const QString plain = Plain(u"Plain.u"_s, QByteArray(2 * 1024 * 1024, 'p'));
+    qint64 free = 1024 * 1024;
+    FZip.SetFreeSpace([&](const QString&) { return free; });
+    const QStringList before = FileTree(FGame.Root());
+    TInstallSummary tight;
+    ASSERT_FALSE(FRoad.InstallFileList({plain, archive}, tight, Confirm()));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
+
+    free = qint64(1) << 40;
+    TInstallSummary roomy;
+    const TResult<void> refused = FRoad.InstallFileList({archive, plain}, roomy, Confirm());
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.Error().Message.contains(u"Huge.u"_s));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
 }
 
 TEST_F(TAddonInstallerTest, PlainFilesAcceptedBeforeACancelAreCopied)
