@@ -74,6 +74,19 @@ qint64 FileSystemFreeSpace(const QString& folder)
     return available < 0 ? std::numeric_limits<qint64>::max() : available;
 }
 
+// The bytes given back when Target is replaced: a regular file's own, unless another hard link
+// keeps them (a link at the target is replaced, not what it points to).
+qint64 ReplacedBytes(const QString& target)
+{
+    const QFileInfo info(target);
+    if (info.isSymLink() || !info.isFile())
+        return 0;
+    std::error_code code;
+    const auto links =
+        std::filesystem::hard_link_count(QFile::encodeName(target).toStdString(), code);
+    return !code && links == 1 ? info.size() : 0;
+}
+
 // Renames the written temporary over its target. A file that replaces another waits for the
 // disk first, so that a crash leaves the old file or the whole new one; a new file can be
 // extracted again, and waiting for each of thousands of small files would cost more than the
@@ -580,11 +593,10 @@ TResult<void> TZipArchive::Extract(const QVector<TZipExtraction>& jobs, int* don
         return ArchiveError(TErrorCode::ecInvalid,
                             FLayoutProblem + QStringLiteral("; nothing was extracted"));
     // Declared sizes are all an archive promises: the read loop holds each entry to its own.
-    QVector<TSpaceNeed> needs;
-    needs.reserve(jobs.size());
+    TSpaceTally tally(FFreeSpace);
     for (const TZipExtraction& job : jobs)
-        needs.append(TSpaceNeed{FolderOf(job.Target), FEntries.at(job.Index).Size});
-    if (const TResult<void> fits = CheckFreeSpace(needs, FFreeSpace); !fits)
+        tally.Add(job.Target, FEntries.at(job.Index).Size);
+    if (const TResult<void> fits = tally.Check(); !fits)
         return ArchiveError(fits.Error().Code, fits.Error().Message);
     qint64 bytesDone = 0;
     for (const TZipExtraction& job : jobs) {
@@ -823,40 +835,52 @@ TResult<void> TZipArchive::CreateEmpty(const QString& fileName)
     return {};
 }
 
-TResult<void> CheckFreeSpace(const QVector<TSpaceNeed>& needs,
-                             const TZipArchive::TFreeSpaceFunction& freeSpace)
+TSpaceTally::TSpaceTally(TZipArchive::TFreeSpaceFunction freeSpace)
+    : FFreeSpace(freeSpace ? std::move(freeSpace) : FileSystemFreeSpace)
+{}
+
+void TSpaceTally::Add(const QString& target, qint64 bytes)
 {
     // Each file takes whole blocks, and the smallest files would otherwise count for nothing.
     constexpr qint64 KBlock = 4096;
-    struct TFileSystem
-    {
-        QString Folder; // the first target folder on it
-        qint64 Bytes = 0;
+    const auto blocks = [](qint64 size) {
+        return SaturatedSum(qMax<qint64>(size, 0), KBlock - 1) / KBlock * KBlock;
     };
-    QHash<QString, QString> rootOf; // target folder -> its file system's root
-    QHash<QString, TFileSystem> systems;
-    QStringList order;
-    for (const TSpaceNeed& need : needs) {
-        auto root = rootOf.constFind(need.Folder);
-        if (root == rootOf.cend())
-            root = rootOf.insert(need.Folder, QStorageInfo(ExistingFolder(need.Folder)).rootPath());
-        TFileSystem& system = systems[*root];
-        if (system.Folder.isEmpty()) {
-            system.Folder = need.Folder;
-            order << *root;
+    const QString folder = FolderOf(target);
+    auto system = FSystemOfFolder.constFind(folder);
+    if (system == FSystemOfFolder.cend()) {
+        const QString root = QStorageInfo(ExistingFolder(folder)).rootPath();
+        auto byRoot = FSystemOfRoot.constFind(root);
+        if (byRoot == FSystemOfRoot.cend()) {
+            byRoot = FSystemOfRoot.insert(root, FSystems.size());
+            FSystems.append(TFileSystem{folder});
         }
-        system.Bytes = SaturatedSum(
-            system.Bytes, SaturatedSum(qMax<qint64>(need.Bytes, 0), KBlock - 1) / KBlock * KBlock);
+        system = FSystemOfFolder.insert(folder, *byRoot);
     }
-    for (const QString& root : std::as_const(order)) {
-        const TFileSystem& system = systems.value(root);
-        const qint64 available =
-            freeSpace ? freeSpace(system.Folder) : FileSystemFreeSpace(system.Folder);
-        if (system.Bytes > available)
+    TFileSystem& tally = FSystems[*system];
+    const qint64 written = blocks(bytes);
+    qint64 replaced = blocks(ReplacedBytes(target));
+    // A file replaced twice in the run gives back the first copy the second time. A new target
+    // written twice gives nothing back, which errs on the safe side and keeps no entry for it.
+    if (replaced > 0) {
+        const size_t key = qHash(QDir::cleanPath(QFileInfo(target).absoluteFilePath()));
+        replaced = FReplaced.value(key, replaced);
+        FReplaced.insert(key, written);
+    }
+    tally.Running = SaturatedSum(tally.Running, written);
+    tally.Peak = qMax(tally.Peak, tally.Running);
+    tally.Running = SaturatedSum(tally.Running, -replaced);
+}
+
+TResult<void> TSpaceTally::Check() const
+{
+    for (const TFileSystem& system : FSystems) {
+        const qint64 available = FFreeSpace(system.Folder);
+        if (system.Peak > available)
             return TError{TErrorCode::ecFailed,
-                          QStringLiteral("the files need %1 bytes, but \"%2\" has only %3 bytes "
-                                         "free; nothing was written")
-                              .arg(system.Bytes)
+                          QStringLiteral("the files need %1 bytes at once, but \"%2\" has only %3 "
+                                         "bytes free; nothing was written")
+                              .arg(system.Peak)
                               .arg(system.Folder)
                               .arg(available),
                           system.Folder};

@@ -206,6 +206,37 @@ TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
     EXPECT_TRUE(room.Succeeded());
 }
 
+// Each new copy is written before the file it replaces goes: replacing needs room for one file
+// at a time, while new files need room for all, each in whole blocks, plain files included.
+TEST_F(TAddonInstallerTest, FreeSpaceIsJudgedAsTheRunWrites)
+{
+    constexpr qint64 KMiB = 1024 * 1024;
+    for (const char* name : {"A.u", "B.u", "C.u"})
+        FGame.WriteFile(u"System/"_s + QLatin1String(name), QByteArray(4 * KMiB, 'o'));
+    const QString replacing = Archive(u"r.zip"_s, TZipBuilder()
+                                                      .Add({.Name = "A.u", .Zeros = 4 * KMiB})
+                                                      .Add({.Name = "B.u", .Zeros = 4 * KMiB}));
+    const QString plain = Plain(u"C.u"_s, QByteArray(4 * KMiB, 'n'));
+    qint64 free = 8000000;
+    FZip.SetFreeSpace([&](const QString&) { return free; });
+    TInstallSummary replaced;
+    FAnswers << 'a' << 'y';
+    ASSERT_TRUE(FRoad.InstallFileList({replacing, plain}, replaced, Confirm()));
+    EXPECT_TRUE(replaced.Succeeded());
+    EXPECT_TRUE(FGame.ReadFile(u"System/B.u"_s) == QByteArray(4 * KMiB, '\0'));
+    EXPECT_TRUE(FGame.ReadFile(u"System/C.u"_s) == QByteArray(4 * KMiB, 'n'));
+
+    // 2 MiB and 1 MiB + 1 byte fit 3 MiB + 2 KiB, but not in whole 4 KiB blocks.
+    const QString fresh =
+        Archive(u"n.zip"_s, TZipBuilder().Add({.Name = "N.u", .Zeros = 2 * KMiB}));
+    const QString odd = Plain(u"Odd.u"_s, QByteArray(KMiB + 1, 'p'));
+    free = 3 * KMiB + 2048;
+    const QStringList before = FileTree(FGame.Root());
+    TInstallSummary full;
+    EXPECT_FALSE(FRoad.InstallFileList({fresh, odd}, full, Confirm()));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
+}
+
 // A size no data can make would wrap the sum of the run's sizes and lift the bound of what the
 // entry writes: the archive is damaged, and the run writes nothing, its plain file included.
 TEST_F(TAddonInstallerTest, ImpossibleDeclaredSizesRefuseTheRun)
