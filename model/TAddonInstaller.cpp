@@ -244,16 +244,18 @@ void TAddonInstaller::PlanPlainFile(const QString& file, int position, TInstallS
 
 TResult<void> TAddonInstaller::CheckSpace() const
 {
-    QVector<TSpaceNeed> needs;
+    // In the order the run writes: the archives' entries, then the plain files' copy, each
+    // replacing its target once written whole.
+    TSpaceTally tally(FZip.FreeSpace());
     for (const TPlannedArchive& archive : FPlanned) {
         for (const TPlannedEntry& entry : archive.Entries)
-            needs.append(TSpaceNeed{FolderPart(entry.Target), entry.Size});
+            tally.Add(entry.Target, entry.Size);
     }
     for (const TPendingCopy& copy : FPending) {
         if (!copy.Superseded)
-            needs.append(TSpaceNeed{FolderPart(copy.Target), QFileInfo(copy.Source).size()});
+            tally.Add(copy.Target, QFileInfo(copy.Source).size());
     }
-    return CheckFreeSpace(needs, FZip.FreeSpace());
+    return tally.Check();
 }
 
 TResult<void> TAddonInstaller::WriteArchive(const TPlannedArchive& archive)

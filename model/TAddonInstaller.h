@@ -37,7 +37,7 @@ using TOverwriteCallback =
 //    doubled by "Foo.u"); each target folder is listed once per run;
 //  - every question of a run is asked first; then, before the first byte is written, the run's
 //    declared sizes are held against the free space of each target's file system
-//    (CheckFreeSpace) and an archive whose entries share their data is refused, so a run that
+//    (TSpaceTally) and an archive whose entries share their data is refused, so a run that
 //    cannot finish does not start;
 //  - an entry is written to a temporary beside its target and renamed over it only when read
 //    whole with its checksum right (the zip engine's extraction); any failure leaves the old

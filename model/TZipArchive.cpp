@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 #include <QStorageInfo>
+#include <QtNumeric>
 
 #include <zip.h>
 
@@ -48,7 +49,7 @@ int Percent(qint64 done, qint64 total)
 {
     if (total <= 0)
         return 100;
-    return int(qBound(qint64(0), done * 100 / total, qint64(100)));
+    return qBound(0, int(double(done) * 100.0 / double(total)), 100);
 }
 
 QString FolderOf(const QString& path)
@@ -73,6 +74,19 @@ qint64 FileSystemFreeSpace(const QString& folder)
     return available < 0 ? std::numeric_limits<qint64>::max() : available;
 }
 
+// The bytes given back when Target is replaced: a regular file's own, unless another hard link
+// keeps them (a link at the target is replaced, not what it points to).
+qint64 ReplacedBytes(const QString& target)
+{
+    const QFileInfo info(target);
+    if (info.isSymLink() || !info.isFile())
+        return 0;
+    std::error_code code;
+    const auto links =
+        std::filesystem::hard_link_count(QFile::encodeName(target).toStdString(), code);
+    return !code && links == 1 ? info.size() : 0;
+}
+
 // Renames the written temporary over its target. A file that replaces another waits for the
 // disk first, so that a crash leaves the old file or the whole new one; a new file can be
 // extracted again, and waiting for each of thousands of small files would cost more than the
@@ -94,6 +108,54 @@ bool Place(TAtomicWriter& writer, QString& error)
     return false;
 }
 
+// Sums and products of sizes an archive declares: they may be anything, so they stop at the
+// largest value rather than wrap.
+qint64 SaturatedSum(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    return qAddOverflow(a, b, &sum)
+               ? (b < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max())
+               : sum;
+}
+
+qint64 SaturatedProduct(qint64 a, qint64 b)
+{
+    qint64 product = 0;
+    return qMulOverflow(a, b, &product) ? std::numeric_limits<qint64>::max() : product;
+}
+
+qint64 Clamped(zip_uint64_t value)
+{
+    return qint64(qMin<zip_uint64_t>(value, zip_uint64_t(std::numeric_limits<qint64>::max())));
+}
+
+// The most bytes a method can make of Compressed bytes, with room to spare where the figure is
+// not exact. Deflate spends at least two bits on a 258-byte match; bzip2 reaches about 1.4
+// million to one, Deflate64, LZMA, XZ and zstd stay below 65536 to one. A method we do not know
+// gets the largest, so that no declared size is without bound.
+qint64 MostBytesFrom(quint16 method, qint64 compressed)
+{
+    qint64 factor = qint64(1) << 22;
+    switch (method) {
+    case ZIP_CM_STORE:
+        factor = 1;
+        break;
+    case ZIP_CM_DEFLATE:
+        factor = 1032;
+        break;
+    case ZIP_CM_DEFLATE64:
+    case ZIP_CM_LZMA:
+    case ZIP_CM_LZMA2:
+    case ZIP_CM_XZ:
+    case 93: // zstd
+        factor = qint64(1) << 16;
+        break;
+    default:
+        break;
+    }
+    return SaturatedProduct(compressed, factor);
+}
+
 // Little-endian fields of the archive's own records.
 quint64 Get(const QByteArray& bytes, qsizetype at, int size)
 {
@@ -103,128 +165,221 @@ quint64 Get(const QByteArray& bytes, qsizetype at, int size)
     return value;
 }
 
+// Where an end record says the central directory lies.
+struct TDirectory
+{
+    quint64 At = 0;
+    quint64 Size = 0;
+    quint64 Count = 0; // of entries
+    bool Zip64 = false;
+};
+
+// The directories the end records in the file's tail name, as libzip reads an end record: in
+// its Zip64 form whenever a locator precedes it, and only when its counts of entries on this
+// disk and in all agree. A comment may hold an end record's signature: what such a record names
+// is one more candidate, never taken on its own word.
+QVector<TDirectory> FindDirectories(QFile& file)
+{
+    QVector<TDirectory> found;
+    const quint64 fileSize = quint64(file.size());
+    const qint64 tailSize = qint64(qMin<quint64>(fileSize, 22 + 0xffff + 20));
+    if (tailSize < 22 || !file.seek(qint64(fileSize) - tailSize))
+        return found;
+    const QByteArray tail = file.read(tailSize);
+    if (tail.size() != tailSize)
+        return found;
+    const QByteArray signature("PK\x05\x06", 4);
+    for (qsizetype at = tail.indexOf(signature); at >= 0 && at + 22 <= tail.size();
+         at = tail.indexOf(signature, at + 1)) {
+        const quint64 endAt = fileSize - quint64(tailSize) + quint64(at);
+        if (Get(tail, at + 20, 2) > quint64(tail.size() - at - 22))
+            continue; // its comment would run past the file
+        TDirectory directory;
+        quint64 onDisk = 0;
+        quint64 limit = endAt; // the directory ends before the record that names it
+        if (at >= 20 && Get(tail, at - 20, 4) == 0x07064b50) {
+            const quint64 recordAt = Get(tail, at - 20 + 8, 8);
+            QByteArray record;
+            if (recordAt <= endAt - 20 && endAt - 20 - recordAt >= 56 &&
+                file.seek(qint64(recordAt)))
+                record = file.read(56);
+            if (record.size() != 56 || Get(record, 0, 4) != 0x06064b50)
+                continue;
+            onDisk = Get(record, 24, 8);
+            directory.Count = Get(record, 32, 8);
+            directory.Size = Get(record, 40, 8);
+            directory.At = Get(record, 48, 8);
+            directory.Zip64 = true;
+            limit = recordAt;
+        } else {
+            onDisk = Get(tail, at + 8, 2);
+            directory.Count = Get(tail, at + 10, 2);
+            directory.Size = Get(tail, at + 12, 4);
+            directory.At = Get(tail, at + 16, 4);
+        }
+        if (onDisk == directory.Count && directory.At <= limit &&
+            directory.Size <= limit - directory.At)
+            found.append(directory);
+    }
+    return found;
+}
+
 // Where an entry's bytes lie in the file: its local header, name, extra field and compressed
 // data.
 struct TSpan
 {
     quint64 Begin = 0;
     quint64 End = 0;
-    QByteArray Name;
+    int Index = 0;
 };
 
-// The central directory: the end record found from the file's end (the one nearest to it whose
-// directory reads whole), with its Zip64 form where the classic fields overflowed.
-bool ReadDirectory(QFile& file, quint64& offset, QByteArray& directory, quint64& count)
+// Reads the central records at At, one at a time, as long as they are the entries libzip lists:
+// for each index the same name, sizes and checksum, up to libzip's count. Fills Spans with
+// where each record places its local header and the bytes the records take; -1 when they are
+// not libzip's (another directory, or records libzip reads otherwise).
+qint64 ReadRecords(QFile& file, quint64 at, zip_t* archive, int count, std::vector<TSpan>& spans)
 {
-    const quint64 fileSize = quint64(file.size());
-    const qint64 tailSize = qint64(qMin<quint64>(fileSize, 22 + 0xffff + 20));
-    if (tailSize < 22 || !file.seek(qint64(fileSize) - tailSize))
-        return false;
-    const QByteArray tail = file.read(tailSize);
-    if (tail.size() != tailSize)
-        return false;
-    const QByteArray signature("PK\x05\x06", 4);
-    for (qsizetype at = tail.lastIndexOf(signature, tail.size() - 22); at >= 0;
-         at = at > 0 ? tail.lastIndexOf(signature, at - 1) : -1) {
-        const quint64 endAt = fileSize - quint64(tailSize) + quint64(at);
-        count = Get(tail, at + 10, 2);
-        quint64 size = Get(tail, at + 12, 4);
-        offset = Get(tail, at + 16, 4);
-        if ((count == 0xffff || size == 0xffffffff || offset == 0xffffffff) && at >= 20 &&
-            Get(tail, at - 20, 4) == 0x07064b50) {
-            const quint64 recordAt = Get(tail, at - 20 + 8, 8);
-            QByteArray record;
-            if (recordAt + 56 <= endAt && file.seek(qint64(recordAt)))
-                record = file.read(56);
-            if (record.size() != 56 || Get(record, 0, 4) != 0x06064b50)
-                continue;
-            count = Get(record, 32, 8);
-            size = Get(record, 40, 8);
-            offset = Get(record, 48, 8);
-        }
-        if (offset > endAt || size > endAt - offset || !file.seek(qint64(offset)))
-            continue;
-        directory = file.read(qint64(size));
-        if (quint64(directory.size()) == size)
-            return true;
-    }
-    return false;
-}
-
-// Why the entries' data cannot be trusted to lie apart; empty when it can. An archive whose
-// directory records share one entry's bytes (or point into the directory) makes every record
-// inflate those bytes again: a small file that fills a disk. libzip reads each entry where its
-// record says and does not look for this.
-QString DataLayoutProblem(const QString& fileName, qint64 entries)
-{
-    QFile file(fileName);
-    quint64 directoryAt = 0;
-    quint64 count = 0;
-    QByteArray directory;
-    if (!file.open(QIODevice::ReadOnly) || !ReadDirectory(file, directoryAt, directory, count))
-        return QStringLiteral("its directory of entries cannot be read");
-    if (count != quint64(entries))
-        return QStringLiteral("its directory lists %1 entries, not %2").arg(count).arg(entries);
-    const quint64 fileSize = quint64(file.size());
-    std::vector<TSpan> spans;
-    spans.reserve(size_t(count));
-    qsizetype at = 0;
-    for (quint64 i = 0; i < count; ++i) {
-        if (at + 46 > directory.size() || Get(directory, at, 4) != 0x02014b50)
-            return QStringLiteral("its directory of entries is damaged");
-        quint64 compressed = Get(directory, at + 20, 4);
-        quint64 size = Get(directory, at + 24, 4);
-        quint64 local = Get(directory, at + 42, 4);
-        const qsizetype nameLength = qsizetype(Get(directory, at + 28, 2));
-        const qsizetype extraLength = qsizetype(Get(directory, at + 30, 2));
-        const qsizetype commentLength = qsizetype(Get(directory, at + 32, 2));
-        const qsizetype next = at + 46 + nameLength + extraLength + commentLength;
-        if (next > directory.size())
-            return QStringLiteral("its directory of entries is damaged");
+    spans.clear();
+    if (!file.seek(qint64(at)))
+        return -1;
+    qint64 length = 0;
+    for (int index = 0; index < count; ++index) {
+        const QByteArray fixed = file.read(46);
+        if (fixed.size() != 46 || Get(fixed, 0, 4) != 0x02014b50)
+            return -1;
+        const qsizetype nameLength = qsizetype(Get(fixed, 28, 2));
+        const qsizetype extraEnd = nameLength + qsizetype(Get(fixed, 30, 2));
+        const qint64 variableLength = extraEnd + qint64(Get(fixed, 32, 2));
+        const QByteArray variable = file.read(variableLength);
+        if (variable.size() != variableLength)
+            return -1;
+        quint64 compressed = Get(fixed, 20, 4);
+        quint64 size = Get(fixed, 24, 4);
+        quint64 local = Get(fixed, 42, 4);
         // The Zip64 field holds, in this order, what overflowed.
-        for (qsizetype extra = at + 46 + nameLength;
-             extra + 4 <= at + 46 + nameLength + extraLength;) {
-            const quint64 id = Get(directory, extra, 2);
-            const qsizetype length = qsizetype(Get(directory, extra + 2, 2));
+        for (qsizetype extra = nameLength; extra + 4 <= extraEnd;) {
+            const quint64 id = Get(variable, extra, 2);
+            const qsizetype fieldLength = qsizetype(Get(variable, extra + 2, 2));
             qsizetype field = extra + 4;
-            const qsizetype fieldEnd = qMin(field + length, at + 46 + nameLength + extraLength);
+            const qsizetype fieldEnd = qMin(field + fieldLength, extraEnd);
             if (id == 0x0001) {
                 for (quint64* value : {&size, &compressed, &local}) {
                     if (*value == 0xffffffff && field + 8 <= fieldEnd) {
-                        *value = Get(directory, field, 8);
+                        *value = Get(variable, field, 8);
                         field += 8;
                     }
                 }
             }
-            extra += 4 + length;
+            extra += 4 + fieldLength;
         }
-        TSpan span;
-        span.Name = directory.mid(at + 46, nameLength);
-        span.Begin = local;
-        span.End = local + 30;
-        QByteArray header;
-        if (local + 30 <= fileSize && file.seek(qint64(local)))
-            header = file.read(30);
-        // An entry whose header is missing fails when it is read; its data cannot be placed.
-        if (header.size() == 30 && Get(header, 0, 4) == 0x04034b50)
-            span.End = local + 30 + Get(header, 26, 2) + Get(header, 28, 2) + compressed;
-        if (span.End < span.Begin || span.End > fileSize)
-            return QStringLiteral("the data of entry \"%1\" runs past the end of the file")
-                .arg(QString::fromUtf8(span.Name));
-        if (span.End > directoryAt)
-            return QStringLiteral("the data of entry \"%1\" runs into the directory of entries")
-                .arg(QString::fromUtf8(span.Name));
-        spans.push_back(span);
-        at = next;
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(archive, zip_uint64_t(index), ZIP_FL_ENC_RAW, &stat) != 0 ||
+            !stat.name || QByteArrayView(stat.name) != QByteArrayView(variable).first(nameLength) ||
+            stat.comp_size != compressed || stat.size != size ||
+            stat.crc != quint32(Get(fixed, 16, 4)))
+            return -1;
+        spans.push_back(TSpan{local, compressed, index});
+        length += 46 + variableLength;
     }
+    return length;
+}
+
+// Why the entries' data, placed as Spans say, cannot be trusted; empty when it can. Each span
+// holds the compressed size in End until its local header is read.
+QString SpanProblem(QFile& file, quint64 directoryAt, std::vector<TSpan>& spans,
+                    const QVector<TZipEntry>& entries)
+{
+    const quint64 fileSize = quint64(file.size());
     std::sort(spans.begin(), spans.end(),
               [](const TSpan& a, const TSpan& b) { return a.Begin < b.Begin; });
+    for (TSpan& span : spans) {
+        const QString& name = entries.at(span.Index).Name;
+        QByteArray header;
+        if (fileSize >= 30 && span.Begin <= fileSize - 30 && file.seek(qint64(span.Begin)))
+            header = file.read(30);
+        // libzip skips the name and extra field a header declares, signature or not.
+        if (header.size() != 30 || Get(header, 0, 4) != 0x04034b50)
+            return QStringLiteral("the local header of entry \"%1\" is missing").arg(name);
+        const quint64 dataAt = span.Begin + 30 + Get(header, 26, 2) + Get(header, 28, 2);
+        if (dataAt > fileSize || span.End > fileSize - dataAt)
+            return QStringLiteral("the data of entry \"%1\" runs past the end of the file")
+                .arg(name);
+        span.End += dataAt;
+        if (span.End > directoryAt)
+            return QStringLiteral("the data of entry \"%1\" runs into the directory of entries")
+                .arg(name);
+    }
     for (size_t i = 1; i < spans.size(); ++i) {
         if (spans[i].Begin < spans[i - 1].End)
             return QStringLiteral("the entries \"%1\" and \"%2\" share their data (an archive made "
                                   "to fill the disk)")
-                .arg(QString::fromUtf8(spans[i - 1].Name), QString::fromUtf8(spans[i].Name));
+                .arg(entries.at(spans[i - 1].Index).Name, entries.at(spans[i].Index).Name);
     }
+    return QString();
+}
+
+// Why the entries' data cannot be trusted; empty when it can. libzip reads each entry where its
+// record says, skipping what the local header there declares, and looks no further: records
+// that share one entry's bytes make each inflate them again, a small file that fills a disk; a
+// size no data can make would lift the bound of what an entry writes. We read the directories
+// the end records name and judge each that holds libzip's records; a directory libzip reads
+// that none of them is makes the archive ambiguous.
+QString DataLayoutProblem(zip_t* archive, const QString& fileName,
+                          const QVector<TZipEntry>& entries)
+{
+    for (const TZipEntry& entry : entries) {
+        if (entry.Size > MostBytesFrom(entry.Method, entry.CompressedSize))
+            return QStringLiteral("entry \"%1\" declares %2 bytes, more than its %3 compressed "
+                                  "bytes can hold (a damaged archive)")
+                .arg(entry.Name)
+                .arg(entry.Size)
+                .arg(entry.CompressedSize);
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("its directory of entries cannot be read");
+    // Whatever the directory says: entries that lie apart hold no more than the file.
+    qint64 compressed = 0;
+    for (const TZipEntry& entry : entries)
+        compressed = SaturatedSum(compressed, entry.CompressedSize);
+    if (compressed > file.size())
+        return QStringLiteral("its entries claim %1 compressed bytes of a file of %2: they share "
+                              "their data (an archive made to fill the disk)")
+            .arg(compressed)
+            .arg(file.size());
+    const quint64 count = quint64(entries.size());
+    // Each place is read once, however many end records name it; reading stops at the first
+    // record that is not libzip's, so decoys cost little.
+    QHash<quint64, qint64> lengthAt; // directory offset -> bytes of libzip's records there, or -1
+    QSet<quint64> judged;
+    std::vector<TSpan> spans;
+    bool found = false;
+    for (const TDirectory& directory : FindDirectories(file)) {
+        // Zip tools that avoid Zip64 store the count of entries modulo 65536.
+        if (directory.Count > count ||
+            (directory.Count != count && (directory.Zip64 || (count - directory.Count) % 0x10000)))
+            continue;
+        auto length = lengthAt.constFind(directory.At);
+        const bool fresh = length == lengthAt.cend(); // then Spans hold the records read there
+        if (fresh)
+            length = lengthAt.insert(directory.At,
+                                     ReadRecords(file, directory.At, archive, int(count), spans));
+        if (*length < 0 || quint64(*length) != directory.Size)
+            continue;
+        found = true;
+        if (judged.contains(directory.At))
+            continue;
+        judged.insert(directory.At);
+        if (!fresh)
+            ReadRecords(file, directory.At, archive, int(count), spans);
+        if (const QString problem = SpanProblem(file, directory.At, spans, entries);
+            !problem.isEmpty())
+            return problem;
+    }
+    if (!found)
+        return QStringLiteral("its directory of entries is ambiguous (its end records name "
+                              "another directory than the one listed)");
     return QString();
 }
 
@@ -356,7 +511,7 @@ TResult<void> TZipArchive::Reopen()
         FEntries.clear();
         return listed;
     }
-    FLayoutProblem = DataLayoutProblem(FFileName, Count());
+    FLayoutProblem = DataLayoutProblem(archive, FFileName, FEntries);
     return listed;
 }
 
@@ -374,14 +529,16 @@ TResult<void> TZipArchive::ListEntries()
             return ArchiveError(TErrorCode::ecInvalid, ZipErrorText(zip_get_error(archive)));
         TZipEntry entry;
         entry.Name = QString::fromUtf8(stat.name);
-        entry.CompressedSize = qint64(stat.comp_size);
-        entry.Size = qint64(stat.size);
+        entry.CompressedSize = Clamped(stat.comp_size);
+        entry.Size = Clamped(stat.size);
         entry.Crc = stat.crc;
         if (stat.valid & ZIP_STAT_MTIME)
             entry.Modified = QDateTime::fromSecsSinceEpoch(stat.mtime);
         entry.IsFolder = entry.Name.endsWith(QLatin1Char('/'));
         entry.IsEncrypted = stat.encryption_method != ZIP_EM_NONE;
         entry.IsStored = stat.comp_method == ZIP_CM_STORE;
+        entry.Method = stat.comp_method;
+        entry.EncryptionMethod = stat.encryption_method;
         zip_uint8_t system = 0;
         zip_uint32_t attributes = 0;
         if (zip_file_get_external_attributes(archive, zip_uint64_t(i), 0, &system, &attributes) ==
@@ -426,17 +583,20 @@ TResult<void> TZipArchive::Extract(const QVector<TZipExtraction>& jobs, int* don
                                              : QStringLiteral("a link is not extracted"));
         if (job.Target.isEmpty())
             return EntryError(TErrorCode::ecInvalid, job.Index, QStringLiteral("no target"));
-        total += entry.Size;
+        // libzip would refuse it only once opened, and keep memory for each such attempt.
+        if (entry.IsEncrypted && !zip_encryption_method_supported(entry.EncryptionMethod, 0))
+            return EntryError(TErrorCode::ecFailed, job.Index,
+                              QStringLiteral("its encryption method is not supported"));
+        total = SaturatedSum(total, entry.Size);
     }
     if (!FLayoutProblem.isEmpty())
         return ArchiveError(TErrorCode::ecInvalid,
                             FLayoutProblem + QStringLiteral("; nothing was extracted"));
     // Declared sizes are all an archive promises: the read loop holds each entry to its own.
-    QVector<TSpaceNeed> needs;
-    needs.reserve(jobs.size());
+    TSpaceTally tally(FFreeSpace);
     for (const TZipExtraction& job : jobs)
-        needs.append(TSpaceNeed{FolderOf(job.Target), FEntries.at(job.Index).Size});
-    if (const TResult<void> fits = CheckFreeSpace(needs, FFreeSpace); !fits)
+        tally.Add(job.Target, FEntries.at(job.Index).Size);
+    if (const TResult<void> fits = tally.Check(); !fits)
         return ArchiveError(fits.Error().Code, fits.Error().Message);
     qint64 bytesDone = 0;
     for (const TZipExtraction& job : jobs) {
@@ -675,39 +835,52 @@ TResult<void> TZipArchive::CreateEmpty(const QString& fileName)
     return {};
 }
 
-TResult<void> CheckFreeSpace(const QVector<TSpaceNeed>& needs,
-                             const TZipArchive::TFreeSpaceFunction& freeSpace)
+TSpaceTally::TSpaceTally(TZipArchive::TFreeSpaceFunction freeSpace)
+    : FFreeSpace(freeSpace ? std::move(freeSpace) : FileSystemFreeSpace)
+{}
+
+void TSpaceTally::Add(const QString& target, qint64 bytes)
 {
     // Each file takes whole blocks, and the smallest files would otherwise count for nothing.
     constexpr qint64 KBlock = 4096;
-    struct TFileSystem
-    {
-        QString Folder; // the first target folder on it
-        qint64 Bytes = 0;
+    const auto blocks = [](qint64 size) {
+        return SaturatedSum(qMax<qint64>(size, 0), KBlock - 1) / KBlock * KBlock;
     };
-    QHash<QString, QString> rootOf; // target folder -> its file system's root
-    QHash<QString, TFileSystem> systems;
-    QStringList order;
-    for (const TSpaceNeed& need : needs) {
-        auto root = rootOf.constFind(need.Folder);
-        if (root == rootOf.cend())
-            root = rootOf.insert(need.Folder, QStorageInfo(ExistingFolder(need.Folder)).rootPath());
-        TFileSystem& system = systems[*root];
-        if (system.Folder.isEmpty()) {
-            system.Folder = need.Folder;
-            order << *root;
+    const QString folder = FolderOf(target);
+    auto system = FSystemOfFolder.constFind(folder);
+    if (system == FSystemOfFolder.cend()) {
+        const QString root = QStorageInfo(ExistingFolder(folder)).rootPath();
+        auto byRoot = FSystemOfRoot.constFind(root);
+        if (byRoot == FSystemOfRoot.cend()) {
+            byRoot = FSystemOfRoot.insert(root, FSystems.size());
+            FSystems.append(TFileSystem{folder});
         }
-        system.Bytes += (qMax<qint64>(need.Bytes, 0) + KBlock - 1) / KBlock * KBlock;
+        system = FSystemOfFolder.insert(folder, *byRoot);
     }
-    for (const QString& root : std::as_const(order)) {
-        const TFileSystem& system = systems.value(root);
-        const qint64 available =
-            freeSpace ? freeSpace(system.Folder) : FileSystemFreeSpace(system.Folder);
-        if (system.Bytes > available)
+    TFileSystem& tally = FSystems[*system];
+    const qint64 written = blocks(bytes);
+    qint64 replaced = blocks(ReplacedBytes(target));
+    // A file replaced twice in the run gives back the first copy the second time. A new target
+    // written twice gives nothing back, which errs on the safe side and keeps no entry for it.
+    if (replaced > 0) {
+        const size_t key = qHash(QDir::cleanPath(QFileInfo(target).absoluteFilePath()));
+        replaced = FReplaced.value(key, replaced);
+        FReplaced.insert(key, written);
+    }
+    tally.Running = SaturatedSum(tally.Running, written);
+    tally.Peak = qMax(tally.Peak, tally.Running);
+    tally.Running = SaturatedSum(tally.Running, -replaced);
+}
+
+TResult<void> TSpaceTally::Check() const
+{
+    for (const TFileSystem& system : FSystems) {
+        const qint64 available = FFreeSpace(system.Folder);
+        if (system.Peak > available)
             return TError{TErrorCode::ecFailed,
-                          QStringLiteral("the files need %1 bytes, but \"%2\" has only %3 bytes "
-                                         "free; nothing was written")
-                              .arg(system.Bytes)
+                          QStringLiteral("the files need %1 bytes at once, but \"%2\" has only %3 "
+                                         "bytes free; nothing was written")
+                              .arg(system.Peak)
                               .arg(system.Folder)
                               .arg(available),
                           system.Folder};

@@ -3,6 +3,7 @@
 #include "TResult.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVector>
@@ -22,10 +23,10 @@
 //    archive is open) and renamed over it only after the whole entry was read with its declared
 //    size and checksum, and, when it replaces a file, was put on the disk; an error, a wrong
 //    password or a cancel leaves the old file and no temporary. A link at the target is
-//    replaced, never written through. No entry writes more than its declared size; jobs whose
-//    declared sizes exceed the free space of their file system, and any job of an archive
-//    whose entries' data overlap one another or the directory (many records over one entry's
-//    bytes: each would inflate them again), are refused before any write.
+//    replaced, never written through. No entry writes more than its declared size; jobs that
+//    do not fit their file system as they are written (TSpaceTally), an entry whose encryption
+//    libzip cannot read, and any job of an archive whose layout cannot be trusted
+//    (LayoutProblem) are refused before any write.
 //    Folder and link entries are never written; FlatName tells a caller which entries may be
 //    written under which bare name.
 //  - AddFiles, Delete and DeleteAll change the archive and write it at once (libzip writes a
@@ -65,7 +66,9 @@ struct TZipEntry
     bool IsFolder = false; // the stored name ends in "/"
     bool IsLink = false;   // a symbolic link (Unix file type in the external attributes)
     bool IsEncrypted = false;
-    bool IsStored = false; // kept without compression
+    bool IsStored = false;        // kept without compression
+    quint16 Method = 0;           // libzip's compression method (ZIP_CM_...)
+    quint16 EncryptionMethod = 0; // libzip's encryption method (ZIP_EM_...)
     // The percentage saved by compression: 0 for a stored or empty entry.
     double CompressionRatio() const;
 };
@@ -138,8 +141,11 @@ public:
     // (see SafeFileName of uKOVA_Misc.h); such an entry is never written.
     QString FlatName(int index) const;
 
-    // Why no entry of the open archive is extracted: their data overlap one another or the
-    // directory of entries. Empty when they do not.
+    // Why no entry of the open archive is extracted: an entry declares more bytes than its
+    // compressed data can hold; the entries' data overlap one another or the directory of
+    // entries (many records over one entry's bytes: each would inflate them again), or lie
+    // behind a local header without its signature; or the directory we read is not the one
+    // libzip lists (ambiguous). Empty when the layout can be trusted.
     QString LayoutProblem() const { return FLayoutProblem; }
 
     // Writes entry Index to Target (its folder is made when missing). Fails, writing nothing,
@@ -147,9 +153,10 @@ public:
     // checksum or size that is not right, or a target that cannot be written.
     TResult<void> ExtractTo(int index, const QString& target);
     // Extracts the jobs in order, under one overall progress. Refused before any write when the
-    // declared sizes exceed the free space of a target's file system (CheckFreeSpace) or the
-    // archive's entries share their data; stops at the first failure (ExtractTo), the files
-    // written before it staying; Done, when given, gets how many jobs were written.
+    // jobs do not fit their file systems (TSpaceTally), an entry's encryption cannot be read or
+    // the archive's layout cannot be trusted (LayoutProblem); stops at the first failure
+    // (ExtractTo), the files written before it staying; Done, when given, gets how many jobs
+    // were written.
     TResult<void> Extract(const QVector<TZipExtraction>& jobs, int* done = nullptr);
 
     // Adds each existing regular file under its entry name, replacing the entries of that name
@@ -186,18 +193,35 @@ private:
     TFreeSpaceFunction FFreeSpace;
 };
 
-// Bytes to be written into a folder.
-struct TSpaceNeed
+// The free space a run of writes needs, judged as the run writes: each file is written beside
+// its target and renamed over it, and only then gives the replaced file's blocks back. Fed the
+// run's files in write order, it keeps per file system the running total and its peak, each
+// file in whole blocks; it keeps the file system of each folder, and what was written over each
+// replaced file (replaced again, it gives back that copy, not the old file).
+class TSpaceTally final
 {
-    QString Folder;
-    qint64 Bytes = 0;
-};
+public:
+    // FreeSpace replaces the system's figure (tests).
+    explicit TSpaceTally(TZipArchive::TFreeSpaceFunction freeSpace = nullptr);
+    // Bytes are written to Target, replacing what is there.
+    void Add(const QString& target, qint64 bytes);
+    // Fails (ecFailed, naming the folder and the figures) when a file system's peak exceeds its
+    // free space.
+    TResult<void> Check() const;
 
-// Whether the files fit: the needs of all folders on one file system, each file in whole
-// blocks, against that file system's free space (FreeSpace, else the system's figure). Fails
-// (ecFailed, naming the folder and the figures) when they do not.
-TResult<void> CheckFreeSpace(const QVector<TSpaceNeed>& needs,
-                             const TZipArchive::TFreeSpaceFunction& freeSpace = nullptr);
+private:
+    struct TFileSystem
+    {
+        QString Folder; // the first target folder on it
+        qint64 Running = 0;
+        qint64 Peak = 0;
+    };
+    TZipArchive::TFreeSpaceFunction FFreeSpace;
+    QHash<QString, qsizetype> FSystemOfFolder; // index into FSystems
+    QHash<QString, qsizetype> FSystemOfRoot;
+    QVector<TFileSystem> FSystems;
+    QHash<size_t, qint64> FReplaced; // a replaced file's path hash -> the blocks written over it
+};
 
 // The file-name part of a stored name: the text after its last "/", "\" or ":".
 QString EntryFileName(const QString& entryName);

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -213,6 +215,60 @@ TEST_F(TAddonInstallerTest, ARunThatCannotFitWritesNothing)
     EXPECT_EQ(Rows(room), (QStringList{"One.u -> System/One.u +", "Three.u -> System/Three.u +",
                                        "Two.utx -> Textures/Two.utx +"}));
     EXPECT_TRUE(room.Succeeded());
+}
+
+// Each new copy is written before the file it replaces goes: replacing needs room for one file
+// at a time, while new files need room for all, each in whole blocks, plain files included.
+TEST_F(TAddonInstallerTest, FreeSpaceIsJudgedAsTheRunWrites)
+{
+    constexpr qint64 KMiB = 1024 * 1024;
+    for (const char* name : {"A.u", "B.u", "C.u"})
+        FGame.WriteFile(u"System/"_s + QLatin1String(name), QByteArray(4 * KMiB, 'o'));
+    const QString replacing = Archive(u"r.zip"_s, TZipBuilder()
+                                                      .Add({.Name = "A.u", .Zeros = 4 * KMiB})
+                                                      .Add({.Name = "B.u", .Zeros = 4 * KMiB}));
+    const QString plain = Plain(u"C.u"_s, QByteArray(4 * KMiB, 'n'));
+    qint64 free = 8000000;
+    FZip.SetFreeSpace([&](const QString&) { return free; });
+    TInstallSummary replaced;
+    FAnswers << 'a' << 'y';
+    ASSERT_TRUE(FRoad.InstallFileList({replacing, plain}, replaced, Confirm()));
+    EXPECT_TRUE(replaced.Succeeded());
+    EXPECT_TRUE(FGame.ReadFile(u"System/B.u"_s) == QByteArray(4 * KMiB, '\0'));
+    EXPECT_TRUE(FGame.ReadFile(u"System/C.u"_s) == QByteArray(4 * KMiB, 'n'));
+
+    // 2 MiB and 1 MiB + 1 byte fit 3 MiB + 2 KiB, but not in whole 4 KiB blocks.
+    const QString fresh =
+        Archive(u"n.zip"_s, TZipBuilder().Add({.Name = "N.u", .Zeros = 2 * KMiB}));
+    const QString odd = Plain(u"Odd.u"_s, QByteArray(KMiB + 1, 'p'));
+    free = 3 * KMiB + 2048;
+    const QStringList before = FileTree(FGame.Root());
+    TInstallSummary full;
+    EXPECT_FALSE(FRoad.InstallFileList({fresh, odd}, full, Confirm()));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
+}
+
+// A size no data can make would wrap the sum of the run's sizes and lift the bound of what the
+// entry writes: the archive is damaged, and the run writes nothing, its plain file included.
+TEST_F(TAddonInstallerTest, ImpossibleDeclaredSizesRefuseTheRun)
+{
+    const TZipBuilderEntry huge{
+        .Name = "Huge.u", .Data = "x", .DeclaredSize = std::numeric_limits<qint64>::max()};
+    const QString archive = Archive(u"huge.zip"_s, TZipBuilder().Add("Good.u", "good").Add(huge));
+    const QString plain = Plain(u"Plain.u"_s, QByteArray(2 * 1024 * 1024, 'p'));
+    qint64 free = 1024 * 1024;
+    FZip.SetFreeSpace([&](const QString&) { return free; });
+    const QStringList before = FileTree(FGame.Root());
+    TInstallSummary tight;
+    ASSERT_FALSE(FRoad.InstallFileList({plain, archive}, tight, Confirm()));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
+
+    free = qint64(1) << 40;
+    TInstallSummary roomy;
+    const TResult<void> refused = FRoad.InstallFileList({archive, plain}, roomy, Confirm());
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(refused.Error().Message.contains(u"Huge.u"_s));
+    EXPECT_EQ(FileTree(FGame.Root()), before);
 }
 
 // The file asked about at the cancel is kept, and what was not reached is listed as such.

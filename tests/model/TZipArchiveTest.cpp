@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -106,6 +108,51 @@ TEST_F(TZipArchiveTest, EntriesThatShareTheirDataAreRefusedBeforeAnyWrite)
         EXPECT_TRUE(refused.Error().Message.contains("share their data"));
     }
     EXPECT_TRUE(FileTree(Path("out")).isEmpty());
+}
+
+// Records that share one entry's data behind a directory a careless reader does not take, and
+// entries that declare more than their data can hold: such an archive lists, and no job of it
+// writes a byte. A comment that holds an end record's signature is no directory.
+TEST_F(TZipArchiveTest, HostileDirectoriesAndImpossibleSizesWriteNothing)
+{
+    constexpr qint64 KMiB = 1024 * 1024;
+    const QByteArray good = SampleText(5000);
+    const TZipBuilderEntry huge{
+        .Name = "Huge.u", .Data = "x", .DeclaredSize = std::numeric_limits<qint64>::max()};
+    const TZipBuilderEntry stored{
+        .Name = "Over.u", .Data = good, .Deflate = false, .DeclaredSize = good.size() + 1};
+    const struct
+    {
+        const char* Name;
+        TZipBuilder Builder;
+        const char* Reason;
+    } rows[] = {
+        {"two end records", SharedDataArchive(TZipEnd::zeTwoEnds, 2, KMiB, KMiB / 8),
+         "share their data"},
+        {"zip64 end record", SharedDataArchive(TZipEnd::zeZip64Disagrees, 2, KMiB, KMiB / 8),
+         "share their data"},
+        {"headers without signature", SharedDataArchive(TZipEnd::zeOne, 2, KMiB, KMiB / 8),
+         "local header"},
+        {"size beyond its data", TZipBuilder().Add("Good.u", good).Add(huge), "Huge.u"},
+        {"stored size beyond its data", TZipBuilder().Add("Good.u", good).Add(stored), "Over.u"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        OpenOrFail(Build(u"hostile.zip"_s, row.Builder));
+        QVector<TZipExtraction> all;
+        for (int i = 0; i < FZip.Count(); ++i)
+            all.append({i, Path(u"out/%1"_s.arg(i))});
+        const TResult<void> refused = FZip.Extract(all);
+        ASSERT_FALSE(refused);
+        EXPECT_TRUE(refused.Error().Message.contains(QLatin1String(row.Reason)))
+            << refused.Error().Message.toStdString();
+        EXPECT_TRUE(FileTree(Path(u"out"_s)).isEmpty());
+    }
+
+    OpenOrFail(
+        Build(u"comment.zip"_s, TZipBuilder().Add("Good.u", good).SetComment(EndRecordComment())));
+    ASSERT_TRUE(FZip.ExtractTo(0, Path(u"out/Good.u"_s)));
+    EXPECT_EQ(ReadBytes(Path(u"out/Good.u"_s)), good);
 }
 
 TEST_F(TZipArchiveTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)

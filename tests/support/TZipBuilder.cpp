@@ -30,30 +30,106 @@ struct TWritten
     qint64 Compressed = 0;
     qint64 Size = 0;
     qint64 Offset = 0;
+    QList<qint64> Headless; // where the headers without signature lie
 };
+
+bool NeedsZip64(const TZipBuilderEntry& entry)
+{
+    return entry.DeclaredSize.value_or(0) >= 0xffffffff;
+}
+
+// The Zip64 field that carries a declared size beyond 32 bits.
+QByteArray ExtraField(const TZipBuilderEntry& entry)
+{
+    QByteArray extra;
+    if (!NeedsZip64(entry))
+        return extra;
+    Put16(extra, 0x0001);
+    Put16(extra, 8);
+    Put32(extra, quint32(*entry.DeclaredSize & 0xffffffff));
+    Put32(extra, quint32(*entry.DeclaredSize >> 32));
+    return extra;
+}
 
 // The fields the local header and the central directory share, from "version needed" to the
 // length of the extra field.
-void PutSharedFields(QByteArray& out, const TZipBuilderEntry& entry, const TWritten& written)
+void PutSharedFields(QByteArray& out, const TZipBuilderEntry& entry, const TWritten& written,
+                     qint64 nameLength, qint64 extraLength)
 {
-    Put16(out, 20);
+    Put16(out, NeedsZip64(entry) ? 45 : 20);
     Put16(out, 0);
     Put16(out, entry.Deflate ? 8 : 0);
     Put16(out, KDosTime);
     Put16(out, KDosDate);
     Put32(out, entry.Crc.value_or(written.Crc));
     Put32(out, quint32(written.Compressed));
-    Put32(out, quint32(entry.DeclaredSize.value_or(written.Size)));
-    Put16(out, quint32(entry.Name.size()));
-    Put16(out, 0);
+    Put32(out, NeedsZip64(entry) ? 0xffffffff : quint32(entry.DeclaredSize.value_or(written.Size)));
+    Put16(out, quint32(nameLength));
+    Put16(out, quint32(extraLength));
 }
 
 QByteArray LocalHeader(const TZipBuilderEntry& entry, const TWritten& written)
 {
     QByteArray header;
     Put32(header, 0x04034b50);
-    PutSharedFields(header, entry, written);
-    return header + entry.Name;
+    const QByteArray extra = ExtraField(entry);
+    PutSharedFields(header, entry, written, entry.Name.size(), extra.size());
+    return header + entry.Name + extra;
+}
+
+QByteArray CentralRecord(const TZipBuilderEntry& entry, const QByteArray& name,
+                         const TWritten& written, qint64 offset)
+{
+    QByteArray record;
+    const QByteArray extra = ExtraField(entry);
+    Put32(record, 0x02014b50);
+    Put16(record, entry.UnixMode ? (3 << 8) | 20 : 20);
+    PutSharedFields(record, entry, written, name.size(), extra.size());
+    Put16(record, 0);
+    Put16(record, 0);
+    Put16(record, 0);
+    Put32(record, entry.UnixMode << 16 | (name.endsWith('/') ? 0x10 : 0));
+    Put32(record, quint32(offset));
+    return record + name + extra;
+}
+
+QByteArray EndRecord(int onDisk, int total, qint64 size, qint64 offset, qint64 commentLength)
+{
+    QByteArray end;
+    Put32(end, 0x06054b50);
+    Put16(end, 0);
+    Put16(end, 0);
+    Put16(end, quint32(onDisk));
+    Put16(end, quint32(total));
+    Put32(end, quint32(size));
+    Put32(end, quint32(offset));
+    Put16(end, quint32(commentLength));
+    return end;
+}
+
+// The Zip64 end record at At and its locator.
+QByteArray Zip64End(int total, qint64 size, qint64 offset, qint64 at)
+{
+    QByteArray end;
+    const auto put64 = [&end](qint64 value) {
+        Put32(end, quint32(value & 0xffffffff));
+        Put32(end, quint32(value >> 32));
+    };
+    Put32(end, 0x06064b50);
+    put64(44);
+    Put16(end, 45);
+    Put16(end, 45);
+    Put32(end, 0);
+    Put32(end, 0);
+    put64(total);
+    put64(total);
+    put64(size);
+    put64(offset);
+    Put32(end, 0x07064b50);
+    Put32(end, 0);
+    put64(at);
+    Put32(end, 1);
+    return end;
 }
 
 // Writes the entry's content, compressed as asked, after its local header.
@@ -122,6 +198,18 @@ TZipBuilder& TZipBuilder::AddLink(const QByteArray& name, const QByteArray& targ
     return Add({.Name = name, .Data = target, .Deflate = false, .UnixMode = 0120777});
 }
 
+TZipBuilder& TZipBuilder::SetEnd(TZipEnd end)
+{
+    FEnd = end;
+    return *this;
+}
+
+TZipBuilder& TZipBuilder::SetComment(const QByteArray& comment)
+{
+    FComment = comment;
+    return *this;
+}
+
 bool TZipBuilder::Write(const QString& fileName) const
 {
     QFile file(fileName);
@@ -130,46 +218,89 @@ bool TZipBuilder::Write(const QString& fileName) const
     QList<TWritten> writtens;
     for (const TZipBuilderEntry& entry : FEntries) {
         TWritten written;
+        // Placeholders for the headers without signature; their lengths are known at the end.
+        for (qsizetype i = 0; i < entry.Headless.size(); ++i) {
+            written.Headless << file.pos();
+            if (file.write(QByteArray(30, '\0')) != 30)
+                return false;
+        }
         written.Offset = file.pos();
         // The header is written again once sizes and checksum are known.
         if (file.write(LocalHeader(entry, written)) < 0 || !WriteContent(file, entry, written))
             return false;
         const qint64 end = file.pos();
-        if (!file.seek(written.Offset) || file.write(LocalHeader(entry, written)) < 0 ||
-            !file.seek(end))
+        const qint64 dataAt = written.Offset + LocalHeader(entry, written).size();
+        if (!file.seek(written.Offset) || file.write(LocalHeader(entry, written)) < 0)
+            return false;
+        for (const qint64 at : std::as_const(written.Headless)) {
+            QByteArray header(4, '\0');
+            PutSharedFields(header, entry, written, 0, dataAt - at - 30);
+            if (!file.seek(at) || file.write(header) != header.size())
+                return false;
+        }
+        if (!file.seek(end))
             return false;
         writtens.append(written);
     }
-    QByteArray central;
-    int records = 0;
+    QByteArray main;
+    QByteArray decoy;
+    int mainRecords = 0;
+    int decoyRecords = 0;
     for (int i = 0; i < FEntries.size(); ++i) {
+        const TZipBuilderEntry& entry = FEntries.at(i);
         const TWritten& written = writtens.at(i);
-        for (int copy = 0; copy <= FEntries.at(i).AlsoAs.size(); ++copy, ++records) {
-            TZipBuilderEntry entry = FEntries.at(i);
-            if (copy > 0)
-                entry.Name = entry.AlsoAs.at(copy - 1);
-            Put32(central, 0x02014b50);
-            Put16(central, entry.UnixMode ? (3 << 8) | 20 : 20);
-            PutSharedFields(central, entry, written);
-            Put16(central, 0);
-            Put16(central, 0);
-            Put16(central, 0);
-            Put32(central, entry.UnixMode << 16 | (entry.Name.endsWith('/') ? 0x10 : 0));
-            Put32(central, quint32(written.Offset));
-            central += entry.Name;
+        if (entry.Decoy) {
+            decoy += CentralRecord(entry, entry.Name, written, written.Offset);
+            ++decoyRecords;
+            continue;
         }
+        main += CentralRecord(entry, entry.Name, written, written.Offset);
+        for (const QByteArray& name : entry.AlsoAs)
+            main += CentralRecord(entry, name, written, written.Offset);
+        for (qsizetype h = 0; h < entry.Headless.size(); ++h)
+            main += CentralRecord(entry, entry.Headless.at(h), written, written.Headless.at(h));
+        mainRecords += 1 + int(entry.AlsoAs.size() + entry.Headless.size());
     }
-    const qint64 centralOffset = file.pos();
-    QByteArray end;
-    Put32(end, 0x06054b50);
-    Put16(end, 0);
-    Put16(end, 0);
-    Put16(end, quint32(records));
-    Put16(end, quint32(records));
-    Put32(end, quint32(central.size()));
-    Put32(end, quint32(centralOffset));
-    Put16(end, 0);
-    return file.write(central) == central.size() && file.write(end) == end.size();
+    const qint64 mainAt = file.pos();
+    const qint64 decoyAt = mainAt + main.size();
+    QByteArray tail = main;
+    switch (FEnd) {
+    case TZipEnd::zeOne:
+        tail += EndRecord(mainRecords, mainRecords, main.size(), mainAt, FComment.size());
+        break;
+    case TZipEnd::zeZip64Disagrees:
+        tail += decoy + Zip64End(mainRecords, main.size(), mainAt, decoyAt + decoy.size());
+        tail += EndRecord(decoyRecords, decoyRecords, decoy.size(), decoyAt, FComment.size());
+        break;
+    case TZipEnd::zeTwoEnds:
+        tail += decoy + EndRecord(mainRecords, mainRecords, main.size(), mainAt, 0);
+        tail += EndRecord(0, decoyRecords, decoy.size(), decoyAt, FComment.size());
+        break;
+    }
+    tail += FComment;
+    return file.write(tail) == tail.size();
+}
+
+TZipBuilder SharedDataArchive(TZipEnd end, int records, qint64 zeros, qint64 noise)
+{
+    TZipBuilderEntry big{.Name = "Big.u", .Zeros = zeros};
+    for (int i = 1; i < records; ++i)
+        (end == TZipEnd::zeOne ? big.Headless : big.AlsoAs) << "Big" + QByteArray::number(i) + ".u";
+    TZipBuilder builder;
+    builder.Add(big).SetEnd(end);
+    // The decoy directory lists as many records as the main one, each over data of its own.
+    const int decoys = end == TZipEnd::zeOne ? 1 : records;
+    for (int i = 0; i < decoys; ++i)
+        builder.Add({.Name = "Decoy" + QByteArray::number(i) + ".u",
+                     .Data = RandomBytes(qMax<qint64>(noise / decoys, 1), i),
+                     .Deflate = false,
+                     .Decoy = true});
+    return builder;
+}
+
+QByteArray EndRecordComment()
+{
+    return EndRecord(101, 101, 0, 0, 0) + " lists 101 entries";
 }
 
 QByteArray SampleText(qint64 size, int seed)

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 
 // "/install", "/installfolder" and "/installcache" as the shell integration runs them: the real
@@ -24,6 +26,7 @@ private slots:
     void aHostileArchiveInstallsOnlyItsTargetsAndADamagedEntryNothing();
     void foldersFollowTheModeAndTheSwitches();
     void exitStatusesSayWhetherTheRunDidWhatItWasGiven();
+    void hostileDirectoriesAndImpossibleSizesInstallNothing();
     void aRealArchiveInstallsByTheUnknownContentRule();
     void installCacheListsMapsOnlyWhenItInstalledOne();
 
@@ -274,6 +277,36 @@ void InstallRoadProgramTest::exitStatusesSayWhetherTheRunDidWhatItWasGiven()
     QVERIFY(std::any_of(maps.begin(), maps.end(), [](const TMapCacheItem& map) {
         return map.FileName.endsWith(u"DM-New.ut2"_s);
     }));
+}
+
+// Records that share one entry's data behind a directory a careless reader does not take, and a
+// size no data can make: nothing is installed. A comment that holds an end record is no
+// directory.
+void InstallRoadProgramTest::hostileDirectoriesAndImpossibleSizesInstallNothing()
+{
+    constexpr qint64 KMiB = 1024 * 1024;
+    const TZipBuilderEntry huge{
+        .Name = "Huge.u", .Data = "x", .DeclaredSize = std::numeric_limits<qint64>::max()};
+    const struct
+    {
+        const char* Name;
+        TZipBuilder Builder;
+        int Status;
+    } rows[] = {
+        {"two end records", SharedDataArchive(TZipEnd::zeTwoEnds, 40, KMiB), 1},
+        {"zip64 end record", SharedDataArchive(TZipEnd::zeZip64Disagrees, 40, KMiB), 1},
+        {"headers without signature", SharedDataArchive(TZipEnd::zeOne, 40, KMiB), 1},
+        {"size beyond its data", TZipBuilder().Add("Good.u", "good").Add(huge), 1},
+        {"comment", TZipBuilder().Add("Good.u", "good").SetComment(EndRecordComment()), 0},
+    };
+    for (const auto& row : rows) {
+        const QStringList before = FileTree(Game().Root());
+        const QString archive = Archive(u"%1.zip"_s.arg(QLatin1String(row.Name)), row.Builder);
+        QVERIFY2(Run({u"/install"_s, archive, u"-s"_s}) == row.Status, row.Name);
+        if (row.Status != 0)
+            QVERIFY2(FileTree(Game().Root()) == before, row.Name);
+    }
+    QCOMPARE(Game().ReadFile(u"System/Good.u"_s), QByteArray("good"));
 }
 
 void InstallRoadProgramTest::aRealArchiveInstallsByTheUnknownContentRule()
