@@ -116,10 +116,11 @@ TResult<void> TAddonInstaller::Run(const QStringList& files, bool allArchives,
         if (reached && FStopped)
             last = position;
     }
-    // What was accepted before a stop is still written, unless it cannot all be; rows of what
-    // is not written keep the failed outcome they were planned with. No error is dropped: the
-    // user learns why the run stopped as well as why nothing was written.
-    if (const TResult<void> fits = CheckSpace(); !fits) {
+    // What was accepted before a cancel is still written, unless it cannot all be; a run with an
+    // archive that cannot be trusted (unreadable, damaged, made to fill the disk) writes nothing.
+    // Rows of what is not written keep the failed outcome they were planned with. No error is
+    // dropped: the user learns why the run stopped as well as why nothing was written.
+    if (const TResult<void> fits = CheckSpace(); !result || !fits) {
         summary.SetAborted(true);
         return Joined(result, fits);
     }

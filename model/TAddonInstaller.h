@@ -37,8 +37,8 @@ using TOverwriteCallback =
 //    doubled by "Foo.u"); each target folder is listed once per run;
 //  - every question of a run is asked first; then, before the first byte is written, the run's
 //    declared sizes are held against the free space of each target's file system
-//    (TSpaceTally) and an archive whose entries share their data is refused, so a run that
-//    cannot finish does not start;
+//    (TSpaceTally); an archive that cannot be read, is damaged or whose entries share their
+//    data refuses the whole run, so a run that cannot finish does not start;
 //  - an entry is written to a temporary beside its target and renamed over it only when read
 //    whole with its checksum right (the zip engine's extraction); any failure leaves the old
 //    file, marks the row not installed and stops the run as a cancel does, with the error;
@@ -46,8 +46,8 @@ using TOverwriteCallback =
 //    that is its own target is not copied.
 //
 // Archive entries are written in list order, archive by archive; plain files are copied in one
-// file operation at the end (also after a cancel; after a failure only those listed before the
-// archive that failed); each row reads what was done to its file, and its Outcome says why (the
+// file operation at the end (also after a cancel; after a failed write only those listed before
+// the archive that failed); each row reads what was done to its file, and its Outcome says why (the
 // run's exit rule, TInstallSummary::Succeeded). The summary's Aborted is set when the user
 // cancelled, an entry failed or the copy did not do every file. A cancel keeps the file asked
 // about (its row reads kept); what the run did not reach after a cancel or an archive that
@@ -63,10 +63,10 @@ public:
 
     // Installs every file entry of every archive in order; one Yes to All and one Cancel span
     // the whole list. Nothing when the list is empty or names a missing file. Fails with what
-    // stopped the run: an archive that cannot be read or whose entries share their data, files
-    // that do not fit on their file system (nothing is written then), an entry that cannot be
-    // written (ecCancelled when the user cancelled the extraction or a password prompt); when
-    // more than one of these happened, the error tells them all, in that order.
+    // stopped the run: an archive that cannot be read, is damaged or whose entries share their
+    // data, files that do not fit on their file system (nothing is written for these), an entry
+    // that cannot be written (ecCancelled when the user cancelled the extraction or a password
+    // prompt); when more than one of these happened, the error tells them all, in that order.
     TResult<void> InstallArchives(const QStringList& archives, TInstallSummary& summary,
                                   const TOverwriteCallback& onConfirm);
     // Installs a mixed list in order: each archive (IsArchive) as InstallArchives does, with

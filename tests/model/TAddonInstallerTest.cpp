@@ -265,7 +265,7 @@ TEST_F(TAddonInstallerTest, ImpossibleDeclaredSizesRefuseTheRun)
 
     free = qint64(1) << 40;
     TInstallSummary roomy;
-    const TResult<void> refused = FRoad.InstallFileList({archive, plain}, roomy, Confirm());
+    const TResult<void> refused = FRoad.InstallFileList({plain, archive}, roomy, Confirm());
     ASSERT_FALSE(refused);
     EXPECT_TRUE(refused.Error().Message.contains(u"Huge.u"_s));
     EXPECT_EQ(FileTree(FGame.Root()), before);
