@@ -630,36 +630,6 @@ TResult<void> TZipArchive::ExtractOne(int index, const QString& target, qint64 d
         return EntryError(TErrorCode::ecFailed, index,
                           QStringLiteral("cannot make the folder \"%1\"").arg(FolderOf(target)));
 
-    zip_t* archive = FZip->Archive;
-    zip_file_t* file = nullptr;
-    QByteArray password;
-    if (!entry.IsEncrypted) {
-        file = zip_fopen_index(archive, zip_uint64_t(index), 0);
-    } else {
-        // The kept password first; then the user's, a few times.
-        int attempt = FHasKeptPassword ? 0 : 1;
-        for (; attempt <= KPasswordAttempts && !file; ++attempt) {
-            if (attempt == 0) {
-                password = FKeptPassword;
-            } else {
-                QString text;
-                if (!FPassword || !FPassword(entry.Name, attempt, text))
-                    return EntryError(TErrorCode::ecCancelled, index,
-                                      QStringLiteral("no password was given"));
-                password = text.toUtf8();
-            }
-            file = zip_fopen_index_encrypted(archive, zip_uint64_t(index), 0, password.constData());
-            if (!file && zip_error_code_zip(zip_get_error(archive)) != ZIP_ER_WRONGPASSWD)
-                break;
-        }
-    }
-    if (!file) {
-        const int code = zip_error_code_zip(zip_get_error(archive));
-        return EntryError(code == ZIP_ER_WRONGPASSWD ? TErrorCode::ecInvalid : TErrorCode::ecFailed,
-                          index, ZipErrorText(zip_get_error(archive)));
-    }
-    const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
-
     // Each folder's leftovers of killed writers are swept once while the archive is open, not
     // once per entry.
     const QString folder = FolderOf(target);
@@ -667,45 +637,97 @@ TResult<void> TZipArchive::ExtractOne(int index, const QString& target, qint64 d
         RemoveStaleTemporaries(folder);
         FSwept.insert(folder);
     }
-    TAtomicWriter writer(target);
-    writer.SetSweep(false);
-    QString error;
-    if (!writer.Open(&error))
-        return EntryError(TErrorCode::ecFailed, index,
-                          QStringLiteral("cannot write beside \"%1\": %2").arg(target, error));
-    std::vector<char> buffer(KChunkSize);
-    qint64 written = 0;
-    for (;;) {
-        const zip_int64_t read = zip_fread(file, buffer.data(), buffer.size());
-        if (read < 0)
+    // Reads the open entry into a temporary beside Target and puts it in place; DataBad tells a
+    // fault of the entry's bytes from one of the disk.
+    const auto copy = [&](zip_file_t* file, bool& dataBad) -> TResult<void> {
+        dataBad = false;
+        TAtomicWriter writer(target);
+        writer.SetSweep(false);
+        QString error;
+        if (!writer.Open(&error))
             return EntryError(TErrorCode::ecFailed, index,
-                              QString::fromUtf8(zip_file_strerror(file)));
-        if (read == 0)
-            break;
-        written += read;
-        if (written > entry.Size)
-            return EntryError(
-                TErrorCode::ecInvalid, index,
-                QStringLiteral("it holds more than its declared %1 bytes").arg(entry.Size));
-        if (!writer.Write(buffer.data(), read, &error))
+                              QStringLiteral("cannot write beside \"%1\": %2").arg(target, error));
+        std::vector<char> buffer(KChunkSize);
+        qint64 written = 0;
+        for (;;) {
+            const zip_int64_t read = zip_fread(file, buffer.data(), buffer.size());
+            if (read < 0) {
+                dataBad = true;
+                return EntryError(TErrorCode::ecFailed, index,
+                                  QString::fromUtf8(zip_file_strerror(file)));
+            }
+            if (read == 0)
+                break;
+            written += read;
+            if (written > entry.Size) {
+                dataBad = true;
+                return EntryError(
+                    TErrorCode::ecInvalid, index,
+                    QStringLiteral("it holds more than its declared %1 bytes").arg(entry.Size));
+            }
+            if (!writer.Write(buffer.data(), read, &error))
+                return EntryError(TErrorCode::ecFailed, index,
+                                  QStringLiteral("cannot write \"%1\": %2").arg(target, error));
+            if (!report(written))
+                return EntryError(TErrorCode::ecCancelled, index, QStringLiteral("cancelled"));
+        }
+        if (written != entry.Size) {
+            dataBad = true;
+            return EntryError(TErrorCode::ecInvalid, index,
+                              QStringLiteral("it holds %1 bytes, not its declared %2")
+                                  .arg(written)
+                                  .arg(entry.Size));
+        }
+        writer.SetModificationTime(entry.Modified);
+        if (!Place(writer, error))
             return EntryError(TErrorCode::ecFailed, index,
                               QStringLiteral("cannot write \"%1\": %2").arg(target, error));
-        if (!report(written))
-            return EntryError(TErrorCode::ecCancelled, index, QStringLiteral("cancelled"));
+        return {};
+    };
+
+    zip_t* archive = FZip->Archive;
+    if (!entry.IsEncrypted) {
+        zip_file_t* file = zip_fopen_index(archive, zip_uint64_t(index), 0);
+        if (!file)
+            return EntryError(TErrorCode::ecFailed, index, ZipErrorText(zip_get_error(archive)));
+        const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+        bool dataBad = false;
+        return copy(file, dataBad);
     }
-    if (written != entry.Size)
-        return EntryError(
-            TErrorCode::ecInvalid, index,
-            QStringLiteral("it holds %1 bytes, not its declared %2").arg(written).arg(entry.Size));
-    writer.SetModificationTime(entry.Modified);
-    if (!Place(writer, error))
-        return EntryError(TErrorCode::ecFailed, index,
-                          QStringLiteral("cannot write \"%1\": %2").arg(target, error));
-    if (entry.IsEncrypted) {
-        FKeptPassword = password;
-        FHasKeptPassword = true;
+    // The kept password first; then the user's, a few times. A wrong password passes the
+    // format's quick check now and then (one in 256 for the traditional method): its data then
+    // fails to inflate or to match its checksum, and the user is asked again.
+    for (int attempt = FHasKeptPassword ? 0 : 1;; ++attempt) {
+        QByteArray password = FKeptPassword;
+        if (attempt > 0) {
+            QString text;
+            if (!FPassword || !FPassword(entry.Name, attempt, text))
+                return EntryError(TErrorCode::ecCancelled, index,
+                                  QStringLiteral("no password was given"));
+            password = text.toUtf8();
+        }
+        const bool lastAttempt = attempt >= KPasswordAttempts;
+        zip_file_t* file =
+            zip_fopen_index_encrypted(archive, zip_uint64_t(index), 0, password.constData());
+        if (!file) {
+            const int code = zip_error_code_zip(zip_get_error(archive));
+            if (code == ZIP_ER_WRONGPASSWD && !lastAttempt)
+                continue;
+            return EntryError(code == ZIP_ER_WRONGPASSWD ? TErrorCode::ecInvalid
+                                                         : TErrorCode::ecFailed,
+                              index, ZipErrorText(zip_get_error(archive)));
+        }
+        const std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> closer(file, zip_fclose);
+        bool dataBad = false;
+        const TResult<void> copied = copy(file, dataBad);
+        if (copied) {
+            FKeptPassword = password;
+            FHasKeptPassword = true;
+            return copied;
+        }
+        if (!dataBad || lastAttempt)
+            return copied;
     }
-    return {};
 }
 
 TResult<void> TZipArchive::AddFiles(const QVector<TZipSource>& files)

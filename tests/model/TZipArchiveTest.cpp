@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include <limits>
 
@@ -205,6 +206,33 @@ TEST_F(TZipArchiveTest, EncryptedEntriesNeedTheRightPassword)
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(ReadBytes(Path("out/secret.txt")), secret);
     EXPECT_EQ(ReadBytes(Path("out/other.txt")), "other");
+
+    // A wrong password that passes the format's one-byte check gives data that fails its checksum:
+    // the user is asked again, as for any wrong password.
+    QByteArray lucky;
+    zip_t* raw = zip_open(Path("locked.zip").toLocal8Bit().constData(), ZIP_RDONLY, nullptr);
+    ASSERT_NE(raw, nullptr);
+    for (int i = 0; lucky.isEmpty() && i < 100000; ++i) {
+        const QByteArray guess = "guess" + QByteArray::number(i);
+        if (zip_file_t* file = zip_fopen_index_encrypted(raw, 0, 0, guess.constData())) {
+            zip_fclose(file);
+            lucky = guess;
+        }
+    }
+    zip_close(raw);
+    ASSERT_FALSE(lucky.isEmpty());
+    TZipArchive fresh;
+    ASSERT_TRUE(fresh.Open(Path("locked.zip")));
+    answers = {QString::fromLatin1(lucky), "s3cret"};
+    asked = 0;
+    fresh.SetPassword([&](const QString&, int, QString& password) {
+        ++asked;
+        password = answers.takeFirst();
+        return true;
+    });
+    ASSERT_TRUE(fresh.ExtractTo(0, Path("again/secret.txt")));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(ReadBytes(Path("again/secret.txt")), secret);
 }
 
 TEST_F(TZipArchiveTest, AddedNamesReplaceTheirEntriesAndTheArchiveStaysSound)
