@@ -8,9 +8,9 @@ mode=${1:-run}
 [ $# -gt 0 ] && shift
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
-    libzip-dev libjpeg62-turbo-dev libcurl4-openssl-dev libpugixml-dev libgtest-dev libgmock-dev
-    libbenchmark-dev locales desktop-file-utils xdg-utils shared-mime-info libjpeg-turbo-progs zip
-    unzip clang-format"
+    libzip-dev zlib1g-dev libjpeg62-turbo-dev libcurl4-openssl-dev libpugixml-dev libgtest-dev
+    libgmock-dev libbenchmark-dev locales desktop-file-utils xdg-utils shared-mime-info
+    libjpeg-turbo-progs zip unzip clang-format"
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null |
     awk '/ install ok installed$/ { print $1 }')
 missing=""

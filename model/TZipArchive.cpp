@@ -13,6 +13,7 @@
 #include <QtNumeric>
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -256,7 +257,10 @@ qint64 ReadRecords(QFile& file, quint64 at, zip_t* archive, int count, std::vect
         quint64 compressed = Get(fixed, 20, 4);
         quint64 size = Get(fixed, 24, 4);
         quint64 local = Get(fixed, 42, 4);
-        // The Zip64 field holds, in this order, what overflowed.
+        QByteArrayView name = QByteArrayView(variable).first(nameLength);
+        // The Zip64 field holds, in this order, what overflowed; a Unicode path field whose
+        // checksum is the stored name's gives the name libzip reports (tools of Windows store a
+        // code page name beside it).
         for (qsizetype extra = nameLength; extra + 4 <= extraEnd;) {
             const quint64 id = Get(variable, extra, 2);
             const qsizetype fieldLength = qsizetype(Get(variable, extra + 2, 2));
@@ -269,15 +273,19 @@ qint64 ReadRecords(QFile& file, quint64 at, zip_t* archive, int count, std::vect
                         field += 8;
                     }
                 }
+            } else if (id == 0x7075 && field + 5 <= fieldEnd && variable.at(field) == 1 &&
+                       Get(variable, field + 1, 4) ==
+                           crc32(0, reinterpret_cast<const Bytef*>(variable.constData()),
+                                 uInt(nameLength))) {
+                name = QByteArrayView(variable).sliced(field + 5, fieldEnd - field - 5);
             }
             extra += 4 + fieldLength;
         }
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive, zip_uint64_t(index), ZIP_FL_ENC_RAW, &stat) != 0 ||
-            !stat.name || QByteArrayView(stat.name) != QByteArrayView(variable).first(nameLength) ||
-            stat.comp_size != compressed || stat.size != size ||
-            stat.crc != quint32(Get(fixed, 16, 4)))
+            !stat.name || QByteArrayView(stat.name) != name || stat.comp_size != compressed ||
+            stat.size != size || stat.crc != quint32(Get(fixed, 16, 4)))
             return -1;
         spans.push_back(TSpan{local, compressed, index});
         length += 46 + variableLength;
@@ -534,7 +542,8 @@ TResult<void> TZipArchive::ListEntries()
         entry.Crc = stat.crc;
         if (stat.valid & ZIP_STAT_MTIME)
             entry.Modified = QDateTime::fromSecsSinceEpoch(stat.mtime);
-        entry.IsFolder = entry.Name.endsWith(QLatin1Char('/'));
+        entry.IsFolder =
+            entry.Name.endsWith(QLatin1Char('/')) || entry.Name.endsWith(QLatin1Char('\\'));
         entry.IsEncrypted = stat.encryption_method != ZIP_EM_NONE;
         entry.IsStored = stat.comp_method == ZIP_CM_STORE;
         entry.Method = stat.comp_method;

@@ -63,7 +63,7 @@ struct TZipEntry
     qint64 Size = 0; // uncompressed, as declared
     quint32 Crc = 0;
     QDateTime Modified;    // invalid when the archive gives none
-    bool IsFolder = false; // the stored name ends in "/"
+    bool IsFolder = false; // the stored name ends in "/" (or in "\" from some tools of Windows)
     bool IsLink = false;   // a symbolic link (Unix file type in the external attributes)
     bool IsEncrypted = false;
     bool IsStored = false;        // kept without compression

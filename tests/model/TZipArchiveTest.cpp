@@ -150,10 +150,19 @@ TEST_F(TZipArchiveTest, HostileDirectoriesAndImpossibleSizesWriteNothing)
         EXPECT_TRUE(FileTree(Path(u"out"_s)).isEmpty());
     }
 
+    // Sound archives stay sound: a comment that holds an end record is a comment, and a name
+    // in a code page with its UTF-8 form beside it, as tools of Windows write it, is one name.
     OpenOrFail(
         Build(u"comment.zip"_s, TZipBuilder().Add("Good.u", good).SetComment(EndRecordComment())));
     ASSERT_TRUE(FZip.ExtractTo(0, Path(u"out/Good.u"_s)));
     EXPECT_EQ(ReadBytes(Path(u"out/Good.u"_s)), good);
+    OpenOrFail(
+        Build(u"windows.zip"_s,
+              TZipBuilder()
+                  .Add({.Name = "Caf\x82.utx", .Data = good, .UnicodeName = "Caf\xc3\xa9.utx"})
+                  .Add("Good.u", good)));
+    ASSERT_TRUE(FZip.ExtractTo(0, Path(u"out/Caf\u00e9.utx"_s)));
+    EXPECT_EQ(ReadBytes(Path(u"out/Caf\u00e9.utx"_s)), good);
 }
 
 TEST_F(TZipArchiveTest, ALinkAtTheTargetIsReplacedNotWrittenThrough)

@@ -38,16 +38,24 @@ bool NeedsZip64(const TZipBuilderEntry& entry)
     return entry.DeclaredSize.value_or(0) >= 0xffffffff;
 }
 
-// The Zip64 field that carries a declared size beyond 32 bits.
+// The Zip64 field that carries a declared size beyond 32 bits, and the Unicode path field.
 QByteArray ExtraField(const TZipBuilderEntry& entry)
 {
     QByteArray extra;
-    if (!NeedsZip64(entry))
-        return extra;
-    Put16(extra, 0x0001);
-    Put16(extra, 8);
-    Put32(extra, quint32(*entry.DeclaredSize & 0xffffffff));
-    Put32(extra, quint32(*entry.DeclaredSize >> 32));
+    if (NeedsZip64(entry)) {
+        Put16(extra, 0x0001);
+        Put16(extra, 8);
+        Put32(extra, quint32(*entry.DeclaredSize & 0xffffffff));
+        Put32(extra, quint32(*entry.DeclaredSize >> 32));
+    }
+    if (!entry.UnicodeName.isEmpty()) {
+        Put16(extra, 0x7075);
+        Put16(extra, quint32(5 + entry.UnicodeName.size()));
+        extra += char(1);
+        Put32(extra, quint32(crc32(0, reinterpret_cast<const Bytef*>(entry.Name.constData()),
+                                   uInt(entry.Name.size()))));
+        extra += entry.UnicodeName;
+    }
     return extra;
 }
 
@@ -233,6 +241,8 @@ bool TZipBuilder::Write(const QString& fileName) const
         if (!file.seek(written.Offset) || file.write(LocalHeader(entry, written)) < 0)
             return false;
         for (const qint64 at : std::as_const(written.Headless)) {
+            if (dataAt - at - 30 > 0xffff)
+                return false; // the extra length cannot reach the data: not the archive asked for
             QByteArray header(4, '\0');
             PutSharedFields(header, entry, written, 0, dataAt - at - 30);
             if (!file.seek(at) || file.write(header) != header.size())

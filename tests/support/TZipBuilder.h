@@ -23,6 +23,9 @@ struct TZipBuilderEntry
     // signature and whose name and extra lengths lead to this entry's data.
     QList<QByteArray> Headless{};
     bool Decoy = false; // listed by the decoy directory alone (TZipEnd), else by none
+    // When set, the name in UTF-8 beside the stored one in a code page, as tools of Windows
+    // write it (the Unicode path field, with the stored name's checksum).
+    QByteArray UnicodeName{};
 };
 
 // How the archive ends: the end record names the main directory, or the records name two.
