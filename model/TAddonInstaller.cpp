@@ -43,7 +43,7 @@ TInstallSummaryItem* AddRow(TInstallSummary& summary, const QString& sourceArchi
     return item;
 }
 
-// Both errors of a run: the first one's code, unless it only records the user's answer.
+// Both errors of a run, the first one's code first.
 TResult<void> Joined(const TResult<void>& first, const TResult<void>& second)
 {
     if (first)
@@ -52,8 +52,7 @@ TResult<void> Joined(const TResult<void>& first, const TResult<void>& second)
         return first;
     const TError& a = first.Error();
     const TError& b = second.Error();
-    const bool answer = a.Code == TErrorCode::ecCancelled || a.Code == TErrorCode::ecDeclined;
-    return TError{answer ? b.Code : a.Code, a.Message + QLatin1Char('\n') + b.Message,
+    return TError{a.Code, a.Message + QLatin1Char('\n') + b.Message,
                   a.FileName.isEmpty() ? b.FileName : a.FileName};
 }
 
@@ -128,7 +127,7 @@ TResult<void> TAddonInstaller::Run(const QStringList& files, bool allArchives,
         if (const TResult<void> written = WriteArchive(archive); !written) {
             summary.SetAborted(true);
             last = archive.Position;
-            result = Joined(result, written);
+            result = written;
             break;
         }
     }

@@ -158,16 +158,17 @@ public:
     // pages, with Text.
     void ShowError(QWidget* owner, const QString& text);
     void ShowInformation(QWidget* owner, const QString& text);
-    // Brings the map list (and, with the map cache on, the cache file) up to date with the
-    // maps folder once files were installed: every road that puts maps there calls it at its
-    // end, through MapFilesInstalled. A cache file that cannot be written is shown over Owner
-    // unless Quiet.
-    void MapFilesChanged(QWidget* owner, bool quiet = false);
-    // MapFilesChanged at the end of a run that installed Files (the paths it wrote), when one of
-    // them is a file the map list takes; a run that brought no map leaves the list alone.
+    // At the end of a run that installed Files (the paths it wrote): when one of them is a file
+    // the map list takes, brings the map list (and, with the map cache on, the cache file) up to
+    // date with the maps folder; a run that brought no map leaves the list alone. A cache file
+    // that cannot be written is shown over Owner unless Quiet.
     void MapFilesInstalled(QWidget* owner, const QStringList& files, bool quiet = false);
     // Makes this program open the game's demo files, with the program's own demo-file icon, and
     // says so in a notice; an error box says why when it could not. Shared by the pages that
     // offer it. False when it failed.
     bool AssociateDemoFiles(QWidget* owner);
+
+protected:
+    // The map list brought up to date with the maps folder, as MapFilesInstalled does.
+    void MapFilesChanged(QWidget* owner, bool quiet = false);
 };

@@ -660,6 +660,14 @@ void TfrmMain::RequestEnd(int status)
         QTimer::singleShot(0, this, [status] { QCoreApplication::exit(status); });
 }
 
+QWidget* TfrmMain::InstallOwner()
+{
+    // The archive window stays on top while it is shown: what it does not own stands under it.
+    if (FArchiveInspector->isVisible())
+        return FArchiveInspector.get();
+    return this;
+}
+
 void TfrmMain::ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& yesToAll,
                                 bool& cancel)
 {
@@ -668,11 +676,8 @@ void TfrmMain::ConfirmOverwrite(const QString& fileName, bool& overwrite, bool& 
         overwrite = FOverwriteDefault;
         return;
     }
-    // The archive window stays on top while it shows the run's progress.
-    QWidget* owner = FArchiveInspector->isVisible() ? static_cast<QWidget*>(FArchiveInspector.get())
-                                                    : static_cast<QWidget*>(this);
     switch (Dialogs().MessageBox(
-        owner, GetLangText(TDialogType::Common_Confirmation),
+        InstallOwner(), GetLangText(TDialogType::Common_Confirmation),
         FormatTemplate(GetLangText(TDialogType::Common_OverwriteFile), {fileName}),
         TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel | mbYesToAll)) {
     case TModalResult::mrYes:
@@ -696,18 +701,16 @@ bool TfrmMain::RunInstall(const QStringList& files, bool asArchive)
     const bool complete = AllFilesExist(files);
     const bool anyArchive =
         asArchive || std::any_of(files.begin(), files.end(), &TAddonInstaller::IsArchive);
-    // Archives unpack through the archive window, its progress panel in front; as it stays on
-    // top, the copies' progress and errors must belong to it too.
+    // Archives unpack through the archive window, its progress panel in front.
     const bool underArchiveWindow = complete && anyArchive;
     TAddonInstaller road(*FSettings, FArchiveInspector->Zip());
-    road.SetCopyOwner(underArchiveWindow ? static_cast<QWidget*>(FArchiveInspector.get()) : this,
-                      FSilent);
     const TOverwriteCallback confirm = [this](const QString& fileName, bool& overwrite,
                                               bool& yesToAll, bool& cancel) {
         ConfirmOverwrite(fileName, overwrite, yesToAll, cancel);
     };
     TResult<void> result;
     const auto run = [&] {
+        road.SetCopyOwner(InstallOwner(), FSilent);
         result = asArchive ? road.InstallArchives(files, summary, confirm)
                            : road.InstallFileList(files, summary, confirm);
     };
@@ -739,7 +742,10 @@ void TfrmMain::FilesInstalled(const QStringList& files, bool quiet)
     if (files.isEmpty())
         return;
     MapFilesInstalled(this, files, quiet);
-    pgMainChange();
+    // Only a page that lists the game's files: another would lose what the user has not saved.
+    const TPageEntry* entry = FindPageEntry(FUi->pgMain->currentWidget()->objectName());
+    if (entry && entry->ListsGameFiles)
+        pgMainChange();
 }
 
 bool TfrmMain::InstallFiles(const QStringList& files, bool silent, bool overwriteDefault)

@@ -186,8 +186,11 @@ private:
     bool RunInstall(const QStringList& files, bool asArchive);
     // The end of every run that installed Files (the paths it wrote), from the menus, the pages,
     // the archive window or a switch: the map list follows when a map came, and the page in
-    // view is refreshed so that it shows the new files. Nothing for no file.
+    // view, when it lists the game's files, is refreshed to show the new ones. Nothing for no
+    // file.
     void FilesInstalled(const QStringList& files, bool quiet);
+    // The window that owns an install's questions, progress and errors.
+    QWidget* InstallOwner();
 
     // Demo playback.
     void MenuPlayDemoClick();

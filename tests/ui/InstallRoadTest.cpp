@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
@@ -386,6 +387,14 @@ void InstallRoadTest::thePageInViewListsWhatTheInstallBrought()
     QVERIFY(!Captions(addOns).contains(u"Mutator.u"_s));
     install(Work(u"Mutator.u"_s), u"MeunInstallUTContentFromFile"_s);
     QVERIFY(Captions(addOns).contains(u"Mutator.u"_s));
+
+    // A page that lists no files keeps what the user has not saved.
+    FWindow->ShowPage(u"tbUTSettings"_s);
+    auto* framerate = Find<QLineEdit>(u"lbeSettings_MinDesFramerate"_s);
+    framerate->setText(u"77"_s);
+    QVERIFY(WriteBytes(Work(u"Other.u"_s), "code"));
+    install(Work(u"Other.u"_s), u"MeunInstallUTContentFromFile"_s);
+    QCOMPARE(framerate->text(), u"77"_s);
     QCOMPARE(FDialogs->UnexpectedCount(), 0);
 }
 

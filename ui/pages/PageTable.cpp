@@ -38,15 +38,16 @@ const QList<TPageEntry>& PageTable()
         //
         {QStringLiteral("tbProfiles"), kiProfiles, MakePage<TProfilesPage>},
         //
-        {QStringLiteral("tbMapManager"), kiMaps, MakePage<TMapManagerPage>},
+        {QStringLiteral("tbMapManager"), kiMaps, MakePage<TMapManagerPage>, true, true},
         //
-        {QStringLiteral("tbScreenshotManager"), kiScreenshots, MakePage<TScreenshotManagerPage>},
+        {QStringLiteral("tbScreenshotManager"), kiScreenshots, MakePage<TScreenshotManagerPage>,
+         true, true},
         //
-        {QStringLiteral("tbMutatorManager"), kiAddSection, MakePage<TAddOnsPage>},
+        {QStringLiteral("tbMutatorManager"), kiAddSection, MakePage<TAddOnsPage>, true, true},
         //
-        {QStringLiteral("tbDemoManager"), kiDemos, MakePage<TDemoPage>},
+        {QStringLiteral("tbDemoManager"), kiDemos, MakePage<TDemoPage>, true, true},
         //
-        {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>},
+        {QStringLiteral("tbCacheManager"), kiCache, MakePage<TCachePage>, true, true},
         //
         {QStringLiteral("tbAbout"), kiAbout, MakePage<TAboutPage>},
     };

@@ -23,6 +23,7 @@ struct TPageEntry
     int Image;                     // the icon of its tab and Window menu item (TKOVAImage)
     TPageFactory Create = nullptr; // none: the tab sheet stays empty
     bool Refreshes = true;         // false: no refresh handler is registered for it
+    bool ListsGameFiles = false;   // true: refreshed when an install wrote into the game folder
 };
 
 // Every page, in tab order. The one list of pages: the window walks it to make the pages and

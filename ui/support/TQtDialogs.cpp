@@ -57,7 +57,8 @@ QMessageBox::Icon IconOf(TMsgDlgType type)
 QWidget* DialogParent(QWidget* owner)
 {
     QWidget* window = owner ? owner->window() : nullptr;
-    if (!window || !window->isVisible() || !window->windowHandle())
+    // A minimised owner would hide its dialog with it.
+    if (!window || !window->isVisible() || window->isMinimized() || !window->windowHandle())
         return nullptr;
     // A window that stays on top would stand over a dialog it does not own, whose modality then
     // blocks it unseen: better over a window the desktop may still move than under it.
